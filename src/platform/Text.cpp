@@ -1,0 +1,258 @@
+#include "platform/Text.h"
+
+#include "platform/Errors.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace text {
+
+namespace {
+
+bool isIgnored(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+
+int digitValue(QChar c, int base)
+{
+    int v = -1;
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        v = u - u'0';
+    else if (u >= u'a' && u <= u'f')
+        v = u - u'a' + 10;
+    else if (u >= u'A' && u <= u'F')
+        v = u - u'A' + 10;
+    return v >= 0 && v < base ? v : -1;
+}
+
+} // namespace
+
+double Val(QStringView s)
+{
+    // Collect the significant characters as ASCII, skipping the ignored ones.
+    std::string buf;
+    buf.reserve(static_cast<size_t>(std::min<qsizetype>(s.size(), 64)));
+    qsizetype i = 0;
+    auto next = [&]() -> QChar {
+        while (i < s.size() && isIgnored(s[i]))
+            ++i;
+        return i < s.size() ? s[i] : QChar();
+    };
+
+    QChar c = next();
+    if (c == u'&') {
+        ++i;
+        QChar p = next();
+        int base = 0;
+        if (p == u'h' || p == u'H')
+            base = 16;
+        else if (p == u'o' || p == u'O')
+            base = 8;
+        if (base == 0)
+            return 0;
+        ++i;
+        unsigned long long v = 0;
+        bool any = false;
+        for (QChar d = next(); !d.isNull() && digitValue(d, base) >= 0; ++i, d = next()) {
+            any = true;
+            if (v <= 0xFFFFFFFFull)
+                v = v * static_cast<unsigned>(base) + static_cast<unsigned>(digitValue(d, base));
+        }
+        if (!any)
+            return 0;
+        // As the language reads such literals: 16-bit values are signed 16-bit,
+        // 32-bit values signed 32-bit.
+        if (v <= 0xFFFF)
+            return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(v)));
+        if (v <= 0xFFFFFFFFull)
+            return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v)));
+        return static_cast<double>(v);
+    }
+
+    if (c == u'+' || c == u'-') {
+        buf.push_back(static_cast<char>(c.unicode()));
+        ++i;
+        c = next();
+    }
+    bool digits = false;
+    while (!c.isNull() && c.unicode() >= u'0' && c.unicode() <= u'9') {
+        buf.push_back(static_cast<char>(c.unicode()));
+        digits = true;
+        ++i;
+        c = next();
+    }
+    if (c == u'.') {
+        buf.push_back('.');
+        ++i;
+        c = next();
+        while (!c.isNull() && c.unicode() >= u'0' && c.unicode() <= u'9') {
+            buf.push_back(static_cast<char>(c.unicode()));
+            digits = true;
+            ++i;
+            c = next();
+        }
+    }
+    if (!digits)
+        return 0;
+    if (c == u'e' || c == u'E' || c == u'd' || c == u'D') {
+        // The exponent counts only when digits follow it.
+        const qsizetype save = i;
+        std::string exp = "e";
+        ++i;
+        QChar e = next();
+        if (e == u'+' || e == u'-') {
+            exp.push_back(static_cast<char>(e.unicode()));
+            ++i;
+            e = next();
+        }
+        bool expDigits = false;
+        while (!e.isNull() && e.unicode() >= u'0' && e.unicode() <= u'9') {
+            exp.push_back(static_cast<char>(e.unicode()));
+            expDigits = true;
+            ++i;
+            e = next();
+        }
+        if (expDigits)
+            buf += exp;
+        else
+            i = save;
+    }
+    return std::strtod(buf.c_str(), nullptr);
+}
+
+double RoundHalfEven(double x)
+{
+    return std::nearbyint(x); // the default rounding mode takes halves to even
+}
+
+double RoundHalfEven(double x, int decimals)
+{
+    if (!std::isfinite(x))
+        return x;
+    const double scale = std::pow(10.0, decimals);
+    const double scaled = x * scale;
+    if (!std::isfinite(scaled))
+        return x;
+    // Decide the half by the decimal text, so that 0.15 (stored a hair below)
+    // still counts as a half as the user reads it.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", 14, scaled);
+    const double cleaned = std::strtod(buf, nullptr);
+    return std::nearbyint(cleaned) / scale;
+}
+
+bool FitsSingle(double x)
+{
+    if (std::isnan(x))
+        return false;
+    return std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max()) ||
+           // values that round down to FLT_MAX still fit
+           static_cast<float>(x) == std::numeric_limits<float>::max() ||
+           static_cast<float>(x) == -std::numeric_limits<float>::max();
+}
+
+float ToSingle(double x)
+{
+    if (!FitsSingle(x))
+        throw VestranaError::overflow();
+    return static_cast<float>(x);
+}
+
+namespace {
+
+// Shortest %g form with at most `digits` significant digits, VB style exponent.
+QString general(double x, int digits)
+{
+    if (x == 0)
+        return QStringLiteral("0");
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, x);
+    QString s = QString::fromLatin1(buf);
+    const qsizetype e = s.indexOf(u'e');
+    if (e >= 0) {
+        QString mant = s.left(e);
+        QString exp = s.mid(e + 1); // "+07", "-05", "+123"
+        QChar sign = exp[0];
+        exp.remove(0, 1);
+        while (exp.size() > 2 && exp.startsWith(u'0'))
+            exp.remove(0, 1);
+        s = mant + u'E' + sign + exp;
+    }
+    return s;
+}
+
+} // namespace
+
+QString NumberText(double x, int digits)
+{
+    QString s = general(x, digits);
+    if (s.startsWith(QLatin1String("0.")))
+        s.remove(0, 1);
+    else if (s.startsWith(QLatin1String("-0.")))
+        s.remove(1, 1);
+    if (!s.startsWith(u'-'))
+        s.prepend(u' ');
+    return s;
+}
+
+QString GeneralNumber(double x, int digits)
+{
+    return general(x, digits);
+}
+
+QString Trimmed(QStringView s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.mid(b, e - b).toString();
+}
+
+QString LowerCased(QStringView s)
+{
+    return s.toString().toLower();
+}
+
+QString Folded(QStringView s)
+{
+    return Trimmed(s).toLower();
+}
+
+bool IsFileSafe(QStringView s)
+{
+    for (QChar c : s)
+        if (c == u'|' || c == u'\r' || c == u'\n')
+            return false;
+    return true;
+}
+
+QString FileSafe(const QString& s)
+{
+    if (IsFileSafe(s))
+        return s;
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == u'|') {
+            out += QChar(0x00A6);
+        } else if (c == u'\r') {
+            out += u' ';
+            if (i + 1 < s.size() && s[i + 1] == u'\n')
+                ++i;
+        } else if (c == u'\n') {
+            out += u' ';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace text

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Small text and number helpers shared by every subsystem.
+namespace text {
+
+// The number at the start of a text: blanks, tabs and line feeds are ignored
+// wherever they stand, then an optional sign, digits with at most one "." and an
+// optional exponent (E or D); "&H" and "&O" read hexadecimal and octal integers.
+// Reading stops at the first character that cannot continue the number; a text
+// without a number gives 0. The decimal point is "." whatever the locale.
+double Val(QStringView s);
+
+// Rounds to the nearest whole number, halves to the even neighbour (12.5 -> 12).
+double RoundHalfEven(double x);
+// Rounds to a number of decimal places, halves to the even neighbour.
+double RoundHalfEven(double x, int decimals);
+
+// Converts to single precision; a magnitude beyond the single range raises the
+// overflow error. NaN also counts as overflow: it has no place in a score.
+float ToSingle(double x);
+// The same conversion, but false instead of an error.
+bool FitsSingle(double x);
+
+// Number text: a leading space for a number that is not negative (a minus sign
+// otherwise), "." as the decimal point, no trailing zeros, no decimal point for
+// whole values, no "0" before the point below 1, and at most `digits`
+// significant digits (7 for single precision, 15 for double). Exponent form
+// ("1E+07") from ten million up and below 0.0001.
+QString NumberText(double x, int digits = 7);
+
+// A number in the general form of a single-precision value as a file holds it:
+// like NumberText, but without the leading space and with a "0" before the
+// point below 1. Used for the ranges in the knowledge-base file.
+QString GeneralNumber(double x, int digits = 7);
+
+// Leading and trailing space characters removed (spaces only, not tabs).
+QString Trimmed(QStringView s);
+// All letters, Cyrillic included, in lower case.
+QString LowerCased(QStringView s);
+// Trimmed, then lower-cased: the comparison form of wishes.
+QString Folded(QStringView s);
+
+// Texts that a data file cannot carry: "|" becomes "¦" and each line break
+// (CR LF, CR or LF) one space. Returns the text unchanged when there is nothing to do.
+QString FileSafe(const QString& s);
+bool IsFileSafe(QStringView s);
+
+} // namespace text

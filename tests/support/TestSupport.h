@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Shared helpers of the tests: fixture paths and a scratch folder per test.
+namespace testsupport {
+
+// Path of a file under tests/data.
+QString DataFile(const QString& name);
+
+// Reads a whole file as bytes (empty when missing).
+QByteArray ReadBytes(const QString& path);
+// Writes bytes to a file, creating folders; returns the path.
+QString WriteBytes(const QString& path, const QByteArray& bytes);
+
+} // namespace testsupport
