@@ -1,1 +1,126 @@
-int main() { return 0; }
+#include "cli/Cli.h"
+
+#include "platform/Errors.h"
+#include "platform/Text.h"
+#include "search/Program.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <map>
+
+namespace {
+
+using Command = int (*)(CliContext&);
+
+const std::map<QString, std::pair<Command, const char*>>& commands()
+{
+    static const std::map<QString, std::pair<Command, const char*>> table = {
+        {QStringLiteral("info"), {CmdInfo, "число записей и атрибуты базы знаний"}},
+        {QStringLiteral("resave"), {CmdResave, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
+    };
+    return table;
+}
+
+void usage(QTextStream& s)
+{
+    s << "Использование: vestrana-cli [--data-dir ПАПКА] КОМАНДА [ПАРАМЕТРЫ]\n"
+         "По умолчанию файлы database.txt и knows.txt берутся из папки программы.\n\nКоманды:\n";
+    for (const auto& [name, cmd] : commands())
+        s << "  " << name << " — " << QString::fromUtf8(cmd.second) << "\n";
+}
+
+} // namespace
+
+bool LoadProgram(CliContext& ctx, Program& program)
+{
+    try {
+        program.StartUp();
+        return true;
+    } catch (const VestranaError& e) {
+        ctx.err << "Ошибка загрузки: " << e.message() << "\nФайлы данных не изменены.\n";
+        return false;
+    }
+}
+
+int CmdInfo(CliContext& ctx)
+{
+    Program program(ctx.dataDir);
+    if (!LoadProgram(ctx, program))
+        return 2;
+    const KnowledgeBase& kb = program.Knowledge;
+    ctx.out << "Записей в базе данных: " << program.Records.Items.Count() << "\n";
+    ctx.out << "№\tАтрибут\tТип\tЗначений\tМинимум\tМаксимум\n";
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const auto s = static_cast<size_t>(k);
+        ctx.out << k << '\t' << kb.AttributeNames[s] << '\t' << kb.AttributeKinds[s] << '\t'
+                << kb.AttributeValueLists[s].Count() << '\t' << text::GeneralNumber(kb.AttributeMin[s]) << '\t'
+                << text::GeneralNumber(kb.AttributeMax[s]) << '\n';
+    }
+    return 0;
+}
+
+int CmdResave(CliContext& ctx)
+{
+    Program program(ctx.dataDir);
+    if (!LoadProgram(ctx, program))
+        return 2;
+    int rc = 0;
+    for (bool database : {true, false}) {
+        try {
+            database ? program.SaveDatabase() : program.SaveKnowledge();
+        } catch (const VestranaError& e) {
+            ctx.err << "Ошибка сохранения: " << e.message() << "\n";
+            rc = 3;
+        }
+    }
+    return rc;
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+
+    QStringList args = QCoreApplication::arguments().mid(1);
+    QString dataDir = QCoreApplication::applicationDirPath();
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+        const QString opt = args.takeFirst();
+        if (opt == QLatin1String("--data-dir") && !args.isEmpty()) {
+            dataDir = args.takeFirst();
+        } else if (opt.startsWith(QLatin1String("--data-dir="))) {
+            dataDir = opt.mid(11);
+        } else if (opt == QLatin1String("--help")) {
+            usage(out);
+            return 0;
+        } else {
+            err << "Неизвестный параметр: " << opt << "\n";
+            usage(err);
+            return 64;
+        }
+    }
+    if (args.isEmpty()) {
+        usage(err);
+        return 64;
+    }
+    const QString name = args.takeFirst();
+    const auto it = commands().find(name);
+    if (it == commands().end()) {
+        err << "Неизвестная команда: " << name << "\n";
+        usage(err);
+        return 64;
+    }
+    if (!QDir(dataDir).exists()) {
+        err << "Папка данных не существует: " << QDir::toNativeSeparators(dataDir) << "\n";
+        return 2;
+    }
+    CliContext ctx{dataDir, args, out, err};
+    const int rc = it->second.first(ctx);
+    out.flush();
+    err.flush();
+    return rc;
+}

@@ -2,10 +2,10 @@
 
 #include "platform/Errors.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace text {
 
@@ -121,7 +121,23 @@ double Val(QStringView s)
         else
             i = save;
     }
-    return std::strtod(buf.c_str(), nullptr);
+    // from_chars ignores the C locale, which the application sets from the
+    // environment (a Russian locale would stop strtod at the ".").
+    const char* first = buf.c_str();
+    if (*first == '+')
+        ++first;
+    double v = 0;
+    const auto r = std::from_chars(first, buf.c_str() + buf.size(), v);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large for a double: keep the sign so the caller sees an overflow.
+        const bool neg = *first == '-';
+        const auto exp = buf.find('e');
+        const bool tiny = exp != std::string::npos && buf[exp + 1] == '-';
+        if (tiny)
+            return neg ? -0.0 : 0.0;
+        return neg ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    }
+    return v;
 }
 
 double RoundHalfEven(double x)
@@ -140,8 +156,9 @@ double RoundHalfEven(double x, int decimals)
     // Decide the half by the decimal text, so that 0.15 (stored a hair below)
     // still counts as a half as the user reads it.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", 14, scaled);
-    const double cleaned = std::strtod(buf, nullptr);
+    const auto end = std::to_chars(buf, buf + sizeof buf, scaled, std::chars_format::scientific, 14).ptr;
+    double cleaned = scaled;
+    std::from_chars(buf, end, cleaned);
     return std::nearbyint(cleaned) / scale;
 }
 
@@ -170,8 +187,8 @@ QString general(double x, int digits)
     if (x == 0)
         return QStringLiteral("0");
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*g", digits, x);
-    QString s = QString::fromLatin1(buf);
+    const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, digits).ptr;
+    QString s = QString::fromLatin1(buf, end - buf);
     const qsizetype e = s.indexOf(u'e');
     if (e >= 0) {
         QString mant = s.left(e);

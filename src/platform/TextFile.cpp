@@ -259,3 +259,33 @@ void AtomicWriter::Commit()
 }
 
 } // namespace textfile
+
+namespace textfile {
+
+void AppendFieldCp1251(QByteArray& out, QStringView s)
+{
+    const qsizetype start = out.size();
+    out.resize(start + s.size());
+    char* o = out.data() + start;
+    qsizetype n = 0;
+    const auto& table = encoder().table;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        unsigned char b = table[c];
+        if (c == u'|') {
+            b = 0xA6;
+        } else if (c == u'\r') {
+            b = ' ';
+            if (i + 1 < s.size() && s[i + 1] == u'\n')
+                ++i;
+        } else if (c == u'\n') {
+            b = ' ';
+        } else if (b == 0 && c != 0) {
+            b = '?';
+        }
+        o[n++] = static_cast<char>(b);
+    }
+    out.resize(start + n);
+}
+
+} // namespace textfile

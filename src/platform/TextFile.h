@@ -76,3 +76,9 @@ private:
 };
 
 } // namespace textfile
+
+namespace textfile {
+// Appends one data-file field in windows-1251: "|" is written as "¦" and each
+// line break (CR LF, CR or LF) as one space, so the line loads back as written.
+void AppendFieldCp1251(QByteArray& out, QStringView s);
+} // namespace textfile

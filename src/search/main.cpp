@@ -1,1 +1,42 @@
-int main() { return 0; }
+#include "platform/Errors.h"
+#include "platform/GuiPrompts.h"
+#include "search/GuiApplication.h"
+#include "search/MainForm.h"
+#include "search/Program.h"
+
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+int main(int argc, char** argv)
+{
+    GuiApplication app(argc, argv);
+    GuiApplication::setApplicationName(QStringLiteral("Vestrana"));
+    GuiApplication::setQuitOnLastWindowClosed(false);
+
+    // Qt's own texts (context menus of the boxes) in Russian where the translation is installed.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        GuiApplication::installTranslator(&qtTranslator);
+
+    GuiPrompts prompts;
+    Program program;
+    program.UserPrompts = &prompts;
+
+    MainForm form(program);
+    try {
+        form.StartUp();
+    } catch (const VestranaError& e) {
+        QMessageBox::critical(nullptr, AppTitle(),
+                              QStringLiteral("Не удалось загрузить данные.\n%1\n\nПрограмма закрывается; файлы "
+                                             "данных не изменены.")
+                                  .arg(e.message()));
+        return 1;
+    }
+    QObject::connect(&form, &MainForm::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&app, &GuiApplication::terminationRequested, &form, &QWidget::close);
+    app.WatchTerminationSignals();
+    form.show();
+    return GuiApplication::exec();
+}

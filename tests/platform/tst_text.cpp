@@ -2,12 +2,22 @@
 
 #include <QTest>
 
+#include <clocale>
 #include <cmath>
 
 class TestText : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Numbers are read and written with "." whatever the user's locale: run
+    // everything under one whose decimal separator is a comma.
+    void initTestCase()
+    {
+        if (!std::setlocale(LC_ALL, "ru_RU.UTF-8"))
+            qWarning("ru_RU.UTF-8 is not installed; the comma-locale cases run under the C locale");
+        QLocale::setDefault(QLocale(QLocale::Russian));
+    }
+
     void val_data()
     {
         QTest::addColumn<QString>("input");

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a normal build with
+# warnings as errors, the core built without widgets, and a build under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+
+echo "== Сборка и тесты"
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRANA_WERROR=ON >/dev/null
+cmake --build build-test -j2
+ctest --test-dir build-test --output-on-failure -j2
+
+echo "== Ядро без виджетов"
+cmake -S . -B build-core -DVESTRANA_BUILD_GUI=OFF -DVESTRANA_BUILD_TESTS=OFF -DVESTRANA_WERROR=ON >/dev/null
+cmake --build build-core -j2 --target vestrana_core vestrana-cli
+
+echo "== Тесты под санитайзерами"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVESTRANA_SANITIZE=ON -DVESTRANA_WERROR=ON >/dev/null
+cmake --build build-asan -j2
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j2

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+class Program;
+
+// What every command of the headless tool gets: its own arguments (after the
+// command word) and the streams. Output is UTF-8.
+struct CliContext
+{
+    QString dataDir;
+    QStringList args;
+    QTextStream& out;
+    QTextStream& err;
+};
+
+// Loads both data files into `program` as a start of the program would. On a
+// failed load prints the reason and returns false; nothing may be written then.
+bool LoadProgram(CliContext& ctx, Program& program);
+
+// Each command returns the process exit code.
+int CmdInfo(CliContext& ctx);
+int CmdResave(CliContext& ctx);

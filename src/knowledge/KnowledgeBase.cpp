@@ -1,0 +1,248 @@
+#include "knowledge/KnowledgeBase.h"
+
+#include "platform/Errors.h"
+#include "platform/Text.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+
+#include <cmath>
+
+// ---------------------------------------------------------------------------
+
+void AttributeValueList::check(int position) const
+{
+    if (position < 1 || position > Count())
+        throw VestranaError::outOfRange(
+            QStringLiteral("значение %1 атрибута (всего значений %2)").arg(position).arg(Count()));
+}
+
+const QString& AttributeValueList::Value(int position) const
+{
+    check(position);
+    return m_values[position - 1];
+}
+
+const QString& AttributeValueList::Score(int position) const
+{
+    check(position);
+    return m_scores[position - 1];
+}
+
+void AttributeValueList::SetScore(int position, const QString& score)
+{
+    check(position);
+    m_scores[position - 1] = score;
+}
+
+void AttributeValueList::Append(const QString& value, const QString& score)
+{
+    m_values.append(value);
+    m_scores.append(score);
+    if (m_indexValid) // the first occurrence keeps its place in the index
+        m_first.try_emplace(QStringView(m_values.constLast()), static_cast<int>(m_values.size() - 1));
+}
+
+void AttributeValueList::Remove(int position)
+{
+    check(position);
+    m_values.removeAt(position - 1);
+    m_scores.removeAt(position - 1);
+    m_indexValid = false; // positions after it moved; rebuilt on the next lookup
+}
+
+void AttributeValueList::Clear()
+{
+    m_values.clear();
+    m_scores.clear();
+    m_first.clear();
+    m_indexValid = true;
+}
+
+int AttributeValueList::IndexOf(QStringView value) const
+{
+    if (!m_indexValid) {
+        m_first.clear();
+        m_first.reserve(m_values.size());
+        for (int i = 0; i < m_values.size(); ++i)
+            m_first.try_emplace(QStringView(m_values[i]), i);
+        m_indexValid = true;
+    }
+    const auto it = m_first.find(value);
+    return it == m_first.end() ? -1 : it->second;
+}
+
+// ---------------------------------------------------------------------------
+
+const std::array<QString, 17>& DefaultAttributeNames()
+{
+    static const std::array<QString, 17> names = {
+        QStringLiteral("Район"),
+        QStringLiteral("Количество комнат"),
+        QStringLiteral("Этаж"),
+        QStringLiteral("Тип дома"),
+        QStringLiteral("Адрес"),
+        QStringLiteral("Цена"),
+        QStringLiteral("Общая площадь"),
+        QStringLiteral("Полезная площадь"),
+        QStringLiteral("Площадь кухни"),
+        QStringLiteral("Остановка"),
+        QStringLiteral("Расстояние до остановки"),
+        QStringLiteral("Сан узел"),
+        QStringLiteral("Телефон"),
+        QStringLiteral("Агенство"),
+        QStringLiteral("Дата"),
+        QStringLiteral("Описание"),
+        QStringLiteral("Количество этажей"),
+    };
+    return names;
+}
+
+void KnowledgeBase::CheckIndex(int k)
+{
+    if (k < 0 || k >= Slots)
+        throw VestranaError::outOfRange(QStringLiteral("атрибут %1 (допустимо от 0 до 17)").arg(k));
+}
+
+namespace {
+
+class KnowledgeReader
+{
+public:
+    explicit KnowledgeReader(const QString& path) : m_in(path) {}
+
+    bool atEnd() { return m_in.AtEndOfStream(); }
+    void next()
+    {
+        m_line = m_in.ReadLine();
+        m_pieces = m_line.isEmpty() ? QStringList() : m_line.split(u'|');
+    }
+    const QString& line() const { return m_line; }
+
+    const QString& piece(int i, const char* what) const
+    {
+        if (i >= m_pieces.size())
+            fail(VestranaError::Kind::OutOfRange,
+                 QStringLiteral("в строке нет части %1 (%2); части разделяются знаком «|»")
+                     .arg(i + 1)
+                     .arg(QString::fromUtf8(what)));
+        return m_pieces[i];
+    }
+
+    int index() const
+    {
+        const double v = text::RoundHalfEven(text::Val(piece(0, "номер атрибута")));
+        if (!(std::fabs(v) <= 2147483647.0))
+            fail(VestranaError::Kind::Overflow, QStringLiteral("номер атрибута слишком велик"));
+        const int k = static_cast<int>(v);
+        if (k < 0 || k >= KnowledgeBase::Slots)
+            fail(VestranaError::Kind::OutOfRange,
+                 QStringLiteral("номер атрибута %1 вне диапазона от 0 до 17").arg(k));
+        return k;
+    }
+
+    float single(int i, const char* what) const
+    {
+        const double v = text::Val(piece(i, what));
+        if (!text::FitsSingle(v))
+            fail(VestranaError::Kind::Overflow, QStringLiteral("число «%1» слишком велико").arg(m_pieces[i]));
+        return static_cast<float>(v);
+    }
+
+    [[noreturn]] void fail(VestranaError::Kind kind, const QString& what) const
+    {
+        throw VestranaError(kind, QStringLiteral("Файл «%1», строка %2: %3")
+                                      .arg(QDir::toNativeSeparators(m_in.Path()))
+                                      .arg(m_in.LineNumber())
+                                      .arg(what));
+    }
+
+    textfile::LineReader& reader() { return m_in; }
+
+private:
+    textfile::LineReader m_in;
+    QString m_line;
+    QStringList m_pieces;
+};
+
+const QString kValuesMarker = QStringLiteral("AttributeValues");
+const QString kTypesMarker = QStringLiteral("AttributeType");
+
+} // namespace
+
+void KnowledgeBase::LoadKnowledge(const QString& path)
+{
+    KnowledgeReader in(path);
+
+    // Everything before the first marker is ignored; without it nothing loads.
+    for (;;) {
+        if (in.atEnd())
+            return;
+        in.next();
+        if (in.line() == kValuesMarker)
+            break;
+    }
+
+    // The range lines: 17 of them, taken by their index.
+    for (int n = 0; n < Attributes; ++n) {
+        if (in.atEnd())
+            throw VestranaError(VestranaError::Kind::ReadPastEnd,
+                                QStringLiteral("Файл «%1»: файл кончается на строке %2, внутри 17 строк "
+                                               "диапазонов значений")
+                                    .arg(QDir::toNativeSeparators(path))
+                                    .arg(in.reader().LineNumber()));
+        in.next();
+        if (in.line() == kTypesMarker)
+            return;
+        const int k = in.index();
+        AttributeMax[static_cast<size_t>(k)] = in.single(1, "наибольшее значение");
+        AttributeMin[static_cast<size_t>(k)] = in.single(2, "наименьшее значение");
+    }
+
+    // The value lines, up to the second marker.
+    for (;;) {
+        if (in.atEnd())
+            return;
+        in.next();
+        if (in.line() == kTypesMarker)
+            break;
+        const int k = in.index();
+        const QString& value = in.piece(1, "значение");
+        const QString& score = in.piece(2, "формализованное значение");
+        AttributeValueLists[static_cast<size_t>(k)].Append(value, score);
+    }
+
+    // The type lines, to the end of the file.
+    while (!in.atEnd()) {
+        in.next();
+        const int k = in.index();
+        AttributeKinds[static_cast<size_t>(k)] = in.piece(1, "тип");
+        AttributeFormulas[static_cast<size_t>(k)] = in.piece(2, "формула");
+        AttributeComments[static_cast<size_t>(k)] = in.piece(3, "комментарий");
+    }
+}
+
+void KnowledgeBase::SaveKnowledge(const QString& path) const
+{
+    textfile::AtomicWriter out(path);
+    auto index = [](int k) { return text::NumberText(k); };
+    out.WriteLine(kValuesMarker);
+    for (int k = 0; k < Attributes; ++k) {
+        const auto s = static_cast<size_t>(k);
+        out.WriteLine(index(k) + u'|' + text::GeneralNumber(AttributeMax[s]) + u'|' +
+                      text::GeneralNumber(AttributeMin[s]));
+    }
+    for (int k = 0; k < Attributes; ++k) {
+        const AttributeValueList& list = AttributeValueLists[static_cast<size_t>(k)];
+        const QString prefix = index(k) + u'|';
+        for (int p = 0; p < list.Count(); ++p)
+            out.WriteLine(prefix + text::FileSafe(list.Values()[p]) + u'|' + text::FileSafe(list.Scores()[p]));
+    }
+    out.WriteLine(kTypesMarker);
+    for (int k = 0; k < Attributes; ++k) {
+        const auto s = static_cast<size_t>(k);
+        out.WriteLine(index(k) + u'|' + text::FileSafe(AttributeKinds[s]) + u'|' +
+                      text::FileSafe(AttributeFormulas[s]) + u'|' + text::FileSafe(AttributeComments[s]));
+    }
+    out.Commit();
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <unordered_map>
+
+// The accepted values of one attribute together with their formalized values
+// (the two parallel tables of the knowledge base), plus an index for the exact
+// lookup that keeps the first occurrence of a text.
+class AttributeValueList
+{
+public:
+    int Count() const { return static_cast<int>(m_values.size()); }
+    // 1-based access, as the rest of the program counts; out of range raises an error.
+    const QString& Value(int position) const;
+    const QString& Score(int position) const;
+    void SetScore(int position, const QString& score);
+    void Append(const QString& value, const QString& score);
+    void Remove(int position);
+    void Clear();
+
+    // 0-based position of the first entry equal to `value` (exact comparison),
+    // or -1. Hash lookup: the re-index and the scoring call this for every listing.
+    int IndexOf(QStringView value) const;
+
+    const QStringList& Values() const { return m_values; }
+    const QStringList& Scores() const { return m_scores; }
+
+private:
+    void check(int position) const;
+
+    QStringList m_values;
+    QStringList m_scores;
+    struct ViewHash
+    {
+        size_t operator()(QStringView v) const noexcept { return qHash(v); }
+    };
+    // Views into the texts of m_values: their buffers stay put while the list
+    // only grows; a removal marks the index stale.
+    mutable std::unordered_map<QStringView, int, ViewHash> m_first;
+    mutable bool m_indexValid = true;
+};
+
+// The program-wide knowledge-base tables, 18 slots each (slot 17 belongs to no attribute).
+class KnowledgeBase
+{
+public:
+    static constexpr int Slots = 18;
+    static constexpr int Attributes = 17;
+
+    std::array<QString, Slots> AttributeNames;
+    std::array<QString, Slots> AttributeKinds;
+    std::array<QString, Slots> AttributeFormulas;
+    std::array<QString, Slots> AttributeComments;
+    // Accepted values with their formalized values (AttributeValueScores) in parallel.
+    std::array<AttributeValueList, Slots> AttributeValueLists;
+    std::array<float, Slots> AttributeMax{};
+    std::array<float, Slots> AttributeMin{};
+
+    // Raises the out-of-range error for an index outside 0..17.
+    static void CheckIndex(int k);
+
+    // Reads knows.txt into the tables (a missing file is created empty). Errors
+    // name the file and the line.
+    void LoadKnowledge(const QString& path);
+    // Writes the tables to knows.txt atomically.
+    void SaveKnowledge(const QString& path) const;
+};
+
+// The kind texts, compared exactly.
+namespace kinds {
+inline const QString Numeric = QStringLiteral("Числовой");
+inline const QString Ordinal = QStringLiteral("Порядковый");
+inline const QString ByValue = QStringLiteral("Формализованный числовым значением");
+inline const QString ByFormula = QStringLiteral("Формализованный формулой");
+} // namespace kinds
+
+// The fixed attribute names, index 0 to 16.
+const std::array<QString, 17>& DefaultAttributeNames();

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/Prompts.h"
+
+class QWidget;
+
+// Message boxes and input prompts of the desktop program, with Russian buttons.
+class GuiPrompts : public Prompts
+{
+public:
+    Button Message(const QString& text, const QString& title, int buttons = Ok, Icon icon = Icon::None) override;
+    std::optional<QString> Input(const QString& prompt, const QString& title, const QString& initial) override;
+};

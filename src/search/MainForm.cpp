@@ -1,0 +1,369 @@
+#include "search/MainForm.h"
+
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/Prompts.h"
+#include "search/HelpWindow.h"
+#include "search/Program.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+class SearchRun
+{
+};
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+        Q_EMIT clicked();
+    QLabel::mouseReleaseEvent(e);
+}
+
+namespace {
+
+struct WishBoxSpec
+{
+    int combo;
+    const char16_t* caption;
+    int attribute;
+    const char16_t* tooltip;
+};
+
+// The wish boxes in their columns, top to bottom.
+const WishBoxSpec kLeft[] = {
+    {1, u"Район", 0, u"Район квартиры/дома, выберите из списка"},
+    {2, u"Количество комнат", 1, u"Количество комнат, численное значение"},
+    {3, u"Этаж", 2, u"Этаж квартиры"},
+    {4, u"Тип дома", 3, u"Тип дома, выберите из списка"},
+    {5, u"Адрес", 4, u"Адрес, выберите из списка"},
+    {14, u"Цена (т.р)  от", 5, u"Адрес, выберите из списка"},
+};
+const WishBoxSpec kMiddle[] = {
+    {6, u"Общая площадь", 6, nullptr},
+    {7, u"Полезная", 7, nullptr},
+    {8, u"Кухня", 8, nullptr},
+    {13, u"Агенство", 13, nullptr},
+};
+const WishBoxSpec kRight[] = {
+    {9, u"Остановка", 9, nullptr},
+    {10, u"Расстояние до остоновки (м)", 10, nullptr},
+    {11, u"Сан узел", 11, nullptr},
+    {12, u"Наличие телефона", 12, nullptr},
+};
+
+// Pixels of a length given in twips at the usual 96 dots per inch.
+int twips(int t)
+{
+    return t / 15;
+}
+
+QLabel* separator(QWidget* parent)
+{
+    auto* l = new QLabel(QStringLiteral("|"), parent);
+    return l;
+}
+
+} // namespace
+
+MainForm::MainForm(Program& program, QWidget* parent) : QWidget(parent), m_program(program)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Жилоскоп 01.02.2008"));
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(9);
+    setFont(f);
+    buildWindow();
+}
+
+MainForm::~MainForm() = default;
+
+void MainForm::buildWindow()
+{
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 8);
+    root->setSpacing(6);
+
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setPixmap(QPixmap(QStringLiteral(":/img/banner.png")));
+    picture->setScaledContents(true);
+    picture->setFixedHeight(70);
+    picture->setMinimumWidth(200);
+    root->addWidget(picture);
+
+    // The link bar: separator, count, separator, editing, separator, exit, separator, help.
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(10, 0, 10, 0);
+    auto* sep17 = separator(this);
+    sep17->setObjectName(QStringLiteral("Label17"));
+    Label16 = new QLabel(QStringLiteral("Записей в базе данных : "), this);
+    Label16->setObjectName(QStringLiteral("Label16"));
+    auto* sep18 = separator(this);
+    sep18->setObjectName(QStringLiteral("Label18"));
+    auto* image2 = new QLabel(this);
+    image2->setObjectName(QStringLiteral("Image2"));
+    image2->setPixmap(QPixmap(QStringLiteral(":/img/edit.png")));
+    auto* label19 = new LinkLabel(QStringLiteral("Редактирование БД"), this);
+    label19->setObjectName(QStringLiteral("Label19"));
+    auto* sep20 = separator(this);
+    sep20->setObjectName(QStringLiteral("Label20"));
+    auto* label21 = new LinkLabel(QStringLiteral("Выход"), this);
+    label21->setObjectName(QStringLiteral("Label21"));
+    auto* sep22 = separator(this);
+    sep22->setObjectName(QStringLiteral("Label22"));
+    auto* image1 = new QLabel(this);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setPixmap(QPixmap(QStringLiteral(":/img/help.png")));
+    auto* label15 = new LinkLabel(QStringLiteral("Справка"), this);
+    label15->setObjectName(QStringLiteral("Label15"));
+    for (LinkLabel* link : {label19, label21, label15}) {
+        link->setCursor(Qt::PointingHandCursor);
+        link->setStyleSheet(QStringLiteral("color: #1f4e79; text-decoration: underline;"));
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{sep17, Label16, sep18, image2, label19, sep20, label21, sep22,
+                                                      image1, label15})
+        bar->addWidget(w);
+    bar->addStretch();
+    root->addLayout(bar);
+    connect(label19, &LinkLabel::clicked, this, &MainForm::OpenAccess);
+    connect(label21, &LinkLabel::clicked, this, &MainForm::close);
+    connect(label15, &LinkLabel::clicked, this, &MainForm::ShowHelp);
+
+    // The wish boxes in three columns.
+    auto* columns = new QHBoxLayout;
+    columns->setContentsMargins(10, 0, 10, 0);
+    columns->setSpacing(16);
+    auto makeColumn = [&](const auto& specs) {
+        auto* form = new QFormLayout;
+        form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        for (const WishBoxSpec& s : specs) {
+            auto* label = new QLabel(QString::fromUtf16(s.caption), this);
+            label->setObjectName(QStringLiteral("Label%1").arg(s.combo));
+            auto* box = new QComboBox(this);
+            box->setObjectName(QStringLiteral("Combo%1").arg(s.combo));
+            box->setEditable(true);
+            box->setInsertPolicy(QComboBox::NoInsert);
+            // A list of a hundred thousand entries must not be measured entry by entry.
+            box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            box->setMinimumContentsLength(12);
+            auto* view = new QListView(box);
+            view->setUniformItemSizes(true);
+            box->setView(view);
+            box->setModel(new QStringListModel(box));
+            if (s.tooltip)
+                box->setToolTip(QString::fromUtf16(s.tooltip));
+            label->setBuddy(box);
+            form->addRow(label, box);
+            Combo[static_cast<size_t>(s.combo)] = box;
+        }
+        columns->addLayout(form, 1);
+    };
+    makeColumn(kLeft);
+    makeColumn(kMiddle);
+    makeColumn(kRight);
+    root->addLayout(columns);
+
+    // Combo14 keeps its fixed price list.
+    static_cast<QStringListModel*>(Combo[14]->model())
+        ->setStringList({QStringLiteral("1000"), QStringLiteral("1500"), QStringLiteral("2000"),
+                         QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
+                         QStringLiteral("5000"), QStringLiteral("Договорная")});
+    for (QComboBox* box : Combo)
+        if (box)
+            box->setEditText(QString());
+
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(10, 0, 10, 0);
+    Command1 = new QPushButton(QStringLiteral("&Поиск"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setMinimumWidth(120);
+    Label23 = new QLabel(this);
+    Label23->setObjectName(QStringLiteral("Label23"));
+    searchRow->addWidget(Command1);
+    searchRow->addWidget(Label23, 1);
+    root->addLayout(searchRow);
+
+    List = new QTreeWidget(this);
+    List->setObjectName(QStringLiteral("List"));
+    List->setRootIsDecorated(false);
+    List->setUniformRowHeights(true);
+    List->setAlternatingRowColors(true);
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    const QStringList headers = {QStringLiteral("Район"),    QStringLiteral("Ком"),      QStringLiteral("Этаж"),
+                                 QStringLiteral("Тип"),      QStringLiteral("Адрес"),    QStringLiteral("Площадь"),
+                                 QStringLiteral("Описание"), QStringLiteral("Цена"),     QStringLiteral("Агенство"),
+                                 QStringLiteral("% совпадения")};
+    const int widths[] = {2200, 500, 600, 1300, 1440, 900, 3440, 799, 2300, 800};
+    List->setColumnCount(10);
+    List->setHeaderLabels(headers);
+    for (int c = 0; c < 10; ++c)
+        List->setColumnWidth(c, twips(widths[c]));
+    List->setMinimumHeight(220);
+    auto* listBox = new QVBoxLayout;
+    listBox->setContentsMargins(10, 0, 10, 0);
+    listBox->addWidget(List);
+    root->addLayout(listBox, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+    connect(Command1, &QPushButton::clicked, this, &MainForm::onSearchClicked);
+    connect(Timer1, &QTimer::timeout, this, &MainForm::onSearchTrigger);
+    connect(Timer2, &QTimer::timeout, this, &MainForm::refreshResults);
+    Timer2->start();
+
+    resize(1000, 640);
+}
+
+QComboBox* MainForm::WishBox(int attribute) const
+{
+    // Combo1..Combo5 are attributes 0..4, Combo14 is 5, Combo6..Combo13 are 6..13.
+    if (attribute >= 0 && attribute <= 4)
+        return Combo[static_cast<size_t>(attribute + 1)];
+    if (attribute == 5)
+        return Combo[14];
+    if (attribute >= 6 && attribute <= 13)
+        return Combo[static_cast<size_t>(attribute)];
+    return nullptr;
+}
+
+void MainForm::StartUp()
+{
+    m_program.StartUp();
+    Label16->setText(QStringLiteral("Записей в базе данных : ") + QString::number(m_program.Records.Items.Count()));
+    for (int k : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13}) {
+        QStringList entries = m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Values();
+        if (k == 3) {
+            // House types are shown with only their first letter in capitals.
+            for (QString& s : entries)
+                s = s.left(1).toUpper() + s.mid(1).toLower();
+        }
+        QComboBox* box = WishBox(k);
+        static_cast<QStringListModel*>(box->model())->setStringList(entries);
+        box->setEditText(QString());
+    }
+    m_started = true;
+}
+
+bool MainForm::SearchActive() const
+{
+    return Timer1->isActive() || m_run;
+}
+
+void MainForm::onSearchClicked()
+{
+    if (Timer1->isActive()) {
+        Timer1->stop();
+        Command1->setText(QStringLiteral("&Поиск"));
+    } else {
+        Timer1->setInterval(10);
+        Timer1->start();
+        Command1->setText(QStringLiteral("&Остановить"));
+    }
+}
+
+void MainForm::onSearchTrigger()
+{
+    Timer1->stop();
+    Command1->setText(QStringLiteral("&Поиск"));
+}
+
+void MainForm::refreshResults()
+{
+}
+
+void MainForm::ShowHelp()
+{
+    for (const QPointer<HelpWindow>& w : m_helpWindows) {
+        if (w) {
+            w->ShowTopic();
+            w->show();
+            w->raise();
+            w->activateWindow();
+            return;
+        }
+    }
+    auto* help = new HelpWindow(nullptr);
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->ShowTopic();
+    help->show();
+    m_helpWindows.append(help);
+}
+
+void MainForm::OpenAccess()
+{
+}
+
+bool MainForm::saveWithRetry(bool database)
+{
+    for (;;) {
+        try {
+            if (database)
+                m_program.SaveDatabase();
+            else
+                m_program.SaveKnowledge();
+            return true;
+        } catch (const VestranaError& e) {
+            const QString what = database ? QStringLiteral("базу данных (database.txt)")
+                                           : QStringLiteral("базу знаний (knows.txt)");
+            const auto answer = m_program.UserPrompts->Message(
+                QStringLiteral("Не удалось сохранить %1.\n%2\n\n«Повторить» — попробовать снова, "
+                               "«Отмена» — не закрывать программу, чтобы ничего не потерять.")
+                    .arg(what, e.message()),
+                AppTitle(), Prompts::Retry | Prompts::Cancel | Prompts::Discard, Prompts::Icon::Critical);
+            if (answer == Prompts::Retry)
+                continue;
+            return answer == Prompts::Discard;
+        }
+    }
+}
+
+void MainForm::closeEvent(QCloseEvent* e)
+{
+    if (!m_started) {
+        // A start that failed writes nothing: the user's files stay as they are.
+        e->accept();
+        Q_EMIT shutDown();
+        return;
+    }
+    if (m_closing) {
+        e->ignore();
+        return;
+    }
+    m_closing = true;
+    // Other top-level windows (database editors) close first, so that the files
+    // get the collection as they left it.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w))
+            w->close();
+    }
+    if (!saveWithRetry(true) || !saveWithRetry(false)) {
+        m_closing = false;
+        e->ignore();
+        return;
+    }
+    for (const QPointer<HelpWindow>& w : m_helpWindows)
+        if (w)
+            w->close();
+    m_helpWindows.clear();
+    m_closing = false;
+    e->accept();
+    Q_EMIT shutDown();
+}

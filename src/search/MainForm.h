@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QLabel>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class Program;
+class QComboBox;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class HelpWindow;
+class SearchRun;
+
+// A label that acts as a link.
+class LinkLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// The main window: start-up and shutdown of the whole program, the wish boxes,
+// the search and the result list.
+class MainForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MainForm(Program& program, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    // The start-up sequence: names, listings, knowledge base, the count label and
+    // the wish boxes. Errors pass to the caller; after a failed start the window
+    // never writes the data files.
+    void StartUp();
+
+    Program& program() { return m_program; }
+
+    // The wish box of attribute k (0..13 as the boxes give them), or null.
+    QComboBox* WishBox(int attribute) const;
+
+    // Opens (or brings forward) the help window on its contents page.
+    void ShowHelp();
+    // Opens the access dialog, modal, anew on every call.
+    void OpenAccess();
+
+    // Whether a search is armed or running.
+    bool SearchActive() const;
+
+Q_SIGNALS:
+    // Emitted once the shutdown sequence has run and the window is closing.
+    void shutDown();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildWindow();
+    bool saveWithRetry(bool database);
+    void onSearchClicked();
+    void onSearchTrigger();
+    void refreshResults();
+
+    Program& m_program;
+    bool m_started = false;
+    bool m_closing = false;
+
+    QLabel* Label16 = nullptr;
+    QLabel* Label23 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QTreeWidget* List = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    std::array<QComboBox*, 15> Combo{}; // Combo[1]..Combo[14]
+    int ShownCount = 0;
+    QList<QPointer<HelpWindow>> m_helpWindows;
+    std::unique_ptr<SearchRun> m_run;
+};

@@ -1,0 +1,110 @@
+#include "store/Record.h"
+
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+
+namespace {
+
+// Seventeen separators: the storage of a listing whose fields are all empty,
+// shared by every new listing.
+const QString& emptyText()
+{
+    static const QString s(Record::FieldCount - 1, u'|');
+    return s;
+}
+
+void checkIndex(int index)
+{
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(Record::FieldCount))
+        throw VestranaError::outOfRange(QStringLiteral("поле %1 записи (допустимо от 0 до 17)").arg(index));
+}
+
+} // namespace
+
+Record::Record() : m_text(emptyText())
+{
+    for (int i = 0; i < FieldCount; ++i)
+        m_end[static_cast<size_t>(i)] = static_cast<quint32>(i);
+}
+
+QString Record::GetRecord(int index) const
+{
+    checkIndex(index);
+    return Field(index).toString();
+}
+
+void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
+{
+    qsizetype total = FieldCount - 1;
+    for (const auto& f : fields)
+        total += f.size();
+    QString text;
+    text.reserve(total);
+    for (int i = 0; i < FieldCount; ++i) {
+        if (i > 0)
+            text += u'|';
+        text += fields[static_cast<size_t>(i)];
+        m_end[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
+    }
+    m_text = std::move(text);
+}
+
+void Record::SetRecord(int index, const QString& data)
+{
+    checkIndex(index);
+    std::array<QStringView, FieldCount> fields;
+    for (int i = 0; i < FieldCount; ++i)
+        fields[static_cast<size_t>(i)] = i == index ? QStringView(data) : Field(i);
+    assignFields(fields);
+}
+
+void Record::NormalizeData()
+{
+    const QStringView floor = Field(2);
+    const qsizetype slash = floor.indexOf(u'/');
+    if (slash < 0)
+        return;
+    const qsizetype second = floor.indexOf(u'/', slash + 1);
+    std::array<QStringView, FieldCount> fields;
+    for (int i = 0; i < FieldCount; ++i)
+        fields[static_cast<size_t>(i)] = Field(i);
+    fields[2] = floor.left(slash);
+    fields[16] = second < 0 ? floor.mid(slash + 1) : floor.mid(slash + 1, second - slash - 1);
+    assignFields(fields);
+}
+
+bool Record::AssignLine(QString line, int& pieces)
+{
+    // Pieces after the 18th are dropped; a line needs at least 18 of them.
+    const QChar* data = line.constData();
+    const qsizetype size = line.size();
+    int found = 0;
+    qsizetype cut = size;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] == u'|') {
+            if (found == FieldCount - 1) {
+                cut = i;
+                break;
+            }
+            m_end[static_cast<size_t>(found++)] = static_cast<quint32>(i);
+        }
+    }
+    if (found < FieldCount - 1) {
+        pieces = size == 0 ? 0 : found + 1;
+        return false;
+    }
+    m_end[FieldCount - 1] = static_cast<quint32>(cut);
+    line.truncate(cut);
+    m_text = std::move(line);
+    pieces = FieldCount;
+    return true;
+}
+
+void Record::AppendLine(QByteArray& out) const
+{
+    for (int i = 0; i < FieldCount; ++i) {
+        textfile::AppendFieldCp1251(out, Field(i));
+        out.append('|');
+    }
+    out.append("\r\n", 2);
+}

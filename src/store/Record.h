@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <memory>
+
+class ScriptEngine;
+class KnowledgeBase;
+
+// One flat listing: 18 text fields (0 to 16 are the attributes, 17 is reserved
+// and only carried through the file) and the two marks of the last search.
+//
+// The fields live in one string with their end offsets, so that a listing read
+// from the file costs one allocation and a million of them stay compact.
+class Record
+{
+public:
+    static constexpr int FieldCount = 18;
+
+    bool Finded = false;
+    float So = 0;
+
+    Record();
+
+    // A copy of field `index` (0 to 17); any other index raises the out-of-range error.
+    QString GetRecord(int index) const;
+    // Field `index` becomes `data`, stored exactly as passed.
+    void SetRecord(int index, const QString& data);
+    // A view of a field without copying; the index must be valid.
+    QStringView Field(int index) const
+    {
+        const quint32 start = index == 0 ? 0 : m_end[static_cast<size_t>(index - 1)] + 1;
+        return QStringView(m_text).mid(start, m_end[static_cast<size_t>(index)] - start);
+    }
+
+    // Splits a floor text "floor/storeys" in field 2 into field 2 and field 16.
+    void NormalizeData();
+
+    // Evaluates a formula against this listing: every attribute name is replaced
+    // by the field text, then the text is evaluated. On any failure `ret` is false
+    // and the result 0.
+    float Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, const ScriptEngine& engine) const;
+
+    // Loading: takes one decoded line of the database file. Returns false when
+    // the line has fewer than 18 pieces; `pieces` then holds how many it has.
+    bool AssignLine(QString line, int& pieces);
+    // Saving: appends the 18 fields, each followed by "|", in windows-1251.
+    void AppendLine(QByteArray& out) const;
+
+private:
+    void assignFields(const std::array<QStringView, FieldCount>& fields);
+
+    QString m_text;
+    std::array<quint32, FieldCount> m_end{};
+};
+
+using RecordPtr = std::shared_ptr<Record>;

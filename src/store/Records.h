@@ -1,0 +1,50 @@
+#pragma once
+
+#include "store/Record.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// An ordered list of listing references with 1-based positions: appending puts
+// an entry at count + 1, removing position p moves the later entries down, and a
+// position outside 1..count raises the out-of-range error.
+class RecordList
+{
+public:
+    int Count() const { return static_cast<int>(m_items.size()); }
+    const RecordPtr& Item(int position) const;
+    void Add(RecordPtr record) { m_items.push_back(std::move(record)); }
+    void Remove(int position);
+    void Clear() { m_items.clear(); }
+    void Reserve(int n) { m_items.reserve(static_cast<size_t>(n)); }
+
+    // Unchecked access by 0-based index, for the hot loops.
+    const RecordPtr& at(int index) const { return m_items[static_cast<size_t>(index)]; }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+private:
+    std::vector<RecordPtr> m_items;
+};
+
+// The in-memory listing database with its file.
+class Records
+{
+public:
+    RecordList Items;
+
+    // Writes every listing to the file (windows-1251, 18 fields each followed by
+    // "|", CR LF). The file is replaced atomically: a failed save leaves the old
+    // file untouched and raises the file error.
+    void SaveToFile(const QString& fileName) const;
+    // Every listing's Finded becomes false and So 0.
+    void ClearFinded();
+    // Empties Items.
+    void Clear();
+    // Appends the listings of the file to Items; a missing file is created empty.
+    // A line with fewer than 18 fields raises the out-of-range error naming the
+    // file and the line; the listings of the earlier lines stay.
+    void LoadFromFile(const QString& fileName);
+};

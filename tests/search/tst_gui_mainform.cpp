@@ -1,0 +1,226 @@
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "search/HelpWindow.h"
+#include "search/MainForm.h"
+#include "search/Program.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <csignal>
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+namespace {
+
+QByteArray cp(const QString& s)
+{
+    return textfile::ToCp1251(s);
+}
+
+QStringList entries(QComboBox* box)
+{
+    return static_cast<QStringListModel*>(box->model())->stringList();
+}
+
+// Two listings and a knowledge base with values for a few attributes.
+void writeData(const QString& dir)
+{
+    WriteBytes(dir + QStringLiteral("/database.txt"),
+               cp(QStringLiteral("Центр|2|5/9|КИРПИЧНЫЙ|ул. Ленина, 5|1500|54|32|8|Рынок|300|раздельный|есть|"
+                                 "Дом|12.11.2026|Ремонт||резерв|\r\n")) +
+                   QByteArray(18, '|') + "\r\n");
+    QStringList k{QStringLiteral("AttributeValues")};
+    for (int i = 0; i < 17; ++i)
+        k << QStringLiteral(" %1|-999999|999999").arg(i);
+    k << QStringLiteral(" 0|ЦЕНТР|90") << QStringLiteral(" 0|заречье|30") << QStringLiteral(" 3|КИРПИЧНЫЙ|80")
+      << QStringLiteral(" 3|панельный|40") << QStringLiteral(" 3|м|10") << QStringLiteral(" 3||0")
+      << QStringLiteral(" 5|1500|0") << QStringLiteral(" 13|Дом|0") << QStringLiteral("AttributeType");
+    for (int i = 0; i < 17; ++i)
+        k << QStringLiteral(" %1|||").arg(i);
+    QByteArray bytes;
+    for (const QString& l : k)
+        bytes += cp(l) + "\r\n";
+    WriteBytes(dir + QStringLiteral("/knows.txt"), bytes);
+}
+
+} // namespace
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startUpFillsTheWindow()
+    {
+        QTemporaryDir dir;
+        writeData(dir.path());
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        program.UserPrompts = &prompts;
+        MainForm form(program);
+        form.StartUp();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Жилоскоп 01.02.2008"));
+        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label16"))->text(),
+                 QStringLiteral("Записей в базе данных : 2"));
+        QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo1"))),
+                 (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье")}));
+        // House types: first letter in capitals, the rest lower case.
+        QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo4"))),
+                 (QStringList{QStringLiteral("Кирпичный"), QStringLiteral("Панельный"), QStringLiteral("М"), QString()}));
+        // The price box keeps its fixed list, whatever the knowledge base holds.
+        QComboBox* price = form.findChild<QComboBox*>(QStringLiteral("Combo14"));
+        QCOMPARE(entries(price), (QStringList{QStringLiteral("1000"), QStringLiteral("1500"), QStringLiteral("2000"),
+                                              QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
+                                              QStringLiteral("5000"), QStringLiteral("Договорная")}));
+        QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo13"))), QStringList{QStringLiteral("Дом")});
+        QCOMPARE(form.WishBox(13), form.findChild<QComboBox*>(QStringLiteral("Combo13")));
+        QCOMPARE(form.WishBox(5), price);
+        QCOMPARE(price->toolTip(), QStringLiteral("Адрес, выберите из списка"));
+        QCOMPARE(form.findChild<QComboBox*>(QStringLiteral("Combo1"))->toolTip(),
+                 QStringLiteral("Район квартиры/дома, выберите из списка"));
+        for (int k = 0; k < 14; ++k)
+            QCOMPARE(form.WishBox(k)->currentText(), QString());
+        auto* list = form.findChild<QTreeWidget*>(QStringLiteral("List"));
+        QCOMPARE(list->columnCount(), 10);
+        QCOMPARE(list->headerItem()->text(9), QStringLiteral("% совпадения"));
+        QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("&Поиск"));
+    }
+
+    void missingFilesAreCreatedAndWrittenAtClose()
+    {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        program.UserPrompts = &prompts;
+        {
+            MainForm form(program);
+            form.StartUp();
+            QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label16"))->text(),
+                     QStringLiteral("Записей в базе данных : 0"));
+            QVERIFY(QFile::exists(program.DatabasePath()));
+            QCOMPARE(QFileInfo(program.KnowledgePath()).size(), 0);
+            QCOMPARE(entries(form.WishBox(0)), QStringList());
+            form.show();
+            QVERIFY(form.close());
+        }
+        QCOMPARE(QFileInfo(program.DatabasePath()).size(), 0);
+        QVERIFY(ReadBytes(program.KnowledgePath()).startsWith("AttributeValues\r\n 0|0|0\r\n"));
+        QVERIFY(prompts.messages.isEmpty());
+    }
+
+    void closingAfterLookingRewritesBothFiles()
+    {
+        QTemporaryDir dir;
+        writeData(dir.path());
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        program.UserPrompts = &prompts;
+        MainForm form(program);
+        form.StartUp();
+        form.show();
+        form.ShowHelp();
+        QPointer<QWidget> help = qobject_cast<QWidget*>(
+            [] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (qobject_cast<HelpWindow*>(w))
+                        return w;
+                return static_cast<QWidget*>(nullptr);
+            }());
+        QVERIFY(help && help->isVisible());
+        QSignalSpy spy(&form, &MainForm::shutDown);
+        // "Выход" closes the window, which runs the shutdown sequence.
+        QTest::mouseClick(form.findChild<QLabel*>(QStringLiteral("Label21")), Qt::LeftButton);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(!help || !help->isVisible());
+        // The floor "5/9" was split at the load, so the file shows that it was written.
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|КИРПИЧНЫЙ|"))));
+        QVERIFY(ReadBytes(program.KnowledgePath()).contains(cp(QStringLiteral(" 3|КИРПИЧНЫЙ|80\r\n"))));
+    }
+
+    void failedLoadWritesNothing()
+    {
+        QTemporaryDir dir;
+        const QByteArray bad = "short|line\r\n";
+        WriteBytes(dir.filePath(QStringLiteral("database.txt")), bad);
+        WriteBytes(dir.filePath(QStringLiteral("knows.txt")), "keep me\r\n");
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        program.UserPrompts = &prompts;
+        MainForm form(program);
+        QVERIFY_THROWS_EXCEPTION(VestranaError, form.StartUp());
+        form.close();
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("database.txt"))), bad);
+        QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("knows.txt"))), QByteArray("keep me\r\n"));
+    }
+
+    void failedSaveAsksAndCanTryAgain()
+    {
+        QTemporaryDir dir;
+        writeData(dir.path());
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        program.UserPrompts = &prompts;
+        MainForm form(program);
+        form.StartUp();
+        form.show();
+        // The data folder disappears (a removed drive, say): the close asks, and
+        // "Отмена" keeps the window and everything in memory.
+        const QString moved = dir.path() + QStringLiteral("-moved");
+        QVERIFY(QDir().rename(dir.path(), moved));
+        prompts.answers.enqueue(Prompts::Cancel);
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY(prompts.messages[0].text.contains(QStringLiteral("database.txt")));
+        QVERIFY(prompts.messages[0].buttons & Prompts::Retry);
+        // Back in place, "Повторить" saves both.
+        prompts.onMessage = [&](const ScriptedPrompts::Shown&) { QDir().rename(moved, dir.path()); };
+        prompts.answers.enqueue(Prompts::Retry);
+        QVERIFY(form.close());
+        QCOMPARE(prompts.messages.size(), 2);
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+    }
+
+    // The desktop session ends: SIGTERM closes the window normally and both files are saved.
+    void sigtermSaves()
+    {
+        const QString gui = qEnvironmentVariable("VESTRANA_GUI");
+        if (gui.isEmpty())
+            QSKIP("the desktop program was not built");
+        QTemporaryDir dir;
+        writeData(dir.path());
+        const QString exe = dir.filePath(QStringLiteral("vestrana"));
+        QVERIFY(QFile::copy(gui, exe));
+        QProcess p;
+        p.setProgram(exe);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start();
+        QVERIFY(p.waitForStarted());
+        // Give the program time to load and to set up its signal handling.
+        QDeadlineTimer settle(1500);
+        while (!settle.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(ReadBytes(dir.filePath(QStringLiteral("database.txt"))).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+    }
+};
+
+QTEST_MAIN(TestMainForm)
+#include "tst_gui_mainform.moc"

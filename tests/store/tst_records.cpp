@@ -1,0 +1,279 @@
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "store/Records.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+namespace {
+
+QByteArray cp(const QString& s)
+{
+    return textfile::ToCp1251(s);
+}
+
+QStringList fields(const Record& r)
+{
+    QStringList out;
+    for (int i = 0; i < Record::FieldCount; ++i)
+        out << r.GetRecord(i);
+    return out;
+}
+
+} // namespace
+
+class TestRecords : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void newRecordIsEmpty()
+    {
+        Record r;
+        QCOMPARE(fields(r), QStringList(18, QString()));
+        QCOMPARE(r.Finded, false);
+        QCOMPARE(r.So, 0.0f);
+    }
+
+    void fieldsStoreExactlyAndIndexIsChecked()
+    {
+        Record r;
+        r.SetRecord(17, QStringLiteral("резерв"));
+        r.SetRecord(4, QStringLiteral("  a|b\r\nc  "));
+        r.SetRecord(0, QStringLiteral("Центр"));
+        QCOMPARE(r.GetRecord(17), QStringLiteral("резерв"));
+        QCOMPARE(r.GetRecord(4), QStringLiteral("  a|b\r\nc  "));
+        QCOMPARE(r.GetRecord(0), QStringLiteral("Центр"));
+        QCOMPARE(r.GetRecord(5), QString());
+        for (int bad : {18, -1, 1000}) {
+            QVERIFY_THROWS_EXCEPTION(VestranaError, r.GetRecord(bad));
+            QVERIFY_THROWS_EXCEPTION(VestranaError, r.SetRecord(bad, QStringLiteral("x")));
+        }
+        QCOMPARE(r.GetRecord(4), QStringLiteral("  a|b\r\nc  "));
+    }
+
+    void sharedListingChangesEverywhere()
+    {
+        Records db;
+        auto r = std::make_shared<Record>();
+        db.Items.Add(r);
+        QList<RecordPtr> found{r};
+        db.Items.Item(1)->SetRecord(5, QStringLiteral("2000"));
+        QCOMPARE(found.first()->GetRecord(5), QStringLiteral("2000"));
+        db.Items.Remove(1);
+        QCOMPARE(found.first()->GetRecord(5), QStringLiteral("2000"));
+        QVERIFY_THROWS_EXCEPTION(VestranaError, db.Items.Item(1));
+    }
+
+    void normalizeData_data()
+    {
+        QTest::addColumn<QString>("floor");
+        QTest::addColumn<QString>("storeys");
+        QTest::addColumn<QString>("expectedFloor");
+        QTest::addColumn<QString>("expectedStoreys");
+        QTest::newRow("floor/storeys") << "3/9" << "" << "3" << "9";
+        QTest::newRow("spaces kept") << "5 / 9" << "" << "5 " << " 9";
+        QTest::newRow("third piece dropped") << "5/9/12" << "" << "5" << "9";
+        QTest::newRow("no floor") << "/9" << "" << "" << "9";
+        QTest::newRow("no storeys") << "5/" << "12" << "5" << "";
+        QTest::newRow("no slash leaves both") << "3" << "" << "3" << "";
+        QTest::newRow("no slash keeps storeys") << "3" << "7" << "3" << "7";
+    }
+    void normalizeData()
+    {
+        QFETCH(QString, floor);
+        QFETCH(QString, storeys);
+        Record r;
+        r.SetRecord(2, floor);
+        r.SetRecord(16, storeys);
+        r.SetRecord(17, QStringLiteral("z"));
+        r.NormalizeData();
+        QTEST(r.GetRecord(2), "expectedFloor");
+        QTEST(r.GetRecord(16), "expectedStoreys");
+        QCOMPARE(r.GetRecord(17), QStringLiteral("z"));
+    }
+
+    void roundTripIsByteForByte()
+    {
+        const QByteArray original = ReadBytes(testsupport::DataFile(QStringLiteral("store/roundtrip.txt")));
+        QVERIFY(!original.isEmpty());
+        const QString file = WriteBytes(path(QStringLiteral("rt.txt")), original);
+        Records db;
+        db.LoadFromFile(file);
+        QCOMPARE(db.Items.Count(), 3);
+        QCOMPARE(db.Items.Item(1)->GetRecord(2), QStringLiteral(" 5 "));
+        QCOMPARE(db.Items.Item(1)->GetRecord(17), QStringLiteral("резерв"));
+        QCOMPARE(db.Items.Item(3)->GetRecord(0), QStringLiteral(" Заречье "));
+        QCOMPARE(fields(*db.Items.Item(2)), QStringList(18, QString()));
+        db.SaveToFile(path(QStringLiteral("out.txt")));
+        QCOMPARE(ReadBytes(path(QStringLiteral("out.txt"))), original);
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("field17OfLast");
+        const QByteArray full = QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r|");
+        QTest::newRow("CR LF lines") << full + "\r\n" + full + "\r\n" << 2 << "r";
+        QTest::newRow("last line without CR LF") << full + "\r\n" + full << 2 << "r";
+        QTest::newRow("bare LF ends a line") << full + "\n" + full + "\n" << 2 << "r";
+        QTest::newRow("without final bar") << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r\r\n") << 1 << "r";
+        QTest::newRow("extra pieces dropped") << full + "extra|more|\r\n" << 1 << "r";
+        QTest::newRow("empty file") << QByteArray() << 0 << "";
+    }
+    void load()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, count);
+        Records db;
+        db.LoadFromFile(WriteBytes(path(QStringLiteral("load.txt")), content));
+        QCOMPARE(db.Items.Count(), count);
+        if (count > 0)
+            QTEST(db.Items.Item(count)->GetRecord(17), "field17OfLast");
+    }
+
+    void shortLineStopsWithLineNumber_data()
+    {
+        QTest::addColumn<QByteArray>("bad");
+        QTest::newRow("16 bars") << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q");
+        QTest::newRow("empty line") << QByteArray();
+        QTest::newRow("no bar at all") << QByteArray("просто текст");
+    }
+    void shortLineStopsWithLineNumber()
+    {
+        QFETCH(QByteArray, bad);
+        const QByteArray good = QByteArray(18, '|') + "\r\n";
+        Records db;
+        try {
+            db.LoadFromFile(WriteBytes(path(QStringLiteral("short.txt")), good + good + bad + "\r\n" + good));
+            QFAIL("no error");
+        } catch (const VestranaError& e) {
+            QCOMPARE(e.kind(), VestranaError::Kind::OutOfRange);
+            QVERIFY2(e.message().contains(QStringLiteral("строка 3")), qPrintable(e.message()));
+            QVERIFY(e.message().contains(QStringLiteral("short.txt")));
+        }
+        QCOMPARE(db.Items.Count(), 2); // the earlier lines stay
+    }
+
+    void missingFileIsCreatedEmpty()
+    {
+        const QString file = path(QStringLiteral("new.txt"));
+        QVERIFY(!QFile::exists(file));
+        Records db;
+        db.LoadFromFile(file);
+        QCOMPARE(db.Items.Count(), 0);
+        QVERIFY(QFile::exists(file));
+        db.SaveToFile(file);
+        QCOMPARE(QFileInfo(file).size(), 0);
+    }
+
+    void secondLoadAppends()
+    {
+        const QString file = WriteBytes(path(QStringLiteral("twice.txt")), QByteArray(18, '|') + "\r\n");
+        Records db;
+        db.LoadFromFile(file);
+        db.LoadFromFile(file);
+        QCOMPARE(db.Items.Count(), 2);
+    }
+
+    void floorIsSplitOnLoad()
+    {
+        Records db;
+        db.LoadFromFile(WriteBytes(path(QStringLiteral("floor.txt")), "a|b|5/9|" + QByteArray(15, '|') + "\r\n"));
+        QCOMPARE(db.Items.Item(1)->GetRecord(2), QStringLiteral("5"));
+        QCOMPARE(db.Items.Item(1)->GetRecord(16), QStringLiteral("9"));
+    }
+
+    // A bar or a line break in a field would shift every later field at the next
+    // start; the file gets "¦" and a space instead, and nothing else moves.
+    void unsafeTextsKeepOtherFieldsInPlace()
+    {
+        Records db;
+        auto r = std::make_shared<Record>();
+        for (int i = 0; i < 18; ++i)
+            r->SetRecord(i, QStringLiteral("f%1").arg(i));
+        r->SetRecord(4, QStringLiteral("ул. Мира|5"));
+        r->SetRecord(15, QStringLiteral("строка 1\r\nстрока 2\nстрока 3\rконец"));
+        db.Items.Add(r);
+        const QString file = path(QStringLiteral("unsafe.txt"));
+        db.SaveToFile(file);
+        Records back;
+        back.LoadFromFile(file);
+        QCOMPARE(back.Items.Count(), 1);
+        const RecordPtr& b = back.Items.Item(1);
+        QCOMPARE(b->GetRecord(4), QStringLiteral("ул. Мира¦5"));
+        QCOMPARE(b->GetRecord(15), QStringLiteral("строка 1 строка 2 строка 3 конец"));
+        for (int i = 0; i < 18; ++i)
+            if (i != 4 && i != 15)
+                QCOMPARE(b->GetRecord(i), QStringLiteral("f%1").arg(i));
+    }
+
+    void unencodableCharacterBecomesSubstitute()
+    {
+        Records db;
+        auto r = std::make_shared<Record>();
+        r->SetRecord(0, QStringLiteral("Ц€нтр ★"));
+        db.Items.Add(r);
+        db.SaveToFile(path(QStringLiteral("subst.txt")));
+        QCOMPARE(ReadBytes(path(QStringLiteral("subst.txt"))).left(7), cp(QStringLiteral("Ц€нтр ?")));
+    }
+
+    void failedSaveLeavesOldFile()
+    {
+        const QString file = WriteBytes(path(QStringLiteral("keep/database.txt")), "old contents\r\n");
+        Records db;
+        db.Items.Add(std::make_shared<Record>());
+        // A missing folder.
+        QVERIFY_THROWS_EXCEPTION(VestranaError, db.SaveToFile(path(QStringLiteral("nowhere/database.txt"))));
+        // A folder without write rights (root ignores them, so only checked where they count).
+        QFile::setPermissions(path(QStringLiteral("keep")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QFile probe(path(QStringLiteral("keep/probe")));
+        const bool rightsCount = !probe.open(QIODevice::WriteOnly);
+        probe.remove();
+        if (rightsCount) {
+            try {
+                db.SaveToFile(file);
+                QFAIL("no error");
+            } catch (const VestranaError& e) {
+                QCOMPARE(e.kind(), VestranaError::Kind::File);
+                QVERIFY(e.message().contains(QStringLiteral("database.txt")));
+            }
+        }
+        QFile::setPermissions(path(QStringLiteral("keep")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                                 QFileDevice::ExeOwner);
+        QCOMPARE(ReadBytes(file), QByteArray("old contents\r\n"));
+    }
+
+    void clearAndClearFinded()
+    {
+        Records db;
+        db.ClearFinded();
+        db.Clear();
+        for (int i = 0; i < 3; ++i) {
+            auto r = std::make_shared<Record>();
+            r->Finded = true;
+            r->So = 50;
+            db.Items.Add(r);
+        }
+        db.ClearFinded();
+        for (const RecordPtr& r : db.Items) {
+            QCOMPARE(r->Finded, false);
+            QCOMPARE(r->So, 0.0f);
+        }
+        db.Clear();
+        QCOMPARE(db.Items.Count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
