@@ -31,8 +31,52 @@ int digitValue(QChar c, int base)
 
 } // namespace
 
+namespace {
+
+// Most fields are plain numbers ("1500", "54.5"): read them without the general
+// parser. With at most 15 digits the mantissa and the power of ten are exact, so
+// one division gives the correctly rounded value, as the general path does.
+bool fastVal(QStringView s, double& out)
+{
+    const qsizetype n = s.size();
+    if (n == 0 || n > 16)
+        return false;
+    qsizetype i = 0;
+    const bool neg = s[0] == u'-';
+    if (neg)
+        i = 1;
+    long long mantissa = 0;
+    int digits = 0, decimals = 0;
+    bool point = false;
+    for (; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            mantissa = mantissa * 10 + (c - u'0');
+            ++digits;
+            if (point)
+                ++decimals;
+        } else if (c == u'.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || digits > 15)
+        return false;
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double v = static_cast<double>(mantissa) / kPow10[decimals];
+    out = neg ? -v : v;
+    return true;
+}
+
+} // namespace
+
 double Val(QStringView s)
 {
+    double fast;
+    if (fastVal(s, fast))
+        return fast;
     // Collect the significant characters as ASCII, skipping the ignored ones.
     std::string buf;
     buf.reserve(static_cast<size_t>(std::min<qsizetype>(s.size(), 64)));
