@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <array>
+
+// A deterministic sample housing market: invented districts, streets, stops and
+// agencies of an invented city. It feeds the sample data files, the tests and the
+// benchmarks, so it must give the same text on every machine: all randomness comes
+// from a fixed integer generator and no floating point is involved in a listing.
+namespace sample {
+
+// The fields of listing number `index` (0-based) of the sample market with this seed.
+std::array<QString, 18> GenerateListing(quint64 index, quint32 seed = 2008);
+
+// One database.txt line (without its end): every field followed by "|".
+QString DatabaseLine(const std::array<QString, 18>& fields);
+
+// The whole sample knowledge base for listings 0..count-1 (kinds, formulas, comments,
+// ratings, accepted values, ranges), as the lines of knows.txt without line ends.
+QStringList SampleKnowledgeLines(quint64 count, quint32 seed = 2008);
+
+// The lines of database.txt (without line ends) for listings 0..count-1.
+QStringList SampleDatabaseLines(quint64 count, quint32 seed = 2008);
+
+} // namespace sample
