@@ -19,6 +19,8 @@ const std::map<QString, std::pair<Command, const char*>>& commands()
     static const std::map<QString, std::pair<Command, const char*>> table = {
         {QStringLiteral("info"), {CmdInfo, "число записей и атрибуты базы знаний"}},
         {QStringLiteral("resave"), {CmdResave, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
+        {QStringLiteral("search"), {CmdSearch, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута"}},
+        {QStringLiteral("formula"), {CmdFormula, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
     };
     return table;
 }

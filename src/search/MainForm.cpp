@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "search/HelpWindow.h"
 #include "search/Program.h"
+#include "search/SearchRun.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,10 +21,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-class SearchRun
-{
-};
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 {
@@ -264,11 +261,28 @@ void MainForm::StartUp()
 
 bool MainForm::SearchActive() const
 {
-    return Timer1->isActive() || m_run;
+    return Timer1->isActive() || m_running;
+}
+
+bool MainForm::SearchRunning() const
+{
+    return m_running;
 }
 
 void MainForm::onSearchClicked()
 {
+    if (m_running) {
+        if (!m_stopRequested) {
+            // A click during a run ends it at its next yield point.
+            m_stopRequested = true;
+            Command1->setText(QStringLiteral("&Поиск"));
+        } else {
+            // A new run starts only after the stopped one has ended.
+            m_rearm = !m_rearm;
+            Command1->setText(m_rearm ? QStringLiteral("&Остановить") : QStringLiteral("&Поиск"));
+        }
+        return;
+    }
     if (Timer1->isActive()) {
         Timer1->stop();
         Command1->setText(QStringLiteral("&Поиск"));
@@ -279,14 +293,81 @@ void MainForm::onSearchClicked()
     }
 }
 
+SearchRun::Wishes MainForm::ReadWishes() const
+{
+    SearchRun::Wishes wishes;
+    for (int k = 0; k <= 13; ++k)
+        wishes[static_cast<size_t>(k)] = WishBox(k)->currentText();
+    return wishes;
+}
+
 void MainForm::onSearchTrigger()
 {
+    // The trigger fires once per arming.
     Timer1->stop();
+    if (m_running)
+        return;
+    m_running = true;
+    m_stopRequested = false;
+    m_rearm = false;
+    SearchHooks hooks;
+    hooks.progress = [this](const QString& t) { Label23->setText(t); };
+    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
+    hooks.stopRequested = [this] { return m_stopRequested; };
+    hooks.refresh = [this] { refreshResults(); };
+    try {
+        SearchRun::Run(m_program, ReadWishes(), hooks);
+    } catch (...) {
+        finishRun();
+        throw;
+    }
+    finishRun();
+}
+
+void MainForm::finishRun()
+{
+    m_running = false;
     Command1->setText(QStringLiteral("&Поиск"));
+    Label23->clear();
+    Q_EMIT searchFinished();
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    if (m_rearm) {
+        m_rearm = false;
+        Timer1->setInterval(10);
+        Timer1->start();
+        Command1->setText(QStringLiteral("&Остановить"));
+    }
 }
 
 void MainForm::refreshResults()
 {
+    const QList<RecordPtr>& found = m_program.FoundList;
+    if (found.size() == ShownCount)
+        return;
+    ShownCount = static_cast<int>(found.size());
+    List->clear();
+    const QIcon icon(QStringLiteral(":/img/row.png"));
+    QList<QTreeWidgetItem*> rows;
+    for (const RecordPtr& r : found) {
+        auto* item = new QTreeWidgetItem;
+        item->setIcon(0, icon);
+        item->setText(0, r->GetRecord(0));
+        item->setText(1, r->GetRecord(1));
+        item->setText(2, r->GetRecord(2) + u'/' + r->GetRecord(16));
+        item->setText(3, r->GetRecord(3));
+        item->setText(4, r->GetRecord(4));
+        item->setText(5, r->GetRecord(6) + u'/' + r->GetRecord(7) + u'/' + r->GetRecord(8));
+        item->setText(6, r->GetRecord(15));
+        item->setText(7, r->GetRecord(5));
+        item->setText(8, r->GetRecord(13));
+        item->setText(9, SearchRun::ScoreText(r->So));
+        rows.append(item);
+    }
+    List->addTopLevelItems(rows);
 }
 
 void MainForm::ShowHelp()
@@ -337,6 +418,13 @@ bool MainForm::saveWithRetry(bool database)
 
 void MainForm::closeEvent(QCloseEvent* e)
 {
+    if (m_running) {
+        // The run ends first (at its next yield point); the close follows.
+        m_stopRequested = true;
+        m_closeAfterRun = true;
+        e->ignore();
+        return;
+    }
     if (!m_started) {
         // A start that failed writes nothing: the user's files stay as they are.
         e->accept();
@@ -347,6 +435,7 @@ void MainForm::closeEvent(QCloseEvent* e)
         e->ignore();
         return;
     }
+    Timer1->stop();
     m_closing = true;
     // Other top-level windows (database editors) close first, so that the files
     // get the collection as they left it.

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "search/SearchRun.h"
+
 #include <array>
 
 class Program;
@@ -13,7 +15,6 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class HelpWindow;
-class SearchRun;
 
 // A label that acts as a link.
 class LinkLabel : public QLabel
@@ -54,10 +55,16 @@ public:
 
     // Whether a search is armed or running.
     bool SearchActive() const;
+    // Whether a search run is going on.
+    bool SearchRunning() const;
+    // The wishes as the boxes hold them.
+    SearchRun::Wishes ReadWishes() const;
 
 Q_SIGNALS:
     // Emitted once the shutdown sequence has run and the window is closing.
     void shutDown();
+    // Emitted when a search run has ended.
+    void searchFinished();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -68,6 +75,7 @@ private:
     void onSearchClicked();
     void onSearchTrigger();
     void refreshResults();
+    void finishRun();
 
     Program& m_program;
     bool m_started = false;
@@ -82,5 +90,8 @@ private:
     std::array<QComboBox*, 15> Combo{}; // Combo[1]..Combo[14]
     int ShownCount = 0;
     QList<QPointer<HelpWindow>> m_helpWindows;
-    std::unique_ptr<SearchRun> m_run;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    bool m_rearm = false;
+    bool m_closeAfterRun = false;
 };

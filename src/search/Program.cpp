@@ -1,10 +1,6 @@
 #include "search/Program.h"
 
-#if __has_include("platform/ScriptEngine.h")
 #include "platform/ScriptEngine.h"
-#else
-class ScriptEngine {};
-#endif
 
 #include <QCoreApplication>
 #include <QDir>

@@ -108,3 +108,30 @@ void Record::AppendLine(QByteArray& out) const
     }
     out.append("\r\n", 2);
 }
+
+// ---------------------------------------------------------------------------
+
+#include "knowledge/KnowledgeBase.h"
+#include "platform/ScriptEngine.h"
+
+float Record::Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, const ScriptEngine& engine,
+                      QString* error) const
+{
+    ret = true;
+    try {
+        // Names are replaced in index order on the growing text: a field inserted
+        // for one attribute is itself searched for the names after it.
+        QString s = forml;
+        for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
+            const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
+            if (!name.isEmpty() && s.contains(name))
+                s.replace(name, Field(i).toString());
+        }
+        return engine.EvalSingle(s);
+    } catch (const VestranaError& e) {
+        ret = false;
+        if (error)
+            *error = e.message();
+        return 0;
+    }
+}

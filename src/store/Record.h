@@ -40,8 +40,9 @@ public:
 
     // Evaluates a formula against this listing: every attribute name is replaced
     // by the field text, then the text is evaluated. On any failure `ret` is false
-    // and the result 0.
-    float Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, const ScriptEngine& engine) const;
+    // and the result 0; `error`, when given, then receives the reason.
+    float Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, const ScriptEngine& engine,
+                  QString* error = nullptr) const;
 
     // Loading: takes one decoded line of the database file. Returns false when
     // the line has fewer than 18 pieces; `pieces` then holds how many it has.

@@ -1,0 +1,111 @@
+#include "cli/Cli.h"
+
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Text.h"
+#include "search/Program.h"
+#include "search/SearchRun.h"
+
+namespace {
+
+// A slot is a wish box's attribute index (0..13) or an attribute's name.
+int slotOf(const Program& program, const QString& slot)
+{
+    bool ok = false;
+    const int k = slot.toInt(&ok);
+    if (ok)
+        return k >= 0 && k <= 13 ? k : -1;
+    for (int i = 0; i <= 13; ++i)
+        if (program.Knowledge.AttributeNames[static_cast<size_t>(i)] == slot)
+            return i;
+    return -1;
+}
+
+} // namespace
+
+int CmdSearch(CliContext& ctx)
+{
+    Program program(ctx.dataDir);
+    if (!LoadProgram(ctx, program))
+        return 2;
+    SearchRun::Wishes wishes;
+    for (int i = 0; i < ctx.args.size(); ++i) {
+        QString arg = ctx.args[i];
+        if (arg == QLatin1String("--wish") && i + 1 < ctx.args.size())
+            arg = ctx.args[++i];
+        else if (arg.startsWith(QLatin1String("--wish=")))
+            arg = arg.mid(7);
+        else {
+            ctx.err << "Неизвестный параметр: " << arg << "\nИспользование: search [--wish СЛОТ=ТЕКСТ]...\n";
+            return 64;
+        }
+        const qsizetype eq = arg.indexOf(u'=');
+        const int k = eq > 0 ? slotOf(program, arg.left(eq)) : -1;
+        if (k < 0) {
+            ctx.err << "Неверное пожелание «" << arg
+                    << "»: нужно СЛОТ=ТЕКСТ, где СЛОТ — номер от 0 до 13 или название атрибута\n";
+            return 64;
+        }
+        wishes[static_cast<size_t>(k)] = arg.mid(eq + 1);
+    }
+    SearchRun::Run(program, wishes, {});
+    for (const RecordPtr& r : program.FoundList) {
+        const QStringList cells{r->GetRecord(0),
+                                r->GetRecord(1),
+                                r->GetRecord(2) + u'/' + r->GetRecord(16),
+                                r->GetRecord(3),
+                                r->GetRecord(4),
+                                r->GetRecord(6) + u'/' + r->GetRecord(7) + u'/' + r->GetRecord(8),
+                                r->GetRecord(15),
+                                r->GetRecord(5),
+                                r->GetRecord(13),
+                                SearchRun::ScoreText(r->So)};
+        ctx.out << cells.join(u'\t') << '\n';
+    }
+    return 0;
+}
+
+int CmdFormula(CliContext& ctx)
+{
+    int position = 1;
+    QString formula;
+    bool haveFormula = false;
+    for (int i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args[i];
+        if (a == QLatin1String("--listing") && i + 1 < ctx.args.size()) {
+            bool ok = false;
+            position = ctx.args[++i].toInt(&ok);
+            if (!ok) {
+                ctx.err << "Номер записи должен быть целым числом\n";
+                return 64;
+            }
+        } else if (!haveFormula) {
+            formula = a;
+            haveFormula = true;
+        } else {
+            ctx.err << "Использование: formula [--listing НОМЕР] ФОРМУЛА\n";
+            return 64;
+        }
+    }
+    if (!haveFormula) {
+        ctx.err << "Использование: formula [--listing НОМЕР] ФОРМУЛА\n";
+        return 64;
+    }
+    Program program(ctx.dataDir);
+    if (!LoadProgram(ctx, program))
+        return 2;
+    const int count = program.Records.Items.Count();
+    if (position < 1 || position > count) {
+        ctx.err << "Нет записи с номером " << position << " (в базе " << count << ")\n";
+        return 2;
+    }
+    bool ok = false;
+    QString reason;
+    const float value = program.Records.Items.Item(position)->Formula(formula, ok, program.Knowledge,
+                                                                      program.Engine(), &reason);
+    if (!ok) {
+        ctx.out << "ERROR: " << reason << '\n';
+        return 1;
+    }
+    ctx.out << text::NumberText(value) << '\n';
+    return 0;
+}

@@ -1,0 +1,217 @@
+#include "search/SearchRun.h"
+
+#include "knowledge/KnowledgeBase.h"
+#include "knowledge/Scoring.h"
+#include "platform/Errors.h"
+#include "platform/ScriptEngine.h"
+#include "platform/Text.h"
+#include "platform/TimeSlice.h"
+#include "search/Program.h"
+
+#include <cmath>
+
+namespace {
+
+enum class Rule { Empty, Ordinal, Numeric, Other };
+
+// What the run needs of one attribute, worked out once per run.
+struct AttributeRule
+{
+    Rule rule = Rule::Empty;
+    QString folded;    // Ordinal: the wish trimmed and lower-cased
+    float a = 0;       // the wish's number
+    bool aFits = true; // false: the wish is beyond single precision, the attribute scores 0
+    float lo = 0, hi = 100;
+};
+
+QStringView trimmedView(QStringView s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+// Equality of a field with a folded wish, trimmed and ignoring letter case,
+// without building a lower-cased copy of the field.
+bool foldedEquals(QStringView field, const QString& folded)
+{
+    const QStringView f = trimmedView(field);
+    if (f.size() != folded.size())
+        return f.toString().toLower() == folded; // rare: lower-casing may change the length
+    for (qsizetype i = 0; i < f.size(); ++i) {
+        const QChar c = f[i];
+        if (c != folded[i] && c.toLower() != folded[i])
+            return f.toString().toLower() == folded;
+    }
+    return true;
+}
+
+// FormalizedValue for the listing at hand; the position lookup of the general
+// function is skipped, the listing being the one the run holds.
+float formalized(Program& program, const Record& r, int k)
+{
+    const KnowledgeBase& kb = program.Knowledge;
+    const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
+    if (kind == kinds::ByValue) {
+        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+        const int p = list.IndexOf(r.Field(k));
+        return p < 0 ? 0.0f : text::ToSingle(text::Val(list.Scores()[p]));
+    }
+    if (kind == kinds::ByFormula) {
+        bool ok = false;
+        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
+    }
+    if (kind == kinds::Numeric)
+        return text::ToSingle(text::Val(r.Field(k)));
+    return 0.0f;
+}
+
+float attributeScore(Program& program, const Record& r, int k, const AttributeRule& rule)
+{
+    switch (rule.rule) {
+    case Rule::Empty: return 100.0f;
+    case Rule::Ordinal: return foldedEquals(r.Field(k), rule.folded) ? 100.0f : 0.0f;
+    case Rule::Numeric:
+    case Rule::Other:
+        if (!rule.aFits)
+            return 0.0f;
+        try {
+            return scoring::Closeness(rule.a, formalized(program, r, k), rule.lo, rule.hi);
+        } catch (const VestranaError&) {
+            // A number beyond single precision in this listing: the attribute
+            // scores 0 and the run goes on.
+            return 0.0f;
+        }
+    }
+    return 0.0f;
+}
+
+} // namespace
+
+SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
+{
+    const KnowledgeBase& kb = program.Knowledge;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        QString& w = wishes[static_cast<size_t>(k)];
+        w = text::Trimmed(w);
+        if (kb.AttributeKinds[static_cast<size_t>(k)] != kinds::ByValue)
+            continue;
+        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+        // The scan goes on after a match, comparing the rest with the replaced wish.
+        QString folded = text::Folded(w);
+        for (int p = 0; p < list.Count(); ++p) {
+            if (folded == text::Folded(list.Values()[p])) {
+                w = list.Scores()[p];
+                folded = text::Folded(w);
+            }
+        }
+    }
+    return wishes;
+}
+
+QString SearchRun::ScoreText(float so)
+{
+    return text::NumberText(text::RoundHalfEven(static_cast<double>(so), 1));
+}
+
+bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
+{
+    Program::BusyScope busy(program);
+    TimeSlice slice(hooks.yield);
+    auto stopped = [&] { return hooks.stopRequested && hooks.stopRequested(); };
+    auto yieldPoint = [&] {
+        slice();
+        return stopped();
+    };
+
+    scoring::ClearFoundList(program);
+    if (hooks.refresh)
+        hooks.refresh();
+
+    wishes = Prepare(program, wishes);
+    const KnowledgeBase& kb = program.Knowledge;
+    std::array<AttributeRule, KnowledgeBase::Attributes> rules;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const QString& w = wishes[static_cast<size_t>(k)];
+        AttributeRule& r = rules[static_cast<size_t>(k)];
+        if (w.isEmpty())
+            continue;
+        const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
+        if (kind == kinds::Ordinal) {
+            r.rule = Rule::Ordinal;
+            r.folded = text::Folded(w);
+            continue;
+        }
+        const double a = text::Val(w);
+        r.aFits = text::FitsSingle(a);
+        r.a = r.aFits ? static_cast<float>(a) : 0.0f;
+        if (kind == kinds::Numeric) {
+            r.rule = Rule::Numeric;
+            r.lo = kb.AttributeMin[static_cast<size_t>(k)];
+            r.hi = kb.AttributeMax[static_cast<size_t>(k)];
+        } else {
+            r.rule = Rule::Other;
+        }
+    }
+
+    program.Records.ClearFinded();
+    slice.now();
+    if (stopped())
+        return false;
+    const RecordList& items = program.Records.Items;
+    const int n = items.Count();
+
+    // Scoring pass.
+    int shownPercent = -1;
+    for (int i = 1; i <= n; ++i) {
+        const int percent = static_cast<int>(text::RoundHalfEven(double(i) * 100.0 / double(n)));
+        if (percent != shownPercent) {
+            shownPercent = percent;
+            if (hooks.progress)
+                hooks.progress(QStringLiteral("Обработка данных (") + text::NumberText(percent) +
+                               QStringLiteral("%)..."));
+        }
+        const RecordPtr& record = items.at(i - 1);
+        if (yieldPoint())
+            return false;
+        float sum = 0;
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            sum += attributeScore(program, *record, k, rules[static_cast<size_t>(k)]);
+        record->So = sum / 17.0f;
+        if (record->So == 100.0f) {
+            record->Finded = true;
+            program.FoundList.append(record);
+            if (program.FoundList.size() >= program.MaxFound)
+                break;
+        }
+    }
+
+    // Ranking pass: the best remaining positive scores, lower positions first on ties.
+    for (;;) {
+        if (yieldPoint())
+            return false;
+        if (program.FoundList.size() >= program.MaxFound)
+            break;
+        float best = 0;
+        const Record* candidate = nullptr;
+        int candidateIndex = -1;
+        for (int i = 0; i < n; ++i) {
+            const Record& r = *items.at(i);
+            if ((i & 1023) == 0 && yieldPoint())
+                return false;
+            if (!r.Finded && r.So > best) {
+                best = r.So;
+                candidate = &r;
+                candidateIndex = i;
+            }
+        }
+        if (!candidate)
+            break;
+        items.at(candidateIndex)->Finded = true;
+        program.FoundList.append(items.at(candidateIndex));
+    }
+    return true;
+}

@@ -1,0 +1,252 @@
+#include "search/Program.h"
+#include "search/SearchRun.h"
+#include "support/Fixtures.h"
+
+#include <QTest>
+
+#include <clocale>
+
+using fixtures::AddListing;
+using fixtures::AddListingWith;
+
+namespace {
+
+// A program with n empty listings whose field 0 is "L<position>".
+void fill(Program& p, int n)
+{
+    for (int i = 1; i <= n; ++i)
+        AddListingWith(p, 0, QStringLiteral("L%1").arg(i));
+}
+
+QStringList found(const Program& p)
+{
+    QStringList out;
+    for (const RecordPtr& r : p.FoundList)
+        out << r->GetRecord(0) + QStringLiteral(":") + SearchRun::ScoreText(r->So);
+    return out;
+}
+
+SearchRun::Wishes wish(int k, const QString& text)
+{
+    SearchRun::Wishes w;
+    w[static_cast<size_t>(k)] = text;
+    return w;
+}
+
+} // namespace
+
+class TestSearchRun : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { std::setlocale(LC_ALL, "ru_RU.UTF-8"); }
+
+    void noWishesFindsTheFirstTen()
+    {
+        Program p;
+        p.InitAttributeNames();
+        fill(p, 12);
+        QVERIFY(SearchRun::Run(p, {}, {}));
+        QCOMPARE(p.FoundList.size(), 10);
+        QCOMPARE(found(p).first(), QStringLiteral("L1: 100"));
+        QCOMPARE(found(p).last(), QStringLiteral("L10: 100"));
+        // The scoring pass ended after the tenth perfect score.
+        QCOMPARE(p.Records.Items.Item(11)->So, 0.f);
+    }
+
+    void spacesOnlyIsNoWish()
+    {
+        Program p;
+        p.InitAttributeNames();
+        fill(p, 3);
+        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        SearchRun::Run(p, wish(0, QStringLiteral("   ")), {});
+        QCOMPARE(found(p), (QStringList{"L1: 100", "L2: 100", "L3: 100"}));
+    }
+
+    void ordinalMismatchScores94()
+    {
+        Program p;
+        p.InitAttributeNames();
+        fill(p, 11);
+        p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
+        SearchRun::Run(p, wish(9, QStringLiteral("Вокзал")), {});
+        QCOMPARE(p.FoundList.size(), 10);
+        for (const QString& s : found(p))
+            QVERIFY(s.endsWith(QStringLiteral(": 94.1")));
+        QCOMPARE(found(p).first(), QStringLiteral("L1: 94.1"));
+        QCOMPARE(found(p).last(), QStringLiteral("L10: 94.1"));
+    }
+
+    void ordinalIgnoresCaseAndSpaces()
+    {
+        Program p;
+        p.InitAttributeNames();
+        p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
+        AddListing(p, {"A", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("  ВОКЗАЛ ")});
+        AddListing(p, {"B", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Рынок")});
+        SearchRun::Run(p, wish(9, QStringLiteral(" вокзал")), {});
+        QCOMPARE(found(p), (QStringList{"A: 100", "B: 94.1"}));
+    }
+
+    void perfectFirstThenBestThenTiesInOrder()
+    {
+        Program p;
+        p.InitAttributeNames();
+        KnowledgeBase& kb = p.Knowledge;
+        kb.AttributeKinds[5] = kinds::Numeric;
+        kb.AttributeMin[5] = 0;
+        kb.AttributeMax[5] = 1000;
+        // Prices: 900 scores lower than 500 when 500 is wished; equal prices tie.
+        const QStringList prices{"900", "500", "700", "700", "500", "-5000"};
+        for (int i = 0; i < prices.size(); ++i)
+            AddListing(p, {QStringLiteral("L%1").arg(i + 1), {}, {}, {}, {}, prices[i]});
+        SearchRun::Run(p, wish(5, QStringLiteral("500")), {});
+        // 500 -> 100 (perfect, database order); 700 -> (1000-200)/1000*100 = 80
+        // so So = (16*100+80)/17 = 98.8; 900 -> 60, So 97.6; -5000 scores -450,
+        // So = (1600-450)/17 = 67.6, still positive.
+        QCOMPARE(found(p), (QStringList{"L2: 100", "L5: 100", "L3: 98.8", "L4: 98.8", "L1: 97.6", "L6: 67.6"}));
+    }
+
+    void negativeScoresAreNeverListed()
+    {
+        Program p;
+        p.InitAttributeNames();
+        KnowledgeBase& kb = p.Knowledge;
+        for (int k = 0; k < 17; ++k)
+            kb.AttributeKinds[static_cast<size_t>(k)] = kinds::Numeric; // ranges 0..0: -100 per unit
+        kb.AttributeMax[1] = 10;
+        AddListing(p, {"L1", "3"});
+        AddListing(p, {"L2", "1"});
+        SearchRun::Run(p, wish(1, QStringLiteral("1")), {});
+        // L1 is 2 rooms off over a range of 10: 80, So (1600 + 80) / 17.
+        QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 98.8"}));
+        // Far off on every empty range: every score is negative, nothing is listed.
+        SearchRun::Wishes far;
+        for (int k = 0; k < 14; ++k)
+            far[static_cast<size_t>(k)] = QStringLiteral("100");
+        SearchRun::Run(p, far, {});
+        QVERIFY(p.FoundList.isEmpty());
+        QVERIFY(p.Records.Items.Item(1)->So < 0);
+    }
+
+    void valueWishIsReplacedByItsScore()
+    {
+        Program p;
+        p.InitAttributeNames();
+        KnowledgeBase& kb = p.Knowledge;
+        kb.AttributeKinds[3] = kinds::ByValue;
+        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeValueLists[3].Append(QStringLiteral("панельный"), QStringLiteral("40"));
+        AddListing(p, {"K", {}, {}, QStringLiteral("кирпичный")});
+        AddListing(p, {"P", {}, {}, QStringLiteral("панельный")});
+        AddListing(p, {"X", {}, {}, QStringLiteral("монолит")});
+        const auto prepared = SearchRun::Prepare(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")));
+        QCOMPARE(prepared[3], QStringLiteral("80"));
+        SearchRun::Run(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")), {});
+        // K: 100; P: 100-40 = 60; X: 0 -> 100-80 = 20.
+        QCOMPARE(found(p), (QStringList{"K: 100", "P: 97.6", "X: 95.3"}));
+        // A wish that is no accepted value keeps its text: a word reads as 0.
+        SearchRun::Run(p, wish(3, QStringLiteral("дерево")), {});
+        QCOMPARE(found(p), (QStringList{"X: 100", "P: 97.6", "K: 95.3"}));
+    }
+
+    // The scan goes on after a match and compares the rest with the replaced wish.
+    void preparationScanContinuesAfterMatch()
+    {
+        Program p;
+        p.InitAttributeNames();
+        KnowledgeBase& kb = p.Knowledge;
+        kb.AttributeKinds[0] = kinds::ByValue;
+        kb.AttributeValueLists[0].Append(QStringLiteral("Центр"), QStringLiteral("70"));
+        kb.AttributeValueLists[0].Append(QStringLiteral("70"), QStringLiteral("95"));
+        QCOMPARE(SearchRun::Prepare(p, wish(0, QStringLiteral("центр")))[0], QStringLiteral("95"));
+    }
+
+    void hugeNumbersScoreZeroAndTheRunGoesOn()
+    {
+        Program p;
+        p.InitAttributeNames();
+        p.Knowledge.AttributeKinds[5] = kinds::Numeric;
+        p.Knowledge.AttributeMax[5] = 100;
+        AddListing(p, {"Big", {}, {}, {}, {}, QStringLiteral("1e39")});
+        AddListing(p, {"Fine", {}, {}, {}, {}, QStringLiteral("50")});
+        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("50")), {}));
+        QCOMPARE(found(p), (QStringList{"Fine: 100", "Big: 94.1"}));
+        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("1e39")), {}));
+        QCOMPARE(found(p), (QStringList{"Big: 94.1", "Fine: 94.1"}));
+    }
+
+    void fewerPositiveThanTen()
+    {
+        Program p;
+        p.InitAttributeNames();
+        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        fill(p, 3);
+        SearchRun::Run(p, wish(0, QStringLiteral("L2")), {});
+        QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 94.1", "L3: 94.1"}));
+        // A second run with fewer results empties the list first.
+        int refreshed = 0;
+        SearchHooks hooks;
+        hooks.refresh = [&] {
+            ++refreshed;
+            QVERIFY(p.FoundList.isEmpty());
+        };
+        p.Records.Items.Remove(3);
+        p.Records.Items.Remove(1);
+        SearchRun::Run(p, wish(0, QStringLiteral("L2")), hooks);
+        QCOMPARE(refreshed, 1);
+        QCOMPARE(found(p), QStringList{"L2: 100"});
+    }
+
+    void progressOfEightListings()
+    {
+        Program p;
+        p.InitAttributeNames();
+        fill(p, 8);
+        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        QStringList texts;
+        SearchHooks hooks;
+        hooks.progress = [&](const QString& t) { texts << t; };
+        SearchRun::Run(p, wish(0, QStringLiteral("none")), hooks);
+        QCOMPARE(texts, (QStringList{"Обработка данных ( 12%)...", "Обработка данных ( 25%)...",
+                                     "Обработка данных ( 38%)...", "Обработка данных ( 50%)...",
+                                     "Обработка данных ( 62%)...", "Обработка данных ( 75%)...",
+                                     "Обработка данных ( 88%)...", "Обработка данных ( 100%)..."}));
+    }
+
+    void emptyDatabaseAndEmptyKnowledge()
+    {
+        Program p;
+        p.InitAttributeNames();
+        QStringList texts;
+        SearchHooks hooks;
+        hooks.progress = [&](const QString& t) { texts << t; };
+        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("x")), hooks));
+        QVERIFY(p.FoundList.isEmpty());
+        QVERIFY(texts.isEmpty());
+        // Listings with an empty knowledge base: every wished attribute is
+        // compared with 0 over 0..100.
+        fill(p, 2);
+        SearchRun::Run(p, wish(1, QStringLiteral("40")), {});
+        QCOMPARE(found(p), (QStringList{"L1: 97.6", "L2: 97.6"}));
+    }
+
+    void stopEndsAtTheNextYield()
+    {
+        Program p;
+        p.InitAttributeNames();
+        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        fill(p, 5000);
+        bool stop = false;
+        SearchHooks hooks;
+        hooks.yield = [&] { stop = true; };
+        hooks.stopRequested = [&] { return stop; };
+        QVERIFY(!SearchRun::Run(p, wish(0, QStringLiteral("L3")), hooks));
+        QVERIFY(p.FoundList.isEmpty());
+        QVERIFY(!p.Busy());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchRun)
+#include "tst_searchrun.moc"
