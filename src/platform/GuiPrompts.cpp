@@ -21,7 +21,10 @@ Prompts::Button GuiPrompts::Message(const QString& text, const QString& title, i
 {
     QMessageBox box(owner());
     box.setWindowTitle(title);
-    box.setText(text);
+    // Texts may end their lines with a bare CR, which a label would draw as a space.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    box.setText(shown);
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
     case Icon::Information: box.setIcon(QMessageBox::Information); break;

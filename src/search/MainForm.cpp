@@ -3,6 +3,7 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
+#include "search/GuiResources.h"
 #include "search/HelpWindow.h"
 #include "search/Program.h"
 #include "search/SearchRun.h"
@@ -77,6 +78,7 @@ QLabel* separator(QWidget* parent)
 
 MainForm::MainForm(Program& program, QWidget* parent) : QWidget(parent), m_program(program)
 {
+    InitGuiResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Жилоскоп 01.02.2008"));
     QFont f(QStringLiteral("Tahoma"));
@@ -209,6 +211,7 @@ void MainForm::buildWindow()
     List->setHeaderLabels(headers);
     for (int c = 0; c < 10; ++c)
         List->setColumnWidth(c, twips(widths[c]));
+    List->header()->setStretchLastSection(true);
     List->setMinimumHeight(220);
     auto* listBox = new QVBoxLayout;
     listBox->setContentsMargins(10, 0, 10, 0);

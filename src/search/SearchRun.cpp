@@ -8,21 +8,39 @@
 #include "platform/TimeSlice.h"
 #include "search/Program.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
 enum class Rule { Empty, Ordinal, Numeric, Other };
+// How FormalizedValue reads the attribute, by its kind.
+enum class Source { Zero, ByValue, ByFormula, Number };
 
 // What the run needs of one attribute, worked out once per run.
 struct AttributeRule
 {
     Rule rule = Rule::Empty;
+    Source source = Source::Zero;
     QString folded;    // Ordinal: the wish trimmed and lower-cased
     float a = 0;       // the wish's number
     bool aFits = true; // false: the wish is beyond single precision, the attribute scores 0
     float lo = 0, hi = 100;
+    // ByValue with a short list: its first occurrences, scanned in order (cheaper
+    // than hashing every field); empty means the list's hash index is used.
+    struct Entry
+    {
+        QStringView value;
+        float score;
+        bool fits;
+    };
+    std::vector<Entry> entries;
+    bool useEntries = false;
 };
+
+// Beyond this many accepted values the hash index beats a scan.
+constexpr int kScanLimit = 48;
 
 QStringView trimmedView(QStringView s)
 {
@@ -34,38 +52,68 @@ QStringView trimmedView(QStringView s)
     return s.mid(b, e - b);
 }
 
+// Letters whose lower case is one letter of the same code-unit count: Latin and
+// Cyrillic, which is what the data holds.
+bool simpleCase(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x130 || (u >= 0x400 && u < 0x530);
+}
+
 // Equality of a field with a folded wish, trimmed and ignoring letter case,
 // without building a lower-cased copy of the field.
 bool foldedEquals(QStringView field, const QString& folded)
 {
     const QStringView f = trimmedView(field);
-    if (f.size() != folded.size())
-        return f.toString().toLower() == folded; // rare: lower-casing may change the length
-    for (qsizetype i = 0; i < f.size(); ++i) {
-        const QChar c = f[i];
-        if (c != folded[i] && c.toLower() != folded[i])
-            return f.toString().toLower() == folded;
+    if (f.size() == folded.size()) {
+        bool simple = true;
+        for (qsizetype i = 0; i < f.size(); ++i) {
+            const QChar c = f[i];
+            if (!simpleCase(c)) {
+                simple = false;
+                break;
+            }
+            if (c != folded[i] && c.toLower() != folded[i])
+                return false;
+        }
+        if (simple)
+            return true;
+    } else if (std::all_of(f.begin(), f.end(), simpleCase)) {
+        return false; // simple letters keep their count when lower-cased
     }
-    return true;
+    return f.toString().toLower() == folded;
 }
 
 // FormalizedValue for the listing at hand; the position lookup of the general
-// function is skipped, the listing being the one the run holds.
-float formalized(Program& program, const Record& r, int k)
+// function is skipped, the listing being the one the run holds, and the kind
+// was looked at once for the run.
+float formalized(Program& program, const Record& r, int k, const AttributeRule& rule)
 {
     const KnowledgeBase& kb = program.Knowledge;
-    const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
-    if (kind == kinds::ByValue) {
+    switch (rule.source) {
+    case Source::ByValue: {
+        if (rule.useEntries) {
+            const QStringView f = r.Field(k);
+            for (const AttributeRule::Entry& e : rule.entries) {
+                if (e.value.size() == f.size() && e.value == f) {
+                    if (!e.fits)
+                        throw VestranaError::overflow();
+                    return e.score;
+                }
+            }
+            return 0.0f;
+        }
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         const int p = list.IndexOf(r.Field(k));
         return p < 0 ? 0.0f : text::ToSingle(text::Val(list.Scores()[p]));
     }
-    if (kind == kinds::ByFormula) {
+    case Source::ByFormula: {
         bool ok = false;
         return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
     }
-    if (kind == kinds::Numeric)
-        return text::ToSingle(text::Val(r.Field(k)));
+    case Source::Number: return text::ToSingle(text::Val(r.Field(k)));
+    case Source::Zero: break;
+    }
     return 0.0f;
 }
 
@@ -79,7 +127,7 @@ float attributeScore(Program& program, const Record& r, int k, const AttributeRu
         if (!rule.aFits)
             return 0.0f;
         try {
-            return scoring::Closeness(rule.a, formalized(program, r, k), rule.lo, rule.hi);
+            return scoring::Closeness(rule.a, formalized(program, r, k, rule), rule.lo, rule.hi);
         } catch (const VestranaError&) {
             // A number beyond single precision in this listing: the attribute
             // scores 0 and the run goes on.
@@ -144,6 +192,24 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
             r.rule = Rule::Ordinal;
             r.folded = text::Folded(w);
             continue;
+        }
+        r.source = kind == kinds::ByValue     ? Source::ByValue
+                   : kind == kinds::ByFormula ? Source::ByFormula
+                   : kind == kinds::Numeric   ? Source::Number
+                                              : Source::Zero;
+        if (r.source == Source::ByValue) {
+            const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+            if (list.Count() <= kScanLimit) {
+                r.useEntries = true;
+                for (int p = 0; p < list.Count(); ++p) {
+                    const QString& value = list.Values()[p];
+                    if (list.IndexOf(value) != p)
+                        continue; // only the first occurrence counts
+                    const double score = text::Val(list.Scores()[p]);
+                    const bool fits = text::FitsSingle(score);
+                    r.entries.push_back({QStringView(value), fits ? static_cast<float>(score) : 0.0f, fits});
+                }
+            }
         }
         const double a = text::Val(w);
         r.aFits = text::FitsSingle(a);

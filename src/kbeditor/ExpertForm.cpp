@@ -1,0 +1,482 @@
+#include "kbeditor/ExpertForm.h"
+
+#include "kbeditor/ExpertChecks.h"
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/Prompts.h"
+#include "platform/Text.h"
+#include "search/Program.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QValidator>
+
+#include <algorithm>
+
+namespace {
+
+// The accepted values of one attribute as a one-column table. A plain string list
+// model fills tens of thousands of entries at once.
+class ValueListModel : public QStringListModel
+{
+public:
+    using QStringListModel::QStringListModel;
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return QStringLiteral("Значения");
+        return QStringListModel::headerData(section, orientation, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return QStringListModel::flags(index) & ~Qt::ItemIsEditable;
+    }
+};
+
+// knows.txt separates its fields with "|" and its lines with line breaks, so a
+// text holding either would come back broken at the next start. Such input is
+// refused whole, typed or pasted.
+class FileSafeValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        return text::IsFileSafe(input) ? Acceptable : Invalid;
+    }
+};
+
+const QString kValueMessage = QStringLiteral("Формализованное значение - число от 0 до 100");
+
+// A frame caption shows an "&" in a text as it is, not as an access key.
+QString caption(const QString& s)
+{
+    QString out = s;
+    return out.replace(u'&', QStringLiteral("&&"));
+}
+
+} // namespace
+
+ExpertForm::ExpertForm(Program& program, QWidget* parent) : QDialog(parent), m_program(program)
+{
+    setObjectName(QStringLiteral("ExpertForm"));
+    setWindowTitle(QStringLiteral("Редактирование базы знаний"));
+    setModal(true);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(9);
+    setFont(f);
+    buildWindow();
+
+    // Building: the attribute list in index order, the first entry selected, a refresh.
+    List->clear();
+    const QIcon icon(QStringLiteral(":/img/attribute.png"));
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        List->addItem(new QListWidgetItem(icon, m_program.Knowledge.AttributeNames[static_cast<size_t>(k)]));
+    List->setCurrentRow(0);
+
+    connect(List, &QListWidget::itemSelectionChanged, this, &ExpertForm::RefreshData);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ExpertForm::onValueSelectionChanged);
+    connect(Combo1, &QComboBox::activated, this, &ExpertForm::onKindPicked);
+    connect(Text1, &QLineEdit::textChanged, this, &ExpertForm::onFormulaChanged);
+    connect(Text2, &QLineEdit::textChanged, this, &ExpertForm::onCommentChanged);
+    connect(Text3, &QLineEdit::textChanged, this, &ExpertForm::onFormalizedChanged);
+    connect(Command1, &QPushButton::clicked, this, &ExpertForm::checkFormula);
+    connect(Command2, &QPushButton::clicked, this, &ExpertForm::addValue);
+    connect(Timer1, &QTimer::timeout, this, &ExpertForm::enablingCheck);
+
+    RefreshData();
+    Timer1->start();
+}
+
+ExpertForm::~ExpertForm() = default;
+
+void ExpertForm::buildWindow()
+{
+    resize(886, 617); // 13290 x 9255 twips
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(8, 8, 8, 8);
+
+    auto* attributesLabel = new QLabel(QStringLiteral("Атрибуты:"), this);
+    attributesLabel->setObjectName(QStringLiteral("Label1"));
+    root->addWidget(attributesLabel);
+
+    List = new QListWidget(this);
+    List->setObjectName(QStringLiteral("List"));
+    List->setViewMode(QListView::IconMode);
+    List->setIconSize(QSize(32, 32));
+    List->setGridSize(QSize(118, 62));
+    List->setMovement(QListView::Static);
+    List->setResizeMode(QListView::Adjust);
+    List->setWrapping(true);
+    List->setWordWrap(true);
+    List->setUniformItemSizes(true);
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    List->setMinimumHeight(140);
+    List->setMaximumHeight(200);
+    List->installEventFilter(this);
+    List->viewport()->installEventFilter(this);
+    root->addWidget(List);
+
+    auto* lower = new QHBoxLayout;
+    root->addLayout(lower, 1);
+
+    // Left: the value list and the add button.
+    auto* left = new QVBoxLayout;
+    auto* valuesLabel = new QLabel(QStringLiteral("Принимаемые значения атрибута:"), this);
+    valuesLabel->setObjectName(QStringLiteral("Label2"));
+    left->addWidget(valuesLabel);
+    m_values = new ValueListModel(this);
+    ListView1 = new QTreeView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setModel(m_values);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->header()->setStretchLastSection(true);
+    ListView1->header()->setSectionsClickable(false);
+    ListView1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+    left->addWidget(ListView1, 1);
+    Command2 = new QPushButton(QStringLiteral("&Добавить значение атрибута"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    // Enter in a box must not press a button of the dialog.
+    Command2->setAutoDefault(false);
+    left->addWidget(Command2);
+    lower->addLayout(left, 1);
+
+    // Right: the attribute frame over the value frame.
+    auto* right = new QVBoxLayout;
+    Frame1 = new QGroupBox(QStringLiteral("Параметры атрибута"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* grid1 = new QGridLayout(Frame1);
+    auto* kindLabel = new QLabel(QStringLiteral("Тип значения"), Frame1);
+    kindLabel->setObjectName(QStringLiteral("Label3"));
+    Combo1 = new QComboBox(Frame1);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->addItems({kinds::ByValue, kinds::ByFormula, kinds::Ordinal, kinds::Numeric});
+    Combo1->setCurrentIndex(3);
+    Combo1->setValidator(new FileSafeValidator(Combo1));
+    kindLabel->setBuddy(Combo1);
+    auto* commentLabel = new QLabel(QStringLiteral("Комментарий"), Frame1);
+    commentLabel->setObjectName(QStringLiteral("Label4"));
+    Text2 = new QLineEdit(Frame1);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setValidator(new FileSafeValidator(Text2));
+    commentLabel->setBuddy(Text2);
+    auto* formulaLabel = new QLabel(QStringLiteral("Формула значимость = "), Frame1);
+    formulaLabel->setObjectName(QStringLiteral("Label5"));
+    Text1 = new QLineEdit(QStringLiteral("1+2+3"), Frame1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setValidator(new FileSafeValidator(Text1));
+    formulaLabel->setBuddy(Text1);
+    Command1 = new QPushButton(QStringLiteral("&Проверить формулу"), Frame1);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAutoDefault(false);
+    m_hint = new QLabel(Frame1);
+    m_hint->setObjectName(QStringLiteral("LabelHint"));
+    m_hint->setWordWrap(true);
+    m_hint->setStyleSheet(QStringLiteral("color: #a00000;"));
+    m_hint->hide();
+    grid1->addWidget(kindLabel, 0, 0);
+    grid1->addWidget(Combo1, 0, 1, 1, 2);
+    grid1->addWidget(commentLabel, 1, 0);
+    grid1->addWidget(Text2, 1, 1, 1, 2);
+    grid1->addWidget(formulaLabel, 2, 0);
+    grid1->addWidget(Text1, 2, 1);
+    grid1->addWidget(Command1, 2, 2);
+    grid1->addWidget(m_hint, 3, 0, 1, 3);
+    grid1->setColumnStretch(1, 1);
+    right->addWidget(Frame1);
+    for (QLineEdit* box : {Text1, Text2, Combo1->lineEdit()}) {
+        connect(box, &QLineEdit::inputRejected, this, &ExpertForm::refuseUnsafeInput);
+        connect(box, &QLineEdit::textEdited, m_hint, &QLabel::hide);
+    }
+
+    Frame2 = new QGroupBox(QStringLiteral("Параметры значения атрибута"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    auto* grid2 = new QGridLayout(Frame2);
+    auto* valueLabel = new QLabel(QStringLiteral("Формализованное значение"), Frame2);
+    valueLabel->setObjectName(QStringLiteral("Label6"));
+    Text3 = new QLineEdit(Frame2);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    valueLabel->setBuddy(Text3);
+    auto* rangeLabel = new QLabel(QStringLiteral("Значение - целое число в диапозоне от 0 до 100"), Frame2);
+    rangeLabel->setObjectName(QStringLiteral("Label7"));
+    auto* meaningLabel =
+        new QLabel(QStringLiteral("Формализованное значение определяется экспертом, численное значение "
+                                  "определяется как некая полезность конкретного значения атрибута."),
+                   Frame2);
+    meaningLabel->setObjectName(QStringLiteral("Label8"));
+    meaningLabel->setWordWrap(true);
+    grid2->addWidget(valueLabel, 0, 0);
+    grid2->addWidget(Text3, 0, 1);
+    grid2->addWidget(rangeLabel, 1, 0, 1, 2);
+    grid2->addWidget(meaningLabel, 2, 0, 1, 2);
+    grid2->setColumnStretch(1, 1);
+    right->addWidget(Frame2);
+    right->addStretch();
+    lower->addLayout(right, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+}
+
+int ExpertForm::selectedAttribute() const
+{
+    const QList<QListWidgetItem*> items = List->selectedItems();
+    return items.isEmpty() ? -1 : List->row(items.first());
+}
+
+int ExpertForm::selectedValue() const
+{
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ExpertForm::selectValue(int row)
+{
+    const QModelIndex index = m_values->index(row);
+    ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+    ListView1->scrollTo(index);
+}
+
+void ExpertForm::RefreshData()
+{
+    const int k = selectedAttribute();
+    if (k < 0)
+        return;
+    KnowledgeBase& kb = m_program.Knowledge;
+    const auto slot = static_cast<size_t>(k);
+    Frame1->setTitle(QStringLiteral("Параметры атрибута: ") + caption(List->item(k)->text()));
+
+    if (ListedAttribute != k) {
+        ++m_quiet;
+        m_values->setStringList(kb.AttributeValueLists[slot].Values());
+        if (m_values->rowCount() > 0)
+            selectValue(0);
+        --m_quiet;
+    }
+    ListedAttribute = k;
+
+    const int q = selectedValue();
+    if (q < 0) {
+        Frame2->setEnabled(false);
+    } else {
+        Frame2->setEnabled(true);
+        Frame2->setTitle(QStringLiteral("Параметры значения атрибута: ") +
+                         caption(m_values->index(q).data().toString()));
+        m_showingScore = true;
+        Text3->setText(kb.AttributeValueLists[slot].Score(q + 1));
+        m_showingScore = false;
+    }
+
+    // A stored kind is shown as it is, also one that is none of the four.
+    const QString& kind = kb.AttributeKinds[slot];
+    const int pick = Combo1->findText(kind, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (pick >= 0 && Combo1->currentIndex() != pick)
+        Combo1->setCurrentIndex(pick);
+    Combo1->setEditText(kind);
+    m_writingBoxes = true;
+    Text1->setText(kb.AttributeFormulas[slot]);
+    Text2->setText(kb.AttributeComments[slot]);
+    m_writingBoxes = false;
+
+    const QString shown = Combo1->currentText();
+    Text1->setEnabled(shown == kinds::ByFormula);
+    Frame2->setEnabled(shown == kinds::ByValue && !m_program.Busy());
+}
+
+bool ExpertForm::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == ListView1 && type == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        deleteValue();
+        return true;
+    }
+    const bool lists = watched == List || watched == ListView1;
+    const bool viewports = watched == List->viewport() || watched == ListView1->viewport();
+    if ((lists && type == QEvent::KeyRelease) || (viewports && type == QEvent::MouseButtonRelease))
+        RefreshData();
+    return QDialog::eventFilter(watched, event);
+}
+
+void ExpertForm::onValueSelectionChanged()
+{
+    if (m_quiet == 0)
+        RefreshData();
+}
+
+void ExpertForm::onKindPicked(int index)
+{
+    const int k = selectedAttribute();
+    if (k < 0 || index < 0 || m_program.Busy())
+        return;
+    m_program.Knowledge.AttributeKinds[static_cast<size_t>(k)] = Combo1->itemText(index);
+    RefreshData();
+}
+
+void ExpertForm::onFormulaChanged(const QString& text)
+{
+    const int k = selectedAttribute();
+    if (m_writingBoxes || k < 0 || m_program.Busy())
+        return;
+    m_program.Knowledge.AttributeFormulas[static_cast<size_t>(k)] = text;
+    RefreshData();
+}
+
+void ExpertForm::onCommentChanged(const QString& text)
+{
+    const int k = selectedAttribute();
+    if (m_writingBoxes || k < 0 || m_program.Busy())
+        return;
+    m_program.Knowledge.AttributeComments[static_cast<size_t>(k)] = text;
+    RefreshData();
+}
+
+void ExpertForm::onFormalizedChanged(const QString& text)
+{
+    switch (FormalizedValueCheck(text)) {
+    case FormalizedCheck::Store:
+        if (!m_showingScore)
+            storeFormalized(text);
+        return;
+    case FormalizedCheck::ResetToZero:
+        // The write of "0" runs this check again, which stores "0" before the
+        // message below. A value merely shown keeps its text and what is stored.
+        if (!m_showingScore)
+            Text3->setText(QStringLiteral("0"));
+        break;
+    case FormalizedCheck::Refuse:
+        break;
+    }
+    showFormalizedMessage();
+}
+
+void ExpertForm::storeFormalized(const QString& text)
+{
+    const int k = selectedAttribute();
+    const int q = selectedValue();
+    if (k < 0 || q < 0 || m_program.Busy())
+        return;
+    try {
+        m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].SetScore(q + 1, text);
+    } catch (const VestranaError&) {
+        showFormalizedMessage();
+    }
+}
+
+void ExpertForm::showFormalizedMessage()
+{
+    m_program.UserPrompts->Message(kValueMessage, AppTitle(), Prompts::Ok);
+}
+
+void ExpertForm::deleteValue()
+{
+    if (m_program.Busy())
+        return;
+    const auto answer = m_program.UserPrompts->Message(
+        QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?"), QStringLiteral("?"),
+        Prompts::Yes | Prompts::No, Prompts::Icon::Question);
+    if (answer != Prompts::Yes)
+        return;
+    const int k = selectedAttribute();
+    const int q = selectedValue();
+    if (k < 0 || q < 0)
+        return;
+    ++m_quiet;
+    m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Remove(q + 1);
+    m_values->removeRows(q, 1);
+    // The entry that moved up into the deleted one's place, or the new last one.
+    if (m_values->rowCount() > 0)
+        selectValue(std::min(q, m_values->rowCount() - 1));
+    --m_quiet;
+    RefreshData();
+}
+
+void ExpertForm::addValue()
+{
+    if (m_program.Busy())
+        return;
+    const std::optional<QString> answer = m_program.UserPrompts->Input(
+        QStringLiteral("Введите значение"), QStringLiteral("Новое значение атрибута"), QString());
+    if (!answer || answer->isEmpty())
+        return;
+    const int k = selectedAttribute();
+    if (k < 0)
+        return;
+    if (!text::IsFileSafe(*answer)) {
+        m_program.UserPrompts->Message(
+            QStringLiteral(
+                "Значение не может содержать символ «|» или перевод строки. Значение не добавлено."),
+            AppTitle(), Prompts::Ok, Prompts::Icon::Warning);
+        return;
+    }
+    ++m_quiet;
+    m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(*answer, QStringLiteral("0"));
+    const int row = m_values->rowCount();
+    m_values->insertRows(row, 1);
+    m_values->setData(m_values->index(row), *answer);
+    selectValue(row);
+    --m_quiet;
+    RefreshData();
+}
+
+void ExpertForm::checkFormula()
+{
+    const FormulaCheckResult result = CheckFormula(m_program, Text1->text());
+    Prompts& prompts = *m_program.UserPrompts;
+    switch (result.status) {
+    case FormulaCheckResult::Status::NoListings:
+        prompts.Message(QStringLiteral("В базе данных нет ни одной записи: формулу не на чем проверить."),
+                        AppTitle(), Prompts::Ok, Prompts::Icon::Information);
+        break;
+    case FormulaCheckResult::Status::Failed:
+        prompts.Message(QStringLiteral("Ошибка формулы, проверте синтаксис формулы"), AppTitle(),
+                        Prompts::Ok);
+        break;
+    case FormulaCheckResult::Status::Succeeded:
+        prompts.Message(result.text, QStringLiteral("Отладка формулы"), Prompts::Ok);
+        break;
+    }
+}
+
+void ExpertForm::enablingCheck()
+{
+    const bool busy = m_program.Busy();
+    Frame1->setEnabled(selectedAttribute() >= 0 && !busy);
+    // Only a refresh enables the value frame again.
+    if (selectedValue() < 0 || busy)
+        Frame2->setEnabled(false);
+    Command2->setEnabled(!busy);
+}
+
+void ExpertForm::refuseUnsafeInput()
+{
+    m_hint->setText(
+        QStringLiteral("Символ «|» и перевод строки недопустимы: они испортили бы файл базы знаний."));
+    m_hint->show();
+}
