@@ -206,19 +206,9 @@ double RoundHalfEven(double x, int decimals)
     return std::nearbyint(cleaned) / scale;
 }
 
-bool FitsSingle(double x)
-{
-    if (std::isnan(x))
-        return false;
-    return std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max()) ||
-           // values that round down to FLT_MAX still fit
-           static_cast<float>(x) == std::numeric_limits<float>::max() ||
-           static_cast<float>(x) == -std::numeric_limits<float>::max();
-}
-
 float ToSingle(double x)
 {
-    if (!FitsSingle(x))
+    if (!FitsSingle(x)) [[unlikely]]
         throw VestranaError::overflow();
     return static_cast<float>(x);
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <limits>
+
 // Small text and number helpers shared by every subsystem.
 namespace text {
 
@@ -21,8 +23,12 @@ double RoundHalfEven(double x, int decimals);
 // Converts to single precision; a magnitude beyond the single range raises the
 // overflow error. NaN also counts as overflow: it has no place in a score.
 float ToSingle(double x);
-// The same conversion, but false instead of an error.
-bool FitsSingle(double x);
+// Whether the conversion succeeds.
+inline bool FitsSingle(double x)
+{
+    // Values that round down to the largest single still fit.
+    return x > -3.4028235677973366e38 && x < 3.4028235677973366e38;
+}
 
 // Number text: a leading space for a number that is not negative (a minus sign
 // otherwise), "." as the decimal point, no trailing zeros, no decimal point for

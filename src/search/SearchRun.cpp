@@ -223,15 +223,29 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         }
     }
 
-    program.Records.ClearFinded();
+    // Every listing's marks are reset as the scoring pass reaches it, and the
+    // rest after an early end: the same state as a reset of all first, without
+    // an extra walk over a million listings.
     slice.now();
-    if (stopped())
+    if (stopped()) {
+        program.Records.ClearFinded();
         return false;
+    }
     const RecordList& items = program.Records.Items;
     const int n = items.Count();
+    // The scores again, side by side, for the ranking walks.
+    std::vector<float> scores(static_cast<size_t>(n), 0.0f);
+    std::vector<char> taken(static_cast<size_t>(n), 0);
+    auto resetFrom = [&](int first) {
+        for (int j = first; j < n; ++j) {
+            items.at(j)->Finded = false;
+            items.at(j)->So = 0;
+        }
+    };
 
     // Scoring pass.
     int shownPercent = -1;
+    constexpr int kAhead = 8;
     for (int i = 1; i <= n; ++i) {
         const int percent = static_cast<int>(text::RoundHalfEven(double(i) * 100.0 / double(n)));
         if (percent != shownPercent) {
@@ -240,18 +254,31 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
                 hooks.progress(QStringLiteral("Обработка данных (") + text::NumberText(percent) +
                                QStringLiteral("%)..."));
         }
+        // The listings lie all over the heap: ask for the next ones early.
+        if (i - 1 + kAhead < n)
+            __builtin_prefetch(items.at(i - 1 + kAhead).get());
+        if (i - 1 + kAhead / 2 < n)
+            __builtin_prefetch(items.at(i - 1 + kAhead / 2)->TextData());
         const RecordPtr& record = items.at(i - 1);
-        if (yieldPoint())
+        record->Finded = false;
+        record->So = 0;
+        if (yieldPoint()) {
+            resetFrom(i);
             return false;
+        }
         float sum = 0;
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
             sum += attributeScore(program, *record, k, rules[static_cast<size_t>(k)]);
         record->So = sum / 17.0f;
+        scores[static_cast<size_t>(i - 1)] = record->So;
         if (record->So == 100.0f) {
             record->Finded = true;
+            taken[static_cast<size_t>(i - 1)] = 1;
             program.FoundList.append(record);
-            if (program.FoundList.size() >= program.MaxFound)
+            if (program.FoundList.size() >= program.MaxFound) {
+                resetFrom(i);
                 break;
+            }
         }
     }
 
@@ -262,22 +289,21 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         if (program.FoundList.size() >= program.MaxFound)
             break;
         float best = 0;
-        const Record* candidate = nullptr;
-        int candidateIndex = -1;
+        int candidate = -1;
         for (int i = 0; i < n; ++i) {
-            const Record& r = *items.at(i);
-            if ((i & 1023) == 0 && yieldPoint())
+            if ((i & 4095) == 0 && yieldPoint())
                 return false;
-            if (!r.Finded && r.So > best) {
-                best = r.So;
-                candidate = &r;
-                candidateIndex = i;
+            const float so = scores[static_cast<size_t>(i)];
+            if (so > best && !taken[static_cast<size_t>(i)]) {
+                best = so;
+                candidate = i;
             }
         }
-        if (!candidate)
+        if (candidate < 0)
             break;
-        items.at(candidateIndex)->Finded = true;
-        program.FoundList.append(items.at(candidateIndex));
+        taken[static_cast<size_t>(candidate)] = 1;
+        items.at(candidate)->Finded = true;
+        program.FoundList.append(items.at(candidate));
     }
     return true;
 }

@@ -35,6 +35,9 @@ public:
         return QStringView(m_text).mid(start, m_end[static_cast<size_t>(index)] - start);
     }
 
+    // Where the field texts lie in memory (for prefetching in long walks).
+    const void* TextData() const { return m_text.constData(); }
+
     // Splits a floor text "floor/storeys" in field 2 into field 2 and field 16.
     void NormalizeData();
 
