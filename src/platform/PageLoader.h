@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Loads one web page at a time over HTTP or HTTPS without blocking: load()
+// returns at once and finished() follows from the event loop, so a caller can
+// keep its window live and check its own stop flag while it waits.
+//
+// Every load ends in exactly one finished(), unless abort() or a new load()
+// cuts it short first; finished() is never emitted from inside load().
+// Redirects are followed to http and https addresses only. A page that takes
+// longer than the time limit, or grows past the size cap, is abandoned and
+// counts as failed: a cut-off listing would pass for a complete one.
+class PageLoader : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kDefaultTimeoutMs = 30000;
+    static constexpr qint64 kDefaultSizeCap = 8 * 1024 * 1024;
+    static constexpr int kMaxRedirects = 20;
+
+    explicit PageLoader(QObject* parent = nullptr);
+    ~PageLoader() override;
+
+    // Time limit for a whole page, redirects included.
+    void setTimeout(int ms);
+    int timeout() const { return m_timeoutMs; }
+    // Largest page accepted, in bytes after any transfer compression is undone.
+    void setSizeCap(qint64 bytes);
+    qint64 sizeCap() const { return m_sizeCap; }
+
+    // Starts loading url, dropping any load in progress (without its finished()).
+    void load(const QUrl& url);
+    // Stops the load in progress, if any; no finished() follows. The result
+    // then reads as failed with "загрузка прервана".
+    void abort();
+    bool isLoading() const { return m_loading; }
+
+    // Results of the last load, valid after finished().
+    bool ok() const { return m_ok; }
+    // A short Russian reason fit for the user ("HTTP 404", "нет ответа за 30 с"); empty when ok.
+    QString errorText() const { return m_error; }
+    // The page decoded to text; empty unless ok.
+    QString html() const { return m_html; }
+    // The address the page finally came from, after redirects: the one its
+    // relative links resolve against.
+    QUrl finalUrl() const { return m_finalUrl; }
+    // The address given to load().
+    QUrl url() const { return m_url; }
+
+    // Decodes a page the way a browser picks its character set: a byte order
+    // mark, else the charset of the Content-Type header, else a <meta> tag
+    // near the top, else windows-1251.
+    static QString decodeHtml(const QByteArray& bytes, QByteArrayView contentType = {});
+    // The character set a page declares in a <meta> tag, lower case; empty if none.
+    static QByteArray metaCharset(QByteArrayView bytes);
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    void startRequest(const QUrl& url);
+    void onReadyRead();
+    void onMetaData();
+    void onReplyFinished();
+    void onTimeout();
+    void fail(const QString& reason);
+    void finish();
+    void dropReply();
+    QString sizeCapText() const;
+    QString timeoutText() const;
+    QString connectionErrorText(int error) const;
+
+    QNetworkAccessManager* m_nam;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_timer;
+    int m_timeoutMs = kDefaultTimeoutMs;
+    qint64 m_sizeCap = kDefaultSizeCap;
+    quint64 m_generation = 0;
+
+    bool m_loading = false;
+    bool m_ok = false;
+    bool m_gotResponse = false; // some server answer arrived (for the time-out reason)
+    bool m_ignoreBody = false;  // the current answer is no page (an error or a redirect)
+    int m_redirects = 0;
+    QString m_error;
+    QString m_html;
+    QByteArray m_body;
+    QUrl m_url;
+    QUrl m_finalUrl;
+};
