@@ -255,14 +255,19 @@ QString GeneralNumber(double x, int digits)
     return general(x, digits);
 }
 
-QString Trimmed(QStringView s)
+QStringView TrimmedView(QStringView s)
 {
     qsizetype b = 0, e = s.size();
     while (b < e && s[b] == u' ')
         ++b;
     while (e > b && s[e - 1] == u' ')
         --e;
-    return s.mid(b, e - b).toString();
+    return s.mid(b, e - b);
+}
+
+QString Trimmed(QStringView s)
+{
+    return TrimmedView(s).toString();
 }
 
 QString LowerCased(QStringView s)

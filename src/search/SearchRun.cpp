@@ -42,15 +42,6 @@ struct AttributeRule
 // Beyond this many accepted values the hash index beats a scan.
 constexpr int kScanLimit = 48;
 
-QStringView trimmedView(QStringView s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
-}
 
 // Letters whose lower case is one letter of the same code-unit count: Latin and
 // Cyrillic, which is what the data holds.
@@ -64,7 +55,7 @@ bool simpleCase(QChar c)
 // without building a lower-cased copy of the field.
 bool foldedEquals(QStringView field, const QString& folded)
 {
-    const QStringView f = trimmedView(field);
+    const QStringView f = text::TrimmedView(field);
     if (f.size() == folded.size()) {
         bool simple = true;
         for (qsizetype i = 0; i < f.size(); ++i) {
