@@ -23,5 +23,6 @@ bool LoadProgram(CliContext& ctx, Program& program);
 // Each command returns the process exit code.
 int CmdInfo(CliContext& ctx);
 int CmdResave(CliContext& ctx);
+int CmdReindex(CliContext& ctx);
 int CmdSearch(CliContext& ctx);
 int CmdFormula(CliContext& ctx);

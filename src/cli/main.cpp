@@ -19,6 +19,7 @@ const std::map<QString, std::pair<Command, const char*>>& commands()
     static const std::map<QString, std::pair<Command, const char*>> table = {
         {QStringLiteral("info"), {CmdInfo, "число записей и атрибуты базы знаний"}},
         {QStringLiteral("resave"), {CmdResave, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
+        {QStringLiteral("reindex"), {CmdReindex, "индексирование базы данных с сохранением knows.txt"}},
         {QStringLiteral("search"), {CmdSearch, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута"}},
         {QStringLiteral("formula"), {CmdFormula, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
     };

@@ -35,12 +35,68 @@ void AttributeValueList::SetScore(int position, const QString& score)
     m_scores[position - 1] = score;
 }
 
+size_t AttributeValueList::hashOf(QStringView value)
+{
+    // A fixed non-zero seed selects Qt's fast hardware hash where the
+    // processor has one; the unseeded hash is the much slower SipHash.
+    return qHash(value, size_t(0x9E3779B97F4A7C15ULL));
+}
+
+int AttributeValueList::find(QStringView value, size_t hash) const
+{
+    if (m_slots.empty())
+        return -1;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t p = hash & mask;; p = (p + 1) & mask) {
+        const int slot = m_slots[p];
+        if (slot == 0)
+            return -1;
+        if (m_hashes[size_t(slot - 1)] == hash && QStringView(m_values[slot - 1]) == value)
+            return slot - 1;
+    }
+}
+
+void AttributeValueList::insertSlot(int index) const
+{
+    if ((m_hashes.size() + 1) * 2 > m_slots.size()) {
+        // Grow from the stored hashes, keeping first occurrences only.
+        rebuild();
+        return;
+    }
+    const size_t mask = m_slots.size() - 1;
+    size_t p = m_hashes[size_t(index)] & mask;
+    while (m_slots[p] != 0)
+        p = (p + 1) & mask;
+    m_slots[p] = index + 1;
+}
+
+void AttributeValueList::rebuild() const
+{
+    size_t capacity = 16;
+    while (capacity < m_hashes.size() * 2 + 2)
+        capacity *= 2;
+    m_slots.assign(capacity, 0);
+    const size_t mask = capacity - 1;
+    for (size_t i = 0; i < m_hashes.size(); ++i) {
+        if (find(m_values[qsizetype(i)], m_hashes[i]) >= 0)
+            continue;
+        size_t p = m_hashes[i] & mask;
+        while (m_slots[p] != 0)
+            p = (p + 1) & mask;
+        m_slots[p] = int(i) + 1;
+    }
+    m_indexValid = true;
+}
+
 void AttributeValueList::Append(const QString& value, const QString& score)
 {
+    const size_t hash = hashOf(value);
+    const bool first = !m_indexValid || find(value, hash) < 0;
     m_values.append(value);
     m_scores.append(score);
-    if (m_indexValid) // the first occurrence keeps its place in the index
-        m_first.try_emplace(QStringView(m_values.constLast()), static_cast<int>(m_values.size() - 1));
+    m_hashes.push_back(hash);
+    if (m_indexValid && first)
+        insertSlot(int(m_values.size() - 1));
 }
 
 void AttributeValueList::Remove(int position)
@@ -48,6 +104,7 @@ void AttributeValueList::Remove(int position)
     check(position);
     m_values.removeAt(position - 1);
     m_scores.removeAt(position - 1);
+    m_hashes.erase(m_hashes.begin() + (position - 1));
     m_indexValid = false; // positions after it moved; rebuilt on the next lookup
 }
 
@@ -55,21 +112,16 @@ void AttributeValueList::Clear()
 {
     m_values.clear();
     m_scores.clear();
-    m_first.clear();
+    m_hashes.clear();
+    m_slots.clear();
     m_indexValid = true;
 }
 
 int AttributeValueList::IndexOf(QStringView value) const
 {
-    if (!m_indexValid) {
-        m_first.clear();
-        m_first.reserve(m_values.size());
-        for (int i = 0; i < m_values.size(); ++i)
-            m_first.try_emplace(QStringView(m_values[i]), i);
-        m_indexValid = true;
-    }
-    const auto it = m_first.find(value);
-    return it == m_first.end() ? -1 : it->second;
+    if (!m_indexValid)
+        rebuild();
+    return find(value, hashOf(value));
 }
 
 // ---------------------------------------------------------------------------

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 #include <array>
-#include <unordered_map>
+#include <vector>
 
 // The accepted values of one attribute together with their formalized values
 // (the two parallel tables of the knowledge base), plus an index for the exact
@@ -31,16 +31,19 @@ public:
 
 private:
     void check(int position) const;
+    static size_t hashOf(QStringView value);
+    int find(QStringView value, size_t hash) const;
+    void insertSlot(int index) const;
+    void rebuild() const;
 
     QStringList m_values;
     QStringList m_scores;
-    struct ViewHash
-    {
-        size_t operator()(QStringView v) const noexcept { return qHash(v); }
-    };
-    // Views into the texts of m_values: their buffers stay put while the list
-    // only grows; a removal marks the index stale.
-    mutable std::unordered_map<QStringView, int, ViewHash> m_first;
+    // The hash of every value, in parallel, so that growing the index never
+    // touches the texts again.
+    std::vector<size_t> m_hashes;
+    // Open addressing over positions (index + 1, 0 free), at most half full,
+    // holding the first occurrence of each text. A removal marks it stale.
+    mutable std::vector<int> m_slots;
     mutable bool m_indexValid = true;
 };
 

@@ -3,6 +3,7 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
+#include "search/AccessForm.h"
 #include "search/GuiResources.h"
 #include "search/HelpWindow.h"
 #include "search/Program.h"
@@ -310,6 +311,13 @@ void MainForm::onSearchTrigger()
     Timer1->stop();
     if (m_running)
         return;
+    if (m_program.Busy()) {
+        // A re-index or an import is reading or changing the listings: the
+        // search waits, armed, until it has ended.
+        Timer1->setInterval(100);
+        Timer1->start();
+        return;
+    }
     m_running = true;
     m_stopRequested = false;
     m_rearm = false;
@@ -393,6 +401,8 @@ void MainForm::ShowHelp()
 
 void MainForm::OpenAccess()
 {
+    AccessForm dialog(m_program, this);
+    dialog.exec();
 }
 
 bool MainForm::saveWithRetry(bool database)
@@ -419,13 +429,38 @@ bool MainForm::saveWithRetry(bool database)
     }
 }
 
+void MainForm::closeOtherWindows()
+{
+    // Database editors and their dialogs close first, so that the files get the
+    // collection as they left it.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w))
+            w->close();
+    }
+}
+
+void MainForm::closeWhenIdle()
+{
+    if (m_program.Busy()) {
+        QTimer::singleShot(50, this, &MainForm::closeWhenIdle);
+        return;
+    }
+    m_closeAfterRun = false;
+    close();
+}
+
 void MainForm::closeEvent(QCloseEvent* e)
 {
-    if (m_running) {
-        // The run ends first (at its next yield point); the close follows.
+    if (m_running || m_program.Busy()) {
+        // A run ends first (the search at its next yield point, a re-index at
+        // its next check, an import when its window closes); the close follows.
         m_stopRequested = true;
         m_closeAfterRun = true;
+        m_program.ProcessState = 3;
+        closeOtherWindows();
         e->ignore();
+        if (!m_running)
+            QTimer::singleShot(50, this, &MainForm::closeWhenIdle);
         return;
     }
     if (!m_started) {
@@ -440,12 +475,7 @@ void MainForm::closeEvent(QCloseEvent* e)
     }
     Timer1->stop();
     m_closing = true;
-    // Other top-level windows (database editors) close first, so that the files
-    // get the collection as they left it.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w))
-            w->close();
-    }
+    closeOtherWindows();
     if (!saveWithRetry(true) || !saveWithRetry(false)) {
         m_closing = false;
         e->ignore();

@@ -76,6 +76,8 @@ private:
     void onSearchTrigger();
     void refreshResults();
     void finishRun();
+    void closeOtherWindows();
+    void closeWhenIdle();
 
     Program& m_program;
     bool m_started = false;

@@ -1,0 +1,59 @@
+// The re-index over generated listings: a first run that meets every text
+// anew (near-unique addresses and descriptions), and a second run that only
+// looks texts up.
+
+#include "BenchListings.h"
+#include "knowledge/Reindex.h"
+
+#include <QDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void ClearValues(Program& program)
+{
+    for (auto& list : program.Knowledge.AttributeValueLists)
+        list.Clear();
+}
+
+qint64 ValueCount(const Program& program)
+{
+    qint64 total = 0;
+    for (const auto& list : program.Knowledge.AttributeValueLists)
+        total += list.Count();
+    return total;
+}
+
+void BM_ReindexFirstRun(benchmark::State& state)
+{
+    Program program(QDir::tempPath());
+    bench::SampleKinds(program);
+    bench::FillRecords(program, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClearValues(program);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(Normalize(program));
+    }
+    state.counters["values"] = static_cast<double>(ValueCount(program));
+    state.counters["addresses"] = program.Knowledge.AttributeValueLists[4].Count();
+    state.counters["descriptions"] = program.Knowledge.AttributeValueLists[15].Count();
+}
+
+void BM_ReindexNothingNew(benchmark::State& state)
+{
+    Program program(QDir::tempPath());
+    bench::SampleKinds(program);
+    bench::FillRecords(program, static_cast<int>(state.range(0)));
+    Normalize(program);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Normalize(program));
+}
+
+} // namespace
+
+BENCHMARK(BM_ReindexFirstRun)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReindexNothingNew)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,47 @@
+#include "cli/Cli.h"
+
+#include "knowledge/Reindex.h"
+#include "platform/Errors.h"
+#include "search/Program.h"
+
+int CmdReindex(CliContext& ctx)
+{
+    Program program(ctx.dataDir);
+    if (!LoadProgram(ctx, program))
+        return 2;
+
+    qint64 added = 0;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        added -= program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();
+
+    // A line per tenth of the way: enough to see it move, little enough for a log.
+    int shownTenth = -1;
+    ReindexHooks hooks;
+    hooks.comment = [&ctx](const QString& text) {
+        ctx.err << text << '\n';
+        ctx.err.flush();
+    };
+    hooks.progress = [&](qint64 maximum, qint64 value) {
+        const int tenth = static_cast<int>(value * 10 / maximum);
+        if (tenth == shownTenth)
+            return;
+        shownTenth = tenth;
+        ctx.err << tenth * 10 << "%\n";
+        ctx.err.flush();
+    };
+    Normalize(program, hooks);
+    if (shownTenth >= 0 && shownTenth < 10)
+        ctx.err << "100%\n";
+
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        added += program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();
+    try {
+        program.SaveKnowledge();
+    } catch (const VestranaError& e) {
+        ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл knows.txt не изменён.\n";
+        return 3;
+    }
+    ctx.out << "Индексирование завершено: записей " << program.Records.Items.Count() << ", новых значений "
+            << added << ".\n";
+    return 0;
+}

@@ -1,0 +1,304 @@
+#include "dbeditor/EditorForm.h"
+
+#include "dbeditor/GuiChangeHub.h"
+#include "knowledge/ProcessForm.h"
+#include "platform/Prompts.h"
+#include "search/GuiResources.h"
+#include "search/Program.h"
+#include "store/RecordForm.h"
+
+#include <QAbstractTableModel>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+std::function<void(Program&, QWidget*)> EditorForm::OpenImport;
+
+namespace {
+
+struct Column
+{
+    const char16_t* header;
+    int twips;
+    int field; // -1: floor and storeys
+};
+
+const Column kColumns[] = {
+    {u"Дата", 1440, 14}, {u"Район", 1440, 0},      {u"Ком", 700, 1},     {u"Этаж", 700, -1},
+    {u"Тип", 1000, 3},   {u"Адрес", 1440, 4},      {u"Площадь", 700, 6}, {u"Описание", 1440, 15},
+    {u"Цена", 800, 5},   {u"Агентство", 1440, 13},
+};
+constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
+
+} // namespace
+
+// The rows are read straight from the collection when drawn; the model keeps
+// only the row count of the last refresh, as a list filled then would.
+class RecordsTableModel : public QAbstractTableModel
+{
+public:
+    RecordsTableModel(Program& program, QObject* parent)
+        : QAbstractTableModel(parent), m_program(program), m_icon(QStringLiteral(":/img/row.png"))
+    {
+    }
+
+    void Refill()
+    {
+        beginResetModel();
+        m_rows = m_program.Records.Items.Count();
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_rows; }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : kColumnCount;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const RecordList& items = m_program.Records.Items;
+        // A collection changed behind the list's back shows empty rows, never
+        // reads past its end.
+        if (!index.isValid() || index.row() >= items.Count())
+            return {};
+        if (role == Qt::DecorationRole)
+            return index.column() == 0 ? QVariant(m_icon) : QVariant();
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+            return {};
+        const Record& r = *items.at(index.row());
+        const int field = kColumns[index.column()].field;
+        if (field < 0) {
+            QString floor = r.Field(2).toString();
+            floor += u'/';
+            floor += r.Field(16);
+            return floor;
+        }
+        return r.Field(field).toString();
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+            section < kColumnCount)
+            return QString::fromUtf16(kColumns[section].header);
+        return {};
+    }
+
+private:
+    Program& m_program;
+    QIcon m_icon;
+    int m_rows = 0;
+};
+
+EditorForm::EditorForm(Program& program, QWidget* parent) : QWidget(parent), m_program(program)
+{
+    InitGuiResources();
+    setObjectName(QStringLiteral("EditorForm"));
+    setWindowFlag(Qt::Window);
+    setWindowTitle(QStringLiteral("Редактирование БД"));
+    setWindowIcon(QIcon(QStringLiteral(":/img/house.png")));
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(9);
+    setFont(f);
+
+    m_model = new RecordsTableModel(program, this);
+    List = new QTreeView(this);
+    List->setObjectName(QStringLiteral("List"));
+    List->setRootIsDecorated(false);
+    List->setItemsExpandable(false);
+    List->setUniformRowHeights(true);
+    List->setAllColumnsShowFocus(true);
+    List->setSelectionBehavior(QAbstractItemView::SelectRows);
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List->setSortingEnabled(false);
+    List->setModel(m_model);
+    List->header()->setStretchLastSection(false);
+    List->header()->setSectionsMovable(false);
+    for (int c = 0; c < kColumnCount; ++c)
+        List->setColumnWidth(c, kColumns[c].twips / 15);
+
+    auto button = [this](const char16_t* caption, int number) {
+        auto* b = new QPushButton(QString::fromUtf16(caption), this);
+        b->setObjectName(QStringLiteral("Command%1").arg(number));
+        b->setMinimumWidth(97);
+        return b;
+    };
+    Command1 = button(u"&Добавить", 1);
+    Command2 = button(u"&Удалить", 2);
+    Command3 = button(u"&Редактировать", 3);
+    Command4 = button(u"&Закрыть", 4);
+    Command5 = button(u"&Синхронизация", 5);
+    Command6 = button(u"&Индексирование", 6);
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {Command1, Command2, Command3, Command6, Command5})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    buttons->addWidget(Command4);
+    auto* root = new QVBoxLayout(this);
+    root->addWidget(List, 1);
+    root->addLayout(buttons);
+
+    connect(Command1, &QPushButton::clicked, this, &EditorForm::onAdd);
+    connect(Command2, &QPushButton::clicked, this, &EditorForm::onDelete);
+    connect(Command3, &QPushButton::clicked, this, &EditorForm::onEdit);
+    connect(Command4, &QPushButton::clicked, this, &EditorForm::onClose);
+    connect(Command5, &QPushButton::clicked, this, &EditorForm::onImport);
+    connect(Command6, &QPushButton::clicked, this, &EditorForm::onReindex);
+
+    // Another window changed the listings: show them as they are now.
+    connect(&GuiChangeHub::Instance(), &GuiChangeHub::recordsChanged, this,
+            [this](Program* p, QObject* source) {
+                if (p == &m_program && source != this)
+                    RefreshData();
+            });
+
+    // Whether a search or a re-index is going on is polled: runs start and end
+    // in other windows, and nothing announces them.
+    m_enableTimer = new QTimer(this);
+    m_enableTimer->setInterval(100);
+    connect(m_enableTimer, &QTimer::timeout, this, &EditorForm::updateEnabled);
+    m_enableTimer->start();
+    updateEnabled();
+
+    resize(880, 480);
+}
+
+EditorForm::~EditorForm() = default;
+
+void EditorForm::RefreshData()
+{
+    m_model->Refill();
+}
+
+int EditorForm::SelectedPosition() const
+{
+    const QModelIndexList rows = List->selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+void EditorForm::updateEnabled()
+{
+    // While a run reads the listings and the knowledge base, nothing may change them.
+    const bool idle = !m_program.Busy() && !m_reindexing;
+    for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5, Command6})
+        b->setEnabled(idle);
+}
+
+void EditorForm::notifyChanged()
+{
+    GuiChangeHub::Instance().NotifyRecordsChanged(&m_program, this);
+}
+
+bool EditorForm::warnIfNothingSelected()
+{
+    if (SelectedPosition() > 0)
+        return false;
+    m_program.UserPrompts->Message(QStringLiteral("Запись не выбрана"), QStringLiteral("Предупреждение"),
+                                   Prompts::Ok, Prompts::Icon::Information);
+    return true;
+}
+
+// Each handler first checks for a run: a click can arrive from inside a run's
+// yield before the poll has disabled the button. Runs started from inside a
+// handler's modal dialog have ended by the time that dialog returns.
+
+void EditorForm::onAdd()
+{
+    if (m_program.Busy())
+        return;
+    auto record = std::make_shared<Record>();
+    EditRecord(m_program, record, this);
+    if (m_program.DialogResult != 1)
+        return;
+    m_program.Records.Items.Add(record);
+    change = true;
+    RefreshData();
+    notifyChanged();
+}
+
+void EditorForm::onDelete()
+{
+    if (m_program.Busy() || warnIfNothingSelected())
+        return;
+    const int position = SelectedPosition();
+    const auto answer =
+        m_program.UserPrompts->Message(QStringLiteral("Вы дейсвительно хотите удалить запись?"),
+                                       QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No);
+    if (answer != Prompts::Yes)
+        return;
+    m_program.Records.Items.Remove(position);
+    RefreshData();
+    notifyChanged();
+}
+
+void EditorForm::onEdit()
+{
+    if (m_program.Busy() || warnIfNothingSelected())
+        return;
+    EditRecord(m_program, m_program.Records.Items.Item(SelectedPosition()), this);
+    RefreshData();
+    notifyChanged();
+}
+
+void EditorForm::onClose()
+{
+    if (m_program.Busy())
+        return;
+    if (change) {
+        const auto answer = m_program.UserPrompts->Message(
+            QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?"),
+            QStringLiteral("?"), Prompts::Yes | Prompts::No);
+        if (answer == Prompts::Yes)
+            runReindex();
+    }
+    close();
+}
+
+void EditorForm::onImport()
+{
+    if (m_program.Busy())
+        return;
+    if (OpenImport)
+        OpenImport(m_program, this);
+    RefreshData();
+    notifyChanged();
+}
+
+void EditorForm::onReindex()
+{
+    if (m_program.Busy())
+        return;
+    runReindex();
+}
+
+void EditorForm::runReindex()
+{
+    QPointer<EditorForm> self(this);
+    m_reindexing = true;
+    updateEnabled();
+    const auto restore = qScopeGuard([&] {
+        if (self) {
+            m_reindexing = false;
+            updateEnabled();
+        }
+    });
+    RunReindex(m_program, this);
+}
+
+void EditorForm::closeEvent(QCloseEvent* e)
+{
+    // The window goes at once; its re-index ends at its next listing.
+    if (m_reindexing)
+        m_program.ProcessState = 3;
+    e->accept();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class Program;
+class QPushButton;
+class QTimer;
+class QTreeView;
+class RecordsTableModel;
+
+// The database editor: every listing of the collection in a list, and the
+// buttons that add, delete, edit, import and re-index. The list is a view over
+// the collection itself, so opening it costs nothing per listing.
+//
+// The opener creates a new window each time (with Qt::WA_DeleteOnClose),
+// calls RefreshData and shows it, modeless.
+class EditorForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit EditorForm(Program& program, QWidget* parent = nullptr);
+    ~EditorForm() override;
+
+    // Refills the list from the collection.
+    void RefreshData();
+
+    // True once a listing was added through this window; never reset.
+    bool change = false;
+
+    // Opens the import window, modal, for the import button; empty until an
+    // import window is wired in, and then the button only refreshes the list.
+    static std::function<void(Program&, QWidget*)> OpenImport;
+
+    // The 1-based position of the selected row, or 0 when none is selected.
+    int SelectedPosition() const;
+
+    QTreeView* List = nullptr;
+    QPushButton* Command1 = nullptr; // "&Добавить"
+    QPushButton* Command2 = nullptr; // "&Удалить"
+    QPushButton* Command3 = nullptr; // "&Редактировать"
+    QPushButton* Command4 = nullptr; // "&Закрыть"
+    QPushButton* Command5 = nullptr; // "&Синхронизация"
+    QPushButton* Command6 = nullptr; // "&Индексирование"
+
+protected:
+    // Closing by the frame closes without the re-index question; during this
+    // window's re-index it asks the re-index to stop.
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void onAdd();
+    void onDelete();
+    void onEdit();
+    void onClose();
+    void onImport();
+    void onReindex();
+    void runReindex();
+    void updateEnabled();
+    bool warnIfNothingSelected();
+    void notifyChanged();
+
+    Program& m_program;
+    RecordsTableModel* m_model = nullptr;
+    QTimer* m_enableTimer = nullptr;
+    bool m_reindexing = false;
+};

@@ -1,0 +1,13 @@
+#include "dbeditor/GuiChangeHub.h"
+
+GuiChangeHub& GuiChangeHub::Instance()
+{
+    // Stateless apart from its connections, which end with the windows.
+    static GuiChangeHub hub;
+    return hub;
+}
+
+void GuiChangeHub::NotifyRecordsChanged(Program* program, QObject* source)
+{
+    Q_EMIT recordsChanged(program, source);
+}

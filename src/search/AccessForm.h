@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+class Program;
+class QLineEdit;
+class QRadioButton;
+
+// The access dialog between the main window and the two editors: with an
+// empty login and password it opens the chosen editor, anything else is refused.
+class AccessForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit AccessForm(Program& program, QWidget* parent = nullptr);
+
+private:
+    void enter();
+
+    Program& m_program;
+    QRadioButton* Option1;
+    QRadioButton* Option2;
+    QLineEdit* Text1;
+    QLineEdit* Text2;
+};

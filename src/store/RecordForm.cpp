@@ -1,0 +1,227 @@
+#include "store/RecordForm.h"
+
+#include "platform/Prompts.h"
+#include "platform/Text.h"
+#include "search/GuiResources.h"
+#include "search/Program.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct Row
+{
+    int label;
+    const char16_t* caption;
+    int combo; // 0: a text box
+    int text;
+    int field;
+};
+
+// The rows top to bottom.
+const Row kRows[] = {
+    {15, u"Дата", 0, 1, 14},
+    {1, u"Район", 1, 0, 0},
+    {2, u"Количество комнат", 2, 0, 1},
+    {3, u"Этаж", 3, 0, 2},
+    {17, u"Количество этажей", 12, 0, 16},
+    {4, u"Тип дома", 4, 0, 3},
+    {5, u"Адрес", 5, 0, 4},
+    {7, u"Цена (т.р)", 10, 0, 5},
+    {6, u"Общая площадь", 9, 0, 6},
+    {9, u"Полезная", 8, 0, 7},
+    {8, u"Кухня", 7, 0, 8},
+    {10, u"Остановка", 6, 0, 9},
+    {11, u"Расстояние до остоновки (м)", 11, 0, 10},
+    {12, u"Сан узел", 15, 0, 11},
+    {13, u"Наличие телефона", 14, 0, 12},
+    {14, u"Агенство", 13, 0, 13},
+    {16, u"Описание", 0, 2, 15},
+};
+
+// The order in which the boxes are filled and read back.
+constexpr int kFieldOrder[] = {0, 14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16};
+
+// Pixels of a length in twips at 96 dots per inch.
+constexpr int twips(int t)
+{
+    return t / 15;
+}
+
+} // namespace
+
+RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_program(program)
+{
+    InitGuiResources();
+    setObjectName(QStringLiteral("RecordForm"));
+    setWindowTitle(QStringLiteral("Редактирование записи"));
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(9);
+    setFont(f);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    // Labels, boxes 2295 twips wide, the picture in the top right corner
+    // beside the first rows, the description box reaching under the picture.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(twips(105));
+    grid->setVerticalSpacing(twips(105));
+    grid->setColumnMinimumWidth(0, twips(2400));
+    grid->setColumnStretch(2, 1);
+    grid->setRowMinimumHeight(0, twips(480) - grid->verticalSpacing());
+
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setPixmap(QPixmap(QStringLiteral(":/img/house.png")));
+    picture->setScaledContents(true);
+    picture->setFixedSize(twips(2175), twips(1935));
+    grid->addWidget(picture, 0, 3, 5, 1, Qt::AlignTop | Qt::AlignRight);
+
+    int gridRow = 1;
+    for (const Row& r : kRows) {
+        auto* label = new QLabel(QString::fromUtf16(r.caption), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(r.label));
+        QWidget* box = nullptr;
+        if (r.combo) {
+            auto* combo = new QComboBox(this);
+            combo->setObjectName(QStringLiteral("Combo%1").arg(r.combo));
+            combo->setEditable(true);
+            // The drop-down lists stay empty: Enter must not add the typed text.
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setFixedWidth(twips(2295));
+            box = combo;
+        } else {
+            auto* edit = new QLineEdit(this);
+            edit->setObjectName(QStringLiteral("Text%1").arg(r.text));
+            edit->setFixedWidth(twips(r.field == 15 ? 5295 : 2295));
+            box = edit;
+        }
+        label->setBuddy(box);
+        m_boxes[static_cast<size_t>(r.field)] = box;
+        m_captions[static_cast<size_t>(r.field)] = label->text();
+        if (r.field == 15) {
+            // The description stands a little apart from the rows above it.
+            grid->setRowMinimumHeight(gridRow, twips(120));
+            ++gridRow;
+            grid->addWidget(label, gridRow, 0);
+            grid->addWidget(box, gridRow, 1, 1, 3, Qt::AlignLeft);
+        } else {
+            grid->addWidget(label, gridRow, 0);
+            grid->addWidget(box, gridRow, 1);
+        }
+        ++gridRow;
+    }
+
+    Command1 = new QPushButton(QStringLiteral("&OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2 = new QPushButton(QStringLiteral("&Отмена"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    for (QPushButton* b : {Command1, Command2})
+        b->setFixedSize(twips(1455), twips(495));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addSpacing(twips(7320 - 5760 - 1455));
+    buttons->addWidget(Command2);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(twips(120), twips(240) - 4, twips(270), twips(180));
+    root->addLayout(grid);
+    root->addSpacing(twips(400));
+    root->addLayout(buttons);
+    root->addStretch();
+
+    connect(Command1, &QPushButton::clicked, this, &RecordForm::onOk);
+    connect(Command2, &QPushButton::clicked, this, &RecordForm::reject);
+}
+
+RecordForm::~RecordForm() = default;
+
+QWidget* RecordForm::Box(int field) const
+{
+    if (field < 0 || field >= 17)
+        return nullptr;
+    return m_boxes[static_cast<size_t>(field)];
+}
+
+QString RecordForm::BoxText(int field) const
+{
+    QWidget* box = Box(field);
+    if (auto* combo = qobject_cast<QComboBox*>(box))
+        return combo->currentText();
+    if (auto* edit = qobject_cast<QLineEdit*>(box))
+        return edit->text();
+    return QString();
+}
+
+void RecordForm::setBoxText(int field, const QString& text)
+{
+    QWidget* box = Box(field);
+    if (auto* combo = qobject_cast<QComboBox*>(box))
+        combo->setEditText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(box))
+        edit->setText(text);
+}
+
+void RecordForm::Restore()
+{
+    for (int field : kFieldOrder)
+        setBoxText(field, Record->GetRecord(field));
+}
+
+void RecordForm::Store()
+{
+    for (int field : kFieldOrder)
+        Record->SetRecord(field, BoxText(field));
+}
+
+void RecordForm::onOk()
+{
+    // A "|" or a line break would split the listing's line in the database
+    // file, so such a text is refused before anything is stored.
+    for (int field : kFieldOrder) {
+        if (text::IsFileSafe(BoxText(field)))
+            continue;
+        QPointer<RecordForm> self(this);
+        m_program.UserPrompts->Message(
+            QStringLiteral(
+                "Поле «%1» содержит знак «|» или перевод строки, а их база данных хранить не может. "
+                "Исправьте текст; запись пока не изменена.")
+                .arg(m_captions[static_cast<size_t>(field)]),
+            AppTitle(), Prompts::Ok, Prompts::Icon::Warning);
+        if (self)
+            Box(field)->setFocus();
+        return;
+    }
+    Store();
+    m_program.DialogResult = 1;
+    accept();
+}
+
+void RecordForm::reject()
+{
+    m_program.DialogResult = 2;
+    QDialog::reject();
+}
+
+void EditRecord(Program& program, const RecordPtr& record, QWidget* parent)
+{
+    // On the heap behind a guard: should the parent go away while the dialog
+    // is open, it takes the dialog with it and nothing is deleted twice.
+    QPointer<RecordForm> form = new RecordForm(program, parent);
+    form->Record = record;
+    form->Restore();
+    // Whatever ends the dialog other than OK leaves this value.
+    program.DialogResult = 2;
+    form->exec();
+    delete form.data();
+}

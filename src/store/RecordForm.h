@@ -1,0 +1,56 @@
+#pragma once
+
+#include "store/Record.h"
+
+#include <QDialog>
+
+#include <array>
+
+class Program;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The dialog that edits the 17 attribute fields of one listing in place.
+// OK writes every box into the listing at once; any other way of closing
+// writes nothing and counts as cancel.
+class RecordForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit RecordForm(Program& program, QWidget* parent = nullptr);
+    ~RecordForm() override;
+
+    // The listing being edited; set before Restore.
+    RecordPtr Record;
+
+    // Every box gets its listing field.
+    void Restore();
+    // Every field gets the text of its box, exactly as it stands.
+    void Store();
+
+    // The box of field `field` (0..16), or null for field 17.
+    QWidget* Box(int field) const;
+    // The text of a field's box.
+    QString BoxText(int field) const;
+
+    QPushButton* Command1 = nullptr; // "&OK"
+    QPushButton* Command2 = nullptr; // "&Отмена"
+
+public Q_SLOTS:
+    // Every close but OK: DialogResult 2.
+    void reject() override;
+
+private:
+    void onOk();
+    void setBoxText(int field, const QString& text);
+
+    Program& m_program;
+    std::array<QWidget*, 17> m_boxes{};
+    std::array<QString, 17> m_captions;
+};
+
+// Opens a new record dialog on `record`, modal, and returns when it has been
+// closed; the caller reads program.DialogResult (1 after OK, 2 otherwise).
+void EditRecord(Program& program, const RecordPtr& record, QWidget* parent = nullptr);

@@ -1,0 +1,373 @@
+#include "dbeditor/EditorForm.h"
+#include "search/Program.h"
+#include "store/RecordForm.h"
+#include "support/Fixtures.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+#include <memory>
+
+using fixtures::AddListing;
+
+namespace {
+
+// Runs `act` on the record dialog once it is up (the handler that opens it
+// blocks until it closes). The poll ends with the returned timer.
+[[nodiscard]] std::unique_ptr<QTimer> whenRecordDialogShown(std::function<void(RecordForm*)> act)
+{
+    auto poll = std::make_unique<QTimer>();
+    poll->setInterval(5);
+    QTimer* p = poll.get();
+    QObject::connect(p, &QTimer::timeout, p, [p, act] {
+        if (auto* form = qobject_cast<RecordForm*>(QApplication::activeModalWidget())) {
+            p->stop();
+            act(form);
+        }
+    });
+    p->start();
+    return poll;
+}
+
+void click(QPushButton* b)
+{
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+QString cell(const EditorForm& form, int row, int column)
+{
+    const QAbstractItemModel* m = form.List->model();
+    return m->data(m->index(row, column)).toString();
+}
+
+QString address(const Program& p, int position)
+{
+    return p.Records.Items.Item(position)->GetRecord(4);
+}
+
+struct Setup
+{
+    ScriptedPrompts prompts;
+    Program program{QDir::tempPath()};
+    std::unique_ptr<EditorForm> form;
+
+    explicit Setup(int listings = 3)
+    {
+        program.UserPrompts = &prompts;
+        program.InitAttributeNames();
+        for (int i = 1; i <= listings; ++i)
+            AddListing(program,
+                       {"Центр", "2", "5", "кирпичный", QStringLiteral("ул. Мира, %1").arg(i), "1500"});
+        form = newEditor();
+    }
+
+    std::unique_ptr<EditorForm> newEditor()
+    {
+        auto f = std::make_unique<EditorForm>(program);
+        f->RefreshData();
+        f->show();
+        return f;
+    }
+
+    void selectRow(EditorForm& f, int row)
+    {
+        const QRect r = f.List->visualRect(f.List->model()->index(row, 1));
+        QTest::mouseClick(f.List->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(f.SelectedPosition(), row + 1);
+    }
+};
+
+} // namespace
+
+class TestEditorForm : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void listShowsEveryListingInItsColumns()
+    {
+        Setup s(0);
+        QStringList fields;
+        for (int k = 0; k < 18; ++k)
+            fields << QStringLiteral("п%1").arg(k);
+        AddListing(s.program, fields);
+        AddListing(s.program, {});
+        s.form->RefreshData();
+
+        QCOMPARE(s.form->windowTitle(), QStringLiteral("Редактирование БД"));
+        QStringList headers;
+        for (int c = 0; c < s.form->List->model()->columnCount(); ++c)
+            headers << s.form->List->model()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headers, (QStringList{"Дата", "Район", "Ком", "Этаж", "Тип", "Адрес", "Площадь", "Описание",
+                                       "Цена", "Агентство"}));
+        QCOMPARE(s.form->List->model()->rowCount(), 2);
+        QStringList row;
+        for (int c = 0; c < 10; ++c)
+            row << cell(*s.form, 0, c);
+        QCOMPARE(row, (QStringList{"п14", "п0", "п1", "п2/п16", "п3", "п4", "п6", "п15", "п5", "п13"}));
+        const QModelIndex first = s.form->List->model()->index(1, 0);
+        QVERIFY(!s.form->List->model()->data(first, Qt::DecorationRole).value<QIcon>().pixmap(16).isNull());
+        QCOMPARE(s.form->SelectedPosition(), 0);
+    }
+
+    void floorColumn_data()
+    {
+        QTest::addColumn<QString>("floor");
+        QTest::addColumn<QString>("storeys");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("floor and storeys") << "5"
+                                           << "9"
+                                           << "5/9";
+        QTest::newRow("no storeys: a bare slash") << "5"
+                                                  << ""
+                                                  << "5/";
+        QTest::newRow("a slash already in the floor") << "5/9"
+                                                      << ""
+                                                      << "5/9/";
+        QTest::newRow("both empty") << ""
+                                    << ""
+                                    << "/";
+    }
+
+    void floorColumn()
+    {
+        QFETCH(QString, floor);
+        QFETCH(QString, storeys);
+        QFETCH(QString, shown);
+        Setup s(0);
+        auto r = AddListing(s.program, {});
+        r->SetRecord(2, floor);
+        r->SetRecord(16, storeys);
+        s.form->RefreshData();
+        QCOMPARE(cell(*s.form, 0, 3), shown);
+    }
+
+    void addThenClose_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<bool>("byFrame");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("reindexed");
+        QTest::newRow("OK, Закрыть, Yes: re-index, then close")
+            << true << false << int(Prompts::Yes) << true << true;
+        QTest::newRow("OK, Закрыть, No: close only") << true << false << int(Prompts::No) << true << false;
+        QTest::newRow("OK, then the frame: no question")
+            << true << true << int(Prompts::Yes) << false << false;
+        QTest::newRow("Отмена, Закрыть: no question")
+            << false << false << int(Prompts::Yes) << false << false;
+    }
+
+    void addThenClose()
+    {
+        QFETCH(bool, confirm);
+        QFETCH(bool, byFrame);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, reindexed);
+        Setup s;
+        s.prompts.answers.enqueue(Prompts::Button(answer));
+
+        const auto poll = whenRecordDialogShown([&](RecordForm* dialog) {
+            dialog->findChild<QComboBox*>(QStringLiteral("Combo5"))
+                ->setEditText(QStringLiteral("ул. Новая, 7"));
+            click(dialog->findChild<QPushButton*>(confirm ? QStringLiteral("Command1")
+                                                          : QStringLiteral("Command2")));
+        });
+        click(s.form->Command1);
+
+        QCOMPARE(s.program.Records.Items.Count(), confirm ? 4 : 3);
+        QCOMPARE(s.form->List->model()->rowCount(), confirm ? 4 : 3);
+        QCOMPARE(s.form->change, confirm);
+        if (confirm) {
+            QCOMPARE(address(s.program, 4), QStringLiteral("ул. Новая, 7"));
+            QCOMPARE(cell(*s.form, 3, 5), QStringLiteral("ул. Новая, 7"));
+        }
+
+        if (byFrame)
+            s.form->close();
+        else
+            click(s.form->Command4);
+
+        QVERIFY(!s.form->isVisible());
+        if (asked) {
+            QCOMPARE(s.prompts.messages.size(), 1);
+            QCOMPARE(s.prompts.messages[0].text,
+                     QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?"));
+            QCOMPARE(s.prompts.messages[0].title, QStringLiteral("?"));
+            QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No);
+        } else {
+            QVERIFY(s.prompts.messages.isEmpty());
+        }
+        const QStringList addresses = s.program.Knowledge.AttributeValueLists[4].Values();
+        QCOMPARE(addresses.contains(QStringLiteral("ул. Новая, 7")), reindexed);
+        QCOMPARE(addresses.size(), reindexed ? 4 : 0);
+    }
+
+    void deleteAsksThenRemovesTheSelectedListing_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("Yes removes it, later rows move up")
+            << int(Prompts::Yes) << QStringList{"ул. Мира, 1", "ул. Мира, 3"};
+        QTest::newRow("No keeps it") << int(Prompts::No)
+                                     << QStringList{"ул. Мира, 1", "ул. Мира, 2", "ул. Мира, 3"};
+    }
+
+    void deleteAsksThenRemovesTheSelectedListing()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, left);
+        Setup s;
+        s.prompts.answers.enqueue(Prompts::Button(answer));
+        s.selectRow(*s.form, 1);
+
+        click(s.form->Command2);
+
+        QCOMPARE(s.prompts.messages.size(), 1);
+        QCOMPARE(s.prompts.messages[0].text, QStringLiteral("Вы дейсвительно хотите удалить запись?"));
+        QCOMPARE(s.prompts.messages[0].title, QStringLiteral("Подтверждение"));
+        QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No);
+        QCOMPARE(s.prompts.messages[0].icon, Prompts::Icon::None);
+        QStringList inCollection, inList;
+        for (int i = 1; i <= s.program.Records.Items.Count(); ++i) {
+            inCollection << address(s.program, i);
+            inList << cell(*s.form, i - 1, 5);
+        }
+        QCOMPARE(inCollection, left);
+        QCOMPARE(inList, left);
+        QVERIFY(!s.form->change);
+    }
+
+    void nothingSelectedIsReported_data()
+    {
+        QTest::addColumn<int>("listings");
+        QTest::addColumn<bool>("edit");
+        QTest::newRow("delete, empty database") << 0 << false;
+        QTest::newRow("edit, empty database") << 0 << true;
+        QTest::newRow("delete, no row selected") << 3 << false;
+        QTest::newRow("edit, no row selected") << 3 << true;
+    }
+
+    void nothingSelectedIsReported()
+    {
+        QFETCH(int, listings);
+        QFETCH(bool, edit);
+        Setup s(listings);
+        bool dialogOpened = false;
+        const auto poll = whenRecordDialogShown([&](RecordForm* dialog) {
+            dialogOpened = true;
+            dialog->reject();
+        });
+
+        click(edit ? s.form->Command3 : s.form->Command2);
+
+        QCOMPARE(s.prompts.messages.size(), 1);
+        QCOMPARE(s.prompts.messages[0].text, QStringLiteral("Запись не выбрана"));
+        QCOMPARE(s.prompts.messages[0].title, QStringLiteral("Предупреждение"));
+        QCOMPARE(s.prompts.messages[0].buttons, int(Prompts::Ok));
+        QCOMPARE(s.prompts.messages[0].icon, Prompts::Icon::Information);
+        QCOMPARE(s.program.Records.Items.Count(), listings);
+        // A dialog would have blocked the click until the poll closed it.
+        QVERIFY(!dialogOpened);
+    }
+
+    void editChangesTheSelectedListingInPlace()
+    {
+        Setup s;
+        const RecordPtr second = s.program.Records.Items.Item(2);
+        s.selectRow(*s.form, 1);
+        QString shownAddress;
+        const auto poll = whenRecordDialogShown([&](RecordForm* dialog) {
+            auto* box = dialog->findChild<QComboBox*>(QStringLiteral("Combo5"));
+            shownAddress = box->currentText();
+            box->setEditText(QStringLiteral("ул. Правленая, 2"));
+            click(dialog->findChild<QPushButton*>(QStringLiteral("Command1")));
+        });
+
+        click(s.form->Command3);
+
+        QCOMPARE(shownAddress, QStringLiteral("ул. Мира, 2"));
+        QCOMPARE(s.program.Records.Items.Item(2), second);
+        QCOMPARE(second->GetRecord(4), QStringLiteral("ул. Правленая, 2"));
+        QCOMPARE(cell(*s.form, 1, 5), QStringLiteral("ул. Правленая, 2"));
+        QVERIFY(!s.form->change);
+        click(s.form->Command4);
+        QVERIFY(!s.form->isVisible());
+        QVERIFY(s.prompts.messages.isEmpty());
+    }
+
+    void reindexButtonRunsAtOnce()
+    {
+        Setup s;
+        click(s.form->Command6);
+        QVERIFY(s.prompts.messages.isEmpty());
+        QCOMPARE(s.program.Knowledge.AttributeValueLists[4].Count(), 3);
+        QCOMPARE(s.form->List->model()->rowCount(), 3);
+        QVERIFY(!s.form->change);
+        QVERIFY(s.form->Command1->isEnabled());
+    }
+
+    void importButtonOpensTheImportWindowThenRefreshes()
+    {
+        Setup s;
+        Program* seen = nullptr;
+        EditorForm::OpenImport = [&](Program& p, QWidget*) {
+            seen = &p;
+            AddListing(p, {"Заречье"});
+        };
+        click(s.form->Command5);
+        EditorForm::OpenImport = nullptr;
+        QCOMPARE(seen, &s.program);
+        QCOMPARE(s.form->List->model()->rowCount(), 4);
+        QVERIFY(!s.form->change);
+
+        // Without an import window the button only refreshes.
+        AddListing(s.program, {"Заречье"});
+        click(s.form->Command5);
+        QCOMPARE(s.form->List->model()->rowCount(), 5);
+    }
+
+    void buttonsWaitWhileARunIsGoing()
+    {
+        Setup s;
+        const QList<QPushButton*> buttons{s.form->Command1, s.form->Command2, s.form->Command3,
+                                          s.form->Command4, s.form->Command5, s.form->Command6};
+        {
+            Program::BusyScope run(s.program);
+            for (QPushButton* b : buttons)
+                QTRY_VERIFY(!b->isEnabled());
+        }
+        for (QPushButton* b : buttons)
+            QTRY_VERIFY(b->isEnabled());
+    }
+
+    void everyOpenEditorShowsChanges()
+    {
+        Setup s;
+        auto other = s.newEditor();
+        const auto poll = whenRecordDialogShown(
+            [&](RecordForm* dialog) { click(dialog->findChild<QPushButton*>(QStringLiteral("Command1"))); });
+        click(s.form->Command1);
+        QCOMPARE(other->List->model()->rowCount(), 4);
+
+        s.prompts.answers.enqueue(Prompts::Yes);
+        s.selectRow(*other, 0);
+        click(other->Command2);
+        QCOMPARE(s.form->List->model()->rowCount(), 3);
+        QCOMPARE(cell(*s.form, 0, 5), QStringLiteral("ул. Мира, 2"));
+        // Only the window that added asks about the re-index on closing.
+        QVERIFY(s.form->change);
+        QVERIFY(!other->change);
+    }
+};
+
+QTEST_MAIN(TestEditorForm)
+#include "tst_gui_editorform.moc"

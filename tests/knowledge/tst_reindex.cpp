@@ -1,0 +1,253 @@
+#include "knowledge/KnowledgeBase.h"
+#include "knowledge/Reindex.h"
+#include "search/Program.h"
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QTest>
+
+using fixtures::AddListing;
+using fixtures::AddListingWith;
+
+namespace {
+
+constexpr int kPrice = 5;
+constexpr int kAddress = 4;
+
+struct Setup
+{
+    Program program{QDir::tempPath()};
+    KnowledgeBase& kb = program.Knowledge;
+    Setup() { program.InitAttributeNames(); }
+
+    AttributeValueList& values(int k) { return kb.AttributeValueLists[static_cast<size_t>(k)]; }
+    void setRange(int k, float min, float max)
+    {
+        kb.AttributeMin[static_cast<size_t>(k)] = min;
+        kb.AttributeMax[static_cast<size_t>(k)] = max;
+    }
+    float min(int k) const { return kb.AttributeMin[static_cast<size_t>(k)]; }
+    float max(int k) const { return kb.AttributeMax[static_cast<size_t>(k)]; }
+};
+
+} // namespace
+
+class TestReindex : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void emptyDatabaseResetsRangesOnly()
+    {
+        Setup s;
+        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
+        s.setRange(kPrice, 900, 1500);
+        s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
+        int progressCalls = 0;
+        QStringList comments;
+        ReindexHooks hooks;
+        hooks.progress = [&](qint64, qint64) { ++progressCalls; };
+        hooks.comment = [&](const QString& t) { comments << t; };
+
+        QVERIFY(Normalize(s.program, hooks));
+
+        QCOMPARE(progressCalls, 0);
+        QCOMPARE(comments, QStringList{QStringLiteral("Индексирование базы данных...")});
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+            QCOMPARE(s.max(k), -999999.0f);
+            QCOMPARE(s.min(k), 999999.0f);
+        }
+        QCOMPARE(s.values(0).Values(), QStringList{QStringLiteral("Центр")});
+        QCOMPARE(s.values(0).Scores(), QStringList{QStringLiteral("80")});
+        QVERIFY(!s.program.Busy());
+    }
+
+    void acceptedValuesInOrderOfFirstAppearance_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("known"); // rated 80 beforehand
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("letter case counts, a repeat adds nothing")
+            << QString() << QStringList{} << QStringList{"Центр", "центр", "Центр"}
+            << QStringList{"Центр", "центр"};
+        QTest::newRow("spaces count")
+            << kinds::Ordinal << QStringList{} << QStringList{"Мира 1", " Мира 1", "Мира 1 "}
+            << QStringList{"Мира 1", " Мира 1", "Мира 1 "};
+        QTest::newRow("empty text added once")
+            << kinds::ByValue << QStringList{} << QStringList{"", "ул. Мира", ""}
+            << QStringList{"", "ул. Мира"};
+        QTest::newRow("known values stay in place, new ones follow")
+            << kinds::ByValue << QStringList{"Б", "А"} << QStringList{"А", "В", "Б", "Г", "В"}
+            << QStringList{"Б", "А", "В", "Г"};
+        QTest::newRow("a numeric attribute collects its texts too")
+            << kinds::Numeric << QStringList{} << QStringList{"1500", "900", "дог.", "900"}
+            << QStringList{"1500", "900", "дог."};
+    }
+
+    void acceptedValuesInOrderOfFirstAppearance()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, known);
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, expected);
+        Setup s;
+        s.kb.AttributeKinds[kAddress] = kind;
+        for (const QString& v : known)
+            s.values(kAddress).Append(v, QStringLiteral("80"));
+        for (const QString& f : fields)
+            AddListingWith(s.program, kAddress, f);
+
+        QVERIFY(Normalize(s.program));
+
+        QCOMPARE(s.values(kAddress).Values(), expected);
+        for (int p = 0; p < expected.size(); ++p)
+            QCOMPARE(s.values(kAddress).Scores()[p],
+                     p < known.size() ? QStringLiteral("80") : QStringLiteral("0"));
+    }
+
+    void numericRange_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<float>("min");
+        QTest::addColumn<float>("max");
+
+        QTest::newRow("a word reads as 0")
+            << kinds::Numeric << QStringList{"1500", "900", "дог."} << 0.0f << 1500.0f;
+        QTest::newRow("numbers as Val reads them")
+            << kinds::Numeric << QStringList{"45,5", "1 234", " 7.25", "-3 этаж"} << -3.0f << 1234.0f;
+        QTest::newRow("one listing") << kinds::Numeric << QStringList{"12"} << 12.0f << 12.0f;
+        QTest::newRow("numbers beyond single precision are left out")
+            << kinds::Numeric << QStringList{"1e39", "10", "-1e300", "11"} << 10.0f << 11.0f;
+        QTest::newRow("nothing in range keeps the starting values")
+            << kinds::Numeric << QStringList{"1e39"} << 999999.0f << -999999.0f;
+        QTest::newRow("other kinds get the starting values")
+            << kinds::ByValue << QStringList{"1500", "900"} << 999999.0f << -999999.0f;
+        QTest::newRow("the kind is compared exactly")
+            << QStringLiteral("числовой") << QStringList{"1500", "900"} << 999999.0f << -999999.0f;
+    }
+
+    void numericRange()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, fields);
+        QFETCH(float, min);
+        QFETCH(float, max);
+        Setup s;
+        s.kb.AttributeKinds[kPrice] = kind;
+        s.setRange(kPrice, 1, 2);
+        for (const QString& f : fields)
+            AddListingWith(s.program, kPrice, f);
+
+        QVERIFY(Normalize(s.program));
+
+        QCOMPARE(s.min(kPrice), min);
+        QCOMPARE(s.max(kPrice), max);
+    }
+
+    void secondRunChangesNothingAndRatingsStay()
+    {
+        Setup s;
+        s.kb.AttributeKinds[0] = kinds::ByValue;
+        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
+        s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
+        AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
+        AddListing(s.program, {"Заречье", "1", "", "панельный", "", "900"});
+        AddListing(s.program, {"Центр", "3", "7", "", "ул. Мира, 1", "дог."});
+
+        QVERIFY(Normalize(s.program));
+        QCOMPARE(s.values(0).Values(), (QStringList{"Центр", "Заречье"}));
+        QCOMPARE(s.values(0).Scores(), (QStringList{"80", "0"}));
+        s.values(0).SetScore(2, QStringLiteral("30"));
+        const auto before = s.kb.AttributeValueLists;
+        const auto maxBefore = s.kb.AttributeMax;
+        const auto minBefore = s.kb.AttributeMin;
+
+        QVERIFY(Normalize(s.program));
+
+        for (int k = 0; k < KnowledgeBase::Slots; ++k) {
+            const auto slot = static_cast<size_t>(k);
+            QCOMPARE(s.kb.AttributeValueLists[slot].Values(), before[slot].Values());
+            QCOMPARE(s.kb.AttributeValueLists[slot].Scores(), before[slot].Scores());
+        }
+        QCOMPARE(s.kb.AttributeMax, maxBefore);
+        QCOMPARE(s.kb.AttributeMin, minBefore);
+        QCOMPARE(s.min(kPrice), 0.0f);
+        QCOMPARE(s.max(kPrice), 1500.0f);
+    }
+
+    void cancelEndsAtOnceKeepingWhatWasDone()
+    {
+        Setup s;
+        const int n = 2000;
+        for (int i = 1; i <= n; ++i) {
+            QStringList f(17);
+            f[0] = QStringLiteral("Район %1").arg(i % 7);
+            f[1] = QString::number(i % 5);
+            f[kPrice] = QString::number(i);
+            f[6] = QString::number(i * 2);
+            f[16] = QString::number(i % 9);
+            AddListing(s.program, f);
+        }
+        s.kb.AttributeKinds[1] = kinds::Numeric;
+        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
+        s.kb.AttributeKinds[6] = kinds::Numeric;
+        s.setRange(kPrice, 5, 6);
+        s.setRange(6, 11, 22);
+        s.setRange(16, 33, 44);
+
+        // The cancel arrives while attribute 5 is a third of the way through.
+        qint64 cancelledAt = 0;
+        int calls = 0;
+        bool busyMeanwhile = false;
+        ReindexHooks hooks;
+        hooks.progress = [&](qint64 maximum, qint64 value) {
+            ++calls;
+            QCOMPARE(maximum, qint64(17) * n + 1);
+            busyMeanwhile = s.program.Busy();
+            if (!cancelledAt && value > qint64(n) * kPrice + n / 3) {
+                cancelledAt = value;
+                s.program.ProcessState = 3;
+            }
+        };
+
+        QVERIFY(!Normalize(s.program, hooks));
+
+        QVERIFY(busyMeanwhile);
+        QVERIFY(!s.program.Busy());
+        QCOMPARE(s.program.ProcessState, 3);
+        QVERIFY2(calls < n, "progress is reported now and then, not per listing");
+        // Attributes before it are complete.
+        QCOMPARE(s.values(0).Count(), 7);
+        QCOMPARE(s.values(1).Count(), 5);
+        QCOMPARE(s.min(1), 0.0f);
+        QCOMPARE(s.max(1), 4.0f);
+        // Attribute 5 has the listings before the one where the cancel was seen.
+        const int seen = static_cast<int>(cancelledAt - qint64(n) * kPrice) - 1;
+        QVERIFY(seen > 0 && seen < n);
+        QCOMPARE(s.values(kPrice).Count(), seen);
+        QCOMPARE(s.values(kPrice).Values().last(), QString::number(seen));
+        QCOMPARE(s.min(kPrice), 1.0f);
+        QCOMPARE(s.max(kPrice), float(seen));
+        // Later attributes keep what they had.
+        QCOMPARE(s.values(6).Count(), 0);
+        QCOMPARE(s.min(6), 11.0f);
+        QCOMPARE(s.max(6), 22.0f);
+        QCOMPARE(s.min(16), 33.0f);
+        QCOMPARE(s.max(16), 44.0f);
+
+        // The next run starts afresh and runs to the end.
+        QVERIFY(Normalize(s.program));
+        QCOMPARE(s.program.ProcessState, 2);
+        QCOMPARE(s.values(kPrice).Count(), n);
+        QCOMPARE(s.max(kPrice), float(n));
+        QCOMPARE(s.min(6), 2.0f);
+        QCOMPARE(s.max(6), float(2 * n));
+        QCOMPARE(s.values(16).Count(), 9);
+        QCOMPARE(s.max(16), -999999.0f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReindex)
+#include "tst_reindex.moc"

@@ -1,0 +1,197 @@
+#include "search/Program.h"
+#include "store/RecordForm.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Box name and the listing field it edits.
+const std::pair<const char*, int> kBoxes[] = {
+    {"Text1", 14},   {"Combo1", 0},   {"Combo2", 1},   {"Combo3", 2},   {"Combo12", 16}, {"Combo4", 3},
+    {"Combo5", 4},   {"Combo10", 5},  {"Combo9", 6},   {"Combo8", 7},   {"Combo7", 8},   {"Combo6", 9},
+    {"Combo11", 10}, {"Combo15", 11}, {"Combo14", 12}, {"Combo13", 13}, {"Text2", 15},
+};
+
+QString boxText(QWidget* form, const char* name)
+{
+    QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(name));
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        return c->currentText();
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return e->text();
+    return QStringLiteral("<no box %1>").arg(QString::fromLatin1(name));
+}
+
+void setBoxText(QWidget* form, const char* name, const QString& text)
+{
+    QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(name));
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setEditText(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+}
+
+// Runs `act` on the record dialog once it is up (the handler that opens it
+// blocks until it closes). The poll ends with the returned timer.
+[[nodiscard]] std::unique_ptr<QTimer> whenDialogShown(std::function<void(RecordForm*)> act)
+{
+    auto poll = std::make_unique<QTimer>();
+    poll->setInterval(5);
+    QTimer* p = poll.get();
+    QObject::connect(p, &QTimer::timeout, p, [p, act] {
+        if (auto* form = qobject_cast<RecordForm*>(QApplication::activeModalWidget())) {
+            p->stop();
+            act(form);
+        }
+    });
+    p->start();
+    return poll;
+}
+
+enum class Ending { Ok, Cancel, CloseBox, Escape };
+
+void end(RecordForm* form, Ending how)
+{
+    switch (how) {
+    case Ending::Ok:
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        break;
+    case Ending::Cancel:
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        break;
+    case Ending::CloseBox:
+        form->close();
+        break;
+    case Ending::Escape:
+        QTest::keyClick(form, Qt::Key_Escape);
+        break;
+    }
+}
+
+RecordPtr listingWithFieldNames()
+{
+    auto r = std::make_shared<Record>();
+    for (int k = 0; k < Record::FieldCount; ++k)
+        r->SetRecord(k, QStringLiteral("поле %1").arg(k));
+    return r;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Ending)
+
+class TestRecordForm : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void endings_data()
+    {
+        QTest::addColumn<Ending>("how");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<int>("result");
+        QTest::newRow("OK stores every box") << Ending::Ok << true << 1;
+        QTest::newRow("Отмена stores nothing") << Ending::Cancel << false << 2;
+        QTest::newRow("close box counts as cancel") << Ending::CloseBox << false << 2;
+        QTest::newRow("Escape counts as cancel") << Ending::Escape << false << 2;
+    }
+
+    void endings()
+    {
+        QFETCH(Ending, how);
+        QFETCH(bool, stored);
+        QFETCH(int, result);
+        ScriptedPrompts prompts;
+        Program program(QDir::tempPath());
+        program.UserPrompts = &prompts;
+        program.DialogResult = 1; // left by an earlier dialog
+        const RecordPtr record = listingWithFieldNames();
+
+        QStringList shown;
+        bool checked = false;
+        const auto poll = whenDialogShown([&](RecordForm* form) {
+            QCOMPARE(form->windowTitle(), QStringLiteral("Редактирование записи"));
+            QVERIFY(!form->findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
+            for (const auto& [name, field] : kBoxes) {
+                shown << boxText(form, name);
+                if (auto* combo = form->findChild<QComboBox*>(QString::fromLatin1(name))) {
+                    QVERIFY(combo->isEditable());
+                    QCOMPARE(combo->count(), 0);
+                }
+                setBoxText(form, name, QStringLiteral("  новое %1 ").arg(field));
+            }
+            checked = true;
+            end(form, how);
+        });
+        EditRecord(program, record, nullptr);
+
+        QVERIFY(checked);
+        QVERIFY(!QApplication::activeModalWidget());
+        for (int i = 0; i < int(std::size(kBoxes)); ++i)
+            QCOMPARE(shown[i], QStringLiteral("поле %1").arg(kBoxes[i].second));
+        QCOMPARE(program.DialogResult, result);
+        for (int k = 0; k < 17; ++k)
+            QCOMPARE(record->GetRecord(k),
+                     stored ? QStringLiteral("  новое %1 ").arg(k) : QStringLiteral("поле %1").arg(k));
+        QCOMPARE(record->GetRecord(17), QStringLiteral("поле 17"));
+    }
+
+    void okRefusesTextsTheFileCannotHold_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("bar in the address") << "Combo5"
+                                            << "ул. Мира|5"
+                                            << "«Адрес»";
+        QTest::newRow("line feed in the description") << "Text2"
+                                                      << "Ремонт\nторг"
+                                                      << "«Описание»";
+        QTest::newRow("carriage return in the date") << "Text1"
+                                                     << "12.11\r"
+                                                     << "«Дата»";
+        QTest::newRow("bar in the storeys") << "Combo12"
+                                            << "|"
+                                            << "«Количество этажей»";
+    }
+
+    void okRefusesTextsTheFileCannotHold()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        ScriptedPrompts prompts;
+        Program program(QDir::tempPath());
+        program.UserPrompts = &prompts;
+        const RecordPtr record = listingWithFieldNames();
+
+        bool stillOpen = false;
+        const auto poll = whenDialogShown([&](RecordForm* form) {
+            setBoxText(form, "Combo1", QStringLiteral("Заречье"));
+            setBoxText(form, box.toLatin1().constData(), text);
+            end(form, Ending::Ok);
+            stillOpen = form->isVisible();
+            end(form, Ending::CloseBox);
+        });
+        EditRecord(program, record, nullptr);
+
+        QVERIFY(stillOpen);
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY2(prompts.messages[0].text.contains(caption), qPrintable(prompts.messages[0].text));
+        QCOMPARE(program.DialogResult, 2);
+        QCOMPARE(record->GetRecord(0), QStringLiteral("поле 0"));
+    }
+};
+
+QTEST_MAIN(TestRecordForm)
+#include "tst_gui_recordform.moc"
