@@ -26,3 +26,5 @@ int CmdResave(CliContext& ctx);
 int CmdReindex(CliContext& ctx);
 int CmdSearch(CliContext& ctx);
 int CmdFormula(CliContext& ctx);
+int CmdImport(CliContext& ctx);
+int CmdDemoSite(CliContext& ctx);

@@ -1,6 +1,7 @@
 #include "dbeditor/EditorForm.h"
 
 #include "dbeditor/GuiChangeHub.h"
+#include "import/SyncForm.h"
 #include "knowledge/ProcessForm.h"
 #include "platform/Prompts.h"
 #include "search/GuiResources.h"
@@ -19,7 +20,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-std::function<void(Program&, QWidget*)> EditorForm::OpenImport;
 
 namespace {
 
@@ -268,8 +268,7 @@ void EditorForm::onImport()
 {
     if (m_program.Busy())
         return;
-    if (OpenImport)
-        OpenImport(m_program, this);
+    OpenSyncForm(m_program, this);
     RefreshData();
     notifyChanged();
 }

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
 
 class Program;
 class QPushButton;
@@ -28,10 +27,6 @@ public:
 
     // True once a listing was added through this window; never reset.
     bool change = false;
-
-    // Opens the import window, modal, for the import button; empty until an
-    // import window is wired in, and then the button only refreshes the list.
-    static std::function<void(Program&, QWidget*)> OpenImport;
 
     // The 1-based position of the selected row, or 0 when none is selected.
     int SelectedPosition() const;

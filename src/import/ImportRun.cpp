@@ -1,0 +1,240 @@
+#include "import/ImportRun.h"
+
+#include "import/PageReader.h"
+#include "platform/HtmlDocument.h"
+#include "platform/PageLoader.h"
+#include "platform/Text.h"
+#include "search/Program.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// How often a wait looks at the stop request when nothing else happens (a
+// stop from a signal handler arrives without an event).
+constexpr int kPollMs = 25;
+
+// The number text of a count or page number: a leading blank, all digits.
+QString countText(qint64 n)
+{
+    return text::NumberText(static_cast<double>(n), 15);
+}
+
+QString failedLine(const QUrl& url, const QString& reason)
+{
+    return QStringLiteral("Не удалось загрузить ") + url.toDisplayString() + QStringLiteral(": ") + reason;
+}
+
+class Run
+{
+public:
+    Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks)
+        : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks)
+    {
+    }
+
+    ImportResult Go();
+
+private:
+    void log(const QString& line)
+    {
+        if (m_hooks.log) m_hooks.log(line);
+    }
+    bool stopRequested() const { return m_hooks.stopRequested && m_hooks.stopRequested(); }
+    // Logs the end of a stopped run when a stop is requested.
+    bool checkpoint()
+    {
+        if (!stopRequested()) return false;
+        log(QStringLiteral("Завершено."));
+        return true;
+    }
+    // Loads a page and waits for it, looking at the stop request on every
+    // pass. False when stopped (the load is given up); otherwise `doc` holds
+    // the page, or an empty page when it failed (the failure is logged).
+    bool load(const QUrl& url, HtmlDocument& doc);
+
+    Program& m_program;
+    QString m_site;
+    PageSource& m_pages;
+    const ImportHooks& m_hooks;
+    ImportResult m_result;
+};
+
+bool Run::load(const QUrl& url, HtmlDocument& doc)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QTimer poll;
+    poll.start(kPollMs);
+    m_pages.Load(url);
+    do {
+        if (checkpoint()) {
+            m_pages.Abort();
+            m_result.waitingNs += waited.nsecsElapsed();
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    } while (m_pages.IsLoading());
+    m_result.waitingNs += waited.nsecsElapsed();
+
+    if (m_pages.Ok()) {
+        doc = HtmlDocument::parse(m_pages.Html(), m_pages.FinalUrl());
+    } else {
+        log(failedLine(url, m_pages.ErrorText()));
+        doc = HtmlDocument::parse(QString(), url);
+    }
+    return true;
+}
+
+ImportResult Run::Go()
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto finish = [&](bool completed) {
+        m_result.completed = completed;
+        m_result.elapsedNs = elapsed.nsecsElapsed();
+        return m_result;
+    };
+
+    if (m_hooks.clearLog) m_hooks.clearLog();
+    log(QStringLiteral("Соединение с сервером..."));
+    {
+        HtmlDocument start;
+        if (!load(StartPageUrl(m_site), start)) return finish(false);
+        m_result.total = AnnouncedTotal(start.body().innerText());
+    }
+    const qint64 total = m_result.total;
+    qint64& taken = m_result.taken;
+    if (m_hooks.progress) m_hooks.progress(total + 1, 0);
+
+    for (qint64& page = m_result.pages;;) {
+        ++page;
+        log(QStringLiteral("Загрузка ") + countText(page) + QStringLiteral(" страницы..."));
+        HtmlDocument listPage;
+        if (!load(ListPageUrl(m_site, page), listPage)) return finish(false);
+        for (const HtmlElement& row : FindListingRows(listPage)) {
+            if (checkpoint()) return finish(false);
+            RecordPtr listing = ReadListingRow(row);
+            log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(4));
+            // Without a link, or when its page fails, the detail fields stay
+            // empty: they are never taken from another listing's page.
+            const QUrl link = FindDetailLink(row);
+            if (!link.isEmpty()) {
+                HtmlDocument detail;
+                if (!load(link, detail)) return finish(false); // the listing being built is dropped
+                ReadDetailPage(detail, *listing);
+            }
+            m_program.Records.Items.Add(std::move(listing));
+            ++taken;
+            if (m_hooks.progress) m_hooks.progress(total + 1, taken);
+            if (m_hooks.listingTaken) m_hooks.listingTaken();
+            if (taken >= total) {
+                log(QStringLiteral("================= Завершено ================ "));
+                return finish(true);
+            }
+        }
+        log(QStringLiteral("------------ данные страницы обработаны, итого ") +
+            countText(m_program.Records.Items.Count()) + QStringLiteral(" записей в БД.  ------------"));
+    }
+}
+
+} // namespace
+
+QString SiteAddressFrom(const QString& given)
+{
+    QString site = given.trimmed();
+    while (site.endsWith(u'/'))
+        site.chop(1);
+    return site;
+}
+
+QString ListingSiteAddress()
+{
+    const QString env = SiteAddressFrom(qEnvironmentVariable("VESTRANA_SITE"));
+    if (!env.isEmpty()) return env;
+    return QStringLiteral("http://127.0.0.1:") + QString::number(kDemoSitePort);
+}
+
+QUrl StartPageUrl(const QString& site)
+{
+    return QUrl(site + QStringLiteral("/index.php?m=r3&id=12"));
+}
+
+QUrl ListPageUrl(const QString& site, qint64 page)
+{
+    return QUrl(
+        site +
+        QStringLiteral("/index.php?razdel=12&priceb=0&pricee=0&dist=0&kom=0&street=&m=r3&id=12&s=&a=&page=") +
+        QString::number(page));
+}
+
+qint64 AnnouncedTotal(const QString& bodyText)
+{
+    static const QString phrase = QStringLiteral("Всего предложений:");
+    const qsizetype at = bodyText.indexOf(phrase, 0, Qt::CaseInsensitive);
+    if (at < 0) return 0;
+    const qsizetype from = at + phrase.size();
+    const qsizetype cr = bodyText.indexOf(u'\r', from);
+    if (cr < 0) return 0;
+    const double n = text::RoundHalfEven(text::Val(QStringView(bodyText).mid(from, cr - from)));
+    // A count the whole-number range cannot hold fails to be read, like any
+    // other unreadable count.
+    if (!std::isfinite(n) || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        return 0;
+    return static_cast<qint64>(n);
+}
+
+// ---- Pages over HTTP ------------------------------------------------------------
+
+LoaderPageSource::LoaderPageSource(int timeoutMs) : m_loader(std::make_unique<PageLoader>())
+{
+    m_loader->setTimeout(timeoutMs);
+}
+
+LoaderPageSource::~LoaderPageSource() = default;
+
+void LoaderPageSource::Load(const QUrl& url)
+{
+    m_loader->load(url);
+}
+
+void LoaderPageSource::Abort()
+{
+    m_loader->abort();
+}
+
+bool LoaderPageSource::IsLoading() const
+{
+    return m_loader->isLoading();
+}
+
+bool LoaderPageSource::Ok() const
+{
+    return m_loader->ok();
+}
+
+QString LoaderPageSource::ErrorText() const
+{
+    return m_loader->errorText();
+}
+
+QString LoaderPageSource::Html() const
+{
+    return m_loader->html();
+}
+
+QUrl LoaderPageSource::FinalUrl() const
+{
+    return m_loader->finalUrl();
+}
+
+ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks)
+{
+    Program::BusyScope busy(program);
+    return Run(program, site, pages, hooks).Go();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "platform/PageLoader.h"
+
+#include <QString>
+#include <QUrl>
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+
+class Program;
+
+// The port of the demo listing site on 127.0.0.1 (vestrana-cli demo-site).
+inline constexpr quint16 kDemoSitePort = 8808;
+
+// The listing site: scheme and host, without a path ("http://127.0.0.1:8808").
+// The demo site unless the environment variable VESTRANA_SITE names another.
+QString ListingSiteAddress();
+// An address as the user gave it, made fit to have a path appended: blanks
+// around it and slashes at its end removed.
+QString SiteAddressFrom(const QString& given);
+
+// The pages of a run, formed from the site address.
+QUrl StartPageUrl(const QString& site);
+QUrl ListPageUrl(const QString& site, qint64 page);
+
+// The number of offers the start page announces, from the text of its body:
+// after "Всего предложений:" (letter case ignored) up to the next carriage
+// return, read as a number and rounded half to even. 0 without the phrase,
+// without a carriage return after it, or for a number beyond the whole-number range.
+qint64 AnnouncedTotal(const QString& bodyText);
+
+// Where a run gets its pages: one page at a time, loaded on the event loop.
+class PageSource
+{
+public:
+    virtual ~PageSource() = default;
+    // Starts loading, dropping any load in progress. Never completes inside
+    // the call: the run lets events run until IsLoading() turns false.
+    virtual void Load(const QUrl& url) = 0;
+    // Gives up the load in progress.
+    virtual void Abort() = 0;
+    virtual bool IsLoading() const = 0;
+    // The outcome of the last load.
+    virtual bool Ok() const = 0;
+    // A short Russian reason when the load failed.
+    virtual QString ErrorText() const = 0;
+    virtual QString Html() const = 0;
+    // The address the page finally came from; its links resolve against it.
+    virtual QUrl FinalUrl() const = 0;
+};
+
+// Pages loaded over HTTP(S), with the loader's time limit and size cap.
+class LoaderPageSource : public PageSource
+{
+public:
+    explicit LoaderPageSource(int timeoutMs = PageLoader::kDefaultTimeoutMs);
+    ~LoaderPageSource() override;
+
+    PageLoader& Loader() { return *m_loader; }
+
+    void Load(const QUrl& url) override;
+    void Abort() override;
+    bool IsLoading() const override;
+    bool Ok() const override;
+    QString ErrorText() const override;
+    QString Html() const override;
+    QUrl FinalUrl() const override;
+
+private:
+    std::unique_ptr<PageLoader> m_loader;
+};
+
+// What an import run tells whoever drives it (the import window, the command
+// line, a test). Every hook may be empty.
+struct ImportHooks
+{
+    // The log is emptied at the start of the run.
+    std::function<void()> clearLog;
+    // One line of the log.
+    std::function<void(const QString&)> log;
+    // The progress bar: maximum total + 1, value the listings taken so far.
+    std::function<void(qint64 maximum, qint64 value)> progress;
+    // After every listing taken, once its line is logged: show the log's last line.
+    std::function<void()> listingTaken;
+    // The stop request, read at the checkpoints: before every listing and on
+    // every pass of a wait for a page. True ends the run with "Завершено.".
+    std::function<bool()> stopRequested;
+};
+
+struct ImportResult
+{
+    bool completed = false; // the announced total was reached (else stopped)
+    qint64 total = 0;
+    qint64 taken = 0;
+    qint64 pages = 0;     // list pages requested
+    qint64 elapsedNs = 0; // the whole run
+    qint64 waitingNs = 0; // of which waiting for pages
+};
+
+// One import run: reads the total the site announces, then walks list pages
+// 1, 2, 3 ... and appends a listing for every listing row, completed from its
+// detail page, until as many listings as announced were taken or a stop is
+// requested. Pages that fail are logged and the run goes on; a listing whose
+// detail page cannot be had keeps its detail fields empty.
+//
+// Runs on the caller's thread, letting events run while it waits for pages;
+// nothing may change the listings meanwhile (Program::Busy() is true).
+ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks);

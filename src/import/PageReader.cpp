@@ -1,0 +1,91 @@
+#include "import/PageReader.h"
+
+#include "platform/Text.h"
+
+namespace {
+
+constexpr int kListingCells = 10;
+constexpr int kDetailRows = 18;
+
+// Cell of a listing row -> field of the listing; -1 for cells not read. The
+// area cell (6) is split separately.
+constexpr int kCellField[kListingCells] = {14, -1, 1, 2, -1, 4, -1, 15, 5, 13};
+constexpr int kAreaCell = 6;
+constexpr int kDescriptionCell = 7;
+
+struct DetailField
+{
+    int row;
+    int field;
+};
+// In the order the fields are written.
+constexpr DetailField kDetailFields[] = {{0, 0}, {2, 9}, {3, 10}, {8, 11}, {9, 3}, {12, 12}};
+
+QString cellText(const HtmlElement& cell)
+{
+    return text::FileSafe(cell.innerText());
+}
+
+} // namespace
+
+QList<HtmlElement> FindListingRows(const HtmlDocument& page)
+{
+    QList<HtmlElement> rows;
+    const QList<HtmlElement> all = page.descendants(u"tr");
+    // The document's first row is the table head, never a listing.
+    for (qsizetype i = 1; i < all.size(); ++i) {
+        if (all[i].descendants(u"td").size() == kListingCells) rows.append(all[i]);
+    }
+    return rows;
+}
+
+RecordPtr ReadListingRow(const HtmlElement& row)
+{
+    auto listing = std::make_shared<Record>();
+    const QList<HtmlElement> cells = row.descendants(u"td");
+    auto cell = [&cells](int i) { return i < cells.size() ? cellText(cells[i]) : QString(); };
+    // Written in the order date, rooms, floor, address, areas, description,
+    // price, agency.
+    for (int i : {0, 2, 3, 5})
+        listing->SetRecord(kCellField[i], cell(i));
+
+    const QString areas = cell(kAreaCell);
+    if (!areas.isEmpty()) {
+        const QStringList parts = areas.split(u'/');
+        listing->SetRecord(6, parts[0]);
+        if (parts.size() >= 3) {
+            listing->SetRecord(7, parts[1]);
+            listing->SetRecord(8, parts[2]);
+        }
+    }
+
+    for (int i : {7, 8, 9})
+        listing->SetRecord(kCellField[i], cell(i));
+    return listing;
+}
+
+QUrl FindDetailLink(const HtmlElement& row)
+{
+    const HtmlElement cell = row.descendants(u"td").value(kDescriptionCell);
+    if (cell.isNull()) return {};
+    const HtmlElement link = cell.descendants(u"a").value(0);
+    if (link.isNull()) return {};
+    const QUrl url(link.href(), QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
+}
+
+void ReadDetailPage(const HtmlDocument& page, Record& listing)
+{
+    const HtmlElement table = page.descendants(u"table").value(0);
+    if (table.isNull()) return;
+    const QList<HtmlElement> rows = table.descendants(u"tr");
+    if (rows.size() < kDetailRows) return;
+    for (const DetailField& d : kDetailFields) {
+        const HtmlElement value = rows[d.row].descendants(u"td").value(1);
+        if (!value.isNull()) listing.SetRecord(d.field, cellText(value));
+    }
+}

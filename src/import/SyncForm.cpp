@@ -1,0 +1,172 @@
+#include "import/SyncForm.h"
+
+#include "import/ImportRun.h"
+#include "platform/GuiPrompts.h"
+#include "search/Program.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <limits>
+
+SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
+    : QDialog(parent), m_program(program), m_site(site.isEmpty() ? ListingSiteAddress() : site)
+{
+    setObjectName(QStringLiteral("SyncForm"));
+    setWindowTitle(QStringLiteral("Синхронизация"));
+    setModal(true);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(9);
+    setFont(f);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 10);
+    root->setSpacing(6);
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/img/banner.png")));
+    Picture1->setFixedHeight(70);
+    root->addWidget(Picture1);
+
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(10, 0, 10, 0);
+    body->setSpacing(6);
+    Label1 = new QLabel(
+        QStringLiteral("Объявления о продаже квартир берутся с сайта объявлений о недвижимости."), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    body->addWidget(Label1);
+    Label15 = new QLabel(QStringLiteral("Синхронизация данных с сайта ") + m_site, this);
+    Label15->setObjectName(QStringLiteral("Label15"));
+    Label15->setTextFormat(Qt::PlainText);
+    QFont bold = Label15->font();
+    bold.setBold(true);
+    Label15->setFont(bold);
+    body->addWidget(Label15);
+
+    List = new QListWidget(this);
+    List->setObjectName(QStringLiteral("List"));
+    List->setUniformItemSizes(true);
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    body->addWidget(List, 1);
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedHeight(20);
+    body->addWidget(ProgressBar1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    Command1 = new QPushButton(QStringLiteral("&Запуск"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAutoDefault(false);
+    Command1->setMinimumWidth(97);
+    buttons->addWidget(Command1);
+    Command2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setAutoDefault(false);
+    Command2->setMinimumWidth(97);
+    buttons->addWidget(Command2);
+    body->addLayout(buttons);
+    root->addLayout(body, 1);
+    resize(760, 480);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(0);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(100);
+    connect(Timer2, &QTimer::timeout, this, [this] { Command2->setEnabled(Timer1->interval() == 0); });
+    Timer2->start();
+
+    connect(Command1, &QPushButton::clicked, this, &SyncForm::onCommand1);
+    connect(Command2, &QPushButton::clicked, this, &SyncForm::close);
+}
+
+SyncForm::~SyncForm() = default;
+
+void SyncForm::requestStop()
+{
+    Command1->setText(QStringLiteral("&Старт"));
+    Timer1->setInterval(0);
+}
+
+void SyncForm::onCommand1()
+{
+    if (Timer1->interval() != 0) {
+        requestStop();
+        return;
+    }
+    // A stop is pending: the run ends at its next checkpoint, and only then
+    // may a new one begin.
+    if (m_running) return;
+
+    GuiPrompts guiPrompts;
+    Prompts& prompts = m_program.UserPrompts ? *m_program.UserPrompts : guiPrompts;
+    if (prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
+                        Prompts::Yes | Prompts::No) == Prompts::Yes)
+        m_program.Records.Clear();
+    Timer1->setInterval(1000);
+    Command1->setText(QStringLiteral("&Остановить"));
+    SyncStart();
+
+    if (m_closePending) {
+        m_closePending = false;
+        QDialog::reject();
+    }
+}
+
+void SyncForm::SyncStart()
+{
+    QScopedValueRollback<bool> running(m_running, true);
+    LoaderPageSource pages(PageTimeoutMs);
+    ImportHooks hooks;
+    hooks.clearLog = [this] { List->clear(); };
+    hooks.log = [this](const QString& line) { List->addItem(line); };
+    hooks.progress = [this](qint64 maximum, qint64 value) { setProgress(maximum, value); };
+    hooks.listingTaken = [this] {
+        List->setCurrentRow(List->count() - 1);
+        List->scrollToItem(List->currentItem());
+    };
+    hooks.stopRequested = [this] { return Timer1->interval() == 0; };
+    ::SyncStart(m_program, m_site, pages, hooks);
+}
+
+void SyncForm::setProgress(qint64 maximum, qint64 value)
+{
+    // A bar holds ints; an announced total beyond that is scaled down.
+    constexpr qint64 limit = std::numeric_limits<int>::max();
+    maximum = std::max<qint64>(0, maximum);
+    qint64 divisor = 1;
+    while (maximum / divisor > limit)
+        divisor *= 2;
+    ProgressBar1->setMaximum(static_cast<int>(maximum / divisor));
+    ProgressBar1->setValue(static_cast<int>(qBound<qint64>(0, value / divisor, maximum / divisor)));
+}
+
+void SyncForm::reject()
+{
+    if (m_running) {
+        requestStop();
+        m_closePending = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void OpenSyncForm(Program& program, QWidget* parent)
+{
+    SyncForm form(program, parent);
+    form.exec();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/PageLoader.h"
+
+#include <QDialog>
+#include <QString>
+
+class Program;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The import window. The user starts and stops a run over the listing site
+// here and follows it in the log; the run itself lives in the core (SyncStart
+// in ImportRun.h) and this window only shows what it reports.
+//
+// Timer1 is never started: its interval is the run flag, 1000 while a run is
+// going (or has just reached its total) and 0 otherwise.
+class SyncForm : public QDialog
+{
+    Q_OBJECT
+public:
+    // Empty `site` means the program's site (ListingSiteAddress()).
+    explicit SyncForm(Program& program, QWidget* parent = nullptr, const QString& site = QString());
+    ~SyncForm() override;
+
+    QPushButton* Command1 = nullptr; // start and stop
+    QPushButton* Command2 = nullptr; // "Отмена": closes the window, only while no run is going
+    QListWidget* List = nullptr;     // the log
+    QProgressBar* ProgressBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;  // keeps Command2's enabled state, every 100 ms
+    QLabel* Label15 = nullptr; // heading with the site address
+    QLabel* Picture1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    // Time limit of each page of a run.
+    int PageTimeoutMs = PageLoader::kDefaultTimeoutMs;
+
+    QString SiteAddress() const { return m_site; }
+    // Whether SyncStart is going on (the window stays open until it returns).
+    bool Running() const { return m_running; }
+
+    // Carries out one run and returns when it ends. Only Command1 calls it.
+    void SyncStart();
+
+public Q_SLOTS:
+    // Closing while a run is going stops the run first; the window closes
+    // once the run has ended, so the run never works on a closed window.
+    void reject() override;
+
+private:
+    void onCommand1();
+    void requestStop();
+    void setProgress(qint64 maximum, qint64 value);
+
+    Program& m_program;
+    QString m_site;
+    bool m_running = false;
+    bool m_closePending = false;
+};
+
+// Opens a new import window, modal, and returns when it is closed.
+void OpenSyncForm(Program& program, QWidget* parent);

@@ -1,0 +1,128 @@
+#include "platform/TextFile.h"
+#include "support/TestSupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+namespace {
+
+struct Result
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+Result run(const QStringList& args)
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("VESTRANA_CLI"), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray knowledge(const QStringList& extraValueLines, const QStringList& kinds)
+{
+    QStringList l{"AttributeValues"};
+    for (int k = 0; k < 17; ++k)
+        l << (k == 5 ? QStringLiteral(" 5|2000|1000") : QStringLiteral(" %1|-999999|999999").arg(k));
+    l << extraValueLines << "AttributeType";
+    for (int k = 0; k < 17; ++k)
+        l << QStringLiteral(" %1|%2||").arg(k).arg(k < kinds.size() ? kinds[k] : QString());
+    QByteArray b;
+    for (const QString& s : l)
+        b += textfile::ToCp1251(s) + "\r\n";
+    return b;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString m_db, m_kb;
+    QByteArray m_dbBytes, m_kbBytes;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_db = m_dir.filePath("database.txt");
+        m_kb = m_dir.filePath("knows.txt");
+        m_dbBytes = textfile::ToCp1251(
+            QStringLiteral("Центр|2|5|кирпичный|ул. Мира, 1|1500|54|32|8|Рынок|300|раздельный|есть|Дом|01.12.2026|"
+                           "Ремонт|9||\r\nЗаречье|1|1|панельный|ул. Лесная, 2|1200|31|18|6|Вокзал|200|совмещённый|"
+                           "нет|Дом|02.12.2026||5||\r\n"));
+        m_kbBytes = knowledge(QStringList{" 0|Центр|90", " 0|Заречье|30"},
+                              QStringList{"Формализованный числовым значением", "", "", "", "", "Числовой"});
+        WriteBytes(m_db, m_dbBytes);
+        WriteBytes(m_kb, m_kbBytes);
+    }
+
+    void info()
+    {
+        const Result r = run({"--data-dir", m_dir.path(), "info"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("Записей в базе данных: 2"));
+        QVERIFY(r.out.contains("0\tРайон\tФормализованный числовым значением\t2\t999999\t-999999"));
+        QVERIFY(r.out.contains("5\tЦена\tЧисловой\t0\t1000\t2000"));
+    }
+
+    void resaveKeepsBothFilesByteForByte()
+    {
+        const Result r = run({"--data-dir", m_dir.path(), "resave"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(ReadBytes(m_db), m_dbBytes);
+        QCOMPARE(ReadBytes(m_kb), m_kbBytes);
+    }
+
+    void failedLoadWritesNothing()
+    {
+        const QByteArray bad = m_dbBytes + "too|short\r\n";
+        WriteBytes(m_db, bad);
+        for (const char* cmd : {"resave", "info", "search"}) {
+            const Result r = run({"--data-dir", m_dir.path(), QString::fromLatin1(cmd)});
+            QVERIFY(r.code != 0);
+            QVERIFY2(r.err.contains("строка 3"), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+        QCOMPARE(ReadBytes(m_db), bad);
+        QCOMPARE(ReadBytes(m_kb), m_kbBytes);
+        QVERIFY(run({"--data-dir", m_dir.filePath("missing"), "info"}).code != 0);
+        QVERIFY(run({"--data-dir", m_dir.path(), "nonsense"}).code != 0);
+    }
+
+    void searchPrintsTheResultRows()
+    {
+        const Result r = run({"--data-dir", m_dir.path(), "search", "--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QStringLiteral("Центр\t2\t5/9\tкирпичный\tул. Мира, 1\t54/32/8\tРемонт\t1500\tДом\t 100"));
+        // Заречье: 30 against 90 gives 40, 1200 against 1500 over 1000 gives 70: (1500 + 110) / 17.
+        QVERIFY2(lines[1].startsWith(QStringLiteral("Заречье\t")) && lines[1].endsWith("\t 94.7"), qPrintable(lines[1]));
+        QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "14=x"}).code != 0);
+        QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "Нет такого=x"}).code != 0);
+    }
+
+    void formula()
+    {
+        Result r = run({"--data-dir", m_dir.path(), "formula", "Цена/Общая площадь"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral(" 27.77778\n"));
+        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "Цена/Полезная площадь"});
+        QCOMPARE(r.out, QStringLiteral(" 66.66666\n"));
+        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "Цена/(Общая площадь-31)"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.startsWith("ERROR: ") && r.out.contains("Деление на ноль"), qPrintable(r.out));
+        QVERIFY(run({"--data-dir", m_dir.path(), "formula", "--listing", "3", "1"}).code != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

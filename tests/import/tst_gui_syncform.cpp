@@ -1,0 +1,251 @@
+#include "import/DemoSite.h"
+#include "import/SyncForm.h"
+#include "search/Program.h"
+#include "support/Fixtures.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+const QString kQuestion = QStringLiteral("Вы хотите удалить все записи в БД?");
+
+QStringList logOf(const SyncForm& form)
+{
+    QStringList lines;
+    for (int i = 0; i < form.List->count(); ++i)
+        lines << form.List->item(i)->text();
+    return lines;
+}
+
+bool logHas(const SyncForm& form, const QString& prefix)
+{
+    for (int i = 0; i < form.List->count(); ++i)
+        if (form.List->item(i)->text().startsWith(prefix)) return true;
+    return false;
+}
+
+// Runs `step` on every pass of the event loop until it returns true, also
+// from inside the run's waits.
+class Script : public QObject
+{
+public:
+    explicit Script(std::function<bool()> step) : m_step(std::move(step))
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (!m_done && m_step()) m_done = true;
+        });
+        m_timer.start(1);
+    }
+    bool done() const { return m_done; }
+
+private:
+    std::function<bool()> m_step;
+    QTimer m_timer;
+    bool m_done = false;
+};
+
+enum class Close { Frame, Escape };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Close)
+
+class TestSyncForm : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void opensIdle()
+    {
+        qputenv("VESTRANA_SITE", "http://127.0.0.1:9/");
+        Program program;
+        SyncForm form(program, nullptr);
+        qunsetenv("VESTRANA_SITE");
+        QCOMPARE(form.windowTitle(), QStringLiteral("Синхронизация"));
+        QVERIFY(form.isModal());
+        QCOMPARE(form.Label15->text(), QStringLiteral("Синхронизация данных с сайта http://127.0.0.1:9"));
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Запуск"));
+        QCOMPARE(form.Command2->text(), QStringLiteral("Отмена"));
+        QVERIFY(form.Command2->isEnabled());
+        QCOMPARE(form.List->count(), 0);
+        QCOMPARE(form.Timer1->interval(), 0);
+        QVERIFY(!form.Timer1->isActive());
+        QCOMPARE(form.Timer2->interval(), 100);
+        QVERIFY(!form.Picture1->pixmap().isNull());
+        QVERIFY(!form.Label1->text().isEmpty());
+
+        // Opened by the editor: modal, and gone once "Отмена" is pressed.
+        QPointer<SyncForm> shown;
+        Script script([&] {
+            shown = qobject_cast<SyncForm*>(QApplication::activeModalWidget());
+            if (!shown) return false;
+            QTest::mouseClick(shown->Command2, Qt::LeftButton);
+            return true;
+        });
+        OpenSyncForm(program, nullptr);
+        QVERIFY(script.done());
+        QVERIFY(shown.isNull());
+    }
+
+    // The question comes before any page is loaded; Yes empties the database,
+    // No keeps it and the run appends.
+    void runToTheTotal_data()
+    {
+        QTest::addColumn<Prompts::Button>("answer");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("Yes empties the database first") << Prompts::Yes << 0;
+        QTest::newRow("No keeps the listings") << Prompts::No << 2;
+    }
+    void runToTheTotal()
+    {
+        QFETCH(Prompts::Button, answer);
+        QFETCH(int, kept);
+        DemoSite site({.count = 6, .announced = 4, .pageSize = 3});
+        QVERIFY(site.Listen());
+        ScriptedPrompts prompts;
+        prompts.answers.enqueue(answer);
+        int requestsAtQuestion = -1;
+        prompts.onMessage = [&](const ScriptedPrompts::Shown&) { requestsAtQuestion = site.Requests(); };
+        Program program;
+        program.UserPrompts = &prompts;
+        fixtures::AddListing(program, {QStringLiteral("прежняя 0")});
+        fixtures::AddListing(program, {QStringLiteral("прежняя 1")});
+        SyncForm form(program, nullptr, site.Address());
+        form.show();
+
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+        QCOMPARE(prompts.texts(), QStringList{kQuestion});
+        QCOMPARE(prompts.messages[0].title, QStringLiteral("Vestrana"));
+        QCOMPARE(prompts.messages[0].buttons, int(Prompts::Yes | Prompts::No));
+        QCOMPARE(requestsAtQuestion, 0);
+        QCOMPARE(program.Records.Items.Count(), kept + 4);
+        const QStringList log = logOf(form);
+        QCOMPARE(log.first(), QStringLiteral("Соединение с сервером..."));
+        QCOMPARE(log.filter(QStringLiteral("итого  %1 записей").arg(kept + 3)).size(), 1);
+        QCOMPARE(log.last(), QStringLiteral("================= Завершено ================ "));
+        // Selected after the last listing, before the completion line.
+        QCOMPARE(form.List->currentRow(), form.List->count() - 2);
+        QCOMPARE(form.ProgressBar1->maximum(), 5);
+        QCOMPARE(form.ProgressBar1->value(), 4);
+
+        // Finished: the flag is still up until the button is pressed once more.
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Остановить"));
+        QCOMPARE(form.Timer1->interval(), 1000);
+        QTRY_VERIFY(!form.Command2->isEnabled());
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Старт"));
+        QCOMPARE(form.Timer1->interval(), 0);
+        QCOMPARE(prompts.messages.size(), 1); // no run started
+        QCOMPARE(logOf(form), log);
+        QTRY_VERIFY(form.Command2->isEnabled());
+
+        // The next run starts with an empty log.
+        prompts.answers.enqueue(Prompts::No);
+        prompts.onMessage = [&](const ScriptedPrompts::Shown&) { QCOMPARE(logOf(form), log); };
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(prompts.messages.size(), 2);
+        QCOMPARE(logOf(form).first(), QStringLiteral("Соединение с сервером..."));
+        QCOMPARE(logOf(form).size(), log.size());
+        QCOMPARE(program.Records.Items.Count(), kept + 8);
+    }
+
+    // A stop: "Отмена" is disabled while the run goes on; a second press while
+    // the stop is pending starts nothing; the run ends at its next checkpoint.
+    void stopDuringRun()
+    {
+        DemoSite site({.count = 20, .pageSize = 5, .delayMs = 40});
+        QVERIFY(site.Listen());
+        ScriptedPrompts prompts;
+        Program program;
+        program.UserPrompts = &prompts;
+        SyncForm form(program, nullptr, site.Address());
+        form.show();
+        QString captionWhileRunning;
+        Script script([&] {
+            if (!form.Running() || form.Command2->isEnabled() || !logHas(form, QStringLiteral("Обработка")))
+                return false;
+            captionWhileRunning = form.Command1->text();
+            QTest::mouseClick(form.Command1, Qt::LeftButton);
+            QTest::mouseClick(form.Command1, Qt::LeftButton);
+            return true;
+        });
+
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+        QVERIFY(script.done());
+        QVERIFY(!form.Running());
+        QCOMPARE(captionWhileRunning, QStringLiteral("&Остановить"));
+        QCOMPARE(prompts.messages.size(), 1);
+        QCOMPARE(logOf(form).last(), QStringLiteral("Завершено."));
+        QCOMPARE(logOf(form).filter(QStringLiteral("Соединение")).size(), 1);
+        QVERIFY(program.Records.Items.Count() < 20);
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Старт"));
+        QCOMPARE(form.Timer1->interval(), 0);
+        QVERIFY(!program.Busy());
+        QTRY_VERIFY(form.Command2->isEnabled());
+    }
+
+    // Closing during a run stops it first; the window closes once it has ended.
+    void closeDuringRun_data()
+    {
+        QTest::addColumn<Close>("how");
+        QTest::newRow("by the frame") << Close::Frame;
+        QTest::newRow("with Escape") << Close::Escape;
+    }
+    void closeDuringRun()
+    {
+        QFETCH(Close, how);
+        DemoSite site({.count = 5, .stall = DemoSiteStall::DetailPages});
+        QVERIFY(site.Listen());
+        ScriptedPrompts prompts;
+        Program program;
+        program.UserPrompts = &prompts;
+        SyncForm form(program, nullptr, site.Address());
+        form.PageTimeoutMs = 1000; // a run that missed the close still ends
+        bool openRightAfterClose = false;
+        int step = 0;
+        Script script([&] {
+            if (step == 0 && form.isVisible()) {
+                step = 1;
+                // Queued: a timer does not fire again while its own handler runs.
+                QMetaObject::invokeMethod(
+                    form.Command1, [&form] { QTest::mouseClick(form.Command1, Qt::LeftButton); },
+                    Qt::QueuedConnection);
+            }
+            if (step == 1 && logHas(form, QStringLiteral("Обработка"))) {
+                step = 2;
+                if (how == Close::Frame)
+                    form.close();
+                else
+                    QTest::keyClick(&form, Qt::Key_Escape);
+                openRightAfterClose = form.isVisible();
+                return true;
+            }
+            return false;
+        });
+
+        form.exec();
+
+        QCOMPARE(step, 2);
+        QVERIFY(openRightAfterClose);
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.Running());
+        QCOMPARE(form.result(), int(QDialog::Rejected));
+        QCOMPARE(logOf(form).last(), QStringLiteral("Завершено."));
+        QCOMPARE(program.Records.Items.Count(), 0);
+        QVERIFY(!program.Busy());
+    }
+};
+
+QTEST_MAIN(TestSyncForm)
+#include "tst_gui_syncform.moc"

@@ -1,0 +1,511 @@
+#include "import/DemoSite.h"
+#include "import/ImportRun.h"
+#include "platform/TextFile.h"
+#include "search/Program.h"
+#include "store/ListingGenerator.h"
+#include "support/Fixtures.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+using Pages = QList<QList<int>>; // the sample listings each list page of a run yields
+
+QString address(int index)
+{
+    return sample::GenerateListing(quint64(index))[4];
+}
+
+QString summary(int count)
+{
+    return QStringLiteral("------------ данные страницы обработаны, итого  %1 записей в БД.  ------------")
+        .arg(count);
+}
+
+QString loading(int page)
+{
+    return QStringLiteral("Загрузка  %1 страницы...").arg(page);
+}
+
+QString processing(int index)
+{
+    return QStringLiteral("Обработка данных квартиры на ") + address(index);
+}
+
+const QString kConnecting = QStringLiteral("Соединение с сервером...");
+const QString kCompleted = QStringLiteral("================= Завершено ================ ");
+const QString kStopped = QStringLiteral("Завершено.");
+const QString kFailedPrefix = QStringLiteral("Не удалось загрузить ");
+
+// The log of a run that takes `pages` after `existing` listings and reaches its total.
+QStringList completedLog(const Pages& pages, int existing)
+{
+    QStringList log{kConnecting};
+    int count = existing;
+    for (qsizetype p = 0; p < pages.size(); ++p) {
+        log << loading(int(p + 1));
+        for (int i : pages[p])
+            log << processing(i);
+        count += int(pages[p].size());
+        if (p + 1 < pages.size()) log << summary(count);
+    }
+    return log << kCompleted;
+}
+
+// A failure line without its reason, which belongs to the page loader.
+QString failed(const QUrl& url)
+{
+    return kFailedPrefix + url.toString() + QStringLiteral(": …");
+}
+
+QStringList withoutReasons(QStringList log)
+{
+    for (QString& line : log) {
+        if (!line.startsWith(kFailedPrefix)) continue;
+        const qsizetype colon = line.indexOf(QStringLiteral(": "), kFailedPrefix.size());
+        if (colon > 0 && colon + 2 < line.size()) line = line.left(colon) + QStringLiteral(": …");
+    }
+    return log;
+}
+
+// Sample listing `index` as the import reads it from the demo site: the floor
+// with its storeys as the site writes it, field 16 left for the next load.
+Record importedSample(int index)
+{
+    const auto f = sample::GenerateListing(quint64(index));
+    Record r;
+    for (int k = 0; k < 16; ++k)
+        r.SetRecord(k, f[size_t(k)]);
+    if (!f[16].isEmpty()) r.SetRecord(2, f[2] + u'/' + f[16]);
+    return r;
+}
+
+QStringList fieldsOf(const Record& r)
+{
+    QStringList out;
+    for (int k = 0; k < Record::FieldCount; ++k)
+        out << r.GetRecord(k);
+    return out;
+}
+
+struct Outcome
+{
+    QStringList log;
+    ImportResult result;
+    int clears = 0;
+    qint64 barMaximum = -1;
+    qint64 barValue = -1;
+    bool busyDuringRun = false;
+    qint64 ms = 0;
+};
+
+using StopWhen = std::function<bool(const QStringList& log)>;
+
+Outcome runImport(Program& program, const QString& site, PageSource& pages, const StopWhen& stopWhen = {})
+{
+    Outcome o;
+    ImportHooks hooks;
+    hooks.clearLog = [&] {
+        o.log.clear();
+        ++o.clears;
+    };
+    hooks.log = [&](const QString& line) { o.log << line; };
+    hooks.progress = [&](qint64 maximum, qint64 value) {
+        o.barMaximum = maximum;
+        o.barValue = value;
+    };
+    hooks.stopRequested = [&] {
+        o.busyDuringRun = program.Busy();
+        return stopWhen && stopWhen(o.log);
+    };
+    QElapsedTimer t;
+    t.start();
+    o.result = SyncStart(program, site, pages, hooks);
+    o.ms = t.elapsed();
+    return o;
+}
+
+Outcome runImport(Program& program, const QString& site, const StopWhen& stopWhen = {}, int timeoutMs = 30000)
+{
+    LoaderPageSource pages(timeoutMs);
+    return runImport(program, site, pages, stopWhen);
+}
+
+// True once the log's last line starts with `prefix` and has been the last for `ms`.
+StopWhen afterLastLine(const QString& prefix, int ms)
+{
+    auto since = std::make_shared<QElapsedTimer>();
+    return [=](const QStringList& log) {
+        if (log.isEmpty() || !log.last().startsWith(prefix)) return false;
+        if (!since->isValid()) since->start();
+        return since->elapsed() >= ms;
+    };
+}
+
+StopWhen atLoading(int page)
+{
+    return [page](const QStringList& log) { return !log.isEmpty() && log.last() == loading(page); };
+}
+
+Program& withExisting(Program& program, int n)
+{
+    for (int i = 0; i < n; ++i)
+        fixtures::AddListing(program, {QStringLiteral("прежняя %1").arg(i)});
+    return program;
+}
+
+// Pages served from memory, each finishing on the next pass of the event loop.
+class StoredPages : public PageSource
+{
+public:
+    QHash<QString, QString> pages; // address -> HTML
+    QStringList requested;
+
+    void Load(const QUrl& url) override
+    {
+        m_url = url;
+        m_loading = true;
+        requested << url.toString();
+        const quint64 generation = ++m_generation;
+        QTimer::singleShot(0, [this, generation] {
+            if (generation == m_generation) m_loading = false;
+        });
+    }
+    void Abort() override
+    {
+        ++m_generation;
+        m_loading = false;
+    }
+    bool IsLoading() const override { return m_loading; }
+    bool Ok() const override { return pages.contains(m_url.toString()); }
+    QString ErrorText() const override { return Ok() ? QString() : QStringLiteral("HTTP 404"); }
+    QString Html() const override { return pages.value(m_url.toString()); }
+    QUrl FinalUrl() const override { return m_url; }
+
+private:
+    QUrl m_url;
+    bool m_loading = false;
+    quint64 m_generation = 0;
+};
+
+QString storedFile(const QString& name)
+{
+    return QString::fromUtf8(testsupport::ReadBytes(testsupport::DataFile(QStringLiteral("import/") + name)));
+}
+
+// A port on 127.0.0.1 where nothing listens.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Pages)
+
+class TestImportRun : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void announcedTotal_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<qint64>("total");
+        QTest::newRow("count before the line break")
+            << "Продажа\r\nВсего предложений: 25\r\nСтраница 1" << qint64(25);
+        QTest::newRow("letter case ignored") << "ВСЕГО ПРЕДЛОЖЕНИЙ:7\r\n" << qint64(7);
+        QTest::newRow("blank between digits") << "Всего предложений: 1 234\r\n" << qint64(1234);
+        QTest::newRow("halves to even") << "Всего предложений: 12.5\r\n" << qint64(12);
+        QTest::newRow("halves to even, up") << "Всего предложений: 13.5\r\n" << qint64(14);
+        QTest::newRow("count on the next line") << "Всего предложений:\r\n25\r\n" << qint64(0);
+        QTest::newRow("no carriage return after the phrase") << "Всего предложений: 25" << qint64(0);
+        QTest::newRow("no phrase") << "Предложений нет\r\n" << qint64(0);
+        QTest::newRow("words instead of a count") << "Всего предложений: много\r\n" << qint64(0);
+        QTest::newRow("beyond the whole-number range") << "Всего предложений: 3000000000\r\n" << qint64(0);
+        QTest::newRow("negative") << "Всего предложений: -3\r\n" << qint64(-3);
+    }
+    void announcedTotal()
+    {
+        QFETCH(QString, body);
+        QFETCH(qint64, total);
+        QCOMPARE(AnnouncedTotal(body), total);
+    }
+
+    void siteAddress()
+    {
+        QCOMPARE(StartPageUrl(QStringLiteral("http://127.0.0.1:1")).toString(),
+                 QStringLiteral("http://127.0.0.1:1/index.php?m=r3&id=12"));
+        QCOMPARE(ListPageUrl(QStringLiteral("http://127.0.0.1:1"), 12).toString(),
+                 QStringLiteral(
+                     "http://127.0.0.1:1/"
+                     "index.php?razdel=12&priceb=0&pricee=0&dist=0&kom=0&street=&m=r3&id=12&s=&a=&page=12"));
+        qunsetenv("VESTRANA_SITE");
+        QCOMPARE(ListingSiteAddress(), QStringLiteral("http://127.0.0.1:8808"));
+        qputenv("VESTRANA_SITE", " http://127.0.0.1:9/ ");
+        QCOMPARE(ListingSiteAddress(), QStringLiteral("http://127.0.0.1:9"));
+        qunsetenv("VESTRANA_SITE");
+    }
+
+    // Runs that reach the announced total, after two listings already there.
+    void completedRuns_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("announced");
+        QTest::addColumn<bool>("utf8");
+        QTest::addColumn<Pages>("pages");
+        QTest::newRow("total reached mid-page: no summary of that page")
+            << 7 << 3 << 5 << false << Pages{{0, 1, 2}, {3, 4}};
+        QTest::newRow("total reached on a page's last row")
+            << 6 << 3 << 6 << false << Pages{{0, 1, 2}, {3, 4, 5}};
+        QTest::newRow("total of 0 ends after the first listing") << 4 << 3 << 0 << false << Pages{{0}};
+        QTest::newRow("pages past the last one repeat it")
+            << 3 << 2 << 5 << false << Pages{{0, 1}, {2}, {2}, {2}};
+        QTest::newRow("UTF-8 pages") << 3 << 2 << 3 << true << Pages{{0, 1}, {2}};
+    }
+    void completedRuns()
+    {
+        QFETCH(int, count);
+        QFETCH(int, pageSize);
+        QFETCH(int, announced);
+        QFETCH(bool, utf8);
+        QFETCH(Pages, pages);
+        DemoSite site({.count = count, .announced = announced, .pageSize = pageSize, .utf8 = utf8});
+        QVERIFY(site.Listen());
+        Program program;
+        withExisting(program, 2);
+
+        const Outcome o = runImport(program, site.Address());
+
+        QCOMPARE(o.log, completedLog(pages, 2));
+        QCOMPARE(o.clears, 1);
+        QVERIFY(o.result.completed);
+        QVERIFY(o.busyDuringRun);
+        QVERIFY(!program.Busy());
+        QCOMPARE(o.barMaximum, qint64(announced + 1));
+        QCOMPARE(o.barValue, o.result.taken);
+        QList<int> taken;
+        for (const QList<int>& p : pages)
+            taken += p;
+        QCOMPARE(o.result.taken, qint64(taken.size()));
+        QCOMPARE(program.Records.Items.Count(), 2 + int(taken.size()));
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(0), QStringLiteral("прежняя 0"));
+        QCOMPARE(program.Records.Items.Item(2)->GetRecord(0), QStringLiteral("прежняя 1"));
+        for (int i = 0; i < taken.size(); ++i)
+            QCOMPARE(fieldsOf(*program.Records.Items.Item(3 + i)), fieldsOf(importedSample(taken[i])));
+    }
+
+    // Without any listing row the run goes on, page after page, until stopped.
+    void noListingRowsRunUntilStopped()
+    {
+        DemoSite site({.count = 0});
+        QVERIFY(site.Listen());
+        Program program;
+        withExisting(program, 2);
+        const Outcome o = runImport(program, site.Address(), atLoading(3));
+        QCOMPARE(o.log, (QStringList{kConnecting, loading(1), summary(2), loading(2), summary(2), loading(3),
+                                     kStopped}));
+        QVERIFY(!o.result.completed);
+        QCOMPARE(program.Records.Items.Count(), 2);
+    }
+
+    // Every wait gives way to a stop, however long the page would take.
+    void stops_data()
+    {
+        QTest::addColumn<DemoSiteStall>("stall");
+        QTest::addColumn<int>("stopAfterMs"); // -1: at once
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("at once") << DemoSiteStall::None << -1 << QStringList{kConnecting, kStopped};
+        QTest::newRow("while the start page loads")
+            << DemoSiteStall::StartPage << 100 << QStringList{kConnecting, kStopped};
+        QTest::newRow("while a list page loads")
+            << DemoSiteStall::ListPages << 100 << QStringList{kConnecting, loading(1), kStopped};
+        // The listing being built is dropped.
+        QTest::newRow("while a detail page loads")
+            << DemoSiteStall::DetailPages << 100
+            << QStringList{kConnecting, loading(1), processing(0), kStopped};
+    }
+    void stops()
+    {
+        QFETCH(DemoSiteStall, stall);
+        QFETCH(int, stopAfterMs);
+        QFETCH(QStringList, log);
+        DemoSite site({.count = 5, .stall = stall});
+        QVERIFY(site.Listen());
+        Program program;
+        withExisting(program, 2);
+        const StopWhen stop = stopAfterMs < 0 ? StopWhen([](const QStringList&) { return true; })
+                                              : afterLastLine(log[log.size() - 2], stopAfterMs);
+        const Outcome o = runImport(program, site.Address(), stop);
+        QCOMPARE(o.log, log);
+        QVERIFY(!o.result.completed);
+        QCOMPARE(o.result.taken, qint64(0));
+        QCOMPARE(program.Records.Items.Count(), 2);
+        QVERIFY(!program.Busy());
+        QVERIFY2(o.ms < 5000, qPrintable(QString::number(o.ms)));
+    }
+
+    // A page that fails is logged with its address and the run goes on: an
+    // unreachable start page gives a total of 0, a failed list page no rows,
+    // and a listing whose detail page fails keeps its detail fields empty.
+    void failedPages()
+    {
+        {
+            Program program;
+            const QString nowhere = QStringLiteral("http://127.0.0.1:") + QString::number(closedPort());
+            const Outcome o = runImport(program, nowhere, atLoading(2));
+            QCOMPARE(withoutReasons(o.log),
+                     (QStringList{kConnecting, failed(StartPageUrl(nowhere)), loading(1),
+                                  failed(ListPageUrl(nowhere, 1)), summary(0), loading(2), kStopped}));
+            QVERIFY(!o.log[1].endsWith(QStringLiteral(": …")));
+        }
+        {
+            DemoSite site({.count = 2, .stall = DemoSiteStall::DetailPages});
+            QVERIFY(site.Listen());
+            Program program;
+            const auto detail = [&](int i) {
+                return QUrl(site.Address() + QStringLiteral("/index.php?m=r3&id=12&obj=") +
+                            QString::number(i + 1));
+            };
+            const Outcome o = runImport(program, site.Address(), {}, 200);
+            QCOMPARE(withoutReasons(o.log),
+                     (QStringList{kConnecting, loading(1), processing(0), failed(detail(0)), processing(1),
+                                  failed(detail(1)), kCompleted}));
+            QVERIFY(o.log[3].contains(QStringLiteral("0,2 с")));
+            QCOMPARE(program.Records.Items.Count(), 2);
+            for (int i = 0; i < 2; ++i) {
+                Record expected = importedSample(i);
+                for (int k : {0, 3, 9, 10, 11, 12})
+                    expected.SetRecord(k, QString());
+                QCOMPARE(fieldsOf(*program.Records.Items.Item(i + 1)), fieldsOf(expected));
+            }
+        }
+    }
+
+    // Detail fields come from the listing's own detail page or stay empty;
+    // links to scripts and files are never requested.
+    void detailFieldsNeverComeFromAnotherListing()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808/site");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 6<br>Смотреть</p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(), storedFile(QStringLiteral("list.html")));
+        pages.pages.insert(QStringLiteral("http://127.0.0.1:8808/site/obj.php?id=1"),
+                           storedFile(QStringLiteral("detail18.html")));
+        pages.pages.insert(QStringLiteral("http://127.0.0.1:8808/obj/2.html"),
+                           QStringLiteral("<p>Объявление снято</p>"));
+        Program program;
+        const Outcome o = runImport(program, site, pages);
+
+        QVERIFY(o.result.completed);
+        QCOMPARE(pages.requested,
+                 (QStringList{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(),
+                              QStringLiteral("http://127.0.0.1:8808/site/obj.php?id=1"),
+                              QStringLiteral("http://127.0.0.1:8808/obj/2.html"),
+                              QStringLiteral("http://127.0.0.1:8808/index.php?m=r3&id=12&obj=6")}));
+        QCOMPARE(o.log.last(), kCompleted);
+        QCOMPARE(
+            withoutReasons(o.log).filter(kFailedPrefix),
+            QStringList{failed(QUrl(QStringLiteral("http://127.0.0.1:8808/index.php?m=r3&id=12&obj=6")))});
+        QCOMPARE(program.Records.Items.Count(), 6);
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(12), QStringLiteral("значение 12"));
+        for (int i = 2; i <= 6; ++i)
+            for (int k : {0, 3, 9, 10, 11, 12})
+                QVERIFY2(program.Records.Items.Item(i)->GetRecord(k).isEmpty(),
+                         qPrintable(QStringLiteral("listing %1, field %2").arg(i).arg(k)));
+    }
+
+    // The headless tool: the same run, its log on stdout, database.txt saved
+    // at the end; --clear empties the database first, VESTRANA_SITE or --site
+    // names the site.
+    void commandLine_data()
+    {
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<bool>("siteFromEnvironment");
+        QTest::newRow("--clear, --site") << true << false;
+        QTest::newRow("appending, VESTRANA_SITE") << false << true;
+    }
+    void commandLine()
+    {
+        QFETCH(bool, clear);
+        QFETCH(bool, siteFromEnvironment);
+        const QString cli = qEnvironmentVariable("VESTRANA_CLI");
+        if (cli.isEmpty()) QSKIP("VESTRANA_CLI is not set");
+        DemoSite site({.count = 3, .pageSize = 2});
+        QVERIFY(site.Listen());
+        QTemporaryDir dir;
+        const QString database = dir.filePath(QStringLiteral("database.txt"));
+        testsupport::WriteBytes(
+            database,
+            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QStringList args{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("import")};
+        if (siteFromEnvironment)
+            env.insert(QStringLiteral("VESTRANA_SITE"), site.Address() + u'/');
+        else
+            args << QStringLiteral("--site") << site.Address();
+        if (clear) args << QStringLiteral("--clear");
+        process.setProcessEnvironment(env);
+        process.start(cli, args);
+        QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(process.exitCode(), 0);
+
+        const int existing = clear ? 0 : 1;
+        QStringList out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n');
+        QCOMPARE(out.takeLast(), QString());
+        QCOMPARE(out.takeLast(),
+                 QStringLiteral("Файл database.txt сохранён, записей: %1.").arg(existing + 3));
+        QCOMPARE(out, completedLog(Pages{{0, 1}, {2}}, existing));
+        const QByteArray saved = testsupport::ReadBytes(database);
+        QCOMPARE(saved.count("\r\n"), existing + 3);
+        QCOMPARE(saved.startsWith(textfile::ToCp1251(sample::GenerateListing(100)[0])), !clear);
+    }
+
+    // A termination request stops the run at its next checkpoint, and what
+    // the database holds then is saved.
+    void commandLineStopSaves()
+    {
+        const QString cli = qEnvironmentVariable("VESTRANA_CLI");
+        if (cli.isEmpty()) QSKIP("VESTRANA_CLI is not set");
+        DemoSite site({.count = 3, .stall = DemoSiteStall::DetailPages});
+        QVERIFY(site.Listen());
+        QTemporaryDir dir;
+        const QString database = dir.filePath(QStringLiteral("database.txt"));
+        testsupport::WriteBytes(
+            database,
+            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+
+        QProcess process;
+        process.start(cli, {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("import"),
+                            QStringLiteral("--site"), site.Address(), QStringLiteral("--clear")});
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("Обработка данных"),
+                                 20000);
+        process.terminate();
+        QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 20000);
+        out += process.readAllStandardOutput();
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        QCOMPARE(QString::fromUtf8(out).split(u'\n'),
+                 (QStringList{kConnecting, loading(1), processing(0), kStopped,
+                              QStringLiteral("Файл database.txt сохранён, записей: 0."), QString()}));
+        QCOMPARE(testsupport::ReadBytes(database), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportRun)
+#include "tst_importrun.moc"

@@ -1,0 +1,233 @@
+#include "import/PageReader.h"
+
+#include "platform/Text.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+#include <map>
+
+namespace {
+
+const QUrl kListUrl(QStringLiteral("http://127.0.0.1:8808/site/index.php?page=1"));
+const QString kNbsp(QChar(0x00A0));
+
+HtmlDocument stored(const QString& name, const QUrl& url = kListUrl)
+{
+    return HtmlDocument::parse(
+        QString::fromUtf8(testsupport::ReadBytes(testsupport::DataFile(QStringLiteral("import/") + name))),
+        url);
+}
+
+using Fields = std::map<int, QString>;
+
+// Every field of the listing: the given ones as given, all others empty.
+void compareFields(const Record& r, const Fields& expected)
+{
+    for (int k = 0; k < Record::FieldCount; ++k) {
+        const auto it = expected.find(k);
+        const QString want = it == expected.end() ? QString() : it->second;
+        if (r.GetRecord(k) != want)
+            QFAIL(qPrintable(
+                QStringLiteral("field %1: \"%2\", expected \"%3\"").arg(k).arg(r.GetRecord(k), want)));
+    }
+}
+
+// A detail page whose first table has `rows` rows, row i holding "v<i>"; the
+// rows in `bare` have a single cell.
+QString detailPage(int rows, const QList<int>& bare = {})
+{
+    QString html = QStringLiteral("<html><body><table>");
+    for (int i = 0; i < rows; ++i)
+        html += bare.contains(i) ? QStringLiteral("<tr><td colspan=2>v%1</td></tr>").arg(i)
+                                 : QStringLiteral("<tr><td>поле</td><td>v%1</td></tr>").arg(i);
+    return html + QStringLiteral("</table></body></html>");
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fields)
+
+class TestPageReader : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // The head row, rows of 9 and 11 cells and the rows of nested tables are
+    // no listings; a row counting a nested table's cell among its ten is one.
+    void findsListingRows()
+    {
+        const HtmlDocument page = stored(QStringLiteral("list.html"));
+        QStringList addresses;
+        for (const HtmlElement& row : FindListingRows(page))
+            addresses << row.descendants(u"td").value(5).innerText();
+        QCOMPARE(addresses,
+                 (QStringList{kNbsp + QStringLiteral("ул. Луговая, д. 1") + kNbsp,
+                              QStringLiteral("ул. Садовая, д. 2"), QStringLiteral("ул. Речная, д. 3"),
+                              QStringLiteral("ул. Полевая, д. 4"), QStringLiteral("ул. Вложенная, д. 5"),
+                              QStringLiteral("ул. Пустая, д. 6")}));
+
+        // The first row of a page is never a listing, whatever it holds.
+        const QString row =
+            QStringLiteral("<tr>") + QStringLiteral("<td>x</td>").repeated(10) + QStringLiteral("</tr>");
+        QVERIFY(FindListingRows(HtmlDocument::parse(
+                                    QStringLiteral("<table>") + row + QStringLiteral("</table>"), kListUrl))
+                    .isEmpty());
+        QCOMPARE(
+            FindListingRows(HtmlDocument::parse(
+                                QStringLiteral("<table>") + row + row + QStringLiteral("</table>"), kListUrl))
+                .size(),
+            1);
+        QVERIFY(
+            FindListingRows(HtmlDocument::parse(QStringLiteral("<p>нет таблиц</p>"), kListUrl)).isEmpty());
+    }
+
+    void readsListingRow_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<Fields>("expected");
+        QTest::newRow("three areas; a line break and a bar in the description; blanks kept")
+            << 0 << Fields{{14, QStringLiteral("01.02.2026")},
+                           {1, QStringLiteral("2")},
+                           {2, QStringLiteral("5/9")},
+                           {4, kNbsp + QStringLiteral("ул. Луговая, д. 1") + kNbsp},
+                           {6, QStringLiteral("54")},
+                           {7, QStringLiteral("32")},
+                           {8, QStringLiteral("8")},
+                           {15, QStringLiteral("Светлая квартира \u00A6 вид на парк")},
+                           {5, QStringLiteral("5210")},
+                           {13, QStringLiteral("Добрый адрес")}};
+        QTest::newRow("two areas fill the total only")
+            << 1
+            << Fields{{14, QStringLiteral("04.02.2026")}, {1, QStringLiteral("1")},
+                      {2, QStringLiteral("3/5")},         {4, QStringLiteral("ул. Садовая, д. 2")},
+                      {6, QStringLiteral("54")},          {15, QStringLiteral("Две ссылки: первая и вторая")},
+                      {5, QStringLiteral("4100")},        {13, QStringLiteral("Кварталъ")}};
+        QTest::newRow("one area")
+            << 2 << Fields{{14, QStringLiteral("05.02.2026")}, {1, QStringLiteral("3")},
+                           {2, QStringLiteral("1/9")},         {4, QStringLiteral("ул. Речная, д. 3")},
+                           {6, QStringLiteral("54")},          {15, QStringLiteral("ссылка на скрипт")},
+                           {5, QStringLiteral("6000")},        {13, QStringLiteral("Дом")}};
+        QTest::newRow("a fourth area is ignored")
+            << 3 << Fields{{14, QStringLiteral("06.02.2026")}, {1, QStringLiteral("2")},
+                           {2, QStringLiteral("4/4")},         {4, QStringLiteral("ул. Полевая, д. 4")},
+                           {6, QStringLiteral("54")},          {7, QStringLiteral("32")},
+                           {8, QStringLiteral("8")},           {15, QStringLiteral("без ссылки")},
+                           {5, QStringLiteral("5000")},        {13, QStringLiteral("Ключ")}};
+        // The nested cell is cell 9; the cell holding the table shows both texts.
+        QTest::newRow("a nested table's cell counts in document order")
+            << 4 << Fields{{14, QStringLiteral("07.02.2026")}, {1, QStringLiteral("4")},
+                           {2, QStringLiteral("9/9")},         {4, QStringLiteral("ул. Вложенная, д. 5")},
+                           {6, QStringLiteral("90")},          {7, QStringLiteral("60")},
+                           {8, QStringLiteral("12")},          {15, QStringLiteral("ссылка на файл")},
+                           {5, QStringLiteral("7000 торг")},   {13, QStringLiteral("торг")}};
+        QTest::newRow("an empty area cell fills no area") << 5
+                                                          << Fields{{14, QStringLiteral("08.02.2026")},
+                                                                    {1, QStringLiteral("1")},
+                                                                    {2, QStringLiteral("2/2")},
+                                                                    {4, QStringLiteral("ул. Пустая, д. 6")},
+                                                                    {15, QStringLiteral("полная ссылка")},
+                                                                    {5, QStringLiteral("2000")},
+                                                                    {13, QStringLiteral("Угол")}};
+    }
+    void readsListingRow()
+    {
+        QFETCH(int, row);
+        QFETCH(Fields, expected);
+        const HtmlDocument page = stored(QStringLiteral("list.html"));
+        const RecordPtr r = ReadListingRow(FindListingRows(page).value(row));
+        compareFields(*r, expected);
+    }
+
+    void findsDetailLink_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("relative to the page's folder") << 0 << "http://127.0.0.1:8808/site/obj.php?id=1";
+        QTest::newRow("the first of two links, from the site's root")
+            << 1 << "http://127.0.0.1:8808/obj/2.html";
+        QTest::newRow("a script is not followed") << 2 << "";
+        QTest::newRow("no link") << 3 << "";
+        QTest::newRow("a file is not followed") << 4 << "";
+        QTest::newRow("a full address") << 5 << "http://127.0.0.1:8808/index.php?m=r3&id=12&obj=6";
+    }
+    void findsDetailLink()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, expected);
+        const HtmlDocument page = stored(QStringLiteral("list.html"));
+        QCOMPARE(FindDetailLink(FindListingRows(page).value(row)).toString(), expected);
+    }
+
+    void readsDetailPage_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<Fields>("expected");
+        QTest::newRow("18 rows: all six fields, line breaks as blanks")
+            << "detail18.html"
+            << Fields{{0, QStringLiteral("Северный район")}, {9, QStringLiteral("значение 2")},
+                      {10, QStringLiteral("значение 3")},    {11, QStringLiteral("значение 8")},
+                      {3, QStringLiteral("значение 9")},     {12, QStringLiteral("значение 12")}};
+        QTest::newRow("17 rows: nothing") << "detail17.html" << Fields{};
+        // 16 rows of its own and 2 of the nested table: read, with rows moved down.
+        QTest::newRow("a nested table's rows count and shift the rest")
+            << "detail_nested.html"
+            << Fields{{0, QStringLiteral("внешняя 0")},
+                      {9, QStringLiteral("остановка из вложенной")},
+                      {10, QStringLiteral("расстояние из вложенной")},
+                      {11, QStringLiteral("внешняя 6")},
+                      {3, QStringLiteral("внешняя 7")},
+                      {12, QStringLiteral("внешняя 10")}};
+    }
+    void readsDetailPage()
+    {
+        QFETCH(QString, file);
+        QFETCH(Fields, expected);
+        Record r;
+        ReadDetailPage(stored(file, QUrl(QStringLiteral("http://127.0.0.1:8808/obj.php?id=1"))), r);
+        compareFields(r, expected);
+    }
+
+    // A row without a value cell, or a page without a table, leaves the
+    // fields as they were.
+    void detailPageKeepsWhatItCannotRead()
+    {
+        Record r;
+        for (int k : {0, 3, 9, 10, 11, 12})
+            r.SetRecord(k, QStringLiteral("прежнее"));
+        ReadDetailPage(HtmlDocument::parse(detailPage(18, {2, 8}), kListUrl), r);
+        compareFields(r, Fields{{0, QStringLiteral("v0")},
+                                {9, QStringLiteral("прежнее")},
+                                {10, QStringLiteral("v3")},
+                                {11, QStringLiteral("прежнее")},
+                                {3, QStringLiteral("v9")},
+                                {12, QStringLiteral("v12")}});
+
+        ReadDetailPage(HtmlDocument::parse(QStringLiteral("<p>v0</p>"), kListUrl), r);
+        QCOMPARE(r.GetRecord(0), QStringLiteral("v0"));
+        QCOMPARE(r.GetRecord(9), QStringLiteral("прежнее"));
+    }
+
+    // Pages cut off anywhere (as a broken connection leaves them) are read
+    // without harm.
+    void cutOffPagesAreHarmless()
+    {
+        for (const char* name : {"list.html", "detail_nested.html"}) {
+            const QString html = QString::fromUtf8(testsupport::ReadBytes(
+                testsupport::DataFile(QStringLiteral("import/") + QLatin1String(name))));
+            for (qsizetype cut = 0; cut < html.size(); cut += 7) {
+                const HtmlDocument page = HtmlDocument::parse(html.left(cut), kListUrl);
+                for (const HtmlElement& row : FindListingRows(page)) {
+                    const RecordPtr r = ReadListingRow(row);
+                    QVERIFY(text::IsFileSafe(r->GetRecord(15)));
+                    const QUrl link = FindDetailLink(row);
+                    QVERIFY(link.isEmpty() || link.scheme().startsWith(QLatin1String("http")));
+                }
+                Record r;
+                ReadDetailPage(page, r);
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageReader)
+#include "tst_pagereader.moc"
