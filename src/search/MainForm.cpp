@@ -451,6 +451,20 @@ void MainForm::closeWhenIdle()
 
 void MainForm::closeEvent(QCloseEvent* e)
 {
+    if (m_closing) {
+        e->ignore();
+        return;
+    }
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+        // A dialog's own loop is running further down the stack (a signal can
+        // ask for the close at any time): close the dialog first and come back
+        // once its loop has unwound, so that no window is destroyed under a
+        // handler that still runs.
+        modal->close();
+        e->ignore();
+        QTimer::singleShot(50, this, &QWidget::close);
+        return;
+    }
     if (m_running || m_program.Busy()) {
         // A run ends first (the search at its next yield point, a re-index at
         // its next check, an import when its window closes); the close follows.
@@ -467,10 +481,6 @@ void MainForm::closeEvent(QCloseEvent* e)
         // A start that failed writes nothing: the user's files stay as they are.
         e->accept();
         Q_EMIT shutDown();
-        return;
-    }
-    if (m_closing) {
-        e->ignore();
         return;
     }
     Timer1->stop();

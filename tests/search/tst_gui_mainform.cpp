@@ -1,5 +1,8 @@
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
+#include "dbeditor/EditorForm.h"
+#include "import/SyncForm.h"
+#include "platform/GuiPrompts.h"
 #include "search/HelpWindow.h"
 #include "search/MainForm.h"
 #include "search/Program.h"
@@ -10,6 +13,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -190,6 +196,46 @@ private Q_SLOTS:
         prompts.answers.enqueue(Prompts::Retry);
         QVERIFY(form.close());
         QCOMPARE(prompts.messages.size(), 2);
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+    }
+
+    // The session ends while the database editor has the import window open
+    // with its question on screen: each dialog closes in turn, nothing is
+    // destroyed under a running handler, and the data is saved.
+    void closeWhileDialogsAreOpen()
+    {
+        QTemporaryDir dir;
+        writeData(dir.path());
+        GuiPrompts realBoxes; // a real modal question, with its own event loop
+        Program program(dir.path());
+        program.UserPrompts = &realBoxes;
+        MainForm form(program);
+        form.StartUp();
+        form.show();
+        auto* editor = new EditorForm(program);
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        editor->RefreshData();
+        editor->show();
+        QPointer<EditorForm> watch(editor);
+        QSignalSpy down(&form, &MainForm::shutDown);
+        bool questionSeen = false;
+        QTimer ask;
+        ask.setInterval(20);
+        connect(&ask, &QTimer::timeout, [&] {
+            if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) && !questionSeen) {
+                questionSeen = true;
+                form.close(); // as SIGTERM would
+            }
+        });
+        ask.start();
+        QTimer::singleShot(0, [&] { QTest::mouseClick(editor->Command5, Qt::LeftButton); });
+        QTimer::singleShot(50, [&] {
+            if (auto* sync = qobject_cast<SyncForm*>(QApplication::activeModalWidget()))
+                QTest::mouseClick(sync->Command1, Qt::LeftButton); // the question comes up
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(down.count(), 1, 10000);
+        QVERIFY(questionSeen);
+        QTRY_VERIFY(!watch);
         QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
     }
 
