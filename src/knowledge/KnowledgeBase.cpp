@@ -88,15 +88,30 @@ void AttributeValueList::rebuild() const
     m_indexValid = true;
 }
 
-void AttributeValueList::Append(const QString& value, const QString& score)
+void AttributeValueList::append(QString value, const QString& score, size_t hash, bool first)
 {
-    const size_t hash = hashOf(value);
-    const bool first = !m_indexValid || find(value, hash) < 0;
-    m_values.append(value);
+    m_values.append(std::move(value));
     m_scores.append(score);
     m_hashes.push_back(hash);
     if (m_indexValid && first)
         insertSlot(int(m_values.size() - 1));
+}
+
+void AttributeValueList::Append(const QString& value, const QString& score)
+{
+    const size_t hash = hashOf(value);
+    append(value, score, hash, !m_indexValid || find(value, hash) < 0);
+}
+
+bool AttributeValueList::AppendIfAbsent(QStringView value, const QString& score)
+{
+    if (!m_indexValid)
+        rebuild();
+    const size_t hash = hashOf(value);
+    if (find(value, hash) >= 0)
+        return false;
+    append(value.toString(), score, hash, true);
+    return true;
 }
 
 void AttributeValueList::Remove(int position)

@@ -19,6 +19,9 @@ public:
     const QString& Score(int position) const;
     void SetScore(int position, const QString& score);
     void Append(const QString& value, const QString& score);
+    // Appends `value` with `score` unless an equal value is listed already;
+    // true when it was added. One hash for both the lookup and the append.
+    bool AppendIfAbsent(QStringView value, const QString& score);
     void Remove(int position);
     void Clear();
 
@@ -31,6 +34,7 @@ public:
 
 private:
     void check(int position) const;
+    void append(QString value, const QString& score, size_t hash, bool first);
     static size_t hashOf(QStringView value);
     int find(QStringView value, size_t hash) const;
     void insertSlot(int index) const;

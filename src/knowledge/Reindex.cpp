@@ -98,8 +98,7 @@ bool Normalize(Program& program, const ReindexHooks& hooks)
                         min = s;
                 }
             }
-            if (values.IndexOf(v) < 0)
-                values.Append(v.toString(), zero);
+            values.AppendIfAbsent(v, zero);
         }
 
         kb.AttributeMax[slot] = max;
