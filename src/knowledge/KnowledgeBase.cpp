@@ -48,11 +48,12 @@ int AttributeValueList::find(QStringView value, size_t hash) const
         return -1;
     const size_t mask = m_slots.size() - 1;
     for (size_t p = hash & mask;; p = (p + 1) & mask) {
-        const int slot = m_slots[p];
+        const uint64_t slot = m_slots[p];
         if (slot == 0)
             return -1;
-        if (m_hashes[size_t(slot - 1)] == hash && QStringView(m_values[slot - 1]) == value)
-            return slot - 1;
+        const int index = int(uint32_t(slot)) - 1;
+        if ((slot >> 32) == tagOf(hash) && QStringView(m_values[index]) == value)
+            return index;
     }
 }
 
@@ -67,7 +68,7 @@ void AttributeValueList::insertSlot(int index) const
     size_t p = m_hashes[size_t(index)] & mask;
     while (m_slots[p] != 0)
         p = (p + 1) & mask;
-    m_slots[p] = index + 1;
+    m_slots[p] = slotOf(m_hashes[size_t(index)], index);
 }
 
 void AttributeValueList::rebuild() const
@@ -83,7 +84,7 @@ void AttributeValueList::rebuild() const
         size_t p = m_hashes[i] & mask;
         while (m_slots[p] != 0)
             p = (p + 1) & mask;
-        m_slots[p] = int(i) + 1;
+        m_slots[p] = slotOf(m_hashes[i], int(i));
     }
     m_indexValid = true;
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 // The accepted values of one attribute together with their formalized values
@@ -47,7 +48,12 @@ private:
     std::vector<size_t> m_hashes;
     // Open addressing over positions (index + 1, 0 free), at most half full,
     // holding the first occurrence of each text. A removal marks it stale.
-    mutable std::vector<int> m_slots;
+    // Each slot keeps the upper half of its text's hash beside the position, so
+    // that a probe reads the texts of true candidates only (a million texts do
+    // not fit any cache).
+    mutable std::vector<uint64_t> m_slots;
+    static uint64_t tagOf(size_t hash) { return uint64_t(hash) >> 32 | 1; }
+    static uint64_t slotOf(size_t hash, int index) { return tagOf(hash) << 32 | uint32_t(index + 1); }
     mutable bool m_indexValid = true;
 };
 
