@@ -95,7 +95,6 @@ private Q_SLOTS:
         QCOMPARE(program.ProcessState, 3);
         QVERIFY(!program.Busy());
         QVERIFY(program.Knowledge.AttributeValueLists[4].Count() < n);
-        QCOMPARE(program.Knowledge.AttributeValueLists[16].Count(), 0);
 
         poll.stop();
         QVERIFY(RunReindex(program));

@@ -197,7 +197,7 @@ private Q_SLOTS:
         s.setRange(6, 11, 22);
         s.setRange(16, 33, 44);
 
-        // The cancel arrives while attribute 5 is a third of the way through.
+        // The cancel arrives a third of the way through the listings.
         qint64 cancelledAt = 0;
         int calls = 0;
         bool busyMeanwhile = false;
@@ -206,7 +206,7 @@ private Q_SLOTS:
             ++calls;
             QCOMPARE(maximum, qint64(17) * n + 1);
             busyMeanwhile = s.program.Busy();
-            if (!cancelledAt && value > qint64(n) * kPrice + n / 3) {
+            if (!cancelledAt && value > qint64(17) * (n / 3)) {
                 cancelledAt = value;
                 s.program.ProcessState = 3;
             }
@@ -218,24 +218,33 @@ private Q_SLOTS:
         QVERIFY(!s.program.Busy());
         QCOMPARE(s.program.ProcessState, 3);
         QVERIFY2(calls < n, "progress is reported now and then, not per listing");
-        // Attributes before it are complete.
+        // Every attribute has the listings before the one where the cancel was
+        // seen: their values in order, and their ranges.
+        const int seen = static_cast<int>(cancelledAt / 17) - 1;
+        QVERIFY(seen > 0 && seen < n);
         QCOMPARE(s.values(0).Count(), 7);
         QCOMPARE(s.values(1).Count(), 5);
         QCOMPARE(s.min(1), 0.0f);
         QCOMPARE(s.max(1), 4.0f);
-        // Attribute 5 has the listings before the one where the cancel was seen.
-        const int seen = static_cast<int>(cancelledAt - qint64(n) * kPrice) - 1;
-        QVERIFY(seen > 0 && seen < n);
         QCOMPARE(s.values(kPrice).Count(), seen);
         QCOMPARE(s.values(kPrice).Values().last(), QString::number(seen));
         QCOMPARE(s.min(kPrice), 1.0f);
         QCOMPARE(s.max(kPrice), float(seen));
-        // Later attributes keep what they had.
-        QCOMPARE(s.values(6).Count(), 0);
-        QCOMPARE(s.min(6), 11.0f);
-        QCOMPARE(s.max(6), 22.0f);
-        QCOMPARE(s.min(16), 33.0f);
-        QCOMPARE(s.max(16), 44.0f);
+        QCOMPARE(s.values(6).Count(), seen);
+        QCOMPARE(s.min(6), 2.0f);
+        QCOMPARE(s.max(6), float(2 * seen));
+
+        // A cancel before the first listing leaves every range as it was.
+        Setup t;
+        AddListing(t.program, {"Центр"});
+        t.kb.AttributeKinds[6] = kinds::Numeric;
+        t.setRange(6, 11, 22);
+        ReindexHooks atOnce;
+        atOnce.comment = [&](const QString&) { t.program.ProcessState = 3; };
+        QVERIFY(!Normalize(t.program, atOnce));
+        QCOMPARE(t.min(6), 11.0f);
+        QCOMPARE(t.max(6), 22.0f);
+        QCOMPARE(t.values(0).Count(), 0);
 
         // The next run starts afresh and runs to the end.
         QVERIFY(Normalize(s.program));
