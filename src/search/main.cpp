@@ -13,6 +13,9 @@ int main(int argc, char** argv)
     GuiApplication app(argc, argv);
     GuiApplication::setApplicationName(QStringLiteral("Vestrana"));
     GuiApplication::setQuitOnLastWindowClosed(false);
+    // From the start on, a termination signal becomes a normal close of the
+    // main window (queued until the event loop runs).
+    app.WatchTerminationSignals();
 
     // Qt's own texts (context menus of the boxes) in Russian where the translation is installed.
     QTranslator qtTranslator;
@@ -36,7 +39,6 @@ int main(int argc, char** argv)
     }
     QObject::connect(&form, &MainForm::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     QObject::connect(&app, &GuiApplication::terminationRequested, &form, &QWidget::close);
-    app.WatchTerminationSignals();
     form.show();
     return GuiApplication::exec();
 }

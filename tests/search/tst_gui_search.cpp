@@ -108,6 +108,11 @@ private Q_SLOTS:
             s.program.Records.Items.Add(std::make_shared<Record>());
         s.program.Knowledge.AttributeKinds[0] = kinds::Ordinal;
         s.form->WishBox(0)->setEditText(QStringLiteral("нигде"));
+        // A formula for every listing makes the run last long enough (well over
+        // the 15 ms between its yields) on any machine.
+        s.program.Knowledge.AttributeKinds[10] = kinds::ByFormula;
+        s.program.Knowledge.AttributeFormulas[10] = QStringLiteral("Abs(-5) * 2 + Sqr(16)");
+        s.form->WishBox(10)->setEditText(QStringLiteral("50"));
         QSignalSpy down(s.form.get(), &MainForm::shutDown);
         auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
         // Closing from inside the run (as the window system would, at one of the
