@@ -2,6 +2,7 @@
 #include "platform/Text.h"
 #include "search/Program.h"
 #include "support/Fixtures.h"
+#include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -21,15 +22,10 @@
 #include <QTreeView>
 
 using fixtures::AddListing;
+using guitest::TypeText;
 
 namespace {
 
-// Types text key by key, Cyrillic included (QTest::keyClicks knows only ASCII).
-void typeText(QWidget* w, const QString& text)
-{
-    for (QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
 
 const QString kValueMessage = "Формализованное значение - число от 0 до 100";
 
@@ -249,7 +245,7 @@ private Q_SLOTS:
         Setup s;
         s.clickAttribute(3);
         s.kind->lineEdit()->selectAll();
-        typeText(s.kind->lineEdit(), "Числовой");
+        TypeText(s.kind->lineEdit(), "Числовой");
         QCOMPARE(s.program.Knowledge.AttributeKinds[3], kinds::ByValue);
         QVERIFY(s.frame2->isEnabled());
         s.clickValue(1);
@@ -267,10 +263,10 @@ private Q_SLOTS:
         QCOMPARE(s.program.Knowledge.AttributeFormulas[5], "");
         const QString typed = "Цена*2";
         for (int i = 0; i < typed.size(); ++i) {
-            typeText(s.formula, typed.mid(i, 1));
+            TypeText(s.formula, typed.mid(i, 1));
             QCOMPARE(s.program.Knowledge.AttributeFormulas[5], typed.left(i + 1));
         }
-        typeText(s.comment, "Дорого");
+        TypeText(s.comment, "Дорого");
         QCOMPARE(s.program.Knowledge.AttributeComments[5], "Дорого");
         QTest::keyClick(s.comment, Qt::Key_Backspace);
         QCOMPARE(s.program.Knowledge.AttributeComments[5], "Дорог");
@@ -319,7 +315,7 @@ private Q_SLOTS:
             QApplication::clipboard()->setText(input);
             QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
         } else {
-            typeText(edit, input);
+            TypeText(edit, input);
         }
         QCOMPARE(edit->text(), before);
         QCOMPARE(s.program.Knowledge.AttributeFormulas[5], s.formula->text());
@@ -327,7 +323,7 @@ private Q_SLOTS:
         QVERIFY(hint->isVisible());
         QVERIFY(!hint->text().isEmpty());
         // Good input goes on as usual and takes the hint away.
-        typeText(edit, "1");
+        TypeText(edit, "1");
         QCOMPARE(edit->text(), before + "1");
         QVERIFY(!hint->isVisible());
     }
@@ -502,7 +498,7 @@ private Q_SLOTS:
         QCOMPARE(s.prompts.texts(), QStringList{kValueMessage});
         QCOMPARE(s.score->text(), "7.5");
         // Refreshes that leave the box as it is do not warn again.
-        typeText(s.comment, "!");
+        TypeText(s.comment, "!");
         QCOMPARE(s.prompts.messages.size(), 1);
         s.clickValue(2);
         QCOMPARE(s.score->text(), "150");
@@ -510,7 +506,7 @@ private Q_SLOTS:
         QCOMPARE(s.table(3).Scores(), (QStringList{"80", "7.5", "150"}));
         // Typing is what stores.
         s.score->selectAll();
-        typeText(s.score, "9");
+        TypeText(s.score, "9");
         QCOMPARE(s.table(3).Scores(), (QStringList{"80", "7.5", "9"}));
     }
 

@@ -1,6 +1,7 @@
 #include "search/MainForm.h"
 #include "search/Program.h"
 #include "support/Fixtures.h"
+#include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QComboBox>
@@ -14,15 +15,10 @@
 #include <QTreeWidget>
 
 using fixtures::AddListing;
+using guitest::TypeText;
 
 namespace {
 
-// Types text key by key, Cyrillic included (QTest::keyClicks knows only ASCII).
-void typeText(QWidget* w, const QString& text)
-{
-    for (QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
 
 } // namespace
 
@@ -61,7 +57,7 @@ private Q_SLOTS:
     void typedWishesGiveRankedRows()
     {
         Setup s;
-        typeText(s.form->WishBox(0)->lineEdit(), QStringLiteral("центр "));
+        TypeText(s.form->WishBox(0)->lineEdit(), QStringLiteral("центр "));
         QTest::keyClicks(s.form->WishBox(5)->lineEdit(), QStringLiteral("1150"));
         auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
