@@ -49,17 +49,7 @@ int CmdSearch(CliContext& ctx)
     }
     SearchRun::Run(program, wishes, {});
     for (const RecordPtr& r : program.FoundList) {
-        const QStringList cells{r->GetRecord(0),
-                                r->GetRecord(1),
-                                r->GetRecord(2) + u'/' + r->GetRecord(16),
-                                r->GetRecord(3),
-                                r->GetRecord(4),
-                                r->GetRecord(6) + u'/' + r->GetRecord(7) + u'/' + r->GetRecord(8),
-                                r->GetRecord(15),
-                                r->GetRecord(5),
-                                r->GetRecord(13),
-                                SearchRun::ScoreText(r->So)};
-        ctx.out << cells.join(u'\t') << '\n';
+        ctx.out << SearchRun::ResultCells(*r).join(u'\t') << '\n';
     }
     return 0;
 }

@@ -105,9 +105,7 @@ EditorForm::EditorForm(Program& program, QWidget* parent) : QWidget(parent), m_p
     setWindowFlag(Qt::Window);
     setWindowTitle(QStringLiteral("Редактирование БД"));
     setWindowIcon(QIcon(QStringLiteral(":/img/house.png")));
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
 
     m_model = new RecordsTableModel(program, this);
     List = new QTreeView(this);

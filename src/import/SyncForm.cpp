@@ -3,6 +3,7 @@
 #include "import/ImportRun.h"
 #include "platform/GuiPrompts.h"
 #include "search/Program.h"
+#include "search/GuiResources.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,9 +23,7 @@ SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
     setObjectName(QStringLiteral("SyncForm"));
     setWindowTitle(QStringLiteral("Синхронизация"));
     setModal(true);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 10);

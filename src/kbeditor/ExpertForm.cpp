@@ -6,6 +6,7 @@
 #include "platform/Prompts.h"
 #include "platform/Text.h"
 #include "search/Program.h"
+#include "search/GuiResources.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -76,9 +77,7 @@ ExpertForm::ExpertForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     setObjectName(QStringLiteral("ExpertForm"));
     setWindowTitle(QStringLiteral("Редактирование базы знаний"));
     setModal(true);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
     buildWindow();
 
     // Building: the attribute list in index order, the first entry selected, a refresh.

@@ -2,6 +2,7 @@
 
 #include "knowledge/Reindex.h"
 #include "search/Program.h"
+#include "search/GuiResources.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -20,9 +21,7 @@ ProcessForm::ProcessForm(Program& program, QWidget* parent) : QDialog(parent), m
     setObjectName(QStringLiteral("ProcessForm"));
     setWindowTitle(QString());
     setModal(false);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
 
     // 8235 × 1875 twips: a bar across the window and the button centred below.
     auto* root = new QVBoxLayout(this);

@@ -41,25 +41,41 @@ float Closeness(float a, float v, float lo, float hi)
     return single(static_cast<double>(extended));
 }
 
-float FormalizedValue(Program& program, int k, int i)
+Source SourceOf(const QString& kind)
 {
-    KnowledgeBase::CheckIndex(k);
+    return kind == kinds::ByValue     ? Source::ByValue
+           : kind == kinds::ByFormula ? Source::ByFormula
+           : kind == kinds::Numeric   ? Source::Number
+                                      : Source::Zero;
+}
+
+float FormalizedValueOf(Source source, Program& program, const Record& r, int k)
+{
     const KnowledgeBase& kb = program.Knowledge;
-    const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
-    if (kind == kinds::ByValue) {
-        const Record& r = *program.Records.Items.Item(i);
+    switch (source) {
+    case Source::ByValue: {
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         const int p = list.IndexOf(r.Field(k));
         return p < 0 ? 0.0f : single(text::Val(list.Scores()[p]));
     }
-    if (kind == kinds::ByFormula) {
+    case Source::ByFormula: {
+        // The success flag is not looked at: a failing formula gives 0.
         bool ok = false;
-        return program.Records.Items.Item(i)->Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb,
-                                                      program.Engine());
+        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
     }
-    if (kind == kinds::Numeric)
-        return single(text::Val(program.Records.Items.Item(i)->Field(k)));
+    case Source::Number: return single(text::Val(r.Field(k)));
+    case Source::Zero: break;
+    }
     return 0.0f;
+}
+
+float FormalizedValue(Program& program, int k, int i)
+{
+    KnowledgeBase::CheckIndex(k);
+    const Source source = SourceOf(program.Knowledge.AttributeKinds[static_cast<size_t>(k)]);
+    if (source == Source::Zero)
+        return 0.0f; // other kinds never look the listing up
+    return FormalizedValueOf(source, program, *program.Records.Items.Item(i), k);
 }
 
 void ClearFoundList(Program& program)

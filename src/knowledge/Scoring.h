@@ -1,6 +1,8 @@
 #pragma once
 
 class Program;
+class QString;
+class Record;
 
 // The pieces of a listing's match score.
 namespace scoring {
@@ -17,6 +19,13 @@ float Closeness(float a, float v, float lo, float hi);
 // Raises the out-of-range error for a bad k or i, and the overflow error for a
 // number beyond single precision.
 float FormalizedValue(Program& program, int k, int i);
+
+// Where an attribute's number comes from, by its kind.
+enum class Source { Zero, ByValue, ByFormula, Number };
+Source SourceOf(const QString& kind);
+// FormalizedValue of attribute k for a listing at hand, its kind already
+// looked at (a long run does that once, not per listing).
+float FormalizedValueOf(Source source, Program& program, const Record& r, int k);
 
 // Empties FoundList.
 void ClearFoundList(Program& program);

@@ -4,6 +4,7 @@
 #include "kbeditor/ExpertForm.h"
 #include "platform/Prompts.h"
 #include "search/Program.h"
+#include "search/GuiResources.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,9 +18,7 @@ AccessForm::AccessForm(Program& program, QWidget* parent) : QDialog(parent), m_p
 {
     setObjectName(QStringLiteral("AccessForm"));
     setWindowTitle(QStringLiteral("Доступ"));
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Picture1"));

@@ -1,5 +1,7 @@
 #include "search/GuiResources.h"
 
+#include <QFont>
+#include <QWidget>
 #include <QtCore/qresource.h>
 
 void InitGuiResources()
@@ -10,4 +12,11 @@ void InitGuiResources()
         return true;
     }();
     (void)done;
+}
+
+void ApplyWindowFont(QWidget* window)
+{
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(9);
+    window->setFont(f);
 }

@@ -63,11 +63,6 @@ const WishBoxSpec kRight[] = {
     {12, u"Наличие телефона", 12, nullptr},
 };
 
-// Pixels of a length given in twips at the usual 96 dots per inch.
-int twips(int t)
-{
-    return t / 15;
-}
 
 QLabel* separator(QWidget* parent)
 {
@@ -82,9 +77,7 @@ MainForm::MainForm(Program& program, QWidget* parent) : QWidget(parent), m_progr
     InitGuiResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Жилоскоп 01.02.2008"));
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
     buildWindow();
 }
 
@@ -211,7 +204,7 @@ void MainForm::buildWindow()
     List->setColumnCount(10);
     List->setHeaderLabels(headers);
     for (int c = 0; c < 10; ++c)
-        List->setColumnWidth(c, twips(widths[c]));
+        List->setColumnWidth(c, Twips(widths[c]));
     List->header()->setStretchLastSection(true);
     List->setMinimumHeight(220);
     auto* listBox = new QVBoxLayout;
@@ -364,18 +357,8 @@ void MainForm::refreshResults()
     const QIcon icon(QStringLiteral(":/img/row.png"));
     QList<QTreeWidgetItem*> rows;
     for (const RecordPtr& r : found) {
-        auto* item = new QTreeWidgetItem;
+        auto* item = new QTreeWidgetItem(SearchRun::ResultCells(*r));
         item->setIcon(0, icon);
-        item->setText(0, r->GetRecord(0));
-        item->setText(1, r->GetRecord(1));
-        item->setText(2, r->GetRecord(2) + u'/' + r->GetRecord(16));
-        item->setText(3, r->GetRecord(3));
-        item->setText(4, r->GetRecord(4));
-        item->setText(5, r->GetRecord(6) + u'/' + r->GetRecord(7) + u'/' + r->GetRecord(8));
-        item->setText(6, r->GetRecord(15));
-        item->setText(7, r->GetRecord(5));
-        item->setText(8, r->GetRecord(13));
-        item->setText(9, SearchRun::ScoreText(r->So));
         rows.append(item);
     }
     List->addTopLevelItems(rows);

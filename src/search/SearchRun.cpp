@@ -15,8 +15,7 @@
 namespace {
 
 enum class Rule { Empty, Ordinal, Numeric, Other };
-// How FormalizedValue reads the attribute, by its kind.
-enum class Source { Zero, ByValue, ByFormula, Number };
+using scoring::Source;
 
 // What the run needs of one attribute, worked out once per run.
 struct AttributeRule
@@ -75,37 +74,22 @@ bool foldedEquals(QStringView field, const QString& folded)
     return f.toString().toLower() == folded;
 }
 
-// FormalizedValue for the listing at hand; the position lookup of the general
-// function is skipped, the listing being the one the run holds, and the kind
-// was looked at once for the run.
+// FormalizedValue for the listing at hand; a short list of accepted values is
+// scanned from the run's own copy instead of hashing every field.
 float formalized(Program& program, const Record& r, int k, const AttributeRule& rule)
 {
-    const KnowledgeBase& kb = program.Knowledge;
-    switch (rule.source) {
-    case Source::ByValue: {
-        if (rule.useEntries) {
-            const QStringView f = r.Field(k);
-            for (const AttributeRule::Entry& e : rule.entries) {
-                if (e.value.size() == f.size() && e.value == f) {
-                    if (!e.fits)
-                        throw VestranaError::overflow();
-                    return e.score;
-                }
+    if (rule.useEntries) {
+        const QStringView f = r.Field(k);
+        for (const AttributeRule::Entry& e : rule.entries) {
+            if (e.value.size() == f.size() && e.value == f) {
+                if (!e.fits)
+                    throw VestranaError::overflow();
+                return e.score;
             }
-            return 0.0f;
         }
-        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
-        const int p = list.IndexOf(r.Field(k));
-        return p < 0 ? 0.0f : text::ToSingle(text::Val(list.Scores()[p]));
+        return 0.0f;
     }
-    case Source::ByFormula: {
-        bool ok = false;
-        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
-    }
-    case Source::Number: return text::ToSingle(text::Val(r.Field(k)));
-    case Source::Zero: break;
-    }
-    return 0.0f;
+    return scoring::FormalizedValueOf(rule.source, program, r, k);
 }
 
 float attributeScore(Program& program, const Record& r, int k, const AttributeRule& rule)
@@ -156,6 +140,21 @@ QString SearchRun::ScoreText(float so)
     return text::NumberText(text::RoundHalfEven(static_cast<double>(so), 1));
 }
 
+QStringList SearchRun::ResultCells(const Record& r)
+{
+    // Fields as stored; the "/" joins are plain, so an empty field leaves its place empty.
+    return {r.GetRecord(0),
+            r.GetRecord(1),
+            r.GetRecord(2) + u'/' + r.GetRecord(16),
+            r.GetRecord(3),
+            r.GetRecord(4),
+            r.GetRecord(6) + u'/' + r.GetRecord(7) + u'/' + r.GetRecord(8),
+            r.GetRecord(15),
+            r.GetRecord(5),
+            r.GetRecord(13),
+            ScoreText(r.So)};
+}
+
 bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
 {
     Program::BusyScope busy(program);
@@ -184,10 +183,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
             r.folded = text::Folded(w);
             continue;
         }
-        r.source = kind == kinds::ByValue     ? Source::ByValue
-                   : kind == kinds::ByFormula ? Source::ByFormula
-                   : kind == kinds::Numeric   ? Source::Number
-                                              : Source::Zero;
+        r.source = scoring::SourceOf(kind);
         if (r.source == Source::ByValue) {
             const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
             if (list.Count() <= kScanLimit) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
 
 class Program;
+class Record;
 
 // One search: scores every listing against the wishes and fills FoundList with
 // up to MaxFound listings, best first. It runs on the caller's thread and talks
@@ -38,4 +40,7 @@ public:
 
     // The "% совпадения" cell of a score.
     static QString ScoreText(float so);
+
+    // The ten cells of a listing's row in the result list.
+    static QStringList ResultCells(const Record& r);
 };

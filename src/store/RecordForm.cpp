@@ -49,11 +49,6 @@ const Row kRows[] = {
 // The order in which the boxes are filled and read back.
 constexpr int kFieldOrder[] = {0, 14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16};
 
-// Pixels of a length in twips at 96 dots per inch.
-constexpr int twips(int t)
-{
-    return t / 15;
-}
 
 } // namespace
 
@@ -62,9 +57,7 @@ RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     InitGuiResources();
     setObjectName(QStringLiteral("RecordForm"));
     setWindowTitle(QStringLiteral("Редактирование записи"));
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPointSize(9);
-    setFont(f);
+    ApplyWindowFont(this);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
@@ -73,17 +66,17 @@ RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     // Labels, boxes 2295 twips wide, the picture in the top right corner
     // beside the first rows, the description box reaching under the picture.
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(twips(105));
-    grid->setVerticalSpacing(twips(105));
-    grid->setColumnMinimumWidth(0, twips(2400));
+    grid->setHorizontalSpacing(Twips(105));
+    grid->setVerticalSpacing(Twips(105));
+    grid->setColumnMinimumWidth(0, Twips(2400));
     grid->setColumnStretch(2, 1);
-    grid->setRowMinimumHeight(0, twips(480) - grid->verticalSpacing());
+    grid->setRowMinimumHeight(0, Twips(480) - grid->verticalSpacing());
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Picture1"));
     picture->setPixmap(QPixmap(QStringLiteral(":/img/house.png")));
     picture->setScaledContents(true);
-    picture->setFixedSize(twips(2175), twips(1935));
+    picture->setFixedSize(Twips(2175), Twips(1935));
     grid->addWidget(picture, 0, 3, 5, 1, Qt::AlignTop | Qt::AlignRight);
 
     int gridRow = 1;
@@ -97,12 +90,12 @@ RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_p
             combo->setEditable(true);
             // The drop-down lists stay empty: Enter must not add the typed text.
             combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->setFixedWidth(twips(2295));
+            combo->setFixedWidth(Twips(2295));
             box = combo;
         } else {
             auto* edit = new QLineEdit(this);
             edit->setObjectName(QStringLiteral("Text%1").arg(r.text));
-            edit->setFixedWidth(twips(r.field == 15 ? 5295 : 2295));
+            edit->setFixedWidth(Twips(r.field == 15 ? 5295 : 2295));
             box = edit;
         }
         label->setBuddy(box);
@@ -110,7 +103,7 @@ RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_p
         m_captions[static_cast<size_t>(r.field)] = label->text();
         if (r.field == 15) {
             // The description stands a little apart from the rows above it.
-            grid->setRowMinimumHeight(gridRow, twips(120));
+            grid->setRowMinimumHeight(gridRow, Twips(120));
             ++gridRow;
             grid->addWidget(label, gridRow, 0);
             grid->addWidget(box, gridRow, 1, 1, 3, Qt::AlignLeft);
@@ -126,17 +119,17 @@ RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     Command2 = new QPushButton(QStringLiteral("&Отмена"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     for (QPushButton* b : {Command1, Command2})
-        b->setFixedSize(twips(1455), twips(495));
+        b->setFixedSize(Twips(1455), Twips(495));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Command1);
-    buttons->addSpacing(twips(7320 - 5760 - 1455));
+    buttons->addSpacing(Twips(7320 - 5760 - 1455));
     buttons->addWidget(Command2);
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(twips(120), twips(240) - 4, twips(270), twips(180));
+    root->setContentsMargins(Twips(120), Twips(240) - 4, Twips(270), Twips(180));
     root->addLayout(grid);
-    root->addSpacing(twips(400));
+    root->addSpacing(Twips(400));
     root->addLayout(buttons);
     root->addStretch();
 
