@@ -1065,11 +1065,9 @@ public:
         qsizetype i = 0;
         while (i < m_n) {
             const char* lt = static_cast<const char*>(std::memchr(m_p + i, '<', size_t(m_n - i)));
-            if (!lt)
-                break;
+            if (!lt) break;
             i = lt - m_p;
-            if (i + 1 >= m_n)
-                break;
+            if (i + 1 >= m_n) break;
             const char c = m_p[i + 1];
             if (c == '!') {
                 if (startsWith(i, "<!--")) {
@@ -1089,7 +1087,7 @@ public:
                 i = skipPast(i, '>');
             } else if (c == '/' && i + 2 < m_n && isAlpha(m_p[i + 2])) {
                 const qsizetype nameEnd = nameEndAt(i + 2);
-                endTag(lowerName(i + 2, nameEnd));
+                endTag(nameAt(i + 2, nameEnd));
                 i = skipPast(nameEnd, '>');
             } else if (isAlpha(c)) {
                 i = startTag(i);
@@ -1097,8 +1095,7 @@ public:
                 ++i;
             }
         }
-        if (m_edits.empty())
-            return std::move(m_src);
+        if (m_edits.empty()) return std::move(m_src);
         QByteArray out;
         out.reserve(m_n + 1024);
         qsizetype from = 0;
@@ -1112,10 +1109,41 @@ public:
     }
 
 private:
+    // A tag name as it stands in the source. Names gumbo knows compare by
+    // gumbo's number for them; only other names compare by their letters.
+    // The scan looks at every tag of a page, so it must not allocate per tag.
+    struct Name
+    {
+        GumboTag tag = GUMBO_TAG_UNKNOWN;
+        QByteArrayView text;
+
+        bool operator==(const Name& o) const
+        {
+            if (tag != o.tag) return false;
+            return tag != GUMBO_TAG_UNKNOWN ||
+                   (text.size() == o.text.size() &&
+                    qstrnicmp(text.data(), o.text.data(), size_t(text.size())) == 0);
+        }
+        bool is(GumboTag t) const { return tag == t && t != GUMBO_TAG_UNKNOWN; }
+        bool isIn(std::initializer_list<GumboTag> tags) const
+        {
+            return tag != GUMBO_TAG_UNKNOWN && std::find(tags.begin(), tags.end(), tag) != tags.end();
+        }
+        bool isDrawing() const
+        {
+            return tag == GUMBO_TAG_UNKNOWN && (equals(kSvgAlias) || equals(kMathAlias));
+        }
+        bool equals(const char* lower) const
+        {
+            const auto len = qsizetype(std::strlen(lower));
+            return text.size() == len && qstrnicmp(text.data(), lower, size_t(len)) == 0;
+        }
+    };
     struct Open
     {
-        QByteArray name;
+        Name name;
         int run; // elements from the nearest table cell, table or caption up to this one
+        bool drawing;
     };
     struct Edit
     {
@@ -1126,22 +1154,17 @@ private:
 
     static bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
     static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-    static bool isIn(const QByteArray& name, std::initializer_list<const char*> names)
+    static bool isMarker(const Name& n)
     {
-        for (const char* n : names) {
-            if (name == n)
-                return true;
-        }
-        return false;
+        return n.isIn({GUMBO_TAG_TABLE, GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_CAPTION, GUMBO_TAG_TEMPLATE,
+                       GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_APPLET, GUMBO_TAG_BUTTON});
     }
-    static bool isMarker(const QByteArray& n)
+    static bool isVoid(const Name& n)
     {
-        return isIn(n, {"table", "td", "th", "caption", "template", "object", "marquee", "applet", "button"});
-    }
-    static bool isVoid(const QByteArray& n)
-    {
-        return isIn(n, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source",
-                        "track", "wbr", "keygen", "basefont", "bgsound", "frame", "image"});
+        return n.isIn({GUMBO_TAG_AREA, GUMBO_TAG_BASE, GUMBO_TAG_BR, GUMBO_TAG_COL, GUMBO_TAG_EMBED,
+                       GUMBO_TAG_HR, GUMBO_TAG_IMG, GUMBO_TAG_INPUT, GUMBO_TAG_LINK, GUMBO_TAG_META,
+                       GUMBO_TAG_PARAM, GUMBO_TAG_SOURCE, GUMBO_TAG_TRACK, GUMBO_TAG_WBR, GUMBO_TAG_KEYGEN,
+                       GUMBO_TAG_BASEFONT, GUMBO_TAG_BGSOUND, GUMBO_TAG_FRAME, GUMBO_TAG_IMAGE});
     }
 
     // Renames every <svg> and <math> tag, even one that only stands in a
@@ -1164,8 +1187,7 @@ private:
                 from = end;
             }
         }
-        if (from == 0)
-            return;
+        if (from == 0) return;
         out.append(m_src.constData() + from, m_src.size() - from);
         m_src = std::move(out);
     }
@@ -1186,14 +1208,18 @@ private:
             ++i;
         return i;
     }
-    QByteArray lowerName(qsizetype b, qsizetype e) const { return QByteArray(m_p + b, e - b).toLower(); }
+    Name nameAt(qsizetype b, qsizetype e) const
+    {
+        const QByteArrayView text(m_p + b, e - b);
+        return {gumbo_tagn_enum(text.data(), unsigned(text.size())), text};
+    }
 
     // Reads a start tag at i; returns the position after it (and after the
     // raw text of script-like elements).
     qsizetype startTag(qsizetype i)
     {
         const qsizetype nameEnd = nameEndAt(i + 1);
-        const QByteArray name = lowerName(i + 1, nameEnd);
+        const Name name = nameAt(i + 1, nameEnd);
         qsizetype j = nameEnd;
         bool selfClosing = false;
         while (j < m_n && m_p[j] != '>') {
@@ -1202,7 +1228,8 @@ private:
                 while (j < m_n && isSpace(m_p[j]))
                     ++j;
                 if (j < m_n && (m_p[j] == '"' || m_p[j] == '\'')) {
-                    const char* q = static_cast<const char*>(std::memchr(m_p + j + 1, m_p[j], size_t(m_n - j - 1)));
+                    const char* q =
+                        static_cast<const char*>(std::memchr(m_p + j + 1, m_p[j], size_t(m_n - j - 1)));
                     j = q ? q - m_p + 1 : m_n;
                 }
                 continue;
@@ -1212,8 +1239,7 @@ private:
         }
         const qsizetype end = j < m_n ? j + 1 : m_n;
         if (selfClosing && m_drawings > 0) {
-            if (!isVoid(name))
-                m_edits.push_back({end, 0, "</" + name + ">"});
+            if (!isVoid(name)) m_edits.push_back({end, 0, "</" + name.text.toByteArray().toLower() + ">"});
             return end;
         }
         if (!open(name)) {
@@ -1221,101 +1247,103 @@ private:
             return end;
         }
         // gumbo runs without scripting, so <noscript> holds markup.
-        if (isIn(name, {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"}))
-            return skipRawText(end, name);
-        if (name == "plaintext")
-            return m_n;
+        if (name.isIn({GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE, GUMBO_TAG_XMP,
+                       GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES}))
+            return skipRawText(end, name.text);
+        if (name.is(GUMBO_TAG_PLAINTEXT)) return m_n;
         return end;
     }
 
-    qsizetype skipRawText(qsizetype i, const QByteArray& name) const
+    qsizetype skipRawText(qsizetype i, QByteArrayView name) const
     {
-        const QByteArray close = "</" + name;
         for (qsizetype at = m_src.indexOf("</", i); at >= 0; at = m_src.indexOf("</", at + 2)) {
-            if (at + close.size() <= m_n && qstrnicmp(m_p + at, close.constData(), close.size()) == 0)
+            if (at + 2 + name.size() <= m_n && qstrnicmp(m_p + at + 2, name.data(), size_t(name.size())) == 0)
                 return at;
         }
         return m_n;
     }
 
-    int find(const QByteArray& name, std::initializer_list<const char*> stopAt) const
+    int find(const Name& name, std::initializer_list<GumboTag> stopAt) const
     {
         for (int k = int(m_stack.size()) - 1; k >= 0; --k) {
-            if (m_stack[size_t(k)].name == name)
-                return k;
-            if (isIn(m_stack[size_t(k)].name, stopAt))
-                return -1;
+            if (m_stack[size_t(k)].name == name) return k;
+            if (m_stack[size_t(k)].name.isIn(stopAt)) return -1;
         }
         return -1;
+    }
+    int find(GumboTag tag, std::initializer_list<GumboTag> stopAt) const
+    {
+        return find(Name{tag, {}}, stopAt);
     }
     void popTo(int k)
     {
         while (k >= 0 && int(m_stack.size()) > k) {
-            if (isDrawing(m_stack.back().name))
-                --m_drawings;
+            if (m_stack.back().drawing) --m_drawings;
             m_stack.pop_back();
         }
     }
-    void popAbove(std::initializer_list<const char*> names)
+    void popAbove(std::initializer_list<GumboTag> tags)
     {
         int k = int(m_stack.size());
-        while (k > 0 && !isIn(m_stack[size_t(k - 1)].name, names))
+        while (k > 0 && !m_stack[size_t(k - 1)].name.isIn(tags))
             --k;
         popTo(k);
     }
-    static bool isDrawing(const QByteArray& name) { return name == kSvgAlias || name == kMathAlias; }
 
     // Follows a start tag; false when it has to be dropped.
-    bool open(const QByteArray& name)
+    bool open(const Name& name)
     {
-        if (isVoid(name) || isIn(name, {"html", "head", "body", "p", "dt", "dd", "option", "optgroup", "rb", "rt",
-                                        "rp", "rtc"}))
+        if (isVoid(name) || name.isIn({GUMBO_TAG_HTML, GUMBO_TAG_HEAD, GUMBO_TAG_BODY, GUMBO_TAG_P,
+                                       GUMBO_TAG_DT, GUMBO_TAG_DD, GUMBO_TAG_OPTION, GUMBO_TAG_OPTGROUP,
+                                       GUMBO_TAG_RB, GUMBO_TAG_RT, GUMBO_TAG_RP, GUMBO_TAG_RTC}))
             return true;
-        if (name == "li") {
-            popAbove({"ul", "ol", "menu", "dir", "td", "th", "table", "caption"});
-            return true;
-        }
-        if (isIn(name, {"tbody", "thead", "tfoot", "colgroup"})) {
-            if (find("table", {}) >= 0)
-                popAbove({"table"});
+        if (name.is(GUMBO_TAG_LI)) {
+            popAbove({GUMBO_TAG_UL, GUMBO_TAG_OL, GUMBO_TAG_MENU, GUMBO_TAG_DIR, GUMBO_TAG_TD, GUMBO_TAG_TH,
+                      GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION});
             return true;
         }
-        if (name == "td" || name == "th" || name == "tr") {
-            if (find("table", {}) >= 0)
-                popAbove(name == "tr" ? std::initializer_list<const char*>{"table"}
-                                      : std::initializer_list<const char*>{"tr", "table"});
-        } else if (name == "table" || name == "caption") {
+        if (name.isIn({GUMBO_TAG_TBODY, GUMBO_TAG_THEAD, GUMBO_TAG_TFOOT, GUMBO_TAG_COLGROUP})) {
+            if (find(GUMBO_TAG_TABLE, {}) >= 0) popAbove({GUMBO_TAG_TABLE});
+            return true;
+        }
+        if (name.isIn({GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TR})) {
+            if (find(GUMBO_TAG_TABLE, {}) >= 0) {
+                if (name.is(GUMBO_TAG_TR))
+                    popAbove({GUMBO_TAG_TABLE});
+                else
+                    popAbove({GUMBO_TAG_TR, GUMBO_TAG_TABLE});
+            }
+        } else if (name.isIn({GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION})) {
             // A table opened straight in a table (not in a cell) ends the one before.
-            const int table = find("table", {});
-            if (table >= 0 && (m_stack.back().name == "table" || m_stack.back().name == "tr")) {
-                if (name == "table")
+            const int table = find(GUMBO_TAG_TABLE, {});
+            if (table >= 0 && m_stack.back().name.isIn({GUMBO_TAG_TABLE, GUMBO_TAG_TR})) {
+                if (name.is(GUMBO_TAG_TABLE))
                     popTo(table);
                 else
-                    popAbove({"table"});
+                    popAbove({GUMBO_TAG_TABLE});
             }
-        } else if (name == "form") {
-            if (find("form", {}) >= 0)
-                return true; // a nested form is ignored
-        } else if (isIn(name, {"a", "nobr", "button"})) {
-            popTo(find(name, {"td", "th", "table", "caption"}));
+        } else if (name.is(GUMBO_TAG_FORM)) {
+            if (find(GUMBO_TAG_FORM, {}) >= 0) return true; // a nested form is ignored
+        } else if (name.isIn({GUMBO_TAG_A, GUMBO_TAG_NOBR, GUMBO_TAG_BUTTON})) {
+            popTo(find(name, {GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION}));
         }
         const int run = isMarker(name) || m_stack.empty() ? 0 : m_stack.back().run + 1;
-        if (run > kMaxRun || int(m_stack.size()) >= kMaxDepth)
-            return false;
-        m_stack.push_back({name, run});
-        if (isDrawing(name))
-            ++m_drawings;
+        if (run > kMaxRun || int(m_stack.size()) >= kMaxDepth) return false;
+        const bool drawing = name.isDrawing();
+        m_stack.push_back({name, run, drawing});
+        if (drawing) ++m_drawings;
         return true;
     }
 
-    void endTag(const QByteArray& name)
+    void endTag(const Name& name)
     {
-        if (name == "td" || name == "th" || name == "tr" || name == "caption")
-            popTo(find(name, {"table"}));
-        else if (name == "table")
+        if (name.isIn({GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TR, GUMBO_TAG_CAPTION}))
+            popTo(find(name, {GUMBO_TAG_TABLE}));
+        else if (name.is(GUMBO_TAG_TABLE))
             popTo(find(name, {}));
         else
-            popTo(find(name, {"td", "th", "table", "caption", "template", "object", "marquee", "applet"}));
+            popTo(find(name, {GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION,
+                              GUMBO_TAG_TEMPLATE, GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_APPLET}));
     }
 
     QByteArray m_src;
