@@ -53,42 +53,84 @@ private:
         log(QStringLiteral("Завершено."));
         return true;
     }
-    // Loads a page and waits for it, looking at the stop request on every
-    // pass. False when stopped (the load is given up); otherwise `doc` holds
-    // the page, or an empty page when it failed (the failure is logged).
-    bool load(const QUrl& url, HtmlDocument& doc);
+    // A loaded page, taken from the page source so that the next page can
+    // load while this one is read.
+    struct Page
+    {
+        QUrl url;
+        bool ok = false;
+        QString html;
+        QUrl finalUrl;
+    };
+    // Waits for the page at `url`, starting its load unless it is the page
+    // already loading ahead, and looks at the stop request on every pass.
+    // False when stopped (the load is given up); a page that failed is logged
+    // and comes back empty.
+    bool fetch(const QUrl& url, Page& page);
+    // Starts loading the page the run will ask for next: the site works on it
+    // while this side reads the page before, so that a run is held up by the
+    // site alone. One page is loading at any time, as before.
+    void loadAhead(const QUrl& url);
+    static HtmlDocument parse(const Page& page)
+    {
+        return page.ok ? HtmlDocument::parse(page.html, page.finalUrl)
+                       : HtmlDocument::parse(QString(), page.url);
+    }
+    // Loads a page and waits for it (see fetch); `doc` holds the page.
+    bool load(const QUrl& url, HtmlDocument& doc)
+    {
+        Page page;
+        if (!fetch(url, page)) return false;
+        doc = parse(page);
+        return true;
+    }
 
     Program& m_program;
     QString m_site;
     PageSource& m_pages;
     const ImportHooks& m_hooks;
     ImportResult m_result;
+    QUrl m_ahead; // the page loading ahead, if any
 };
 
-bool Run::load(const QUrl& url, HtmlDocument& doc)
+bool Run::fetch(const QUrl& url, Page& page)
 {
     QElapsedTimer waited;
     waited.start();
     QTimer poll;
     poll.start(kPollMs);
-    m_pages.Load(url);
-    do {
+    if (m_ahead != url) m_pages.Load(url); // drops a page loaded ahead in vain
+    m_ahead.clear();
+    for (;;) {
         if (checkpoint()) {
             m_pages.Abort();
             m_result.waitingNs += waited.nsecsElapsed();
             return false;
         }
+        if (!m_pages.IsLoading()) break;
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    } while (m_pages.IsLoading());
+    }
     m_result.waitingNs += waited.nsecsElapsed();
 
-    if (m_pages.Ok()) {
-        doc = HtmlDocument::parse(m_pages.Html(), m_pages.FinalUrl());
+    page.url = url;
+    page.ok = m_pages.Ok();
+    if (page.ok) {
+        page.html = m_pages.Html();
+        page.finalUrl = m_pages.FinalUrl();
     } else {
         log(failedLine(url, m_pages.ErrorText()));
-        doc = HtmlDocument::parse(QString(), url);
     }
     return true;
+}
+
+void Run::loadAhead(const QUrl& url)
+{
+    if (url.isEmpty()) return;
+    m_pages.Load(url);
+    m_ahead = url;
+    // The request leaves on the next pass of the event loop; let it go now
+    // rather than after the page before has been read.
+    QCoreApplication::processEvents();
 }
 
 ImportResult Run::Go()
@@ -96,6 +138,10 @@ ImportResult Run::Go()
     QElapsedTimer elapsed;
     elapsed.start();
     const auto finish = [&](bool completed) {
+        if (!m_ahead.isEmpty()) { // stopped with the next page on its way
+            m_pages.Abort();
+            m_ahead.clear();
+        }
         m_result.completed = completed;
         m_result.elapsedNs = elapsed.nsecsElapsed();
         return m_result;
@@ -117,17 +163,19 @@ ImportResult Run::Go()
         log(QStringLiteral("Загрузка ") + countText(page) + QStringLiteral(" страницы..."));
         HtmlDocument listPage;
         if (!load(ListPageUrl(m_site, page), listPage)) return finish(false);
-        for (const HtmlElement& row : FindListingRows(listPage)) {
+        const QList<HtmlElement> rows = FindListingRows(listPage);
+        for (qsizetype i = 0; i < rows.size(); ++i) {
             if (checkpoint()) return finish(false);
-            RecordPtr listing = ReadListingRow(row);
+            RecordPtr listing = ReadListingRow(rows[i]);
             log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(4));
             // Without a link, or when its page fails, the detail fields stay
             // empty: they are never taken from another listing's page.
-            const QUrl link = FindDetailLink(row);
+            const QUrl link = FindDetailLink(rows[i]);
             if (!link.isEmpty()) {
-                HtmlDocument detail;
-                if (!load(link, detail)) return finish(false); // the listing being built is dropped
-                ReadDetailPage(detail, *listing);
+                Page detail;
+                if (!fetch(link, detail)) return finish(false); // the listing being built is dropped
+                if (taken + 1 < total && i + 1 < rows.size()) loadAhead(FindDetailLink(rows[i + 1]));
+                ReadDetailPage(parse(detail), *listing);
             }
             m_program.Records.Items.Add(std::move(listing));
             ++taken;

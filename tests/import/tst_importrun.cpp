@@ -427,6 +427,47 @@ private Q_SLOTS:
                          qPrintable(QStringLiteral("listing %1, field %2").arg(i).arg(k)));
     }
 
+    // The next detail page loads while a listing is read; it is never one
+    // past the total, and a stop gives it up.
+    void pagesLoadedAhead()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808/site");
+        const QString first = QStringLiteral("http://127.0.0.1:8808/site/obj.php?id=1");
+        const QString second = QStringLiteral("http://127.0.0.1:8808/obj/2.html");
+        const auto pagesFor = [&](int total) {
+            auto pages = std::make_unique<StoredPages>();
+            pages->pages.insert(StartPageUrl(site).toString(),
+                                QStringLiteral("<p>Всего предложений: %1<br>Смотреть</p>").arg(total));
+            pages->pages.insert(ListPageUrl(site, 1).toString(), storedFile(QStringLiteral("list.html")));
+            pages->pages.insert(first, storedFile(QStringLiteral("detail18.html")));
+            pages->pages.insert(second, storedFile(QStringLiteral("detail17.html")));
+            return pages;
+        };
+        const QStringList upToSecond{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(), first,
+                                     second};
+        {
+            const auto pages = pagesFor(1);
+            Program program;
+            const Outcome o = runImport(program, site, *pages);
+            QVERIFY(o.result.completed);
+            QCOMPARE(pages->requested, upToSecond.first(3));
+            QCOMPARE(program.Records.Items.Count(), 1);
+            QCOMPARE(program.Records.Items.Item(1)->GetRecord(12), QStringLiteral("значение 12"));
+        }
+        {
+            const auto pages = pagesFor(6);
+            Program program;
+            const Outcome o = runImport(program, site, *pages, [&](const QStringList&) {
+                return program.Records.Items.Count() == 1;
+            });
+            QVERIFY(!o.result.completed);
+            QCOMPARE(o.log.last(), kStopped);
+            QCOMPARE(pages->requested, upToSecond);
+            QVERIFY(!pages->IsLoading());
+            QCOMPARE(program.Records.Items.Count(), 1);
+        }
+    }
+
     // The headless tool: the same run, its log on stdout, database.txt saved
     // at the end; --clear empties the database first, VESTRANA_SITE or --site
     // names the site.
