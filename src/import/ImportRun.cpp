@@ -54,13 +54,12 @@ private:
         return true;
     }
     // A loaded page, taken from the page source so that the next page can
-    // load while this one is read.
+    // load while this one is read. A page that failed is empty, at the
+    // address asked for.
     struct Page
     {
-        QUrl url;
-        bool ok = false;
         QString html;
-        QUrl finalUrl;
+        QUrl url; // where it finally came from; its links resolve against it
     };
     // Waits for the page at `url`, starting its load unless it is the page
     // already loading ahead, and looks at the stop request on every pass.
@@ -71,11 +70,7 @@ private:
     // while this side reads the page before, so that a run is held up by the
     // site alone. One page is loading at any time, as before.
     void loadAhead(const QUrl& url);
-    static HtmlDocument parse(const Page& page)
-    {
-        return page.ok ? HtmlDocument::parse(page.html, page.finalUrl)
-                       : HtmlDocument::parse(QString(), page.url);
-    }
+    static HtmlDocument parse(const Page& page) { return HtmlDocument::parse(page.html, page.url); }
     // Loads a page and waits for it (see fetch); `doc` holds the page.
     bool load(const QUrl& url, HtmlDocument& doc)
     {
@@ -112,13 +107,11 @@ bool Run::fetch(const QUrl& url, Page& page)
     }
     m_result.waitingNs += waited.nsecsElapsed();
 
-    page.url = url;
-    page.ok = m_pages.Ok();
-    if (page.ok) {
-        page.html = m_pages.Html();
-        page.finalUrl = m_pages.FinalUrl();
+    if (m_pages.Ok()) {
+        page = {m_pages.Html(), m_pages.FinalUrl()};
     } else {
         log(failedLine(url, m_pages.ErrorText()));
+        page = {QString(), url};
     }
     return true;
 }

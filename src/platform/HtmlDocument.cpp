@@ -172,16 +172,15 @@ QString textOf(const Node* n)
     return QString::fromUtf8(n->v.text.text);
 }
 
-// Calls f on every element below root (root itself excluded) in document
-// order. Template contents stay out, as in the DOM.
+// Calls visit on every node of `children` and below, in document order,
+// without recursion (pages may nest deeply); visit returns whether to go into
+// the node's children, which only an element or a template has.
 template<typename F>
-void forEachDescendant(const Node* root, F&& f)
+void walkNodes(const GumboVector* children, F&& visit)
 {
-    if (root->type == GUMBO_NODE_TEMPLATE)
-        return;
     struct Frame { const GumboVector* v; unsigned i; };
     std::vector<Frame> stack;
-    stack.push_back({childrenOf(root), 0});
+    stack.push_back({children, 0});
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.i >= top.v->length) {
@@ -189,12 +188,24 @@ void forEachDescendant(const Node* root, F&& f)
             continue;
         }
         const Node* c = childAt(top.v, top.i++);
-        if (!isElement(c))
-            continue;
-        f(c);
-        if (c->type == GUMBO_NODE_ELEMENT && c->v.element.children.length > 0)
+        if (visit(c) && c->v.element.children.length > 0)
             stack.push_back({&c->v.element.children, 0});
     }
+}
+
+// Calls f on every element below root (root itself excluded) in document
+// order. Template contents stay out, as in the DOM.
+template<typename F>
+void forEachDescendant(const Node* root, F&& f)
+{
+    if (root->type == GUMBO_NODE_TEMPLATE)
+        return;
+    walkNodes(childrenOf(root), [&](const Node* c) {
+        if (!isElement(c))
+            return false;
+        f(c);
+        return c->type == GUMBO_NODE_ELEMENT;
+    });
 }
 
 QString textContentOf(const Node* root)
@@ -204,21 +215,11 @@ QString textContentOf(const Node* root)
     QString out;
     if (root->type == GUMBO_NODE_TEMPLATE || !childrenOf(root))
         return out;
-    struct Frame { const GumboVector* v; unsigned i; };
-    std::vector<Frame> stack;
-    stack.push_back({childrenOf(root), 0});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.i >= top.v->length) {
-            stack.pop_back();
-            continue;
-        }
-        const Node* c = childAt(top.v, top.i++);
+    walkNodes(childrenOf(root), [&](const Node* c) {
         if (isText(c))
             out += textOf(c);
-        else if (c->type == GUMBO_NODE_ELEMENT && c->v.element.children.length > 0)
-            stack.push_back({&c->v.element.children, 0});
-    }
+        return c->type == GUMBO_NODE_ELEMENT;
+    });
     return out;
 }
 
@@ -1389,32 +1390,21 @@ std::vector<qsizetype> strandedFormEnds(const htmldoc::Data& d)
 {
     std::vector<qsizetype> offsets;
     const char* base = d.utf8.constData();
-    struct Frame { const GumboVector* v; unsigned i; };
-    std::vector<Frame> stack;
-    stack.push_back({childrenOf(d.output->document), 0});
-    while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (top.i >= top.v->length) {
-            stack.pop_back();
-            continue;
-        }
-        const Node* c = childAt(top.v, top.i++);
-        if (isElement(c)) {
-            if (c->v.element.children.length > 0)
-                stack.push_back({&c->v.element.children, 0});
-            continue;
-        }
+    walkNodes(childrenOf(d.output->document), [&](const Node* c) {
+        if (isElement(c))
+            return true;
         if (!isText(c) || c->type == GUMBO_NODE_CDATA || isRawTextParent(c->parent))
-            continue;
+            return false;
         const GumboStringPiece& raw = c->v.text.original_text;
         if (!raw.data || raw.length < 6)
-            continue;
+            return false;
         const QByteArrayView text(raw.data, qsizetype(raw.length));
         for (qsizetype at = text.indexOf("</"); at >= 0; at = text.indexOf("</", at + 2)) {
             if (at + 6 <= text.size() && qstrnicmp(raw.data + at + 2, "form", 4) == 0)
                 offsets.push_back(raw.data - base + at);
         }
-    }
+        return false;
+    });
     std::sort(offsets.begin(), offsets.end());
     return offsets;
 }
