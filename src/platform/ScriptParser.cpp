@@ -1,0 +1,507 @@
+#include "platform/ScriptInternal.h"
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+// One pass over the text: the parser evaluates as it reads, taking tokens
+// straight from the text. Binary operators go through a stack of waiting left
+// operands; only parentheses and calls recurse. Nothing is allocated for
+// numbers or operators; only string values own memory.
+
+using namespace script;
+
+namespace {
+
+// ---- Reading and evaluating ---------------------------------------------------------
+
+enum class Tok : std::uint8_t {
+    End, Number, String, Name, LParen, RParen, Comma,
+    Imp, Eqv, Xor, Or, And, Not,
+    Eq, Ne, Lt, Gt, Le, Ge, Is,
+    Amp, Plus, Minus, Mod, IntDiv, Mul, Div, Pow,
+    True, False, Empty, Null, Nothing,
+};
+
+// Binding levels, loosest first; 0 is not a binary operator.
+enum Level : int {
+    LImp = 1, LEqv, LXor, LOr, LAnd, LNot, LCompare, LConcat, LAdd, LMod, LIntDiv, LMul, LPow,
+};
+
+int binaryLevel(Tok t)
+{
+    switch (t) {
+    case Tok::Imp: return LImp;
+    case Tok::Eqv: return LEqv;
+    case Tok::Xor: return LXor;
+    case Tok::Or: return LOr;
+    case Tok::And: return LAnd;
+    case Tok::Eq:
+    case Tok::Ne:
+    case Tok::Lt:
+    case Tok::Gt:
+    case Tok::Le:
+    case Tok::Ge:
+    case Tok::Is: return LCompare;
+    case Tok::Amp: return LConcat;
+    case Tok::Plus:
+    case Tok::Minus: return LAdd;
+    case Tok::Mod: return LMod;
+    case Tok::IntDiv: return LIntDiv;
+    case Tok::Mul:
+    case Tok::Div: return LMul;
+    case Tok::Pow: return LPow;
+    default: return 0;
+    }
+}
+
+Tok keyword(const char16_t* p, qsizetype len)
+{
+    char b[8];
+    if (len < 2 || !lowerAscii(p, len, b, sizeof b))
+        return Tok::Name;
+    const std::string_view w(b, static_cast<size_t>(len));
+    struct Entry {
+        std::string_view word;
+        Tok tok;
+    };
+    static constexpr Entry kWords[] = {
+        {"mod", Tok::Mod},   {"not", Tok::Not},     {"and", Tok::And},         {"or", Tok::Or},
+        {"xor", Tok::Xor},   {"eqv", Tok::Eqv},     {"imp", Tok::Imp},         {"is", Tok::Is},
+        {"true", Tok::True}, {"false", Tok::False}, {"empty", Tok::Empty},     {"null", Tok::Null},
+        {"nothing", Tok::Nothing},
+    };
+    for (const Entry& e : kWords)
+        if (e.word == w)
+            return e.tok;
+    return Tok::Name;
+}
+
+bool isNameStart(char16_t c)
+{
+    return ((c | 0x20) >= u'a' && (c | 0x20) <= u'z') || (c >= 0x80 && QChar(c).isLetter());
+}
+
+bool isNamePart(char16_t c)
+{
+    return isNameStart(c) || isDigit(c) || c == u'_' || (c >= 0x80 && QChar(c).isLetterOrNumber());
+}
+
+// Reads one expression and, when evaluate is set, computes it; without it the
+// parser only checks the syntax.
+class Parser
+{
+public:
+    Parser(QStringView text, bool evaluate)
+        : m_p(text.utf16()), m_n(text.size()), m_eval(evaluate)
+    {
+    }
+    ~Parser()
+    {
+        while (m_pendingSize > 0)
+            popPending();
+    }
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
+
+    ScriptValue run()
+    {
+        next();
+        ScriptValue v = expression();
+        if (m_tok != Tok::End)
+            fail(ExpectedEnd);
+        return v;
+    }
+
+private:
+    // Counts one level of nesting for as long as it lives.
+    class Nest
+    {
+    public:
+        explicit Nest(int& depth) : m_depth(depth)
+        {
+            if (++m_depth > ScriptEngine::MaxDepth)
+                fail(OutOfStack);
+        }
+        ~Nest() { --m_depth; }
+        Nest(const Nest&) = delete;
+        Nest& operator=(const Nest&) = delete;
+
+    private:
+        int& m_depth;
+    };
+
+    Q_NEVER_INLINE void next();
+    void lexNumber();
+    void lexString();
+    // The recursive parts stay out of line to keep the frames of deep nesting small.
+    ScriptValue expression();
+    Q_NEVER_INLINE ScriptValue operand();
+    Q_NEVER_INLINE ScriptValue primary();
+    Q_NEVER_INLINE ScriptValue parenthesized();
+    Q_NEVER_INLINE ScriptValue literal() const;
+    ScriptValue stringLiteral() const;
+    Q_NEVER_INLINE ScriptValue call(QStringView name);
+    Q_NEVER_INLINE ScriptValue apply(Tok op, const ScriptValue& a, const ScriptValue& b) const;
+
+    const char16_t* m_p;
+    qsizetype m_n;
+    qsizetype m_pos = 0;
+    bool m_eval;
+    int m_depth = 0;
+
+    // The current token.
+    Tok m_tok = Tok::End;
+    qsizetype m_start = 0; // its text: m_p[m_start, m_pos)
+    bool m_escapes = false; // a string literal holds doubled quotes
+    ScriptValue m_number;
+
+    // Left operands waiting for their right side. Each expression() uses the
+    // entries above those of the expression around it, and there at most one
+    // per binding level, as the levels strictly rise. Kept here rather than in
+    // the frames so that deep nesting costs little stack.
+    struct Pending {
+        ScriptValue value;
+        Tok op;
+        std::uint8_t level;
+        std::int32_t nots; // for Not: how many in a row
+    };
+    union Slot {
+        Slot() {}
+        ~Slot() {}
+        Pending entry;
+    };
+    static constexpr int kPendingCapacity = 1024;
+    Slot m_pending[kPendingCapacity];
+    int m_pendingSize = 0;
+
+    Pending& topPending() { return m_pending[m_pendingSize - 1].entry; }
+    void pushPending(ScriptValue&& v, Tok op, int level)
+    {
+        if (m_pendingSize == kPendingCapacity)
+            fail(OutOfStack);
+        new (&m_pending[m_pendingSize].entry) Pending{std::move(v), op, static_cast<std::uint8_t>(level), 0};
+        ++m_pendingSize;
+    }
+    void popPending() { m_pending[--m_pendingSize].entry.~Pending(); }
+};
+
+void Parser::next()
+{
+    while (m_pos < m_n && isBlank(m_p[m_pos]))
+        ++m_pos;
+    m_start = m_pos;
+    if (m_pos >= m_n) {
+        m_tok = Tok::End;
+        return;
+    }
+    const char16_t c = m_p[m_pos];
+    const char16_t c1 = m_pos + 1 < m_n ? m_p[m_pos + 1] : u'\0';
+    if (isDigit(c) || (c == u'.' && isDigit(c1))) {
+        lexNumber();
+        return;
+    }
+    if (c == u'"') {
+        lexString();
+        return;
+    }
+    if (isNameStart(c)) {
+        ++m_pos;
+        while (m_pos < m_n && isNamePart(m_p[m_pos]))
+            ++m_pos;
+        m_tok = keyword(m_p + m_start, m_pos - m_start);
+        return;
+    }
+    ++m_pos;
+    switch (c) {
+    case u'(': m_tok = Tok::LParen; return;
+    case u')': m_tok = Tok::RParen; return;
+    case u',': m_tok = Tok::Comma; return;
+    case u'+': m_tok = Tok::Plus; return;
+    case u'-': m_tok = Tok::Minus; return;
+    case u'*': m_tok = Tok::Mul; return;
+    case u'/': m_tok = Tok::Div; return;
+    case u'\\': m_tok = Tok::IntDiv; return;
+    case u'^': m_tok = Tok::Pow; return;
+    case u'=':
+        // "=>" and "=<" are old spellings of ">=" and "<=".
+        if (c1 == u'>' || c1 == u'<') {
+            ++m_pos;
+            m_tok = c1 == u'>' ? Tok::Ge : Tok::Le;
+        } else {
+            m_tok = Tok::Eq;
+        }
+        return;
+    case u'<':
+        if (c1 == u'>' || c1 == u'=') {
+            ++m_pos;
+            m_tok = c1 == u'>' ? Tok::Ne : Tok::Le;
+        } else {
+            m_tok = Tok::Lt;
+        }
+        return;
+    case u'>':
+        if (c1 == u'=' || c1 == u'<') {
+            ++m_pos;
+            m_tok = c1 == u'=' ? Tok::Ge : Tok::Ne;
+        } else {
+            m_tok = Tok::Gt;
+        }
+        return;
+    case u'&': {
+        // &H and &O start a number only when a digit of that base follows;
+        // otherwise "&" joins texts.
+        const int base = (c1 | 0x20) == u'h' ? 16 : (c1 | 0x20) == u'o' ? 8 : 0;
+        if (base != 0) {
+            qsizetype i = m_pos + 1;
+            Radix r;
+            if (scanRadix(m_p, m_n, i, base, r)) {
+                if (r.tooBig)
+                    fail(InvalidNumber);
+                m_pos = i;
+                m_tok = Tok::Number;
+                m_number = r.isLong ? ScriptValue::fromLong(r.value)
+                                    : ScriptValue::fromInteger(static_cast<std::int16_t>(r.value));
+                return;
+            }
+        }
+        m_tok = Tok::Amp;
+        return;
+    }
+    case u'.': fail(SyntaxError);
+    default: fail(InvalidCharacter);
+    }
+}
+
+void Parser::lexNumber()
+{
+    Decimal d;
+    scanDecimal(m_p, m_n, m_pos, d);
+    if (d.tooBig)
+        fail(InvalidNumber);
+    m_tok = Tok::Number;
+    if (d.whole && d.value <= 32767)
+        m_number = ScriptValue::fromInteger(static_cast<std::int16_t>(d.value));
+    else if (d.whole && d.value <= 2147483647.0)
+        m_number = ScriptValue::fromLong(static_cast<std::int32_t>(d.value));
+    else
+        m_number = ScriptValue::fromDouble(d.value);
+}
+
+void Parser::lexString()
+{
+    m_escapes = false;
+    for (++m_pos; m_pos < m_n; ++m_pos) {
+        if (m_p[m_pos] != u'"')
+            continue;
+        if (m_pos + 1 < m_n && m_p[m_pos + 1] == u'"') {
+            m_escapes = true;
+            ++m_pos;
+            continue;
+        }
+        ++m_pos;
+        m_tok = Tok::String;
+        return;
+    }
+    fail(UnterminatedString);
+}
+
+ScriptValue Parser::stringLiteral() const
+{
+    const QStringView body(m_p + m_start + 1, m_pos - m_start - 2);
+    if (!m_escapes)
+        return ScriptValue::fromString(body.toString());
+    QString s;
+    s.reserve(body.size());
+    for (qsizetype k = 0; k < body.size(); ++k) {
+        s += body[k];
+        if (body[k] == u'"')
+            ++k; // the second of a doubled quote
+    }
+    return ScriptValue::fromString(std::move(s));
+}
+
+ScriptValue Parser::expression()
+{
+    // Operator precedence with an explicit stack of waiting left operands:
+    // nesting costs one frame per parenthesis, not one per operator.
+    const int base = m_pendingSize;
+    for (;;) {
+        // Not takes everything down to the comparisons (Not 1 = 2 is Not (1 = 2)),
+        // so it may stand only where such an expression may.
+        while (m_tok == Tok::Not) {
+            if (m_pendingSize > base && topPending().level > LNot)
+                fail(SyntaxError);
+            if (m_pendingSize == base || topPending().op != Tok::Not)
+                pushPending(ScriptValue(), Tok::Not, LNot);
+            ++topPending().nots;
+            next();
+        }
+        ScriptValue v = operand();
+        const Tok op = m_tok;
+        const int level = binaryLevel(op);
+        // Left-associative: an operator closes every waiting one of its level or
+        // tighter; the end of the expression closes them all.
+        while (m_pendingSize > base && topPending().level >= level) {
+            Pending& p = topPending();
+            if (m_eval) {
+                if (p.op == Tok::Not)
+                    for (std::int32_t k = 0; k < p.nots; ++k)
+                        v = logicalNot(v);
+                else
+                    v = apply(p.op, p.value, v);
+            }
+            popPending();
+        }
+        if (level == 0)
+            return v;
+        pushPending(std::move(v), op, level);
+        next();
+    }
+}
+
+ScriptValue Parser::operand()
+{
+    // Signs bind tighter than ^ (-2^2 is 4) and stack (--1 is 1); "+" changes nothing.
+    qsizetype minus = 0;
+    while (m_tok == Tok::Plus || m_tok == Tok::Minus) {
+        if (m_tok == Tok::Minus)
+            ++minus;
+        next();
+    }
+    ScriptValue v = primary();
+    if (m_eval)
+        for (; minus > 0; --minus)
+            v = negate(v);
+    return v;
+}
+
+ScriptValue Parser::primary()
+{
+    if (m_tok == Tok::LParen)
+        return parenthesized();
+    if (m_tok == Tok::Name) {
+        const QStringView name(m_p + m_start, m_pos - m_start);
+        next();
+        return call(name);
+    }
+    ScriptValue v = literal();
+    next();
+    return v;
+}
+
+ScriptValue Parser::parenthesized()
+{
+    Nest nest(m_depth);
+    next();
+    ScriptValue v = expression();
+    if (m_tok != Tok::RParen)
+        fail(ExpectedParen);
+    next();
+    return v;
+}
+
+ScriptValue Parser::literal() const
+{
+    switch (m_tok) {
+    case Tok::Number: return m_number;
+    case Tok::String: return m_eval ? stringLiteral() : ScriptValue();
+    case Tok::True: return ScriptValue::fromBool(true);
+    case Tok::False: return ScriptValue::fromBool(false);
+    case Tok::Empty: return {};
+    case Tok::Null: return ScriptValue::null();
+    case Tok::Nothing:
+        if (m_eval)
+            fail(ObjectNotSet); // no objects here
+        return {};
+    default: fail(SyntaxError);
+    }
+}
+
+ScriptValue Parser::call(QStringView name)
+{
+    const FnInfo* f = findFunction(name);
+    if (m_tok != Tok::LParen) {
+        if (m_eval)
+            fail(f ? WrongArgumentCount : Undefined, name);
+        return {};
+    }
+    ScriptValue args[kMaxArgs];
+    int count = 0;
+    {
+        Nest nest(m_depth);
+        next();
+        if (m_tok != Tok::RParen) {
+            for (;;) {
+                ScriptValue v = expression();
+                if (count < kMaxArgs)
+                    args[count] = std::move(v);
+                ++count;
+                if (m_tok != Tok::Comma)
+                    break;
+                next();
+            }
+        }
+        if (m_tok != Tok::RParen)
+            fail(ExpectedParen);
+        next();
+    }
+    if (!m_eval)
+        return {};
+    if (!f)
+        fail(Undefined, name);
+    if (count < f->minArgs || count > f->maxArgs)
+        fail(WrongArgumentCount, name);
+    return callFunction(f->fn, args, count);
+}
+
+ScriptValue Parser::apply(Tok op, const ScriptValue& a, const ScriptValue& b) const
+{
+    switch (op) {
+    case Tok::Plus: return arithmetic(Arith::Add, a, b);
+    case Tok::Minus: return arithmetic(Arith::Sub, a, b);
+    case Tok::Mul: return arithmetic(Arith::Mul, a, b);
+    case Tok::Div: return divide(a, b);
+    case Tok::IntDiv: return integerDivide(a, b, false);
+    case Tok::Mod: return integerDivide(a, b, true);
+    case Tok::Pow: return power(a, b);
+    case Tok::Amp: return concatenate(a, b);
+    case Tok::Eq: return compare(Compare::Eq, a, b);
+    case Tok::Ne: return compare(Compare::Ne, a, b);
+    case Tok::Lt: return compare(Compare::Lt, a, b);
+    case Tok::Gt: return compare(Compare::Gt, a, b);
+    case Tok::Le: return compare(Compare::Le, a, b);
+    case Tok::Ge: return compare(Compare::Ge, a, b);
+    case Tok::Is: fail(ObjectRequired); // no objects here
+    case Tok::And: return logical(Logic::And, a, b);
+    case Tok::Or: return logical(Logic::Or, a, b);
+    case Tok::Xor: return logical(Logic::Xor, a, b);
+    case Tok::Eqv: return logical(Logic::Eqv, a, b);
+    case Tok::Imp: return logical(Logic::Imp, a, b);
+    default: fail(SyntaxError);
+    }
+}
+
+} // namespace
+
+// ---- ScriptEngine ------------------------------------------------------------------
+
+ScriptValue ScriptEngine::Eval(QStringView expression) const
+{
+    if (expression.size() > MaxLength)
+        throw ScriptError(SyntaxError, QStringLiteral("Слишком длинное выражение"));
+    try {
+        return Parser(expression, true).run();
+    } catch (const ScriptError& e) {
+        // A later syntax error wins over an evaluation error met on the way.
+        if (!isReadingError(e.number()))
+            Parser(expression, false).run();
+        throw;
+    }
+}
+
+float ScriptEngine::EvalSingle(QStringView expression) const
+{
+    return singleOf(Eval(expression));
+}
+
