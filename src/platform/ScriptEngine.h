@@ -2,10 +2,14 @@
 
 #include "platform/Errors.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 
 #include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
 
 // A failed evaluation: the VBScript error number (13, 1002, ...) and a short
 // Russian reason, which is also the message shown to the user.
@@ -23,7 +27,9 @@ private:
 class ScriptValue
 {
 public:
-    enum class Type : std::uint8_t { Empty, Null, Boolean, Integer, Long, Single, Double, String };
+    enum class Type : std::uint8_t {
+        Empty, Null, Boolean, Byte, Integer, Long, Single, Double, Currency, Date, String, Array,
+    };
 
     ScriptValue() = default; // Empty
     static ScriptValue null();
@@ -33,46 +39,72 @@ public:
     static ScriptValue fromSingle(float v);
     static ScriptValue fromDouble(double v);
     static ScriptValue fromString(QString s);
+    static ScriptValue fromByte(std::uint8_t v);
+    // The amount times 10000: four decimals, exact.
+    static ScriptValue fromCurrency(std::int64_t scaled);
+    // Days since 30.12.1899; the fraction is the time of day.
+    static ScriptValue fromDate(double serial);
+    // A one-dimensional variant array, indexed from 0.
+    static ScriptValue fromArray(std::vector<ScriptValue> items);
 
     Type type() const { return m_type; }
     bool isEmpty() const { return m_type == Type::Empty; }
     bool isNull() const { return m_type == Type::Null; }
-    // Boolean, Integer, Long, Single or Double.
-    bool isNumber() const { return m_type >= Type::Boolean && m_type <= Type::Double; }
+    bool isArray() const { return m_type == Type::Array; }
+    // Boolean, Byte, Integer, Long, Single, Double or Currency.
+    bool isNumber() const { return m_type >= Type::Boolean && m_type <= Type::Currency; }
 
-    // The subtype's VBScript name: "Empty", "Null", "Boolean", "Integer", "Long",
-    // "Single", "Double", "String".
+    // The subtype's VBScript name: "Empty", "Null", "Boolean", "Byte", "Integer", "Long",
+    // "Single", "Double", "Currency", "Date", "String", "Variant()".
     QString typeName() const;
 
     // The number as CDbl gives it: Boolean -1/0, Empty 0, a String read as a
-    // number ("." decimal point). Throws ScriptError 94 for Null, 13 for a String
-    // that is not a number.
+    // number ("." decimal point), a Date its day number. Throws ScriptError 94 for
+    // Null, 13 for an array or a String that is not a number.
     double toDouble() const;
 
     // The text as CStr gives it: numbers with "." as the decimal point and up to
     // 15 (Double) or 7 (Single) significant digits, Boolean "True"/"False",
-    // Empty "". Null gives "" as well (CStr itself refuses Null).
+    // Empty "", a Date as dd.mm.yyyy H:mm:ss (either part alone when the other is
+    // zero). Null gives "" as well (CStr itself refuses Null); an array throws 13.
     QString toString() const;
 
     // Raw access for the engine; each is meaningful only for its subtype.
     bool boolValue() const { return m_i != 0; }
-    std::int32_t intValue() const { return m_i; } // Boolean, Integer, Long
-    double realValue() const { return m_d; }     // Single, Double
+    std::int32_t intValue() const { return static_cast<std::int32_t>(m_i); } // Boolean, Byte, Integer, Long
+    std::int64_t currencyValue() const { return m_i; } // Currency, times 10000
+    double realValue() const { return m_d; }           // Single, Double, Date
     const QString& stringValue() const { return m_s; }
+    const std::vector<ScriptValue>& arrayValue() const; // Array
 
 private:
     Type m_type = Type::Empty;
-    std::int32_t m_i = 0;
+    std::int64_t m_i = 0;
     double m_d = 0;
     QString m_s;
+    std::shared_ptr<const std::vector<ScriptValue>> m_a;
 };
 
 // Evaluates VBScript expressions: literals, operators, and the pure built-in
-// functions. Names other than the built-ins are undefined (error 500). The
-// engine holds no state, so one instance may serve any number of threads.
+// functions. Names other than the built-ins and VBScript's named constants are
+// undefined (error 500). Nothing outside is reachable: the functions that would
+// reach it are refused (error 70). Evaluating changes no state, so one instance
+// may serve any number of threads; only SetClock changes it.
 class ScriptEngine
 {
 public:
+    ScriptEngine();
+
+    // Longest text and most items a function or operator may build (error 14 for
+    // text, 7 for arrays beyond), checked before anything is allocated.
+    static constexpr qsizetype MaxText = 1 << 20;
+    static constexpr qsizetype MaxItems = 1 << 16;
+
+    // The time Date, Time, Now and Timer give: read once, so that every formula
+    // of a run sees the same moment. The constructor reads the system clock.
+    void SetClock(const QDateTime& now);
+    QDateTime Clock() const;
+
     // Longest expression text accepted, in UTF-16 code units.
     static constexpr qsizetype MaxLength = 65536;
     // Deepest nesting of parentheses and calls accepted (error 28 beyond); an
@@ -81,10 +113,17 @@ public:
 
     // Evaluates one expression text; throws ScriptError on any syntax or evaluation error.
     ScriptValue Eval(QStringView expression) const;
+    // The same; an undefined name that is close to one of names (or to a function)
+    // gets a suggestion in the message.
+    ScriptValue Eval(QStringView expression, std::span<const QString> names) const;
 
     // Eval followed by the conversion to single precision as CSng does: numbers to the nearest
     // single, Boolean -1/0, Empty 0, String parsed as a number ("." decimal point always;
     // surrounding spaces, sign, exponent, &H allowed; "" or a word -> type mismatch 13),
     // Null -> error 94, beyond single range -> overflow 6.
     float EvalSingle(QStringView expression) const;
+    float EvalSingle(QStringView expression, std::span<const QString> names) const;
+
+private:
+    double m_now = 0; // day number, as a Date holds it
 };

@@ -2,10 +2,12 @@
 
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 namespace script {
 
@@ -31,11 +33,16 @@ ScriptValue roundedKeepingType(const ScriptValue& v, double (*round)(double))
     case Type::Null: return v;
     case Type::Empty: return ScriptValue::fromInteger(0);
     case Type::Boolean: return ScriptValue::fromInteger(static_cast<std::int16_t>(v.intValue()));
+    case Type::Byte:
     case Type::Integer:
     case Type::Long: return v;
     case Type::Single: return ScriptValue::fromSingle(static_cast<float>(round(v.realValue())));
     case Type::Double: return ScriptValue::fromDouble(round(v.realValue()));
+    case Type::Currency:
+        return ScriptValue::fromCurrency(static_cast<std::int64_t>(round(numberOf(v))) * 10000);
+    case Type::Date: return dateResult(round(v.realValue()));
     case Type::String: return ScriptValue::fromDouble(round(textNumber(v.stringValue())));
+    case Type::Array: fail(TypeMismatch);
     }
     return v;
 }
@@ -48,14 +55,28 @@ double nearestEven(double x) { return text::RoundHalfEven(x); }
 
 const FnInfo* findFunction(QStringView name)
 {
-    char buf[16];
+    // Both tables, sorted once by name for a binary search.
+    static const std::vector<const FnInfo*> sorted = [] {
+        std::vector<const FnInfo*> all;
+        for (const FnInfo& f : kFunctions)
+            all.push_back(&f);
+        for (const FnInfo& f : libraryFunctions())
+            all.push_back(&f);
+        std::sort(all.begin(), all.end(), [](const FnInfo* a, const FnInfo* b) { return a->name < b->name; });
+        return all;
+    }();
+    char buf[24];
     if (!lowerAscii(name.utf16(), name.size(), buf, sizeof buf))
         return nullptr;
     const std::string_view key(buf, static_cast<size_t>(name.size()));
-    for (const FnInfo& f : kFunctions)
-        if (f.name == key)
-            return &f;
-    return nullptr;
+    const auto it = std::lower_bound(sorted.begin(), sorted.end(), key,
+                                     [](const FnInfo* f, std::string_view k) { return f->name < k; });
+    return it != sorted.end() && (*it)->name == key ? *it : nullptr;
+}
+
+ScriptValue callFunction(const FnInfo& f, const Args& args)
+{
+    return f.impl ? f.impl(args) : callFunction(f.fn, args.a, args.count);
 }
 
 Q_NEVER_INLINE ScriptValue callFunction(Fn fn, const ScriptValue* a, int count)
@@ -71,6 +92,10 @@ Q_NEVER_INLINE ScriptValue callFunction(Fn fn, const ScriptValue* a, int count)
         case Type::Long: return narrowed(std::abs(std::int64_t(x.intValue())), false);
         case Type::Single: return ScriptValue::fromSingle(std::fabs(static_cast<float>(x.realValue())));
         case Type::Double: return ScriptValue::fromDouble(std::fabs(x.realValue()));
+        case Type::Byte: return x;
+        case Type::Currency: return x.currencyValue() < 0 ? negate(x) : x;
+        case Type::Date: return dateResult(std::fabs(x.realValue()));
+        case Type::Array: fail(TypeMismatch);
         case Type::String: return ScriptValue::fromDouble(std::fabs(textNumber(x.stringValue())));
         }
         return x;
@@ -108,6 +133,10 @@ Q_NEVER_INLINE ScriptValue callFunction(Fn fn, const ScriptValue* a, int count)
         case Type::Double:
         case Type::String: return ScriptValue::fromDouble(round(numberOf(x)));
         case Type::Boolean: return x; // a whole value stays as it is
+        case Type::Currency: {
+            const double r = std::nearbyint(round(numberOf(x)) * 10000);
+            return ScriptValue::fromCurrency(static_cast<std::int64_t>(r));
+        }
         default: return roundedKeepingType(x, nearestEven);
         }
     }

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace script {
@@ -18,9 +19,13 @@ using Type = ScriptValue::Type;
 enum Err : int {
     InvalidCall = 5,
     Overflow = 6,
+    OutOfMemory = 7,
+    SubscriptOutOfRange = 9,
     DivisionByZero = 11,
     TypeMismatch = 13,
+    OutOfStringSpace = 14,
     OutOfStack = 28,
+    PermissionDenied = 70,
     ObjectNotSet = 91,
     InvalidNull = 94,
     ObjectRequired = 424,
@@ -116,7 +121,62 @@ ScriptValue logicalNot(const ScriptValue& v);
 enum class Logic : std::uint8_t { And, Or, Xor, Eqv, Imp };
 ScriptValue logical(Logic op, const ScriptValue& a, const ScriptValue& b);
 
+// ---- Sizes ----------------------------------------------------------------------
+
+// Fails before a text of n code units or an array of n items is built.
+inline void checkText(qint64 n)
+{
+    if (n > ScriptEngine::MaxText)
+        fail(OutOfStringSpace);
+}
+inline void checkItems(qint64 n)
+{
+    if (n > ScriptEngine::MaxItems)
+        fail(OutOfMemory);
+}
+
+// ---- Dates ----------------------------------------------------------------------
+
+// Day numbers of 01.01.100 and 31.12.9999, the range of a Date.
+constexpr double kMinDate = -657434;
+constexpr double kMaxDate = 2958465.99999;
+
+struct DateParts {
+    int year = 1899, month = 12, day = 30;
+    int hour = 0, minute = 0, second = 0;
+};
+
+DateParts partsOf(double serial);
+// Day number of a date whose month and day may run over (month 14, day 0);
+// false beyond the Date range.
+bool serialOf(int year, int month, int day, double& out);
+double timeSerial(int hour, int minute, int second);
+// Text read as a date, day first: dd.mm.yyyy or d/m/yy with an optional time,
+// yyyy-mm-dd, or a time alone. False when it is not a date.
+bool readDateText(QStringView s, double& out);
+// CDate: a Date as it is, a number as a day number, a text read as a date.
+double dateOf(const ScriptValue& v);
+QString dateText(double serial);
+// A Date value, error 6 beyond the Date range.
+ScriptValue dateResult(double serial);
+
 // ---- Built-in functions -------------------------------------------------------
+
+// What a function sees besides its arguments.
+struct Context {
+    double now = 0;
+    std::span<const QString> names;
+};
+
+struct Args {
+    const ScriptValue* a;
+    int count;
+    const Context& ctx;
+    const ScriptValue& operator[](int i) const { return a[i]; }
+    bool has(int i) const { return i < count && !a[i].isEmpty(); }
+};
+
+using Impl = ScriptValue (*)(const Args&);
 
 enum class Fn : std::uint8_t {
     Abs, Sgn, Int, Fix, Sqr, Exp, Log, Round, CInt, CLng, CSng, CDbl, CStr, CBool,
@@ -128,11 +188,24 @@ struct FnInfo {
     Fn fn;
     int minArgs;
     int maxArgs;
+    Impl impl = nullptr; // when set, called instead of the switch on fn
 };
 
-constexpr int kMaxArgs = 4;
+// Arguments kept on the stack; a call with more (Array) spills to the heap.
+constexpr int kMaxArgs = 6;
+constexpr int kManyArgs = 1 << 20;
 
 const FnInfo* findFunction(QStringView name);
 ScriptValue callFunction(Fn fn, const ScriptValue* a, int count);
+ScriptValue callFunction(const FnInfo& f, const Args& args);
+
+// The functions of the library file, the named constants, the names refused.
+std::span<const FnInfo> libraryFunctions();
+bool findConstant(QStringView name, ScriptValue& out);
+bool isRefused(QStringView name);
+// Every function and constant name in its usual spelling, for suggestions.
+std::span<const std::string_view> knownNames();
+// The closest of knownNames() and names to name, or "" when none is close.
+QString closestName(QStringView name, std::span<const QString> names);
 
 } // namespace script

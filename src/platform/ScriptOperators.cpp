@@ -8,13 +8,16 @@
 #include <cstdlib>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 namespace script {
 
 namespace {
 
+__extension__ typedef __int128 Int128; // exact Currency products
+
 // Rank of an arithmetic operand: the result takes the widest rank.
-enum class Rank : std::uint8_t { Integer, Long, Single, Double };
+enum class Rank : std::uint8_t { Byte, Integer, Long, Currency, Single, Double };
 
 struct Operand {
     Rank rank;
@@ -26,12 +29,17 @@ Operand operandOf(const ScriptValue& v)
 {
     switch (v.type()) {
     case Type::Empty: return {Rank::Integer, 0, 0};
+    case Type::Byte: return {Rank::Byte, v.intValue(), static_cast<double>(v.intValue())};
     case Type::Boolean:
     case Type::Integer: return {Rank::Integer, v.intValue(), static_cast<double>(v.intValue())};
     case Type::Long: return {Rank::Long, v.intValue(), static_cast<double>(v.intValue())};
+    case Type::Currency: // i holds the amount times 10000
+        return {Rank::Currency, v.currencyValue(), static_cast<double>(v.currencyValue()) / 10000};
     case Type::Single: return {Rank::Single, 0, v.realValue()};
-    case Type::Double: return {Rank::Double, 0, v.realValue()};
+    case Type::Double:
+    case Type::Date: return {Rank::Double, 0, v.realValue()};
     case Type::String: return {Rank::Double, 0, textNumber(v.stringValue())};
+    case Type::Array: fail(TypeMismatch);
     case Type::Null: break;
     }
     fail(InvalidNull);
@@ -43,6 +51,7 @@ std::int64_t wholeOperand(const ScriptValue& v, bool& integer)
     switch (v.type()) {
     case Type::Empty: return 0;
     case Type::Boolean:
+    case Type::Byte:
     case Type::Integer: return v.intValue();
     case Type::Long: integer = false; return v.intValue();
     default: integer = false; return roundedLong(numberOf(v));
@@ -61,6 +70,7 @@ Bits bitsOf(const ScriptValue& v)
     case Type::Null: return {Bits::Null, 0};
     case Type::Empty: return {Bits::Integer, 0};
     case Type::Boolean: return {Bits::Bool, v.intValue()};
+    case Type::Byte:
     case Type::Integer: return {Bits::Integer, v.intValue()};
     case Type::Long: return {Bits::Long, v.intValue()};
     default: return {Bits::Long, roundedLong(numberOf(v))};
@@ -78,7 +88,41 @@ ScriptValue fromBits(Bits::Kind kind, std::int32_t v)
     return ScriptValue::null();
 }
 
+// Currency arithmetic on the amounts times 10000, exact; a product is rounded
+// half to even to four decimals.
+ScriptValue currencyArithmetic(Arith op, const Operand& x, const Operand& y)
+{
+    const auto scaled = [](const Operand& o) -> Int128 {
+        return o.rank == Rank::Currency ? Int128(o.i) : Int128(o.i) * 10000;
+    };
+    const Int128 a = scaled(x), b = scaled(y);
+    Int128 r = 0;
+    switch (op) {
+    case Arith::Add: r = a + b; break;
+    case Arith::Sub: r = a - b; break;
+    case Arith::Mul: {
+        const Int128 p = a * b;
+        r = p / 10000;
+        const Int128 rest = p % 10000;
+        const Int128 twice = rest < 0 ? -2 * rest : 2 * rest;
+        if (twice > 10000 || (twice == 10000 && (r % 2 != 0)))
+            r += p < 0 ? -1 : 1;
+        break;
+    }
+    }
+    if (r > std::numeric_limits<std::int64_t>::max() || r < std::numeric_limits<std::int64_t>::min())
+        fail(Overflow);
+    return ScriptValue::fromCurrency(static_cast<std::int64_t>(r));
+}
+
 } // namespace
+
+ScriptValue dateResult(double serial)
+{
+    if (!(serial >= kMinDate && serial <= kMaxDate))
+        fail(Overflow);
+    return ScriptValue::fromDate(serial);
+}
 
 ScriptValue arithmetic(Arith op, const ScriptValue& a, const ScriptValue& b)
 {
@@ -87,13 +131,16 @@ ScriptValue arithmetic(Arith op, const ScriptValue& a, const ScriptValue& b)
     if (op == Arith::Add) {
         const bool sa = a.type() == Type::String, sb = b.type() == Type::String;
         // Text joins text; Empty counts as "" beside a text.
-        if ((sa && sb) || (sa && b.isEmpty()) || (sb && a.isEmpty()))
+        if ((sa && sb) || (sa && b.isEmpty()) || (sb && a.isEmpty())) {
+            checkText(a.stringValue().size() + b.stringValue().size());
             return ScriptValue::fromString(a.stringValue() + b.stringValue());
+        }
     }
     const Operand x = operandOf(a);
     const Operand y = operandOf(b);
     Rank rank = std::max(x.rank, y.rank);
-    if (rank == Rank::Single && (x.rank == Rank::Long || y.rank == Rank::Long))
+    if (rank == Rank::Single && (x.rank == Rank::Long || y.rank == Rank::Long || x.rank == Rank::Currency ||
+                                 y.rank == Rank::Currency))
         rank = Rank::Double;
     if (rank <= Rank::Long) {
         std::int64_t r = 0;
@@ -102,7 +149,17 @@ ScriptValue arithmetic(Arith op, const ScriptValue& a, const ScriptValue& b)
         case Arith::Sub: r = x.i - y.i; break;
         case Arith::Mul: r = x.i * y.i; break;
         }
-        return narrowed(r, rank == Rank::Integer);
+        if (rank == Rank::Byte && r >= 0 && r <= 255)
+            return ScriptValue::fromByte(static_cast<std::uint8_t>(r));
+        return narrowed(r, rank <= Rank::Integer);
+    }
+    if (rank == Rank::Currency)
+        return currencyArithmetic(op, x, y);
+    // A date moved by a number stays a date; the distance of two dates is a number.
+    const bool da = a.type() == Type::Date, db = b.type() == Type::Date;
+    if ((da || db) && op != Arith::Mul && !(op == Arith::Sub && da && db)) {
+        const double r = op == Arith::Add ? x.d + y.d : x.d - y.d;
+        return dateResult(r);
     }
     double r = 0;
     switch (op) {
@@ -158,11 +215,18 @@ ScriptValue negate(const ScriptValue& v)
     case Type::Null: return v;
     case Type::Empty: return ScriptValue::fromInteger(0);
     case Type::Boolean:
+    case Type::Byte:
     case Type::Integer: return narrowed(-std::int64_t(v.intValue()), true);
     case Type::Long: return narrowed(-std::int64_t(v.intValue()), false);
     case Type::Single: return ScriptValue::fromSingle(-static_cast<float>(v.realValue()));
     case Type::Double: return ScriptValue::fromDouble(-v.realValue());
+    case Type::Currency:
+        if (v.currencyValue() == std::numeric_limits<std::int64_t>::min())
+            fail(Overflow);
+        return ScriptValue::fromCurrency(-v.currencyValue());
+    case Type::Date: return dateResult(-v.realValue());
     case Type::String: return ScriptValue::fromDouble(-textNumber(v.stringValue()));
+    case Type::Array: fail(TypeMismatch);
     }
     return v;
 }
@@ -171,12 +235,21 @@ ScriptValue concatenate(const ScriptValue& a, const ScriptValue& b)
 {
     if (a.isNull() && b.isNull())
         return ScriptValue::null();
-    return ScriptValue::fromString(a.toString() + b.toString());
+    if (a.type() == Type::String && b.type() == Type::String) {
+        checkText(a.stringValue().size() + b.stringValue().size());
+        return ScriptValue::fromString(a.stringValue() + b.stringValue());
+    }
+    QString x = a.toString();
+    const QString y = b.toString();
+    checkText(x.size() + y.size());
+    return ScriptValue::fromString(std::move(x) + y);
 }
 ScriptValue compare(Compare op, const ScriptValue& a, const ScriptValue& b)
 {
     if (a.isNull() || b.isNull())
         return ScriptValue::null();
+    if (a.isArray() || b.isArray())
+        fail(TypeMismatch);
     const bool sa = a.type() == Type::String, sb = b.type() == Type::String;
     int c = 0;
     if (sa || sb) {

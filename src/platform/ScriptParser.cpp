@@ -1,8 +1,10 @@
 #include "platform/ScriptInternal.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 // One pass over the text: the parser evaluates as it reads, taking tokens
 // straight from the text. Binary operators go through a stack of waiting left
@@ -92,8 +94,8 @@ bool isNamePart(char16_t c)
 class Parser
 {
 public:
-    Parser(QStringView text, bool evaluate)
-        : m_p(text.utf16()), m_n(text.size()), m_eval(evaluate)
+    Parser(QStringView text, bool evaluate, const Context& ctx)
+        : m_p(text.utf16()), m_n(text.size()), m_eval(evaluate), m_ctx(ctx)
     {
     }
     ~Parser()
@@ -134,6 +136,7 @@ private:
     Q_NEVER_INLINE void next();
     void lexNumber();
     void lexString();
+    void lexDate();
     // The recursive parts stay out of line to keep the frames of deep nesting small.
     ScriptValue expression();
     Q_NEVER_INLINE ScriptValue operand();
@@ -142,12 +145,16 @@ private:
     Q_NEVER_INLINE ScriptValue literal() const;
     ScriptValue stringLiteral() const;
     Q_NEVER_INLINE ScriptValue call(QStringView name);
+    Q_NEVER_INLINE ScriptValue indexed(ScriptValue v);
+    [[noreturn]] void undefined(QStringView name) const;
+    [[noreturn]] static void refused(QStringView name);
     Q_NEVER_INLINE ScriptValue apply(Tok op, const ScriptValue& a, const ScriptValue& b) const;
 
     const char16_t* m_p;
     qsizetype m_n;
     qsizetype m_pos = 0;
     bool m_eval;
+    const Context& m_ctx;
     int m_depth = 0;
 
     // The current token.
@@ -203,6 +210,10 @@ void Parser::next()
     }
     if (c == u'"') {
         lexString();
+        return;
+    }
+    if (c == u'#') {
+        lexDate();
         return;
     }
     if (isNameStart(c)) {
@@ -304,6 +315,21 @@ void Parser::lexString()
         return;
     }
     fail(UnterminatedString);
+}
+
+void Parser::lexDate()
+{
+    const qsizetype begin = ++m_pos;
+    while (m_pos < m_n && m_p[m_pos] != u'#')
+        ++m_pos;
+    if (m_pos >= m_n)
+        fail(SyntaxError, u"не закрыта дата #…#");
+    double serial = 0;
+    if (!readDateText(QStringView(m_p + begin, m_pos - begin), serial))
+        fail(SyntaxError, u"недопустимая дата #…#");
+    ++m_pos;
+    m_tok = Tok::Number;
+    m_number = ScriptValue::fromDate(serial);
 }
 
 ScriptValue Parser::stringLiteral() const
@@ -422,20 +448,76 @@ ScriptValue Parser::call(QStringView name)
 {
     const FnInfo* f = findFunction(name);
     if (m_tok != Tok::LParen) {
-        if (m_eval)
-            fail(f ? WrongArgumentCount : Undefined, name);
-        return {};
+        if (!m_eval)
+            return {};
+        ScriptValue constant;
+        if (findConstant(name, constant))
+            return constant;
+        if (isRefused(name))
+            refused(name);
+        // Date, Now and the like are called without parentheses.
+        if (f && f->minArgs == 0)
+            return callFunction(*f, Args{nullptr, 0, m_ctx});
+        if (f)
+            fail(WrongArgumentCount, name);
+        undefined(name);
     }
     ScriptValue args[kMaxArgs];
+    std::vector<ScriptValue> many; // all of them once there are more than kMaxArgs
     int count = 0;
     {
         Nest nest(m_depth);
         next();
         if (m_tok != Tok::RParen) {
             for (;;) {
-                ScriptValue v = expression();
-                if (count < kMaxArgs)
+                // An argument left out (f(1, , 3)) counts as not given.
+                ScriptValue v = m_tok == Tok::Comma || m_tok == Tok::RParen ? ScriptValue() : expression();
+                if (count < kMaxArgs) {
                     args[count] = std::move(v);
+                } else {
+                    if (many.empty())
+                        many.assign(std::make_move_iterator(args), std::make_move_iterator(args + kMaxArgs));
+                    many.push_back(std::move(v));
+                }
+                ++count;
+                if (m_tok != Tok::Comma)
+                    break;
+                next();
+            }
+        }
+        if (m_tok != Tok::RParen)
+            fail(ExpectedParen);
+        next();
+    }
+    ScriptValue result;
+    if (m_eval) {
+        if (!f) {
+            if (isRefused(name))
+                refused(name);
+            undefined(name);
+        }
+        if (count < f->minArgs || count > f->maxArgs)
+            fail(WrongArgumentCount, name);
+        result = callFunction(*f, Args{many.empty() ? args : many.data(), count, m_ctx});
+    }
+    // A call's result may be indexed at once: Split(s, ",")(0).
+    while (m_tok == Tok::LParen)
+        result = indexed(std::move(result));
+    return result;
+}
+
+ScriptValue Parser::indexed(ScriptValue v)
+{
+    ScriptValue index;
+    int count = 0;
+    {
+        Nest nest(m_depth);
+        next();
+        if (m_tok != Tok::RParen) {
+            for (;;) {
+                ScriptValue e = expression();
+                if (count == 0)
+                    index = std::move(e);
                 ++count;
                 if (m_tok != Tok::Comma)
                     break;
@@ -448,11 +530,32 @@ ScriptValue Parser::call(QStringView name)
     }
     if (!m_eval)
         return {};
-    if (!f)
+    if (!v.isArray())
+        fail(TypeMismatch);
+    if (count != 1)
+        fail(SubscriptOutOfRange);
+    const std::vector<ScriptValue>& items = v.arrayValue();
+    if (index.isNull())
+        fail(InvalidNull);
+    const std::int32_t k = argLong(index);
+    if (k < 0 || k >= static_cast<qsizetype>(items.size()))
+        fail(SubscriptOutOfRange);
+    return items[static_cast<size_t>(k)];
+}
+
+void Parser::refused(QStringView name)
+{
+    fail(PermissionDenied, QStringLiteral("функция ") + name.toString() + QStringLiteral(" не разрешена в формулах"));
+}
+
+void Parser::undefined(QStringView name) const
+{
+    const QString near = closestName(name, m_ctx.names);
+    if (near.isEmpty())
         fail(Undefined, name);
-    if (count < f->minArgs || count > f->maxArgs)
-        fail(WrongArgumentCount, name);
-    return callFunction(f->fn, args, count);
+    QString detail = name.toString();
+    detail += QStringLiteral(". Возможно, имелось в виду «") + near + QStringLiteral("»?");
+    fail(Undefined, detail);
 }
 
 ScriptValue Parser::apply(Tok op, const ScriptValue& a, const ScriptValue& b) const
@@ -486,16 +589,45 @@ ScriptValue Parser::apply(Tok op, const ScriptValue& a, const ScriptValue& b) co
 
 // ---- ScriptEngine ------------------------------------------------------------------
 
+ScriptEngine::ScriptEngine()
+{
+    SetClock(QDateTime::currentDateTime());
+}
+
+void ScriptEngine::SetClock(const QDateTime& now)
+{
+    const QDate d = now.date();
+    double serial = 0;
+    if (!serialOf(d.year(), d.month(), d.day(), serial))
+        serial = 0;
+    const QTime t = now.time();
+    m_now = serial + (t.msecsSinceStartOfDay() / 1000.0) / 86400.0;
+}
+
+QDateTime ScriptEngine::Clock() const
+{
+    const DateParts p = partsOf(m_now);
+    const double frac = m_now - std::floor(m_now);
+    return QDateTime(QDate(p.year, p.month, p.day),
+                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::llround(frac * 86400.0 * 1000.0))));
+}
+
 ScriptValue ScriptEngine::Eval(QStringView expression) const
+{
+    return Eval(expression, {});
+}
+
+ScriptValue ScriptEngine::Eval(QStringView expression, std::span<const QString> names) const
 {
     if (expression.size() > MaxLength)
         throw ScriptError(SyntaxError, QStringLiteral("Слишком длинное выражение"));
+    const Context ctx{m_now, names};
     try {
-        return Parser(expression, true).run();
+        return Parser(expression, true, ctx).run();
     } catch (const ScriptError& e) {
         // A later syntax error wins over an evaluation error met on the way.
         if (!isReadingError(e.number()))
-            Parser(expression, false).run();
+            Parser(expression, false, ctx).run();
         throw;
     }
 }
@@ -505,3 +637,7 @@ float ScriptEngine::EvalSingle(QStringView expression) const
     return singleOf(Eval(expression));
 }
 
+float ScriptEngine::EvalSingle(QStringView expression, std::span<const QString> names) const
+{
+    return singleOf(Eval(expression, names));
+}

@@ -16,6 +16,10 @@ QString reasonText(int number)
     switch (number) {
     case InvalidCall: return QStringLiteral("Недопустимый вызов процедуры или аргумент");
     case Overflow: return QStringLiteral("Переполнение");
+    case OutOfMemory: return QStringLiteral("Недостаточно памяти: слишком большой массив");
+    case SubscriptOutOfRange: return QStringLiteral("Индекс вне диапазона");
+    case OutOfStringSpace: return QStringLiteral("Недостаточно места для строки: слишком длинный текст");
+    case PermissionDenied: return QStringLiteral("Отказано в доступе");
     case DivisionByZero: return QStringLiteral("Деление на ноль");
     case TypeMismatch: return QStringLiteral("Несоответствие типов");
     case OutOfStack: return QStringLiteral("Слишком глубокая вложенность выражения");
@@ -254,11 +258,15 @@ double numberOf(const ScriptValue& v)
     case Type::Empty: return 0;
     case Type::Null: fail(InvalidNull);
     case Type::Boolean:
+    case Type::Byte:
     case Type::Integer:
     case Type::Long: return v.intValue();
     case Type::Single:
-    case Type::Double: return v.realValue();
+    case Type::Double:
+    case Type::Date: return v.realValue();
+    case Type::Currency: return static_cast<double>(v.currencyValue()) / 10000;
     case Type::String: return textNumber(v.stringValue());
+    case Type::Array: fail(TypeMismatch);
     }
     return 0;
 }
@@ -281,7 +289,7 @@ std::int32_t roundedLong(double d)
 
 std::int32_t argLong(const ScriptValue& v)
 {
-    if (v.type() == Type::Integer || v.type() == Type::Long || v.type() == Type::Boolean)
+    if (v.type() >= Type::Boolean && v.type() <= Type::Long)
         return v.intValue();
     return roundedLong(numberOf(v));
 }
@@ -381,9 +389,51 @@ ScriptValue ScriptValue::fromString(QString s)
     return v;
 }
 
+ScriptValue ScriptValue::fromByte(std::uint8_t b)
+{
+    ScriptValue v;
+    v.m_type = Type::Byte;
+    v.m_i = b;
+    return v;
+}
+
+ScriptValue ScriptValue::fromCurrency(std::int64_t scaled)
+{
+    ScriptValue v;
+    v.m_type = Type::Currency;
+    v.m_i = scaled;
+    return v;
+}
+
+ScriptValue ScriptValue::fromDate(double serial)
+{
+    ScriptValue v;
+    v.m_type = Type::Date;
+    v.m_d = serial;
+    return v;
+}
+
+ScriptValue ScriptValue::fromArray(std::vector<ScriptValue> items)
+{
+    ScriptValue v;
+    v.m_type = Type::Array;
+    v.m_a = std::make_shared<const std::vector<ScriptValue>>(std::move(items));
+    return v;
+}
+
+const std::vector<ScriptValue>& ScriptValue::arrayValue() const
+{
+    static const std::vector<ScriptValue> none;
+    return m_a ? *m_a : none;
+}
+
 QString ScriptValue::typeName() const
 {
     switch (m_type) {
+    case Type::Byte: return QStringLiteral("Byte");
+    case Type::Currency: return QStringLiteral("Currency");
+    case Type::Date: return QStringLiteral("Date");
+    case Type::Array: return QStringLiteral("Variant()");
     case Type::Empty: return QStringLiteral("Empty");
     case Type::Null: return QStringLiteral("Null");
     case Type::Boolean: return QStringLiteral("Boolean");
@@ -407,8 +457,23 @@ QString ScriptValue::toString() const
     case Type::Empty:
     case Type::Null: return {};
     case Type::Boolean: return m_i ? QStringLiteral("True") : QStringLiteral("False");
+    case Type::Byte:
     case Type::Integer:
     case Type::Long: return QString::number(m_i);
+    case Type::Currency: {
+        // Up to four decimals, trailing zeros dropped.
+        const std::uint64_t a = m_i < 0 ? 0 - static_cast<std::uint64_t>(m_i) : static_cast<std::uint64_t>(m_i);
+        QString t = QString::number(a / 10000);
+        if (const std::uint64_t f = a % 10000) {
+            QString frac = QString::number(f).rightJustified(4, u'0');
+            while (frac.endsWith(u'0'))
+                frac.chop(1);
+            t += u'.' + frac;
+        }
+        return m_i < 0 ? u'-' + t : t;
+    }
+    case Type::Date: return dateText(m_d);
+    case Type::Array: fail(TypeMismatch);
     case Type::Single: return text::GeneralNumber(m_d, 7);
     case Type::Double: return text::GeneralNumber(m_d, 15);
     case Type::String: return m_s;

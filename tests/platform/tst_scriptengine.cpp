@@ -342,7 +342,7 @@ private Q_SLOTS:
         Row("blank text", u"   "_s, "error 1002");
         Row("operator first", u"/50"_s, "error 1002");
         Row("operand missing", u"1 +"_s, "error 1002");
-        Row("missing argument", u"Abs(, 1)"_s, "error 1002");
+        Row("left-out argument still counts", u"Abs(, 1)"_s, "error 450");
         Row("Not after comparison", u"1 = Not 2"_s, "error 1002");
         Row("Not after sum", u"1 + Not 2"_s, "error 1002");
         Row("parenthesis not closed", u"(1+2"_s, "error 1006");
@@ -351,13 +351,13 @@ private Q_SLOTS:
         Row("extra parenthesis", u"1)"_s, "error 1025");
         Row("second point", u"1.2.3"_s, "error 1025");
         Row("unknown character", u"1 @ 2"_s, "error 1032");
-        Row("date literal", u"#1/1/2011#"_s, "error 1032");
+        Row("date literal, day first", u"#2/1/2011#"_s, "Date:02.01.2011");
         Row("line break", u"1 +\n2"_s, "error 1032");
         Row("unterminated string", u"\"abc"_s, "error 1033");
         Row("undefined name", u"x"_s, "error 500");
         Row("undefined Cyrillic name", u"цена * 2"_s, "error 500");
         Row("IIf does not exist", u"IIf(True, 1, 2)"_s, "error 500");
-        Row("Eval is not offered", u"Eval(\"1\")"_s, "error 500");
+        Row("Eval is refused", u"Eval(\"1\")"_s, "error 70");
         Row("Nothing", u"Nothing"_s, "error 91");
         Row("Is needs objects", u"42 Is 42"_s, "error 424");
         Row("syntax error wins over division", u"1/0)"_s, "error 1025");
