@@ -1,6 +1,7 @@
 #include "kbeditor/ExpertChecks.h"
 
 #include "knowledge/KnowledgeBase.h"
+#include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "search/Program.h"
 #include "store/Record.h"
@@ -31,6 +32,7 @@ FormulaCheckResult CheckFormula(Program& program, const QString& formula)
     result.position = program.Random.Pick(count);
     const Record& listing = *program.Records.Items.Item(result.position);
     bool ok = false;
+    program.Engine().ReadClock();
     const float value = listing.Formula(formula, ok, program.Knowledge, program.Engine());
     if (!ok) {
         result.status = FormulaCheckResult::Status::Failed;

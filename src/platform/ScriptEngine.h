@@ -100,9 +100,12 @@ public:
     static constexpr qsizetype MaxText = 1 << 20;
     static constexpr qsizetype MaxItems = 1 << 16;
 
-    // The time Date, Time, Now and Timer give: read once, so that every formula
-    // of a run sees the same moment. The constructor reads the system clock.
-    void SetClock(const QDateTime& now);
+    // The time Date, Time, Now and Timer give: read from the clock source once,
+    // at construction and at each ReadClock (a search run calls it as it starts),
+    // so that every formula of a run sees the same moment. The source is the
+    // system clock unless SetClock fixes a moment, as tests do.
+    void ReadClock();
+    void SetClock(const QDateTime& fixed);
     QDateTime Clock() const;
 
     // Longest expression text accepted, in UTF-16 code units.
@@ -126,4 +129,5 @@ public:
 
 private:
     double m_now = 0; // day number, as a Date holds it
+    QDateTime m_fixed; // when valid, the clock always reads it
 };

@@ -591,17 +591,23 @@ ScriptValue Parser::apply(Tok op, const ScriptValue& a, const ScriptValue& b) co
 
 ScriptEngine::ScriptEngine()
 {
-    SetClock(QDateTime::currentDateTime());
+    ReadClock();
 }
 
-void ScriptEngine::SetClock(const QDateTime& now)
+void ScriptEngine::ReadClock()
 {
+    const QDateTime now = m_fixed.isValid() ? m_fixed : QDateTime::currentDateTime();
     const QDate d = now.date();
     double serial = 0;
     if (!serialOf(d.year(), d.month(), d.day(), serial))
         serial = 0;
-    const QTime t = now.time();
-    m_now = serial + (t.msecsSinceStartOfDay() / 1000.0) / 86400.0;
+    m_now = serial + (now.time().msecsSinceStartOfDay() / 1000.0) / 86400.0;
+}
+
+void ScriptEngine::SetClock(const QDateTime& fixed)
+{
+    m_fixed = fixed;
+    ReadClock();
 }
 
 QDateTime ScriptEngine::Clock() const

@@ -127,7 +127,7 @@ float Record::Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, 
             if (!name.isEmpty() && s.contains(name))
                 s.replace(name, Field(i).toString());
         }
-        return engine.EvalSingle(s);
+        return engine.EvalSingle(s, kb.AttributeNames);
     } catch (const VestranaError& e) {
         ret = false;
         if (error)

@@ -131,6 +131,19 @@ private Q_SLOTS:
         QCOMPARE(r->Formula(QStringLiteral("Цена"), ok, p.Knowledge, p.Engine()), 14.f);
         QVERIFY(ok);
     }
+
+    // A misspelt attribute is left in the text; the message names the one meant.
+    void misspeltAttributeIsSuggested()
+    {
+        Program p;
+        p.InitAttributeNames();
+        const RecordPtr r = AddListing(p, {{}, {}, {}, {}, {}, QStringLiteral("3000")});
+        bool ok = true;
+        QString error;
+        r->Formula(QStringLiteral("Цна / 2"), ok, p.Knowledge, p.Engine(), &error);
+        QVERIFY(!ok);
+        QCOMPARE(error, QStringLiteral("Переменная не определена: Цна. Возможно, имелось в виду «Цена»?"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestScoring)

@@ -434,6 +434,8 @@ private Q_SLOTS:
         const QDateTime moment(QDate(2008, 2, 1), QTime(23, 59, 59));
         e.SetClock(moment);
         QCOMPARE(e.Clock(), moment);
+        e.ReadClock(); // a run reads the clock again: a fixed one stays
+        QCOMPARE(e.Clock(), moment);
         QCOMPARE(e.Eval(u"Now").toString(), u"01.02.2008 23:59:59"_s);
         QCOMPARE(e.EvalSingle(u"DateDiff(\"d\", \"01.01.2008\", Date)"), 31.0f);
     }
