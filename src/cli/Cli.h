@@ -16,6 +16,16 @@ struct CliContext
     QTextStream& err;
 };
 
+// A command's arguments split at the first "--": what follows it are operands,
+// never options, so a formula may start with "-" (formula -- -3^2).
+struct CliArgs
+{
+    QStringList options;
+    QStringList operands;
+    bool help = false; // "--help" (or "-h") among the options
+};
+CliArgs SplitOptions(const QStringList& args);
+
 // Loads both data files into `program` as a start of the program would. On a
 // failed load prints the reason and returns false; nothing may be written then.
 bool LoadProgram(CliContext& ctx, Program& program);

@@ -56,30 +56,32 @@ int CmdSearch(CliContext& ctx)
 
 int CmdFormula(CliContext& ctx)
 {
+    static const char* const usage = "Использование: formula [--listing НОМЕР] [--] ФОРМУЛА\n";
+    const CliArgs args = SplitOptions(ctx.args);
     int position = 1;
-    QString formula;
-    bool haveFormula = false;
-    for (int i = 0; i < ctx.args.size(); ++i) {
-        const QString& a = ctx.args[i];
-        if (a == QLatin1String("--listing") && i + 1 < ctx.args.size()) {
+    QStringList formulas;
+    for (int i = 0; i < args.options.size(); ++i) {
+        const QString& a = args.options[i];
+        if (a == QLatin1String("--listing") && i + 1 < args.options.size()) {
             bool ok = false;
-            position = ctx.args[++i].toInt(&ok);
+            position = args.options[++i].toInt(&ok);
             if (!ok) {
                 ctx.err << "Номер записи должен быть целым числом\n";
                 return 64;
             }
-        } else if (!haveFormula) {
-            formula = a;
-            haveFormula = true;
-        } else {
-            ctx.err << "Использование: formula [--listing НОМЕР] ФОРМУЛА\n";
+        } else if (a.startsWith(QLatin1String("--"))) {
+            ctx.err << "Неизвестный параметр: " << a << "\n" << usage;
             return 64;
+        } else {
+            formulas << a;
         }
     }
-    if (!haveFormula) {
-        ctx.err << "Использование: formula [--listing НОМЕР] ФОРМУЛА\n";
+    formulas << args.operands;
+    if (formulas.size() != 1) {
+        ctx.err << usage;
         return 64;
     }
+    const QString formula = formulas.first();
     Program program(ctx.dataDir);
     if (!LoadProgram(ctx, program))
         return 2;

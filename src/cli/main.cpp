@@ -38,6 +38,17 @@ void usage(QTextStream& s)
 
 } // namespace
 
+CliArgs SplitOptions(const QStringList& args)
+{
+    CliArgs r;
+    const qsizetype end = args.indexOf(QStringLiteral("--"));
+    r.options = end < 0 ? args : args.mid(0, end);
+    if (end >= 0)
+        r.operands = args.mid(end + 1);
+    r.help = r.options.contains(QStringLiteral("--help")) || r.options.contains(QStringLiteral("-h"));
+    return r;
+}
+
 bool LoadProgram(CliContext& ctx, Program& program)
 {
     try {
@@ -95,7 +106,9 @@ int main(int argc, char** argv)
     QString dataDir = QCoreApplication::applicationDirPath();
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
-        if (opt == QLatin1String("--data-dir") && !args.isEmpty()) {
+        if (opt == QLatin1String("--")) {
+            break; // the command follows
+        } else if (opt == QLatin1String("--data-dir") && !args.isEmpty()) {
             dataDir = args.takeFirst();
         } else if (opt.startsWith(QLatin1String("--data-dir="))) {
             dataDir = opt.mid(11);
@@ -118,6 +131,13 @@ int main(int argc, char** argv)
         err << "Неизвестная команда: " << name << "\n";
         usage(err);
         return 64;
+    }
+    // Every command answers --help alike, before it loads anything.
+    if (SplitOptions(args).help) {
+        out << "Использование: vestrana-cli [--data-dir ПАПКА] " << name << " [ПАРАМЕТРЫ] [--] ...\n  " << name
+            << " — " << QString::fromUtf8(it->second.second)
+            << "\nПосле «--» параметры не разбираются: вычислить «-3^2» можно так: formula -- -3^2\n";
+        return 0;
     }
     if (!QDir(dataDir).exists()) {
         err << "Папка данных не существует: " << QDir::toNativeSeparators(dataDir) << "\n";

@@ -122,6 +122,37 @@ private Q_SLOTS:
         QVERIFY2(r.out.startsWith("ERROR: ") && r.out.contains("Деление на ноль"), qPrintable(r.out));
         QVERIFY(run({"--data-dir", m_dir.path(), "formula", "--listing", "3", "1"}).code != 0);
     }
+
+    // "--" ends the options: what follows is the formula even when it looks like one.
+    void formulaAfterDoubleDash()
+    {
+        Result r = run({"--data-dir", m_dir.path(), "formula", "--", "-3^2"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral(" 9\n"));
+        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "--", "--Этаж"});
+        QCOMPARE(r.out, QStringLiteral(" 1\n"));
+        r = run({"--data-dir", m_dir.path(), "formula", "--", "--listing"});
+        QCOMPARE(r.code, 1); // a formula now, and not a valid one
+        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "--unknown", "1"}).code, 64);
+        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1", "--", "2"}).code, 64);
+        QCOMPARE(run({"--data-dir", m_dir.path(), "--", "formula", "1"}).out, QStringLiteral(" 1\n"));
+    }
+
+    void everyCommandAcceptsHelp_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"info", "resave", "reindex", "search", "formula", "import", "demo-site"})
+            QTest::newRow(c) << QString::fromLatin1(c);
+    }
+    void everyCommandAcceptsHelp()
+    {
+        QFETCH(QString, command);
+        // Even without data: help loads nothing and writes nothing.
+        const Result r = run({"--data-dir", m_dir.filePath("missing"), command, "--help"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
+                 qPrintable(r.out));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)
