@@ -235,7 +235,7 @@ Q_NEVER_INLINE ScriptValue callFunction(Fn fn, const ScriptValue* a, int count)
             double unused = 0;
             return ScriptValue::fromBool(readNumberText(x.stringValue(), unused) == 0);
         }
-        return ScriptValue::fromBool(!x.isNull());
+        return ScriptValue::fromBool(x.isNumber() || x.isEmpty());
     }
     case Fn::IsEmpty: return ScriptValue::fromBool(x.isEmpty());
     }

@@ -135,6 +135,30 @@ inline void checkItems(qint64 n)
         fail(OutOfMemory);
 }
 
+// What the current evaluation on this thread has built so far: the sum is
+// bounded too, or an Array of many large texts would still take gigabytes.
+struct Spent {
+    qint64 text = 0;
+    qint64 items = 0;
+};
+Spent& spent();
+constexpr qint64 kTextBudget = 16 * ScriptEngine::MaxText;
+constexpr qint64 kItemBudget = 4 * ScriptEngine::MaxItems;
+
+// A text of n code units or an array of n items is about to be built.
+inline void spendText(qint64 n)
+{
+    checkText(n);
+    if ((spent().text += n) > kTextBudget)
+        fail(OutOfStringSpace);
+}
+inline void spendItems(qint64 n)
+{
+    checkItems(n);
+    if ((spent().items += n) > kItemBudget)
+        fail(OutOfMemory);
+}
+
 // ---- Dates ----------------------------------------------------------------------
 
 // Day numbers of 01.01.100 and 31.12.9999, the range of a Date.

@@ -218,7 +218,7 @@ Value fnSpace(const Args& a)
 {
     const std::int32_t n = longArg(a[0]);
     if (n < 0) fail(InvalidCall);
-    checkText(n);
+    spendText(n);
     return text(QString(n, u' '));
 }
 
@@ -235,7 +235,7 @@ Value fnString(const Args& a)
         const std::int32_t code = argLong(a[1]);
         c = ansiChar(((code % 256) + 256) % 256)[0];
     }
-    checkText(n);
+    spendText(n);
     return text(QString(n, c));
 }
 
@@ -302,7 +302,7 @@ Value fnReplace(const Args& a)
         out += with;
         pos = hit + find.size();
     }
-    checkText(out.size() + (rest.size() - pos));
+    spendText(out.size() + (rest.size() - pos));
     out += rest.mid(pos);
     return text(std::move(out));
 }
@@ -336,6 +336,8 @@ Value fnSplit(const Args& a)
         items.push_back(text(s.mid(pos, hit - pos)));
         pos = hit + delimiter.size();
     }
+    spendItems(static_cast<qint64>(items.size()));
+    spendText(s.size());
     return Value::fromArray(std::move(items));
 }
 
@@ -350,6 +352,7 @@ Value fnJoin(const Args& a)
         if (i) out += delimiter;
         out += t;
     }
+    spendText(out.size());
     return text(std::move(out));
 }
 
@@ -364,6 +367,7 @@ Value fnFilter(const Args& a)
         const QString t = textArg(v);
         if (t.contains(value, cs) == include) out.push_back(text(t));
     }
+    spendItems(static_cast<qint64>(out.size()));
     return Value::fromArray(std::move(out));
 }
 
@@ -443,6 +447,7 @@ Value fnEscape(const Args& a)
         else
             out += QStringLiteral("%u") + QString::number(c, 16).toUpper().rightJustified(4, u'0');
     }
+    spendText(out.size());
     return text(std::move(out));
 }
 
@@ -486,7 +491,7 @@ Value fnUnescape(const Args& a)
 
 Value fnArray(const Args& a)
 {
-    checkItems(a.count);
+    spendItems(a.count);
     return Value::fromArray(std::vector<Value>(a.a, a.a + a.count));
 }
 

@@ -132,7 +132,7 @@ ScriptValue arithmetic(Arith op, const ScriptValue& a, const ScriptValue& b)
         const bool sa = a.type() == Type::String, sb = b.type() == Type::String;
         // Text joins text; Empty counts as "" beside a text.
         if ((sa && sb) || (sa && b.isEmpty()) || (sb && a.isEmpty())) {
-            checkText(a.stringValue().size() + b.stringValue().size());
+            spendText(a.stringValue().size() + b.stringValue().size());
             return ScriptValue::fromString(a.stringValue() + b.stringValue());
         }
     }
@@ -236,12 +236,12 @@ ScriptValue concatenate(const ScriptValue& a, const ScriptValue& b)
     if (a.isNull() && b.isNull())
         return ScriptValue::null();
     if (a.type() == Type::String && b.type() == Type::String) {
-        checkText(a.stringValue().size() + b.stringValue().size());
+        spendText(a.stringValue().size() + b.stringValue().size());
         return ScriptValue::fromString(a.stringValue() + b.stringValue());
     }
     QString x = a.toString();
     const QString y = b.toString();
-    checkText(x.size() + y.size());
+    spendText(x.size() + y.size());
     return ScriptValue::fromString(std::move(x) + y);
 }
 ScriptValue compare(Compare op, const ScriptValue& a, const ScriptValue& b)

@@ -628,6 +628,7 @@ ScriptValue ScriptEngine::Eval(QStringView expression, std::span<const QString> 
     if (expression.size() > MaxLength)
         throw ScriptError(SyntaxError, QStringLiteral("Слишком длинное выражение"));
     const Context ctx{m_now, names};
+    spent() = {};
     try {
         return Parser(expression, true, ctx).run();
     } catch (const ScriptError& e) {

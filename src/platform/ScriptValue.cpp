@@ -323,6 +323,12 @@ QString spacesTrimmed(const QString& s, bool left, bool right)
     return b == 0 && e == s.size() ? s : s.mid(b, e - b);
 }
 
+Spent& spent()
+{
+    thread_local Spent s;
+    return s;
+}
+
 } // namespace script
 
 using namespace script;

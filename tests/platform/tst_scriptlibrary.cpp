@@ -217,6 +217,8 @@ private Q_SLOTS:
         Row("IsNull", u"IsNull(Null)"_s, "Boolean:True");
         Row("IsNull of Empty", u"IsNull(Empty)"_s, "Boolean:False");
         Row("IsObject", u"IsObject(1)"_s, "Boolean:False");
+        Row("IsNumeric of a date", u"IsNumeric(Now)"_s, "Boolean:False");
+        Row("IsNumeric of Currency", u"IsNumeric(CCur(1))"_s, "Boolean:True");
         Row("IsDate of a day-first text", u"IsDate(\"01.02.2008\")"_s, "Boolean:True");
         Row("IsDate of an impossible day", u"IsDate(\"31.02.2008\")"_s, "Boolean:False");
         Row("IsDate of a number", u"IsDate(5)"_s, "Boolean:False");
@@ -424,6 +426,10 @@ private Q_SLOTS:
         Row("Join growing", u"Len(Join(Array(Space(600000), Space(600000))))"_s, "error 14");
         Row("Escape growing", u"Len(Escape(String(300000, \"ж\")))"_s, "error 14");
         Row("just within", u"Len(Space(1048576))"_s, "Long:1048576");
+        Row("many large texts together",
+            u"UBound(Array("_s + QStringList(17, u"Space(1000000)"_s).join(u", ") + u"))"_s, "error 14");
+        Row("many large arrays together",
+            u"UBound(Array("_s + QStringList(5, u"Split(Space(65535))"_s).join(u", ") + u"))"_s, "error 7");
         Row("Split within", u"UBound(Split(Space(65535), \" \"))"_s, "Long:65535");
     }
     void sizeBounds() { check(); }
