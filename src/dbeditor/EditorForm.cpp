@@ -231,6 +231,7 @@ void EditorForm::onAdd()
     const QModelIndex added = m_model->index(m_model->rowCount() - 1, 0);
     List->setCurrentIndex(added);
     List->scrollTo(added);
+    List->setFocus();
     notifyChanged();
 }
 

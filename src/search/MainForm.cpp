@@ -27,6 +27,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <span>
+
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
@@ -70,15 +72,11 @@ const WishBoxSpec kRight[] = {
 // The caption beside the wish box of attribute k, with single spaces.
 QString wishCaption(int k)
 {
-    for (const WishBoxSpec& s : kLeft)
-        if (s.attribute == k)
-            return QString::fromUtf16(s.caption).simplified();
-    for (const WishBoxSpec& s : kMiddle)
-        if (s.attribute == k)
-            return QString::fromUtf16(s.caption).simplified();
-    for (const WishBoxSpec& s : kRight)
-        if (s.attribute == k)
-            return QString::fromUtf16(s.caption).simplified();
+    using Column = std::span<const WishBoxSpec>;
+    for (Column column : {Column(kLeft), Column(kMiddle), Column(kRight)})
+        for (const WishBoxSpec& s : column)
+            if (s.attribute == k)
+                return QString::fromUtf16(s.caption).simplified();
     return QString();
 }
 
