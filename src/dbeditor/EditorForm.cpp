@@ -4,6 +4,7 @@
 #include "import/SyncForm.h"
 #include "knowledge/ProcessForm.h"
 #include "platform/Prompts.h"
+#include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 #include "search/Program.h"
 #include "store/RecordForm.h"
@@ -86,7 +87,8 @@ public:
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        // The caption also as the tooltip of a header cut off by its fixed width.
+        if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::ToolTipRole) && section >= 0 &&
             section < kColumnCount)
             return QString::fromUtf16(kColumns[section].header);
         return {};
@@ -119,8 +121,12 @@ EditorForm::EditorForm(Program& program, QWidget* parent) : QWidget(parent), m_p
     List->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List->setSortingEnabled(false);
     List->setModel(m_model);
-    List->header()->setStretchLastSection(false);
+    // Columns can be widened by hand; the last one takes the free width, and a
+    // cut-off cell shows its whole text on hover.
+    List->header()->setStretchLastSection(true);
     List->header()->setSectionsMovable(false);
+    List->header()->setSectionResizeMode(QHeaderView::Interactive);
+    ShowCutOffTextsAsToolTips(List);
     for (int c = 0; c < kColumnCount; ++c)
         List->setColumnWidth(c, kColumns[c].twips / 15);
 
@@ -221,6 +227,11 @@ void EditorForm::onAdd()
     m_program.Records.Items.Add(record);
     change = true;
     RefreshData();
+    // The new listing is the last row: select it and show it.
+    const QModelIndex added = m_model->index(m_model->rowCount() - 1, 0);
+    List->setCurrentIndex(added);
+    List->scrollTo(added);
+    List->setFocus();
     notifyChanged();
 }
 
@@ -231,7 +242,8 @@ void EditorForm::onDelete()
     const int position = SelectedPosition();
     const auto answer =
         m_program.UserPrompts->Message(QStringLiteral("Вы дейсвительно хотите удалить запись?"),
-                                       QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No);
+                                       QStringLiteral("Подтверждение"),
+                                       Prompts::Yes | Prompts::No | Prompts::DefaultNo);
     if (answer != Prompts::Yes)
         return;
     m_program.Records.Items.Remove(position);

@@ -11,3 +11,8 @@ void GuiChangeHub::NotifyRecordsChanged(Program* program, QObject* source)
 {
     Q_EMIT recordsChanged(program, source);
 }
+
+void GuiChangeHub::NotifyKnowledgeChanged(Program* program)
+{
+    Q_EMIT knowledgeChanged(program);
+}

@@ -14,10 +14,13 @@ public:
 
     // Called by whoever added, removed, edited or imported listings.
     void NotifyRecordsChanged(Program* program, QObject* source = nullptr);
+    // Called after a re-index has changed the accepted values.
+    void NotifyKnowledgeChanged(Program* program);
 
 Q_SIGNALS:
     // `source` is the window that made the change (it has refreshed itself already).
     void recordsChanged(Program* program, QObject* source);
+    void knowledgeChanged(Program* program);
 
 private:
     GuiChangeHub() = default;

@@ -3,19 +3,84 @@
 #include "import/ImportRun.h"
 #include "platform/GuiPrompts.h"
 #include "search/Program.h"
+#include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <limits>
+
+namespace {
+
+// The log. A list lays its rows out only some time after rows were added, and
+// draws nothing until then, so lines arriving by the hundred left it blank.
+// Here lines are added in batches (at most every 30 ms) and laid out at once,
+// so every line is drawn as it arrives, and the newest line stays in view.
+class LogList : public QListWidget
+{
+public:
+    explicit LogList(QWidget* parent) : QListWidget(parent)
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setInterval(kBatchMs);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Flush(); });
+        m_sinceFlush.start();
+    }
+
+    void Append(const QString& line)
+    {
+        m_pending.append(line);
+        if (m_sinceFlush.elapsed() >= kBatchMs)
+            Flush();
+        else if (!m_timer.isActive())
+            m_timer.start();
+    }
+
+    void Flush()
+    {
+        m_timer.stop();
+        m_sinceFlush.restart();
+        if (m_pending.isEmpty())
+            return;
+        addItems(m_pending);
+        m_pending.clear();
+        executeDelayedItemsLayout();
+        scrollToBottom();
+    }
+
+    void ClearLog()
+    {
+        m_pending.clear();
+        m_timer.stop();
+        clear();
+    }
+
+    // Selects the last line and keeps it in view.
+    void SelectLast()
+    {
+        Flush();
+        setCurrentRow(count() - 1);
+        scrollToBottom();
+    }
+
+private:
+    static constexpr int kBatchMs = 30;
+    QStringList m_pending;
+    QTimer m_timer;
+    QElapsedTimer m_sinceFlush;
+};
+
+} // namespace
 
 SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
     : QDialog(parent), m_program(program), m_site(site.isEmpty() ? ListingSiteAddress() : site)
@@ -50,10 +115,11 @@ SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
     Label15->setFont(bold);
     body->addWidget(Label15);
 
-    List = new QListWidget(this);
+    List = new LogList(this);
     List->setObjectName(QStringLiteral("List"));
     List->setUniformItemSizes(true);
     List->setSelectionMode(QAbstractItemView::SingleSelection);
+    ShowCutOffTextsAsToolTips(List);
     body->addWidget(List, 1);
 
     ProgressBar1 = new QProgressBar(this);
@@ -114,7 +180,7 @@ void SyncForm::onCommand1()
     GuiPrompts guiPrompts;
     Prompts& prompts = m_program.UserPrompts ? *m_program.UserPrompts : guiPrompts;
     if (prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
-                        Prompts::Yes | Prompts::No) == Prompts::Yes)
+                        Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes)
         m_program.Records.Clear();
     Timer1->setInterval(1000);
     Command1->setText(QStringLiteral("&Остановить"));
@@ -131,14 +197,13 @@ void SyncForm::SyncStart()
     QScopedValueRollback<bool> running(m_running, true);
     LoaderPageSource pages(PageTimeoutMs);
     ImportHooks hooks;
-    hooks.clearLog = [this] { List->clear(); };
-    hooks.log = [this](const QString& line) { List->addItem(line); };
+    auto* log = static_cast<LogList*>(List);
+    hooks.clearLog = [log] { log->ClearLog(); };
+    hooks.log = [log](const QString& line) { log->Append(line); };
     hooks.progress = [this](qint64 maximum, qint64 value) { setProgress(maximum, value); };
-    hooks.listingTaken = [this] {
-        List->setCurrentRow(List->count() - 1);
-        List->scrollToItem(List->currentItem());
-    };
+    hooks.listingTaken = [log] { log->SelectLast(); };
     hooks.stopRequested = [this] { return Timer1->interval() == 0; };
+    const auto flush = qScopeGuard([log] { log->Flush(); });
     ::SyncStart(m_program, m_site, pages, hooks);
 }
 

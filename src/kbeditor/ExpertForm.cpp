@@ -6,6 +6,7 @@
 #include "platform/Prompts.h"
 #include "platform/Text.h"
 #include "search/Program.h"
+#include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 
 #include <QComboBox>
@@ -83,8 +84,12 @@ ExpertForm::ExpertForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     // Building: the attribute list in index order, the first entry selected, a refresh.
     List->clear();
     const QIcon icon(QStringLiteral(":/img/attribute.png"));
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        List->addItem(new QListWidgetItem(icon, m_program.Knowledge.AttributeNames[static_cast<size_t>(k)]));
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        auto* item = new QListWidgetItem(icon, m_program.Knowledge.AttributeNames[static_cast<size_t>(k)]);
+        // Long names are cut off under their icons.
+        item->setToolTip(item->text());
+        List->addItem(item);
+    }
     List->setCurrentRow(0);
 
     connect(List, &QListWidget::itemSelectionChanged, this, &ExpertForm::RefreshData);
@@ -152,6 +157,7 @@ void ExpertForm::buildWindow()
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->header()->setStretchLastSection(true);
     ListView1->header()->setSectionsClickable(false);
+    ShowCutOffTextsAsToolTips(ListView1);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     left->addWidget(ListView1, 1);
@@ -299,8 +305,15 @@ void ExpertForm::RefreshData()
         Combo1->setCurrentIndex(pick);
     Combo1->setEditText(kind);
     m_writingBoxes = true;
-    Text1->setText(kb.AttributeFormulas[slot]);
-    Text2->setText(kb.AttributeComments[slot]);
+    // Only a different text is written, and it shows its start; the text being
+    // typed stays as it is, cursor included.
+    for (auto [box, stored] : {std::pair{Text1, &kb.AttributeFormulas[slot]},
+                               std::pair{Text2, &kb.AttributeComments[slot]}}) {
+        if (box->text() != *stored) {
+            box->setText(*stored);
+            box->setCursorPosition(0);
+        }
+    }
     m_writingBoxes = false;
 
     const QString shown = Combo1->currentText();
@@ -399,7 +412,7 @@ void ExpertForm::deleteValue()
         return;
     const auto answer = m_program.UserPrompts->Message(
         QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?"), QStringLiteral("?"),
-        Prompts::Yes | Prompts::No, Prompts::Icon::Question);
+        Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
     if (answer != Prompts::Yes)
         return;
     const int k = selectedAttribute();

@@ -1,11 +1,13 @@
 #include "knowledge/ProcessForm.h"
 
+#include "dbeditor/GuiChangeHub.h"
 #include "knowledge/Reindex.h"
 #include "search/Program.h"
 #include "search/GuiResources.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <limits>
 
@@ -48,6 +51,13 @@ ProcessForm::ProcessForm(Program& program, QWidget* parent) : QDialog(parent), m
     setFixedSize(549, 125);
 
     connect(Command1, &QPushButton::clicked, this, &ProcessForm::requestCancel);
+    // The other windows stay usable during the run, but the dialog stays in
+    // sight: otherwise a click on the main window hides it, and the editor's
+    // grey buttons would have no visible reason.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focused) {
+        if (isVisible() && !m_finished && focused && focused != windowHandle())
+            raise();
+    });
     m_program.ProcessState = 2;
 }
 
@@ -114,5 +124,8 @@ bool RunReindex(Program& program, QWidget* parent)
     };
     hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
     form->show();
-    return Normalize(program, hooks);
+    const bool done = Normalize(program, hooks);
+    // The wish lists offer what the re-index added.
+    GuiChangeHub::Instance().NotifyKnowledgeChanged(&program);
+    return done;
 }

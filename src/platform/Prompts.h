@@ -10,6 +10,9 @@ class Prompts
 {
 public:
     enum Button { Ok = 0x1, Yes = 0x2, No = 0x4, Retry = 0x8, Cancel = 0x10, Discard = 0x20 };
+    // Not a button: with Yes | No, "Нет" becomes the default, so that Enter
+    // never confirms a question whose "Да" deletes something.
+    static constexpr int DefaultNo = 0x100;
     enum class Icon { None, Information, Warning, Critical, Question };
 
     virtual ~Prompts() = default;

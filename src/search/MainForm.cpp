@@ -1,9 +1,11 @@
 #include "search/MainForm.h"
 
+#include "dbeditor/GuiChangeHub.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
 #include "search/AccessForm.h"
+#include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 #include "search/HelpWindow.h"
 #include "search/Program.h"
@@ -16,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -23,6 +26,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <span>
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 {
@@ -63,6 +68,17 @@ const WishBoxSpec kRight[] = {
     {12, u"Наличие телефона", 12, nullptr},
 };
 
+
+// The caption beside the wish box of attribute k, with single spaces.
+QString wishCaption(int k)
+{
+    using Column = std::span<const WishBoxSpec>;
+    for (Column column : {Column(kLeft), Column(kMiddle), Column(kRight)})
+        for (const WishBoxSpec& s : column)
+            if (s.attribute == k)
+                return QString::fromUtf16(s.caption).simplified();
+    return QString();
+}
 
 QLabel* separator(QWidget* parent)
 {
@@ -157,6 +173,9 @@ void MainForm::buildWindow()
             view->setUniformItemSizes(true);
             box->setView(view);
             box->setModel(new QStringListModel(box));
+            // The search uses the text as typed: no completion from the list
+            // (picking an entry is still there).
+            box->setCompleter(nullptr);
             if (s.tooltip)
                 box->setToolTip(QString::fromUtf16(s.tooltip));
             label->setBuddy(box);
@@ -186,8 +205,14 @@ void MainForm::buildWindow()
     Command1->setMinimumWidth(120);
     Label23 = new QLabel(this);
     Label23->setObjectName(QStringLiteral("Label23"));
+    // Says which number wishes were read as 0 because they hold no number.
+    m_zeroHint = new QLabel(this);
+    m_zeroHint->setObjectName(QStringLiteral("LabelHint"));
+    m_zeroHint->setTextFormat(Qt::PlainText);
+    m_zeroHint->setStyleSheet(QStringLiteral("color: #a00000;"));
     searchRow->addWidget(Command1);
     searchRow->addWidget(Label23, 1);
+    searchRow->addWidget(m_zeroHint);
     root->addLayout(searchRow);
 
     List = new QTreeWidget(this);
@@ -203,9 +228,14 @@ void MainForm::buildWindow()
     const int widths[] = {2200, 500, 600, 1300, 1440, 900, 3440, 799, 2300, 800};
     List->setColumnCount(10);
     List->setHeaderLabels(headers);
-    for (int c = 0; c < 10; ++c)
+    for (int c = 0; c < 10; ++c) {
         List->setColumnWidth(c, Twips(widths[c]));
+        // Narrow headers ("% совпадения") are cut off: the whole caption on hover.
+        List->headerItem()->setToolTip(c, headers[c]);
+    }
     List->header()->setStretchLastSection(true);
+    List->header()->setSectionResizeMode(QHeaderView::Interactive);
+    ShowCutOffTextsAsToolTips(List);
     List->setMinimumHeight(220);
     auto* listBox = new QVBoxLayout;
     listBox->setContentsMargins(10, 0, 10, 0);
@@ -222,6 +252,18 @@ void MainForm::buildWindow()
     connect(Timer1, &QTimer::timeout, this, &MainForm::onSearchTrigger);
     connect(Timer2, &QTimer::timeout, this, &MainForm::refreshResults);
     Timer2->start();
+
+    // The count and the wish lists follow the listings and the knowledge base.
+    connect(&GuiChangeHub::Instance(), &GuiChangeHub::recordsChanged, this, [this](Program* p, QObject*) {
+        if (p == &m_program && m_started) {
+            ShowRecordCount();
+            FillWishBoxes();
+        }
+    });
+    connect(&GuiChangeHub::Instance(), &GuiChangeHub::knowledgeChanged, this, [this](Program* p) {
+        if (p == &m_program && m_started)
+            FillWishBoxes();
+    });
 
     resize(1000, 640);
 }
@@ -241,7 +283,18 @@ QComboBox* MainForm::WishBox(int attribute) const
 void MainForm::StartUp()
 {
     m_program.StartUp();
+    ShowRecordCount();
+    FillWishBoxes();
+    m_started = true;
+}
+
+void MainForm::ShowRecordCount()
+{
     Label16->setText(QStringLiteral("Записей в базе данных : ") + QString::number(m_program.Records.Items.Count()));
+}
+
+void MainForm::FillWishBoxes()
+{
     for (int k : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13}) {
         QStringList entries = m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Values();
         if (k == 3) {
@@ -250,10 +303,13 @@ void MainForm::StartUp()
                 s = s.left(1).toUpper() + s.mid(1).toLower();
         }
         QComboBox* box = WishBox(k);
+        // A refill resets the box's text; what the user typed stays.
+        const QString typed = box->currentText();
+        const int cursor = box->lineEdit()->cursorPosition();
         static_cast<QStringListModel*>(box->model())->setStringList(entries);
-        box->setEditText(QString());
+        box->setEditText(typed);
+        box->lineEdit()->setCursorPosition(cursor);
     }
-    m_started = true;
 }
 
 bool MainForm::SearchActive() const
@@ -314,25 +370,43 @@ void MainForm::onSearchTrigger()
     m_running = true;
     m_stopRequested = false;
     m_rearm = false;
+    Label23->clear();
     SearchHooks hooks;
     hooks.progress = [this](const QString& t) { Label23->setText(t); };
     hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
     hooks.stopRequested = [this] { return m_stopRequested; };
     hooks.refresh = [this] { refreshResults(); };
+    hooks.prepared = [this](const SearchRun::Wishes& w) { showZeroHint(SearchRun::ReadAsZero(m_program, w)); };
+    bool completed = true;
     try {
-        SearchRun::Run(m_program, ReadWishes(), hooks);
+        completed = SearchRun::Run(m_program, ReadWishes(), hooks);
     } catch (...) {
-        finishRun();
+        finishRun(true);
         throw;
     }
-    finishRun();
+    // A stopped run leaves its progress text saying so.
+    finishRun(completed);
 }
 
-void MainForm::finishRun()
+void MainForm::showZeroHint(const QList<int>& attributes)
+{
+    QStringList names;
+    for (int k : attributes)
+        names << QStringLiteral("«") + wishCaption(k) + QStringLiteral("»");
+    if (names.isEmpty())
+        m_zeroHint->clear();
+    else
+        m_zeroHint->setText((names.size() == 1 ? QStringLiteral("Не число, считается как 0: ")
+                                               : QStringLiteral("Не числа, считаются как 0: ")) +
+                            names.join(QStringLiteral(", ")));
+}
+
+void MainForm::finishRun(bool clearProgress)
 {
     m_running = false;
     Command1->setText(QStringLiteral("&Поиск"));
-    Label23->clear();
+    if (clearProgress)
+        Label23->clear();
     Q_EMIT searchFinished();
     if (m_closeAfterRun) {
         m_closeAfterRun = false;

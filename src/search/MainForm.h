@@ -60,6 +60,12 @@ public:
     // The wishes as the boxes hold them.
     SearchRun::Wishes ReadWishes() const;
 
+    // "Записей в базе данных : N" with the listings there are now.
+    void ShowRecordCount();
+    // Fills the wish boxes' lists from the accepted values, keeping what the
+    // user has typed in them.
+    void FillWishBoxes();
+
 Q_SIGNALS:
     // Emitted once the shutdown sequence has run and the window is closing.
     void shutDown();
@@ -75,7 +81,8 @@ private:
     void onSearchClicked();
     void onSearchTrigger();
     void refreshResults();
-    void finishRun();
+    void finishRun(bool clearProgress);
+    void showZeroHint(const QList<int>& attributes);
     void closeOtherWindows();
     void closeWhenIdle();
 
@@ -85,6 +92,7 @@ private:
 
     QLabel* Label16 = nullptr;
     QLabel* Label23 = nullptr;
+    QLabel* m_zeroHint = nullptr;
     QPushButton* Command1 = nullptr;
     QTreeWidget* List = nullptr;
     QTimer* Timer1 = nullptr;

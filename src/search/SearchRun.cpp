@@ -112,6 +112,34 @@ float attributeScore(Program& program, const Record& r, int k, const AttributeRu
     return 0.0f;
 }
 
+// Whether Val finds a number at the start of the text (else it reads 0).
+bool startsWithNumber(QStringView s)
+{
+    qsizetype i = 0;
+    auto next = [&]() -> QChar {
+        while (i < s.size() && (s[i] == u' ' || s[i] == u'\t' || s[i] == u'\n'))
+            ++i;
+        return i < s.size() ? s[i++] : QChar();
+    };
+    auto isDigit = [](QChar c, int base) {
+        const char16_t u = c.toLower().unicode();
+        if (u >= u'0' && u <= u'9')
+            return u - u'0' < base;
+        return base == 16 && u >= u'a' && u <= u'f';
+    };
+    QChar c = next();
+    if (c == u'&') {
+        const QChar p = next().toLower();
+        const int base = p == u'h' ? 16 : p == u'o' ? 8 : 0;
+        return base != 0 && isDigit(next(), base);
+    }
+    if (c == u'+' || c == u'-')
+        c = next();
+    if (c == u'.')
+        c = next();
+    return isDigit(c, 10);
+}
+
 } // namespace
 
 SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
@@ -120,7 +148,9 @@ SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         QString& w = wishes[static_cast<size_t>(k)];
         w = text::Trimmed(w);
-        if (kb.AttributeKinds[static_cast<size_t>(k)] != kinds::ByValue)
+        // An empty wish means "no wish", also where the list holds an empty
+        // accepted value (a re-index adds one for every blank field).
+        if (w.isEmpty() || kb.AttributeKinds[static_cast<size_t>(k)] != kinds::ByValue)
             continue;
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         // The scan goes on after a match, comparing the rest with the replaced wish.
@@ -133,6 +163,23 @@ SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
         }
     }
     return wishes;
+}
+
+QString SearchRun::StoppedText(int scored, int total)
+{
+    return QStringLiteral("Поиск остановлен: просмотрено %1 из %2 записей.").arg(scored).arg(total);
+}
+
+QList<int> SearchRun::ReadAsZero(const Program& program, const Wishes& prepared)
+{
+    QList<int> out;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const QString& w = prepared[static_cast<size_t>(k)];
+        if (!w.isEmpty() && program.Knowledge.AttributeKinds[static_cast<size_t>(k)] != kinds::Ordinal &&
+            !startsWithNumber(w))
+            out.append(k);
+    }
+    return out;
 }
 
 QString SearchRun::ScoreText(float so)
@@ -171,6 +218,8 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         hooks.refresh();
 
     wishes = Prepare(program, wishes);
+    if (hooks.prepared)
+        hooks.prepared(wishes);
     const KnowledgeBase& kb = program.Knowledge;
     std::array<AttributeRule, KnowledgeBase::Attributes> rules;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
@@ -215,12 +264,14 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     // rest after an early end: the same state as a reset of all first, without
     // an extra walk over a million listings.
     slice.now();
-    if (stopped()) {
-        program.Records.ClearFinded();
-        return false;
-    }
     const RecordList& items = program.Records.Items;
     const int n = items.Count();
+    if (stopped()) {
+        program.Records.ClearFinded();
+        if (hooks.progress)
+            hooks.progress(StoppedText(0, n));
+        return false;
+    }
     // The scores again, side by side, for the ranking walks.
     std::vector<float> scores(static_cast<size_t>(n), 0.0f);
     std::vector<char> taken(static_cast<size_t>(n), 0);
@@ -232,6 +283,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     };
 
     // Scoring pass.
+    int scored = n;
     int shownPercent = -1;
     constexpr int kAhead = 8;
     for (int i = 1; i <= n; ++i) {
@@ -251,8 +303,10 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         record->Finded = false;
         record->So = 0;
         if (yieldPoint()) {
+            // The listings scored so far are still ranked and shown.
             resetFrom(i);
-            return false;
+            scored = i - 1;
+            break;
         }
         float sum = 0;
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
@@ -271,16 +325,31 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     }
 
     // Ranking pass: the best remaining positive scores, lower positions first on ties.
-    for (;;) {
-        if (yieldPoint())
+    // After a stop in the scoring pass it ranks what was scored, without
+    // waiting for a second stop: that is at most MaxFound short walks.
+    const bool stoppedScoring = scored < n;
+    auto rankingYield = [&] {
+        if (stoppedScoring) {
+            slice();
             return false;
+        }
+        return yieldPoint();
+    };
+    auto stoppedRanking = [&] {
+        if (hooks.progress)
+            hooks.progress(StoppedText(n, n));
+        return false;
+    };
+    for (;;) {
+        if (rankingYield())
+            return stoppedRanking();
         if (program.FoundList.size() >= program.MaxFound)
             break;
         float best = 0;
         int candidate = -1;
-        for (int i = 0; i < n; ++i) {
-            if ((i & 4095) == 0 && yieldPoint())
-                return false;
+        for (int i = 0; i < scored; ++i) {
+            if ((i & 4095) == 0 && rankingYield())
+                return stoppedRanking();
             const float so = scores[static_cast<size_t>(i)];
             if (so > best && !taken[static_cast<size_t>(i)]) {
                 best = so;
@@ -292,6 +361,11 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         taken[static_cast<size_t>(candidate)] = 1;
         items.at(candidate)->Finded = true;
         program.FoundList.append(items.at(candidate));
+    }
+    if (stoppedScoring) {
+        if (hooks.progress)
+            hooks.progress(StoppedText(scored, n));
+        return false;
     }
     return true;
 }

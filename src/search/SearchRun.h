@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -18,10 +19,13 @@ struct SearchHooks
     std::function<void(const QString&)> progress;
     // Lets pending events run; called at most every ~15 ms.
     std::function<void()> yield;
-    // Read after every yield: true ends the run there, keeping what it found.
+    // Read after every yield: true ends the run there; the listings scored so
+    // far are ranked.
     std::function<bool()> stopRequested;
     // Redraws the result list; called once right after FoundList was emptied.
     std::function<void()> refresh;
+    // The wishes once prepared, before any listing is scored.
+    std::function<void(const std::array<QString, 18>&)> prepared;
 };
 
 class SearchRun
@@ -30,13 +34,21 @@ public:
     // The wishes of attributes 0..17 as the boxes hold them (14..17 empty).
     using Wishes = std::array<QString, 18>;
 
-    // Runs the whole search. Returns false when it was stopped.
+    // Runs the whole search. Returns false when it was stopped; what was scored
+    // until then is still ranked, and the progress hook gets StoppedText.
     static bool Run(Program& program, Wishes wishes, const SearchHooks& hooks);
 
     // The wishes after preparation: trimmed, and for value-scored attributes a
     // wish equal to an accepted value (ignoring case and surrounding spaces)
-    // replaced by that value's formalized value.
+    // replaced by that value's formalized value. An empty wish stays empty.
     static Wishes Prepare(const Program& program, Wishes wishes);
+
+    // The attributes whose prepared wish is not empty, is compared as a number
+    // and holds none at its start, so that it is read as 0.
+    static QList<int> ReadAsZero(const Program& program, const Wishes& prepared);
+
+    // The progress text after a stop: how many of the listings were scored.
+    static QString StoppedText(int scored, int total);
 
     // The "% совпадения" cell of a score.
     static QString ScoreText(float so);

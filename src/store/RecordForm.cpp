@@ -159,10 +159,16 @@ QString RecordForm::BoxText(int field) const
 void RecordForm::setBoxText(int field, const QString& text)
 {
     QWidget* box = Box(field);
-    if (auto* combo = qobject_cast<QComboBox*>(box))
+    QLineEdit* edit = qobject_cast<QLineEdit*>(box);
+    if (auto* combo = qobject_cast<QComboBox*>(box)) {
         combo->setEditText(text);
-    else if (auto* edit = qobject_cast<QLineEdit*>(box))
+        edit = combo->lineEdit();
+    } else if (edit) {
         edit->setText(text);
+    }
+    // A long text shows its start, not its end.
+    if (edit)
+        edit->setCursorPosition(0);
 }
 
 void RecordForm::Restore()

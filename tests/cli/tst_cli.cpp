@@ -110,6 +110,21 @@ private Q_SLOTS:
         QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "Нет такого=x"}).code != 0);
     }
 
+    // An empty accepted value rated by the expert does not turn an empty wish into a number.
+    void emptyWishIsNoWish()
+    {
+        WriteBytes(m_kb, knowledge(QStringList{" 0||20", " 0|Центр|90"},
+                                   QStringList{"Формализованный числовым значением"}));
+        for (const QStringList& wishes : {QStringList{}, QStringList{"--wish", "0=  "}}) {
+            const Result r = run(QStringList{"--data-dir", m_dir.path(), "search"} + wishes);
+            QCOMPARE(r.code, 0);
+            const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), 2);
+            for (const QString& line : lines)
+                QVERIFY2(line.endsWith("\t 100"), qPrintable(line));
+        }
+    }
+
     void formula()
     {
         Result r = run({"--data-dir", m_dir.path(), "formula", "Цена/Общая площадь"});

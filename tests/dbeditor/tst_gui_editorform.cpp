@@ -212,6 +212,23 @@ private Q_SLOTS:
         QCOMPARE(addresses.size(), reindexed ? 4 : 0);
     }
 
+    // A listing added at the end of a long list is selected and scrolled to;
+    // the last column takes the free width.
+    void addedListingIsSelectedAndShown()
+    {
+        Setup s(80);
+        const auto poll = whenRecordDialogShown([&](RecordForm* dialog) {
+            dialog->findChild<QComboBox*>(QStringLiteral("Combo5"))->setEditText(QStringLiteral("ул. Новая, 7"));
+            click(dialog->findChild<QPushButton*>(QStringLiteral("Command1")));
+        });
+        click(s.form->Command1);
+        QCOMPARE(s.form->SelectedPosition(), 81);
+        const QRect row = s.form->List->visualRect(s.form->List->model()->index(80, 0));
+        QVERIFY(s.form->List->viewport()->rect().contains(row));
+        QVERIFY(s.form->List->header()->stretchLastSection());
+        QCOMPARE(s.form->List->header()->sectionResizeMode(0), QHeaderView::Interactive);
+    }
+
     void deleteAsksThenRemovesTheSelectedListing_data()
     {
         QTest::addColumn<int>("answer");
@@ -235,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(s.prompts.messages.size(), 1);
         QCOMPARE(s.prompts.messages[0].text, QStringLiteral("Вы дейсвительно хотите удалить запись?"));
         QCOMPARE(s.prompts.messages[0].title, QStringLiteral("Подтверждение"));
-        QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No);
+        QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No | Prompts::DefaultNo);
         QCOMPARE(s.prompts.messages[0].icon, Prompts::Icon::None);
         QStringList inCollection, inList;
         for (int i = 1; i <= s.program.Records.Items.Count(); ++i) {

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -56,6 +57,24 @@ private:
 
 enum class Close { Frame, Escape };
 
+// Whether the log's viewport, drawn now, shows any text at all.
+bool logDrawn(const SyncForm& form)
+{
+    const QImage img = form.List->viewport()->grab().toImage();
+    const QRgb base = form.List->palette().color(QPalette::Base).rgb();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y) != base)
+                return true;
+    return false;
+}
+
+// Whether row `row` of the log lies wholly inside its viewport.
+bool rowInView(const SyncForm& form, int row)
+{
+    return form.List->viewport()->rect().contains(form.List->visualItemRect(form.List->item(row)));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Close)
@@ -96,6 +115,47 @@ private Q_SLOTS:
         QVERIFY(shown.isNull());
     }
 
+    // Hundreds of lines in quick succession: every look at the log finds the
+    // lines drawn and the newest in view; at the end the completion line too.
+    void fastLogIsDrawnWithTheNewestInView()
+    {
+        DemoSite site({.count = 400, .announced = 400, .pageSize = 400});
+        QVERIFY(site.Listen());
+        ScriptedPrompts prompts;
+        prompts.answers.enqueue(Prompts::No);
+        Program program;
+        program.UserPrompts = &prompts;
+        SyncForm form(program, nullptr, site.Address());
+        form.resize(760, 480);
+        form.show();
+        int looks = 0;
+        QStringList faults;
+        Script script([&] {
+            const int n = form.List->count();
+            if (n > 2 && form.Running()) {
+                ++looks;
+                if (!logDrawn(form))
+                    faults << QStringLiteral("blank at %1 lines").arg(n);
+                if (!rowInView(form, n - 1))
+                    faults << QStringLiteral("newest out of view at %1 lines").arg(n);
+            }
+            return false;
+        });
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(program.Records.Items.Count(), 400);
+        QVERIFY(looks > 10);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 3).join(QStringLiteral("; "))));
+        const int last = form.List->count() - 1;
+        QVERIFY(last > 400);
+        QVERIFY(form.List->item(last)->text().startsWith(QStringLiteral("=================")));
+        QVERIFY(rowInView(form, last));
+        QVERIFY(logDrawn(form));
+        // The last listing's line stays selected, just above.
+        QCOMPARE(form.List->currentRow(), last - 1);
+        QCOMPARE(form.List->verticalScrollBar()->value(), form.List->verticalScrollBar()->maximum());
+        QTest::mouseClick(form.Command1, Qt::LeftButton); // the finished run's flag
+    }
+
     // The question comes before any page is loaded; Yes empties the database,
     // No keeps it and the run appends.
     void runToTheTotal_data()
@@ -126,7 +186,7 @@ private Q_SLOTS:
 
         QCOMPARE(prompts.texts(), QStringList{kQuestion});
         QCOMPARE(prompts.messages[0].title, QStringLiteral("Vestrana"));
-        QCOMPARE(prompts.messages[0].buttons, int(Prompts::Yes | Prompts::No));
+        QCOMPARE(prompts.messages[0].buttons, int(Prompts::Yes | Prompts::No | Prompts::DefaultNo));
         QCOMPARE(requestsAtQuestion, 0);
         QCOMPARE(program.Records.Items.Count(), kept + 4);
         const QStringList log = logOf(form);

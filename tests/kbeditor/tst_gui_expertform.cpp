@@ -131,6 +131,25 @@ private:
     };
 
 private Q_SLOTS:
+    // A long formula shows its start; typing in its middle stores every key
+    // and leaves the cursor where it was. Cut-off names have their tooltip.
+    void formulaShowsItsStartAndKeepsTheCursor()
+    {
+        Setup s;
+        const QString longFormula = QStringLiteral("100 - Расстояние до остоновки (м) / 20 + 0 * Цена / Общая площадь");
+        s.program.Knowledge.AttributeFormulas[5] = longFormula;
+        s.clickAttribute(0);
+        s.clickAttribute(5);
+        QCOMPARE(s.formula->text(), longFormula);
+        QCOMPARE(s.formula->cursorPosition(), 0);
+        s.formula->setFocus();
+        s.formula->setCursorPosition(4);
+        QTest::keyClicks(s.formula, "1");
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[5], longFormula.left(4) + "1" + longFormula.mid(4));
+        QCOMPARE(s.formula->cursorPosition(), 5);
+        QCOMPARE(s.list->item(1)->toolTip(), QStringLiteral("Количество комнат"));
+    }
+
     void openingShowsAttributeZero()
     {
         Setup s;
@@ -338,7 +357,7 @@ private Q_SLOTS:
         QCOMPARE(s.prompts.messages.size(), 1);
         QCOMPARE(s.prompts.messages[0].text, "Вы дейсвительно хотите удалить одно из значений аттрибута?");
         QCOMPARE(s.prompts.messages[0].title, "?");
-        QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No);
+        QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No | Prompts::DefaultNo);
         QCOMPARE(s.table(9).Count(), 0);
         QCOMPARE(s.table(3).Count(), 3);
         QCOMPARE(s.table(0).Count(), 2);

@@ -6,6 +6,7 @@
 #include "search/HelpWindow.h"
 #include "search/MainForm.h"
 #include "search/Program.h"
+#include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSupport.h"
 
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -102,6 +104,38 @@ private Q_SLOTS:
         QCOMPARE(list->columnCount(), 10);
         QCOMPARE(list->headerItem()->text(9), QStringLiteral("% совпадения"));
         QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("&Поиск"));
+    }
+
+    // The count follows every change of the collection, and a re-index refills
+    // the wish lists while the typed text stays.
+    void countAndWishListsFollowTheEditor()
+    {
+        QTemporaryDir dir;
+        writeData(dir.path());
+        ScriptedPrompts prompts; // answers Yes
+        Program program(dir.path());
+        program.UserPrompts = &prompts;
+        MainForm form(program);
+        form.StartUp();
+        form.show();
+        auto* count = form.findChild<QLabel*>(QStringLiteral("Label16"));
+        QComboBox* agency = form.WishBox(13);
+        guitest::TypeText(agency->lineEdit(), QStringLiteral("Мой"));
+        EditorForm editor(program);
+        editor.RefreshData();
+        editor.show();
+        editor.List->setCurrentIndex(editor.List->model()->index(1, 0));
+        QTest::mouseClick(editor.Command2, Qt::LeftButton);
+        QCOMPARE(program.Records.Items.Count(), 1);
+        QCOMPARE(count->text(), QStringLiteral("Записей в базе данных : 1"));
+        program.Records.Items.Item(1)->SetRecord(13, QStringLiteral("Мой этаж"));
+        QTest::mouseClick(editor.Command6, Qt::LeftButton);
+        QTRY_VERIFY(!program.Busy());
+        QCOMPARE(entries(agency), (QStringList{QStringLiteral("Дом"), QStringLiteral("Мой этаж")}));
+        QCOMPARE(agency->currentText(), QStringLiteral("Мой"));
+        QCOMPARE(entries(form.WishBox(0)), (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье"),
+                                                        QStringLiteral("Центр")}));
+        QCOMPARE(form.WishBox(0)->currentText(), QString());
     }
 
     void missingFilesAreCreatedAndWrittenAtClose()

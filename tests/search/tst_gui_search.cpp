@@ -1,10 +1,16 @@
 #include "search/MainForm.h"
+#include "search/SearchRun.h"
 #include "search/Program.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QStringListModel>
+#include <QToolTip>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +25,22 @@ using guitest::TypeText;
 
 namespace {
 
+void setEntries(QComboBox* box, const QStringList& entries)
+{
+    static_cast<QStringListModel*>(box->model())->setStringList(entries);
+    box->setEditText(QString());
+}
+
+// The tooltip a hover over the cell would show (empty: none).
+QString toolTipOf(QTreeWidget* list, int row, int column)
+{
+    const QRect r = list->visualItemRect(list->topLevelItem(row));
+    const int x = list->header()->sectionViewportPosition(column) + 4;
+    const QPoint at(x, r.center().y());
+    QHelpEvent e(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &e);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
 
 } // namespace
 
@@ -84,6 +106,153 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(2)->text(4), QStringLiteral("ул. Мира, 17"));
         QCOMPARE(list->topLevelItem(1)->text(9), QStringLiteral(" 99.9"));
         QVERIFY(!list->topLevelItem(0)->icon(0).isNull());
+    }
+
+    // The boxes offer their lists, but what the user typed is what is searched:
+    // 60 stays 60 even though 60.2 is listed.
+    void typedWishIsSearchedAsTyped_data()
+    {
+        QTest::addColumn<int>("attribute");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("area 60 with 60.2 listed") << 6 << QStringList{"60.2", "61"} << "60";
+        QTest::newRow("floor 1 with 10 listed") << 2 << QStringList{"10", "12"} << "1";
+        QTest::newRow("price 3 with the fixed 3000") << 5 << QStringList{} << "3";
+        QTest::newRow("district in other case") << 0 << QStringList{"ЦЕНТР"} << "центр";
+    }
+    void typedWishIsSearchedAsTyped()
+    {
+        QFETCH(int, attribute);
+        QFETCH(QStringList, entries);
+        QFETCH(QString, typed);
+        Setup s;
+        QComboBox* box = s.form->WishBox(attribute);
+        if (!entries.isEmpty())
+            setEntries(box, entries);
+        box->setFocus();
+        TypeText(box->lineEdit(), typed);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QCOMPARE(box->currentText(), typed);
+        QCOMPARE(s.form->ReadWishes()[static_cast<size_t>(attribute)], typed);
+    }
+
+    void typedAreaRanksTheExactListingFirst()
+    {
+        Setup s;
+        s.program.Knowledge.AttributeKinds[6] = kinds::Numeric;
+        s.program.Knowledge.AttributeMin[6] = 50;
+        s.program.Knowledge.AttributeMax[6] = 70;
+        s.program.Records.Items.Item(1)->SetRecord(6, QStringLiteral("60.2"));
+        s.program.Records.Items.Item(2)->SetRecord(6, QStringLiteral("60"));
+        setEntries(s.form->WishBox(6), {"60.2", "60"});
+        TypeText(s.form->WishBox(6)->lineEdit(), QStringLiteral("60"));
+        QSignalSpy done(s.form.get(), &MainForm::searchFinished);
+        QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        QCOMPARE(s.program.FoundList.first()->GetRecord(6), QStringLiteral("60"));
+        QCOMPARE(SearchRun::ScoreText(s.program.FoundList.first()->So), QStringLiteral(" 100"));
+    }
+
+    // A re-index lists the empty text wherever a field is blank and the expert
+    // rated it 0: all boxes empty still finds the first ten, each at 100.
+    void everyBoxEmptyWithAnEmptyAcceptedValue()
+    {
+        Setup s;
+        KnowledgeBase& kb = s.program.Knowledge;
+        for (int k : {0, 9, 12}) {
+            kb.AttributeKinds[static_cast<size_t>(k)] = kinds::ByValue;
+            kb.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
+            kb.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("100"));
+        }
+        s.program.Records.Items.Item(3)->SetRecord(12, QStringLiteral("есть"));
+        s.form->WishBox(12)->setEditText(QStringLiteral("  "));
+        QSignalSpy done(s.form.get(), &MainForm::searchFinished);
+        QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        auto* list = s.form->findChild<QTreeWidget*>(QStringLiteral("List"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 10, 3000);
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(list->topLevelItem(i)->text(4), QStringLiteral("ул. Мира, %1").arg(i + 1));
+            QCOMPARE(list->topLevelItem(i)->text(9), QStringLiteral(" 100"));
+        }
+        QCOMPARE(s.form->findChild<QLabel*>(QStringLiteral("LabelHint"))->text(), QString());
+    }
+
+    // A number wish without a number counts as 0, and the user is told which.
+    void wishReadAsZeroIsNamed()
+    {
+        Setup s;
+        s.program.Knowledge.AttributeKinds[1] = kinds::Numeric;
+        auto* hint = s.form->findChild<QLabel*>(QStringLiteral("LabelHint"));
+        auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
+        QSignalSpy done(s.form.get(), &MainForm::searchFinished);
+        TypeText(s.form->WishBox(1)->lineEdit(), QStringLiteral("два"));
+        TypeText(s.form->WishBox(5)->lineEdit(), QStringLiteral("дёшево"));
+        TypeText(s.form->WishBox(0)->lineEdit(), QStringLiteral("Центр")); // ordinal: a text wish
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        QCOMPARE(hint->text(), QStringLiteral("Не числа, считаются как 0: «Количество комнат», «Цена (т.р) от»"));
+        s.form->WishBox(1)->setEditText(QStringLiteral("2"));
+        s.form->WishBox(5)->setEditText(QString());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        QCOMPARE(hint->text(), QString());
+    }
+
+    // A stop during the scoring pass still ranks and shows what was scored.
+    void stopWhileScoringShowsWhatWasScored()
+    {
+        Setup s;
+        for (int i = 0; i < 300000; ++i)
+            s.program.Records.Items.Add(std::make_shared<Record>());
+        s.program.Knowledge.AttributeKinds[10] = kinds::ByFormula;
+        s.program.Knowledge.AttributeFormulas[10] = QStringLiteral("Abs(-5) * 2 + Sqr(16)");
+        s.form->WishBox(10)->setEditText(QStringLiteral("50"));
+        auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
+        auto* progress = s.form->findChild<QLabel*>(QStringLiteral("Label23"));
+        QSignalSpy done(s.form.get(), &MainForm::searchFinished);
+        bool stopped = false;
+        QTimer stopper;
+        stopper.setInterval(1);
+        connect(&stopper, &QTimer::timeout, [&] {
+            if (!stopped && s.form->SearchRunning() && progress->text().startsWith(QStringLiteral("Обработка"))) {
+                stopped = true;
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        });
+        stopper.start();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(done.wait(20000));
+        QVERIFY(stopped);
+        QVERIFY(progress->text().startsWith(QStringLiteral("Поиск остановлен: просмотрено ")));
+        QVERIFY(progress->text().endsWith(QStringLiteral(" из 300030 записей.")));
+        // The 30 listings come first, so they were scored and lead the list.
+        auto* list = s.form->findChild<QTreeWidget*>(QStringLiteral("List"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 10, 3000);
+        QCOMPARE(button->text(), QStringLiteral("&Поиск"));
+        // The next run starts with a clean progress text.
+        s.program.Records.Items.Clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        QCOMPARE(progress->text(), QString());
+    }
+
+    // Cut-off cells and headers of the result list show their whole text on hover.
+    void cutOffCellsHaveToolTips()
+    {
+        Setup s;
+        const QString longAddress = QStringLiteral("ул. Героев Труда, д. 118, кв. 19, подъезд 2");
+        s.program.Records.Items.Item(1)->SetRecord(4, longAddress);
+        QSignalSpy done(s.form.get(), &MainForm::searchFinished);
+        QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        auto* list = s.form->findChild<QTreeWidget*>(QStringLiteral("List"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 10, 3000);
+        QCOMPARE(toolTipOf(list, 0, 1), QString()); // "2" fits
+        QCOMPARE(toolTipOf(list, 0, 4), longAddress);
+        QCOMPARE(list->headerItem()->toolTip(9), QStringLiteral("% совпадения"));
+        QVERIFY(list->header()->stretchLastSection());
+        QCOMPARE(list->header()->sectionResizeMode(4), QHeaderView::Interactive);
     }
 
     void clickWhileArmedDisarms()

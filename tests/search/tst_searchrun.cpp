@@ -64,6 +64,65 @@ private Q_SLOTS:
         QCOMPARE(found(p), (QStringList{"L1: 100", "L2: 100", "L3: 100"}));
     }
 
+    // A re-index lists the empty text as an accepted value wherever a field is
+    // blank, and the expert may rate it: an empty wish still means "no wish".
+    void emptyWishIsNeverReplaced_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("spaces only") << QStringLiteral("   ");
+    }
+    void emptyWishIsNeverReplaced()
+    {
+        QFETCH(QString, typed);
+        Program p;
+        p.InitAttributeNames();
+        fill(p, 12);
+        for (int k : {0, 12}) {
+            p.Knowledge.AttributeKinds[static_cast<size_t>(k)] = kinds::ByValue;
+            p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
+            p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("80"));
+        }
+        p.Records.Items.Item(1)->SetRecord(12, QStringLiteral("есть"));
+        SearchRun::Wishes wishes = wish(12, typed);
+        QCOMPARE(SearchRun::Prepare(p, wishes)[12], QString());
+        QCOMPARE(SearchRun::Prepare(p, wishes)[0], QString());
+        QVERIFY(SearchRun::Run(p, wishes, {}));
+        QCOMPARE(p.FoundList.size(), 10);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
+        // A wish that is not empty is replaced as before.
+        QCOMPARE(SearchRun::Prepare(p, wish(12, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
+    }
+
+    // The wishes read as 0 because they hold no number: not the ordinal ones,
+    // not those replaced by a formalized value, not the empty ones.
+    void wishesReadAsZero()
+    {
+        Program p;
+        p.InitAttributeNames();
+        KnowledgeBase& kb = p.Knowledge;
+        kb.AttributeKinds[0] = kinds::Ordinal;
+        kb.AttributeKinds[1] = kinds::Numeric;
+        kb.AttributeKinds[2] = kinds::Numeric;
+        kb.AttributeKinds[3] = kinds::ByValue;
+        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeKinds[5] = kinds::Numeric;
+        kb.AttributeKinds[6] = kinds::Numeric;
+        kb.AttributeKinds[7] = kinds::Numeric;
+        SearchRun::Wishes w;
+        w[0] = QStringLiteral("Центр");
+        w[1] = QStringLiteral("два");
+        w[2] = QStringLiteral(" 0");
+        w[3] = QStringLiteral("Кирпичный");
+        w[4] = QStringLiteral("что-то"); // empty kind: compared as a number too
+        w[5] = QStringLiteral("дёшево");
+        w[6] = QStringLiteral("-.5");
+        w[7] = QStringLiteral("&H1F");
+        w[8] = QStringLiteral("  ");
+        QCOMPARE(SearchRun::ReadAsZero(p, SearchRun::Prepare(p, w)), (QList<int>{1, 4, 5}));
+    }
+
     void ordinalMismatchScores94()
     {
         Program p;
@@ -242,8 +301,40 @@ private Q_SLOTS:
         SearchHooks hooks;
         hooks.yield = [&] { stop = true; };
         hooks.stopRequested = [&] { return stop; };
+        QStringList texts;
+        hooks.progress = [&](const QString& t) { texts << t; };
         QVERIFY(!SearchRun::Run(p, wish(0, QStringLiteral("L3")), hooks));
         QVERIFY(p.FoundList.isEmpty());
+        QVERIFY(!p.Busy());
+        QCOMPARE(texts.last(), QStringLiteral("Поиск остановлен: просмотрено 0 из 5000 записей."));
+    }
+
+    // A stop in the scoring pass ranks the listings scored until then.
+    void stopWhileScoringRanksWhatWasScored()
+    {
+        Program p;
+        p.InitAttributeNames();
+        KnowledgeBase& kb = p.Knowledge;
+        kb.AttributeKinds[5] = kinds::Numeric;
+        kb.AttributeMin[5] = 0;
+        kb.AttributeMax[5] = 100;
+        // Prices 1..30: the closer to 30, the better.
+        for (int i = 1; i <= 30; ++i)
+            AddListing(p, {QStringLiteral("L%1").arg(i), {}, {}, {}, {}, QString::number(i)});
+        int checks = 0;
+        SearchHooks hooks;
+        // The first check comes before the scoring pass, then one per listing:
+        // the 14th ends the pass before listing 13 is scored.
+        hooks.stopRequested = [&] { return ++checks >= 14; };
+        QStringList texts;
+        hooks.progress = [&](const QString& t) { texts << t; };
+        QVERIFY(!SearchRun::Run(p, wish(5, QStringLiteral("30")), hooks));
+        QCOMPARE(found(p), (QStringList{"L12: 98.9", "L11: 98.9", "L10: 98.8", "L9: 98.8", "L8: 98.7",
+                                        "L7: 98.6", "L6: 98.6", "L5: 98.5", "L4: 98.5", "L3: 98.4"}));
+        QCOMPARE(texts.last(), QStringLiteral("Поиск остановлен: просмотрено 12 из 30 записей."));
+        QCOMPARE(p.Records.Items.Item(13)->So, 0.f);
+        QVERIFY(!p.Records.Items.Item(13)->Finded);
+        QVERIFY(p.Records.Items.Item(12)->Finded);
         QVERIFY(!p.Busy());
     }
 };

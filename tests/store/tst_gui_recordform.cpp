@@ -146,6 +146,29 @@ private Q_SLOTS:
         QCOMPARE(record->GetRecord(17), QStringLiteral("поле 17"));
     }
 
+    // Long texts show their start: every box has its cursor at the beginning.
+    void longTextsShowTheirStart()
+    {
+        ScriptedPrompts prompts;
+        Program program(QDir::tempPath());
+        program.UserPrompts = &prompts;
+        const RecordPtr record = std::make_shared<Record>();
+        for (int k = 0; k < 17; ++k)
+            record->SetRecord(k, QStringLiteral("начало %1, ").arg(k).repeated(8));
+        QList<int> cursors;
+        const auto poll = whenDialogShown([&](RecordForm* form) {
+            for (const auto& [name, field] : kBoxes) {
+                QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(name));
+                auto* edit = qobject_cast<QComboBox*>(w) ? qobject_cast<QComboBox*>(w)->lineEdit()
+                                                         : qobject_cast<QLineEdit*>(w);
+                cursors << edit->cursorPosition();
+            }
+            end(form, Ending::Cancel);
+        });
+        EditRecord(program, record, nullptr);
+        QCOMPARE(cursors, QList<int>(17, 0));
+    }
+
     void okRefusesTextsTheFileCannotHold_data()
     {
         QTest::addColumn<QString>("box");
