@@ -11,20 +11,23 @@ endif()
 set(vestrana_share ${CMAKE_INSTALL_DATADIR}/vestrana)
 install(FILES ${CMAKE_SOURCE_DIR}/data/database.txt ${CMAKE_SOURCE_DIR}/data/knows.txt
         DESTINATION ${vestrana_share})
-file(GLOB help_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*.html)
-install(FILES ${help_pages} DESTINATION ${vestrana_share}/help)
+# The menu entry, its metadata, the icons and the help belong to the desktop program.
+if(VESTRANA_BUILD_GUI)
+    file(GLOB help_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*.html)
+    install(FILES ${help_pages} DESTINATION ${vestrana_share}/help)
 
-set(app_id ru.vestrana.Vestrana)
-install(FILES ${CMAKE_SOURCE_DIR}/dist/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-configure_file(${CMAKE_SOURCE_DIR}/dist/${app_id}.metainfo.xml ${CMAKE_BINARY_DIR}/dist/${app_id}.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/dist/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    set(app_id ru.vestrana.Vestrana)
+    install(FILES ${CMAKE_SOURCE_DIR}/dist/${app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    configure_file(${CMAKE_SOURCE_DIR}/dist/${app_id}.metainfo.xml ${CMAKE_BINARY_DIR}/dist/${app_id}.metainfo.xml @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/dist/${app_id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-install(FILES ${CMAKE_SOURCE_DIR}/resources/vestrana.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-foreach(size 16 22 24 32 48 64 128 256)
-    install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/${size}x${size}/vestrana.png
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
-endforeach()
+    install(FILES ${CMAKE_SOURCE_DIR}/resources/vestrana.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    foreach(size 16 22 24 32 48 64 128 256)
+        install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/${size}x${size}/vestrana.png
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    endforeach()
+endif()
 
 # Manual pages carry the version and are compressed, as Debian wants them.
 foreach(page vestrana-cli vestrana)
