@@ -37,6 +37,8 @@ zcat "$usr/share/man/man1/vestrana-cli.1.gz" | grep -q "^\.TH VESTRANA-CLI 1 .*V
 echo "-- desktop-file-validate и appstreamcli validate"
 desktop-file-validate "$usr/share/applications/ru.vestrana.Vestrana.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/ru.vestrana.Vestrana.metainfo.xml"
+# The whole tree too: the metadata's launchable must name the installed desktop entry.
+appstreamcli validate-tree --no-net "$scratch/root" >/dev/null
 
 echo "-- версия"
 [[ "$("$usr/bin/vestrana-cli" --version)" == "vestrana-cli $version" ]] || fail "vestrana-cli --version"
