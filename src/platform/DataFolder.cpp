@@ -16,6 +16,12 @@ const QStringList& dataFileNames()
     return names;
 }
 
+// The installed help and sample data of a program in `programDir` (prefix/bin -> prefix/share/vestrana).
+QString installedShareDir(const QString& programDir)
+{
+    return QDir::cleanPath(programDir + QStringLiteral("/../share/vestrana"));
+}
+
 VestranaError fileError(const QString& text, const QString& path)
 {
     return {VestranaError::Kind::File, text.arg(QDir::toNativeSeparators(path))};
@@ -49,17 +55,12 @@ bool IsSystemFolder(const QString& path)
     return false;
 }
 
-QString InstalledShareDir(const QString& programDir)
-{
-    return QDir::cleanPath(programDir + QStringLiteral("/../share/vestrana"));
-}
-
 DataFolder SelectDataFolder(const DataFolderFacts& facts)
 {
     if (!facts.DataDirOption.isEmpty()) return {facts.DataDirOption, {}};
 
     const QDir program(facts.ProgramDir);
-    const QString share = InstalledShareDir(facts.ProgramDir);
+    const QString share = installedShareDir(facts.ProgramDir);
     // An installed copy is told by its share folder, so that an install into a
     // writable prefix (~/.local, a staging folder) still keeps data per user.
     const bool installed = QFileInfo(share).isDir();

@@ -33,6 +33,3 @@ DataFolder SelectDataFolder(const DataFolderFacts& facts);
 
 // Whether a folder belongs to the system's installed software (/usr, /opt, ...).
 bool IsSystemFolder(const QString& path);
-
-// The installed help and sample data that belong to a program in `programDir`.
-QString InstalledShareDir(const QString& programDir);
