@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build with
-# warnings as errors, the core built without widgets, and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# warnings as errors (and its install and Debian package checked), the core
+# built without widgets, and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,9 @@ echo "== Сборка и тесты"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRANA_WERROR=ON >/dev/null
 cmake --build build-test -j2
 ctest --test-dir build-test --output-on-failure -j2
+
+echo "== Установка и пакет Debian"
+bash scripts/check-install.sh build-test
 
 echo "== Ядро без виджетов"
 cmake -S . -B build-core -DVESTRANA_BUILD_GUI=OFF -DVESTRANA_BUILD_TESTS=OFF -DVESTRANA_WERROR=ON >/dev/null

@@ -1,7 +1,9 @@
 #include "cli/Cli.h"
 
+#include "platform/DataFolder.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
+#include "platform/Version.h"
 #include "search/Program.h"
 
 #include <QCoreApplication>
@@ -31,7 +33,9 @@ const std::map<QString, std::pair<Command, const char*>>& commands()
 void usage(QTextStream& s)
 {
     s << "Использование: vestrana-cli [--data-dir ПАПКА] КОМАНДА [ПАРАМЕТРЫ]\n"
-         "По умолчанию файлы database.txt и knows.txt берутся из папки программы.\n\nКоманды:\n";
+         "Без --data-dir файлы database.txt и knows.txt берутся из папки программы, а у установленной\n"
+         "программы — из папки пользователя (~/.local/share/vestrana); команда info называет папку.\n"
+         "  --version — версия программы\n\nКоманды:\n";
     for (const auto& [name, cmd] : commands())
         s << "  " << name << " — " << QString::fromUtf8(cmd.second) << "\n";
 }
@@ -66,6 +70,7 @@ int CmdInfo(CliContext& ctx)
     if (!LoadProgram(ctx, program))
         return 2;
     const KnowledgeBase& kb = program.Knowledge;
+    ctx.out << "Папка данных: " << QDir::toNativeSeparators(ctx.dataDir) << "\n";
     ctx.out << "Записей в базе данных: " << program.Records.Items.Count() << "\n";
     ctx.out << "№\tАтрибут\tТип\tЗначений\tМинимум\tМаксимум\n";
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
@@ -97,13 +102,14 @@ int CmdResave(CliContext& ctx)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(ProgramVersion());
     QTextStream out(stdout);
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
 
     QStringList args = QCoreApplication::arguments().mid(1);
-    QString dataDir = QCoreApplication::applicationDirPath();
+    QString dataDir;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--")) {
@@ -114,6 +120,9 @@ int main(int argc, char** argv)
             dataDir = opt.mid(11);
         } else if (opt == QLatin1String("--help")) {
             usage(out);
+            return 0;
+        } else if (opt == QLatin1String("--version")) {
+            out << "vestrana-cli " << ProgramVersion() << "\n";
             return 0;
         } else {
             err << "Неизвестный параметр: " << opt << "\n";
@@ -138,6 +147,12 @@ int main(int argc, char** argv)
             << " — " << QString::fromUtf8(it->second.second)
             << "\nПосле «--» параметры не разбираются: вычислить «-3^2» можно так: formula -- -3^2\n";
         return 0;
+    }
+    try {
+        dataDir = SelectDataFolder(CurrentDataFolderFacts(dataDir)).Path;
+    } catch (const VestranaError& e) {
+        err << e.message() << "\n";
+        return 2;
     }
     if (!QDir(dataDir).exists()) {
         err << "Папка данных не существует: " << QDir::toNativeSeparators(dataDir) << "\n";

@@ -1,6 +1,10 @@
 #include "search/HelpWindow.h"
 
+#include "platform/Version.h"
+
+#include <QDir>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QUrl>
@@ -27,9 +31,22 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     bar->addWidget(back);
     bar->addWidget(home);
     bar->addStretch();
+    m_about = new QLabel(this);
+    m_about->setObjectName(QStringLiteral("HelpAbout"));
+    m_about->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    SetDataFolder(QString());
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(m_browser);
+    layout->addWidget(m_about);
+}
+
+void HelpWindow::SetDataFolder(const QString& path)
+{
+    QString text = QStringLiteral("Vestrana, версия ") + ProgramVersion();
+    if (!path.isEmpty()) text += QStringLiteral(". Папка данных: ") + QDir::toNativeSeparators(path);
+    m_about->setText(text);
 }
 
 void HelpWindow::ShowTopic(const QString& page)

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QTextBrowser;
 
 // The program's help: Russian HTML pages shipped inside the program.
@@ -11,7 +12,10 @@ class HelpWindow : public QWidget
 public:
     explicit HelpWindow(QWidget* parent = nullptr);
     void ShowTopic(const QString& page = QStringLiteral("index.html"));
+    // The folder whose data files this run uses, shown under the pages beside the version.
+    void SetDataFolder(const QString& path);
 
 private:
     QTextBrowser* m_browser;
+    QLabel* m_about;
 };

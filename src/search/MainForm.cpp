@@ -451,6 +451,7 @@ void MainForm::ShowHelp()
     }
     auto* help = new HelpWindow(nullptr);
     help->setAttribute(Qt::WA_DeleteOnClose);
+    help->SetDataFolder(m_program.DataDir);
     help->ShowTopic();
     help->show();
     m_helpWindows.append(help);

@@ -1,17 +1,36 @@
+#include "platform/DataFolder.h"
 #include "platform/Errors.h"
 #include "platform/GuiPrompts.h"
+#include "platform/Version.h"
 #include "search/GuiApplication.h"
 #include "search/MainForm.h"
 #include "search/Program.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv)
 {
+    // Answered before the window system is reached, so it works without a display too.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vestrana %s\n", ProgramVersion().toUtf8().constData());
+            return 0;
+        }
+    }
     GuiApplication app(argc, argv);
     GuiApplication::setApplicationName(QStringLiteral("Vestrana"));
+    GuiApplication::setApplicationVersion(ProgramVersion());
+    GuiApplication::setDesktopFileName(QStringLiteral("ru.vestrana.Vestrana"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/img/icon-%1.png").arg(size));
+    GuiApplication::setWindowIcon(icon);
     GuiApplication::setQuitOnLastWindowClosed(false);
     // From the start on, a termination signal becomes a normal close of the
     // main window (queued until the event loop runs).
@@ -23,8 +42,17 @@ int main(int argc, char** argv)
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         GuiApplication::installTranslator(&qtTranslator);
 
+    DataFolder dataFolder;
+    try {
+        dataFolder = SelectDataFolder(CurrentDataFolderFacts());
+    } catch (const VestranaError& e) {
+        QMessageBox::critical(nullptr, AppTitle(),
+                              e.message() + QStringLiteral("\n\nПрограмма закрывается."));
+        return 1;
+    }
+
     GuiPrompts prompts;
-    Program program;
+    Program program(dataFolder.Path);
     program.UserPrompts = &prompts;
 
     MainForm form(program);

@@ -3,6 +3,7 @@
 #include "dbeditor/EditorForm.h"
 #include "import/SyncForm.h"
 #include "platform/GuiPrompts.h"
+#include "platform/Version.h"
 #include "search/HelpWindow.h"
 #include "search/MainForm.h"
 #include "search/Program.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,6 +181,11 @@ private Q_SLOTS:
                 return static_cast<QWidget*>(nullptr);
             }());
         QVERIFY(help && help->isVisible());
+        // The help names the version and the folder whose files this run uses.
+        const auto* about = help->findChild<QLabel*>(QStringLiteral("HelpAbout"));
+        QVERIFY(about);
+        QCOMPARE(about->text(), QStringLiteral("Vestrana, версия %1. Папка данных: %2")
+                                    .arg(ProgramVersion(), QDir::toNativeSeparators(dir.path())));
         QSignalSpy spy(&form, &MainForm::shutDown);
         // "Выход" closes the window, which runs the shutdown sequence.
         QTest::mouseClick(form.findChild<QLabel*>(QStringLiteral("Label21")), Qt::LeftButton);

@@ -1,0 +1,6 @@
+#include "platform/Version.h"
+
+QString ProgramVersion()
+{
+    return QStringLiteral(VESTRANA_VERSION);
+}
