@@ -28,3 +28,4 @@ int CmdSearch(CliContext& ctx);
 int CmdFormula(CliContext& ctx);
 int CmdImport(CliContext& ctx);
 int CmdDemoSite(CliContext& ctx);
+int CmdDedupe(CliContext& ctx);

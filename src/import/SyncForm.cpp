@@ -5,12 +5,14 @@
 #include "search/Program.h"
 #include "search/GuiResources.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -65,6 +67,10 @@ SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
     body->addWidget(ProgressBar1);
 
     auto* buttons = new QHBoxLayout;
+    Check1 = new QCheckBox(QStringLiteral("Обновлять уже имеющиеся объявления"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setChecked(true);
+    buttons->addWidget(Check1);
     buttons->addStretch();
     Command1 = new QPushButton(QStringLiteral("&Запуск"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -129,6 +135,10 @@ void SyncForm::onCommand1()
 void SyncForm::SyncStart()
 {
     QScopedValueRollback<bool> running(m_running, true);
+    Check1->setEnabled(false);
+    const auto unlock = qScopeGuard([this] { Check1->setEnabled(true); });
+    ImportOptions options;
+    options.updateExisting = Check1->isChecked();
     LoaderPageSource pages(PageTimeoutMs);
     ImportHooks hooks;
     hooks.clearLog = [this] { List->clear(); };
@@ -139,7 +149,7 @@ void SyncForm::SyncStart()
         List->scrollToItem(List->currentItem());
     };
     hooks.stopRequested = [this] { return Timer1->interval() == 0; };
-    ::SyncStart(m_program, m_site, pages, hooks);
+    ::SyncStart(m_program, m_site, pages, hooks, options);
 }
 
 void SyncForm::setProgress(qint64 maximum, qint64 value)

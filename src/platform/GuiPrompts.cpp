@@ -53,6 +53,9 @@ Prompts::Button GuiPrompts::Message(const QString& text, const QString& title, i
     }
     if (!made.isEmpty())
         box.setDefaultButton(qobject_cast<QPushButton*>(made.first().first));
+    if (buttons & DefaultNo)
+        for (const auto& [w, btn] : made)
+            if (btn == No) box.setDefaultButton(qobject_cast<QPushButton*>(w));
     // Escape or the close box: the gentlest answer offered.
     for (Button b : {Cancel, No, Ok})
         for (const auto& [w, btn] : made)

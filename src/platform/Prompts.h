@@ -9,7 +9,17 @@
 class Prompts
 {
 public:
-    enum Button { Ok = 0x1, Yes = 0x2, No = 0x4, Retry = 0x8, Cancel = 0x10, Discard = 0x20 };
+    // DefaultNo is no button: OR-ed into the buttons it makes "Нет" the
+    // default, for a question whose "Да" deletes something.
+    enum Button {
+        Ok = 0x1,
+        Yes = 0x2,
+        No = 0x4,
+        Retry = 0x8,
+        Cancel = 0x10,
+        Discard = 0x20,
+        DefaultNo = 0x40
+    };
     enum class Icon { None, Information, Warning, Critical, Question };
 
     virtual ~Prompts() = default;
