@@ -21,6 +21,10 @@ inline char16_t folded(QChar c)
 {
     const char16_t u = c.unicode();
     if (u < 0x80) return u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
+    // Russian letters without the table lookup: А..Я, and Ё among Ѐ..Џ.
+    if (u >= 0x0430 && u <= 0x045F) return u;
+    if (u >= 0x0410 && u <= 0x042F) return char16_t(u + 0x20);
+    if (u >= 0x0400 && u <= 0x040F) return char16_t(u + 0x50);
     return c.toLower().unicode();
 }
 

@@ -41,6 +41,9 @@ private Q_SLOTS:
         QTest::newRow("identical") << mira << mira << true;
         QTest::newRow("letter case, Cyrillic included")
             << mira << QStringList{"УЛ. МИРА, 1, КВ. 5", "5", "9", "54"} << true;
+        QTest::newRow("letter case of Ё and Latin letters")
+            << QStringList{"Ёлочная ул., 7B", "5", "", "54"} << QStringList{"ёЛОЧНАЯ УЛ., 7b", "5", "", "54"}
+            << true;
         QTest::newRow("surrounding blanks")
             << mira << QStringList{"  ул. Мира, 1, кв. 5 ", " 5 ", "9", " 54"} << true;
         QTest::newRow("5/9 against 5 with storeys 9")
