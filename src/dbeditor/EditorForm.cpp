@@ -11,6 +11,7 @@
 
 #include <QAbstractTableModel>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -295,7 +296,10 @@ void EditorForm::onDedupe()
 {
     if (m_program.Busy() || m_reindexing)
         return;
+    // A million listings take a second; nothing else may change them meanwhile.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const QList<FlatCopy> copies = FindCopies(m_program.Records.Items);
+    QApplication::restoreOverrideCursor();
     if (copies.isEmpty()) {
         m_program.UserPrompts->Message(QStringLiteral("Повторяющихся объявлений в базе нет."),
                                        QStringLiteral("Удаление повторов"), Prompts::Ok,

@@ -2,8 +2,8 @@
 
 #include <QElapsedTimer>
 
-ImportMerge::ImportMerge(Records& records, bool updateExisting)
-    : m_records(records), m_updateExisting(updateExisting)
+ImportMerge::ImportMerge(Records& records, bool updateExisting, std::function<void()> yield)
+    : m_records(records), m_updateExisting(updateExisting), m_yield(std::move(yield))
 {
 }
 
@@ -27,7 +27,7 @@ ImportMerge::Outcome ImportMerge::Take(RecordPtr listing)
         if (!m_index) {
             QElapsedTimer t;
             t.start();
-            m_index.emplace(items);
+            m_index.emplace(items, m_yield);
             m_indexNs = t.nsecsElapsed();
         }
         const int held = m_index->Find(*listing);

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // How an import run takes a listing it has read from the site into the
@@ -18,7 +19,8 @@ class ImportMerge
 public:
     enum class Outcome { Added, Updated, Unchanged };
 
-    ImportMerge(Records& records, bool updateExisting);
+    // `yield` lets events run while the database is indexed.
+    ImportMerge(Records& records, bool updateExisting, std::function<void()> yield = {});
 
     Outcome Take(RecordPtr listing);
 
@@ -38,6 +40,7 @@ public:
 private:
     Records& m_records;
     bool m_updateExisting;
+    std::function<void()> m_yield;
     std::optional<FlatIndex> m_index; // built at the first listing
     qint64 m_added = 0;
     qint64 m_updated = 0;

@@ -37,7 +37,7 @@ public:
     Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks,
         const ImportOptions& options)
         : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks), m_options(options),
-          m_merge(program.Records, options.updateExisting)
+          m_merge(program.Records, options.updateExisting, [] { QCoreApplication::processEvents(); })
     {
     }
 

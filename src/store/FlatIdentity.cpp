@@ -1,6 +1,7 @@
 #include "store/FlatIdentity.h"
 
 #include "platform/Text.h"
+#include "platform/TimeSlice.h"
 
 namespace {
 
@@ -72,14 +73,17 @@ bool SameFlat(const Record& a, const Record& b)
 
 // ---- The index -------------------------------------------------------------------
 
-FlatIndex::FlatIndex(const RecordList& items) : m_items(items)
+FlatIndex::FlatIndex(const RecordList& items, const std::function<void()>& yield) : m_items(items)
 {
     size_t capacity = 16;
     while (capacity < size_t(items.Count()) * 2)
         capacity *= 2;
     m_slots.assign(capacity, Slot{0, -1});
-    for (int i = 0; i < items.Count(); ++i)
+    TimeSlice slice(yield);
+    for (int i = 0; i < items.Count(); ++i) {
         Insert(i);
+        if (yield) slice();
+    }
 }
 
 int FlatIndex::find(const FlatKey& key, quint32 hash, size_t& slot) const

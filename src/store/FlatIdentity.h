@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 // When two listings offer the same flat. A site is synchronised again and
@@ -48,8 +49,9 @@ private:
 class FlatIndex
 {
 public:
-    // Indexes every listing of `items` in order.
-    explicit FlatIndex(const RecordList& items);
+    // Indexes every listing of `items` in order, calling `yield` now and
+    // then (at most every 15 ms) when given: a million listings take a while.
+    explicit FlatIndex(const RecordList& items, const std::function<void()>& yield = {});
 
     // The 0-based index of the first listing of the same flat, or -1.
     int Find(const Record& r) const;
