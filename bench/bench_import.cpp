@@ -262,6 +262,25 @@ void BM_FlatIndex(benchmark::State& state)
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// Looking up a page's worth of listings (50, none of them held) in an index
+// of range(0) listings: the cost of one listing of a page against the size
+// of the database.
+void BM_FlatFind(benchmark::State& state)
+{
+    RecordList items;
+    for (const RecordPtr& r : databaseListings(kPageSize * 20, int(state.range(0))))
+        items.Add(r);
+    const FlatIndex index(items);
+    const std::vector<RecordPtr>& page = databaseListings(0, kPageSize);
+    int found = 0;
+    for (auto _ : state)
+        for (const RecordPtr& r : page)
+            found += index.Find(*r) >= 0;
+    if (found != 0) state.SkipWithError("a listing of the page was found");
+    state.counters["ns/listing"] = benchmark::Counter(
+        double(state.iterations()) * kPageSize, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 } // namespace
 
 BENCHMARK(BM_ListPage)->Unit(benchmark::kMicrosecond);
@@ -269,6 +288,7 @@ BENCHMARK(BM_ListPageParseOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DetailPages)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ImportRun)->Arg(1000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_FlatIndex)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FlatFind)->Arg(0)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ImportInto)
     ->Args({0, 0})
     ->Args({1000000, 0})
