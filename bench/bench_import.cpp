@@ -2,6 +2,11 @@
 // the detail tables) and a whole run over the demo site on 127.0.0.1.
 //
 //   bench_import --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+//
+// BM_ImportInto runs the same import into an empty database and into one of
+// a million listings: finding the flats the database holds goes through a
+// hash index, so a page costs the same in both ("ms/page"); the index is
+// built once per run ("index ms").
 
 #include "import/DemoSite.h"
 #include "import/ImportRun.h"
@@ -9,6 +14,8 @@
 #include "platform/PageLoader.h"
 #include "platform/TextFile.h"
 #include "search/Program.h"
+#include "store/FlatIdentity.h"
+#include "store/ListingGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +23,9 @@
 #include <QThread>
 
 #include <benchmark/benchmark.h>
+
+#include <map>
+#include <vector>
 
 namespace {
 
@@ -168,12 +178,125 @@ void BM_ImportRun(benchmark::State& state)
     server.wait();
 }
 
+// `count` sample listings from `first` on, as the database file gives them.
+const std::vector<RecordPtr>& databaseListings(int first, int count)
+{
+    static std::map<std::pair<int, int>, std::vector<RecordPtr>> cache;
+    auto& listings = cache[{first, count}];
+    if (listings.empty() && count > 0) {
+        listings.reserve(size_t(count));
+        for (int i = first; i < first + count; ++i) {
+            auto r = std::make_shared<Record>();
+            int pieces = 0;
+            r->AssignLine(sample::DatabaseLine(sample::GenerateListing(quint64(i))), pieces);
+            r->NormalizeData();
+            listings.push_back(std::move(r));
+        }
+    }
+    return listings;
+}
+
+// An import of the demo site's 1,000 listings into a database of range(0)
+// listings: with range(1) 0 none of them is among the site's (every listing
+// is appended), with 1 the database holds all of the site's (every listing
+// is compared and left as it is).
+void BM_ImportInto(benchmark::State& state)
+{
+    constexpr int kSite = 1000;
+    const int existing = int(state.range(0));
+    const bool held = state.range(1) != 0;
+    QThread server;
+    server.start();
+    auto* site = new DemoSite({.count = kSite, .pageSize = kPageSize});
+    site->moveToThread(&server);
+    bool listening = false;
+    QMetaObject::invokeMethod(
+        site, [&] { listening = site->Listen(); }, Qt::BlockingQueuedConnection);
+    if (!listening) {
+        state.SkipWithError("demo site could not listen");
+        return;
+    }
+    const QString address = site->Address();
+    const std::vector<RecordPtr>& base = databaseListings(held ? 0 : kSite, existing);
+
+    Program program(QDir::tempPath());
+    ImportResult last;
+    double perPage = 0, index = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        program.Records.Items.Clear();
+        program.Records.Items.Reserve(existing + kSite);
+        for (const RecordPtr& r : base)
+            program.Records.Items.Add(r);
+        state.ResumeTiming();
+        LoaderPageSource loader;
+        last = SyncStart(program, address, loader, {});
+        state.SetIterationTime(double(last.elapsedNs) / 1e9);
+        perPage += double(last.elapsedNs - last.indexNs) / double(last.pages);
+        index += double(last.indexNs);
+    }
+    const qint64 expectedAdded = held && existing >= kSite ? 0 : kSite;
+    if (!last.completed || last.taken != kSite || last.added != expectedAdded)
+        state.SkipWithError("run did not take the listings as expected");
+    const double n = double(state.iterations());
+    state.counters["ms/page"] = perPage / n / 1e6;
+    state.counters["index ms"] = index / n / 1e6;
+    state.counters["listings/s"] = double(kSite) * n / (double(last.elapsedNs) * n / 1e9);
+
+    QMetaObject::invokeMethod(
+        site, [site] { delete site; }, Qt::BlockingQueuedConnection);
+    server.quit();
+    server.wait();
+}
+
+// Indexing a database of range(0) listings by flat, as a run does once.
+void BM_FlatIndex(benchmark::State& state)
+{
+    RecordList items;
+    for (const RecordPtr& r : databaseListings(kPageSize * 20, int(state.range(0))))
+        items.Add(r);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FlatIndex(items).Find(*items.at(items.Count() - 1)));
+    state.counters["ns/listing"] =
+        benchmark::Counter(double(state.iterations()) * double(items.Count()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// Looking up a page's worth of listings (50, none of them held) in an index
+// of range(0) listings: the cost of one listing of a page against the size
+// of the database.
+void BM_FlatFind(benchmark::State& state)
+{
+    RecordList items;
+    for (const RecordPtr& r : databaseListings(kPageSize * 20, int(state.range(0))))
+        items.Add(r);
+    const FlatIndex index(items);
+    const std::vector<RecordPtr>& page = databaseListings(0, kPageSize);
+    int found = 0;
+    for (auto _ : state)
+        for (const RecordPtr& r : page)
+            found += index.Find(*r) >= 0;
+    if (found != 0) state.SkipWithError("a listing of the page was found");
+    state.counters["ns/listing"] = benchmark::Counter(
+        double(state.iterations()) * kPageSize, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 } // namespace
 
 BENCHMARK(BM_ListPage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListPageParseOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DetailPages)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ImportRun)->Arg(1000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_FlatIndex)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FlatFind)->Arg(0)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ImportInto)
+    ->Args({0, 0})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
+    ->ArgNames({"existing", "held"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 int main(int argc, char** argv)
 {

@@ -38,3 +38,4 @@ int CmdSearch(CliContext& ctx);
 int CmdFormula(CliContext& ctx);
 int CmdImport(CliContext& ctx);
 int CmdDemoSite(CliContext& ctx);
+int CmdDedupe(CliContext& ctx);

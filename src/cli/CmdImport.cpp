@@ -72,15 +72,18 @@ int CmdImport(CliContext& ctx)
 {
     QString site = ListingSiteAddress();
     bool clear = false;
+    ImportOptions options;
     for (int i = 0; i < ctx.args.size(); ++i) {
         QString value;
         if (optionValue(ctx.args, i, QStringLiteral("--site"), value)) {
             site = SiteAddressFrom(value);
         } else if (ctx.args[i] == QLatin1String("--clear")) {
             clear = true;
+        } else if (ctx.args[i] == QLatin1String("--append-all")) {
+            options.updateExisting = false; // copies of flats already held are appended too
         } else {
             ctx.err << "Неизвестный параметр: " << ctx.args[i]
-                    << "\nИспользование: import [--site АДРЕС] [--clear]\n";
+                    << "\nИспользование: import [--site АДРЕС] [--clear] [--append-all]\n";
             return 64;
         }
     }
@@ -106,7 +109,7 @@ int CmdImport(CliContext& ctx)
             ctx.out.flush();
         };
         hooks.stopRequested = [] { return StopSignals::Raised(); };
-        result = SyncStart(program, site, pages, hooks);
+        result = SyncStart(program, site, pages, hooks, options);
     }
 
     try {

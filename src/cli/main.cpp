@@ -24,7 +24,8 @@ const std::map<QString, std::pair<Command, const char*>>& commands()
         {QStringLiteral("reindex"), {CmdReindex, "индексирование базы данных с сохранением knows.txt"}},
         {QStringLiteral("search"), {CmdSearch, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута"}},
         {QStringLiteral("formula"), {CmdFormula, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
-        {QStringLiteral("import"), {CmdImport, "загрузить объявления с сайта: [--site АДРЕС] [--clear]"}},
+        {QStringLiteral("import"), {CmdImport, "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all]"}},
+        {QStringLiteral("dedupe"), {CmdDedupe, "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},
         {QStringLiteral("demo-site"), {CmdDemoSite, "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
     };
     return table;

@@ -7,13 +7,17 @@
 #include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 #include "search/Program.h"
+#include "store/FlatIdentity.h"
 #include "store/RecordForm.h"
 
 #include <QAbstractTableModel>
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -159,6 +163,15 @@ EditorForm::EditorForm(Program& program, QWidget* parent) : QWidget(parent), m_p
     connect(Command5, &QPushButton::clicked, this, &EditorForm::onImport);
     connect(Command6, &QPushButton::clicked, this, &EditorForm::onReindex);
 
+    ListMenu = new QMenu(this);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
+    DedupeAction = ListMenu->addAction(QStringLiteral("Удалить повторы…"));
+    DedupeAction->setObjectName(QStringLiteral("DedupeAction"));
+    connect(DedupeAction, &QAction::triggered, this, &EditorForm::onDedupe);
+    List->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ListMenu->popup(List->viewport()->mapToGlobal(at)); });
+
     // Another window changed the listings: show them as they are now.
     connect(&GuiChangeHub::Instance(), &GuiChangeHub::recordsChanged, this,
             [this](Program* p, QObject* source) {
@@ -196,6 +209,7 @@ void EditorForm::updateEnabled()
     const bool idle = !m_program.Busy() && !m_reindexing;
     for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5, Command6})
         b->setEnabled(idle);
+    DedupeAction->setEnabled(idle);
 }
 
 void EditorForm::notifyChanged()
@@ -288,6 +302,32 @@ void EditorForm::onReindex()
     if (m_program.Busy())
         return;
     runReindex();
+}
+
+void EditorForm::onDedupe()
+{
+    if (m_program.Busy() || m_reindexing)
+        return;
+    // A million listings take a second; nothing else may change them meanwhile.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QList<FlatCopy> copies = FindCopies(m_program.Records.Items);
+    QApplication::restoreOverrideCursor();
+    if (copies.isEmpty()) {
+        m_program.UserPrompts->Message(QStringLiteral("Повторяющихся объявлений в базе нет."),
+                                       QStringLiteral("Удаление повторов"), Prompts::Ok,
+                                       Prompts::Icon::Information);
+        return;
+    }
+    const auto answer = m_program.UserPrompts->Message(
+        QStringLiteral("Будет удалено объявлений: %1. Это повторы квартир, которые уже есть в базе; "
+                       "у каждой квартиры останется первое объявление.\nУдалить повторы?")
+            .arg(copies.size()),
+        QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No | Prompts::DefaultNo);
+    if (answer != Prompts::Yes)
+        return;
+    RemoveCopies(m_program.Records, copies);
+    RefreshData();
+    notifyChanged();
 }
 
 void EditorForm::runReindex()

@@ -4,6 +4,8 @@
 
 
 class Program;
+class QAction;
+class QMenu;
 class QPushButton;
 class QTimer;
 class QTreeView;
@@ -38,6 +40,10 @@ public:
     QPushButton* Command4 = nullptr; // "&Закрыть"
     QPushButton* Command5 = nullptr; // "&Синхронизация"
     QPushButton* Command6 = nullptr; // "&Индексирование"
+    // The list's context menu with "Удалить повторы…": removes the later
+    // copies of every flat the database holds more than once.
+    QMenu* ListMenu = nullptr;
+    QAction* DedupeAction = nullptr;
 
 protected:
     // Closing by the frame closes without the re-index question; during this
@@ -51,6 +57,7 @@ private:
     void onClose();
     void onImport();
     void onReindex();
+    void onDedupe();
     void runReindex();
     void updateEnabled();
     bool warnIfNothingSelected();

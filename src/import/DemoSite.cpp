@@ -109,6 +109,13 @@ QString DemoSite::Address() const
     return QStringLiteral("http://127.0.0.1:") + QString::number(Port());
 }
 
+std::array<QString, 18> DemoSite::listing(int index) const
+{
+    auto f = sample::GenerateListing(quint64(index));
+    if (const auto price = m_options.prices.constFind(index); price != m_options.prices.cend()) f[5] = *price;
+    return f;
+}
+
 int DemoSite::PageCount() const
 {
     return std::max(1, (m_options.count + m_options.pageSize - 1) / m_options.pageSize);
@@ -141,7 +148,7 @@ QString DemoSite::ListPage(int page) const
         "<TR bgcolor=\"#DDDDDD\"><TD>Дата</TD><TD>Фото</TD><TD>Комнат</TD><TD>Этаж</TD><TD>Тип дома</TD>"
         "<TD>Адрес</TD><TD>Площадь</TD><TD>Описание</TD><TD>Цена, тыс. руб.</TD><TD>Агентство</TD></TR>\r\n");
     for (int i = first; i < last; ++i) {
-        const auto f = sample::GenerateListing(quint64(i));
+        const auto f = listing(i);
         html += QStringLiteral("<TR><TD>") + esc(f[14]) + QStringLiteral("</TD><TD align=center>") +
                 (i % 3 == 0 ? QStringLiteral("<IMG src=\"foto.gif\" width=16 height=16 alt=\"фото\">")
                             : QStringLiteral("&nbsp;")) +
@@ -164,7 +171,7 @@ QString DemoSite::ListPage(int page) const
 
 QString DemoSite::DetailPage(int index) const
 {
-    const auto f = sample::GenerateListing(quint64(index));
+    const auto f = listing(index);
     // Row order matters to readers of the page: district 0, stop 2, distance
     // 3, bathroom 8, house type 9, telephone 12.
     const std::array<std::pair<const char16_t*, QString>, 18> rows = {{

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -19,6 +21,9 @@ struct DemoSiteOptions
     int delayMs = 0;    // every answer comes this late
     DemoSiteStall stall = DemoSiteStall::None;
     bool utf8 = false; // UTF-8 pages declared in the HTTP header instead of windows-1251
+    // Listings offered at another price than the sample's (index -> price),
+    // as on a later visit of the site.
+    QHash<int, QString> prices = {};
 };
 
 // A small listing site on 127.0.0.1, so that the import can be tried and
@@ -66,6 +71,7 @@ private:
     void answer(QTcpSocket* socket, const QByteArray& requestLine);
     void send(QTcpSocket* socket, const QByteArray& response);
     bool stalls(const QString& target) const;
+    std::array<QString, 18> listing(int index) const;
 
     Options m_options;
     QTcpServer* m_server;

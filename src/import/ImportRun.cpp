@@ -1,5 +1,6 @@
 #include "import/ImportRun.h"
 
+#include "import/ImportMerge.h"
 #include "import/PageReader.h"
 #include "platform/HtmlDocument.h"
 #include "platform/PageLoader.h"
@@ -33,8 +34,10 @@ QString failedLine(const QUrl& url, const QString& reason)
 class Run
 {
 public:
-    Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks)
-        : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks)
+    Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks,
+        const ImportOptions& options)
+        : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks), m_options(options),
+          m_merge(program.Records, options.updateExisting, [] { QCoreApplication::processEvents(); })
     {
     }
 
@@ -84,6 +87,8 @@ private:
     QString m_site;
     PageSource& m_pages;
     const ImportHooks& m_hooks;
+    const ImportOptions m_options;
+    ImportMerge m_merge;
     ImportResult m_result;
     QUrl m_ahead; // the page loading ahead, if any
 };
@@ -136,6 +141,10 @@ ImportResult Run::Go()
             m_ahead.clear();
         }
         m_result.completed = completed;
+        m_result.added = m_merge.Added();
+        m_result.updated = m_merge.UpdatedCount();
+        m_result.unchanged = m_merge.UnchangedCount();
+        m_result.indexNs = m_merge.IndexNs();
         m_result.elapsedNs = elapsed.nsecsElapsed();
         return m_result;
     };
@@ -170,12 +179,16 @@ ImportResult Run::Go()
                 if (taken + 1 < total && i + 1 < rows.size()) loadAhead(FindDetailLink(rows[i + 1]));
                 ReadDetailPage(parse(detail), *listing);
             }
-            m_program.Records.Items.Add(std::move(listing));
+            const QString address = listing->GetRecord(4);
+            if (m_merge.Take(std::move(listing)) == ImportMerge::Outcome::Updated)
+                log(QStringLiteral("Обновлены данные квартиры на ") + address);
             ++taken;
             if (m_hooks.progress) m_hooks.progress(total + 1, taken);
             if (m_hooks.listingTaken) m_hooks.listingTaken();
             if (taken >= total) {
                 log(QStringLiteral("================= Завершено ================ "));
+                if (m_options.updateExisting)
+                    log(ImportSummaryLine(m_merge.Added(), m_merge.UpdatedCount(), m_merge.UnchangedCount()));
                 return finish(true);
             }
         }
@@ -274,8 +287,9 @@ QUrl LoaderPageSource::FinalUrl() const
     return m_loader->finalUrl();
 }
 
-ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks)
+ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,
+                       const ImportOptions& options)
 {
     Program::BusyScope busy(program);
-    return Run(program, site, pages, hooks).Go();
+    return Run(program, site, pages, hooks, options).Go();
 }

@@ -89,22 +89,38 @@ struct ImportHooks
     std::function<bool()> stopRequested;
 };
 
+// How a run takes listings into the database.
+struct ImportOptions
+{
+    // A listing whose flat the database holds already (SameFlat) updates that
+    // listing in place; false appends every listing, copies included.
+    bool updateExisting = true;
+};
+
 struct ImportResult
 {
     bool completed = false; // the announced total was reached (else stopped)
     qint64 total = 0;
-    qint64 taken = 0;
+    qint64 taken = 0;   // listings read from the site: added + updated + unchanged
+    qint64 added = 0;   // appended to the database
+    qint64 updated = 0; // a listing already held took new values
+    qint64 unchanged = 0;
+    qint64 indexNs = 0;   // indexing the database by flat, once per run
     qint64 pages = 0;     // list pages requested
     qint64 elapsedNs = 0; // the whole run
     qint64 waitingNs = 0; // of which waiting for pages
 };
 
 // One import run: reads the total the site announces, then walks list pages
-// 1, 2, 3 ... and appends a listing for every listing row, completed from its
+// 1, 2, 3 ... and takes a listing for every listing row, completed from its
 // detail page, until as many listings as announced were taken or a stop is
-// requested. Pages that fail are logged and the run goes on; a listing whose
+// requested. A listing is appended, or with `options.updateExisting` updates
+// the listing of the same flat already held (logged as "Обновлены данные
+// квартиры на …"; the completion line is then followed by the counts of new,
+// updated and unchanged listings). Pages that fail are logged and the run goes on; a listing whose
 // detail page cannot be had keeps its detail fields empty.
 //
 // Runs on the caller's thread, letting events run while it waits for pages;
 // nothing may change the listings meanwhile (Program::Busy() is true).
-ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks);
+ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,
+                       const ImportOptions& options = {});

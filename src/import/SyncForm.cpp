@@ -6,6 +6,7 @@
 #include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -131,6 +132,10 @@ SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
     body->addWidget(ProgressBar1);
 
     auto* buttons = new QHBoxLayout;
+    Check1 = new QCheckBox(QStringLiteral("Обновлять уже имеющиеся объявления"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setChecked(true);
+    buttons->addWidget(Check1);
     buttons->addStretch();
     Command1 = new QPushButton(QStringLiteral("&Запуск"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -195,6 +200,10 @@ void SyncForm::onCommand1()
 void SyncForm::SyncStart()
 {
     QScopedValueRollback<bool> running(m_running, true);
+    Check1->setEnabled(false);
+    const auto unlock = qScopeGuard([this] { Check1->setEnabled(true); });
+    ImportOptions options;
+    options.updateExisting = Check1->isChecked();
     LoaderPageSource pages(PageTimeoutMs);
     ImportHooks hooks;
     auto* log = static_cast<LogList*>(List);
@@ -204,7 +213,7 @@ void SyncForm::SyncStart()
     hooks.listingTaken = [log] { log->SelectLast(); };
     hooks.stopRequested = [this] { return Timer1->interval() == 0; };
     const auto flush = qScopeGuard([log] { log->Flush(); });
-    ::SyncStart(m_program, m_site, pages, hooks);
+    ::SyncStart(m_program, m_site, pages, hooks, options);
 }
 
 void SyncForm::setProgress(qint64 maximum, qint64 value)

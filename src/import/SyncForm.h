@@ -6,6 +6,7 @@
 #include <QString>
 
 class Program;
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -35,6 +36,10 @@ public:
     QLabel* Label15 = nullptr; // heading with the site address
     QLabel* Picture1 = nullptr;
     QLabel* Label1 = nullptr;
+    // "Обновлять уже имеющиеся объявления": a flat the database holds is
+    // updated instead of appended again. On by default; off appends every
+    // listing. Read when a run starts, so it is locked while one goes on.
+    QCheckBox* Check1 = nullptr;
 
     // Time limit of each page of a run.
     int PageTimeoutMs = PageLoader::kDefaultTimeoutMs;

@@ -58,18 +58,26 @@ void Record::SetRecord(int index, const QString& data)
     assignFields(fields);
 }
 
+FloorSplit SplitFloor(QStringView floorText)
+{
+    const qsizetype slash = floorText.indexOf(u'/');
+    if (slash < 0)
+        return {floorText, {}, false};
+    const qsizetype second = floorText.indexOf(u'/', slash + 1);
+    return {floorText.left(slash),
+            second < 0 ? floorText.mid(slash + 1) : floorText.mid(slash + 1, second - slash - 1), true};
+}
+
 void Record::NormalizeData()
 {
-    const QStringView floor = Field(2);
-    const qsizetype slash = floor.indexOf(u'/');
-    if (slash < 0)
+    const FloorSplit split = SplitFloor(Field(2));
+    if (!split.combined)
         return;
-    const qsizetype second = floor.indexOf(u'/', slash + 1);
     std::array<QStringView, FieldCount> fields;
     for (int i = 0; i < FieldCount; ++i)
         fields[static_cast<size_t>(i)] = Field(i);
-    fields[2] = floor.left(slash);
-    fields[16] = second < 0 ? floor.mid(slash + 1) : floor.mid(slash + 1, second - slash - 1);
+    fields[2] = split.floor;
+    fields[16] = split.storeys;
     assignFields(fields);
 }
 

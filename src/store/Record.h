@@ -9,6 +9,18 @@
 class ScriptEngine;
 class KnowledgeBase;
 
+// A combined floor text "floor/storeys" cut at its first two "/": the floor
+// before the first, the storeys up to the second (later pieces dropped).
+// Nothing is trimmed. `combined` is false for a text without "/", which is
+// then all floor.
+struct FloorSplit
+{
+    QStringView floor;
+    QStringView storeys;
+    bool combined = false;
+};
+FloorSplit SplitFloor(QStringView floorText);
+
 // One flat listing: 18 text fields (0 to 16 are the attributes, 17 is reserved
 // and only carried through the file) and the two marks of the last search.
 //

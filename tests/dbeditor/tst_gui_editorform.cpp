@@ -1,14 +1,19 @@
 #include "dbeditor/EditorForm.h"
 #include "import/SyncForm.h"
+#include "platform/GuiPrompts.h"
 #include "search/Program.h"
 #include "store/RecordForm.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -386,6 +391,86 @@ private Q_SLOTS:
         // Only the window that added asks about the re-index on closing.
         QVERIFY(s.form->change);
         QVERIFY(!other->change);
+    }
+
+    // "Удалить повторы…" from the list's context menu: the question names how
+    // many listings go, "Нет" keeps them all, "Да" keeps the first listing of
+    // each flat, and another open editor shows the result.
+    void dedupeFromTheContextMenu()
+    {
+        Setup s; // ул. Мира, 1 to 3
+        AddListing(s.program, {"Центр", "2", "5/9", "кирпичный", "УЛ. МИРА, 1", "1700"});
+        AddListing(s.program, {"Центр", "2", "5", "кирпичный", " ул. Мира, 3", "1500"});
+        AddListing(s.program, {"Центр", "2", "6", "кирпичный", "ул. Мира, 3", "1500"});
+        s.form->RefreshData();
+        auto other = s.newEditor();
+        const auto openMenu = [&] {
+            const QRect r = s.form->List->visualRect(s.form->List->model()->index(0, 1));
+            QContextMenuEvent event(QContextMenuEvent::Mouse, r.center(),
+                                    s.form->List->viewport()->mapToGlobal(r.center()));
+            QApplication::sendEvent(s.form->List->viewport(), &event);
+            QTRY_VERIFY(s.form->ListMenu->isVisible());
+            QCOMPARE(s.form->DedupeAction->text(), QStringLiteral("Удалить повторы…"));
+            QTest::mouseClick(s.form->ListMenu, Qt::LeftButton, {},
+                              s.form->ListMenu->actionGeometry(s.form->DedupeAction).center());
+        };
+
+        s.prompts.answers.enqueue(Prompts::No);
+        openMenu();
+        QCOMPARE(s.prompts.messages.size(), 1);
+        const ScriptedPrompts::Shown question = s.prompts.messages[0];
+        QVERIFY2(question.text.startsWith(QStringLiteral("Будет удалено объявлений: 2.")),
+                 qPrintable(question.text));
+        QCOMPARE(question.title, QStringLiteral("Подтверждение"));
+        QCOMPARE(question.buttons, int(Prompts::Yes | Prompts::No | Prompts::DefaultNo));
+        QCOMPARE(s.program.Records.Items.Count(), 6);
+
+        s.prompts.answers.enqueue(Prompts::Yes);
+        openMenu();
+        QCOMPARE(s.program.Records.Items.Count(), 4);
+        QCOMPARE(s.form->List->model()->rowCount(), 4);
+        QCOMPARE(other->List->model()->rowCount(), 4);
+        QStringList addresses;
+        for (int p = 1; p <= 4; ++p)
+            addresses << address(s.program, p);
+        QCOMPARE(addresses, (QStringList{"ул. Мира, 1", "ул. Мира, 2", "ул. Мира, 3", "ул. Мира, 3"}));
+        QCOMPARE(s.program.Records.Items.Item(1)->GetRecord(5), QStringLiteral("1500"));
+        QVERIFY(!s.form->change);
+
+        openMenu();
+        QCOMPARE(s.prompts.messages.last().text, QStringLiteral("Повторяющихся объявлений в базе нет."));
+        QCOMPARE(s.prompts.messages.size(), 3);
+
+        // Not while a run reads the listings.
+        {
+            Program::BusyScope run(s.program);
+            QTRY_VERIFY(!s.form->DedupeAction->isEnabled());
+        }
+        QTRY_VERIFY(s.form->DedupeAction->isEnabled());
+    }
+
+    // Enter at the real question answers "Нет": nothing is deleted.
+    void enterAtTheDedupeQuestionDeletesNothing()
+    {
+        Setup s(2);
+        AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
+        s.form->RefreshData();
+        GuiPrompts gui;
+        s.program.UserPrompts = &gui;
+        QString defaultButton;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll.stop();
+            defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll.start();
+        s.form->DedupeAction->trigger();
+        QCOMPARE(defaultButton, QStringLiteral("Нет"));
+        QCOMPARE(s.program.Records.Items.Count(), 3);
     }
 };
 

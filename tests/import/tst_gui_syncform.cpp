@@ -5,6 +5,7 @@
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -101,6 +102,9 @@ private Q_SLOTS:
         QCOMPARE(form.Timer2->interval(), 100);
         QVERIFY(!form.Picture1->pixmap().isNull());
         QVERIFY(!form.Label1->text().isEmpty());
+        QCOMPARE(form.Check1->text(), QStringLiteral("Обновлять уже имеющиеся объявления"));
+        QVERIFY(form.Check1->isChecked());
+        QVERIFY(form.Check1->isEnabled());
 
         // Opened by the editor: modal, and gone once "Отмена" is pressed.
         QPointer<SyncForm> shown;
@@ -192,9 +196,10 @@ private Q_SLOTS:
         const QStringList log = logOf(form);
         QCOMPARE(log.first(), QStringLiteral("Соединение с сервером..."));
         QCOMPARE(log.filter(QStringLiteral("итого  %1 записей").arg(kept + 3)).size(), 1);
-        QCOMPARE(log.last(), QStringLiteral("================= Завершено ================ "));
+        QCOMPARE(log[log.size() - 2], QStringLiteral("================= Завершено ================ "));
+        QCOMPARE(log.last(), QStringLiteral("Новых объявлений: 4, обновлено: 0, без изменений: 0."));
         // Selected after the last listing, before the completion line.
-        QCOMPARE(form.List->currentRow(), form.List->count() - 2);
+        QCOMPARE(form.List->currentRow(), form.List->count() - 3);
         QCOMPARE(form.ProgressBar1->maximum(), 5);
         QCOMPARE(form.ProgressBar1->value(), 4);
 
@@ -209,14 +214,53 @@ private Q_SLOTS:
         QCOMPARE(logOf(form), log);
         QTRY_VERIFY(form.Command2->isEnabled());
 
-        // The next run starts with an empty log.
+        // The next run starts with an empty log and finds the flats it took.
         prompts.answers.enqueue(Prompts::No);
         prompts.onMessage = [&](const ScriptedPrompts::Shown&) { QCOMPARE(logOf(form), log); };
         QTest::mouseClick(form.Command1, Qt::LeftButton);
         QCOMPARE(prompts.messages.size(), 2);
         QCOMPARE(logOf(form).first(), QStringLiteral("Соединение с сервером..."));
         QCOMPARE(logOf(form).size(), log.size());
-        QCOMPARE(program.Records.Items.Count(), kept + 8);
+        QCOMPARE(program.Records.Items.Count(), kept + 4);
+        QCOMPARE(logOf(form).last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 4."));
+    }
+
+    // "Обновлять уже имеющиеся объявления" is read when a run starts and
+    // locked while it goes on; off, every listing is appended as before.
+    void updateCheckBox_data()
+    {
+        QTest::addColumn<bool>("update");
+        QTest::addColumn<int>("afterTwoRuns");
+        QTest::newRow("on: the second run appends nothing") << true << 4;
+        QTest::newRow("off: every listing appended again") << false << 8;
+    }
+    void updateCheckBox()
+    {
+        QFETCH(bool, update);
+        QFETCH(int, afterTwoRuns);
+        DemoSite site({.count = 4, .pageSize = 3});
+        QVERIFY(site.Listen());
+        ScriptedPrompts prompts;
+        Program program;
+        program.UserPrompts = &prompts;
+        SyncForm form(program, nullptr, site.Address());
+        form.show();
+        form.Check1->setChecked(update);
+        bool lockedWhileRunning = false;
+        Script script([&] {
+            if (!form.Running()) return false;
+            lockedWhileRunning = !form.Check1->isEnabled();
+            return true;
+        });
+        for (int run = 0; run < 2; ++run) {
+            prompts.answers.enqueue(Prompts::No);
+            QTest::mouseClick(form.Command1, Qt::LeftButton); // the run, to its total
+            QTest::mouseClick(form.Command1, Qt::LeftButton); // lowers the flag
+        }
+        QVERIFY(lockedWhileRunning);
+        QVERIFY(form.Check1->isEnabled());
+        QCOMPARE(program.Records.Items.Count(), afterTwoRuns);
+        QCOMPARE(logOf(form).filter(QStringLiteral("Новых объявлений")).size(), update ? 1 : 0);
     }
 
     // A stop: "Отмена" is disabled while the run goes on; a second press while

@@ -1,0 +1,52 @@
+#include "cli/Cli.h"
+
+#include "platform/Errors.h"
+#include "search/Program.h"
+#include "store/FlatIdentity.h"
+
+// Cleans a database that earlier imports filled with copies: the first
+// listing of each flat stays as it is, the later ones go. The knowledge base
+// is not touched; a re-index brings it in line as after any change.
+int CmdDedupe(CliContext& ctx)
+{
+    bool dryRun = false;
+    for (const QString& arg : ctx.args) {
+        if (arg == QLatin1String("--dry-run")) {
+            dryRun = true;
+        } else {
+            ctx.err << "Неизвестный параметр: " << arg << "\nИспользование: dedupe [--dry-run]\n";
+            return 64;
+        }
+    }
+
+    Program program(ctx.dataDir);
+    if (!LoadProgram(ctx, program)) return 2;
+    const RecordList& items = program.Records.Items;
+    const QList<FlatCopy> copies = FindCopies(items);
+    for (const FlatCopy& c : copies) {
+        const Record& r = *items.Item(c.position);
+        ctx.out << (dryRun ? "Будет удалена запись " : "Удалена запись ") << c.position << " (повтор записи "
+                << c.original << "): " << r.Field(4) << ", этаж " << r.Field(2) << ", площадь " << r.Field(6)
+                << '\n';
+    }
+    const int before = items.Count();
+    if (dryRun) {
+        ctx.out << "Повторов: " << copies.size() << " из " << before
+                << " записей. Проверка без изменений: файл database.txt не изменён.\n";
+        return 0;
+    }
+    if (copies.isEmpty()) {
+        ctx.out << "Повторов нет, записей: " << before << ". Файл database.txt не изменён.\n";
+        return 0;
+    }
+    RemoveCopies(program.Records, copies);
+    try {
+        program.SaveDatabase();
+    } catch (const VestranaError& e) {
+        ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл database.txt не изменён.\n";
+        return 3;
+    }
+    ctx.out << "Удалено повторов: " << copies.size()
+            << ". Файл database.txt сохранён, записей: " << items.Count() << ".\n";
+    return 0;
+}

@@ -1,0 +1,166 @@
+#include "store/FlatIdentity.h"
+
+#include "platform/Text.h"
+#include "platform/TimeSlice.h"
+
+namespace {
+
+constexpr int kAddress = 4;
+constexpr int kFloor = 2;
+constexpr int kTotalArea = 6;
+
+// A field as the import would store it; a copy only when it needs cleaning.
+QStringView cleaned(QStringView field, QString& storage)
+{
+    if (text::IsFileSafe(field)) return field;
+    storage = text::FileSafe(field.toString());
+    return storage;
+}
+
+// One code unit in lower case: the same for the hash and the comparison.
+inline char16_t folded(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80) return u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
+    // Russian letters without the table lookup: А..Я, and Ё among Ѐ..Џ.
+    if (u >= 0x0430 && u <= 0x045F) return u;
+    if (u >= 0x0410 && u <= 0x042F) return char16_t(u + 0x20);
+    if (u >= 0x0400 && u <= 0x040F) return char16_t(u + 0x50);
+    return c.toLower().unicode();
+}
+
+} // namespace
+
+FlatKey::FlatKey(const Record& r)
+{
+    m_part[0] = text::TrimmedView(cleaned(r.Field(kAddress), m_cleaned[0]));
+    m_part[1] = text::TrimmedView(SplitFloor(cleaned(r.Field(kFloor), m_cleaned[1])).floor);
+    m_part[2] = text::TrimmedView(cleaned(r.Field(kTotalArea), m_cleaned[2]));
+}
+
+quint32 FlatKey::Hash() const
+{
+    // FNV-1a over the folded parts, each ended by a code unit no text holds,
+    // then mixed so that the low bits pick the slot well.
+    quint64 h = 0xcbf29ce484222325ULL;
+    for (const QStringView& part : m_part) {
+        for (QChar c : part)
+            h = (h ^ folded(c)) * 0x100000001b3ULL;
+        h = (h ^ 0xFFFF) * 0x100000001b3ULL;
+    }
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return static_cast<quint32>(h);
+}
+
+bool FlatKey::operator==(const FlatKey& other) const
+{
+    for (size_t p = 0; p < m_part.size(); ++p) {
+        const QStringView a = m_part[p], b = other.m_part[p];
+        if (a.size() != b.size()) return false;
+        for (qsizetype i = 0; i < a.size(); ++i)
+            if (folded(a[i]) != folded(b[i])) return false;
+    }
+    return true;
+}
+
+bool SameFlat(const Record& a, const Record& b)
+{
+    const FlatKey ka(a), kb(b);
+    return ka.Valid() && kb.Valid() && ka == kb;
+}
+
+// ---- The index -------------------------------------------------------------------
+
+FlatIndex::FlatIndex(const RecordList& items, const std::function<void()>& yield) : m_items(items)
+{
+    size_t capacity = 16;
+    while (capacity < size_t(items.Count()) * 2)
+        capacity *= 2;
+    m_slots.assign(capacity, Slot{0, -1});
+    TimeSlice slice(yield);
+    for (int i = 0; i < items.Count(); ++i) {
+        Insert(i);
+        if (yield) slice();
+    }
+}
+
+int FlatIndex::find(const FlatKey& key, quint32 hash, size_t& slot) const
+{
+    const size_t mask = m_slots.size() - 1;
+    for (slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot& s = m_slots[slot];
+        if (s.index < 0) return -1;
+        if (s.hash == hash && FlatKey(*m_items.at(s.index)) == key) return s.index;
+    }
+}
+
+int FlatIndex::Find(const Record& r) const
+{
+    const FlatKey key(r);
+    if (!key.Valid()) return -1;
+    size_t slot = 0;
+    return find(key, key.Hash(), slot);
+}
+
+int FlatIndex::Insert(int index)
+{
+    const FlatKey key(*m_items.at(index));
+    if (!key.Valid()) return -1;
+    const quint32 hash = key.Hash();
+    size_t slot = 0;
+    const int held = find(key, hash, slot);
+    if (held >= 0) return held;
+    m_slots[slot] = {hash, index};
+    if (++m_used * 2 > m_slots.size()) grow();
+    return index;
+}
+
+void FlatIndex::grow()
+{
+    std::vector<Slot> old(m_slots.size() * 2, Slot{0, -1});
+    old.swap(m_slots);
+    const size_t mask = m_slots.size() - 1;
+    for (const Slot& s : old) {
+        if (s.index < 0) continue;
+        size_t slot = s.hash & mask;
+        while (m_slots[slot].index >= 0)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = s;
+    }
+}
+
+// ---- Cleaning a database ---------------------------------------------------------
+
+QList<FlatCopy> FindCopies(const RecordList& items)
+{
+    // The index holds the first listing of each flat; every other listing it
+    // leads to is a later copy.
+    const FlatIndex index(items);
+    QList<FlatCopy> copies;
+    for (int i = 0; i < items.Count(); ++i) {
+        const int first = index.Find(*items.at(i));
+        if (first >= 0 && first != i) copies.append({i + 1, first + 1});
+    }
+    return copies;
+}
+
+void RemoveCopies(Records& records, const QList<FlatCopy>& copies)
+{
+    if (copies.isEmpty()) return;
+    std::vector<RecordPtr> kept;
+    kept.reserve(size_t(records.Items.Count() - copies.size()));
+    qsizetype next = 0;
+    for (int i = 0; i < records.Items.Count(); ++i) {
+        if (next < copies.size() && copies[next].position == i + 1) {
+            ++next;
+            continue;
+        }
+        kept.push_back(records.Items.at(i));
+    }
+    records.Items.Clear();
+    records.Items.Reserve(int(kept.size()));
+    for (RecordPtr& r : kept)
+        records.Items.Add(std::move(r));
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+// When two listings offer the same flat. A site is synchronised again and
+// again, so the import and the clean-up of the database must recognise a flat
+// they already hold.
+//
+// Two listings are the same flat when their address (field 4), floor (field 2)
+// and total area (field 6) agree, each compared trimmed and ignoring letter
+// case, after the cleaning the import does ("|" as "¦", a line break as one
+// space), and with a combined floor such as "5/9" taken as its floor "5", as
+// loading splits it. A listing without an address names no flat: it is never
+// the same as another one.
+bool SameFlat(const Record& a, const Record& b);
+
+// The comparison form of a listing's flat. It refers to the listing's fields,
+// so it must not outlive the listing nor be kept across a change of them.
+class FlatKey
+{
+public:
+    explicit FlatKey(const Record& r);
+    FlatKey(const FlatKey&) = delete;
+    FlatKey& operator=(const FlatKey&) = delete;
+
+    // False for a listing without an address.
+    bool Valid() const { return !m_part[0].isEmpty(); }
+    quint32 Hash() const;
+    bool operator==(const FlatKey& other) const;
+
+private:
+    std::array<QStringView, 3> m_part;
+    std::array<QString, 3> m_cleaned; // only for a field that needed cleaning
+};
+
+// The listings of a list by flat: a hash table of positions, so that finding
+// a flat costs the same in a database of a million listings as in an empty
+// one. Only the first listing of each flat is held. The list may grow at its
+// end (Insert the new listing) and its listings may change in place as long
+// as their flat stays the same; any other change needs a new index.
+class FlatIndex
+{
+public:
+    // Indexes every listing of `items` in order, calling `yield` now and
+    // then (at most every 15 ms) when given: a million listings take a while.
+    explicit FlatIndex(const RecordList& items, const std::function<void()>& yield = {});
+
+    // The 0-based index of the first listing of the same flat, or -1.
+    int Find(const Record& r) const;
+    // Indexes items.at(index) unless its flat is held already. Returns the
+    // 0-based index of the listing that stands for the flat: `index` itself
+    // when it is the first of its flat, -1 for a listing without an address.
+    int Insert(int index);
+
+private:
+    struct Slot
+    {
+        quint32 hash;
+        qint32 index; // -1: empty
+    };
+    int find(const FlatKey& key, quint32 hash, size_t& slot) const;
+    void grow();
+
+    const RecordList& m_items;
+    std::vector<Slot> m_slots; // a power of two, at most half full
+    size_t m_used = 0;
+};
+
+// A later copy of a flat in the database and the listing it repeats, both
+// 1-based positions.
+struct FlatCopy
+{
+    int position;
+    int original;
+};
+
+// Every listing that repeats an earlier one, in database order.
+QList<FlatCopy> FindCopies(const RecordList& items);
+// Removes the copies (as FindCopies gave them for these very listings); the
+// others keep their order and are left as they are.
+void RemoveCopies(Records& records, const QList<FlatCopy>& copies);

@@ -1,0 +1,269 @@
+#include "import/DemoSite.h"
+#include "import/ImportMerge.h"
+#include "import/ImportRun.h"
+#include "platform/TextFile.h"
+#include "search/Program.h"
+#include "store/ListingGenerator.h"
+#include "support/Fixtures.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+// A listing site synchronised again and again: the flats the database holds
+// are brought up to date in place, not appended once more.
+
+namespace {
+
+QString address(int index)
+{
+    return sample::GenerateListing(quint64(index))[4];
+}
+
+// Sample listing `index` as the database holds it after loading: every field
+// as generated, the floor apart from the storeys.
+RecordPtr sampleListing(int index)
+{
+    const auto f = sample::GenerateListing(quint64(index));
+    auto r = std::make_shared<Record>();
+    for (int k = 0; k < Record::FieldCount; ++k)
+        r->SetRecord(k, f[size_t(k)]);
+    return r;
+}
+
+QStringList fieldsOf(const Record& r)
+{
+    QStringList out;
+    for (int k = 0; k < Record::FieldCount; ++k)
+        out << r.GetRecord(k);
+    return out;
+}
+
+struct Outcome
+{
+    QStringList log;
+    ImportResult result;
+};
+
+Outcome runImport(Program& program, const QString& site, bool updateExisting = true, int timeoutMs = 30000)
+{
+    Outcome o;
+    ImportHooks hooks;
+    hooks.log = [&](const QString& line) { o.log << line; };
+    LoaderPageSource pages(timeoutMs);
+    o.result = SyncStart(program, site, pages, hooks, ImportOptions{.updateExisting = updateExisting});
+    return o;
+}
+
+QString updatedLine(int index)
+{
+    return QStringLiteral("Обновлены данные квартиры на ") + address(index);
+}
+
+const QString kCompleted = QStringLiteral("================= Завершено ================ ");
+
+// The hand-entered listing every database here starts with: it is on no site.
+Program& withHandEntered(Program& program)
+{
+    fixtures::AddListing(program, {"Центр", "2", "5", "кирпичный", "ул. Своя, 7", "1500", "54"});
+    return program;
+}
+
+QString cli()
+{
+    return qEnvironmentVariable("VESTRANA_CLI");
+}
+
+} // namespace
+
+class TestImportUpdate : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // The second run finds every flat of the first: nothing new, nothing
+    // appended; a flat the database held before the first run (stored with
+    // its floor apart from its storeys, while the site writes "5/9") counts
+    // as held already.
+    void secondRunAddsNothing()
+    {
+        DemoSite site({.count = 5, .pageSize = 3});
+        QVERIFY(site.Listen());
+        Program program;
+        withHandEntered(program);
+        program.Records.Items.Add(sampleListing(1));
+        QVERIFY(!sampleListing(1)->GetRecord(16).isEmpty());
+
+        const Outcome first = runImport(program, site.Address());
+        QVERIFY(first.result.completed);
+        QCOMPARE(first.log.last(), QStringLiteral("Новых объявлений: 4, обновлено: 0, без изменений: 1."));
+        QCOMPARE(first.log[first.log.size() - 2], kCompleted);
+        QCOMPARE(program.Records.Items.Count(), 6);
+        const int afterFirst = program.Records.Items.Count();
+        QList<QStringList> held;
+        for (const RecordPtr& r : program.Records.Items)
+            held << fieldsOf(*r);
+
+        const Outcome second = runImport(program, site.Address());
+        QVERIFY(second.result.completed);
+        QCOMPARE(second.result.taken, qint64(5));
+        QCOMPARE(second.log.last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 5."));
+        QVERIFY(second.log.filter(QStringLiteral("Обновлены")).isEmpty());
+        QCOMPARE(program.Records.Items.Count(), afterFirst);
+        for (int i = 0; i < afterFirst; ++i)
+            QCOMPARE(fieldsOf(*program.Records.Items.at(i)), held[i]);
+    }
+
+    // A flat offered at a new price: its listing takes the price where it
+    // stands, the log says so right after the listing's line, and no copy
+    // is appended.
+    void changedPriceUpdatesInPlace()
+    {
+        Program program;
+        withHandEntered(program);
+        {
+            DemoSite site({.count = 5, .pageSize = 3});
+            QVERIFY(site.Listen());
+            QVERIFY(runImport(program, site.Address()).result.completed);
+        }
+        fixtures::AddListing(program, {"Заречье", "1", "1", "панельный", "ул. Лесная, 2"});
+        const RecordPtr listing = program.Records.Items.Item(4); // sample listing 2
+        QCOMPARE(listing->GetRecord(4), address(2));
+        const QString price = QString::number(sample::GenerateListing(2)[5].toInt() + 250);
+
+        DemoSite repriced({.count = 5, .pageSize = 3, .prices = {{2, price}}});
+        QVERIFY(repriced.Listen());
+        const Outcome o = runImport(program, repriced.Address());
+
+        QVERIFY(o.result.completed);
+        QCOMPARE(program.Records.Items.Count(), 7);
+        QCOMPARE(program.Records.Items.Item(4), listing);
+        QCOMPARE(listing->GetRecord(5), price);
+        QStringList expected = fieldsOf(*sampleListing(2));
+        expected[5] = price;
+        QCOMPARE(fieldsOf(*listing), expected);
+        const qsizetype at = o.log.indexOf(QStringLiteral("Обработка данных квартиры на ") + address(2));
+        QVERIFY(at > 0);
+        QCOMPARE(o.log.value(at + 1), updatedLine(2));
+        QCOMPARE(o.log.filter(QStringLiteral("Обновлены")).size(), 1);
+        QCOMPARE(o.log.last(), QStringLiteral("Новых объявлений: 0, обновлено: 1, без изменений: 4."));
+        QCOMPARE(o.result.updated, qint64(1));
+    }
+
+    // A detail page that fails this time gives no values: the listing keeps
+    // the ones it has, and so does the reserved field the site never fills.
+    void valuesTheSiteDidNotGiveAreKept()
+    {
+        Program program;
+        DemoSite site({.count = 2});
+        QVERIFY(site.Listen());
+        QVERIFY(runImport(program, site.Address()).result.completed);
+        program.Records.Items.Item(1)->SetRecord(17, QStringLiteral("своё"));
+        const QStringList held = fieldsOf(*program.Records.Items.Item(1));
+        QVERIFY(!held[12].isEmpty());
+
+        DemoSite stalled({.count = 2, .stall = DemoSiteStall::DetailPages});
+        QVERIFY(stalled.Listen());
+        const Outcome o = runImport(program, stalled.Address(), true, 200);
+
+        QCOMPARE(o.log.last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 2."));
+        QCOMPARE(program.Records.Items.Count(), 2);
+        QCOMPARE(fieldsOf(*program.Records.Items.Item(1)), held);
+    }
+
+    // With updating off every listing is appended, copies included, and the
+    // log is the plain one; a combined floor is split either way.
+    void appendAllAppendsCopies()
+    {
+        DemoSite site({.count = 5, .pageSize = 3});
+        QVERIFY(site.Listen());
+        Program program;
+        withHandEntered(program);
+        for (int run = 1; run <= 2; ++run) {
+            const Outcome o = runImport(program, site.Address(), false);
+            QVERIFY(o.result.completed);
+            QCOMPARE(o.log.last(), kCompleted);
+            QVERIFY(o.log.filter(QStringLiteral("Обновлены")).isEmpty());
+            QCOMPARE(o.result.added, qint64(5));
+            QCOMPARE(program.Records.Items.Count(), 1 + 5 * run);
+        }
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(fieldsOf(*program.Records.Items.at(1 + i)), fieldsOf(*sampleListing(i % 5)));
+    }
+
+    // The update rule on its own: new texts win, empty ones keep what is held.
+    void updateTakesEveryNewValue()
+    {
+        Record held, fresh;
+        for (int k = 0; k < Record::FieldCount; ++k)
+            held.SetRecord(k, QStringLiteral("было %1").arg(k));
+        QVERIFY(!ImportMerge::Update(held, held));
+        fresh.SetRecord(5, QStringLiteral("2100"));
+        fresh.SetRecord(12, QStringLiteral("есть"));
+        fresh.SetRecord(14, QStringLiteral("было 14"));
+        fresh.SetRecord(17, QStringLiteral("чужое"));
+        QVERIFY(ImportMerge::Update(held, fresh));
+        for (int k = 0; k < Record::FieldCount; ++k) {
+            const QString expected = k == 5    ? QStringLiteral("2100")
+                                     : k == 12 ? QStringLiteral("есть")
+                                               : QStringLiteral("было %1").arg(k);
+            QCOMPARE(held.GetRecord(k), expected);
+        }
+    }
+
+    // The headless tool, run as a user would each week: the second import
+    // keeps the count of the first, --append-all appends as before, --clear
+    // still empties the database first.
+    void commandLineRunsAgainAndAgain()
+    {
+        if (cli().isEmpty()) QSKIP("VESTRANA_CLI is not set");
+        DemoSite site({.count = 3, .pageSize = 2});
+        QVERIFY(site.Listen());
+        QTemporaryDir dir;
+        const QString database = dir.filePath(QStringLiteral("database.txt"));
+        testsupport::WriteBytes(
+            database,
+            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+        const auto import = [&](const QStringList& options) {
+            QProcess process;
+            process.start(cli(),
+                          QStringList{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("import"),
+                                      QStringLiteral("--site"), site.Address()} +
+                              options);
+            // The site answers on this thread: let it while the tool runs.
+            QDeadlineTimer deadline(30000);
+            QTimer wake;
+            wake.start(100);
+            while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            return std::make_pair(process.exitCode(),
+                                  QString::fromUtf8(process.readAllStandardOutput()).split(u'\n'));
+        };
+        const auto lines = [&] { return int(testsupport::ReadBytes(database).count("\r\n")); };
+
+        auto [code, out] = import({});
+        QCOMPARE(code, 0);
+        QVERIFY(out.contains(QStringLiteral("Новых объявлений: 3, обновлено: 0, без изменений: 0.")));
+        QCOMPARE(lines(), 4);
+        std::tie(code, out) = import({});
+        QCOMPARE(code, 0);
+        QVERIFY(out.contains(QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 3.")));
+        QVERIFY(out.contains(QStringLiteral("Файл database.txt сохранён, записей: 4.")));
+        QCOMPARE(lines(), 4);
+        std::tie(code, out) = import({QStringLiteral("--append-all")});
+        QCOMPARE(code, 0);
+        QVERIFY(out.filter(QStringLiteral("Новых объявлений")).isEmpty());
+        QCOMPARE(lines(), 7);
+        std::tie(code, out) = import({QStringLiteral("--clear")});
+        QCOMPARE(code, 0);
+        QVERIFY(out.contains(QStringLiteral("Новых объявлений: 3, обновлено: 0, без изменений: 0.")));
+        QCOMPARE(lines(), 3);
+        QVERIFY(import({QStringLiteral("--append")}).first != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportUpdate)
+#include "tst_importupdate.moc"
