@@ -151,11 +151,13 @@ private Q_SLOTS:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 3).join(QStringLiteral("; "))));
         const int last = form.List->count() - 1;
         QVERIFY(last > 400);
-        QVERIFY(form.List->item(last)->text().startsWith(QStringLiteral("=================")));
+        // The completion line, then the summary of new, updated and unchanged.
+        QVERIFY(form.List->item(last - 1)->text().startsWith(QStringLiteral("=================")));
+        QVERIFY(form.List->item(last)->text().startsWith(QStringLiteral("Новых объявлений: 400")));
         QVERIFY(rowInView(form, last));
         QVERIFY(logDrawn(form));
         // The last listing's line stays selected, just above.
-        QCOMPARE(form.List->currentRow(), last - 1);
+        QCOMPARE(form.List->currentRow(), last - 2);
         QCOMPARE(form.List->verticalScrollBar()->value(), form.List->verticalScrollBar()->maximum());
         QTest::mouseClick(form.Command1, Qt::LeftButton); // the finished run's flag
     }
