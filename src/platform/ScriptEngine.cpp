@@ -1402,10 +1402,16 @@ QString ScriptValue::toString() const
 
 // ---- ScriptEngine ------------------------------------------------------------------
 
+QString ScriptEngine::TooLongText()
+{
+    return QStringLiteral("Слишком длинное выражение");
+}
+
 ScriptValue ScriptEngine::Eval(QStringView expression) const
 {
+    static_assert(TooLongError == SyntaxError);
     if (expression.size() > MaxLength)
-        throw ScriptError(SyntaxError, QStringLiteral("Слишком длинное выражение"));
+        throw ScriptError(TooLongError, TooLongText());
     try {
         return Parser(expression, true).run();
     } catch (const ScriptError& e) {
