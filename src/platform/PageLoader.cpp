@@ -245,6 +245,7 @@ PageLoader::PageLoader(QObject* parent) : QObject(parent), m_nam(new QNetworkAcc
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &PageLoader::onTimeout);
     m_delay.setSingleShot(true);
+    m_delay.setTimerType(Qt::PreciseTimer); // never earlier than the interval
 }
 
 PageLoader::~PageLoader()
