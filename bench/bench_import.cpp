@@ -79,6 +79,54 @@ void BM_DetailPages(benchmark::State& state)
         benchmark::Counter(double(state.iterations()) * kPageSize, benchmark::Counter::kIsRate);
 }
 
+// Pages built to be slow to read, for the scaling of the reader: the time per
+// element must stay the same as the page grows.
+//
+// Unknown tags under 3,400 levels of nesting, each holding a little text: the
+// element text looks at what encloses every one of them.
+QString deepUnknownTags(int count)
+{
+    QString html = QStringLiteral("<body>");
+    for (int i = 0; i < 100; ++i)
+        html += QStringLiteral("<table><tr><td>") + QStringLiteral("<x-a>").repeated(30);
+    html += QStringLiteral("<x-b>a</x-b>").repeated(count);
+    return html;
+}
+
+// Tables nested in the cells of one another, each level with some content of
+// its own and a row of ten cells at the bottom.
+QString nestedTables(int levels)
+{
+    QString html = QStringLiteral("<body>");
+    for (int i = 0; i < levels; ++i)
+        html += QStringLiteral("<table><tr><th>") + QStringLiteral("<span>a</span>").repeated(200);
+    html += QStringLiteral("<table><tr>") + QStringLiteral("<td>1</td>").repeated(10) + QStringLiteral("</tr></table>");
+    return html;
+}
+
+void BM_DeepUnknownTagsText(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const HtmlDocument doc = HtmlDocument::parse(deepUnknownTags(count), kListUrl);
+    qsizetype size = 0;
+    for (auto _ : state)
+        size = doc.body().innerText().size();
+    if (size < count) state.SkipWithError("text lost");
+    state.counters["elements/s"] = benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_NestedTablesRows(benchmark::State& state)
+{
+    const int levels = int(state.range(0));
+    const HtmlDocument doc = HtmlDocument::parse(nestedTables(levels), kListUrl);
+    qsizetype rows = 0;
+    for (auto _ : state)
+        rows = FindListingRows(doc).size();
+    if (rows != levels) state.SkipWithError("wrong number of listing rows");
+    state.counters["elements/s"] =
+        benchmark::Counter(double(levels) * 203, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 // Loads pages through another source and writes down their addresses.
 class RecordingPages : public PageSource
 {
@@ -123,9 +171,13 @@ qint64 fetchOnly(const QList<QUrl>& urls)
 // them, taken in turns. The run is held up by the site alone when the two
 // take the same time; "parse %" is the share of the run that reading the
 // pages adds, "busy %" the share the run's thread does not wait for a page.
+// The site is this machine, so the run may ask as fast as it can (range 1 is
+// the requests a second allowed, 0 for no limit).
 void BM_ImportRun(benchmark::State& state)
 {
     const int count = int(state.range(0));
+    ImportOptions options;
+    options.requestsPerSecond = double(state.range(1));
     QThread server;
     server.start();
     auto* site = new DemoSite({.count = count, .pageSize = kPageSize});
@@ -146,7 +198,7 @@ void BM_ImportRun(benchmark::State& state)
         program.Records.Clear();
         LoaderPageSource loader;
         RecordingPages source(loader);
-        last = SyncStart(program, address, source, {});
+        last = SyncStart(program, address, source, {}, options);
         state.SetIterationTime(double(last.elapsedNs) / 1e9);
         elapsed += double(last.elapsedNs);
         waiting += double(last.waitingNs);
@@ -173,7 +225,15 @@ void BM_ImportRun(benchmark::State& state)
 BENCHMARK(BM_ListPage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListPageParseOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DetailPages)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ImportRun)->Arg(1000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_DeepUnknownTagsText)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NestedTablesRows)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportRun)->Args({1000, 0})->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+// The program's own rate: the run takes as long as its requests allow.
+BENCHMARK(BM_ImportRun)
+    ->Args({20, int(ImportOptions().requestsPerSecond)})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 int main(int argc, char** argv)
 {
