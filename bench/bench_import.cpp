@@ -145,6 +145,7 @@ public:
     QString ErrorText() const override { return m_pages.ErrorText(); }
     QString Html() const override { return m_pages.Html(); }
     QUrl FinalUrl() const override { return m_pages.FinalUrl(); }
+    void SetMinInterval(int ms) override { m_pages.SetMinInterval(ms); }
 
 private:
     PageSource& m_pages;
