@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -1461,7 +1462,12 @@ private:
 
     int find(const Name& name, std::initializer_list<GumboTag> stopAt) const
     {
+        // Tags out of place (a cell with no table open, say) can pile up to
+        // the depth limit; looking through all of them for every tag that
+        // is not open at all would cost the page's length times that depth.
+        if (name.tag != GUMBO_TAG_UNKNOWN && m_openCount[size_t(name.tag)] == 0) return -1;
         for (int k = int(m_stack.size()) - 1; k >= 0; --k) {
+            step();
             if (m_stack[size_t(k)].name == name) return k;
             if (m_stack[size_t(k)].name.isIn(stopAt)) return -1;
         }
@@ -1475,6 +1481,7 @@ private:
     {
         while (k >= 0 && int(m_stack.size()) > k) {
             if (m_stack.back().drawing) --m_drawings;
+            --m_openCount[size_t(m_stack.back().name.tag)];
             m_stack.pop_back();
         }
     }
@@ -1527,6 +1534,7 @@ private:
         if (run > kMaxRun || int(m_stack.size()) >= kMaxDepth) return false;
         const bool drawing = name.isDrawing();
         m_stack.push_back({name, run, drawing});
+        ++m_openCount[size_t(name.tag)];
         if (drawing) ++m_drawings;
         return true;
     }
@@ -1546,6 +1554,7 @@ private:
     const char* m_p = nullptr;
     qsizetype m_n = 0;
     std::vector<Open> m_stack;
+    std::array<int, GUMBO_TAG_LAST + 1> m_openCount{}; // elements on the stack by tag
     int m_drawings = 0; // drawings and formulas on the stack
     std::vector<Edit> m_edits;
 };

@@ -256,6 +256,21 @@ private Q_SLOTS:
         QVERIFY2(added < 3 * steps[0], qPrintable(QStringLiteral("%1, then %2").arg(steps[0]).arg(steps[1])));
     }
 
+    // Cells, rows and table ends with no table open pile up to the depth
+    // limit before the parser sees them; the scan that finds how deep a tag
+    // sits must not look through the pile for every one of them.
+    void strayTableTagsParseInProportion()
+    {
+        for (const QString& unit : {QStringLiteral("<td>a"), QStringLiteral("<th>a</tr>"), QStringLiteral("<td></table>")}) {
+            const QString html = unit.repeated(20000);
+            const qint64 before = HtmlDocument::walkSteps();
+            const HtmlDocument doc = HtmlDocument::parse(html, kPageUrl);
+            const qint64 steps = HtmlDocument::walkSteps() - before;
+            QVERIFY2(steps < 4 * html.size(), qPrintable(QStringLiteral("%1: %2 steps").arg(unit).arg(steps)));
+            QVERIFY(!doc.body().isNull());
+        }
+    }
+
     void documentLifetime()
     {
         HtmlDocument doc = parsePage(QStringLiteral("<p>a</p>"));
