@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QTimer>
 
 #include <atomic>
@@ -339,6 +340,8 @@ bool IsSiteLink(const QString& site, const QUrl& link)
     const QString host = link.host();
     if (own.isEmpty() || host.isEmpty()) return false;
     if (host == own) return true;
+    // An address by number has no subdomains.
+    if (!QHostAddress(own).isNull()) return false;
     return host.endsWith(own) && host[host.size() - own.size() - 1] == u'.';
 }
 

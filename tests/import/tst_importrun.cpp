@@ -613,6 +613,28 @@ private Q_SLOTS:
         QVERIFY2(span >= 5 * 100 - 100, qPrintable(QString::number(span)));
     }
 
+    void siteLinks_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("follow");
+        QTest::newRow("same host, other port") << "http://nedv.ru" << "https://NEDV.ru:8080/a" << true;
+        QTest::newRow("subdomain") << "http://nedv.ru" << "http://a.b.nedv.ru/" << true;
+        QTest::newRow("name ending alike") << "http://nedv.ru" << "http://xnedv.ru/" << false;
+        QTest::newRow("parent domain") << "http://a.nedv.ru" << "http://nedv.ru/" << false;
+        QTest::newRow("site as a subdomain of the link") << "http://nedv.ru" << "http://nedv.ru.evil.ru/" << false;
+        QTest::newRow("same address by number") << "http://127.0.0.1:8808" << "http://127.0.0.1/x" << true;
+        QTest::newRow("no subdomains of a number") << "http://1.2.3.4" << "http://5.1.2.3.4/" << false;
+        QTest::newRow("no host") << "http://nedv.ru" << "file:///etc/passwd" << false;
+    }
+    void siteLinks()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, link);
+        QFETCH(bool, follow);
+        QCOMPARE(IsSiteLink(site, QUrl(link)), follow);
+    }
+
     // Only links to the listing site's own host and its subdomains are
     // followed: a cell holding "\\host\share" or a link elsewhere is not.
     void detailLinksToOtherSitesNotFollowed()
