@@ -100,7 +100,8 @@ QString nestedTables(int levels)
     QString html = QStringLiteral("<body>");
     for (int i = 0; i < levels; ++i)
         html += QStringLiteral("<table><tr><th>") + QStringLiteral("<span>a</span>").repeated(200);
-    html += QStringLiteral("<table><tr>") + QStringLiteral("<td>1</td>").repeated(10) + QStringLiteral("</tr></table>");
+    html += QStringLiteral("<table><tr>") + QStringLiteral("<td>1</td>").repeated(10) +
+            QStringLiteral("</tr></table>");
     return html;
 }
 
@@ -112,7 +113,8 @@ void BM_DeepUnknownTagsText(benchmark::State& state)
     for (auto _ : state)
         size = doc.body().innerText().size();
     if (size < count) state.SkipWithError("text lost");
-    state.counters["elements/s"] = benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["elements/s"] =
+        benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_NestedTablesRows(benchmark::State& state)

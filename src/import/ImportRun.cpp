@@ -56,7 +56,8 @@ bool isBlank(const QString& html)
 class Run
 {
 public:
-    Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks, const ImportOptions& options)
+    Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks,
+        const ImportOptions& options)
         : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks), m_options(options)
     {
         const double rate = options.requestsPerSecond;
@@ -202,8 +203,8 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
             continue;
         }
         if (needed) {
-            log(givenUpLine(QStringLiteral("не удалось загрузить ") + url.toDisplayString() + QStringLiteral(": ") +
-                            reason));
+            log(givenUpLine(QStringLiteral("не удалось загрузить ") + url.toDisplayString() +
+                            QStringLiteral(": ") + reason));
             m_result.gaveUp = true;
             return done(false);
         }

@@ -182,8 +182,8 @@ public:
 
     static QByteArray Response(const QByteArray& status, const QByteArray& headers, const QByteArray& body)
     {
-        return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size()) +
-               "\r\nConnection: close\r\n\r\n" + body;
+        return "HTTP/1.1 " + status + "\r\n" + headers +
+               "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
 
 private:
@@ -216,10 +216,11 @@ QString listPageWithLinks(const QStringList& links)
 {
     QString html = QStringLiteral("<table><tr><td>Дата</td></tr>");
     for (qsizetype i = 0; i < links.size(); ++i)
-        html += QStringLiteral("<tr><td>1</td><td></td><td>2</td><td>3</td><td></td><td>ул. %1</td><td>40</td>"
-                               "<td><a href=\"%2\">описание</a></td><td>100</td><td>А</td></tr>")
-                    .arg(i)
-                    .arg(links[i].toHtmlEscaped());
+        html +=
+            QStringLiteral("<tr><td>1</td><td></td><td>2</td><td>3</td><td></td><td>ул. %1</td><td>40</td>"
+                           "<td><a href=\"%2\">описание</a></td><td>100</td><td>А</td></tr>")
+                .arg(i)
+                .arg(links[i].toHtmlEscaped());
     return html + QStringLiteral("</table>");
 }
 
@@ -266,7 +267,10 @@ public:
         m_loading = false;
     }
     bool IsLoading() const override { return m_loading; }
-    bool Ok() const override { return m_failures > failuresBeforeSuccess && pages.contains(m_url.toString()); }
+    bool Ok() const override
+    {
+        return m_failures > failuresBeforeSuccess && pages.contains(m_url.toString());
+    }
     QString ErrorText() const override { return Ok() ? QString() : QStringLiteral("HTTP 404"); }
     QString Html() const override { return pages.value(m_url.toString()); }
     QUrl FinalUrl() const override { return m_url; }
@@ -401,11 +405,12 @@ private Q_SLOTS:
         Program program;
         withExisting(program, 2);
         const Outcome o = runImport(program, site.Address());
-        QCOMPARE(o.log, (QStringList{kConnecting, loading(1), summary(2), loading(2), summary(2), loading(3),
-                                     summary(2),
-                                     givenUp(QStringLiteral("на 3 страницах подряд нет ни одного предложения, "
-                                                            "последняя ") +
-                                             ListPageUrl(site.Address(), 3).toString())}));
+        QCOMPARE(
+            o.log,
+            (QStringList{kConnecting, loading(1), summary(2), loading(2), summary(2), loading(3), summary(2),
+                         givenUp(QStringLiteral("на 3 страницах подряд нет ни одного предложения, "
+                                                "последняя ") +
+                                 ListPageUrl(site.Address(), 3).toString())}));
         QVERIFY(!o.result.completed);
         QVERIFY(o.result.gaveUp);
         QCOMPARE(site.Requests(), 4);
@@ -460,16 +465,16 @@ private Q_SLOTS:
             return RouteServer::Response("302 Found", "Location: " + to + "\r\n", "");
         };
         QTest::newRow("nothing listens") << QByteArray() << QStringLiteral("сервер недоступен");
-        QTest::newRow("server error") << RouteServer::Response("500 Internal Server Error", "", "сбой")
-                                      << QStringLiteral("HTTP 500");
+        QTest::newRow("server error")
+            << RouteServer::Response("500 Internal Server Error", "", "сбой") << QStringLiteral("HTTP 500");
         QTest::newRow("empty page") << RouteServer::Response("200 OK", "Content-Type: text/html\r\n", " \r\n")
                                     << QStringLiteral("пустая страница");
         QTest::newRow("redirect loop") << redirect(targetOf(StartPageUrl(QStringLiteral("http://h"))))
                                        << QStringLiteral("переадресация по кругу");
-        QTest::newRow("redirect to a file") << redirect("file:///etc/passwd")
-                                            << QStringLiteral("переадресация на адрес не http/https");
-        QTest::newRow("redirect to ftp") << redirect("ftp://127.0.0.1/pub")
-                                         << QStringLiteral("переадресация на адрес не http/https");
+        QTest::newRow("redirect to a file")
+            << redirect("file:///etc/passwd") << QStringLiteral("переадресация на адрес не http/https");
+        QTest::newRow("redirect to ftp")
+            << redirect("ftp://127.0.0.1/pub") << QStringLiteral("переадресация на адрес не http/https");
     }
     void failingPagesRetriedThenGivenUp()
     {
@@ -477,8 +482,8 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         RouteServer server;
         QVERIFY(server.Listen());
-        const QString site = answer.isEmpty() ? QStringLiteral("http://127.0.0.1:%1").arg(closedPort())
-                                              : server.Address();
+        const QString site =
+            answer.isEmpty() ? QStringLiteral("http://127.0.0.1:%1").arg(closedPort()) : server.Address();
         const QUrl start = StartPageUrl(site);
         server.routes.insert(targetOf(start), answer);
         ImportOptions options = quick();
@@ -513,7 +518,8 @@ private Q_SLOTS:
         const QUrl detail(site + QStringLiteral("/obj/1.html"));
         StoredPages pages;
         pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(), listPageWithLinks({QStringLiteral("/obj/1.html")}));
+        pages.pages.insert(ListPageUrl(site, 1).toString(),
+                           listPageWithLinks({QStringLiteral("/obj/1.html")}));
         pages.failuresBeforeSuccess = 1;
         ImportOptions options = quick();
         options.retries = 2;
@@ -521,10 +527,11 @@ private Q_SLOTS:
         Program program;
         const Outcome o = runImport(program, site, pages, {}, options);
         QVERIFY(o.result.completed);
-        QCOMPARE(withoutReasons(o.log),
-                 (QStringList{kConnecting, failed(StartPageUrl(site)), loading(1), failed(ListPageUrl(site, 1)),
-                              QStringLiteral("Обработка данных квартиры на ул. 0"), failed(detail), failed(detail),
-                              failed(detail), kCompleted}));
+        QCOMPARE(
+            withoutReasons(o.log),
+            (QStringList{kConnecting, failed(StartPageUrl(site)), loading(1), failed(ListPageUrl(site, 1)),
+                         QStringLiteral("Обработка данных квартиры на ул. 0"), failed(detail), failed(detail),
+                         failed(detail), kCompleted}));
         QVERIFY(o.log[1].endsWith(QStringLiteral("; повтор через 0,001 с")));
         QCOMPARE(o.log[7], kFailedPrefix + detail.toString() + QStringLiteral(": HTTP 404"));
         QCOMPARE(pages.requested.size(), 2 + 2 + 3);
@@ -542,8 +549,8 @@ private Q_SLOTS:
             Program program;
             const Outcome o = runImport(program, site.Address(), {}, 200);
             QCOMPARE(withoutReasons(o.log),
-                     (QStringList{kConnecting, loading(1), processing(0), failed(detailUrl(site, 0)), processing(1),
-                                  failed(detailUrl(site, 1)), kCompleted}));
+                     (QStringList{kConnecting, loading(1), processing(0), failed(detailUrl(site, 0)),
+                                  processing(1), failed(detailUrl(site, 1)), kCompleted}));
             QVERIFY(o.log[3].contains(QStringLiteral("0,2 с")));
             QCOMPARE(program.Records.Items.Count(), 2);
             for (int i = 0; i < 2; ++i) {
@@ -559,11 +566,11 @@ private Q_SLOTS:
             Program program;
             const Outcome o = runImport(program, site.Address(), {}, 200);
             QCOMPARE(withoutReasons(o.log),
-                     (QStringList{kConnecting, loading(1), processing(0), failed(detailUrl(site, 0)), processing(1),
-                                  failed(detailUrl(site, 1)), processing(2), failed(detailUrl(site, 2)),
-                                  givenUp(QStringLiteral("не загрузились страницы 3 предложений подряд, последняя ") +
-                                          detailUrl(site, 2).toString() +
-                                          QStringLiteral(": нет ответа за 0,2 с"))}));
+                     (QStringList{
+                         kConnecting, loading(1), processing(0), failed(detailUrl(site, 0)), processing(1),
+                         failed(detailUrl(site, 1)), processing(2), failed(detailUrl(site, 2)),
+                         givenUp(QStringLiteral("не загрузились страницы 3 предложений подряд, последняя ") +
+                                 detailUrl(site, 2).toString() + QStringLiteral(": нет ответа за 0,2 с"))}));
             QVERIFY(o.result.gaveUp);
             QCOMPARE(program.Records.Items.Count(), 3);
         }
@@ -595,10 +602,12 @@ private Q_SLOTS:
         server.routes.insert(targetOf(StartPageUrl(site)),
                              RouteServer::Response("301 Moved", "Location: /start\r\n", ""));
         const QByteArray utf8 = "Content-Type: text/html; charset=utf-8\r\n";
-        server.routes.insert("/start",
-                             RouteServer::Response("200 OK", utf8, QStringLiteral("<p>Всего предложений: 3<br></p>").toUtf8()));
-        server.routes.insert(targetOf(ListPageUrl(site, 1)),
-                             RouteServer::Response("200 OK", utf8, listPageWithLinks({"/d/1", "/d/2", "/d/3"}).toUtf8()));
+        server.routes.insert(
+            "/start", RouteServer::Response("200 OK", utf8,
+                                            QStringLiteral("<p>Всего предложений: 3<br></p>").toUtf8()));
+        server.routes.insert(
+            targetOf(ListPageUrl(site, 1)),
+            RouteServer::Response("200 OK", utf8, listPageWithLinks({"/d/1", "/d/2", "/d/3"}).toUtf8()));
         for (const char* d : {"/d/1", "/d/2", "/d/3"})
             server.routes.insert(d, RouteServer::Response("200 OK", utf8, "<p>detail</p>"));
         ImportOptions options = quick();
@@ -618,14 +627,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("site");
         QTest::addColumn<QString>("link");
         QTest::addColumn<bool>("follow");
-        QTest::newRow("same host, other port") << "http://nedv.ru" << "https://NEDV.ru:8080/a" << true;
-        QTest::newRow("subdomain") << "http://nedv.ru" << "http://a.b.nedv.ru/" << true;
-        QTest::newRow("name ending alike") << "http://nedv.ru" << "http://xnedv.ru/" << false;
-        QTest::newRow("parent domain") << "http://a.nedv.ru" << "http://nedv.ru/" << false;
-        QTest::newRow("site as a subdomain of the link") << "http://nedv.ru" << "http://nedv.ru.evil.ru/" << false;
-        QTest::newRow("same address by number") << "http://127.0.0.1:8808" << "http://127.0.0.1/x" << true;
-        QTest::newRow("no subdomains of a number") << "http://1.2.3.4" << "http://5.1.2.3.4/" << false;
-        QTest::newRow("no host") << "http://nedv.ru" << "file:///etc/passwd" << false;
+        QTest::newRow("same host, other port") << "http://nedv.ru"
+                                               << "https://NEDV.ru:8080/a" << true;
+        QTest::newRow("subdomain") << "http://nedv.ru"
+                                   << "http://a.b.nedv.ru/" << true;
+        QTest::newRow("name ending alike") << "http://nedv.ru"
+                                           << "http://xnedv.ru/" << false;
+        QTest::newRow("parent domain") << "http://a.nedv.ru"
+                                       << "http://nedv.ru/" << false;
+        QTest::newRow("site as a subdomain of the link") << "http://nedv.ru"
+                                                         << "http://nedv.ru.evil.ru/" << false;
+        QTest::newRow("same address by number") << "http://127.0.0.1:8808"
+                                                << "http://127.0.0.1/x" << true;
+        QTest::newRow("no subdomains of a number") << "http://1.2.3.4"
+                                                   << "http://5.1.2.3.4/" << false;
+        QTest::newRow("no host") << "http://nedv.ru"
+                                 << "file:///etc/passwd" << false;
     }
     void siteLinks()
     {
@@ -655,10 +672,9 @@ private Q_SLOTS:
         Program program;
         const Outcome o = runImport(program, site, pages);
         QVERIFY(o.result.completed);
-        QCOMPARE(pages.requested,
-                 (QStringList{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(),
-                              QStringLiteral("http://foto.nedv.example.ru/2"),
-                              QStringLiteral("http://nedv.example.ru:81/5")}));
+        QCOMPARE(pages.requested, (QStringList{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(),
+                                               QStringLiteral("http://foto.nedv.example.ru/2"),
+                                               QStringLiteral("http://nedv.example.ru:81/5")}));
         const QString notFollowed = QStringLiteral("Ссылка на другой сайт не загружается: ");
         QCOMPARE(o.log.filter(notFollowed),
                  (QStringList{notFollowed + QStringLiteral("http://files/share"),

@@ -224,7 +224,8 @@ private Q_SLOTS:
             const qint64 steps = HtmlDocument::walkSteps() - before;
             // Every row above the ten cells has them all below it; the first is the head.
             QCOMPARE(rows.size(), levels);
-            QVERIFY2(steps < 6 * elements, qPrintable(QStringLiteral("%1 steps for %2 elements").arg(steps).arg(elements)));
+            QVERIFY2(steps < 6 * elements,
+                     qPrintable(QStringLiteral("%1 steps for %2 elements").arg(steps).arg(elements)));
         }
     }
 

@@ -247,9 +247,9 @@ private Q_SLOTS:
             const qint64 before = HtmlDocument::walkSteps();
             QVERIFY(doc.body().innerText().size() >= count);
             steps << HtmlDocument::walkSteps() - before;
-            QVERIFY2(steps.last() < 8 * html.size(), qPrintable(QStringLiteral("%1 steps for %2 characters")
-                                                                    .arg(steps.last())
-                                                                    .arg(html.size())));
+            QVERIFY2(
+                steps.last() < 8 * html.size(),
+                qPrintable(QStringLiteral("%1 steps for %2 characters").arg(steps.last()).arg(html.size())));
         }
         // Twice the elements at the bottom, not much more than twice the work.
         const qint64 added = steps[1] - steps[0];
@@ -261,12 +261,14 @@ private Q_SLOTS:
     // sits must not look through the pile for every one of them.
     void strayTableTagsParseInProportion()
     {
-        for (const QString& unit : {QStringLiteral("<td>a"), QStringLiteral("<th>a</tr>"), QStringLiteral("<td></table>")}) {
+        for (const QString& unit :
+             {QStringLiteral("<td>a"), QStringLiteral("<th>a</tr>"), QStringLiteral("<td></table>")}) {
             const QString html = unit.repeated(20000);
             const qint64 before = HtmlDocument::walkSteps();
             const HtmlDocument doc = HtmlDocument::parse(html, kPageUrl);
             const qint64 steps = HtmlDocument::walkSteps() - before;
-            QVERIFY2(steps < 4 * html.size(), qPrintable(QStringLiteral("%1: %2 steps").arg(unit).arg(steps)));
+            QVERIFY2(steps < 4 * html.size(),
+                     qPrintable(QStringLiteral("%1: %2 steps").arg(unit).arg(steps)));
             QVERIFY(!doc.body().isNull());
         }
     }

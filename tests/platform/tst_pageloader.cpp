@@ -52,8 +52,8 @@ QByteArray deflateBomb(qint64 inflated)
         for (int i = count - 1; i >= 0; --i)
             put((value >> i) & 1, 1);
     };
-    put(1, 1); // last block
-    put(1, 2); // fixed codes
+    put(1, 1);     // last block
+    put(1, 2);     // fixed codes
     code(0x30, 8); // literal 0
     for (qint64 n = 1; n < inflated; n += 258) {
         code(0xc5, 8); // length 258
@@ -66,11 +66,9 @@ QByteArray deflateBomb(qint64 inflated)
 qint64 peakMemory()
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
+    if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
     }
     return -1;
 }
@@ -225,7 +223,8 @@ private Q_SLOTS:
         row("redirect to a file refused", s.url("/to-file"), t, cap, none,
             QStringLiteral("переадресация на адрес не http/https"), none);
         row("redirect loop", s.url("/loop"), t, cap, none, QStringLiteral("переадресация по кругу"), none);
-        row("endless redirects", s.url("/hop/0"), t, cap, none, QStringLiteral("слишком много переадресаций"), none);
+        row("endless redirects", s.url("/hop/0"), t, cap, none, QStringLiteral("слишком много переадресаций"),
+            none);
         row("missing page", s.url("/missing"), t, cap, none, QStringLiteral("HTTP 404"), none);
         row("server error", s.url("/error"), t, cap, none, QStringLiteral("HTTP 500"), none);
         row("server never answers", s.url("/silent"), 300, cap, none, QStringLiteral("нет ответа за 0,3 с"), none);
@@ -281,11 +280,9 @@ private Q_SLOTS:
     void memoryStaysNearTheCap()
     {
         QFETCH(QByteArray, path);
-        if (m_server.bomb.isEmpty())
-            m_server.bomb = deflateBomb(qint64(1) << 30);
+        if (m_server.bomb.isEmpty()) m_server.bomb = deflateBomb(qint64(1) << 30);
         const qint64 before = peakMemory();
-        if (before < 0)
-            QSKIP("no /proc/self/status");
+        if (before < 0) QSKIP("no /proc/self/status");
         PageLoader loader;
         QSignalSpy finished(&loader, &PageLoader::finished);
         loader.load(m_server.url(path.constData()));
