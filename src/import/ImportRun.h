@@ -89,7 +89,8 @@ struct ImportHooks
     // After every listing taken, once its line is logged: show the log's last line.
     std::function<void()> listingTaken;
     // The stop request, read at the checkpoints: before every listing and on
-    // every pass of a wait for a page. True ends the run with "Завершено.".
+    // every pass of a wait (for a page, a pause before asking again, the parse
+    // of a large page). True ends the run with "Завершено.".
     std::function<bool()> stopRequested;
 };
 
