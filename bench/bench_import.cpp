@@ -89,6 +89,56 @@ void BM_DetailPages(benchmark::State& state)
         benchmark::Counter(double(state.iterations()) * kPageSize, benchmark::Counter::kIsRate);
 }
 
+// Pages built to be slow to read, for the scaling of the reader: the time per
+// element must stay the same as the page grows.
+//
+// Unknown tags under 3,400 levels of nesting, each holding a little text: the
+// element text looks at what encloses every one of them.
+QString deepUnknownTags(int count)
+{
+    QString html = QStringLiteral("<body>");
+    for (int i = 0; i < 100; ++i)
+        html += QStringLiteral("<table><tr><td>") + QStringLiteral("<x-a>").repeated(30);
+    html += QStringLiteral("<x-b>a</x-b>").repeated(count);
+    return html;
+}
+
+// Tables nested in the cells of one another, each level with some content of
+// its own and a row of ten cells at the bottom.
+QString nestedTables(int levels)
+{
+    QString html = QStringLiteral("<body>");
+    for (int i = 0; i < levels; ++i)
+        html += QStringLiteral("<table><tr><th>") + QStringLiteral("<span>a</span>").repeated(200);
+    html += QStringLiteral("<table><tr>") + QStringLiteral("<td>1</td>").repeated(10) +
+            QStringLiteral("</tr></table>");
+    return html;
+}
+
+void BM_DeepUnknownTagsText(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    const HtmlDocument doc = HtmlDocument::parse(deepUnknownTags(count), kListUrl);
+    qsizetype size = 0;
+    for (auto _ : state)
+        size = doc.body().innerText().size();
+    if (size < count) state.SkipWithError("text lost");
+    state.counters["elements/s"] =
+        benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_NestedTablesRows(benchmark::State& state)
+{
+    const int levels = int(state.range(0));
+    const HtmlDocument doc = HtmlDocument::parse(nestedTables(levels), kListUrl);
+    qsizetype rows = 0;
+    for (auto _ : state)
+        rows = FindListingRows(doc).size();
+    if (rows != levels) state.SkipWithError("wrong number of listing rows");
+    state.counters["elements/s"] =
+        benchmark::Counter(double(levels) * 203, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 // Loads pages through another source and writes down their addresses.
 class RecordingPages : public PageSource
 {
@@ -107,6 +157,7 @@ public:
     QString ErrorText() const override { return m_pages.ErrorText(); }
     QString Html() const override { return m_pages.Html(); }
     QUrl FinalUrl() const override { return m_pages.FinalUrl(); }
+    void SetMinInterval(int ms) override { m_pages.SetMinInterval(ms); }
 
 private:
     PageSource& m_pages;
@@ -133,9 +184,13 @@ qint64 fetchOnly(const QList<QUrl>& urls)
 // them, taken in turns. The run is held up by the site alone when the two
 // take the same time; "parse %" is the share of the run that reading the
 // pages adds, "busy %" the share the run's thread does not wait for a page.
+// The site is this machine, so the run may ask as fast as it can (range 1 is
+// the requests a second allowed, 0 for no limit).
 void BM_ImportRun(benchmark::State& state)
 {
     const int count = int(state.range(0));
+    ImportOptions options;
+    options.requestsPerSecond = double(state.range(1));
     QThread server;
     server.start();
     auto* site = new DemoSite({.count = count, .pageSize = kPageSize});
@@ -156,7 +211,7 @@ void BM_ImportRun(benchmark::State& state)
         program.Records.Clear();
         LoaderPageSource loader;
         RecordingPages source(loader);
-        last = SyncStart(program, address, source, {});
+        last = SyncStart(program, address, source, {}, options);
         state.SetIterationTime(double(last.elapsedNs) / 1e9);
         elapsed += double(last.elapsedNs);
         waiting += double(last.waitingNs);
@@ -220,6 +275,8 @@ void BM_ImportInto(benchmark::State& state)
     const std::vector<RecordPtr>& base = databaseListings(held ? 0 : kSite, existing);
 
     Program program(QDir::tempPath());
+    ImportOptions unthrottled;
+    unthrottled.requestsPerSecond = 0; // the site is on this machine
     ImportResult last;
     double perPage = 0, index = 0;
     for (auto _ : state) {
@@ -230,7 +287,7 @@ void BM_ImportInto(benchmark::State& state)
             program.Records.Items.Add(r);
         state.ResumeTiming();
         LoaderPageSource loader;
-        last = SyncStart(program, address, loader, {});
+        last = SyncStart(program, address, loader, {}, unthrottled);
         state.SetIterationTime(double(last.elapsedNs) / 1e9);
         perPage += double(last.elapsedNs - last.indexNs) / double(last.pages);
         index += double(last.indexNs);
@@ -286,7 +343,15 @@ void BM_FlatFind(benchmark::State& state)
 BENCHMARK(BM_ListPage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListPageParseOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DetailPages)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ImportRun)->Arg(1000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_DeepUnknownTagsText)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NestedTablesRows)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportRun)->Args({1000, 0})->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+// The program's own rate: the run takes as long as its requests allow.
+BENCHMARK(BM_ImportRun)
+    ->Args({20, int(ImportOptions().requestsPerSecond)})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 BENCHMARK(BM_FlatIndex)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FlatFind)->Arg(0)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ImportInto)

@@ -119,6 +119,8 @@ int CmdImport(CliContext& ctx)
         return 3;
     }
     ctx.out << "Файл database.txt сохранён, записей: " << program.Records.Items.Count() << ".\n";
+    // A run that gave up on the site is told apart from one that was stopped.
+    if (result.gaveUp) return 4;
     return result.completed ? 0 : 130;
 }
 

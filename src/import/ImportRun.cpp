@@ -9,10 +9,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QTimer>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -31,6 +35,25 @@ QString failedLine(const QUrl& url, const QString& reason)
     return QStringLiteral("Не удалось загрузить ") + url.toDisplayString() + QStringLiteral(": ") + reason;
 }
 
+QString givenUpLine(const QString& why)
+{
+    return QStringLiteral("Импорт остановлен: ") + why;
+}
+
+QString secondsText(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',') + QStringLiteral(" с");
+}
+
+// A page of nothing but blanks is no page: the site failed to send it.
+bool isBlank(const QString& html)
+{
+    for (QChar c : html) {
+        if (!c.isSpace()) return false;
+    }
+    return true;
+}
+
 class Run
 {
 public:
@@ -39,6 +62,8 @@ public:
         : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks), m_options(options),
           m_merge(program.Records, options.updateExisting, [] { QCoreApplication::processEvents(); })
     {
+        const double rate = options.requestsPerSecond;
+        m_pages.SetMinInterval(rate > 0 ? int(std::ceil(1000 / rate)) : 0);
     }
 
     ImportResult Go();
@@ -49,36 +74,61 @@ private:
         if (m_hooks.log) m_hooks.log(line);
     }
     bool stopRequested() const { return m_hooks.stopRequested && m_hooks.stopRequested(); }
-    // Logs the end of a stopped run when a stop is requested.
+    // Logs the end of a stopped run when a stop is requested, or when the
+    // run has given up on the site.
     bool checkpoint()
     {
+        if (!m_giveUp.isEmpty()) {
+            log(givenUpLine(m_giveUp));
+            m_giveUp.clear();
+            m_result.gaveUp = true;
+            return true;
+        }
         if (!stopRequested()) return false;
         log(QStringLiteral("Завершено."));
         return true;
     }
+    // Lets events run until the page source is done, or until `ms` have
+    // passed when ms >= 0, looking at the stop request on every pass. False
+    // when stopped.
+    bool wait(int ms = -1);
     // A loaded page, taken from the page source so that the next page can
     // load while this one is read. A page that failed is empty, at the
     // address asked for.
     struct Page
     {
         QString html;
-        QUrl url; // where it finally came from; its links resolve against it
+        QUrl url;         // where it finally came from; its links resolve against it
+        HtmlDocument doc; // a large page comes parsed already
     };
+    // Pages from this size (in characters) are parsed aside; smaller ones
+    // parse in well under a second whatever they hold.
+    static constexpr qsizetype kParseAsideChars = 256 * 1024;
     // Waits for the page at `url`, starting its load unless it is the page
-    // already loading ahead, and looks at the stop request on every pass.
-    // False when stopped (the load is given up); a page that failed is logged
-    // and comes back empty.
-    bool fetch(const QUrl& url, Page& page);
+    // already loading ahead, and looks at the stop request on every pass. A
+    // page that fails or comes empty is logged and asked for again after a
+    // pause, a few times. False when the run ends: stopped (the load is given
+    // up), or a page the run cannot do without (`needed`) still failed. Any
+    // other page that failed comes back empty; so does a link to another site,
+    // which is never loaded.
+    bool fetch(const QUrl& url, Page& page, bool needed = false);
     // Starts loading the page the run will ask for next: the site works on it
     // while this side reads the page before, so that a run is held up by the
     // site alone. One page is loading at any time, as before.
     void loadAhead(const QUrl& url);
-    static HtmlDocument parse(const Page& page) { return HtmlDocument::parse(page.html, page.url); }
+    static HtmlDocument parse(Page& page)
+    {
+        return page.doc.isNull() ? HtmlDocument::parse(page.html, page.url) : std::move(page.doc);
+    }
+    // Parses a large page on a thread of its own while the run lets events
+    // run and looks at the stop request: a crafted page can take gumbo
+    // seconds. False when stopped; the parse then ends on its own, unseen.
+    bool parseAside(Page& page);
     // Loads a page and waits for it (see fetch); `doc` holds the page.
     bool load(const QUrl& url, HtmlDocument& doc)
     {
         Page page;
-        if (!fetch(url, page)) return false;
+        if (!fetch(url, page, true)) return false;
         doc = parse(page);
         return true;
     }
@@ -91,39 +141,117 @@ private:
     ImportMerge m_merge;
     ImportResult m_result;
     QUrl m_ahead; // the page loading ahead, if any
+    int m_failedDetails = 0; // listings in a row whose detail page failed
+    QString m_giveUp;        // why the run ends at the next checkpoint
 };
 
-bool Run::fetch(const QUrl& url, Page& page)
+bool Run::wait(int ms)
 {
-    QElapsedTimer waited;
-    waited.start();
     QTimer poll;
     poll.start(kPollMs);
-    if (m_ahead != url) m_pages.Load(url); // drops a page loaded ahead in vain
-    m_ahead.clear();
+    bool due = false;
+    QTimer pause;
+    if (ms >= 0) {
+        pause.setSingleShot(true);
+        pause.setTimerType(Qt::PreciseTimer); // a pause is never shorter than asked
+        QObject::connect(&pause, &QTimer::timeout, [&due] { due = true; });
+        pause.start(ms);
+    }
     for (;;) {
-        if (checkpoint()) {
-            m_pages.Abort();
-            m_result.waitingNs += waited.nsecsElapsed();
-            return false;
-        }
-        if (!m_pages.IsLoading()) break;
+        if (checkpoint()) return false;
+        if (ms >= 0 ? due : !m_pages.IsLoading()) return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    m_result.waitingNs += waited.nsecsElapsed();
+}
 
-    if (m_pages.Ok()) {
-        page = {m_pages.Html(), m_pages.FinalUrl()};
-    } else {
-        log(failedLine(url, m_pages.ErrorText()));
-        page = {QString(), url};
+bool Run::fetch(const QUrl& url, Page& page, bool needed)
+{
+    page = {QString(), url, HtmlDocument()};
+    if (!IsSiteLink(m_site, url)) {
+        log(QStringLiteral("Ссылка на другой сайт не загружается: ") + url.toDisplayString());
+        return true;
     }
+    QElapsedTimer waited;
+    waited.start();
+    const auto done = [&](bool go) {
+        m_result.waitingNs += waited.nsecsElapsed();
+        return go;
+    };
+    int pauseMs = m_options.firstPauseMs;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt > 0 || m_ahead != url) m_pages.Load(url); // drops a page loaded ahead in vain
+        m_ahead.clear();
+        if (!wait()) {
+            m_pages.Abort();
+            return done(false);
+        }
+        QString reason;
+        if (m_pages.Ok()) {
+            QString html = m_pages.Html();
+            if (!isBlank(html)) {
+                page.html = std::move(html);
+                page.url = m_pages.FinalUrl();
+                if (!needed) m_failedDetails = 0;
+                if (page.html.size() >= kParseAsideChars && !parseAside(page)) return done(false);
+                return done(true);
+            }
+            reason = QStringLiteral("пустая страница");
+        } else {
+            reason = m_pages.ErrorText();
+        }
+        if (attempt < m_options.retries) {
+            log(failedLine(url, reason) + QStringLiteral("; повтор через ") + secondsText(pauseMs));
+            if (!wait(pauseMs)) return done(false);
+            pauseMs = std::min(pauseMs * 2, std::max(m_options.maxPauseMs, m_options.firstPauseMs));
+            continue;
+        }
+        if (needed) {
+            log(givenUpLine(QStringLiteral("не удалось загрузить ") + url.toDisplayString() +
+                            QStringLiteral(": ") + reason));
+            m_result.gaveUp = true;
+            return done(false);
+        }
+        log(failedLine(url, reason));
+        if (++m_failedDetails == m_options.failedDetailPages)
+            m_giveUp = QStringLiteral("не загрузились страницы %1 предложений подряд, последняя ")
+                           .arg(m_failedDetails) +
+                       url.toDisplayString() + QStringLiteral(": ") + reason;
+        return done(true);
+    }
+}
+
+bool Run::parseAside(Page& page)
+{
+    struct Job
+    {
+        QString html;
+        QUrl url;
+        HtmlDocument doc;
+        std::atomic<bool> done{false};
+    };
+    auto job = std::make_shared<Job>();
+    job->html = page.html;
+    job->url = page.url;
+    // The thread shares nothing with the run but the job, which outlives
+    // whichever of the two lets go of it last.
+    std::thread([job] {
+        job->doc = HtmlDocument::parse(job->html, job->url);
+        job->done = true;
+    }).detach();
+    QTimer poll;
+    poll.start(kPollMs);
+    for (;;) {
+        if (checkpoint()) return false;
+        if (job->done) break;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    page.doc = std::move(job->doc);
     return true;
 }
 
 void Run::loadAhead(const QUrl& url)
 {
-    if (url.isEmpty()) return;
+    if (url.isEmpty() || !m_giveUp.isEmpty() || !IsSiteLink(m_site, url)) return;
     m_pages.Load(url);
     m_ahead = url;
     // The request leaves on the next pass of the event loop; let it go now
@@ -160,6 +288,7 @@ ImportResult Run::Go()
     qint64& taken = m_result.taken;
     if (m_hooks.progress) m_hooks.progress(total + 1, 0);
 
+    int emptyPages = 0; // list pages in a row without a listing
     for (qint64& page = m_result.pages;;) {
         ++page;
         log(QStringLiteral("Загрузка ") + countText(page) + QStringLiteral(" страницы..."));
@@ -194,6 +323,16 @@ ImportResult Run::Go()
         }
         log(QStringLiteral("------------ данные страницы обработаны, итого ") +
             countText(m_program.Records.Items.Count()) + QStringLiteral(" записей в БД.  ------------"));
+        // A site that has run out of listings, or serves something else,
+        // would be asked for pages without end.
+        emptyPages = rows.isEmpty() ? emptyPages + 1 : 0;
+        if (emptyPages == m_options.emptyListPages) {
+            log(givenUpLine(QStringLiteral("на %1 страницах подряд нет ни одного предложения, последняя ")
+                                .arg(emptyPages) +
+                            ListPageUrl(m_site, page).toDisplayString()));
+            m_result.gaveUp = true;
+            return finish(false);
+        }
     }
 }
 
@@ -205,6 +344,17 @@ QString SiteAddressFrom(const QString& given)
     while (site.endsWith(u'/'))
         site.chop(1);
     return site;
+}
+
+bool IsSiteLink(const QString& site, const QUrl& link)
+{
+    const QString own = QUrl(site).host();
+    const QString host = link.host();
+    if (own.isEmpty() || host.isEmpty()) return false;
+    if (host == own) return true;
+    // An address by number has no subdomains.
+    if (!QHostAddress(own).isNull()) return false;
+    return host.endsWith(own) && host[host.size() - own.size() - 1] == u'.';
 }
 
 QString ListingSiteAddress()
@@ -285,6 +435,11 @@ QString LoaderPageSource::Html() const
 QUrl LoaderPageSource::FinalUrl() const
 {
     return m_loader->finalUrl();
+}
+
+void LoaderPageSource::SetMinInterval(int ms)
+{
+    m_loader->setMinInterval(ms);
 }
 
 ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,

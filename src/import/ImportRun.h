@@ -49,6 +49,9 @@ public:
     virtual QString Html() const = 0;
     // The address the page finally came from; its links resolve against it.
     virtual QUrl FinalUrl() const = 0;
+    // Least time between the starts of two requests (0: none). Pages that do
+    // not come from a site may ignore it.
+    virtual void SetMinInterval(int ms) { Q_UNUSED(ms); }
 };
 
 // Pages loaded over HTTP(S), with the loader's time limit and size cap.
@@ -67,6 +70,7 @@ public:
     QString ErrorText() const override;
     QString Html() const override;
     QUrl FinalUrl() const override;
+    void SetMinInterval(int ms) override;
 
 private:
     std::unique_ptr<PageLoader> m_loader;
@@ -85,21 +89,37 @@ struct ImportHooks
     // After every listing taken, once its line is logged: show the log's last line.
     std::function<void()> listingTaken;
     // The stop request, read at the checkpoints: before every listing and on
-    // every pass of a wait for a page. True ends the run with "Завершено.".
+    // every pass of a wait (for a page, a pause before asking again, the parse
+    // of a large page). True ends the run with "Завершено.".
     std::function<bool()> stopRequested;
 };
 
-// How a run takes listings into the database.
+// How a run takes listings into the database, how hard it may press the
+// site, and when it gives up.
 struct ImportOptions
 {
     // A listing whose flat the database holds already (SameFlat) updates that
     // listing in place; false appends every listing, copies included.
     bool updateExisting = true;
+    // Requests to the site per second at most, redirects and repeats
+    // included; 0 for no limit (a test or benchmark on this machine).
+    double requestsPerSecond = 3;
+    // A page that fails or comes empty is asked for again this many times,
+    // after a pause that starts at firstPauseMs and doubles up to maxPauseMs.
+    int retries = 4;
+    int firstPauseMs = 1000;
+    int maxPauseMs = 60000;
+    // The run gives up after this many list pages in a row without a listing,
+    // and after this many listings in a row whose detail page cannot be had
+    // (0: never).
+    int emptyListPages = 3;
+    int failedDetailPages = 3;
 };
 
 struct ImportResult
 {
     bool completed = false; // the announced total was reached (else stopped)
+    bool gaveUp = false;    // ended because the site failed (see the log)
     qint64 total = 0;
     qint64 taken = 0;   // listings read from the site: added + updated + unchanged
     qint64 added = 0;   // appended to the database
@@ -117,10 +137,19 @@ struct ImportResult
 // requested. A listing is appended, or with `options.updateExisting` updates
 // the listing of the same flat already held (logged as "Обновлены данные
 // квартиры на …"; the completion line is then followed by the counts of new,
-// updated and unchanged listings). Pages that fail are logged and the run goes on; a listing whose
-// detail page cannot be had keeps its detail fields empty.
+// updated and unchanged listings). A page that fails or comes empty is asked
+// for again after a growing pause; a listing whose detail page still cannot be
+// had keeps its detail fields empty. The run gives up, saying why in the log,
+// when the start page or a list page cannot be had, when several list pages in
+// a row hold no listing, or when the detail pages of several listings in a row
+// fail. Detail links to other sites than the listing site (or its subdomains)
+// are not followed.
 //
 // Runs on the caller's thread, letting events run while it waits for pages;
 // nothing may change the listings meanwhile (Program::Busy() is true).
 ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,
                        const ImportOptions& options = {});
+
+// Whether a link may be followed from the listing site `site`: its host is
+// the site's host or a subdomain of it.
+bool IsSiteLink(const QString& site, const QUrl& link);

@@ -32,9 +32,12 @@ QList<HtmlElement> FindListingRows(const HtmlDocument& page)
 {
     QList<HtmlElement> rows;
     const QList<HtmlElement> all = page.descendants(u"tr");
+    // Counted in one walk: rows nest in the cells of one another, and
+    // counting below each row apart would go over the nested ones again.
+    const QList<qsizetype> cells = page.descendantCounts(u"tr", u"td");
     // The document's first row is the table head, never a listing.
     for (qsizetype i = 1; i < all.size(); ++i) {
-        if (all[i].descendants(u"td").size() == kListingCells) rows.append(all[i]);
+        if (cells[i] == kListingCells) rows.append(all[i]);
     }
     return rows;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -81,6 +82,15 @@ namespace {
 
 using Node = GumboNode;
 
+// Nodes looked at by the walks below, for tests and benchmarks that check the
+// work stays in proportion to the page.
+thread_local qint64 t_steps = 0;
+
+inline void step()
+{
+    ++t_steps;
+}
+
 // gumbo aborts on an assertion for some markup inside <svg> and <math> (drawing
 // elements named like table parts, CDATA sections in a table...). Those tags
 // are renamed before parsing, so their content is read as plain HTML elements
@@ -151,6 +161,36 @@ QString nameOf(const Node* n)
     return name;
 }
 
+// The names of elements HTML does not know that the text rules look at.
+enum class Unknown { Other, Svg, Math, Dialog, Search, Text, HiddenPart };
+
+// What an element gumbo does not know is, from its name as written, without
+// allocating: the text rules ask this of every such element.
+Unknown unknownKind(const Node* n)
+{
+    GumboStringPiece piece = n->v.element.original_tag;
+    if (!piece.data || piece.length == 0)
+        return Unknown::Other;
+    gumbo_tag_from_original_text(&piece);
+    const auto is = [&](const char* lower) {
+        const size_t len = std::strlen(lower);
+        return piece.length == len && qstrnicmp(piece.data, lower, len) == 0;
+    };
+    if (is(kSvgAlias))
+        return Unknown::Svg;
+    if (is(kMathAlias))
+        return Unknown::Math;
+    if (is("dialog"))
+        return Unknown::Dialog;
+    if (is("search"))
+        return Unknown::Search;
+    if (is("text"))
+        return Unknown::Text;
+    if (is("lineargradient") || is("radialgradient") || is("filter") || is("metadata"))
+        return Unknown::HiddenPart;
+    return Unknown::Other;
+}
+
 const GumboAttribute* findAttribute(const Node* n, const QByteArray& name)
 {
     return gumbo_get_attribute(&n->v.element.attributes, name.constData());
@@ -188,6 +228,7 @@ void walkNodes(const GumboVector* children, F&& visit)
             continue;
         }
         const Node* c = childAt(top.v, top.i++);
+        step();
         if (visit(c) && c->v.element.children.length > 0)
             stack.push_back({&c->v.element.children, 0});
     }
@@ -246,49 +287,79 @@ enum class Ws { Collapse, PreLine, Pre };
 
 enum class Drawing { None, Svg, Math };
 
-// Whether an element with a name HTML does not know sits in a drawing or a formula.
-Drawing drawingOf(const Node* n)
+// Where an element's children sit: in a drawing or a formula (which changes
+// how elements HTML does not know are shown), and whether a text among them
+// stands directly in a drawing, outside its <text> elements (and is not
+// drawn). Worked out top-down, one element at a time, so that no element has
+// to look at all that encloses it.
+struct Context
 {
-    for (const Node* p = n->parent; isElement(p); p = p->parent) {
-        const GumboTag t = tagOf(p);
-        if (t == GUMBO_TAG_FOREIGNOBJECT)
-            return Drawing::None;
-        if (t == GUMBO_TAG_MATH)
-            return Drawing::Math;
-        if (t != GUMBO_TAG_UNKNOWN)
-            continue;
-        const QString name = nameOf(p);
-        if (name == QLatin1String("svg"))
-            return Drawing::Svg;
-        if (name == QLatin1String("math"))
-            return Drawing::Math;
-    }
-    return Drawing::None;
+    Drawing drawing = Drawing::None;
+    bool bareInDrawing = false;
+};
+
+// The context of e's children, given the one e sits in.
+Context insideOf(const Node* e, Context outside)
+{
+    if (!isElement(e))
+        return outside;
+    Context c = outside;
+    const GumboTag t = tagOf(e);
+    const Unknown kind = t == GUMBO_TAG_UNKNOWN ? unknownKind(e) : Unknown::Other;
+    if (t == GUMBO_TAG_FOREIGNOBJECT)
+        c.drawing = Drawing::None;
+    else if (t == GUMBO_TAG_MATH || kind == Unknown::Math)
+        c.drawing = Drawing::Math;
+    else if (kind == Unknown::Svg)
+        c.drawing = Drawing::Svg;
+    if (t == GUMBO_TAG_A && outside.drawing == Drawing::Svg)
+        ; // a link in a drawing is no text of its own
+    else if (t != GUMBO_TAG_UNKNOWN || kind == Unknown::Text)
+        c.bareInDrawing = false; // an HTML element, a formula part, a drawing's HTML content or its text
+    else if (kind == Unknown::Svg)
+        c.bareInDrawing = true;
+    return c;
 }
 
-Box unknownBox(const Node* n)
+// The contexts that n and its ancestors sit in: [0] for n, [1] for its
+// parent and so on, up to the top element. One walk up, once per call.
+std::vector<Context> contextChain(const Node* n)
 {
-    const QString name = nameOf(n);
-    if (name == QLatin1String("svg"))
+    std::vector<const Node*> up;
+    for (const Node* e = n; isElement(e); e = e->parent) {
+        step();
+        up.push_back(e);
+    }
+    std::vector<Context> chain(up.size());
+    Context c;
+    for (size_t i = up.size(); i-- > 0;) {
+        chain[i] = c;
+        c = insideOf(up[i], c);
+    }
+    return chain;
+}
+
+Box unknownBox(const Node* n, Drawing in)
+{
+    const Unknown kind = unknownKind(n);
+    if (kind == Unknown::Svg)
         return Box::InlineBlock;
-    if (name == QLatin1String("math"))
+    if (kind == Unknown::Math)
         return Box::Block;
-    if (name == QLatin1String("dialog"))
+    if (kind == Unknown::Dialog)
         return hasAttr(n, "open") ? Box::Block : Box::None;
-    if (name == QLatin1String("search"))
+    if (kind == Unknown::Search)
         return Box::Block;
-    switch (drawingOf(n)) {
+    switch (in) {
     case Drawing::Math:
         return Box::Block;
     case Drawing::Svg:
         // A drawing shows the text of its <text> elements, each as a block.
         // Shapes stay transparent: a text may sit inside one.
-        if (name == QLatin1String("text"))
+        if (kind == Unknown::Text)
             return Box::Block;
-        for (const char* hidden : {"lineargradient", "radialgradient", "filter", "metadata"}) {
-            if (name == QLatin1String(hidden))
-                return Box::None;
-        }
+        if (kind == Unknown::HiddenPart)
+            return Box::None;
         return Box::Inline;
     case Drawing::None:
         break;
@@ -296,13 +367,13 @@ Box unknownBox(const Node* n)
     return Box::Inline;
 }
 
-Box defaultBox(const Node* n)
+Box defaultBox(const Node* n, Drawing in)
 {
     if (n->type == GUMBO_NODE_TEMPLATE)
         return Box::None;
     const GumboElement& e = n->v.element;
     if (e.tag == GUMBO_TAG_UNKNOWN)
-        return unknownBox(n);
+        return unknownBox(n, in);
     switch (e.tag) {
     case GUMBO_TAG_HEAD: case GUMBO_TAG_TITLE: case GUMBO_TAG_BASE: case GUMBO_TAG_LINK:
     case GUMBO_TAG_META: case GUMBO_TAG_STYLE: case GUMBO_TAG_SCRIPT: case GUMBO_TAG_NOSCRIPT:
@@ -424,28 +495,18 @@ bool hiddenByDetails(const Node* n)
 }
 
 // Text directly in a drawing, outside its <text> elements, is not drawn.
-bool textShown(const Node* t)
+// `in` is the context the text sits in.
+bool textShown(const Node* t, Context in)
 {
-    for (const Node* p = t->parent; isElement(p); p = p->parent) {
-        const GumboTag tag = tagOf(p);
-        if (tag == GUMBO_TAG_A && drawingOf(p) == Drawing::Svg)
-            continue; // a link in a drawing is no text of its own
-        if (tag != GUMBO_TAG_UNKNOWN)
-            break; // an HTML element, a formula part or a drawing's own HTML content
-        const QString name = nameOf(p);
-        if (name == QLatin1String("text"))
-            break;
-        if (name == QLatin1String("svg"))
-            return false;
-    }
-    return !hiddenByDetails(t);
+    return !in.bareInDrawing && !hiddenByDetails(t);
 }
 
-Box boxOf(const Node* n)
+// `in` is the context n sits in.
+Box boxOf(const Node* n, Context in)
 {
     if (n->type == GUMBO_NODE_TEMPLATE || hiddenByDetails(n))
         return Box::None;
-    const Box def = defaultBox(n);
+    const Box def = defaultBox(n, in.drawing);
     if (n->v.element.attributes.length == 0)
         return def;
     const std::optional<Box> styled = styleBox(styleProperty(n, QLatin1String("display")));
@@ -496,6 +557,7 @@ std::optional<bool> ownVisibility(const Node* n)
 bool visibleOf(const Node* n)
 {
     for (; isElement(n); n = n->parent) {
+        step();
         if (std::optional<bool> v = ownVisibility(n))
             return *v;
     }
@@ -505,6 +567,7 @@ bool visibleOf(const Node* n)
 Ws wsOf(const Node* n)
 {
     for (; isElement(n); n = n->parent) {
+        step();
         if (std::optional<Ws> ws = ownWs(n))
             return *ws;
     }
@@ -535,6 +598,7 @@ bool inDropDown(const Node* n)
     if (tagOf(n) != GUMBO_TAG_OPTION && tagOf(n) != GUMBO_TAG_OPTGROUP)
         return false;
     for (const Node* p = n->parent; isElement(p); p = p->parent) {
+        step();
         if (tagOf(p) == GUMBO_TAG_SELECT)
             return !hasAttr(p, "multiple") && attrValue(p, "size").trimmed().toInt() <= 1;
     }
@@ -543,20 +607,58 @@ bool inDropDown(const Node* n)
 
 bool isRendered(const Node* n)
 {
-    for (const Node* e = n; isElement(e); e = e->parent) {
+    const std::vector<Context> chain = contextChain(n);
+    size_t k = 0;
+    for (const Node* e = n; isElement(e); e = e->parent, ++k) {
         if (inDropDown(e))
             return false;
-        const Box b = boxOf(e);
+        const Box b = boxOf(e, chain[k]);
         if (b == Box::None || (b == Box::Replaced && e != n))
             return false;
     }
     return true;
 }
 
-bool isInlineElement(const Node* n)
+// Where a walk from an element through its neighbours stands: the context of
+// the node it is at, kept as it steps down into elements and up out of them.
+class ContextTrail
 {
-    return isElement(n) && boxOf(n) == Box::Inline;
-}
+public:
+    explicit ContextTrail(const Node* start) : m_chain(contextChain(start)) {}
+    // The context the current node sits in.
+    Context here() const { return m_down.empty() ? m_chain[m_level] : m_down.back(); }
+    // Whether the current node's parent is an inline element.
+    bool parentInline(const Node* cur) const
+    {
+        const Node* p = cur->parent;
+        if (!isElement(p))
+            return false;
+        Context in;
+        if (m_down.size() >= 2)
+            in = m_down[m_down.size() - 2];
+        else if (m_down.size() == 1)
+            in = m_chain[m_level];
+        else if (m_level + 1 < m_chain.size())
+            in = m_chain[m_level + 1];
+        else
+            return false;
+        return boxOf(p, in) == Box::Inline;
+    }
+    void up()
+    {
+        if (!m_down.empty())
+            m_down.pop_back();
+        else
+            ++m_level;
+    }
+    // Into a child of the element `cur`.
+    void down(const Node* cur) { m_down.push_back(insideOf(cur, here())); }
+
+private:
+    std::vector<Context> m_chain;
+    size_t m_level = 0;
+    std::vector<Context> m_down;
+};
 
 // What the line looks like just before an inline element: whether it is at a
 // line start (leading spaces vanish) and whether a collapsible space waits.
@@ -570,19 +672,23 @@ LineState stateBefore(const Node* root)
 {
     bool sawSpace = false;
     const Node* cur = root;
+    ContextTrail trail(root);
     for (;;) {
+        step();
         const Node* p = previousSibling(cur);
         if (!p) {
-            if (!isInlineElement(cur->parent))
+            if (!trail.parentInline(cur))
                 return {};
             cur = cur->parent;
+            trail.up();
             continue;
         }
         cur = p;
         // Look at cur, stepping into inline elements from their end.
         for (;;) {
+            step();
             if (isText(cur)) {
-                if (!textShown(cur))
+                if (!textShown(cur, trail.here()))
                     break;
                 const Ws ws = wsOf(cur->parent);
                 const QString t = textOf(cur);
@@ -598,7 +704,7 @@ LineState stateBefore(const Node* root)
             }
             if (!isElement(cur))
                 break;
-            const Box b = boxOf(cur);
+            const Box b = boxOf(cur, trail.here());
             if (b == Box::None || tagOf(cur) == GUMBO_TAG_WBR)
                 break;
             if (b == Box::Replaced || b == Box::InlineBlock)
@@ -608,6 +714,7 @@ LineState stateBefore(const Node* root)
             const GumboVector* v = childrenOf(cur);
             if (v->length == 0)
                 break;
+            trail.down(cur);
             cur = childAt(v, v->length - 1);
         }
     }
@@ -618,18 +725,22 @@ LineState stateBefore(const Node* root)
 bool contentAfter(const Node* root)
 {
     const Node* cur = root;
+    ContextTrail trail(root);
     for (;;) {
+        step();
         const Node* n = nextSibling(cur);
         if (!n) {
-            if (!isInlineElement(cur->parent))
+            if (!trail.parentInline(cur))
                 return false;
             cur = cur->parent;
+            trail.up();
             continue;
         }
         cur = n;
         for (;;) {
+            step();
             if (isText(cur)) {
-                if (!textShown(cur))
+                if (!textShown(cur, trail.here()))
                     break;
                 const Ws ws = wsOf(cur->parent);
                 for (QChar c : textOf(cur)) {
@@ -641,7 +752,7 @@ bool contentAfter(const Node* root)
             }
             if (!isElement(cur))
                 break;
-            const Box b = boxOf(cur);
+            const Box b = boxOf(cur, trail.here());
             if (b == Box::None || tagOf(cur) == GUMBO_TAG_WBR)
                 break;
             if (b == Box::Replaced || b == Box::InlineBlock)
@@ -651,45 +762,53 @@ bool contentAfter(const Node* root)
             const GumboVector* v = childrenOf(cur);
             if (v->length == 0)
                 break;
+            trail.down(cur);
             cur = childAt(v, 0);
         }
     }
 }
 
-bool rowGroupHasRow(const Node* group)
+// `in` is the context the group sits in.
+bool rowGroupHasRow(const Node* group, Context in)
 {
+    const Context inside = insideOf(group, in);
     const GumboVector* v = childrenOf(group);
     for (unsigned i = 0; i < v->length; ++i) {
+        step();
         const Node* c = childAt(v, i);
-        if (isElement(c) && boxOf(c) == Box::Row)
+        if (isElement(c) && boxOf(c, inside) == Box::Row)
             return true;
     }
     return false;
 }
 
-bool isLastRow(const Node* row)
+// `in` is the context the row sits in, `groupIn` the one its parent sits in.
+bool isLastRow(const Node* row, Context in, Context groupIn)
 {
     for (const Node* s = nextSibling(row); s; s = nextSibling(s)) {
-        if (isElement(s) && boxOf(s) == Box::Row)
+        step();
+        if (isElement(s) && boxOf(s, in) == Box::Row)
             return false;
     }
     const Node* group = row->parent;
-    if (!isElement(group) || boxOf(group) != Box::RowGroup)
+    if (!isElement(group) || boxOf(group, groupIn) != Box::RowGroup)
         return true;
     for (const Node* s = nextSibling(group); s; s = nextSibling(s)) {
+        step();
         if (!isElement(s))
             continue;
-        const Box b = boxOf(s);
-        if (b == Box::Row || (b == Box::RowGroup && rowGroupHasRow(s)))
+        const Box b = boxOf(s, groupIn);
+        if (b == Box::Row || (b == Box::RowGroup && rowGroupHasRow(s, groupIn)))
             return false;
     }
     return true;
 }
 
-bool isLastCell(const Node* cell)
+bool isLastCell(const Node* cell, Context in)
 {
     for (const Node* s = nextSibling(cell); s; s = nextSibling(s)) {
-        if (isElement(s) && boxOf(s) == Box::Cell)
+        step();
+        if (isElement(s) && boxOf(s, in) == Box::Cell)
             return false;
     }
     return true;
@@ -802,6 +921,8 @@ struct Frame
     Ws ws;
     bool visible;
     unsigned next;
+    Context in;     // where the element sits
+    Context inside; // where its children sit
 };
 
 void enterElement(InnerTextBuilder& out, Box b, bool visible)
@@ -816,7 +937,8 @@ void enterElement(InnerTextBuilder& out, Box b, bool visible)
     }
 }
 
-void leaveElement(InnerTextBuilder& out, const Frame& f)
+// `parent` is the frame of f's parent.
+void leaveElement(InnerTextBuilder& out, const Frame& f, const Frame& parent)
 {
     if (f.box == Box::InlineBlock) {
         out.setNotAtLineStart();
@@ -827,9 +949,9 @@ void leaveElement(InnerTextBuilder& out, const Frame& f)
     out.edge();
     if (!f.visible)
         return;
-    if (f.box == Box::Row && !isLastRow(f.node))
+    if (f.box == Box::Row && !isLastRow(f.node, f.in, parent.in))
         out.append(u'\n');
-    else if (f.box == Box::Cell && !isLastCell(f.node))
+    else if (f.box == Box::Cell && !isLastCell(f.node, f.in))
         out.append(u'\t');
     else if (const int count = breaksAround(f.box))
         out.requiredBreaks(count);
@@ -839,7 +961,8 @@ QString innerTextOf(const Node* root)
 {
     if (!isRendered(root))
         return textContentOf(root);
-    const Box rootBox = boxOf(root);
+    const Context rootIn = contextChain(root).front();
+    const Box rootBox = boxOf(root, rootIn);
     if (rootBox == Box::Replaced)
         return {};
     const bool inlineRoot = rootBox == Box::Inline;
@@ -854,7 +977,7 @@ QString innerTextOf(const Node* root)
     InnerTextBuilder out(start);
 
     std::vector<Frame> stack;
-    stack.push_back({root, rootBox, wsOf(root), visibleOf(root), 0});
+    stack.push_back({root, rootBox, wsOf(root), visibleOf(root), 0, rootIn, insideOf(root, rootIn)});
     while (!stack.empty()) {
         Frame& top = stack.back();
         const GumboVector* v = childrenOf(top.node);
@@ -862,18 +985,20 @@ QString innerTextOf(const Node* root)
             const Frame done = top;
             stack.pop_back();
             if (!stack.empty())
-                leaveElement(out, done);
+                leaveElement(out, done, stack.back());
             continue;
         }
         const Node* c = childAt(v, top.next++);
+        step();
         if (isText(c)) {
-            if (textShown(c))
+            if (textShown(c, top.inside))
                 out.text(textOf(c), top.ws, top.visible);
             continue;
         }
         if (!isElement(c))
             continue;
-        const Box b = boxOf(c);
+        const Context in = top.inside;
+        const Box b = boxOf(c, in);
         const bool visible = ownVisibility(c).value_or(top.visible);
         if (b == Box::None || (b == Box::Inline && tagOf(c) == GUMBO_TAG_WBR))
             continue;
@@ -887,7 +1012,7 @@ QString innerTextOf(const Node* root)
         }
         enterElement(out, b, visible);
         const Ws ws = ownWs(c).value_or(top.ws);
-        stack.push_back({c, b, ws, visible, 0});
+        stack.push_back({c, b, ws, visible, 0, in, insideOf(c, in)});
     }
     if (inlineRoot && out.pendingSpace() && contentAfter(root))
         out.append(u' ');
@@ -954,28 +1079,99 @@ QString HtmlElement::tagName() const
     return m_node ? nameOf(m_node) : QString();
 }
 
+namespace {
+
+// Matches elements by tag name as getElementsByTagName does.
+class TagMatch
+{
+public:
+    explicit TagMatch(QStringView tag)
+        : m_wanted(tag.toString().toLower()), m_all(m_wanted == QLatin1String("*")),
+          m_tag(gumbo_tag_enum(m_wanted.toUtf8().constData())),
+          // Drawings and formulas are renamed elements (see kSvgAlias) that gumbo does not know.
+          m_byName(m_tag == GUMBO_TAG_UNKNOWN || m_tag == GUMBO_TAG_SVG || m_tag == GUMBO_TAG_MATH)
+    {
+    }
+    bool operator()(const Node* n) const
+    {
+        if (m_all)
+            return true;
+        const GumboTag t = tagOf(n);
+        return (m_tag != GUMBO_TAG_UNKNOWN && t == m_tag) ||
+               (m_byName && t == GUMBO_TAG_UNKNOWN && !m_wanted.isEmpty() && nameOf(n) == m_wanted);
+    }
+
+private:
+    QString m_wanted;
+    bool m_all;
+    GumboTag m_tag;
+    bool m_byName;
+};
+
+// For every element below root that `listed` matches, in document order, the
+// number of elements below it that `counted` matches: one walk, each element
+// entered and left once.
+QList<qsizetype> countsBelow(const Node* root, const TagMatch& listed, const TagMatch& counted)
+{
+    QList<qsizetype> counts;
+    if (root->type == GUMBO_NODE_TEMPLATE)
+        return counts;
+    struct Open
+    {
+        const GumboVector* v;
+        unsigned i;
+        qsizetype slot;      // in counts, or -1
+        qsizetype seenAtEntry;
+    };
+    qsizetype seen = 0;
+    std::vector<Open> stack;
+    stack.push_back({childrenOf(root), 0, -1, 0});
+    while (!stack.empty()) {
+        Open& top = stack.back();
+        if (top.i >= top.v->length) {
+            if (top.slot >= 0)
+                counts[top.slot] = seen - top.seenAtEntry;
+            stack.pop_back();
+            continue;
+        }
+        const Node* c = childAt(top.v, top.i++);
+        step();
+        if (!isElement(c))
+            continue;
+        qsizetype slot = -1;
+        if (listed(c)) {
+            slot = counts.size();
+            counts.append(0);
+        }
+        if (counted(c))
+            ++seen;
+        // Template contents stay out, as in the DOM.
+        if (c->type == GUMBO_NODE_ELEMENT && c->v.element.children.length > 0)
+            stack.push_back({&c->v.element.children, 0, slot, seen});
+    }
+    return counts;
+}
+
+} // namespace
+
 QList<HtmlElement> HtmlElement::descendants(QStringView tag) const
 {
     if (!m_node)
         return {};
     QList<HtmlElement> out;
-    const QString wanted = tag.toString().toLower();
-    const bool all = wanted == QLatin1String("*");
-    const QByteArray wantedUtf8 = wanted.toUtf8();
-    const GumboTag wantedTag = gumbo_tag_enum(wantedUtf8.constData());
+    const TagMatch match(tag);
     forEachDescendant(m_node, [&](const Node* n) {
-        bool match = all;
-        if (!match) {
-            const GumboTag t = tagOf(n);
-            // Drawings and formulas are renamed elements (see kSvgAlias) that gumbo does not know.
-            const bool byName = wantedTag == GUMBO_TAG_UNKNOWN || wantedTag == GUMBO_TAG_SVG || wantedTag == GUMBO_TAG_MATH;
-            match = (wantedTag != GUMBO_TAG_UNKNOWN && t == wantedTag)
-                    || (byName && t == GUMBO_TAG_UNKNOWN && !wanted.isEmpty() && nameOf(n) == wanted);
-        }
-        if (match)
+        if (match(n))
             out.append(HtmlElement(m_doc, n));
     });
     return out;
+}
+
+QList<qsizetype> HtmlElement::descendantCounts(QStringView tag, QStringView counted) const
+{
+    if (!m_node)
+        return {};
+    return countsBelow(m_node, TagMatch(tag), TagMatch(counted));
 }
 
 QList<HtmlElement> HtmlElement::children() const
@@ -1266,7 +1462,12 @@ private:
 
     int find(const Name& name, std::initializer_list<GumboTag> stopAt) const
     {
+        // Tags out of place (a cell with no table open, say) can pile up to
+        // the depth limit; looking through all of them for every tag that
+        // is not open at all would cost the page's length times that depth.
+        if (name.tag != GUMBO_TAG_UNKNOWN && m_openCount[size_t(name.tag)] == 0) return -1;
         for (int k = int(m_stack.size()) - 1; k >= 0; --k) {
+            step();
             if (m_stack[size_t(k)].name == name) return k;
             if (m_stack[size_t(k)].name.isIn(stopAt)) return -1;
         }
@@ -1280,6 +1481,7 @@ private:
     {
         while (k >= 0 && int(m_stack.size()) > k) {
             if (m_stack.back().drawing) --m_drawings;
+            --m_openCount[size_t(m_stack.back().name.tag)];
             m_stack.pop_back();
         }
     }
@@ -1332,6 +1534,7 @@ private:
         if (run > kMaxRun || int(m_stack.size()) >= kMaxDepth) return false;
         const bool drawing = name.isDrawing();
         m_stack.push_back({name, run, drawing});
+        ++m_openCount[size_t(name.tag)];
         if (drawing) ++m_drawings;
         return true;
     }
@@ -1351,6 +1554,7 @@ private:
     const char* m_p = nullptr;
     qsizetype m_n = 0;
     std::vector<Open> m_stack;
+    std::array<int, GUMBO_TAG_LAST + 1> m_openCount{}; // elements on the stack by tag
     int m_drawings = 0; // drawings and formulas on the stack
     std::vector<Edit> m_edits;
 };
@@ -1472,6 +1676,18 @@ QList<HtmlElement> HtmlDocument::descendants(QStringView tag) const
     if (!d)
         return {};
     return HtmlElement(d.get(), d->output->document).descendants(tag);
+}
+
+QList<qsizetype> HtmlDocument::descendantCounts(QStringView tag, QStringView counted) const
+{
+    if (!d)
+        return {};
+    return HtmlElement(d.get(), d->output->document).descendantCounts(tag, counted);
+}
+
+qint64 HtmlDocument::walkSteps()
+{
+    return t_steps;
 }
 
 QUrl HtmlDocument::baseUrl() const

@@ -29,6 +29,10 @@ public:
     // Elements below this one at any depth, in document order, whose tag name
     // matches case-insensitively ("*" matches all), like getElementsByTagName.
     QList<HtmlElement> descendants(QStringView tag) const;
+    // For every element descendants(tag) lists, in the same order, how many
+    // elements below it descendants(counted) would list; one walk over the
+    // subtree, however deeply the listed elements nest.
+    QList<qsizetype> descendantCounts(QStringView tag, QStringView counted) const;
     // Element children only, in order.
     QList<HtmlElement> children() const;
     HtmlElement parent() const;
@@ -79,11 +83,17 @@ public:
     // The <body> (or <frameset>) element.
     HtmlElement body() const;
     QList<HtmlElement> descendants(QStringView tag) const;
+    QList<qsizetype> descendantCounts(QStringView tag, QStringView counted) const;
     // The address relative links resolve against: the page's <base href> when
     // it has a usable one, else the address given to parse().
     QUrl baseUrl() const;
     // The address given to parse().
     QUrl url() const;
+
+    // The nodes the calls on documents of this thread have looked at so far
+    // (walks down, along and up the tree): tests and benchmarks check that
+    // the work stays in proportion to the page.
+    static qint64 walkSteps();
 
 private:
     std::unique_ptr<htmldoc::Data> d;

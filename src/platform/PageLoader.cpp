@@ -244,6 +244,8 @@ PageLoader::PageLoader(QObject* parent) : QObject(parent), m_nam(new QNetworkAcc
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &PageLoader::onTimeout);
+    m_delay.setSingleShot(true);
+    m_delay.setTimerType(Qt::PreciseTimer); // never earlier than the interval
 }
 
 PageLoader::~PageLoader()
@@ -261,6 +263,11 @@ void PageLoader::setSizeCap(qint64 bytes)
     m_sizeCap = std::max<qint64>(0, bytes);
 }
 
+void PageLoader::setMinInterval(int ms)
+{
+    m_minIntervalMs = std::max(0, ms);
+}
+
 void PageLoader::load(const QUrl& url)
 {
     dropReply();
@@ -274,6 +281,7 @@ void PageLoader::load(const QUrl& url)
     m_redirects = 0;
     m_url = url;
     m_finalUrl = url;
+    m_visited = {url};
 
     if (!isWebScheme(url) || !url.isValid() || url.host().isEmpty()) {
         m_error = isWebScheme(url) ? QStringLiteral("неверный адрес") : QStringLiteral("адрес не http/https");
@@ -288,8 +296,20 @@ void PageLoader::load(const QUrl& url)
         return;
     }
 
-    startRequest(url);
     m_timer.start(m_timeoutMs);
+    request(url);
+}
+
+void PageLoader::request(const QUrl& url)
+{
+    const qint64 wait = m_lastStart.isValid() ? m_minIntervalMs - m_lastStart.elapsed() : 0;
+    if (wait <= 0) {
+        startRequest(url);
+        return;
+    }
+    m_delay.disconnect();
+    connect(&m_delay, &QTimer::timeout, this, [this, url] { startRequest(url); });
+    m_delay.start(int(wait));
 }
 
 void PageLoader::startRequest(const QUrl& url)
@@ -304,8 +324,12 @@ void PageLoader::startRequest(const QUrl& url)
     request.setRawHeader("Accept-Language", "ru,en;q=0.5");
 
     m_ignoreBody = false;
+    m_lastStart.start();
     QNetworkReply* reply = m_nam->get(request);
     m_reply = reply;
+    // The network side stops reading once this much waits unread, so a page
+    // that never ends cannot fill memory faster than it is read and refused.
+    reply->setReadBufferSize(kReadBufferSize);
     connect(reply, &QNetworkReply::metaDataChanged, this, &PageLoader::onMetaData);
     connect(reply, &QNetworkReply::readyRead, this, &PageLoader::onReadyRead);
     connect(reply, &QNetworkReply::finished, this, &PageLoader::onReplyFinished);
@@ -341,14 +365,19 @@ void PageLoader::onMetaData()
 
 void PageLoader::onReadyRead()
 {
-    const QByteArray chunk = m_reply->readAll();
-    if (m_ignoreBody)
-        return;
-    if (m_body.size() + chunk.size() > m_sizeCap) {
-        fail(sizeCapText());
-        return;
+    QNetworkReply* reply = m_reply;
+    while (reply && m_loading && reply->bytesAvailable() > 0) {
+        // One byte past the cap is enough to know the page is too big.
+        const qint64 room = m_ignoreBody ? kReadBufferSize : m_sizeCap - m_body.size() + 1;
+        const QByteArray chunk = reply->read(std::min<qint64>(room, kReadBufferSize));
+        if (chunk.isEmpty())
+            break;
+        if (m_ignoreBody)
+            continue;
+        if (m_body.size() + chunk.size() > m_sizeCap)
+            return fail(sizeCapText());
+        m_body += chunk;
     }
-    m_body += chunk;
 }
 
 void PageLoader::onReplyFinished()
@@ -374,15 +403,18 @@ void PageLoader::onReplyFinished()
         const QUrl target = reply->url().resolved(location);
         if (!isWebScheme(target) || target.host().isEmpty())
             return fail(QStringLiteral("переадресация на адрес не http/https"));
+        if (m_visited.contains(target))
+            return fail(QStringLiteral("переадресация по кругу"));
         if (++m_redirects > kMaxRedirects)
             return fail(QStringLiteral("слишком много переадресаций"));
+        m_visited.append(target);
         // The time limit runs on: it is for the page as a whole.
         const int left = m_timer.remainingTime();
         dropReply();
         m_body.clear();
         m_finalUrl = target;
-        startRequest(target);
         m_timer.start(std::max(1, left));
+        request(target);
         return;
     }
     if (status != 0 && (status < 200 || status >= 300))
@@ -451,6 +483,7 @@ void PageLoader::finish()
 void PageLoader::dropReply()
 {
     m_timer.stop();
+    m_delay.stop();
     if (QNetworkReply* reply = m_reply) {
         m_reply = nullptr;
         disconnect(reply, nullptr, this, nullptr);

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -17,9 +19,11 @@ class QNetworkReply;
 //
 // Every load ends in exactly one finished(), unless abort() or a new load()
 // cuts it short first; finished() is never emitted from inside load().
-// Redirects are followed to http and https addresses only. A page that takes
+// Redirects are followed to http and https addresses only, and a redirect
+// back to an address of the same load fails at once. A page that takes
 // longer than the time limit, or grows past the size cap, is abandoned and
-// counts as failed: a cut-off listing would pass for a complete one.
+// counts as failed: a cut-off listing would pass for a complete one. Reading
+// stops at the cap, so memory stays near it whatever the server sends.
 class PageLoader : public QObject
 {
     Q_OBJECT
@@ -27,6 +31,8 @@ public:
     static constexpr int kDefaultTimeoutMs = 30000;
     static constexpr qint64 kDefaultSizeCap = 8 * 1024 * 1024;
     static constexpr int kMaxRedirects = 20;
+    // How much of a reply may wait unread at a time.
+    static constexpr qint64 kReadBufferSize = 64 * 1024;
 
     explicit PageLoader(QObject* parent = nullptr);
     ~PageLoader() override;
@@ -37,6 +43,10 @@ public:
     // Largest page accepted, in bytes after any transfer compression is undone.
     void setSizeCap(qint64 bytes);
     qint64 sizeCap() const { return m_sizeCap; }
+    // Least time between the starts of two requests, redirects included
+    // (0: none); a request due earlier waits, within the page's time limit.
+    void setMinInterval(int ms);
+    int minInterval() const { return m_minIntervalMs; }
 
     // Starts loading url, dropping any load in progress (without its finished()).
     void load(const QUrl& url);
@@ -69,6 +79,8 @@ Q_SIGNALS:
 
 private:
     void startRequest(const QUrl& url);
+    // Starts the request for url now or, to keep the minimum interval, later.
+    void request(const QUrl& url);
     void onReadyRead();
     void onMetaData();
     void onReplyFinished();
@@ -83,6 +95,10 @@ private:
     QNetworkAccessManager* m_nam;
     QPointer<QNetworkReply> m_reply;
     QTimer m_timer;
+    QTimer m_delay; // holds back a request that is due later
+    QElapsedTimer m_lastStart;
+    int m_minIntervalMs = 0;
+    QList<QUrl> m_visited; // the addresses of the current load, redirects included
     int m_timeoutMs = kDefaultTimeoutMs;
     qint64 m_sizeCap = kDefaultSizeCap;
     quint64 m_generation = 0;

@@ -110,6 +110,9 @@ public:
 
     // Longest expression text accepted, in UTF-16 code units.
     static constexpr qsizetype MaxLength = 65536;
+    // The error an expression longer than MaxLength gives (a syntax error).
+    static constexpr int TooLongError = 1002;
+    static QString TooLongText();
     // Deepest nesting of parentheses and calls accepted (error 28 beyond); an
     // optimised build then needs under 256 KiB of stack.
     static constexpr int MaxDepth = 256;

@@ -623,10 +623,16 @@ ScriptValue ScriptEngine::Eval(QStringView expression) const
     return Eval(expression, {});
 }
 
+QString ScriptEngine::TooLongText()
+{
+    return QStringLiteral("Слишком длинное выражение");
+}
+
 ScriptValue ScriptEngine::Eval(QStringView expression, std::span<const QString> names) const
 {
+    static_assert(TooLongError == SyntaxError);
     if (expression.size() > MaxLength)
-        throw ScriptError(SyntaxError, QStringLiteral("Слишком длинное выражение"));
+        throw ScriptError(TooLongError, TooLongText());
     const Context ctx{m_now, names};
     spent() = {};
     try {

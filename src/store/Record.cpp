@@ -129,11 +129,27 @@ float Record::Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, 
     try {
         // Names are replaced in index order on the growing text: a field inserted
         // for one attribute is itself searched for the names after it.
+        // A listing whose fields hold the names of later attributes can grow the
+        // text by a power of the attribute count, so the length is checked
+        // before every replacement is made, not once at the end.
         QString s = forml;
+        if (s.size() > ScriptEngine::MaxLength)
+            throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
         for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
             const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
-            if (!name.isEmpty() && s.contains(name))
-                s.replace(name, Field(i).toString());
+            if (name.isEmpty())
+                continue;
+            const QStringView field = Field(i);
+            // Occurrences as replace() finds them: left to right, not overlapping.
+            qsizetype count = 0;
+            for (qsizetype at = s.indexOf(name); at >= 0; at = s.indexOf(name, at + name.size()))
+                ++count;
+            if (count == 0)
+                continue;
+            const qsizetype grown = s.size() + count * (field.size() - name.size());
+            if (grown > ScriptEngine::MaxLength)
+                throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
+            s.replace(name, field.toString());
         }
         return engine.EvalSingle(s, kb.AttributeNames);
     } catch (const VestranaError& e) {

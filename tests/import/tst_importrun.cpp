@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -122,7 +123,18 @@ struct Outcome
 
 using StopWhen = std::function<bool(const QStringList& log)>;
 
-Outcome runImport(Program& program, const QString& site, PageSource& pages, const StopWhen& stopWhen = {})
+// Tests on this machine need no pauses between requests; pages are not
+// asked for again unless a test is about that.
+ImportOptions quick()
+{
+    ImportOptions o;
+    o.requestsPerSecond = 0;
+    o.retries = 0;
+    return o;
+}
+
+Outcome runImport(Program& program, const QString& site, PageSource& pages, const StopWhen& stopWhen = {},
+                  const ImportOptions& options = quick())
 {
     Outcome o;
     ImportHooks hooks;
@@ -141,15 +153,87 @@ Outcome runImport(Program& program, const QString& site, PageSource& pages, cons
     };
     QElapsedTimer t;
     t.start();
-    o.result = SyncStart(program, site, pages, hooks);
+    o.result = SyncStart(program, site, pages, hooks, options);
     o.ms = t.elapsed();
     return o;
 }
 
-Outcome runImport(Program& program, const QString& site, const StopWhen& stopWhen = {}, int timeoutMs = 30000)
+Outcome runImport(Program& program, const QString& site, const StopWhen& stopWhen = {}, int timeoutMs = 30000,
+                  const ImportOptions& options = quick())
 {
     LoaderPageSource pages(timeoutMs);
-    return runImport(program, site, pages, stopWhen);
+    return runImport(program, site, pages, stopWhen, options);
+}
+
+QString givenUp(const QString& why)
+{
+    return QStringLiteral("Импорт остановлен: ") + why;
+}
+
+// A site on 127.0.0.1 that answers each request target with stored bytes (404
+// for the rest) and notes when every request came.
+class RouteServer : public QObject
+{
+public:
+    QHash<QByteArray, QByteArray> routes;
+    QList<QByteArray> targets;
+    QList<qint64> times; // ms since the server started
+
+    bool Listen()
+    {
+        m_clock.start();
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRequest(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        return m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QString Address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+    static QByteArray Response(const QByteArray& status, const QByteArray& headers, const QByteArray& body)
+    {
+        return "HTTP/1.1 " + status + "\r\n" + headers +
+               "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    }
+
+private:
+    void onRequest(QTcpSocket* socket)
+    {
+        QByteArray& request = m_pending[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n")) return;
+        const QByteArray target = request.split(' ').value(1);
+        m_pending.remove(socket);
+        targets << target;
+        times << m_clock.elapsed();
+        socket->write(routes.value(target, Response("404 Not Found", "", "")));
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+    QElapsedTimer m_clock;
+};
+
+QByteArray targetOf(const QUrl& url)
+{
+    return url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+}
+
+// A list page of the site's layout with one listing row per link: the first
+// row is the head, the link stands in the description cell.
+QString listPageWithLinks(const QStringList& links)
+{
+    QString html = QStringLiteral("<table><tr><td>Дата</td></tr>");
+    for (qsizetype i = 0; i < links.size(); ++i)
+        html +=
+            QStringLiteral("<tr><td>1</td><td></td><td>2</td><td>3</td><td></td><td>ул. %1</td><td>40</td>"
+                           "<td><a href=\"%2\">описание</a></td><td>100</td><td>А</td></tr>")
+                .arg(i)
+                .arg(links[i].toHtmlEscaped());
+    return html + QStringLiteral("</table>");
 }
 
 // True once the log's last line starts with `prefix` and has been the last for `ms`.
@@ -161,11 +245,6 @@ StopWhen afterLastLine(const QString& prefix, int ms)
         if (!since->isValid()) since->start();
         return since->elapsed() >= ms;
     };
-}
-
-StopWhen atLoading(int page)
-{
-    return [page](const QStringList& log) { return !log.isEmpty() && log.last() == loading(page); };
 }
 
 Program& withExisting(Program& program, int n)
@@ -181,9 +260,11 @@ class StoredPages : public PageSource
 public:
     QHash<QString, QString> pages; // address -> HTML
     QStringList requested;
+    int failuresBeforeSuccess = 0; // every address fails this many times first
 
     void Load(const QUrl& url) override
     {
+        m_failures = url == m_url ? m_failures + 1 : 1;
         m_url = url;
         m_loading = true;
         requested << url.toString();
@@ -198,13 +279,17 @@ public:
         m_loading = false;
     }
     bool IsLoading() const override { return m_loading; }
-    bool Ok() const override { return pages.contains(m_url.toString()); }
+    bool Ok() const override
+    {
+        return m_failures > failuresBeforeSuccess && pages.contains(m_url.toString());
+    }
     QString ErrorText() const override { return Ok() ? QString() : QStringLiteral("HTTP 404"); }
     QString Html() const override { return pages.value(m_url.toString()); }
     QUrl FinalUrl() const override { return m_url; }
 
 private:
     QUrl m_url;
+    int m_failures = 0; // loads of m_url in a row
     bool m_loading = false;
     quint64 m_generation = 0;
 };
@@ -212,6 +297,11 @@ private:
 QString storedFile(const QString& name)
 {
     return QString::fromUtf8(testsupport::ReadBytes(testsupport::DataFile(QStringLiteral("import/") + name)));
+}
+
+QUrl detailUrl(const DemoSite& site, int index)
+{
+    return QUrl(site.Address() + QStringLiteral("/index.php?m=r3&id=12&obj=") + QString::number(index + 1));
 }
 
 // A port on 127.0.0.1 where nothing listens.
@@ -322,17 +412,24 @@ private Q_SLOTS:
             QCOMPARE(fieldsOf(*program.Records.Items.Item(3 + i)), fieldsOf(importedSample(taken[i])));
     }
 
-    // Without any listing row the run goes on, page after page, until stopped.
-    void noListingRowsRunUntilStopped()
+    // A site without any listing row is not asked for pages without end: the
+    // run gives up after a few list pages in a row without a listing.
+    void noListingRowsGiveUp()
     {
         DemoSite site({.count = 0});
         QVERIFY(site.Listen());
         Program program;
         withExisting(program, 2);
-        const Outcome o = runImport(program, site.Address(), atLoading(3));
-        QCOMPARE(o.log, (QStringList{kConnecting, loading(1), summary(2), loading(2), summary(2), loading(3),
-                                     kStopped}));
+        const Outcome o = runImport(program, site.Address());
+        QCOMPARE(
+            o.log,
+            (QStringList{kConnecting, loading(1), summary(2), loading(2), summary(2), loading(3), summary(2),
+                         givenUp(QStringLiteral("на 3 страницах подряд нет ни одного предложения, "
+                                                "последняя ") +
+                                 ListPageUrl(site.Address(), 3).toString())}));
         QVERIFY(!o.result.completed);
+        QVERIFY(o.result.gaveUp);
+        QCOMPARE(site.Requests(), 4);
         QCOMPARE(program.Records.Items.Count(), 2);
     }
 
@@ -372,32 +469,104 @@ private Q_SLOTS:
         QVERIFY2(o.ms < 5000, qPrintable(QString::number(o.ms)));
     }
 
-    // A page that fails is logged with its address and the run goes on: an
-    // unreachable start page gives a total of 0, a failed list page no rows,
-    // and a listing whose detail page fails keeps its detail fields empty.
-    void failedPages()
+    // A start or list page that fails, or comes empty, is asked for again after
+    // a pause that doubles, a few times; then the run gives up, saying which
+    // address failed and why. Redirect loops and redirects off the web count
+    // as failures like any other.
+    void failingPagesRetriedThenGivenUp_data()
     {
-        {
-            Program program;
-            const QString nowhere = QStringLiteral("http://127.0.0.1:") + QString::number(closedPort());
-            const Outcome o = runImport(program, nowhere, atLoading(2));
-            QCOMPARE(withoutReasons(o.log),
-                     (QStringList{kConnecting, failed(StartPageUrl(nowhere)), loading(1),
-                                  failed(ListPageUrl(nowhere, 1)), summary(0), loading(2), kStopped}));
-            QVERIFY(!o.log[1].endsWith(QStringLiteral(": …")));
-        }
+        QTest::addColumn<QByteArray>("answer"); // for the start page; empty: nothing listens
+        QTest::addColumn<QString>("reason");
+        const auto redirect = [](const QByteArray& to) {
+            return RouteServer::Response("302 Found", "Location: " + to + "\r\n", "");
+        };
+        QTest::newRow("nothing listens") << QByteArray() << QStringLiteral("сервер недоступен");
+        QTest::newRow("server error")
+            << RouteServer::Response("500 Internal Server Error", "", "сбой") << QStringLiteral("HTTP 500");
+        QTest::newRow("empty page") << RouteServer::Response("200 OK", "Content-Type: text/html\r\n", " \r\n")
+                                    << QStringLiteral("пустая страница");
+        QTest::newRow("redirect loop") << redirect(targetOf(StartPageUrl(QStringLiteral("http://h"))))
+                                       << QStringLiteral("переадресация по кругу");
+        QTest::newRow("redirect to a file")
+            << redirect("file:///etc/passwd") << QStringLiteral("переадресация на адрес не http/https");
+        QTest::newRow("redirect to ftp")
+            << redirect("ftp://127.0.0.1/pub") << QStringLiteral("переадресация на адрес не http/https");
+    }
+    void failingPagesRetriedThenGivenUp()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, reason);
+        RouteServer server;
+        QVERIFY(server.Listen());
+        const QString site =
+            answer.isEmpty() ? QStringLiteral("http://127.0.0.1:%1").arg(closedPort()) : server.Address();
+        const QUrl start = StartPageUrl(site);
+        server.routes.insert(targetOf(start), answer);
+        ImportOptions options = quick();
+        options.retries = 3;
+        options.firstPauseMs = 40;
+        options.maxPauseMs = 100;
+        Program program;
+        const Outcome o = runImport(program, site, {}, 30000, options);
+
+        const QString failedStart = kFailedPrefix + start.toString() + QStringLiteral(": ") + reason;
+        QCOMPARE(o.log, (QStringList{kConnecting, failedStart + QStringLiteral("; повтор через 0,04 с"),
+                                     failedStart + QStringLiteral("; повтор через 0,08 с"),
+                                     failedStart + QStringLiteral("; повтор через 0,1 с"),
+                                     givenUp(QStringLiteral("не удалось загрузить ") + start.toString() +
+                                             QStringLiteral(": ") + reason)}));
+        QVERIFY(!o.result.completed);
+        QVERIFY(o.result.gaveUp);
+        QCOMPARE(program.Records.Items.Count(), 0);
+        if (answer.isEmpty()) return;
+        QCOMPARE(server.targets, QList<QByteArray>(4, targetOf(start)));
+        // The pauses are never shorter than asked (the timers never fire
+        // early); the server may see the first request late, by less than a pause.
+        const qint64 span = server.times.last() - server.times.first();
+        QVERIFY2(span >= 40 + 80 + 100 - 40, qPrintable(QString::number(span)));
+    }
+
+    // A page that fails once and then comes is read as if nothing happened;
+    // a detail page that never comes is asked for as often as any other.
+    void pageThatComesOnTheSecondTry()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        const QUrl detail(site + QStringLiteral("/obj/1.html"));
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(),
+                           listPageWithLinks({QStringLiteral("/obj/1.html")}));
+        pages.failuresBeforeSuccess = 1;
+        ImportOptions options = quick();
+        options.retries = 2;
+        options.firstPauseMs = 1;
+        Program program;
+        const Outcome o = runImport(program, site, pages, {}, options);
+        QVERIFY(o.result.completed);
+        QCOMPARE(
+            withoutReasons(o.log),
+            (QStringList{kConnecting, failed(StartPageUrl(site)), loading(1), failed(ListPageUrl(site, 1)),
+                         QStringLiteral("Обработка данных квартиры на ул. 0"), failed(detail), failed(detail),
+                         failed(detail), kCompleted}));
+        QVERIFY(o.log[1].endsWith(QStringLiteral("; повтор через 0,001 с")));
+        QCOMPARE(o.log[7], kFailedPrefix + detail.toString() + QStringLiteral(": HTTP 404"));
+        QCOMPARE(pages.requested.size(), 2 + 2 + 3);
+        QCOMPARE(program.Records.Items.Count(), 1);
+    }
+
+    // A detail page that still fails leaves the listing's detail fields empty
+    // and the run goes on; the detail pages of a few listings in a row failing
+    // end it.
+    void failedDetailPages()
+    {
         {
             DemoSite site({.count = 2, .stall = DemoSiteStall::DetailPages});
             QVERIFY(site.Listen());
             Program program;
-            const auto detail = [&](int i) {
-                return QUrl(site.Address() + QStringLiteral("/index.php?m=r3&id=12&obj=") +
-                            QString::number(i + 1));
-            };
             const Outcome o = runImport(program, site.Address(), {}, 200);
             QCOMPARE(withoutReasons(o.log),
-                     (QStringList{kConnecting, loading(1), processing(0), failed(detail(0)), processing(1),
-                                  failed(detail(1)), kCompleted,
+                     (QStringList{kConnecting, loading(1), processing(0), failed(detailUrl(site, 0)),
+                                  processing(1), failed(detailUrl(site, 1)), kCompleted,
                                   QStringLiteral("Новых объявлений: 2, обновлено: 0, без изменений: 0.")}));
             QVERIFY(o.log[3].contains(QStringLiteral("0,2 с")));
             QCOMPARE(program.Records.Items.Count(), 2);
@@ -408,6 +577,149 @@ private Q_SLOTS:
                 QCOMPARE(fieldsOf(*program.Records.Items.Item(i + 1)), fieldsOf(expected));
             }
         }
+        {
+            DemoSite site({.count = 5, .stall = DemoSiteStall::DetailPages});
+            QVERIFY(site.Listen());
+            Program program;
+            const Outcome o = runImport(program, site.Address(), {}, 200);
+            QCOMPARE(withoutReasons(o.log),
+                     (QStringList{
+                         kConnecting, loading(1), processing(0), failed(detailUrl(site, 0)), processing(1),
+                         failed(detailUrl(site, 1)), processing(2), failed(detailUrl(site, 2)),
+                         givenUp(QStringLiteral("не загрузились страницы 3 предложений подряд, последняя ") +
+                                 detailUrl(site, 2).toString() + QStringLiteral(": нет ответа за 0,2 с"))}));
+            QVERIFY(o.result.gaveUp);
+            QCOMPARE(program.Records.Items.Count(), 3);
+        }
+    }
+
+    // A stop ends the run at once, also during a pause before a page is asked for again.
+    void stopDuringAPause()
+    {
+        Program program;
+        const QString nowhere = QStringLiteral("http://127.0.0.1:") + QString::number(closedPort());
+        ImportOptions options = quick();
+        options.retries = 3;
+        options.firstPauseMs = 60000;
+        const Outcome o = runImport(program, nowhere, afterLastLine(kFailedPrefix, 100), 30000, options);
+        QCOMPARE(withoutReasons(o.log), (QStringList{kConnecting, failed(StartPageUrl(nowhere)), kStopped}));
+        QVERIFY(o.log[1].endsWith(QStringLiteral("; повтор через 60 с")));
+        QVERIFY(!o.result.gaveUp);
+        QVERIFY2(o.ms < 5000, qPrintable(QString::number(o.ms)));
+    }
+
+    // Requests to the site keep the rate the options allow, redirects
+    // included; the program's own default is a few a second.
+    void requestRateLimited()
+    {
+        QVERIFY(ImportOptions().requestsPerSecond > 0 && ImportOptions().requestsPerSecond <= 5);
+        RouteServer server;
+        QVERIFY(server.Listen());
+        const QString site = server.Address();
+        server.routes.insert(targetOf(StartPageUrl(site)),
+                             RouteServer::Response("301 Moved", "Location: /start\r\n", ""));
+        const QByteArray utf8 = "Content-Type: text/html; charset=utf-8\r\n";
+        server.routes.insert(
+            "/start", RouteServer::Response("200 OK", utf8,
+                                            QStringLiteral("<p>Всего предложений: 3<br></p>").toUtf8()));
+        server.routes.insert(
+            targetOf(ListPageUrl(site, 1)),
+            RouteServer::Response("200 OK", utf8, listPageWithLinks({"/d/1", "/d/2", "/d/3"}).toUtf8()));
+        for (const char* d : {"/d/1", "/d/2", "/d/3"})
+            server.routes.insert(d, RouteServer::Response("200 OK", utf8, "<p>detail</p>"));
+        ImportOptions options = quick();
+        options.requestsPerSecond = 10;
+        Program program;
+        const Outcome o = runImport(program, site, {}, 30000, options);
+        QVERIFY(o.result.completed);
+        QCOMPARE(server.targets.size(), 6);
+        // Five gaps of at least 100 ms; the server may see the first request
+        // late, by less than a gap.
+        const qint64 span = server.times.last() - server.times.first();
+        QVERIFY2(span >= 5 * 100 - 100, qPrintable(QString::number(span)));
+    }
+
+    void siteLinks_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("follow");
+        QTest::newRow("same host, other port") << "http://nedv.ru"
+                                               << "https://NEDV.ru:8080/a" << true;
+        QTest::newRow("subdomain") << "http://nedv.ru"
+                                   << "http://a.b.nedv.ru/" << true;
+        QTest::newRow("name ending alike") << "http://nedv.ru"
+                                           << "http://xnedv.ru/" << false;
+        QTest::newRow("parent domain") << "http://a.nedv.ru"
+                                       << "http://nedv.ru/" << false;
+        QTest::newRow("site as a subdomain of the link") << "http://nedv.ru"
+                                                         << "http://nedv.ru.evil.ru/" << false;
+        QTest::newRow("same address by number") << "http://127.0.0.1:8808"
+                                                << "http://127.0.0.1/x" << true;
+        QTest::newRow("no subdomains of a number") << "http://1.2.3.4"
+                                                   << "http://5.1.2.3.4/" << false;
+        QTest::newRow("no host") << "http://nedv.ru"
+                                 << "file:///etc/passwd" << false;
+    }
+    void siteLinks()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, link);
+        QFETCH(bool, follow);
+        QCOMPARE(IsSiteLink(site, QUrl(link)), follow);
+    }
+
+    // Only links to the listing site's own host and its subdomains are
+    // followed: a cell holding "\\host\share" or a link elsewhere is not.
+    void detailLinksToOtherSitesNotFollowed()
+    {
+        const QString site = QStringLiteral("http://nedv.example.ru");
+        const QStringList links{QStringLiteral("\\\\files\\share"),
+                                QStringLiteral("http://evil.example/1"),
+                                QStringLiteral("http://foto.nedv.example.ru/2"),
+                                QStringLiteral("http://nedv.example.ru.evil.example/3"),
+                                QStringLiteral("http://example.ru/4"),
+                                QStringLiteral("//NEDV.example.ru:81/5"),
+                                QStringLiteral("http://xnedv.example.ru/6")};
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 7<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(), listPageWithLinks(links));
+        pages.pages.insert(QStringLiteral("http://foto.nedv.example.ru/2"), QStringLiteral("<p>2</p>"));
+        pages.pages.insert(QStringLiteral("http://nedv.example.ru:81/5"), QStringLiteral("<p>5</p>"));
+        Program program;
+        const Outcome o = runImport(program, site, pages);
+        QVERIFY(o.result.completed);
+        QCOMPARE(pages.requested, (QStringList{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(),
+                                               QStringLiteral("http://foto.nedv.example.ru/2"),
+                                               QStringLiteral("http://nedv.example.ru:81/5")}));
+        const QString notFollowed = QStringLiteral("Ссылка на другой сайт не загружается: ");
+        QCOMPARE(o.log.filter(notFollowed),
+                 (QStringList{notFollowed + QStringLiteral("http://files/share"),
+                              notFollowed + QStringLiteral("http://evil.example/1"),
+                              notFollowed + QStringLiteral("http://nedv.example.ru.evil.example/3"),
+                              notFollowed + QStringLiteral("http://example.ru/4"),
+                              notFollowed + QStringLiteral("http://xnedv.example.ru/6")}));
+        QCOMPARE(program.Records.Items.Count(), 7);
+    }
+
+    // A stop ends the run at once while a large page is parsed, however long
+    // gumbo takes over it (this one takes it many seconds).
+    void stopWhileALargePageIsParsed()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 5<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(),
+                           QStringLiteral("<td>a").repeated(8 * 1024 * 1024 / 5));
+        Program program;
+        // The first checkpoint after the page came ends the wait for it; the
+        // next one is in the parse.
+        int loaded = 0;
+        const Outcome o = runImport(program, site, pages, [&](const QStringList& log) {
+            return !pages.IsLoading() && log.last() == loading(1) && ++loaded == 2;
+        });
+        QCOMPARE(o.log, (QStringList{kConnecting, loading(1), kStopped}));
+        QVERIFY2(o.ms < 5000, qPrintable(QString::number(o.ms)));
     }
 
     // Detail fields come from the listing's own detail page or stay empty;

@@ -207,6 +207,28 @@ private Q_SLOTS:
         QCOMPARE(r.GetRecord(9), QStringLiteral("прежнее"));
     }
 
+    // Rows nest in the cells of tables inside one another; each row counts the
+    // cells below it, but finding the rows looks at every element of the page
+    // a few times only, not once for every row above it.
+    void nestedRowsFoundInOneWalk()
+    {
+        for (int levels : {300, 600}) {
+            QString html = QStringLiteral("<body>");
+            for (int i = 0; i < levels; ++i)
+                html += QStringLiteral("<table><tr><th>") + QStringLiteral("<span>a</span>").repeated(100);
+            html += QStringLiteral("<table><tr>") + QStringLiteral("<td>1</td>").repeated(10);
+            const HtmlDocument page = HtmlDocument::parse(html, kListUrl);
+            const qsizetype elements = page.descendants(u"*").size();
+            const qint64 before = HtmlDocument::walkSteps();
+            const QList<HtmlElement> rows = FindListingRows(page);
+            const qint64 steps = HtmlDocument::walkSteps() - before;
+            // Every row above the ten cells has them all below it; the first is the head.
+            QCOMPARE(rows.size(), levels);
+            QVERIFY2(steps < 6 * elements,
+                     qPrintable(QStringLiteral("%1 steps for %2 elements").arg(steps).arg(elements)));
+        }
+    }
+
     // Pages cut off anywhere (as a broken connection leaves them) are read
     // without harm.
     void cutOffPagesAreHarmless()

@@ -1,5 +1,6 @@
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
+#include "platform/ScriptEngine.h"
 #include "search/Program.h"
 #include "support/Fixtures.h"
 
@@ -143,6 +144,47 @@ private Q_SLOTS:
         r->Formula(QStringLiteral("Цна / 2"), ok, p.Knowledge, p.Engine(), &error);
         QVERIFY(!ok);
         QCOMPARE(error, QStringLiteral("Переменная не определена: Цна. Возможно, имелось в виду «Цена»?"));
+    }
+
+    // Every field holds six copies of the next attribute's name, so each
+    // replacement multiplies the text by six: without a check after every
+    // replacement the text would reach 6^17 copies before it is evaluated.
+    void substitutionFailsOnceTheTextPassesTheLimit()
+    {
+        Program p;
+        p.InitAttributeNames();
+        const auto& names = p.Knowledge.AttributeNames;
+        QStringList fields;
+        for (int i = 0; i + 1 < KnowledgeBase::Attributes; ++i)
+            fields << u'(' + QStringList(6, names[size_t(i + 1)]).join(u'+') + u')';
+        fields << QStringLiteral("1");
+        const RecordPtr r = AddListing(p, fields);
+        bool ok = true;
+        QString error;
+        QCOMPARE(r->Formula(names[0], ok, p.Knowledge, p.Engine(), &error), 0.f);
+        QVERIFY(!ok);
+        QCOMPARE(error, ScriptEngine::TooLongText());
+    }
+
+    void substitutionUpToTheLimit_data()
+    {
+        QTest::addColumn<qsizetype>("length");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("at the limit") << ScriptEngine::MaxLength << true;
+        QTest::newRow("one past the limit") << ScriptEngine::MaxLength + 1 << false;
+    }
+    void substitutionUpToTheLimit()
+    {
+        QFETCH(qsizetype, length);
+        Program p;
+        p.InitAttributeNames();
+        // "Цена*1" with a price of "1" padded by blanks to the length wanted.
+        const QString price = u'1' + QString(length - 3, u' ');
+        const RecordPtr r = AddListing(p, {{}, {}, {}, {}, {}, price});
+        bool ok = !QTest::currentDataTag();
+        const float v = r->Formula(QStringLiteral("Цена*1"), ok, p.Knowledge, p.Engine());
+        QTEST(ok, "ok");
+        QCOMPARE(v, ok ? 1.f : 0.f);
     }
 };
 

@@ -219,6 +219,60 @@ private Q_SLOTS:
         QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     }
 
+    // The element text looks at every node a few times, however deeply the
+    // page nests and however many elements HTML does not know it holds (each
+    // one used to look at all that enclosed it): the work grows with the page.
+    void elementTextWorkInProportionToThePage_data()
+    {
+        QTest::addColumn<QString>("opening");
+        QTest::addColumn<QString>("element");
+        // 3,400 levels, reached through table cells (deeper runs are cut).
+        QTest::newRow("unknown tags deep in tables")
+            << (QStringLiteral("<table><tr><td>") + QStringLiteral("<x-a>").repeated(30)).repeated(100)
+            << QStringLiteral("<x-b>a</x-b>");
+        QTest::newRow("a drawing's shapes deep in tables")
+            << (QStringLiteral("<table><tr><td>") + QStringLiteral("<svg><g>").repeated(15)).repeated(100)
+            << QStringLiteral("<path/>a<text>t</text>");
+        QTest::newRow("cells deep in tables")
+            << QStringLiteral("<table><tr><td>").repeated(1000) << QStringLiteral("<td>a</td>");
+    }
+    void elementTextWorkInProportionToThePage()
+    {
+        QFETCH(QString, opening);
+        QFETCH(QString, element);
+        QList<qint64> steps;
+        for (int count : {2000, 4000}) {
+            const QString html = QStringLiteral("<body>") + opening + element.repeated(count);
+            const HtmlDocument doc = HtmlDocument::parse(html, kPageUrl);
+            const qint64 before = HtmlDocument::walkSteps();
+            QVERIFY(doc.body().innerText().size() >= count);
+            steps << HtmlDocument::walkSteps() - before;
+            QVERIFY2(
+                steps.last() < 8 * html.size(),
+                qPrintable(QStringLiteral("%1 steps for %2 characters").arg(steps.last()).arg(html.size())));
+        }
+        // Twice the elements at the bottom, not much more than twice the work.
+        const qint64 added = steps[1] - steps[0];
+        QVERIFY2(added < 3 * steps[0], qPrintable(QStringLiteral("%1, then %2").arg(steps[0]).arg(steps[1])));
+    }
+
+    // Cells, rows and table ends with no table open pile up to the depth
+    // limit before the parser sees them; the scan that finds how deep a tag
+    // sits must not look through the pile for every one of them.
+    void strayTableTagsParseInProportion()
+    {
+        for (const QString& unit :
+             {QStringLiteral("<td>a"), QStringLiteral("<th>a</tr>"), QStringLiteral("<td></table>")}) {
+            const QString html = unit.repeated(20000);
+            const qint64 before = HtmlDocument::walkSteps();
+            const HtmlDocument doc = HtmlDocument::parse(html, kPageUrl);
+            const qint64 steps = HtmlDocument::walkSteps() - before;
+            QVERIFY2(steps < 4 * html.size(),
+                     qPrintable(QStringLiteral("%1: %2 steps").arg(unit).arg(steps)));
+            QVERIFY(!doc.body().isNull());
+        }
+    }
+
     void documentLifetime()
     {
         HtmlDocument doc = parsePage(QStringLiteral("<p>a</p>"));

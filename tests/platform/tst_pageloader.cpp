@@ -2,6 +2,7 @@
 
 #include "platform/TextFile.h"
 
+#include <QFile>
 #include <QHash>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
@@ -29,12 +30,58 @@ QByteArray page(const QByteArray& contentType, const QByteArray& body)
     return response("200 OK", "Content-Type: " + contentType + "\r\n", body);
 }
 
-// A web server on 127.0.0.1 that answers each path with stored bytes; two
-// paths behave badly on purpose: /silent never answers, /endless never ends.
+// A raw deflate stream (zlib-wrapped, as "Content-Encoding: deflate" has it)
+// that inflates to about `inflated` zero bytes: one literal, then matches of
+// 258 bytes at distance 1 in a fixed-code block that never ends.
+QByteArray deflateBomb(qint64 inflated)
+{
+    QByteArray out("\x78\x01");
+    quint32 bits = 0;
+    int used = 0;
+    const auto put = [&](quint32 value, int count) { // LSB first
+        bits |= value << used;
+        used += count;
+        while (used >= 8) {
+            out += char(bits & 0xff);
+            bits >>= 8;
+            used -= 8;
+        }
+    };
+    // Huffman codes go out from their first bit.
+    const auto code = [&](quint32 value, int count) {
+        for (int i = count - 1; i >= 0; --i)
+            put((value >> i) & 1, 1);
+    };
+    put(1, 1);     // last block
+    put(1, 2);     // fixed codes
+    code(0x30, 8); // literal 0
+    for (qint64 n = 1; n < inflated; n += 258) {
+        code(0xc5, 8); // length 258
+        code(0, 5);    // distance 1
+    }
+    return out;
+}
+
+// Peak memory of this process so far, in bytes (Linux).
+qint64 peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// A web server on 127.0.0.1 that answers each path with stored bytes; some
+// paths behave badly on purpose: /silent never answers, /endless never ends,
+// /hop/N redirects to /hop/N+1, and /flood and /bomb stream a gigabyte, plain
+// or as a compressed page, as fast as the loader reads it.
 class TestServer : public QObject
 {
 public:
     QHash<QByteArray, QByteArray> routes;
+    QByteArray bomb;
 
     bool start()
     {
@@ -72,6 +119,31 @@ private:
                 socket->write(QByteArray(16 * 1024, 'x'));
             });
             timer->start(1);
+            return;
+        }
+        if (path.startsWith("/hop/")) {
+            const QByteArray next = "/hop/" + QByteArray::number(path.mid(5).toInt() + 1);
+            socket->write(response("302 Found", "Location: " + next + "\r\n", ""));
+            socket->disconnectFromHost();
+            return;
+        }
+        if (path == "/flood" || path == "/bomb") {
+            const bool bombed = path == "/bomb";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n" +
+                          QByteArray(bombed ? "Content-Encoding: deflate\r\n" : "") + "\r\n");
+            const QByteArray body = bombed ? bomb : QByteArray();
+            const qint64 total = bombed ? body.size() : qint64(1) << 30;
+            auto refill = [socket, body, total, sent = qint64(0)]() mutable {
+                const qint64 chunk = 256 * 1024;
+                while (sent < total && socket->state() == QAbstractSocket::ConnectedState &&
+                       socket->bytesToWrite() < 4 * chunk) {
+                    const qint64 n = std::min(chunk, total - sent);
+                    socket->write(body.isEmpty() ? QByteArray(n, 'x') : body.mid(sent, n));
+                    sent += n;
+                }
+            };
+            connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+            refill();
             return;
         }
         socket->write(routes.value(path, response("404 Not Found", "", "нет такой страницы")));
@@ -150,7 +222,9 @@ private Q_SLOTS:
         row("redirect followed", s.url("/moved"), t, cap, text, none, QStringLiteral("/cp1251"));
         row("redirect to a file refused", s.url("/to-file"), t, cap, none,
             QStringLiteral("переадресация на адрес не http/https"), none);
-        row("endless redirects", s.url("/loop"), t, cap, none, QStringLiteral("слишком много переадресаций"), none);
+        row("redirect loop", s.url("/loop"), t, cap, none, QStringLiteral("переадресация по кругу"), none);
+        row("endless redirects", s.url("/hop/0"), t, cap, none, QStringLiteral("слишком много переадресаций"),
+            none);
         row("missing page", s.url("/missing"), t, cap, none, QStringLiteral("HTTP 404"), none);
         row("server error", s.url("/error"), t, cap, none, QStringLiteral("HTTP 500"), none);
         row("server never answers", s.url("/silent"), 300, cap, none, QStringLiteral("нет ответа за 0,3 с"), none);
@@ -192,6 +266,30 @@ private Q_SLOTS:
         QCOMPARE(loader.html(), expectedHtml);
         if (!finalPath.isEmpty())
             QCOMPARE(loader.finalUrl().path(), finalPath);
+    }
+
+    // A page that never ends, plain or inflating from a small compressed
+    // stream, is given up at the cap with what was read dropped: memory never
+    // holds much more than the cap, whatever the site sends.
+    void memoryStaysNearTheCap_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("a gigabyte streamed") << QByteArray("/flood");
+        QTest::newRow("a compressed page inflating to a gigabyte") << QByteArray("/bomb");
+    }
+    void memoryStaysNearTheCap()
+    {
+        QFETCH(QByteArray, path);
+        if (m_server.bomb.isEmpty()) m_server.bomb = deflateBomb(qint64(1) << 30);
+        const qint64 before = peakMemory();
+        if (before < 0) QSKIP("no /proc/self/status");
+        PageLoader loader;
+        QSignalSpy finished(&loader, &PageLoader::finished);
+        loader.load(m_server.url(path.constData()));
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(loader.errorText(), QStringLiteral("страница больше 8 МБ"));
+        const qint64 grown = peakMemory() - before;
+        QVERIFY2(grown < 64 * 1024 * 1024, qPrintable(QString::number(grown)));
     }
 
     void newLoadOrAbortDropsTheOldOne()
