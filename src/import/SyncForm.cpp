@@ -202,7 +202,7 @@ void SyncForm::SyncStart()
     QScopedValueRollback<bool> running(m_running, true);
     Check1->setEnabled(false);
     const auto unlock = qScopeGuard([this] { Check1->setEnabled(true); });
-    ImportOptions options;
+    ImportOptions options = RunOptions;
     options.updateExisting = Check1->isChecked();
     LoaderPageSource pages(PageTimeoutMs);
     ImportHooks hooks;

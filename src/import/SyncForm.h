@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/ImportRun.h"
 #include "platform/PageLoader.h"
 
 #include <QDialog>
@@ -43,6 +44,10 @@ public:
 
     // Time limit of each page of a run.
     int PageTimeoutMs = PageLoader::kDefaultTimeoutMs;
+    // How a run presses the site and when it gives up (the polite defaults;
+    // a test against a site on this machine lifts the rate limit). Whether
+    // listings already held are updated comes from Check1.
+    ImportOptions RunOptions;
 
     QString SiteAddress() const { return m_site; }
     // Whether SyncStart is going on (the window stays open until it returns).

@@ -130,6 +130,7 @@ private Q_SLOTS:
         Program program;
         program.UserPrompts = &prompts;
         SyncForm form(program, nullptr, site.Address());
+        form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.resize(760, 480);
         form.show();
         int looks = 0;
@@ -186,6 +187,7 @@ private Q_SLOTS:
         fixtures::AddListing(program, {QStringLiteral("прежняя 0")});
         fixtures::AddListing(program, {QStringLiteral("прежняя 1")});
         SyncForm form(program, nullptr, site.Address());
+        form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.show();
 
         QTest::mouseClick(form.Command1, Qt::LeftButton);
@@ -246,6 +248,7 @@ private Q_SLOTS:
         Program program;
         program.UserPrompts = &prompts;
         SyncForm form(program, nullptr, site.Address());
+        form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.show();
         form.Check1->setChecked(update);
         bool lockedWhileRunning = false;
@@ -275,6 +278,7 @@ private Q_SLOTS:
         Program program;
         program.UserPrompts = &prompts;
         SyncForm form(program, nullptr, site.Address());
+        form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.show();
         QString captionWhileRunning;
         Script script([&] {
@@ -317,6 +321,7 @@ private Q_SLOTS:
         Program program;
         program.UserPrompts = &prompts;
         SyncForm form(program, nullptr, site.Address());
+        form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.PageTimeoutMs = 1000; // a run that missed the close still ends
         bool openRightAfterClose = false;
         int step = 0;

@@ -547,7 +547,8 @@ private Q_SLOTS:
             withoutReasons(o.log),
             (QStringList{kConnecting, failed(StartPageUrl(site)), loading(1), failed(ListPageUrl(site, 1)),
                          QStringLiteral("Обработка данных квартиры на ул. 0"), failed(detail), failed(detail),
-                         failed(detail), kCompleted}));
+                         failed(detail), kCompleted,
+                         QStringLiteral("Новых объявлений: 1, обновлено: 0, без изменений: 0.")}));
         QVERIFY(o.log[1].endsWith(QStringLiteral("; повтор через 0,001 с")));
         QCOMPARE(o.log[7], kFailedPrefix + detail.toString() + QStringLiteral(": HTTP 404"));
         QCOMPARE(pages.requested.size(), 2 + 2 + 3);
