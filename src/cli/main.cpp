@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "platform/Errors.h"
+#include "platform/FolderLock.h"
 #include "platform/Text.h"
 #include "search/Program.h"
 
@@ -12,18 +13,32 @@
 
 namespace {
 
+// A writing command while another process holds the data folder: try again later.
+constexpr int kFolderBusy = 75;
+
 using Command = int (*)(CliContext&);
 
-const std::map<QString, std::pair<Command, const char*>>& commands()
+// Whether a command may write the data files: such a command holds the data
+// folder's lock while it runs, and one that only reads must create nothing.
+enum class Access { ReadOnly, Writes };
+
+struct CommandInfo
 {
-    static const std::map<QString, std::pair<Command, const char*>> table = {
-        {QStringLiteral("info"), {CmdInfo, "число записей и атрибуты базы знаний"}},
-        {QStringLiteral("resave"), {CmdResave, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
-        {QStringLiteral("reindex"), {CmdReindex, "индексирование базы данных с сохранением knows.txt"}},
-        {QStringLiteral("search"), {CmdSearch, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута"}},
-        {QStringLiteral("formula"), {CmdFormula, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
-        {QStringLiteral("import"), {CmdImport, "загрузить объявления с сайта: [--site АДРЕС] [--clear]"}},
-        {QStringLiteral("demo-site"), {CmdDemoSite, "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
+    Command run;
+    Access access;
+    const char* help;
+};
+
+const std::map<QString, CommandInfo>& commands()
+{
+    static const std::map<QString, CommandInfo> table = {
+        {QStringLiteral("info"), {CmdInfo, Access::ReadOnly, "число записей и атрибуты базы знаний"}},
+        {QStringLiteral("resave"), {CmdResave, Access::Writes, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
+        {QStringLiteral("reindex"), {CmdReindex, Access::Writes, "индексирование базы данных с сохранением knows.txt"}},
+        {QStringLiteral("search"), {CmdSearch, Access::ReadOnly, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута"}},
+        {QStringLiteral("formula"), {CmdFormula, Access::ReadOnly, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
+        {QStringLiteral("import"), {CmdImport, Access::Writes, "загрузить объявления с сайта: [--site АДРЕС] [--clear]"}},
+        {QStringLiteral("demo-site"), {CmdDemoSite, Access::ReadOnly, "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
     };
     return table;
 }
@@ -33,7 +48,7 @@ void usage(QTextStream& s)
     s << "Использование: vestrana-cli [--data-dir ПАПКА] КОМАНДА [ПАРАМЕТРЫ]\n"
          "По умолчанию файлы database.txt и knows.txt берутся из папки программы.\n\nКоманды:\n";
     for (const auto& [name, cmd] : commands())
-        s << "  " << name << " — " << QString::fromUtf8(cmd.second) << "\n";
+        s << "  " << name << " — " << QString::fromUtf8(cmd.help) << "\n";
 }
 
 } // namespace
@@ -41,7 +56,7 @@ void usage(QTextStream& s)
 bool LoadProgram(CliContext& ctx, Program& program)
 {
     try {
-        program.StartUp();
+        program.StartUp(!ctx.writes);
         return true;
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка загрузки: " << e.message() << "\nФайлы данных не изменены.\n";
@@ -123,8 +138,18 @@ int main(int argc, char** argv)
         err << "Папка данных не существует: " << QDir::toNativeSeparators(dataDir) << "\n";
         return 2;
     }
-    CliContext ctx{dataDir, args, out, err};
-    const int rc = it->second.first(ctx);
+    const bool writes = it->second.access == Access::Writes;
+    std::unique_ptr<QLockFile> lock;
+    if (writes) {
+        try {
+            lock = LockDataFolder(dataDir);
+        } catch (const VestranaError& e) {
+            err << e.message() << "\n";
+            return kFolderBusy;
+        }
+    }
+    CliContext ctx{dataDir, args, out, err, writes};
+    const int rc = it->second.run(ctx);
     out.flush();
     err.flush();
     return rc;
