@@ -248,6 +248,8 @@ QString SaveFailureReason(int errorCode)
         return QStringLiteral("ошибка ввода-вывода на диске");
     case EFBIG:
         return QStringLiteral("файл слишком велик для этой файловой системы");
+    case EISDIR:
+        return QStringLiteral("на месте файла папка или устройство, а не обычный файл");
     default:
         return QStringLiteral("системная ошибка %1: %2").arg(errorCode).arg(QString::fromLocal8Bit(std::strerror(errorCode)));
     }
@@ -291,6 +293,11 @@ AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
         m_target = link.canonicalFilePath();
     if (!QFileInfo(QFileInfo(m_target).absolutePath()).isDir()) {
         m_errno = ENOENT;
+        return;
+    }
+    if (const QFileInfo target(m_target); target.exists() && !target.isFile()) {
+        // A device or a folder is never replaced by a data file.
+        m_errno = EISDIR;
         return;
     }
     m_temp = temporaryName(m_target);

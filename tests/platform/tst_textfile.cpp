@@ -66,6 +66,19 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(loadError(folder).contains(QStringLiteral("не обычный файл")));
 
+        // Nor is a save ever written over a pipe (or a device) or a folder.
+        for (const QString& target : {fifo, folder}) {
+            try {
+                textfile::AtomicWriter out(target);
+                out.WriteLine(u"x");
+                out.Commit();
+                QFAIL("no error");
+            } catch (const VestranaError& e) {
+                QVERIFY2(e.message().contains(QStringLiteral("не обычный файл")), qPrintable(e.message()));
+            }
+        }
+        QVERIFY(!QFileInfo(fifo).isFile());
+
         // A link to a regular file is read as the file.
         const QString real = WriteBytes(path(QStringLiteral("real.txt")), QByteArray(18, '|') + "\r\n");
         const QString link = path(QStringLiteral("link.txt"));
