@@ -178,6 +178,17 @@ namespace {
 const QString kValuesMarker = QStringLiteral("AttributeValues");
 const QString kTypesMarker = QStringLiteral("AttributeType");
 
+// A piece of a bad line as a message quotes it: short, control characters
+// (as in a binary file) shown as "?".
+QString shown(const QString& s)
+{
+    QString out = s.left(40);
+    for (QChar& c : out)
+        if (c.unicode() < 0x20)
+            c = u'?';
+    return s.size() > 40 ? out + QStringLiteral("…") : out;
+}
+
 // Reads the file strictly: a line that is neither a marker nor a well-formed
 // entry of its section stops the load with an error naming the line, so that a
 // file in another layout is never taken for an empty knowledge base (and then
@@ -225,7 +236,7 @@ public:
         const QString& p = piece(0, "номер атрибута");
         if (!text::IsNumber(p))
             fail(VestranaError::Kind::Format, QStringLiteral("в начале строки должен стоять номер атрибута, а стоит «%1»%2")
-                                                   .arg(p.left(40), markerHint()));
+                                                   .arg(shown(p), markerHint()));
         const double v = text::RoundHalfEven(text::Val(p));
         if (!(std::fabs(v) <= 2147483647.0))
             fail(VestranaError::Kind::Overflow, QStringLiteral("номер атрибута слишком велик"));
@@ -241,10 +252,10 @@ public:
         const QString& p = piece(i, what);
         if (!text::IsNumber(p))
             fail(VestranaError::Kind::Format,
-                 QStringLiteral("%1 должно быть числом, а стоит «%2»").arg(QString::fromUtf8(what), p.left(40)));
+                 QStringLiteral("%1 должно быть числом, а стоит «%2»").arg(QString::fromUtf8(what), shown(p)));
         const double v = text::Val(p);
         if (!text::FitsSingle(v))
-            fail(VestranaError::Kind::Overflow, QStringLiteral("число «%1» слишком велико").arg(p.left(40)));
+            fail(VestranaError::Kind::Overflow, QStringLiteral("число «%1» слишком велико").arg(shown(p)));
         return static_cast<float>(v);
     }
 
@@ -312,7 +323,7 @@ void KnowledgeBase::load(textfile::LineReader& file)
         in.fail(VestranaError::Kind::Format,
                 QStringLiteral("первая строка файла базы знаний должна быть «%1»%2")
                     .arg(kValuesMarker, in.markerHint().isEmpty()
-                                            ? QStringLiteral(", а стоит «%1»").arg(in.line().left(40))
+                                            ? QStringLiteral(", а стоит «%1»").arg(shown(in.line()))
                                             : in.markerHint()));
 
     // The range lines: 17 of them, taken by their index.
