@@ -388,27 +388,55 @@ void KnowledgeBase::load(textfile::LineReader& file)
     }
 }
 
-void KnowledgeBase::SaveKnowledge(const QString& path) const
+namespace {
+
+// The file as SaveKnowledge writes it, into any sink of windows-1251 lines.
+template <class Lines>
+void writeKnowledge(const KnowledgeBase& kb, Lines& out)
 {
-    textfile::AtomicWriter out(path);
     auto index = [](int k) { return text::NumberText(k); };
     out.WriteLine(kValuesMarker);
-    for (int k = 0; k < Attributes; ++k) {
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::GeneralNumber(AttributeMax[s]) + u'|' +
-                      text::GeneralNumber(AttributeMin[s]));
+        out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[s]) + u'|' +
+                      text::GeneralNumber(kb.AttributeMin[s]));
     }
-    for (int k = 0; k < Attributes; ++k) {
-        const AttributeValueList& list = AttributeValueLists[static_cast<size_t>(k)];
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         const QString prefix = index(k) + u'|';
         for (int p = 0; p < list.Count(); ++p)
             out.WriteLine(prefix + text::FileSafe(list.Values()[p]) + u'|' + text::FileSafe(list.Scores()[p]));
     }
     out.WriteLine(kTypesMarker);
-    for (int k = 0; k < Attributes; ++k) {
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::FileSafe(AttributeKinds[s]) + u'|' +
-                      text::FileSafe(AttributeFormulas[s]) + u'|' + text::FileSafe(AttributeComments[s]));
+        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s]) + u'|' +
+                      text::FileSafe(kb.AttributeFormulas[s]) + u'|' + text::FileSafe(kb.AttributeComments[s]));
     }
+}
+
+struct ByteLines
+{
+    QByteArray bytes;
+    void WriteLine(QStringView line)
+    {
+        textfile::AppendCp1251(bytes, line);
+        bytes.append("\r\n", 2);
+    }
+};
+
+} // namespace
+
+void KnowledgeBase::SaveKnowledge(const QString& path) const
+{
+    textfile::AtomicWriter out(path);
+    writeKnowledge(*this, out);
     out.Commit();
+}
+
+QByteArray KnowledgeBase::SaveKnowledgeBytes() const
+{
+    ByteLines out;
+    writeKnowledge(*this, out);
+    return out.bytes;
 }

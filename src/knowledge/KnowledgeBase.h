@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -90,6 +91,8 @@ public:
     void LoadKnowledgeBytes(const QString& name, QByteArray bytes);
     // Writes the tables to knows.txt atomically.
     void SaveKnowledge(const QString& path) const;
+    // The bytes SaveKnowledge writes.
+    QByteArray SaveKnowledgeBytes() const;
 
 private:
     void load(textfile::LineReader& in);

@@ -134,6 +134,7 @@ private Q_SLOTS:
         const QString out = m_dir.filePath(QStringLiteral("sample.txt"));
         kb.SaveKnowledge(out);
         QCOMPARE(ReadBytes(out), sample);
+        QCOMPARE(kb.SaveKnowledgeBytes(), sample);
 
         // Odd but legal contents written by SaveKnowledge: empty and huge
         // ranges, fractions, values that look like markers or numbers.
