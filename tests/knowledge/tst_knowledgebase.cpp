@@ -279,7 +279,7 @@ private Q_SLOTS:
         QString wide = QStringLiteral("\uFEFFAttributeValues\r\n 0|1|1\r\n");
         QTest::newRow("UTF-16 LE") << QByteArray(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2) << "UTF-16";
         QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0A\0t") << "UTF-16";
-        QTest::newRow("binary") << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0|\n\x01\x02", 16) << "AttributeValues";
+        QTest::newRow("binary") << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0|\n\x01\x02", 14) << "AttributeValues";
     }
     void otherEncodingsAndBinaryAreRefused()
     {
