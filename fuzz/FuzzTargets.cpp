@@ -9,7 +9,6 @@
 #include "platform/TextFile.h"
 #include "store/Records.h"
 
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +91,8 @@ void Formula(const uint8_t* data, size_t size)
             kb.AttributeNames[static_cast<size_t>(k)] = defaults[static_cast<size_t>(k)];
         return kb;
     }();
-    const QString input = textfile::FromCp1251(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString input =
+        textfile::FromCp1251(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QStringList parts = input.split(u'\n');
     Record listing;
     for (int i = 1; i < parts.size() && i <= Record::FieldCount; ++i)
@@ -106,11 +106,13 @@ void Formula(const uint8_t* data, size_t size)
 void Page(const uint8_t* data, size_t size)
 {
     const QString html = PageLoader::decodeHtml(bytesOf(data, size));
-    const HtmlDocument page = HtmlDocument::parse(html, QUrl(QStringLiteral("http://127.0.0.1:8808/index.php?page=1")));
+    const HtmlDocument page =
+        HtmlDocument::parse(html, QUrl(QStringLiteral("http://127.0.0.1:8808/index.php?page=1")));
     for (const HtmlElement& row : FindListingRows(page)) {
         const RecordPtr listing = ReadListingRow(row);
         const QUrl link = FindDetailLink(row);
-        if (!link.isEmpty() && link.scheme() != QLatin1String("http") && link.scheme() != QLatin1String("https"))
+        if (!link.isEmpty() && link.scheme() != QLatin1String("http") &&
+            link.scheme() != QLatin1String("https"))
             broken("a detail link leads elsewhere than http or https");
         for (int i = 0; i < Record::FieldCount; ++i)
             if (!text::IsFileSafe(listing->Field(i)))
