@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build with
 # warnings as errors (and its install and Debian package checked), the core
-# built without widgets, and a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# built without widgets, a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short run of every fuzzer (FUZZ_SECONDS
+# each, 30 by default), so that a new crash fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,3 +26,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVESTRANA_SANITIZE=ON -DVESTR
 cmake --build build-asan -j2
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== Фаззинг, ${FUZZ_SECONDS:-30} с на каждую цель"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

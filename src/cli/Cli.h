@@ -14,6 +14,9 @@ struct CliContext
     QStringList args;
     QTextStream& out;
     QTextStream& err;
+    // Whether the command writes the data files (and holds the folder's lock);
+    // one that does not creates no missing file either.
+    bool writes = false;
 };
 
 // A command's arguments split at the first "--": what follows it are operands,

@@ -2,6 +2,7 @@
 
 #include "platform/DataFolder.h"
 #include "platform/Errors.h"
+#include "platform/FolderLock.h"
 #include "platform/Text.h"
 #include "platform/Version.h"
 #include "search/Program.h"
@@ -14,19 +15,33 @@
 
 namespace {
 
+// A writing command while another process holds the data folder: try again later.
+constexpr int kFolderBusy = 75;
+
 using Command = int (*)(CliContext&);
 
-const std::map<QString, std::pair<Command, const char*>>& commands()
+// Whether a command may write the data files: such a command holds the data
+// folder's lock while it runs, and one that only reads must create nothing.
+enum class Access { ReadOnly, Writes };
+
+struct CommandInfo
 {
-    static const std::map<QString, std::pair<Command, const char*>> table = {
-        {QStringLiteral("info"), {CmdInfo, "число записей и атрибуты базы знаний"}},
-        {QStringLiteral("resave"), {CmdResave, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
-        {QStringLiteral("reindex"), {CmdReindex, "индексирование базы данных с сохранением knows.txt"}},
-        {QStringLiteral("search"), {CmdSearch, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута"}},
-        {QStringLiteral("formula"), {CmdFormula, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
-        {QStringLiteral("import"), {CmdImport, "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all]"}},
-        {QStringLiteral("dedupe"), {CmdDedupe, "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},
-        {QStringLiteral("demo-site"), {CmdDemoSite, "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
+    Command run;
+    Access access;
+    const char* help;
+};
+
+const std::map<QString, CommandInfo>& commands()
+{
+    static const std::map<QString, CommandInfo> table = {
+        {QStringLiteral("info"), {CmdInfo, Access::ReadOnly, "число записей и атрибуты базы знаний"}},
+        {QStringLiteral("resave"), {CmdResave, Access::Writes, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
+        {QStringLiteral("reindex"), {CmdReindex, Access::Writes, "индексирование базы данных с сохранением knows.txt"}},
+        {QStringLiteral("search"), {CmdSearch, Access::ReadOnly, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута; [--explain] или [--csv]"}},
+        {QStringLiteral("formula"), {CmdFormula, Access::ReadOnly, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
+        {QStringLiteral("import"), {CmdImport, Access::Writes, "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all]"}},
+        {QStringLiteral("dedupe"), {CmdDedupe, Access::Writes, "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},
+        {QStringLiteral("demo-site"), {CmdDemoSite, Access::ReadOnly, "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
     };
     return table;
 }
@@ -38,7 +53,7 @@ void usage(QTextStream& s)
          "программы — из папки пользователя (~/.local/share/vestrana); команда info называет папку.\n"
          "  --version — версия программы\n\nКоманды:\n";
     for (const auto& [name, cmd] : commands())
-        s << "  " << name << " — " << QString::fromUtf8(cmd.second) << "\n";
+        s << "  " << name << " — " << QString::fromUtf8(cmd.help) << "\n";
 }
 
 } // namespace
@@ -57,7 +72,7 @@ CliArgs SplitOptions(const QStringList& args)
 bool LoadProgram(CliContext& ctx, Program& program)
 {
     try {
-        program.StartUp();
+        program.StartUp(!ctx.writes);
         return true;
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка загрузки: " << e.message() << "\nФайлы данных не изменены.\n";
@@ -145,7 +160,7 @@ int main(int argc, char** argv)
     // Every command answers --help alike, before it loads anything.
     if (SplitOptions(args).help) {
         out << "Использование: vestrana-cli [--data-dir ПАПКА] " << name << " [ПАРАМЕТРЫ] [--] ...\n  " << name
-            << " — " << QString::fromUtf8(it->second.second)
+            << " — " << QString::fromUtf8(it->second.help)
             << "\nПосле «--» параметры не разбираются: вычислить «-3^2» можно так: formula -- -3^2\n";
         return 0;
     }
@@ -159,8 +174,18 @@ int main(int argc, char** argv)
         err << "Папка данных не существует: " << QDir::toNativeSeparators(dataDir) << "\n";
         return 2;
     }
-    CliContext ctx{dataDir, args, out, err};
-    const int rc = it->second.first(ctx);
+    const bool writes = it->second.access == Access::Writes;
+    std::unique_ptr<QLockFile> lock;
+    if (writes) {
+        try {
+            lock = LockDataFolder(dataDir);
+        } catch (const VestranaError& e) {
+            err << e.message() << "\n";
+            return kFolderBusy;
+        }
+    }
+    CliContext ctx{dataDir, args, out, err, writes};
+    const int rc = it->second.run(ctx);
     out.flush();
     err.flush();
     return rc;

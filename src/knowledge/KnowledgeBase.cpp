@@ -6,6 +6,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cmath>
 
 // ---------------------------------------------------------------------------
@@ -174,10 +175,28 @@ void KnowledgeBase::CheckIndex(int k)
 
 namespace {
 
+const QString kValuesMarker = QStringLiteral("AttributeValues");
+const QString kTypesMarker = QStringLiteral("AttributeType");
+
+// A piece of a bad line as a message quotes it: short, control characters
+// (as in a binary file) shown as "?".
+QString shown(const QString& s)
+{
+    QString out = s.left(40);
+    for (QChar& c : out)
+        if (c.unicode() < 0x20)
+            c = u'?';
+    return s.size() > 40 ? out + QStringLiteral("…") : out;
+}
+
+// Reads the file strictly: a line that is neither a marker nor a well-formed
+// entry of its section stops the load with an error naming the line, so that a
+// file in another layout is never taken for an empty knowledge base (and then
+// saved over).
 class KnowledgeReader
 {
 public:
-    explicit KnowledgeReader(const QString& path) : m_in(path) {}
+    explicit KnowledgeReader(textfile::LineReader& in) : m_in(in) {}
 
     bool atEnd() { return m_in.AtEndOfStream(); }
     void next()
@@ -186,6 +205,21 @@ public:
         m_pieces = m_line.isEmpty() ? QStringList() : m_line.split(u'|');
     }
     const QString& line() const { return m_line; }
+    bool blank() const
+    {
+        return std::all_of(m_line.begin(), m_line.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
+    }
+
+    // At a blank line: true when only blank lines follow (they are ignored),
+    // otherwise the error for a blank line in the middle of the file.
+    bool trailingBlank()
+    {
+        const qint64 at = m_in.LineNumber();
+        if (m_in.OnlyBlankLinesLeft())
+            return true;
+        failAt(at, VestranaError::Kind::Format,
+               QStringLiteral("пустая строка; пустые строки бывают только в конце файла"));
+    }
 
     const QString& piece(int i, const char* what) const
     {
@@ -199,7 +233,11 @@ public:
 
     int index() const
     {
-        const double v = text::RoundHalfEven(text::Val(piece(0, "номер атрибута")));
+        const QString& p = piece(0, "номер атрибута");
+        if (!text::IsNumber(p))
+            fail(VestranaError::Kind::Format, QStringLiteral("в начале строки должен стоять номер атрибута, а стоит «%1»%2")
+                                                   .arg(shown(p), markerHint()));
+        const double v = text::RoundHalfEven(text::Val(p));
         if (!(std::fabs(v) <= 2147483647.0))
             fail(VestranaError::Kind::Overflow, QStringLiteral("номер атрибута слишком велик"));
         const int k = static_cast<int>(v);
@@ -211,45 +249,82 @@ public:
 
     float single(int i, const char* what) const
     {
-        const double v = text::Val(piece(i, what));
+        const QString& p = piece(i, what);
+        if (!text::IsNumber(p))
+            fail(VestranaError::Kind::Format,
+                 QStringLiteral("%1 должно быть числом, а стоит «%2»").arg(QString::fromUtf8(what), shown(p)));
+        const double v = text::Val(p);
         if (!text::FitsSingle(v))
-            fail(VestranaError::Kind::Overflow, QStringLiteral("число «%1» слишком велико").arg(m_pieces[i]));
+            fail(VestranaError::Kind::Overflow, QStringLiteral("число «%1» слишком велико").arg(shown(p)));
         return static_cast<float>(v);
+    }
+
+    // A marker that stands where the layout has none.
+    [[noreturn]] void misplacedMarker(const QString& why) const
+    {
+        fail(VestranaError::Kind::Format, QStringLiteral("метка «%1» здесь не на месте: %2").arg(m_line, why));
+    }
+
+    // A line that is meant as a marker but differs in letter case or spaces.
+    QString markerHint() const
+    {
+        const QString folded = m_line.trimmed().toLower();
+        for (const QString& m : {kValuesMarker, kTypesMarker})
+            if (folded == m.toLower())
+                return QStringLiteral(" (метка пишется точно так: «%1», без пробелов и с такими же буквами)").arg(m);
+        return QString();
     }
 
     [[noreturn]] void fail(VestranaError::Kind kind, const QString& what) const
     {
+        failAt(m_in.LineNumber(), kind, what);
+    }
+    [[noreturn]] void failAt(qint64 line, VestranaError::Kind kind, const QString& what) const
+    {
         throw VestranaError(kind, QStringLiteral("Файл «%1», строка %2: %3")
                                       .arg(QDir::toNativeSeparators(m_in.Path()))
-                                      .arg(m_in.LineNumber())
+                                      .arg(line)
                                       .arg(what));
     }
 
     textfile::LineReader& reader() { return m_in; }
 
 private:
-    textfile::LineReader m_in;
+    textfile::LineReader& m_in;
     QString m_line;
     QStringList m_pieces;
 };
 
-const QString kValuesMarker = QStringLiteral("AttributeValues");
-const QString kTypesMarker = QStringLiteral("AttributeType");
-
 } // namespace
 
-void KnowledgeBase::LoadKnowledge(const QString& path)
+void KnowledgeBase::LoadKnowledge(const QString& path, bool createIfMissing)
 {
-    KnowledgeReader in(path);
+    textfile::LineReader in(path, createIfMissing);
+    load(in);
+}
 
-    // Everything before the first marker is ignored; without it nothing loads.
-    for (;;) {
-        if (in.atEnd())
-            return;
-        in.next();
-        if (in.line() == kValuesMarker)
-            break;
-    }
+void KnowledgeBase::LoadKnowledgeBytes(const QString& name, QByteArray bytes)
+{
+    textfile::LineReader in(name, std::move(bytes));
+    load(in);
+}
+
+void KnowledgeBase::load(textfile::LineReader& file)
+{
+    KnowledgeReader in(file);
+
+    // An empty file (or one of blank lines only) is an empty knowledge base.
+    if (in.atEnd())
+        return;
+    in.next();
+    if (in.blank() && in.trailingBlank())
+        return;
+    if (in.line() != kValuesMarker)
+        in.fail(VestranaError::Kind::Format,
+                QStringLiteral("первая строка файла базы знаний должна быть «%1»%2")
+                    .arg(kValuesMarker, in.markerHint().isEmpty()
+                                            ? QStringLiteral(", а стоит «%1»").arg(shown(in.line()))
+                                            : in.markerHint()));
 
     // The range lines: 17 of them, taken by their index.
     for (int n = 0; n < Attributes; ++n) {
@@ -257,11 +332,26 @@ void KnowledgeBase::LoadKnowledge(const QString& path)
             throw VestranaError(VestranaError::Kind::ReadPastEnd,
                                 QStringLiteral("Файл «%1»: файл кончается на строке %2, внутри 17 строк "
                                                "диапазонов значений")
-                                    .arg(QDir::toNativeSeparators(path))
-                                    .arg(in.reader().LineNumber()));
+                                    .arg(QDir::toNativeSeparators(file.Path()))
+                                    .arg(file.LineNumber()));
         in.next();
-        if (in.line() == kTypesMarker)
-            return;
+        if (in.line() == kTypesMarker) {
+            // The layout ends the load here; anything after it would be dropped
+            // and lost at the next save.
+            if (file.OnlyBlankLinesLeft())
+                return;
+            in.misplacedMarker(QStringLiteral("перед ней должны быть 17 строк диапазонов, а их %1, и строки после "
+                                              "неё не были бы прочитаны")
+                                   .arg(n));
+        }
+        if (in.blank() && in.trailingBlank())
+            throw VestranaError(VestranaError::Kind::ReadPastEnd,
+                                QStringLiteral("Файл «%1»: файл кончается на строке %2, внутри 17 строк "
+                                               "диапазонов значений")
+                                    .arg(QDir::toNativeSeparators(file.Path()))
+                                    .arg(file.LineNumber()));
+        if (in.line() == kValuesMarker)
+            in.misplacedMarker(QStringLiteral("она бывает только в первой строке"));
         const int k = in.index();
         AttributeMax[static_cast<size_t>(k)] = in.single(1, "наибольшее значение");
         AttributeMin[static_cast<size_t>(k)] = in.single(2, "наименьшее значение");
@@ -274,6 +364,10 @@ void KnowledgeBase::LoadKnowledge(const QString& path)
         in.next();
         if (in.line() == kTypesMarker)
             break;
+        if (in.blank() && in.trailingBlank())
+            return;
+        if (in.line() == kValuesMarker)
+            in.misplacedMarker(QStringLiteral("она бывает только в первой строке"));
         const int k = in.index();
         const QString& value = in.piece(1, "значение");
         const QString& score = in.piece(2, "формализованное значение");
@@ -283,6 +377,10 @@ void KnowledgeBase::LoadKnowledge(const QString& path)
     // The type lines, to the end of the file.
     while (!in.atEnd()) {
         in.next();
+        if (in.blank() && in.trailingBlank())
+            return;
+        if (in.line() == kValuesMarker || in.line() == kTypesMarker)
+            in.misplacedMarker(QStringLiteral("после «%1» до конца файла идут только строки типов").arg(kTypesMarker));
         const int k = in.index();
         AttributeKinds[static_cast<size_t>(k)] = in.piece(1, "тип");
         AttributeFormulas[static_cast<size_t>(k)] = in.piece(2, "формула");
@@ -290,27 +388,55 @@ void KnowledgeBase::LoadKnowledge(const QString& path)
     }
 }
 
-void KnowledgeBase::SaveKnowledge(const QString& path) const
+namespace {
+
+// The file as SaveKnowledge writes it, into any sink of windows-1251 lines.
+template <class Lines>
+void writeKnowledge(const KnowledgeBase& kb, Lines& out)
 {
-    textfile::AtomicWriter out(path);
     auto index = [](int k) { return text::NumberText(k); };
     out.WriteLine(kValuesMarker);
-    for (int k = 0; k < Attributes; ++k) {
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::GeneralNumber(AttributeMax[s]) + u'|' +
-                      text::GeneralNumber(AttributeMin[s]));
+        out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[s]) + u'|' +
+                      text::GeneralNumber(kb.AttributeMin[s]));
     }
-    for (int k = 0; k < Attributes; ++k) {
-        const AttributeValueList& list = AttributeValueLists[static_cast<size_t>(k)];
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         const QString prefix = index(k) + u'|';
         for (int p = 0; p < list.Count(); ++p)
             out.WriteLine(prefix + text::FileSafe(list.Values()[p]) + u'|' + text::FileSafe(list.Scores()[p]));
     }
     out.WriteLine(kTypesMarker);
-    for (int k = 0; k < Attributes; ++k) {
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::FileSafe(AttributeKinds[s]) + u'|' +
-                      text::FileSafe(AttributeFormulas[s]) + u'|' + text::FileSafe(AttributeComments[s]));
+        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s]) + u'|' +
+                      text::FileSafe(kb.AttributeFormulas[s]) + u'|' + text::FileSafe(kb.AttributeComments[s]));
     }
+}
+
+struct ByteLines
+{
+    QByteArray bytes;
+    void WriteLine(QStringView line)
+    {
+        textfile::AppendCp1251(bytes, line);
+        bytes.append("\r\n", 2);
+    }
+};
+
+} // namespace
+
+void KnowledgeBase::SaveKnowledge(const QString& path) const
+{
+    textfile::AtomicWriter out(path);
+    writeKnowledge(*this, out);
     out.Commit();
+}
+
+QByteArray KnowledgeBase::SaveKnowledgeBytes() const
+{
+    ByteLines out;
+    writeKnowledge(*this, out);
+    return out.bytes;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -7,6 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <vector>
+
+namespace textfile {
+class LineReader;
+}
 
 // The accepted values of one attribute together with their formalized values
 // (the two parallel tables of the knowledge base), plus an index for the exact
@@ -76,11 +81,21 @@ public:
     // Raises the out-of-range error for an index outside 0..17.
     static void CheckIndex(int k);
 
-    // Reads knows.txt into the tables (a missing file is created empty). Errors
-    // name the file and the line.
-    void LoadKnowledge(const QString& path);
+    // Reads knows.txt into the tables (a missing file is created empty, or read
+    // as empty without createIfMissing). A file that is not empty must have the
+    // layout SaveKnowledge writes: the values marker first, then only markers
+    // and well-formed entries of their sections (blank lines at the end aside);
+    // anything else is an error naming the file, the line and what is wrong.
+    void LoadKnowledge(const QString& path, bool createIfMissing = true);
+    // The same over the bytes of such a file; `name` stands for it in messages.
+    void LoadKnowledgeBytes(const QString& name, QByteArray bytes);
     // Writes the tables to knows.txt atomically.
     void SaveKnowledge(const QString& path) const;
+    // The bytes SaveKnowledge writes.
+    QByteArray SaveKnowledgeBytes() const;
+
+private:
+    void load(textfile::LineReader& in);
 };
 
 // The kind texts, compared exactly.

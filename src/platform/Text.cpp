@@ -184,6 +184,51 @@ double Val(QStringView s)
     return v;
 }
 
+bool IsNumber(QStringView s)
+{
+    qsizetype i = 0;
+    auto next = [&]() -> QChar {
+        while (i < s.size() && isIgnored(s[i]))
+            ++i;
+        return i < s.size() ? s[i] : QChar();
+    };
+    auto digitsOf = [&](int base) {
+        int n = 0;
+        for (QChar d = next(); !d.isNull() && digitValue(d, base) >= 0; ++i, d = next())
+            ++n;
+        return n;
+    };
+    QChar c = next();
+    if (c == u'&') {
+        ++i;
+        const QChar p = next();
+        const int base = p == u'h' || p == u'H' ? 16 : p == u'o' || p == u'O' ? 8 : 0;
+        if (base == 0)
+            return false;
+        ++i;
+        return digitsOf(base) > 0 && next().isNull();
+    }
+    if (c == u'+' || c == u'-')
+        ++i;
+    int digits = digitsOf(10);
+    if (next() == u'.') {
+        ++i;
+        digits += digitsOf(10);
+    }
+    if (digits == 0)
+        return false;
+    c = next();
+    if (c == u'e' || c == u'E' || c == u'd' || c == u'D') {
+        ++i;
+        c = next();
+        if (c == u'+' || c == u'-')
+            ++i;
+        if (digitsOf(10) == 0)
+            return false;
+    }
+    return next().isNull();
+}
+
 double RoundHalfEven(double x)
 {
     return std::nearbyint(x); // the default rounding mode takes halves to even

@@ -15,6 +15,10 @@ namespace text {
 // without a number gives 0. The decimal point is "." whatever the locale.
 double Val(QStringView s);
 
+// Whether the whole text is one number as Val reads it (blanks aside): what a
+// number field of a data file must hold for Val to read it all.
+bool IsNumber(QStringView s);
+
 // Rounds to the nearest whole number, halves to the even neighbour (12.5 -> 12).
 double RoundHalfEven(double x);
 // Rounds to a number of decimal places, halves to the even neighbour.

@@ -4,9 +4,14 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace textfile {
 
@@ -98,16 +103,37 @@ static constexpr qsizetype kBlock = 1 << 20;
 
 LineReader::LineReader(const QString& path, bool createIfMissing) : m_path(path), m_file(path)
 {
-    if (!m_file.exists() && createIfMissing) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        if (!createIfMissing) {
+            m_eof = true; // reads as an empty file
+            return;
+        }
         QFile create(path);
         if (!create.open(QIODevice::WriteOnly))
             throw VestranaError(VestranaError::Kind::File,
                                 fileError(path, QStringLiteral("не удаётся создать файл (%1)").arg(create.errorString())));
         create.close();
     }
+    // Checked before opening: opening a pipe waits for a writer, and a device
+    // such as /dev/zero never ends.
+    if (!QFileInfo(path).isFile())
+        throw VestranaError(VestranaError::Kind::File,
+                            fileError(path, QStringLiteral("это не обычный файл (устройство, канал, папка или "
+                                                           "ссылка в никуда); файл данных должен быть обычным файлом")));
     if (!m_file.open(QIODevice::ReadOnly))
         throw VestranaError(VestranaError::Kind::File,
                             fileError(path, QStringLiteral("не удаётся открыть файл (%1)").arg(m_file.errorString())));
+    if (m_file.isSequential()) // replaced by something else since the check
+        throw VestranaError(VestranaError::Kind::File,
+                            fileError(path, QStringLiteral("это не обычный файл; файл данных должен быть обычным файлом")));
+}
+
+LineReader::LineReader(const QString& name, QByteArray bytes) : m_path(name), m_buf(std::move(bytes)), m_eof(true) {}
+
+void LineReader::fail(const QString& what) const
+{
+    throw VestranaError(VestranaError::Kind::File, fileError(m_path, what));
 }
 
 bool LineReader::fill()
@@ -123,8 +149,7 @@ bool LineReader::fill()
     const qint64 got = m_file.read(m_buf.data() + old, kBlock);
     if (got < 0) {
         m_buf.resize(old);
-        throw VestranaError(VestranaError::Kind::File,
-                            fileError(m_path, QStringLiteral("ошибка чтения (%1)").arg(m_file.errorString())));
+        fail(QStringLiteral("ошибка чтения (%1)").arg(m_file.errorString()));
     }
     m_buf.resize(old + got);
     if (got == 0)
@@ -147,10 +172,28 @@ QByteArrayView LineReader::ReadLineBytes()
         throw VestranaError(VestranaError::Kind::ReadPastEnd,
                             fileError(m_path, QStringLiteral("неожиданный конец файла после строки %1").arg(m_lineNumber)));
     qsizetype nl;
+    qsizetype scanned = 0; // bytes of this line already searched, so a long line is scanned once
     for (;;) {
-        nl = m_buf.indexOf('\n', m_pos);
-        if (nl >= 0 || !fill())
+        nl = m_buf.indexOf('\n', m_pos + scanned);
+        if (nl >= 0 || m_buf.size() - m_pos > MaxLineBytes)
             break;
+        scanned = m_buf.size() - m_pos;
+        if (!fill())
+            break;
+    }
+    if ((nl >= 0 ? nl : m_buf.size()) - m_pos > MaxLineBytes)
+        fail(QStringLiteral("строка %1 длиннее %2 МБ; в файле данных таких строк не бывает, файл не прочитан")
+                 .arg(m_lineNumber + 1)
+                 .arg(MaxLineBytes >> 20));
+    if (m_lineNumber == 0) {
+        const QByteArrayView head(m_buf.constData() + m_pos, std::min<qsizetype>(3, m_buf.size() - m_pos));
+        const char* encoding = head.startsWith("\xEF\xBB\xBF")                                  ? "UTF-8"
+                               : head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") ? "UTF-16"
+                                                                                             : nullptr;
+        if (encoding)
+            fail(QStringLiteral("файл сохранён в кодировке %1 (начинается с метки порядка байтов), а должен быть "
+                                "в кодировке windows-1251; пересохраните его в windows-1251 без метки")
+                     .arg(QLatin1String(encoding)));
     }
     ++m_lineNumber;
     qsizetype end = nl >= 0 ? nl : m_buf.size();
@@ -168,49 +211,127 @@ QString LineReader::ReadLine()
     return FromCp1251(b.data(), b.size());
 }
 
+bool LineReader::OnlyBlankLinesLeft()
+{
+    for (;;) {
+        if (AtEndOfStream())
+            return true;
+        const char c = m_buf[m_pos];
+        if (c == '\n') {
+            ++m_pos;
+            ++m_lineNumber;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            ++m_pos;
+        } else {
+            return false;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 
-struct AtomicWriter::Impl
+QString SaveFailureReason(int errorCode)
 {
-    explicit Impl(const QString& p) : file(p) {}
-    QSaveFile file;
-    bool opened = false;
-    bool failed = false;
-    QString reason;
-};
-
-AtomicWriter::AtomicWriter(const QString& path) : m_path(path), d(new Impl(path))
-{
-    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
-        d->failed = true;
-        d->reason = QStringLiteral("папка не существует");
-    } else if (!d->file.open(QIODevice::WriteOnly)) {
-        d->failed = true;
-        d->reason = d->file.errorString();
-    } else {
-        d->opened = true;
+    switch (errorCode) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("нет места на диске");
+    case EROFS:
+        return QStringLiteral("файловая система только для чтения");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на запись");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("папка не существует");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода на диске");
+    case EFBIG:
+        return QStringLiteral("файл слишком велик для этой файловой системы");
+    case EISDIR:
+        return QStringLiteral("на месте файла папка или устройство, а не обычный файл");
+    default:
+        return QStringLiteral("системная ошибка %1: %2").arg(errorCode).arg(QString::fromLocal8Bit(std::strerror(errorCode)));
     }
+}
+
+namespace {
+
+// The temporary file beside the target: hidden, unique to this process and save.
+QString temporaryName(const QString& path)
+{
+    static std::atomic<unsigned> counter{0};
+    const QFileInfo info(path);
+    return info.absoluteDir().filePath(QStringLiteral(".%1.%2-%3.tmp")
+                                           .arg(info.fileName())
+                                           .arg(::getpid())
+                                           .arg(counter.fetch_add(1)));
+}
+
+bool writeAll(int fd, const char* data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
+{
     m_buf.reserve(kBlock + 4096);
+    // A link is followed: the file it names is replaced, the link stays.
+    if (const QFileInfo link(path); link.isSymLink() && link.exists())
+        m_target = link.canonicalFilePath();
+    if (!QFileInfo(QFileInfo(m_target).absolutePath()).isDir()) {
+        m_errno = ENOENT;
+        return;
+    }
+    if (const QFileInfo target(m_target); target.exists() && !target.isFile()) {
+        // A device or a folder is never replaced by a data file.
+        m_errno = EISDIR;
+        return;
+    }
+    m_temp = temporaryName(m_target);
+    const QByteArray temp = QFile::encodeName(m_temp);
+    // 0666 under the umask, as any new file; an existing target keeps its mode.
+    m_fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        m_errno = errno;
+        return;
+    }
+    struct stat st;
+    if (::stat(QFile::encodeName(m_target).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(m_fd, st.st_mode & 07777);
 }
 
 AtomicWriter::~AtomicWriter()
 {
-    if (d->opened)
-        d->file.cancelWriting();
-    delete d;
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(QFile::encodeName(m_temp).constData());
+    }
+}
+
+void AtomicWriter::writeOut()
+{
+    if (m_fd >= 0 && m_errno == 0 && !writeAll(m_fd, m_buf.constData(), m_buf.size()))
+        m_errno = errno;
+    m_buf.clear();
 }
 
 void AtomicWriter::flushIfLarge()
 {
-    if (m_buf.size() < kBlock)
-        return;
-    if (d->opened && !d->failed) {
-        if (d->file.write(m_buf) != m_buf.size()) {
-            d->failed = true;
-            d->reason = d->file.errorString();
-        }
-    }
-    m_buf.clear();
+    if (m_buf.size() >= kBlock)
+        writeOut();
 }
 
 void AtomicWriter::WriteLine(QStringView line)
@@ -234,28 +355,37 @@ void AtomicWriter::WriteBytes(QByteArrayView bytes)
 
 void AtomicWriter::Commit()
 {
-    if (!d->failed && d->opened && !m_buf.isEmpty()) {
-        if (d->file.write(m_buf) != m_buf.size()) {
-            d->failed = true;
-            d->reason = d->file.errorString();
+    writeOut();
+    const QByteArray temp = QFile::encodeName(m_temp);
+    // A full disk often shows only here: the data reach the disk at the sync.
+    if (m_errno == 0 && ::fsync(m_fd) != 0)
+        m_errno = errno;
+    if (m_fd >= 0) {
+        if (::close(m_fd) != 0 && m_errno == 0)
+            m_errno = errno;
+        m_fd = -1;
+    }
+    if (m_errno == 0 && ::rename(temp.constData(), QFile::encodeName(m_target).constData()) != 0)
+        m_errno = errno;
+    if (m_errno == 0) {
+        // The rename itself lives in the folder; without this a power cut can
+        // bring back the old file (or none). The save is complete either way.
+        const int dir = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
+                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
         }
-        m_buf.clear();
+        return;
     }
-    if (!d->failed && d->opened) {
-        if (d->file.commit()) {
-            d->opened = false;
-            return;
-        }
-        d->failed = true;
-        d->reason = d->file.errorString();
-    }
-    if (d->opened) {
-        d->file.cancelWriting();
-        d->opened = false;
-    }
+    if (!m_temp.isEmpty())
+        ::unlink(temp.constData());
+    const bool existed = QFileInfo::exists(m_target);
     throw VestranaError(VestranaError::Kind::File,
-                        fileError(m_path, QStringLiteral("не удалось сохранить (%1); прежний файл не изменён")
-                                              .arg(d->reason)));
+                        fileError(m_path, QStringLiteral("не удалось сохранить: %1; %2")
+                                              .arg(SaveFailureReason(m_errno),
+                                                   existed ? QStringLiteral("прежний файл не изменён")
+                                                           : QStringLiteral("файл не создан"))));
 }
 
 } // namespace textfile

@@ -20,12 +20,23 @@ QByteArray ToCp1251(QStringView s);
 // whole in memory. A line ends at CR LF or at a bare LF; the last line may lack
 // its end. Opening a missing file creates it empty first, as the program's
 // loaders require.
+//
+// Only a regular file is read (a device or a pipe may never end), no line may be
+// longer than MaxLineBytes, and a file that starts with a UTF-8 or UTF-16 byte
+// order mark is refused: each is a file error naming the file.
 class LineReader
 {
 public:
+    // No listing or knowledge-base line comes near this; a longer one means the
+    // file is not a data file, and reading on would only fill the memory.
+    static constexpr qsizetype MaxLineBytes = qsizetype(8) << 20;
+
     // Throws the file error (Russian message naming the file) when the file
-    // can be neither opened nor created.
+    // can be neither opened nor created. Without createIfMissing a missing file
+    // reads as empty and nothing is created.
     explicit LineReader(const QString& path, bool createIfMissing = true);
+    // Reads bytes already in memory; `name` stands for the file in messages.
+    LineReader(const QString& name, QByteArray bytes);
 
     bool AtEndOfStream();
     // Reads the next line without its end, decoded; throws the read-past-end
@@ -33,12 +44,17 @@ public:
     QString ReadLine();
     // The raw bytes of the next line (valid until the next call).
     QByteArrayView ReadLineBytes();
+    // Skips the blank lines (empty or spaces and tabs only) that follow; true
+    // when the file ends after them. Lets a loader ignore the blank lines an
+    // editor leaves at the end of a file.
+    bool OnlyBlankLinesLeft();
     // 1-based number of the line last read.
     qint64 LineNumber() const { return m_lineNumber; }
     const QString& Path() const { return m_path; }
 
 private:
     bool fill();
+    [[noreturn]] void fail(const QString& what) const;
 
     QString m_path;
     QFile m_file;
@@ -49,13 +65,16 @@ private:
 };
 
 // Writes a file atomically: the text goes to a temporary file beside the target
-// and replaces it only when everything was written, so a failed save leaves the
-// old file as it was.
+// and replaces it only when everything was written and synced, so a failed save
+// leaves the old file as it was; after the rename the folder is synced too, so
+// that the new name survives a power cut.
 class AtomicWriter
 {
 public:
     explicit AtomicWriter(const QString& path);
     ~AtomicWriter();
+    AtomicWriter(const AtomicWriter&) = delete;
+    AtomicWriter& operator=(const AtomicWriter&) = delete;
 
     // Appends a line in windows-1251 followed by CR LF.
     void WriteLine(QStringView line);
@@ -68,12 +87,19 @@ public:
 
 private:
     void flushIfLarge();
+    void writeOut();
 
     QString m_path;
-    struct Impl;
-    Impl* d;
+    QString m_target; // m_path with a link resolved
+    QString m_temp;
+    int m_fd = -1;
+    int m_errno = 0; // the first failure, 0 while all is well
     QByteArray m_buf;
 };
+
+// What a failed save says about the system's error code, in Russian ("нет
+// места на диске" for ENOSPC and so on).
+QString SaveFailureReason(int errorCode);
 
 } // namespace textfile
 

@@ -36,11 +36,11 @@ void Program::InitAttributeNames()
         Knowledge.AttributeNames[static_cast<size_t>(k)] = names[static_cast<size_t>(k)];
 }
 
-void Program::StartUp()
+void Program::StartUp(bool readOnly)
 {
     InitAttributeNames();
-    Records.LoadFromFile(DatabasePath());
-    Knowledge.LoadKnowledge(KnowledgePath());
+    Records.LoadFromFile(DatabasePath(), !readOnly);
+    Knowledge.LoadKnowledge(KnowledgePath(), !readOnly);
 }
 
 void Program::SaveDatabase() const

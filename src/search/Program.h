@@ -42,8 +42,9 @@ public:
     void InitAttributeNames();
 
     // Start-up: attribute names, the listings, the knowledge base, in this order.
-    // Errors pass to the caller, who must then write neither file.
-    void StartUp();
+    // Errors pass to the caller, who must then write neither file. A start that
+    // only reads (readOnly) creates no missing file: it reads as empty.
+    void StartUp(bool readOnly = false);
     // Shutdown: the listings, then the knowledge base. Each step raises the file
     // error on failure; SaveDatabase and SaveKnowledge are also offered singly so
     // that a failed step can be tried again.

@@ -1,5 +1,6 @@
 #include "platform/DataFolder.h"
 #include "platform/Errors.h"
+#include "platform/FolderLock.h"
 #include "platform/GuiPrompts.h"
 #include "platform/Version.h"
 #include "search/GuiApplication.h"
@@ -9,10 +10,25 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTextStream>
 #include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// The error that ends a start, also on the error stream for whoever started the
+// program. A termination signal closes the box: the program ends, writing nothing.
+void showStartError(GuiApplication& app, const QString& text)
+{
+    QTextStream(stderr) << text << Qt::endl;
+    QMessageBox box(QMessageBox::Critical, AppTitle(), text, QMessageBox::Ok);
+    QObject::connect(&app, &GuiApplication::terminationRequested, &box, &QDialog::reject);
+    box.exec();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -55,14 +71,22 @@ int main(int argc, char** argv)
     Program program(dataFolder.Path);
     program.UserPrompts = &prompts;
 
+    // One program at a time changes a data folder; a second one opens nothing.
+    std::unique_ptr<QLockFile> lock;
+    try {
+        lock = LockDataFolder(program.DataDir);
+    } catch (const VestranaError& e) {
+        showStartError(app, e.message());
+        return 75;
+    }
+
     MainForm form(program);
     try {
         form.StartUp();
     } catch (const VestranaError& e) {
-        QMessageBox::critical(nullptr, AppTitle(),
-                              QStringLiteral("Не удалось загрузить данные.\n%1\n\nПрограмма закрывается; файлы "
-                                             "данных не изменены.")
-                                  .arg(e.message()));
+        showStartError(app, QStringLiteral("Не удалось загрузить данные.\n%1\n\nПрограмма закрывается; файлы "
+                                           "данных не изменены.")
+                                .arg(e.message()));
         return 1;
     }
     QObject::connect(&form, &MainForm::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);

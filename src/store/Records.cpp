@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 const RecordPtr& RecordList::Item(int position) const
 {
     if (position < 1 || position > Count())
@@ -48,19 +50,37 @@ void Records::Clear()
     Items.Clear();
 }
 
-void Records::LoadFromFile(const QString& fileName)
+void Records::LoadFromFile(const QString& fileName, bool createIfMissing)
 {
-    textfile::LineReader in(fileName);
+    textfile::LineReader in(fileName, createIfMissing);
+    load(in);
+}
+
+void Records::LoadFromBytes(const QString& name, QByteArray bytes)
+{
+    textfile::LineReader in(name, std::move(bytes));
+    load(in);
+}
+
+void Records::load(textfile::LineReader& in)
+{
     while (!in.AtEndOfStream()) {
         const QByteArrayView bytes = in.ReadLineBytes();
+        const qint64 line = in.LineNumber();
         auto record = std::make_shared<Record>();
         int pieces = 0;
         if (!record->AssignLine(textfile::FromCp1251(bytes.data(), bytes.size()), pieces)) {
+            // Editors like to end a file with a blank line: blank lines at the
+            // end hold no listing and are ignored.
+            const bool blank =
+                std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
+            if (blank && in.OnlyBlankLinesLeft())
+                return;
             throw VestranaError(VestranaError::Kind::OutOfRange,
                                 QStringLiteral("Файл «%1», строка %2: полей %3, а нужно 18 (каждое поле "
                                                "заканчивается знаком «|»)")
-                                    .arg(QDir::toNativeSeparators(fileName))
-                                    .arg(in.LineNumber())
+                                    .arg(QDir::toNativeSeparators(in.Path()))
+                                    .arg(line)
                                     .arg(pieces));
         }
         record->NormalizeData();

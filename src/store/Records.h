@@ -7,6 +7,10 @@
 #include <functional>
 #include <vector>
 
+namespace textfile {
+class LineReader;
+}
+
 // An ordered list of listing references with 1-based positions: appending puts
 // an entry at count + 1, removing position p moves the later entries down, and a
 // position outside 1..count raises the out-of-range error.
@@ -43,8 +47,14 @@ public:
     void ClearFinded();
     // Empties Items.
     void Clear();
-    // Appends the listings of the file to Items; a missing file is created empty.
-    // A line with fewer than 18 fields raises the out-of-range error naming the
-    // file and the line; the listings of the earlier lines stay.
-    void LoadFromFile(const QString& fileName);
+    // Appends the listings of the file to Items; a missing file is created empty
+    // (or, without createIfMissing, read as empty). A line with fewer than 18
+    // fields raises the out-of-range error naming the file and the line; the
+    // listings of the earlier lines stay. Blank lines at the end are ignored.
+    void LoadFromFile(const QString& fileName, bool createIfMissing = true);
+    // The same over the bytes of such a file; `name` stands for it in messages.
+    void LoadFromBytes(const QString& name, QByteArray bytes);
+
+private:
+    void load(textfile::LineReader& in);
 };

@@ -1,9 +1,14 @@
+#include "platform/FolderLock.h"
 #include "platform/TextFile.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
@@ -156,7 +161,7 @@ private Q_SLOTS:
     void everyCommandAcceptsHelp_data()
     {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"info", "resave", "reindex", "search", "formula", "import", "demo-site"})
+        for (const char* c : {"info", "resave", "reindex", "search", "formula", "import", "dedupe", "demo-site"})
             QTest::newRow(c) << QString::fromLatin1(c);
     }
     void everyCommandAcceptsHelp()
@@ -167,6 +172,64 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
                  qPrintable(r.out));
+    }
+
+    // Commands that only read create no missing file and leave no trace.
+    void readOnlyCommandsWriteNothing()
+    {
+        QTemporaryDir empty;
+        for (const QStringList& cmd : {QStringList{"info"}, QStringList{"search", "--wish", "0=Центр"},
+                                       QStringList{"formula", "1+2"}}) {
+            const Result r = run(QStringList{"--data-dir", empty.path()} + cmd);
+            QVERIFY2(r.code == 0 || cmd[0] == "formula", qPrintable(r.err));
+            QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        }
+        // A command that writes creates what is missing, as the program's start does.
+        QCOMPARE(run({"--data-dir", empty.path(), "resave"}).code, 0);
+        QVERIFY(QFile::exists(empty.filePath("database.txt")) && QFile::exists(empty.filePath("knows.txt")));
+    }
+
+    // While another process holds the data folder, commands that write refuse
+    // (exit code 75) and say who holds it; commands that read still work.
+    void writersRefuseWhileTheFolderIsHeld()
+    {
+        auto lock = LockDataFolder(m_dir.path());
+        QVERIFY(lock);
+        // However old the lock file, a running holder keeps it.
+        const QByteArray lockPath = QFile::encodeName(m_dir.filePath(DataFolderLockName()));
+        struct timeval old[2] = {{::time(nullptr) - 86400, 0}, {::time(nullptr) - 86400, 0}};
+        QCOMPARE(::utimes(lockPath.constData(), old), 0);
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        for (const QStringList& cmd : {QStringList{"resave"}, QStringList{"reindex"},
+                                       QStringList{"import", "--site", "http://127.0.0.1:9"}}) {
+            const Result r = run(QStringList{"--data-dir", m_dir.path()} + cmd);
+            QCOMPARE(r.code, 75);
+            QVERIFY2(r.err.contains("занята") && r.err.contains("процесс " + pid), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+        QCOMPARE(ReadBytes(m_db), m_dbBytes);
+        QCOMPARE(ReadBytes(m_kb), m_kbBytes);
+        QCOMPARE(run({"--data-dir", m_dir.path(), "info"}).code, 0);
+        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1+2"}).code, 0);
+        lock.reset();
+        QCOMPARE(run({"--data-dir", m_dir.path(), "resave"}).code, 0);
+    }
+
+    // A lock left by a process that died without releasing it is taken over.
+    void staleLockIsTakenOver()
+    {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            QLockFile lock(m_dir.filePath(DataFolderLockName()));
+            ::_exit(lock.tryLock(0) ? 0 : 1); // exits holding it, as a crash would
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY(QFile::exists(m_dir.filePath(DataFolderLockName())));
+        const Result r = run({"--data-dir", m_dir.path(), "resave"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(!QFile::exists(m_dir.filePath(DataFolderLockName()))); // released at the end
     }
 };
 

@@ -101,8 +101,7 @@ private Q_SLOTS:
     {
         // Only the two markers: nothing loads.
         KnowledgeBase a;
-        a.LoadKnowledge(file(lines({QStringLiteral("AttributeValues"), QStringLiteral("AttributeType"),
-                                    QStringLiteral(" 0|Числовой||")})));
+        a.LoadKnowledge(file(lines({QStringLiteral("AttributeValues"), QStringLiteral("AttributeType")})));
         QCOMPARE(a.AttributeKinds[0], QString());
 
         // Ends right after the ranges: ranges only, no error.
@@ -111,16 +110,54 @@ private Q_SLOTS:
         QCOMPARE(b.AttributeMax[16], 160.0f);
         QCOMPARE(b.AttributeMin[3], 3.0f);
 
-        // Value lines then the end: values but no kinds.
+        // Value lines then the end (and the blank lines an editor adds): values but no kinds.
         KnowledgeBase c;
-        c.LoadKnowledge(file(lines(QStringList{QStringLiteral("junk before"), QStringLiteral("AttributeValues")} +
-                                   rangeLines() + QStringList{QStringLiteral(" 3|кирпичный|80")})));
+        c.LoadKnowledge(file(lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines() +
+                                   QStringList{QStringLiteral(" 3|кирпичный|80"), QString(), QStringLiteral("  ")})));
         QCOMPARE(c.AttributeValueLists[3].Value(1), QStringLiteral("кирпичный"));
 
-        // No marker: nothing at all.
-        KnowledgeBase d;
-        d.LoadKnowledge(file(lines({QStringLiteral(" 0|5|1")})));
-        QCOMPARE(d.AttributeMax[0], 0.0f);
+        // An empty file, or one of blank lines only: nothing at all.
+        for (const QByteArray& empty : {QByteArray(), QByteArray("\r\n"), QByteArray("\r\n \r\n\n")}) {
+            KnowledgeBase d;
+            d.LoadKnowledgeBytes(QStringLiteral("knows.txt"), empty);
+            QCOMPARE(d.AttributeMax[0], 0.0f);
+        }
+    }
+
+    // Every file the program writes loads unchanged: the sample and a saved one.
+    void writtenFilesLoadUnchanged()
+    {
+        const QByteArray sample = ReadBytes(QStringLiteral(VESTRANA_SOURCE_DIR "/data/knows.txt"));
+        QVERIFY(sample.size() > 1000);
+        KnowledgeBase kb;
+        kb.LoadKnowledgeBytes(QStringLiteral("knows.txt"), sample);
+        const QString out = m_dir.filePath(QStringLiteral("sample.txt"));
+        kb.SaveKnowledge(out);
+        QCOMPARE(ReadBytes(out), sample);
+        QCOMPARE(kb.SaveKnowledgeBytes(), sample);
+
+        // Odd but legal contents written by SaveKnowledge: empty and huge
+        // ranges, fractions, values that look like markers or numbers.
+        KnowledgeBase odd;
+        odd.AttributeMax[0] = 3.4e38f;
+        odd.AttributeMin[0] = -3.4e38f;
+        odd.AttributeMax[1] = 0.0001f;
+        odd.AttributeMin[1] = 1e-30f;
+        odd.AttributeValueLists[2].Append(QStringLiteral("AttributeType"), QStringLiteral("AttributeValues"));
+        odd.AttributeValueLists[2].Append(QString(), QString());
+        odd.AttributeValueLists[16].Append(QStringLiteral("  "), QStringLiteral("высоко"));
+        odd.AttributeKinds[3] = QStringLiteral("AttributeType");
+        odd.AttributeFormulas[3] = QStringLiteral("Цена|Этаж");
+        const QString first = m_dir.filePath(QStringLiteral("odd1.txt"));
+        odd.SaveKnowledge(first);
+        KnowledgeBase back;
+        back.LoadKnowledge(first);
+        QCOMPARE(back.AttributeValueLists[2].Values(), (QStringList{QStringLiteral("AttributeType"), QString()}));
+        QCOMPARE(back.AttributeValueLists[16].Score(1), QStringLiteral("высоко"));
+        QCOMPARE(back.AttributeMax[0], 3.4e38f);
+        const QString second = m_dir.filePath(QStringLiteral("odd2.txt"));
+        back.SaveKnowledge(second);
+        QCOMPARE(ReadBytes(second), ReadBytes(first));
     }
 
     void linesAreTakenByIndex()
@@ -170,8 +207,8 @@ private Q_SLOTS:
                                                    << int(VestranaError::Kind::Overflow) << "строка 2";
         QTest::newRow("range line with two pieces") << head + QStringList{QStringLiteral(" 0|1")}
                                                     << int(VestranaError::Kind::OutOfRange) << "строка 2";
-        QTest::newRow("empty range line") << head + QStringList{QString()} << int(VestranaError::Kind::OutOfRange)
-                                          << "строка 2";
+        QTest::newRow("empty range line") << head + QStringList{QString(), QStringLiteral(" 1|1|1")}
+                                          << int(VestranaError::Kind::Format) << "строка 2";
         QTest::newRow("end inside the ranges") << head + rangeLines(5) << int(VestranaError::Kind::ReadPastEnd)
                                                << "строке 6";
         QTest::newRow("value line too short") << head + rangeLines() + QStringList{QStringLiteral(" 3|кирпичный")}
@@ -181,6 +218,40 @@ private Q_SLOTS:
             << int(VestranaError::Kind::OutOfRange) << "строка 20";
         QTest::newRow("range too big for single") << head + QStringList{QStringLiteral(" 0|1e39|0")}
                                                   << int(VestranaError::Kind::Overflow) << "строка 2";
+        // Files in another layout: refused where they once loaded as an empty base.
+        const QStringList types{QStringLiteral("AttributeType"), QStringLiteral(" 0|Числовой||")};
+        QTest::newRow("marker in lower case") << QStringList{QStringLiteral("attributevalues")} + rangeLines()
+                                              << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("marker with a trailing space") << QStringList{QStringLiteral("AttributeValues ")} + rangeLines()
+                                                      << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("marker with a field") << QStringList{QStringLiteral("AttributeValues|")} + rangeLines()
+                                             << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("lines before the marker") << QStringList{QStringLiteral("база"), QStringLiteral("AttributeValues")}
+                                                 << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("no marker at all") << QStringList{QStringLiteral(" 0|5|1")} << int(VestranaError::Kind::Format)
+                                          << "строка 1";
+        QTest::newRow("types before values") << types + head + rangeLines() << int(VestranaError::Kind::Format)
+                                             << "строка 1";
+        QTest::newRow("types marker among the ranges, lines after it") << head + rangeLines(3) + types
+                                                                       << int(VestranaError::Kind::Format) << "строка 5";
+        QTest::newRow("second values marker") << head + rangeLines() + head << int(VestranaError::Kind::Format)
+                                              << "строка 19";
+        QTest::newRow("second types marker") << head + rangeLines() + types + types
+                                             << int(VestranaError::Kind::Format) << "строка 21";
+        QTest::newRow("types marker with a trailing space")
+            << head + rangeLines() + QStringList{QStringLiteral("AttributeType "), QStringLiteral(" 0|Числовой||")}
+            << int(VestranaError::Kind::Format) << "строка 19";
+        QTest::newRow("index is a word") << head + QStringList{QStringLiteral("ноль|1|1")}
+                                         << int(VestranaError::Kind::Format) << "строка 2";
+        QTest::newRow("range is a word") << head + QStringList{QStringLiteral(" 0|много|1")}
+                                         << int(VestranaError::Kind::Format) << "строка 2";
+        QTest::newRow("range with a decimal comma") << head + QStringList{QStringLiteral(" 0|30,5|1")}
+                                                    << int(VestranaError::Kind::Format) << "строка 2";
+        QTest::newRow("blank line in the middle") << head + rangeLines() + QStringList{QString(), QStringLiteral(" 1|2|0")}
+                                                  << int(VestranaError::Kind::Format) << "строка 19";
+        QTest::newRow("blank lines inside the ranges at the end")
+            << head + rangeLines(4) + QStringList{QString(), QString()} << int(VestranaError::Kind::ReadPastEnd)
+            << "строке 7";
     }
     void badLinesNameFileAndLine()
     {
@@ -189,13 +260,44 @@ private Q_SLOTS:
         QFETCH(QString, line);
         KnowledgeBase kb;
         try {
-            kb.LoadKnowledge(file(lines(content), QStringLiteral("bad.txt")));
+            kb.LoadKnowledgeBytes(QStringLiteral("bad.txt"), lines(content));
             QFAIL("no error");
         } catch (const VestranaError& e) {
             QCOMPARE(int(e.kind()), kind);
             QVERIFY2(e.message().contains(line), qPrintable(e.message()));
             QVERIFY(e.message().contains(QStringLiteral("bad.txt")));
         }
+    }
+
+    // A file that is not windows-1251 text says so; nothing loads.
+    void otherEncodingsAndBinaryAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("says");
+        const QByteArray plain = lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines());
+        QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBF") + plain << "UTF-8";
+        QString wide = QStringLiteral("\uFEFFAttributeValues\r\n 0|1|1\r\n");
+        QTest::newRow("UTF-16 LE") << QByteArray(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2) << "UTF-16";
+        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0A\0t") << "UTF-16";
+        QTest::newRow("binary") << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0|\n\x01\x02", 14) << "AttributeValues";
+    }
+    void otherEncodingsAndBinaryAreRefused()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, says);
+        const QString path = file(content, QStringLiteral("enc.txt"));
+        KnowledgeBase kb;
+        try {
+            kb.LoadKnowledge(path);
+            QFAIL("no error");
+        } catch (const VestranaError& e) {
+            QVERIFY2(e.message().contains(says), qPrintable(e.message()));
+            QVERIFY(e.message().contains(QStringLiteral("enc.txt")));
+            if (says.startsWith(QStringLiteral("UTF")))
+                QVERIFY(e.message().contains(QStringLiteral("windows-1251")));
+        }
+        QCOMPARE(kb.AttributeMax[0], 0.0f);
+        QCOMPARE(ReadBytes(path), content);
     }
 
     void unsafeTextsAreReplacedOnSave()

@@ -1,4 +1,5 @@
 #include "platform/Errors.h"
+#include "platform/FolderLock.h"
 #include "platform/TextFile.h"
 #include "dbeditor/EditorForm.h"
 #include "import/SyncForm.h"
@@ -12,6 +13,7 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -306,6 +308,56 @@ private Q_SLOTS:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(ReadBytes(dir.filePath(QStringLiteral("database.txt"))).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+    }
+
+    // Starts a copy of the desktop program in `dir` (its data folder) and
+    // waits until it says `expected` on its error stream: the start-up error
+    // box is up then. A termination signal must end it, writing nothing.
+    void checkStartErrorEndsOnSignal(const QString& dir, const QString& expected, int code)
+    {
+        const QString exe = QDir(dir).filePath(QStringLiteral("vestrana"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("VESTRANA_GUI"), exe));
+        const QByteArray db = ReadBytes(QDir(dir).filePath(QStringLiteral("database.txt")));
+        const QByteArray kb = ReadBytes(QDir(dir).filePath(QStringLiteral("knows.txt")));
+        QProcess p;
+        p.setProgram(exe);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start();
+        QVERIFY(p.waitForStarted());
+        QString said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromUtf8(p.readAllStandardError())).contains(expected), 10000);
+        QCOMPARE(p.state(), QProcess::Running); // the box waits for an answer
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), code);
+        QCOMPARE(ReadBytes(QDir(dir).filePath(QStringLiteral("database.txt"))), db);
+        QCOMPARE(ReadBytes(QDir(dir).filePath(QStringLiteral("knows.txt"))), kb);
+    }
+
+    void signalEndsTheBadFileBox()
+    {
+        if (qEnvironmentVariable("VESTRANA_GUI").isEmpty())
+            QSKIP("the desktop program was not built");
+        QTemporaryDir dir;
+        writeData(dir.path());
+        WriteBytes(dir.filePath(QStringLiteral("knows.txt")), "\xEF\xBB\xBF" "AttributeValues\r\n");
+        checkStartErrorEndsOnSignal(dir.path(), QStringLiteral("windows-1251"), 1);
+    }
+
+    // A second program on a data folder in use says who holds it and opens nothing.
+    void secondProgramOnTheFolderOpensNothing()
+    {
+        if (qEnvironmentVariable("VESTRANA_GUI").isEmpty())
+            QSKIP("the desktop program was not built");
+        QTemporaryDir dir;
+        writeData(dir.path());
+        const auto lock = LockDataFolder(dir.path());
+        QVERIFY(lock);
+        checkStartErrorEndsOnSignal(
+            dir.path(), QStringLiteral("занята: с ней уже работает процесс %1").arg(QCoreApplication::applicationPid()), 75);
     }
 };
 

@@ -130,6 +130,10 @@ private Q_SLOTS:
         QTest::newRow("without final bar") << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r\r\n") << 1 << "r";
         QTest::newRow("extra pieces dropped") << full + "extra|more|\r\n" << 1 << "r";
         QTest::newRow("empty file") << QByteArray() << 0 << "";
+        // Editors end a file with a blank line; blank lines at the end hold no listing.
+        QTest::newRow("blank line at the end") << full + "\r\n\r\n" << 1 << "r";
+        QTest::newRow("blank lines and spaces at the end") << full + "\r\n\r\n  \n\t\r\n\r\n" << 1 << "r";
+        QTest::newRow("only a blank line") << QByteArray("\r\n") << 0 << "";
     }
     void load()
     {
@@ -148,6 +152,7 @@ private Q_SLOTS:
         QTest::newRow("16 bars") << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q");
         QTest::newRow("empty line") << QByteArray();
         QTest::newRow("no bar at all") << QByteArray("просто текст");
+        QTest::newRow("spaces only, in the middle") << QByteArray("   ");
     }
     void shortLineStopsWithLineNumber()
     {
@@ -175,6 +180,12 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(file));
         db.SaveToFile(file);
         QCOMPARE(QFileInfo(file).size(), 0);
+
+        // A start that only reads creates nothing.
+        const QString other = path(QStringLiteral("absent.txt"));
+        db.LoadFromFile(other, false);
+        QCOMPARE(db.Items.Count(), 0);
+        QVERIFY(!QFile::exists(other));
     }
 
     void secondLoadAppends()
@@ -234,7 +245,12 @@ private Q_SLOTS:
         Records db;
         db.Items.Add(std::make_shared<Record>());
         // A missing folder.
-        QVERIFY_THROWS_EXCEPTION(VestranaError, db.SaveToFile(path(QStringLiteral("nowhere/database.txt"))));
+        try {
+            db.SaveToFile(path(QStringLiteral("nowhere/database.txt")));
+            QFAIL("no error");
+        } catch (const VestranaError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("папка не существует; файл не создан")), qPrintable(e.message()));
+        }
         // A folder without write rights (root ignores them, so only checked where they count).
         QFile::setPermissions(path(QStringLiteral("keep")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QFile probe(path(QStringLiteral("keep/probe")));
@@ -247,6 +263,8 @@ private Q_SLOTS:
             } catch (const VestranaError& e) {
                 QCOMPARE(e.kind(), VestranaError::Kind::File);
                 QVERIFY(e.message().contains(QStringLiteral("database.txt")));
+                QVERIFY2(e.message().contains(QStringLiteral("нет прав на запись; прежний файл не изменён")),
+                         qPrintable(e.message()));
             }
         }
         QFile::setPermissions(path(QStringLiteral("keep")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |

@@ -1,0 +1,128 @@
+#include "FuzzTargets.h"
+
+#include "import/PageReader.h"
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/PageLoader.h"
+#include "platform/ScriptEngine.h"
+#include "platform/Text.h"
+#include "platform/TextFile.h"
+#include "store/Records.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace fuzz {
+
+namespace {
+
+QByteArray bytesOf(const uint8_t* data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+[[noreturn]] void broken(const char* what)
+{
+    std::fprintf(stderr, "fuzz property broken: %s\n", what);
+    std::abort();
+}
+
+} // namespace
+
+void Database(const uint8_t* data, size_t size)
+{
+    Records records;
+    try {
+        records.LoadFromBytes(QStringLiteral("database.txt"), bytesOf(data, size));
+    } catch (const VestranaError&) {
+        return;
+    }
+    for (const RecordPtr& r : records.Items)
+        for (int i = 0; i < Record::FieldCount; ++i)
+            if (r->Field(i).contains(u'\n'))
+                broken("a field holds a line break");
+}
+
+void Knowledge(const uint8_t* data, size_t size)
+{
+    KnowledgeBase kb;
+    try {
+        kb.LoadKnowledgeBytes(QStringLiteral("knows.txt"), bytesOf(data, size));
+    } catch (const VestranaError&) {
+        return;
+    }
+    // Whatever loads, the program writes back in a form it loads again, and
+    // the second save gives the same file as the first.
+    const QByteArray first = kb.SaveKnowledgeBytes();
+    KnowledgeBase back;
+    try {
+        back.LoadKnowledgeBytes(QStringLiteral("saved knows.txt"), first);
+    } catch (const VestranaError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        broken("a saved knowledge base does not load");
+    }
+    const QByteArray second = back.SaveKnowledgeBytes();
+    // Texts come back exactly; a range number written with seven digits may
+    // come back as the neighbouring single, so its last digit may move.
+    const QList<QByteArray> a = first.split('\n');
+    const QList<QByteArray> b = second.split('\n');
+    if (a.size() != b.size())
+        broken("a saved knowledge base changes when loaded and saved again");
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            continue;
+        if (i < 1 || i > KnowledgeBase::Attributes)
+            broken("a saved knowledge base changes when loaded and saved again");
+        const float x = kb.AttributeMax[size_t(i - 1)], y = back.AttributeMax[size_t(i - 1)];
+        const float u = kb.AttributeMin[size_t(i - 1)], v = back.AttributeMin[size_t(i - 1)];
+        if (std::fabs(x - y) > 1e-6f * std::fabs(x) || std::fabs(u - v) > 1e-6f * std::fabs(u))
+            broken("a saved knowledge base changes when loaded and saved again");
+    }
+}
+
+void Formula(const uint8_t* data, size_t size)
+{
+    static const ScriptEngine engine;
+    static const KnowledgeBase names = [] {
+        KnowledgeBase kb;
+        const auto& defaults = DefaultAttributeNames();
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            kb.AttributeNames[static_cast<size_t>(k)] = defaults[static_cast<size_t>(k)];
+        return kb;
+    }();
+    const QString input =
+        textfile::FromCp1251(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QStringList parts = input.split(u'\n');
+    Record listing;
+    for (int i = 1; i < parts.size() && i <= Record::FieldCount; ++i)
+        listing.SetRecord(i - 1, parts[i]);
+    bool ok = true;
+    const float v = listing.Formula(parts[0], ok, names, engine);
+    if (!ok && v != 0)
+        broken("a failed formula gives a value");
+}
+
+void Page(const uint8_t* data, size_t size)
+{
+    const QString html = PageLoader::decodeHtml(bytesOf(data, size));
+    const HtmlDocument page =
+        HtmlDocument::parse(html, QUrl(QStringLiteral("http://127.0.0.1:8808/index.php?page=1")));
+    for (const HtmlElement& row : FindListingRows(page)) {
+        const RecordPtr listing = ReadListingRow(row);
+        const QUrl link = FindDetailLink(row);
+        if (!link.isEmpty() && link.scheme() != QLatin1String("http") &&
+            link.scheme() != QLatin1String("https"))
+            broken("a detail link leads elsewhere than http or https");
+        for (int i = 0; i < Record::FieldCount; ++i)
+            if (!text::IsFileSafe(listing->Field(i)))
+                broken("a cell text the database file cannot carry");
+    }
+    Record detail;
+    ReadDetailPage(page, detail);
+    for (int i = 0; i < Record::FieldCount; ++i)
+        if (!text::IsFileSafe(detail.Field(i)))
+            broken("a detail text the database file cannot carry");
+}
+
+} // namespace fuzz

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+
+// One writer per data folder: whoever writes the data files holds a lock file
+// in their folder for as long as it runs, so two programs cannot save over each
+// other's work. A lock left behind by a process that has ended is taken over.
+//
+// Returns the held lock, or null when the folder cannot take a lock file (no
+// right to write there, a read-only file system): then nobody can save there
+// either, and the save itself says why. Throws the file error, in Russian and
+// naming the holding process, when another running process holds the folder.
+std::unique_ptr<QLockFile> LockDataFolder(const QString& dataDir);
+
+// The name of the lock file inside the data folder.
+QString DataFolderLockName();

@@ -1,0 +1,182 @@
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/TextFile.h"
+#include "store/Records.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+// What the data files may be, and what a failed save says.
+class TestTextFile : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    // The error both loaders give for the file, which must name it.
+    static QString loadError(const QString& file)
+    {
+        QString messages[2];
+        for (int which = 0; which < 2; ++which) {
+            try {
+                if (which == 0) {
+                    Records db;
+                    db.LoadFromFile(file);
+                } else {
+                    KnowledgeBase kb;
+                    kb.LoadKnowledge(file);
+                }
+            } catch (const VestranaError& e) {
+                messages[which] = e.message();
+            }
+        }
+        if (messages[0].isEmpty() || messages[1].isEmpty())
+            return QStringLiteral("no error");
+        if (!messages[0].contains(QFileInfo(file).fileName()))
+            return QStringLiteral("no file name");
+        return messages[0];
+    }
+
+private Q_SLOTS:
+    // Something that never ends is refused before a byte is read, also a
+    // pipe, which would otherwise wait for a writer.
+    void onlyRegularFilesAreRead()
+    {
+        const QString zero = path(QStringLiteral("zero.txt"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zero));
+        QVERIFY(loadError(zero).contains(QStringLiteral("не обычный файл")));
+
+        const QString fifo = path(QStringLiteral("fifo.txt"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(loadError(fifo).contains(QStringLiteral("не обычный файл")));
+
+        const QString folder = path(QStringLiteral("folder.txt"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(loadError(folder).contains(QStringLiteral("не обычный файл")));
+
+        // Nor is a save ever written over a pipe (or a device) or a folder.
+        for (const QString& target : {fifo, folder}) {
+            try {
+                textfile::AtomicWriter out(target);
+                out.WriteLine(u"x");
+                out.Commit();
+                QFAIL("no error");
+            } catch (const VestranaError& e) {
+                QVERIFY2(e.message().contains(QStringLiteral("не обычный файл")), qPrintable(e.message()));
+            }
+        }
+        QVERIFY(!QFileInfo(fifo).isFile());
+
+        // A link to a regular file is read as the file.
+        const QString real = WriteBytes(path(QStringLiteral("real.txt")), QByteArray(18, '|') + "\r\n");
+        const QString link = path(QStringLiteral("link.txt"));
+        QVERIFY(QFile::link(real, link));
+        Records db;
+        db.LoadFromFile(link);
+        QCOMPARE(db.Items.Count(), 1);
+    }
+
+    void overlongLineIsRefused()
+    {
+        QByteArray huge(textfile::LineReader::MaxLineBytes + 10, 'x');
+        const QString file = WriteBytes(path(QStringLiteral("long.txt")), QByteArray(18, '|') + "\r\n" + huge);
+        const QString message = loadError(file);
+        QVERIFY2(message.contains(QStringLiteral("строка 2 длиннее 8 МБ")), qPrintable(message));
+        // A line just under the limit is still a line.
+        textfile::LineReader in(QStringLiteral("mem"), QByteArray(textfile::LineReader::MaxLineBytes, 'y') + "\nz");
+        QCOMPARE(in.ReadLineBytes().size(), textfile::LineReader::MaxLineBytes);
+        QCOMPARE(in.ReadLine(), QStringLiteral("z"));
+    }
+
+    void byteOrderMarkIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("mark");
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF") << "UTF-8";
+        QTest::newRow("UTF-16 LE") << QByteArray("\xFF\xFE") << "UTF-16";
+        QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF") << "UTF-16";
+    }
+    void byteOrderMarkIsRefused()
+    {
+        QFETCH(QByteArray, mark);
+        QFETCH(QString, encoding);
+        const QString file = WriteBytes(path(QStringLiteral("bom.txt")), mark + QByteArray(18, '|') + "\r\n");
+        const QString message = loadError(file);
+        QVERIFY2(message.contains(QStringLiteral("кодировке %1").arg(encoding)), qPrintable(message));
+        QVERIFY(message.contains(QStringLiteral("windows-1251")));
+    }
+
+    void saveFailureSaysWhatHappened_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("full disk") << ENOSPC << "нет места на диске";
+        QTest::newRow("quota") << EDQUOT << "нет места на диске";
+        QTest::newRow("read-only file system") << EROFS << "файловая система только для чтения";
+        QTest::newRow("no rights") << EACCES << "нет прав на запись";
+        QTest::newRow("not permitted") << EPERM << "нет прав на запись";
+    }
+    void saveFailureSaysWhatHappened()
+    {
+        QFETCH(int, code);
+        QTEST(textfile::SaveFailureReason(code), "reason");
+    }
+
+    // A real failure in the middle of a save: the system's reason, the old file kept.
+    void failedWriteKeepsOldFile()
+    {
+        const QString file = WriteBytes(path(QStringLiteral("big/knows.txt")), "old\r\n");
+        struct rlimit old;
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString message;
+        try {
+            textfile::AtomicWriter out(file);
+            out.WriteBytes(QByteArray(3 << 20, 'a'));
+            out.Commit();
+        } catch (const VestranaError& e) {
+            message = e.message();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY2(message.contains(QStringLiteral("файл слишком велик")), qPrintable(message));
+        QVERIFY(message.contains(QStringLiteral("прежний файл не изменён")));
+        QCOMPARE(ReadBytes(file), QByteArray("old\r\n"));
+        QCOMPARE(QDir(path(QStringLiteral("big"))).entryList(QDir::Files | QDir::Hidden), QStringList{"knows.txt"});
+    }
+
+    // A save keeps the file's mode and writes through a link to the file it names.
+    void saveKeepsModeAndLink()
+    {
+        const QString real = WriteBytes(path(QStringLiteral("mode/real.txt")), "old\r\n");
+        QVERIFY(QFile::setPermissions(real, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const QString link = path(QStringLiteral("mode/link.txt"));
+        QVERIFY(QFile::link(real, link));
+        textfile::AtomicWriter out(link);
+        out.WriteLine(u"новое");
+        out.Commit();
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(ReadBytes(real), textfile::ToCp1251(u"новое") + "\r\n");
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0600u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextFile)
+#include "tst_textfile.moc"
