@@ -23,7 +23,7 @@ constexpr int kScoreRole = Qt::UserRole + 1;
 // Where the listing's address is (the window's title).
 constexpr int kAddressField = 4;
 
-enum Column { Attribute, Bar, Wish, Listing, Score, ColumnCount };
+enum Column { Attribute, Score, Bar, Wish, Listing, ColumnCount };
 
 const QColor kBarColour(0x3a, 0x7b, 0xbf);
 const QColor kWarningColour(0xc0, 0x39, 0x2b);
@@ -173,15 +173,15 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
     m_table->setObjectName(QStringLiteral("Attributes"));
     m_table->setRootIsDecorated(false);
     m_table->setColumnCount(ColumnCount);
-    m_table->setHeaderLabels({QStringLiteral("Атрибут"), QStringLiteral("Оценка 0…100"), QStringLiteral("Пожелание"),
-                              QStringLiteral("У квартиры"), QStringLiteral("Оценка")});
+    m_table->setHeaderLabels({QStringLiteral("Атрибут"), QStringLiteral("Оценка"), QStringLiteral("0…100"),
+                              QStringLiteral("Пожелание"), QStringLiteral("У квартиры")});
     m_table->setItemDelegateForColumn(Bar, new ScoreBarDelegate(m_table));
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setWordWrap(true);
     for (int k : RowOrder(x)) {
         const AttributeExplanation& e = x.attributes[static_cast<size_t>(k)];
         auto* item = new QTreeWidgetItem(
-            QStringList{e.name, QString(), wishText(e), listingText(e), ScoreText(e.score)});
+            QStringList{e.name, ScoreText(e.score), QString(), wishText(e), listingText(e)});
         item->setData(Bar, kScoreRole, e.score);
         item->setData(Bar, Qt::UserRole + 2, hasWish(e));
         item->setData(Attribute, Qt::UserRole, k);
@@ -204,10 +204,10 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
         }
         m_table->addTopLevelItem(item);
     }
-    m_table->setColumnWidth(Attribute, 170);
-    m_table->setColumnWidth(Bar, 140);
+    m_table->setColumnWidth(Attribute, 175);
+    m_table->setColumnWidth(Score, 60);
+    m_table->setColumnWidth(Bar, 130);
     m_table->setColumnWidth(Wish, 170);
-    m_table->setColumnWidth(Listing, 250);
     m_table->header()->setStretchLastSection(true);
 
     // The listing's fields in full; long texts wrap.

@@ -142,7 +142,7 @@ private Q_SLOTS:
         QCOMPARE(table->topLevelItemCount(), 17);
         auto row = [&](int i) {
             QTreeWidgetItem* it = table->topLevelItem(i);
-            return QStringList{it->text(0), it->text(2), it->text(3), it->text(4)};
+            return QStringList{it->text(0), it->text(3), it->text(4), it->text(1)};
         };
         QCOMPARE(row(0), (QStringList{"Район", "Соборный → 70", "Старый Город → 85", "85"}));
         QCOMPARE(row(1), (QStringList{"Цена", "1500", "1400", "90"}));
