@@ -465,7 +465,7 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
     if (row < 0 || row >= m_shown.size())
         return nullptr;
     const RecordPtr& r = m_shown[row];
-    if (ExplanationWindow* open = m_explanations.value(r.get())) {
+    if (ExplanationWindow* open = m_explanations.value(r.get()).second) {
         open->show();
         open->raise();
         open->activateWindow();
@@ -486,7 +486,7 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
     }
     auto* w = new ExplanationWindow(names, fields, x, nullptr);
     w->setAttribute(Qt::WA_DeleteOnClose);
-    m_explanations.insert(r.get(), w);
+    m_explanations.insert(r.get(), {r, w});
     const Record* key = r.get();
     connect(w, &QObject::destroyed, this, [this, key] { m_explanations.remove(key); });
     w->show();
@@ -497,7 +497,7 @@ void MainForm::closeExplanations()
 {
     const auto windows = m_explanations.values();
     m_explanations.clear();
-    for (const QPointer<ExplanationWindow>& w : windows)
+    for (const auto& [listing, w] : windows)
         if (w)
             w->close();
 }

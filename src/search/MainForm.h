@@ -121,7 +121,9 @@ private:
     // The rows of the list and the wishes of the search that filled them.
     QList<RecordPtr> m_shown;
     SearchRun::Wishes m_runTyped, m_runPrepared, m_shownTyped, m_shownPrepared;
-    QHash<const Record*, QPointer<ExplanationWindow>> m_explanations;
+    // The open explanation windows by listing; the listing is held so that its
+    // address is not reused while its window is open.
+    QHash<const Record*, std::pair<RecordPtr, QPointer<ExplanationWindow>>> m_explanations;
     std::function<QString(const QString&)> m_chooseSaveFile;
     bool m_running = false;
     bool m_stopRequested = false;
