@@ -174,6 +174,25 @@ private Q_SLOTS:
         QVERIFY(explanationWindows().isEmpty());
     }
 
+    // A score below zero is shown as it is, in the warning colour, and leads the table.
+    void negativeScoreIsShownAsSuch()
+    {
+        Setup s;
+        s.search(QStringLiteral("Соборный"), QStringLiteral("9000"));
+        QVERIFY(s.form->OpenExplanation(0));
+        ExplanationWindow* w = explanationWindows().first();
+        auto* table = w->findChild<QTreeWidget*>(QStringLiteral("Attributes"));
+        QTreeWidgetItem* top = table->topLevelItem(0);
+        // 1500 against 9000 over 1000..2000.
+        QCOMPARE(top->text(0), QStringLiteral("Цена"));
+        QCOMPARE(top->text(1), QStringLiteral("-650"));
+        QCOMPARE(top->data(2, Qt::UserRole + 1).toFloat(), -650.f);
+        QVERIFY(top->foreground(1).color() != table->topLevelItem(1)->foreground(1).color());
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Summary"))
+                    ->text()
+                    .endsWith(QStringLiteral("Больше всего потеряно: Цена (пожелание «9000»; у квартиры «1500»).")));
+    }
+
     void copyAndSaveTakeTheResultsAway()
     {
         Setup s;
