@@ -13,7 +13,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/database.txt ${CMAKE_SOURCE_DIR}/data/kno
         DESTINATION ${vestrana_share})
 # The menu entry, its metadata, the icons and the help belong to the desktop program.
 if(VESTRANA_BUILD_GUI)
-    file(GLOB help_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*.html)
+    file(GLOB help_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*.html ${CMAKE_SOURCE_DIR}/help/*.png)
     install(FILES ${help_pages} DESTINATION ${vestrana_share}/help)
 
     set(app_id ru.vestrana.Vestrana)

@@ -20,6 +20,27 @@ int slotOf(const Program& program, const QString& slot)
     return -1;
 }
 
+// A cell of a TAB-separated line: tabs and line breaks inside become spaces.
+QString cell(QString s)
+{
+    for (QChar& c : s)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return s;
+}
+
+// One attribute line of an explanation: attribute, kind, wish, prepared wish,
+// field, value, score.
+QString explanationLine(const AttributeExplanation& e)
+{
+    QString value = e.hasValue ? text::Trimmed(text::NumberText(e.value)) : QString();
+    if (!e.failure.isEmpty())
+        value += (value.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + e.failure + u')';
+    return QStringList{cell(e.name), cell(e.kind), cell(e.wish), cell(e.prepared), cell(e.field), cell(value),
+                       text::Trimmed(text::NumberText(e.score))}
+        .join(u'\t');
+}
+
 } // namespace
 
 int CmdSearch(CliContext& ctx)
@@ -28,14 +49,24 @@ int CmdSearch(CliContext& ctx)
     if (!LoadProgram(ctx, program))
         return 2;
     SearchRun::Wishes wishes;
+    bool explain = false;
+    bool csv = false;
     for (int i = 0; i < ctx.args.size(); ++i) {
         QString arg = ctx.args[i];
+        if (arg == QLatin1String("--explain")) {
+            explain = true;
+            continue;
+        }
+        if (arg == QLatin1String("--csv")) {
+            csv = true;
+            continue;
+        }
         if (arg == QLatin1String("--wish") && i + 1 < ctx.args.size())
             arg = ctx.args[++i];
         else if (arg.startsWith(QLatin1String("--wish=")))
             arg = arg.mid(7);
         else {
-            ctx.err << "Неизвестный параметр: " << arg << "\nИспользование: search [--wish СЛОТ=ТЕКСТ]...\n";
+            ctx.err << "Неизвестный параметр: " << arg << "\nИспользование: search [--explain | --csv] [--wish СЛОТ=ТЕКСТ]...\n";
             return 64;
         }
         const qsizetype eq = arg.indexOf(u'=');
@@ -47,9 +78,26 @@ int CmdSearch(CliContext& ctx)
         }
         wishes[static_cast<size_t>(k)] = arg.mid(eq + 1);
     }
-    SearchRun::Run(program, wishes, {});
+    if (explain && csv) {
+        ctx.err << "Параметры --explain и --csv вместе не используются\n";
+        return 64;
+    }
+    SearchRun::Wishes prepared;
+    SearchHooks hooks;
+    hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
+    SearchRun::Run(program, wishes, hooks);
+    if (csv) {
+        // The same text as the file the window saves, byte order mark included.
+        ctx.out << QChar(0xFEFF) << SearchRun::Csv(program, program.FoundList);
+        return 0;
+    }
     for (const RecordPtr& r : program.FoundList) {
         ctx.out << SearchRun::ResultCells(*r).join(u'\t') << '\n';
+        if (explain) {
+            const Explanation x = SearchRun::Explain(program, *r, wishes, prepared);
+            for (const AttributeExplanation& e : x.attributes)
+                ctx.out << explanationLine(e) << '\n';
+        }
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
 #include "search/AccessForm.h"
+#include "search/ExplanationWindow.h"
 #include "search/GuiItemToolTips.h"
 #include "search/GuiResources.h"
 #include "search/HelpWindow.h"
@@ -12,16 +13,21 @@
 #include "search/SearchRun.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QKeyEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStringListModel>
 #include <QTimer>
 #include <QTreeWidget>
@@ -97,7 +103,10 @@ MainForm::MainForm(Program& program, QWidget* parent) : QWidget(parent), m_progr
     buildWindow();
 }
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm()
+{
+    closeExplanations();
+}
 
 void MainForm::buildWindow()
 {
@@ -220,11 +229,9 @@ void MainForm::buildWindow()
     List->setRootIsDecorated(false);
     List->setUniformRowHeights(true);
     List->setAlternatingRowColors(true);
-    List->setSelectionMode(QAbstractItemView::SingleSelection);
-    const QStringList headers = {QStringLiteral("Район"),    QStringLiteral("Ком"),      QStringLiteral("Этаж"),
-                                 QStringLiteral("Тип"),      QStringLiteral("Адрес"),    QStringLiteral("Площадь"),
-                                 QStringLiteral("Описание"), QStringLiteral("Цена"),     QStringLiteral("Агенство"),
-                                 QStringLiteral("% совпадения")};
+    // Several rows may be selected, to copy them together.
+    List->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    const QStringList headers = SearchRun::ResultHeaders();
     const int widths[] = {2200, 500, 600, 1300, 1440, 900, 3440, 799, 2300, 800};
     List->setColumnCount(10);
     List->setHeaderLabels(headers);
@@ -237,6 +244,13 @@ void MainForm::buildWindow()
     List->header()->setSectionResizeMode(QHeaderView::Interactive);
     ShowCutOffTextsAsToolTips(List);
     List->setMinimumHeight(220);
+    // A double click or Enter on a row explains it; the menu offers the rest.
+    connect(List, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { OpenExplanation(List->indexOfTopLevelItem(item)); });
+    // Ctrl+C copies the selected rows whole (the list alone would copy one cell).
+    List->installEventFilter(this);
+    List->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List, &QWidget::customContextMenuRequested, this, &MainForm::showListMenu);
     auto* listBox = new QVBoxLayout;
     listBox->setContentsMargins(10, 0, 10, 0);
     listBox->addWidget(List);
@@ -371,15 +385,20 @@ void MainForm::onSearchTrigger()
     m_stopRequested = false;
     m_rearm = false;
     Label23->clear();
+    m_runTyped = ReadWishes();
+    m_runPrepared = {};
     SearchHooks hooks;
     hooks.progress = [this](const QString& t) { Label23->setText(t); };
     hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
     hooks.stopRequested = [this] { return m_stopRequested; };
     hooks.refresh = [this] { refreshResults(); };
-    hooks.prepared = [this](const SearchRun::Wishes& w) { showZeroHint(SearchRun::ReadAsZero(m_program, w)); };
+    hooks.prepared = [this](const SearchRun::Wishes& w) {
+        m_runPrepared = w;
+        showZeroHint(SearchRun::ReadAsZero(m_program, w));
+    };
     bool completed = true;
     try {
-        completed = SearchRun::Run(m_program, ReadWishes(), hooks);
+        completed = SearchRun::Run(m_program, m_runTyped, hooks);
     } catch (...) {
         finishRun(true);
         throw;
@@ -428,6 +447,9 @@ void MainForm::refreshResults()
         return;
     ShownCount = static_cast<int>(found.size());
     List->clear();
+    m_shown = found;
+    m_shownTyped = m_runTyped;
+    m_shownPrepared = m_runPrepared;
     const QIcon icon(QStringLiteral(":/img/row.png"));
     QList<QTreeWidgetItem*> rows;
     for (const RecordPtr& r : found) {
@@ -436,6 +458,112 @@ void MainForm::refreshResults()
         rows.append(item);
     }
     List->addTopLevelItems(rows);
+}
+
+ExplanationWindow* MainForm::OpenExplanation(int row)
+{
+    if (row < 0 || row >= m_shown.size())
+        return nullptr;
+    const RecordPtr& r = m_shown[row];
+    if (ExplanationWindow* open = m_explanations.value(r.get()).second) {
+        open->show();
+        open->raise();
+        open->activateWindow();
+        return open;
+    }
+    if (m_program.Busy() && !m_running) {
+        // A re-index or an import may be changing the lists being compared.
+        m_program.UserPrompts->Message(
+            QStringLiteral("Сейчас идёт переиндексация или импорт. Подробности можно открыть после их окончания."),
+            AppTitle(), Prompts::Ok, Prompts::Icon::Information);
+        return nullptr;
+    }
+    const Explanation x = SearchRun::Explain(m_program, *r, m_shownTyped, m_shownPrepared);
+    QStringList names, fields;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        names << m_program.Knowledge.AttributeNames[static_cast<size_t>(k)];
+        fields << r->GetRecord(k);
+    }
+    auto* w = new ExplanationWindow(names, fields, x, nullptr);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    m_explanations.insert(r.get(), {r, w});
+    const Record* key = r.get();
+    connect(w, &QObject::destroyed, this, [this, key] { m_explanations.remove(key); });
+    w->show();
+    return w;
+}
+
+void MainForm::closeExplanations()
+{
+    const auto windows = m_explanations.values();
+    m_explanations.clear();
+    for (const auto& [listing, w] : windows)
+        if (w)
+            w->close();
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == List && e->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy)) {
+        CopySelectedRows();
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void MainForm::CopySelectedRows()
+{
+    QList<RecordPtr> rows;
+    for (int i = 0; i < List->topLevelItemCount() && i < m_shown.size(); ++i)
+        if (List->topLevelItem(i)->isSelected())
+            rows.append(m_shown[i]);
+    if (rows.isEmpty())
+        return;
+    QApplication::clipboard()->setText(SearchRun::Tsv(rows));
+}
+
+void MainForm::SaveResults()
+{
+    if (m_shown.isEmpty())
+        return;
+    const QString suggested = m_program.DataDir.isEmpty()
+                                  ? QStringLiteral("результаты.csv")
+                                  : m_program.DataDir + QStringLiteral("/результаты.csv");
+    const QString path = m_chooseSaveFile ? m_chooseSaveFile(suggested)
+                                          : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить результаты"),
+                                                                         suggested,
+                                                                         QStringLiteral("Файлы CSV (*.csv);;Все файлы (*)"));
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + SearchRun::Csv(m_program, m_shown).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        m_program.UserPrompts->Message(QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2")
+                                           .arg(path, file.errorString()),
+                                       AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
+    }
+}
+
+void MainForm::showListMenu(const QPoint& at)
+{
+    QTreeWidgetItem* item = List->itemAt(at);
+    QMenu menu(this);
+    QAction* details = menu.addAction(QStringLiteral("Подробнее…"));
+    details->setEnabled(item != nullptr);
+    QAction* copy = menu.addAction(QStringLiteral("Копировать"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(!List->selectedItems().isEmpty());
+    menu.addSeparator();
+    QAction* save = menu.addAction(QStringLiteral("Сохранить результаты…"));
+    save->setEnabled(!m_shown.isEmpty());
+    QAction* chosen = menu.exec(List->viewport()->mapToGlobal(at));
+    if (chosen == details)
+        OpenExplanation(List->indexOfTopLevelItem(item));
+    else if (chosen == copy)
+        CopySelectedRows();
+    else if (chosen == save)
+        SaveResults();
 }
 
 void MainForm::ShowHelp()
@@ -537,6 +665,7 @@ void MainForm::closeEvent(QCloseEvent* e)
     }
     if (!m_started) {
         // A start that failed writes nothing: the user's files stay as they are.
+        closeExplanations();
         e->accept();
         Q_EMIT shutDown();
         return;
@@ -553,6 +682,7 @@ void MainForm::closeEvent(QCloseEvent* e)
         if (w)
             w->close();
     m_helpWindows.clear();
+    closeExplanations();
     m_closing = false;
     e->accept();
     Q_EMIT shutDown();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QLabel>
 #include <QList>
 #include <QPointer>
@@ -8,6 +9,7 @@
 #include "search/SearchRun.h"
 
 #include <array>
+#include <functional>
 
 class Program;
 class QComboBox;
@@ -15,6 +17,8 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class HelpWindow;
+class ExplanationWindow;
+class QTreeWidgetItem;
 
 // A label that acts as a link.
 class LinkLabel : public QLabel
@@ -60,6 +64,17 @@ public:
     // The wishes as the boxes hold them.
     SearchRun::Wishes ReadWishes() const;
 
+    // Opens the explanation window of result row `row` (0-based) for the search
+    // that filled the list, or brings forward the one already open for its listing.
+    ExplanationWindow* OpenExplanation(int row);
+    // Puts the selected result rows on the clipboard as tab-separated text.
+    void CopySelectedRows();
+    // Asks for a file name and writes all results there as CSV.
+    void SaveResults();
+    // Who asks for the file name of SaveResults, given a suggestion; an empty
+    // answer cancels. A file dialog unless a test sets another.
+    void SetSaveFileChooser(std::function<QString(const QString&)> chooser) { m_chooseSaveFile = std::move(chooser); }
+
     // "Записей в базе данных : N" with the listings there are now.
     void ShowRecordCount();
     // Fills the wish boxes' lists from the accepted values, keeping what the
@@ -74,6 +89,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void buildWindow();
@@ -84,6 +100,8 @@ private:
     void finishRun(bool clearProgress);
     void showZeroHint(const QList<int>& attributes);
     void closeOtherWindows();
+    void closeExplanations();
+    void showListMenu(const QPoint& at);
     void closeWhenIdle();
 
     Program& m_program;
@@ -100,6 +118,13 @@ private:
     std::array<QComboBox*, 15> Combo{}; // Combo[1]..Combo[14]
     int ShownCount = 0;
     QList<QPointer<HelpWindow>> m_helpWindows;
+    // The rows of the list and the wishes of the search that filled them.
+    QList<RecordPtr> m_shown;
+    SearchRun::Wishes m_runTyped, m_runPrepared, m_shownTyped, m_shownPrepared;
+    // The open explanation windows by listing; the listing is held so that its
+    // address is not reused while its window is open.
+    QHash<const Record*, std::pair<RecordPtr, QPointer<ExplanationWindow>>> m_explanations;
+    std::function<QString(const QString&)> m_chooseSaveFile;
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_rearm = false;

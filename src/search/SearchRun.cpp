@@ -74,9 +74,20 @@ bool foldedEquals(QStringView field, const QString& folded)
     return f.toString().toLower() == folded;
 }
 
+// What an explanation learns from the scoring code besides the score.
+struct Trace
+{
+    bool hasValue = false;
+    float value = 0;
+    QString failure;
+    bool formulaFailed = false;
+};
+
 // FormalizedValue for the listing at hand; a short list of accepted values is
-// scanned from the run's own copy instead of hashing every field.
-float formalized(Program& program, const Record& r, int k, const AttributeRule& rule)
+// scanned from the run's own copy instead of hashing every field. With Explain
+// the formula's failure reason is kept as well (the run never asks for it).
+template <bool Explain>
+float formalized(Program& program, const Record& r, int k, const AttributeRule& rule, [[maybe_unused]] Trace* trace)
 {
     if (rule.useEntries) {
         const QStringView f = r.Field(k);
@@ -89,27 +100,102 @@ float formalized(Program& program, const Record& r, int k, const AttributeRule& 
         }
         return 0.0f;
     }
+    if constexpr (Explain) {
+        if (rule.source == Source::ByFormula) {
+            const KnowledgeBase& kb = program.Knowledge;
+            bool ok = false;
+            QString reason;
+            const float v =
+                r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine(), &reason);
+            if (!ok) {
+                trace->formulaFailed = true;
+                trace->failure = QStringLiteral("Формула не вычислена: ") + reason;
+            }
+            return v;
+        }
+    }
     return scoring::FormalizedValueOf(rule.source, program, r, k);
 }
 
-float attributeScore(Program& program, const Record& r, int k, const AttributeRule& rule)
+// The score of one attribute; the scoring pass and the explanation both call it.
+template <bool Explain>
+float attributeScore(Program& program, const Record& r, int k, const AttributeRule& rule,
+                     [[maybe_unused]] Trace* trace = nullptr)
 {
     switch (rule.rule) {
     case Rule::Empty: return 100.0f;
     case Rule::Ordinal: return foldedEquals(r.Field(k), rule.folded) ? 100.0f : 0.0f;
     case Rule::Numeric:
     case Rule::Other:
-        if (!rule.aFits)
+        if (!rule.aFits) {
+            if constexpr (Explain)
+                trace->failure = QStringLiteral("Пожелание — число вне одинарной точности, оценка 0");
             return 0.0f;
+        }
         try {
-            return scoring::Closeness(rule.a, formalized(program, r, k, rule), rule.lo, rule.hi);
-        } catch (const VestranaError&) {
+            const float v = formalized<Explain>(program, r, k, rule, trace);
+            if constexpr (Explain) {
+                trace->hasValue = rule.source != Source::Zero;
+                trace->value = v;
+            }
+            return scoring::Closeness(rule.a, v, rule.lo, rule.hi);
+        } catch (const VestranaError& e) {
             // A number beyond single precision in this listing: the attribute
             // scores 0 and the run goes on.
+            if constexpr (Explain)
+                trace->failure = e.message() + QStringLiteral(" (число вне одинарной точности), оценка 0");
             return 0.0f;
         }
     }
     return 0.0f;
+}
+
+using Rules = std::array<AttributeRule, KnowledgeBase::Attributes>;
+
+// The rules of a run for its prepared wishes. Entries point into the knowledge
+// base's lists, which must not change while the rules are in use.
+Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
+{
+    const KnowledgeBase& kb = program.Knowledge;
+    Rules rules;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const QString& w = wishes[static_cast<size_t>(k)];
+        AttributeRule& r = rules[static_cast<size_t>(k)];
+        if (w.isEmpty())
+            continue;
+        const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
+        if (kind == kinds::Ordinal) {
+            r.rule = Rule::Ordinal;
+            r.folded = text::Folded(w);
+            continue;
+        }
+        r.source = scoring::SourceOf(kind);
+        if (r.source == Source::ByValue) {
+            const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+            if (list.Count() <= kScanLimit) {
+                r.useEntries = true;
+                for (int p = 0; p < list.Count(); ++p) {
+                    const QString& value = list.Values()[p];
+                    if (list.IndexOf(value) != p)
+                        continue; // only the first occurrence counts
+                    const double score = text::Val(list.Scores()[p]);
+                    const bool fits = text::FitsSingle(score);
+                    r.entries.push_back({QStringView(value), fits ? static_cast<float>(score) : 0.0f, fits});
+                }
+            }
+        }
+        const double a = text::Val(w);
+        r.aFits = text::FitsSingle(a);
+        r.a = r.aFits ? static_cast<float>(a) : 0.0f;
+        if (kind == kinds::Numeric) {
+            r.rule = Rule::Numeric;
+            r.lo = kb.AttributeMin[static_cast<size_t>(k)];
+            r.hi = kb.AttributeMax[static_cast<size_t>(k)];
+        } else {
+            r.rule = Rule::Other;
+        }
+    }
+    return rules;
 }
 
 // Whether Val finds a number at the start of the text (else it reads 0).
@@ -220,45 +306,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     wishes = Prepare(program, wishes);
     if (hooks.prepared)
         hooks.prepared(wishes);
-    const KnowledgeBase& kb = program.Knowledge;
-    std::array<AttributeRule, KnowledgeBase::Attributes> rules;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const QString& w = wishes[static_cast<size_t>(k)];
-        AttributeRule& r = rules[static_cast<size_t>(k)];
-        if (w.isEmpty())
-            continue;
-        const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
-        if (kind == kinds::Ordinal) {
-            r.rule = Rule::Ordinal;
-            r.folded = text::Folded(w);
-            continue;
-        }
-        r.source = scoring::SourceOf(kind);
-        if (r.source == Source::ByValue) {
-            const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
-            if (list.Count() <= kScanLimit) {
-                r.useEntries = true;
-                for (int p = 0; p < list.Count(); ++p) {
-                    const QString& value = list.Values()[p];
-                    if (list.IndexOf(value) != p)
-                        continue; // only the first occurrence counts
-                    const double score = text::Val(list.Scores()[p]);
-                    const bool fits = text::FitsSingle(score);
-                    r.entries.push_back({QStringView(value), fits ? static_cast<float>(score) : 0.0f, fits});
-                }
-            }
-        }
-        const double a = text::Val(w);
-        r.aFits = text::FitsSingle(a);
-        r.a = r.aFits ? static_cast<float>(a) : 0.0f;
-        if (kind == kinds::Numeric) {
-            r.rule = Rule::Numeric;
-            r.lo = kb.AttributeMin[static_cast<size_t>(k)];
-            r.hi = kb.AttributeMax[static_cast<size_t>(k)];
-        } else {
-            r.rule = Rule::Other;
-        }
-    }
+    const Rules rules = buildRules(program, wishes);
 
     // Every listing's marks are reset as the scoring pass reaches it, and the
     // rest after an early end: the same state as a reset of all first, without
@@ -310,7 +358,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         }
         float sum = 0;
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-            sum += attributeScore(program, *record, k, rules[static_cast<size_t>(k)]);
+            sum += attributeScore<false>(program, *record, k, rules[static_cast<size_t>(k)]);
         record->So = sum / 17.0f;
         scores[static_cast<size_t>(i - 1)] = record->So;
         if (record->So == 100.0f) {
@@ -368,4 +416,112 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         return false;
     }
     return true;
+}
+
+QStringList SearchRun::ResultHeaders()
+{
+    return {QStringLiteral("Район"),    QStringLiteral("Ком"),      QStringLiteral("Этаж"),
+            QStringLiteral("Тип"),      QStringLiteral("Адрес"),    QStringLiteral("Площадь"),
+            QStringLiteral("Описание"), QStringLiteral("Цена"),     QStringLiteral("Агенство"),
+            QStringLiteral("% совпадения")};
+}
+
+Explanation SearchRun::Explain(Program& program, const Record& r, const Wishes& typed, const Wishes& prepared)
+{
+    const KnowledgeBase& kb = program.Knowledge;
+    const Rules rules = buildRules(program, prepared);
+    Explanation out;
+    float sum = 0;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const auto ks = static_cast<size_t>(k);
+        const AttributeRule& rule = rules[ks];
+        AttributeExplanation& e = out.attributes[ks];
+        Trace trace;
+        e.score = attributeScore<true>(program, r, k, rule, &trace);
+        sum += e.score;
+        e.attribute = k;
+        e.name = kb.AttributeNames[ks];
+        e.kind = kb.AttributeKinds[ks];
+        e.wish = typed[ks];
+        e.prepared = prepared[ks];
+        e.field = r.GetRecord(k);
+        e.hasValue = trace.hasValue;
+        e.value = trace.value;
+        e.hasRange = rule.rule == Rule::Numeric || rule.rule == Rule::Other;
+        e.lo = rule.lo;
+        e.hi = rule.hi;
+        e.lost = 100.0f - e.score;
+        e.failure = trace.failure;
+        e.formulaFailed = trace.formulaFailed;
+    }
+    out.so = sum / 17.0f;
+    return out;
+}
+
+namespace {
+
+QString csvField(const QString& s)
+{
+    if (!s.contains(u'"') && !s.contains(u',') && !s.contains(u'\n') && !s.contains(u'\r'))
+        return s;
+    QString q = s;
+    q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+void appendCsvRow(QString& out, const QStringList& cells)
+{
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            out += u',';
+        out += csvField(cells[i]);
+    }
+    out += QStringLiteral("\r\n");
+}
+
+QString tsvCell(QString s)
+{
+    for (QChar& c : s)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return s;
+}
+
+void appendTsvRow(QString& out, const QStringList& cells)
+{
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            out += u'\t';
+        out += tsvCell(cells[i]);
+    }
+    out += u'\n';
+}
+
+} // namespace
+
+QString SearchRun::Csv(const Program& program, const QList<RecordPtr>& listings)
+{
+    QString out;
+    QStringList header;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        header << program.Knowledge.AttributeNames[static_cast<size_t>(k)];
+    header << QStringLiteral("% совпадения");
+    appendCsvRow(out, header);
+    for (const RecordPtr& r : listings) {
+        QStringList cells;
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            cells << r->GetRecord(k);
+        cells << text::Trimmed(ScoreText(r->So));
+        appendCsvRow(out, cells);
+    }
+    return out;
+}
+
+QString SearchRun::Tsv(const QList<RecordPtr>& listings)
+{
+    QString out;
+    appendTsvRow(out, ResultHeaders());
+    for (const RecordPtr& r : listings)
+        appendTsvRow(out, ResultCells(*r));
+    return out;
 }

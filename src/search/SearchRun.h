@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "store/Record.h"
+
 #include <array>
 #include <functional>
 
@@ -26,6 +28,37 @@ struct SearchHooks
     std::function<void()> refresh;
     // The wishes once prepared, before any listing is scored.
     std::function<void(const std::array<QString, 18>&)> prepared;
+};
+
+// Why one listing scored as it did, attribute by attribute.
+struct AttributeExplanation
+{
+    int attribute = 0;
+    QString name;
+    QString kind;
+    QString wish;     // as typed
+    QString prepared; // after trimming and the replacement by a formalized value
+    QString field;    // the listing's field text
+    // The listing's number that was compared (formalized value, formula result
+    // or the number read from the field), where the kind has one.
+    bool hasValue = false;
+    float value = 0;
+    // The range the closeness was taken over, where a number was compared.
+    bool hasRange = false;
+    float lo = 0, hi = 0;
+    float score = 100;
+    float lost = 0; // 100 - score
+    // Why the attribute scored 0 or was compared with 0 (a failing formula, a
+    // number beyond single precision); empty when nothing failed.
+    QString failure;
+    bool formulaFailed = false;
+};
+
+struct Explanation
+{
+    std::array<AttributeExplanation, 17> attributes;
+    // The scores summed in attribute order and divided by 17, as the run does.
+    float so = 0;
 };
 
 class SearchRun
@@ -55,4 +88,17 @@ public:
 
     // The ten cells of a listing's row in the result list.
     static QStringList ResultCells(const Record& r);
+    // The captions of those cells.
+    static QStringList ResultHeaders();
+
+    // The explanation of one listing's score for the wishes as typed and as the
+    // run prepared them, computed by the run's own scoring code.
+    static Explanation Explain(Program& program, const Record& r, const Wishes& typed, const Wishes& prepared);
+
+    // The CSV text (RFC 4180, CRLF line ends, no byte order mark) of listings:
+    // a header row, then per listing its 17 fields and its match.
+    static QString Csv(const Program& program, const QList<RecordPtr>& listings);
+    // The result rows of listings as tab-separated text, the header line first;
+    // tabs and line breaks inside a cell become spaces.
+    static QString Tsv(const QList<RecordPtr>& listings);
 };

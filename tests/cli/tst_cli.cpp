@@ -130,6 +130,36 @@ private Q_SLOTS:
         }
     }
 
+    void searchExplainsAndWritesCsv()
+    {
+        const QStringList wishes{"--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"};
+        Result r = run(QStringList{"--data-dir", m_dir.path(), "search", "--explain"} + wishes);
+        QCOMPARE(r.code, 0);
+        QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2 * 18);
+        QVERIFY(lines[0].startsWith("Центр\t"));
+        QCOMPARE(lines[1], QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЦентр\t90\t100"));
+        QCOMPARE(lines[2], QStringLiteral("Количество комнат\t\t\t\t2\t\t100"));
+        QCOMPARE(lines[6], QStringLiteral("Цена\tЧисловой\t1500\t1500\t1500\t1500\t100"));
+        QVERIFY(lines[18].startsWith("Заречье\t"));
+        QCOMPARE(lines[19], QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЗаречье\t30\t40"));
+        QCOMPARE(lines[24], QStringLiteral("Цена\tЧисловой\t1500\t1500\t1200\t1200\t70"));
+
+        QProcess p;
+        p.start(qEnvironmentVariable("VESTRANA_CLI"), QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + wishes);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        const QByteArray bytes = p.readAllStandardOutput();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("Район,Количество комнат,"));
+        QCOMPARE(lines[1], QStringLiteral("Центр,2,5,кирпичный,\"ул. Мира, 1\",1500,54,32,8,Рынок,300,раздельный,есть,Дом,"
+                                          "01.12.2026,Ремонт,9,100"));
+        QVERIFY(lines[2].endsWith(",94.7"));
+        QVERIFY(run(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--explain"}).code != 0);
+    }
+
     void formula()
     {
         Result r = run({"--data-dir", m_dir.path(), "formula", "Цена/Общая площадь"});

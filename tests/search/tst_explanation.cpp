@@ -1,0 +1,260 @@
+#include "knowledge/KnowledgeBase.h"
+#include "knowledge/Scoring.h"
+#include "search/Program.h"
+#include "search/SearchRun.h"
+#include "support/Fixtures.h"
+
+#include <QTest>
+
+#include <bit>
+#include <clocale>
+#include <cstdint>
+#include <random>
+
+namespace {
+
+// Attributes of the fixture by kind.
+constexpr int kDistrict = 0; // by value
+constexpr int kRooms = 1;    // numeric, 1..5
+constexpr int kType = 3;     // ordinal
+constexpr int kArea = 6;     // numeric, with a huge number in the listing
+constexpr int kStop = 10;    // by formula
+constexpr int kPhone = 12;   // by formula that fails
+
+// One program with one listing covering the four kinds.
+void buildFixture(Program& p)
+{
+    p.InitAttributeNames();
+    KnowledgeBase& kb = p.Knowledge;
+    kb.AttributeKinds[kDistrict] = kinds::ByValue;
+    kb.AttributeValueLists[kDistrict].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
+    kb.AttributeValueLists[kDistrict].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
+    kb.AttributeKinds[kRooms] = kinds::Numeric;
+    kb.AttributeMin[kRooms] = 1;
+    kb.AttributeMax[kRooms] = 5;
+    kb.AttributeKinds[kType] = kinds::Ordinal;
+    kb.AttributeKinds[kArea] = kinds::Numeric;
+    kb.AttributeMin[kArea] = 0;
+    kb.AttributeMax[kArea] = 100;
+    kb.AttributeKinds[kStop] = kinds::ByFormula;
+    kb.AttributeFormulas[kStop] = QStringLiteral("Расстояние до остановки / 10");
+    kb.AttributeKinds[kPhone] = kinds::ByFormula;
+    kb.AttributeFormulas[kPhone] = QStringLiteral("1 / 0");
+    QStringList fields(17);
+    fields[kDistrict] = QStringLiteral("Старый Город");
+    fields[kRooms] = QStringLiteral("3");
+    fields[kType] = QStringLiteral("Кирпичный");
+    fields[kArea] = QStringLiteral("1E+39");
+    fields[kStop] = QStringLiteral("500");
+    fields[kPhone] = QStringLiteral("есть");
+    fixtures::AddListing(p, fields);
+}
+
+quint32 bits(float f)
+{
+    return std::bit_cast<quint32>(f);
+}
+
+} // namespace
+
+class TestExplanation : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { std::setlocale(LC_ALL, "ru_RU.UTF-8"); }
+
+    // One wish at a time; the other attributes have none and score 100.
+    void rules_data()
+    {
+        QTest::addColumn<int>("attribute");
+        QTest::addColumn<QString>("wish");
+        QTest::addColumn<QString>("prepared");
+        QTest::addColumn<bool>("hasValue");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<float>("lo");
+        QTest::addColumn<float>("hi");
+        QTest::addColumn<float>("score");
+        QTest::addColumn<QString>("failure"); // the start of the failure text, or empty
+
+        QTest::newRow("empty wish") << kRooms << QString() << QString() << false << 0.f << 0.f << 0.f << 100.f
+                                    << QString();
+        QTest::newRow("ordinal match") << kType << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный")
+                                       << false << 0.f << 0.f << 0.f << 100.f << QString();
+        QTest::newRow("ordinal miss") << kType << QStringLiteral("панельный") << QStringLiteral("панельный") << false
+                                      << 0.f << 0.f << 0.f << 0.f << QString();
+        QTest::newRow("numeric") << kRooms << QStringLiteral("2") << QStringLiteral("2") << true << 3.f << 1.f << 5.f
+                                 << 75.f << QString();
+        QTest::newRow("numeric far off goes negative") << kRooms << QStringLiteral("12") << QStringLiteral("12") << true
+                                                       << 3.f << 1.f << 5.f << -125.f << QString();
+        QTest::newRow("by value replaced") << kDistrict << QStringLiteral("соборный ") << QStringLiteral("70") << true
+                                           << 85.f << 0.f << 100.f << 85.f << QString();
+        QTest::newRow("by value not replaced") << kDistrict << QStringLiteral("Заречный") << QStringLiteral("Заречный")
+                                               << true << 85.f << 0.f << 100.f << 15.f << QString();
+        QTest::newRow("formula ok") << kStop << QStringLiteral("60") << QStringLiteral("60") << true << 50.f << 0.f
+                                    << 100.f << 90.f << QString();
+        QTest::newRow("formula fails") << kPhone << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
+                                       << 100.f << 0.f << QStringLiteral("Формула не вычислена: ");
+        QTest::newRow("listing number beyond single") << kArea << QStringLiteral("50") << QStringLiteral("50") << false
+                                                      << 0.f << 0.f << 100.f << 0.f
+                                                      << QStringLiteral("Переполнение");
+        QTest::newRow("wish beyond single") << kRooms << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false
+                                            << 0.f << 1.f << 5.f << 0.f << QStringLiteral("Пожелание");
+    }
+    void rules()
+    {
+        QFETCH(int, attribute);
+        QFETCH(QString, wish);
+        QFETCH(QString, prepared);
+        QFETCH(bool, hasValue);
+        QFETCH(float, value);
+        QFETCH(float, lo);
+        QFETCH(float, hi);
+        QFETCH(float, score);
+        QFETCH(QString, failure);
+
+        Program p;
+        buildFixture(p);
+        SearchRun::Wishes typed;
+        typed[static_cast<size_t>(attribute)] = wish;
+        const SearchRun::Wishes ready = SearchRun::Prepare(p, typed);
+        QCOMPARE(ready[static_cast<size_t>(attribute)], prepared);
+        SearchRun::Run(p, typed, {});
+        const RecordPtr r = p.Records.Items.Item(1);
+        const Explanation x = SearchRun::Explain(p, *r, typed, ready);
+
+        const AttributeExplanation& e = x.attributes[static_cast<size_t>(attribute)];
+        QCOMPARE(e.attribute, attribute);
+        QCOMPARE(e.name, p.Knowledge.AttributeNames[static_cast<size_t>(attribute)]);
+        QCOMPARE(e.kind, p.Knowledge.AttributeKinds[static_cast<size_t>(attribute)]);
+        QCOMPARE(e.wish, wish);
+        QCOMPARE(e.prepared, prepared);
+        QCOMPARE(e.field, r->GetRecord(attribute));
+        QCOMPARE(e.hasValue, hasValue);
+        if (hasValue)
+            QCOMPARE(e.value, value);
+        QCOMPARE(e.hasRange, !prepared.isEmpty() && attribute != kType);
+        if (e.hasRange) {
+            QCOMPARE(e.lo, lo);
+            QCOMPARE(e.hi, hi);
+        }
+        QCOMPARE(e.score, score);
+        QCOMPARE(e.lost, 100.f - score);
+        if (failure.isEmpty())
+            QVERIFY2(e.failure.isEmpty(), qPrintable(e.failure));
+        else
+            QVERIFY2(e.failure.startsWith(failure) && e.failure.size() > failure.size(), qPrintable(e.failure));
+        QCOMPARE(e.formulaFailed, attribute == kPhone);
+        for (const AttributeExplanation& other : x.attributes)
+            if (other.attribute != attribute)
+                QCOMPARE(other.score, 100.f);
+        QCOMPARE(bits(x.so), bits(r->So));
+    }
+
+    // The engine's own reason is passed on.
+    void failingFormulaGivesTheEnginesReason()
+    {
+        Program p;
+        buildFixture(p);
+        SearchRun::Wishes w;
+        w[kPhone] = QStringLiteral("5");
+        bool ok = true;
+        QString reason;
+        p.Records.Items.Item(1)->Formula(p.Knowledge.AttributeFormulas[kPhone], ok, p.Knowledge, p.Engine(), &reason);
+        QVERIFY(!ok && !reason.isEmpty());
+        const Explanation x = SearchRun::Explain(p, *p.Records.Items.Item(1), w, w);
+        QCOMPARE(x.attributes[kPhone].failure, QStringLiteral("Формула не вычислена: ") + reason);
+    }
+
+    // Random knowledge, listings and wishes: every result's explanation sums to
+    // its score bit for bit.
+    void scoresReproduceTheMatch()
+    {
+        std::mt19937 rng(20261210);
+        auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+        const QStringList words = {QStringLiteral("Соборный"), QStringLiteral("Старый Город"),
+                                   QStringLiteral("кирпичный"), QStringLiteral("Панельный"),
+                                   QStringLiteral("есть"),     QString(),
+                                   QStringLiteral("12abc"),    QStringLiteral("1E+39")};
+        auto fieldText = [&]() -> QString {
+            switch (pick(4)) {
+            case 0: return words[pick(static_cast<int>(words.size()))];
+            case 1: return QString::number(pick(200));
+            case 2: return QString::number(double(pick(100000)) / 7.0, 'g', 9);
+            default: return QStringLiteral("v%1").arg(pick(60));
+            }
+        };
+        int checked = 0;
+        for (int round = 0; round < 12; ++round) {
+            Program p;
+            p.InitAttributeNames();
+            p.MaxFound = 1000; // every listing is ranked, none is left unscored
+            KnowledgeBase& kb = p.Knowledge;
+            const QString kindList[] = {kinds::Numeric, kinds::Ordinal, kinds::ByValue, kinds::ByFormula,
+                                        QStringLiteral("Прочее")};
+            for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+                const auto ks = static_cast<size_t>(k);
+                kb.AttributeKinds[ks] = kindList[pick(5)];
+                kb.AttributeMin[ks] = static_cast<float>(pick(50)) / 3.0f;
+                kb.AttributeMax[ks] = kb.AttributeMin[ks] + static_cast<float>(pick(300)) / 7.0f;
+                // Both the short scanned list and the hashed long one.
+                const int values = pick(2) ? pick(10) : 60 + pick(20);
+                for (int v = 0; v < values; ++v)
+                    kb.AttributeValueLists[ks].Append(v < 60 ? QStringLiteral("v%1").arg(v) : words[v % words.size()],
+                                                      pick(9) ? QString::number(pick(1000) / 9.0, 'g', 8)
+                                                              : QStringLiteral("1E+39"));
+                const QString formulas[] = {QStringLiteral("Этаж * 3 + 1"), QStringLiteral("Len(\"Адрес\") / 3"),
+                                            QStringLiteral("Кухня + 1"), QStringLiteral("1 / 0")};
+                kb.AttributeFormulas[ks] = formulas[pick(4)];
+            }
+            for (int i = 0; i < 150; ++i) {
+                QStringList fields;
+                for (int k = 0; k < 17; ++k)
+                    fields << fieldText();
+                fixtures::AddListing(p, fields);
+            }
+            for (int set = 0; set < 5; ++set) {
+                SearchRun::Wishes typed;
+                for (int k = 0; k <= 13; ++k)
+                    if (pick(3) != 0)
+                        typed[static_cast<size_t>(k)] = fieldText();
+                SearchRun::Wishes prepared;
+                SearchHooks hooks;
+                hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
+                SearchRun::Run(p, typed, hooks);
+                // Every listing, also those with a score too low to be ranked.
+                for (int i = 1; i <= p.Records.Items.Count(); ++i) {
+                    const RecordPtr r = p.Records.Items.Item(i);
+                    const Explanation x = SearchRun::Explain(p, *r, typed, prepared);
+                    float sum = 0;
+                    for (const AttributeExplanation& e : x.attributes)
+                        sum += e.score;
+                    QCOMPARE(bits(sum / 17.0f), bits(r->So));
+                    QCOMPARE(bits(x.so), bits(r->So));
+                    ++checked;
+                }
+            }
+        }
+        QCOMPARE(checked, 12 * 5 * 150);
+    }
+
+    void csvQuotesWhatNeedsIt()
+    {
+        Program p;
+        p.InitAttributeNames();
+        QStringList fields(17);
+        fields[0] = QStringLiteral("a,b");
+        fields[4] = QStringLiteral("ул. \"Садовая\"\nд. 1");
+        auto r = fixtures::AddListing(p, fields);
+        r->So = 94.8f;
+        const QString csv = SearchRun::Csv(p, {r});
+        const QStringList lines = csv.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 3); // header, one row, the empty rest after the last CRLF
+        QVERIFY(lines[0].startsWith(p.Knowledge.AttributeNames[0] + u','));
+        QVERIFY(lines[0].endsWith(QStringLiteral(",% совпадения")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("\"a,b\",,,,\"ул. \"\"Садовая\"\"\nд. 1\",")));
+        QVERIFY(lines[1].endsWith(QStringLiteral(",94.8")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExplanation)
+#include "tst_explanation.moc"

@@ -1,0 +1,251 @@
+#include "search/ExplanationWindow.h"
+#include "search/MainForm.h"
+#include "search/Program.h"
+#include "search/SearchRun.h"
+#include "support/Fixtures.h"
+#include "support/GuiTestSupport.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using fixtures::AddListing;
+using guitest::TypeText;
+
+namespace {
+
+// A CSV reader for the round trip: quoted fields with doubled quotes, commas
+// and line breaks inside, CRLF between records.
+QList<QStringList> readCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    bool any = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+            any = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+            ++i;
+            any = false;
+        } else {
+            field += c;
+            any = true;
+        }
+    }
+    if (any || !row.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+QList<ExplanationWindow*> explanationWindows()
+{
+    QList<ExplanationWindow*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* x = qobject_cast<ExplanationWindow*>(w); x && x->isVisible())
+            out << x;
+    return out;
+}
+
+} // namespace
+
+class TestGuiExplanation : public QObject
+{
+    Q_OBJECT
+private:
+    struct Setup
+    {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        Program program{dir.path()};
+        std::unique_ptr<MainForm> form;
+        QTreeWidget* list = nullptr;
+        Setup()
+        {
+            program.UserPrompts = &prompts;
+            program.InitAttributeNames();
+            KnowledgeBase& kb = program.Knowledge;
+            kb.AttributeKinds[0] = kinds::ByValue;
+            kb.AttributeValueLists[0].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
+            kb.AttributeValueLists[0].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
+            kb.AttributeKinds[5] = kinds::Numeric;
+            kb.AttributeMin[5] = 1000;
+            kb.AttributeMax[5] = 2000;
+            AddListing(program, {QStringLiteral("Соборный"), QStringLiteral("2"), QStringLiteral("5"),
+                                 QStringLiteral("кирпичный"), QStringLiteral("ул. Мира, 1"), QStringLiteral("1500")});
+            AddListing(program, {QStringLiteral("Старый Город"), QStringLiteral("3"), QStringLiteral("2"),
+                                 QStringLiteral("панельный"), QStringLiteral("пр. \"Ленина\", 7"), QStringLiteral("1400"),
+                                 {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Дом\tи сад"), {},
+                                 QStringLiteral("Светлая, тёплая\nс ремонтом")});
+            form = std::make_unique<MainForm>(program);
+            form->show();
+            list = form->findChild<QTreeWidget*>(QStringLiteral("List"));
+        }
+        void search(const QString& district, const QString& price)
+        {
+            form->WishBox(0)->setEditText(QString());
+            form->WishBox(5)->setEditText(QString());
+            TypeText(form->WishBox(0)->lineEdit(), district);
+            TypeText(form->WishBox(5)->lineEdit(), price);
+            QSignalSpy done(form.get(), &MainForm::searchFinished);
+            QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+            QVERIFY(done.wait(5000));
+            QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 2, 3000);
+        }
+    };
+
+private Q_SLOTS:
+    void doubleClickOpensTheExplanation()
+    {
+        Setup s;
+        s.search(QStringLiteral("Соборный"), QStringLiteral("1500"));
+        QCOMPARE(s.list->topLevelItem(1)->text(0), QStringLiteral("Старый Город"));
+        const QRect rect = s.list->visualItemRect(s.list->topLevelItem(1));
+        QTest::mouseClick(s.list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(s.list->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(explanationWindows().size(), 1);
+        ExplanationWindow* w = explanationWindows().first();
+        QCOMPARE(w->windowTitle(), QStringLiteral("пр. \"Ленина\", 7 — подробнее"));
+        // 85 for the district, 90 for the price: (1500 + 175) / 17.
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Summary"))->text(),
+                 QStringLiteral("Совпадение 98,5 %. Больше всего потеряно: Район (пожелание «Соборный» — оценка 70; "
+                                "у квартиры «Старый Город» — оценка 85)."));
+        auto* table = w->findChild<QTreeWidget*>(QStringLiteral("Attributes"));
+        QCOMPARE(table->topLevelItemCount(), 17);
+        auto row = [&](int i) {
+            QTreeWidgetItem* it = table->topLevelItem(i);
+            return QStringList{it->text(0), it->text(3), it->text(4), it->text(1)};
+        };
+        QCOMPARE(row(0), (QStringList{"Район", "Соборный → 70", "Старый Город → 85", "85"}));
+        QCOMPARE(row(1), (QStringList{"Цена", "1500", "1400", "90"}));
+        // Without a wish: attribute order, greyed.
+        QCOMPARE(row(2), (QStringList{"Количество комнат", "", "3", "100"}));
+        QCOMPARE(row(16).first(), QStringLiteral("Количество этажей"));
+        QVERIFY(table->topLevelItem(2)->foreground(0).color() != table->topLevelItem(0)->foreground(0).color());
+        // The fields in full, line breaks kept.
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Field15"))->text(), QStringLiteral("Светлая, тёплая\nс ремонтом"));
+
+        // Enter on the same row brings the same window forward.
+        s.list->setCurrentItem(s.list->topLevelItem(1));
+        QTest::keyClick(s.list, Qt::Key_Return);
+        QCOMPARE(explanationWindows(), QList<ExplanationWindow*>{w});
+
+        // A new search leaves the window as it was opened.
+        s.search(QStringLiteral("Старый Город"), QString());
+        QCOMPARE(row(0), (QStringList{"Район", "Соборный → 70", "Старый Город → 85", "85"}));
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Summary"))->text().startsWith("Совпадение 98,5 %."));
+        // Another row gets a window of its own, for the search it was opened from.
+        s.list->setCurrentItem(s.list->topLevelItem(1));
+        QTest::keyClick(s.list, Qt::Key_Enter);
+        QCOMPARE(explanationWindows().size(), 2);
+
+        // They close with the main window.
+        QPointer<ExplanationWindow> first = w;
+        s.form->close();
+        QTRY_VERIFY(first.isNull());
+        QVERIFY(explanationWindows().isEmpty());
+    }
+
+    // A score below zero is shown as it is, in the warning colour, and leads the table.
+    void negativeScoreIsShownAsSuch()
+    {
+        Setup s;
+        s.search(QStringLiteral("Соборный"), QStringLiteral("9000"));
+        QVERIFY(s.form->OpenExplanation(0));
+        ExplanationWindow* w = explanationWindows().first();
+        auto* table = w->findChild<QTreeWidget*>(QStringLiteral("Attributes"));
+        QTreeWidgetItem* top = table->topLevelItem(0);
+        // 1500 against 9000 over 1000..2000.
+        QCOMPARE(top->text(0), QStringLiteral("Цена"));
+        QCOMPARE(top->text(1), QStringLiteral("-650"));
+        QCOMPARE(top->data(2, Qt::UserRole + 1).toFloat(), -650.f);
+        QVERIFY(top->foreground(1).color() != table->topLevelItem(1)->foreground(1).color());
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Summary"))
+                    ->text()
+                    .endsWith(QStringLiteral("Больше всего потеряно: Цена (пожелание «9000»; у квартиры «1500»).")));
+    }
+
+    void copyAndSaveTakeTheResultsAway()
+    {
+        Setup s;
+        s.search(QStringLiteral("Соборный"), QStringLiteral("1500"));
+        s.list->selectAll();
+        QTest::keyClick(s.list, Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = QApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], SearchRun::ResultHeaders().join(u'\t'));
+        QCOMPARE(lines[1].split(u'\t').size(), 10);
+        QVERIFY(lines[2].startsWith(QStringLiteral("Старый Город\t3\t2/\tпанельный\tпр. \"Ленина\", 7\t")));
+        QVERIFY(lines[2].contains(QStringLiteral("\tСветлая, тёплая с ремонтом\t")));
+        QVERIFY(lines[2].contains(QStringLiteral("\tДом и сад\t")));
+
+        const QString path = s.dir.filePath("выгрузка.csv");
+        QString suggested;
+        s.form->SetSaveFileChooser([&](const QString& name) {
+            suggested = name;
+            return path;
+        });
+        s.form->SaveResults();
+        QVERIFY(suggested.endsWith(".csv"));
+        QVERIFY(s.prompts.messages.isEmpty());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QList<QStringList> rows = readCsv(QString::fromUtf8(bytes.mid(3)));
+        QCOMPARE(rows.size(), 3);
+        QStringList header;
+        for (int k = 0; k < 17; ++k)
+            header << s.program.Knowledge.AttributeNames[static_cast<size_t>(k)];
+        QCOMPARE(rows[0], header << "% совпадения");
+        for (int i = 0; i < 2; ++i) {
+            QStringList expected;
+            for (int k = 0; k < 17; ++k)
+                expected << s.program.FoundList[i]->GetRecord(k);
+            expected << SearchRun::ScoreText(s.program.FoundList[i]->So).trimmed();
+            QCOMPARE(rows[i + 1], expected);
+        }
+        QCOMPARE(rows[2][15], QStringLiteral("Светлая, тёплая\nс ремонтом"));
+        QCOMPARE(rows[2][4], QStringLiteral("пр. \"Ленина\", 7"));
+
+        // A file that cannot be written is said so; a cancelled dialog writes nothing.
+        s.form->SetSaveFileChooser([&](const QString&) { return s.dir.filePath("нет/такой/папки.csv"); });
+        s.form->SaveResults();
+        QCOMPARE(s.prompts.messages.size(), 1);
+        QVERIFY(s.prompts.messages[0].text.startsWith("Не удалось сохранить результаты"));
+        s.form->SetSaveFileChooser([&](const QString&) { return QString(); });
+        s.form->SaveResults();
+        QCOMPARE(s.prompts.messages.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestGuiExplanation)
+#include "tst_gui_explanation.moc"
