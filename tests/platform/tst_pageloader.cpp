@@ -289,7 +289,14 @@ private Q_SLOTS:
         QVERIFY(finished.wait(60000));
         QCOMPARE(loader.errorText(), QStringLiteral("страница больше 8 МБ"));
         const qint64 grown = peakMemory() - before;
-        QVERIFY2(grown < 64 * 1024 * 1024, qPrintable(QString::number(grown)));
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer keeps freed blocks in quarantine, so every buffer read
+        // and dropped still counts; a page held whole would still be a gigabyte.
+        constexpr qint64 bound = 256 * 1024 * 1024;
+#else
+        constexpr qint64 bound = 64 * 1024 * 1024;
+#endif
+        QVERIFY2(grown < bound, qPrintable(QString::number(grown)));
     }
 
     void newLoadOrAbortDropsTheOldOne()
