@@ -140,15 +140,18 @@ float Record::Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, 
             if (name.isEmpty())
                 continue;
             const QStringView field = Field(i);
-            // Occurrences as replace() finds them: left to right, not overlapping.
-            qsizetype count = 0;
-            for (qsizetype at = s.indexOf(name); at >= 0; at = s.indexOf(name, at + name.size()))
-                ++count;
-            if (count == 0)
-                continue;
-            const qsizetype grown = s.size() + count * (field.size() - name.size());
-            if (grown > ScriptEngine::MaxLength)
-                throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
+            // The text holds at most size / name occurrences; only when even
+            // that many could pass the limit are they counted exactly, so an
+            // ordinary formula pays no second scan on the search's hot path.
+            const qsizetype most = s.size() / name.size();
+            if (s.size() + most * (field.size() - name.size()) > ScriptEngine::MaxLength) {
+                // Occurrences as replace() finds them: left to right, not overlapping.
+                qsizetype count = 0;
+                for (qsizetype at = s.indexOf(name); at >= 0; at = s.indexOf(name, at + name.size()))
+                    ++count;
+                if (s.size() + count * (field.size() - name.size()) > ScriptEngine::MaxLength)
+                    throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
+            }
             s.replace(name, field.toString());
         }
         return engine.EvalSingle(s, kb.AttributeNames);
