@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/TextFile.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/ListingGenerator.h"
 
 #include <QDir>

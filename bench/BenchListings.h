@@ -4,7 +4,7 @@
 // process and shared by every benchmark that asks for the same count.
 
 #include "knowledge/KnowledgeBase.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/ListingGenerator.h"
 
 #include <map>

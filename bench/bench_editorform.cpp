@@ -2,7 +2,7 @@
 // filling the list and showing it, offscreen.
 
 #include "BenchListings.h"
-#include "dbeditor/EditorForm.h"
+#include "gui/EditorForm.h"
 
 #include <QApplication>
 #include <QDir>

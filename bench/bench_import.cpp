@@ -13,7 +13,7 @@
 #include "import/PageReader.h"
 #include "platform/PageLoader.h"
 #include "platform/TextFile.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/FlatIdentity.h"
 #include "store/ListingGenerator.h"
 

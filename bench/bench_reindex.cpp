@@ -3,7 +3,7 @@
 // looks texts up.
 
 #include "BenchListings.h"
-#include "knowledge/Reindex.h"
+#include "editing/Reindex.h"
 
 #include <QDir>
 

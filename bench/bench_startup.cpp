@@ -1,7 +1,7 @@
 // From nothing to the shown main window: both files loaded, the wish boxes filled.
 #include "BenchData.h"
 
-#include "search/MainForm.h"
+#include "gui/MainForm.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
 
 #include "platform/Errors.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/FlatIdentity.h"
 
 // Cleans a database that earlier imports filled with copies: the first

@@ -3,7 +3,7 @@
 #include "import/DemoSite.h"
 #include "import/ImportRun.h"
 #include "platform/Errors.h"
-#include "search/Program.h"
+#include "program/Program.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,8 +1,8 @@
 #include "cli/Cli.h"
 
-#include "knowledge/Reindex.h"
+#include "editing/Reindex.h"
 #include "platform/Errors.h"
-#include "search/Program.h"
+#include "program/Program.h"
 
 int CmdReindex(CliContext& ctx)
 {

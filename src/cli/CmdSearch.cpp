@@ -2,7 +2,7 @@
 
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Text.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "search/SearchRun.h"
 
 namespace {

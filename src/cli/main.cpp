@@ -5,7 +5,7 @@
 #include "platform/FolderLock.h"
 #include "platform/Text.h"
 #include "platform/Version.h"
-#include "search/Program.h"
+#include "program/Program.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "platform/HtmlDocument.h"
 #include "platform/PageLoader.h"
 #include "platform/Text.h"
-#include "search/Program.h"
+#include "program/Program.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

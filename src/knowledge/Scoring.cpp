@@ -3,7 +3,7 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
-#include "search/Program.h"
+#include "store/Record.h"
 
 #include <cmath>
 #include <cstdint>
@@ -49,9 +49,8 @@ Source SourceOf(const QString& kind)
                                       : Source::Zero;
 }
 
-float FormalizedValueOf(Source source, Program& program, const Record& r, int k)
+float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r, int k)
 {
-    const KnowledgeBase& kb = program.Knowledge;
     switch (source) {
     case Source::ByValue: {
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
@@ -61,26 +60,12 @@ float FormalizedValueOf(Source source, Program& program, const Record& r, int k)
     case Source::ByFormula: {
         // The success flag is not looked at: a failing formula gives 0.
         bool ok = false;
-        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
+        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, engine);
     }
     case Source::Number: return single(text::Val(r.Field(k)));
     case Source::Zero: break;
     }
     return 0.0f;
-}
-
-float FormalizedValue(Program& program, int k, int i)
-{
-    KnowledgeBase::CheckIndex(k);
-    const Source source = SourceOf(program.Knowledge.AttributeKinds[static_cast<size_t>(k)]);
-    if (source == Source::Zero)
-        return 0.0f; // other kinds never look the listing up
-    return FormalizedValueOf(source, program, *program.Records.Items.Item(i), k);
-}
-
-void ClearFoundList(Program& program)
-{
-    program.FoundList.clear();
 }
 
 } // namespace scoring

@@ -1,8 +1,9 @@
 #pragma once
 
-class Program;
+class KnowledgeBase;
 class QString;
 class Record;
+class ScriptEngine;
 
 // The pieces of a listing's match score.
 namespace scoring {
@@ -14,20 +15,13 @@ namespace scoring {
 // step leaves the single range.
 float Closeness(float a, float v, float lo, float hi);
 
-// Attribute k of the listing at position i (1-based) of the program's collection,
-// turned into a number by the attribute's kind. A formula that fails gives 0.
-// Raises the out-of-range error for a bad k or i, and the overflow error for a
-// number beyond single precision.
-float FormalizedValue(Program& program, int k, int i);
-
 // Where an attribute's number comes from, by its kind.
 enum class Source { Zero, ByValue, ByFormula, Number };
 Source SourceOf(const QString& kind);
-// FormalizedValue of attribute k for a listing at hand, its kind already
-// looked at (a long run does that once, not per listing).
-float FormalizedValueOf(Source source, Program& program, const Record& r, int k);
-
-// Empties FoundList.
-void ClearFoundList(Program& program);
+// Attribute k of a listing turned into a number by the attribute's kind, its
+// kind already looked at (a long run does that once, not per listing). A
+// formula that fails gives 0; a number beyond single precision raises the
+// overflow error.
+float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r, int k);
 
 } // namespace scoring

@@ -6,7 +6,7 @@
 #include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
-#include "search/Program.h"
+#include "program/Program.h"
 
 #include <algorithm>
 #include <cmath>
@@ -114,7 +114,7 @@ float formalized(Program& program, const Record& r, int k, const AttributeRule& 
             return v;
         }
     }
-    return scoring::FormalizedValueOf(rule.source, program, r, k);
+    return scoring::FormalizedValueOf(rule.source, program.Knowledge, program.Engine(), r, k);
 }
 
 // The score of one attribute; the scoring pass and the explanation both call it.
@@ -299,7 +299,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         return stopped();
     };
 
-    scoring::ClearFoundList(program);
+    program.ClearFoundList();
     if (hooks.refresh)
         hooks.refresh();
 

@@ -1,8 +1,8 @@
-#include "dbeditor/EditorForm.h"
-#include "import/SyncForm.h"
-#include "platform/GuiPrompts.h"
-#include "search/Program.h"
-#include "store/RecordForm.h"
+#include "gui/EditorForm.h"
+#include "gui/SyncForm.h"
+#include "gui/GuiPrompts.h"
+#include "program/Program.h"
+#include "gui/RecordForm.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
 

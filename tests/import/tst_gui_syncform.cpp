@@ -1,6 +1,6 @@
 #include "import/DemoSite.h"
-#include "import/SyncForm.h"
-#include "search/Program.h"
+#include "gui/SyncForm.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
 

@@ -1,7 +1,7 @@
 #include "import/DemoSite.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/ListingGenerator.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"

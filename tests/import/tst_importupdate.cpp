@@ -2,7 +2,7 @@
 #include "import/ImportMerge.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/ListingGenerator.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,5 @@
-#include "kbeditor/ExpertChecks.h"
-#include "search/Program.h"
+#include "editing/ExpertChecks.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 
 #include <QTest>

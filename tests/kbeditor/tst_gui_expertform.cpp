@@ -1,6 +1,6 @@
-#include "kbeditor/ExpertForm.h"
+#include "gui/ExpertForm.h"
 #include "platform/Text.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"

@@ -1,5 +1,5 @@
-#include "knowledge/ProcessForm.h"
-#include "search/Program.h"
+#include "gui/ProcessForm.h"
+#include "program/Program.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>

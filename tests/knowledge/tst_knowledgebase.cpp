@@ -1,7 +1,7 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "support/TestSupport.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "knowledge/KnowledgeBase.h"
-#include "knowledge/Reindex.h"
-#include "search/Program.h"
+#include "editing/Reindex.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 
 #include <QDir>

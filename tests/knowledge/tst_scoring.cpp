@@ -1,7 +1,7 @@
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
 #include "platform/ScriptEngine.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 
 #include <QTest>
@@ -73,19 +73,19 @@ private Q_SLOTS:
         for (int i = 0; i < house.size(); ++i)
             AddListing(p, {QStringLiteral("5"), {}, {}, house[i], {}, QStringLiteral("1500"), area[i]});
         // First occurrence wins; other case or spaces give 0; a non-number score reads as 0.
-        QCOMPARE(scoring::FormalizedValue(p, 3, 1), 80.f);
-        QCOMPARE(scoring::FormalizedValue(p, 3, 2), 0.f);
-        QCOMPARE(scoring::FormalizedValue(p, 3, 3), 0.f);
-        QCOMPARE(scoring::FormalizedValue(p, 3, 4), 0.f);
-        QCOMPARE(scoring::FormalizedValue(p, 3, 5), 0.f);
-        QCOMPARE(scoring::FormalizedValue(p, 6, 2), 45.5f);
-        QCOMPARE(scoring::FormalizedValue(p, 6, 3), 45.f);
-        QCOMPARE(scoring::FormalizedValue(p, 5, 1), 30.f);
-        QCOMPARE(scoring::FormalizedValue(p, 5, 4), 0.f); // division by zero gives 0
-        QCOMPARE(scoring::FormalizedValue(p, 0, 1), 0.f);
-        QCOMPARE(scoring::FormalizedValue(p, 7, 1), 0.f); // empty kind
-        QVERIFY_THROWS_EXCEPTION(VestranaError, scoring::FormalizedValue(p, 18, 1));
-        QVERIFY_THROWS_EXCEPTION(VestranaError, scoring::FormalizedValue(p, 6, 6));
+        QCOMPARE(p.FormalizedValue(3, 1), 80.f);
+        QCOMPARE(p.FormalizedValue(3, 2), 0.f);
+        QCOMPARE(p.FormalizedValue(3, 3), 0.f);
+        QCOMPARE(p.FormalizedValue(3, 4), 0.f);
+        QCOMPARE(p.FormalizedValue(3, 5), 0.f);
+        QCOMPARE(p.FormalizedValue(6, 2), 45.5f);
+        QCOMPARE(p.FormalizedValue(6, 3), 45.f);
+        QCOMPARE(p.FormalizedValue(5, 1), 30.f);
+        QCOMPARE(p.FormalizedValue(5, 4), 0.f); // division by zero gives 0
+        QCOMPARE(p.FormalizedValue(0, 1), 0.f);
+        QCOMPARE(p.FormalizedValue(7, 1), 0.f); // empty kind
+        QVERIFY_THROWS_EXCEPTION(VestranaError, p.FormalizedValue(18, 1));
+        QVERIFY_THROWS_EXCEPTION(VestranaError, p.FormalizedValue(6, 6));
     }
 
     void formula_data()

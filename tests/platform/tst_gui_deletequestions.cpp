@@ -1,8 +1,8 @@
-#include "dbeditor/EditorForm.h"
-#include "import/SyncForm.h"
-#include "kbeditor/ExpertForm.h"
-#include "platform/GuiPrompts.h"
-#include "search/Program.h"
+#include "gui/EditorForm.h"
+#include "gui/SyncForm.h"
+#include "gui/ExpertForm.h"
+#include "gui/GuiPrompts.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "knowledge/KnowledgeBase.h"
 #include "knowledge/Scoring.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "search/SearchRun.h"
 #include "support/Fixtures.h"
 

@@ -1,7 +1,7 @@
-#include "dbeditor/EditorForm.h"
-#include "kbeditor/ExpertForm.h"
-#include "search/AccessForm.h"
-#include "search/Program.h"
+#include "gui/EditorForm.h"
+#include "gui/ExpertForm.h"
+#include "gui/AccessForm.h"
+#include "program/Program.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>

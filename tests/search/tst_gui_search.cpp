@@ -1,6 +1,6 @@
-#include "search/MainForm.h"
+#include "gui/MainForm.h"
 #include "search/SearchRun.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"

@@ -1,4 +1,4 @@
-#include "search/Program.h"
+#include "program/Program.h"
 #include "search/SearchRun.h"
 #include "support/Fixtures.h"
 

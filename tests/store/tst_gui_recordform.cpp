@@ -1,5 +1,5 @@
-#include "search/Program.h"
-#include "store/RecordForm.h"
+#include "program/Program.h"
+#include "gui/RecordForm.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>

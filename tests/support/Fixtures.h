@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/Program.h"
+#include "program/Program.h"
 
 #include <QStringList>
 

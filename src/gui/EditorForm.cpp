@@ -1,14 +1,14 @@
-#include "dbeditor/EditorForm.h"
+#include "gui/EditorForm.h"
 
-#include "dbeditor/GuiChangeHub.h"
-#include "import/SyncForm.h"
-#include "knowledge/ProcessForm.h"
+#include "gui/GuiChangeHub.h"
+#include "gui/SyncForm.h"
+#include "gui/ProcessForm.h"
 #include "platform/Prompts.h"
-#include "search/GuiItemToolTips.h"
-#include "search/GuiResources.h"
-#include "search/Program.h"
+#include "gui/GuiItemToolTips.h"
+#include "gui/GuiResources.h"
+#include "program/Program.h"
 #include "store/FlatIdentity.h"
-#include "store/RecordForm.h"
+#include "gui/RecordForm.h"
 
 #include <QAbstractTableModel>
 #include <QAction>

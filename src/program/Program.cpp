@@ -1,5 +1,6 @@
-#include "search/Program.h"
+#include "program/Program.h"
 
+#include "knowledge/Scoring.h"
 #include "platform/ScriptEngine.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,15 @@ QString Program::DatabasePath() const
 QString Program::KnowledgePath() const
 {
     return QDir(DataDir).filePath(QStringLiteral("knows.txt"));
+}
+
+float Program::FormalizedValue(int k, int i)
+{
+    KnowledgeBase::CheckIndex(k);
+    const scoring::Source source = scoring::SourceOf(Knowledge.AttributeKinds[static_cast<size_t>(k)]);
+    if (source == scoring::Source::Zero)
+        return 0.0f; // other kinds never look the listing up
+    return scoring::FormalizedValueOf(source, Knowledge, Engine(), *Records.Items.Item(i), k);
 }
 
 void Program::InitAttributeNames()

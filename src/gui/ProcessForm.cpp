@@ -1,9 +1,9 @@
-#include "knowledge/ProcessForm.h"
+#include "gui/ProcessForm.h"
 
-#include "dbeditor/GuiChangeHub.h"
-#include "knowledge/Reindex.h"
-#include "search/Program.h"
-#include "search/GuiResources.h"
+#include "gui/GuiChangeHub.h"
+#include "editing/Reindex.h"
+#include "program/Program.h"
+#include "gui/GuiResources.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

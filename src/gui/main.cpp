@@ -1,11 +1,11 @@
 #include "platform/DataFolder.h"
 #include "platform/Errors.h"
 #include "platform/FolderLock.h"
-#include "platform/GuiPrompts.h"
+#include "gui/GuiPrompts.h"
 #include "platform/Version.h"
-#include "search/GuiApplication.h"
-#include "search/MainForm.h"
-#include "search/Program.h"
+#include "gui/GuiApplication.h"
+#include "gui/MainForm.h"
+#include "program/Program.h"
 
 #include <QIcon>
 #include <QLibraryInfo>

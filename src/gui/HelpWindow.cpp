@@ -1,4 +1,4 @@
-#include "search/HelpWindow.h"
+#include "gui/HelpWindow.h"
 
 #include "platform/Version.h"
 

@@ -1,4 +1,4 @@
-#include "dbeditor/GuiChangeHub.h"
+#include "gui/GuiChangeHub.h"
 
 GuiChangeHub& GuiChangeHub::Instance()
 {

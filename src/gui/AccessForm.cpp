@@ -1,10 +1,10 @@
-#include "search/AccessForm.h"
+#include "gui/AccessForm.h"
 
-#include "dbeditor/EditorForm.h"
-#include "kbeditor/ExpertForm.h"
+#include "gui/EditorForm.h"
+#include "gui/ExpertForm.h"
 #include "platform/Prompts.h"
-#include "search/Program.h"
-#include "search/GuiResources.h"
+#include "program/Program.h"
+#include "gui/GuiResources.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
-#include "store/RecordForm.h"
+#include "gui/RecordForm.h"
 
 #include "platform/Prompts.h"
 #include "platform/Text.h"
-#include "search/GuiResources.h"
-#include "search/Program.h"
+#include "gui/GuiResources.h"
+#include "program/Program.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "platform/GuiPrompts.h"
+#include "gui/GuiPrompts.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,4 +1,4 @@
-#include "search/GuiItemToolTips.h"
+#include "gui/GuiItemToolTips.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>

@@ -38,6 +38,15 @@ public:
     QString DatabasePath() const;
     QString KnowledgePath() const;
 
+    // Attribute k of the listing at position i (1-based) of the collection,
+    // turned into a number by the attribute's kind. A formula that fails gives 0.
+    // Raises the out-of-range error for a bad k or i, and the overflow error for a
+    // number beyond single precision.
+    float FormalizedValue(int k, int i);
+
+    // Empties FoundList.
+    void ClearFoundList() { FoundList.clear(); }
+
     // Sets MaxFound to 10 and the attribute names.
     void InitAttributeNames();
 

@@ -1,10 +1,10 @@
-#include "import/SyncForm.h"
+#include "gui/SyncForm.h"
 
 #include "import/ImportRun.h"
-#include "platform/GuiPrompts.h"
-#include "search/Program.h"
-#include "search/GuiItemToolTips.h"
-#include "search/GuiResources.h"
+#include "gui/GuiPrompts.h"
+#include "program/Program.h"
+#include "gui/GuiItemToolTips.h"
+#include "gui/GuiResources.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

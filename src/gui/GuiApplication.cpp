@@ -1,4 +1,4 @@
-#include "search/GuiApplication.h"
+#include "gui/GuiApplication.h"
 
 #include "platform/Errors.h"
 #include "platform/Prompts.h"

@@ -1,4 +1,4 @@
-#include "search/GuiResources.h"
+#include "gui/GuiResources.h"
 
 #include <QFont>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "search/ExplanationWindow.h"
+#include "gui/ExplanationWindow.h"
 
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Text.h"
-#include "search/GuiResources.h"
+#include "gui/GuiResources.h"
 
 #include <QFormLayout>
 #include <QHeaderView>

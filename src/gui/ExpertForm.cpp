@@ -1,13 +1,13 @@
-#include "kbeditor/ExpertForm.h"
+#include "gui/ExpertForm.h"
 
-#include "kbeditor/ExpertChecks.h"
+#include "editing/ExpertChecks.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
 #include "platform/Text.h"
-#include "search/Program.h"
-#include "search/GuiItemToolTips.h"
-#include "search/GuiResources.h"
+#include "program/Program.h"
+#include "gui/GuiItemToolTips.h"
+#include "gui/GuiResources.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,11 +1,11 @@
-#include "knowledge/Reindex.h"
+#include "editing/Reindex.h"
 
 #include <array>
 
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
-#include "search/Program.h"
+#include "program/Program.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "kbeditor/ExpertChecks.h"
+#include "editing/ExpertChecks.h"
 
 #include "knowledge/KnowledgeBase.h"
 #include "platform/ScriptEngine.h"
 #include "platform/Text.h"
-#include "search/Program.h"
+#include "program/Program.h"
 #include "store/Record.h"
 
 #include <cmath>

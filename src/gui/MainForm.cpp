@@ -1,15 +1,15 @@
-#include "search/MainForm.h"
+#include "gui/MainForm.h"
 
-#include "dbeditor/GuiChangeHub.h"
+#include "gui/GuiChangeHub.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
-#include "search/AccessForm.h"
-#include "search/ExplanationWindow.h"
-#include "search/GuiItemToolTips.h"
-#include "search/GuiResources.h"
-#include "search/HelpWindow.h"
-#include "search/Program.h"
+#include "gui/AccessForm.h"
+#include "gui/ExplanationWindow.h"
+#include "gui/GuiItemToolTips.h"
+#include "gui/GuiResources.h"
+#include "gui/HelpWindow.h"
+#include "program/Program.h"
 #include "search/SearchRun.h"
 
 #include <QApplication>
