@@ -1,5 +1,6 @@
 #include "knowledge/Scoring.h"
 
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
@@ -61,7 +62,7 @@ float FormalizedValueOf(Source source, Program& program, const Record& r, int k)
     case Source::ByFormula: {
         // The success flag is not looked at: a failing formula gives 0.
         bool ok = false;
-        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
+        return EvaluateFormula(r, kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine());
     }
     case Source::Number: return single(text::Val(r.Field(k)));
     case Source::Zero: break;
