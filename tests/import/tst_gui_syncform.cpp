@@ -1,4 +1,4 @@
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 #include "import/SyncForm.h"
 #include "search/Program.h"
 #include "support/Fixtures.h"

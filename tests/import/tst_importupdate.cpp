@@ -1,9 +1,9 @@
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 #include "import/ImportMerge.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
 #include "search/Program.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
