@@ -230,7 +230,7 @@ private Q_SLOTS:
     }
 
     // "Обновлять уже имеющиеся объявления" is read when a run starts and
-    // locked while it goes on; off, every listing is appended as before.
+    // locked while it goes on; off, every listing is appended as a new one.
     void updateCheckBox_data()
     {
         QTest::addColumn<bool>("update");

@@ -215,7 +215,7 @@ private Q_SLOTS:
     }
 
     // The headless tool, run as a user would each week: the second import
-    // keeps the count of the first, --append-all appends as before, --clear
+    // keeps the count of the first, --append-all appends every listing again, --clear
     // still empties the database first.
     void commandLineRunsAgainAndAgain()
     {
