@@ -2,7 +2,7 @@
 
 #include "platform/TextFile.h"
 #include "program/Program.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 
 #include <QDir>
 #include <QString>

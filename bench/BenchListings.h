@@ -5,7 +5,7 @@
 
 #include "knowledge/KnowledgeBase.h"
 #include "program/Program.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 
 #include <map>
 #include <vector>

@@ -2,8 +2,8 @@
 // the shipped sample and the benchmark inputs come from one reproducible source.
 
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
+#include "program/Program.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -57,19 +57,15 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         const QDir dir(outDir);
-        // The database is streamed: a million listings never sit in memory at once.
-        textfile::AtomicWriter database(dir.filePath(QStringLiteral("database.txt")));
-        for (quint64 i = 0; i < count; ++i)
-            database.WriteLine(sample::DatabaseLine(sample::GenerateListing(i, quint32(seed))));
-        database.Commit();
-        const qint64 databaseMs = timer.restart();
-
-        textfile::AtomicWriter knows(dir.filePath(QStringLiteral("knows.txt")));
-        for (const QString& line : sample::SampleKnowledgeLines(count, quint32(seed)))
-            knows.WriteLine(line);
-        knows.Commit();
-        std::fprintf(stderr, "%llu listings: database.txt %lld ms, knows.txt %lld ms\n",
-                     static_cast<unsigned long long>(count), static_cast<long long>(databaseMs),
+        // Built in memory and written by the program's own writers, so the
+        // files are exactly what the program would save for this market.
+        Program program{dir.path()};
+        sample::BuildSampleMarket(program, count, quint32(seed));
+        const qint64 buildMs = timer.restart();
+        program.Records.SaveToFile(dir.filePath(QStringLiteral("database.txt")));
+        program.Knowledge.SaveKnowledge(dir.filePath(QStringLiteral("knows.txt")));
+        std::fprintf(stderr, "%llu listings: built in %lld ms, written in %lld ms\n",
+                     static_cast<unsigned long long>(count), static_cast<long long>(buildMs),
                      static_cast<long long>(timer.elapsed()));
     } catch (const VestranaError& e) {
         std::fputs((e.message() + u'\n').toLocal8Bit().constData(), stderr);

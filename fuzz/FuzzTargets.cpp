@@ -1,6 +1,7 @@
 #include "FuzzTargets.h"
 
 #include "import/PageReader.h"
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/PageLoader.h"
@@ -98,7 +99,7 @@ void Formula(const uint8_t* data, size_t size)
     for (int i = 1; i < parts.size() && i <= Record::FieldCount; ++i)
         listing.SetRecord(i - 1, parts[i]);
     bool ok = true;
-    const float v = listing.Formula(parts[0], ok, names, engine);
+    const float v = EvaluateFormula(listing, parts[0], ok, names, engine);
     if (!ok && v != 0)
         broken("a failed formula gives a value");
 }

@@ -1,6 +1,6 @@
 #include "cli/Cli.h"
 
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 #include "import/ImportRun.h"
 #include "platform/Errors.h"
 #include "program/Program.h"

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Text.h"
 #include "program/Program.h"
@@ -140,8 +141,8 @@ int CmdFormula(CliContext& ctx)
     }
     bool ok = false;
     QString reason;
-    const float value = program.Records.Items.Item(position)->Formula(formula, ok, program.Knowledge,
-                                                                      program.Engine(), &reason);
+    const float value = EvaluateFormula(*program.Records.Items.Item(position), formula, ok, program.Knowledge,
+                                        program.Engine(), &reason);
     if (!ok) {
         ctx.out << "ERROR: " << reason << '\n';
         return 1;

@@ -1,5 +1,6 @@
 #include "editing/ExpertChecks.h"
 
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/ScriptEngine.h"
 #include "platform/Text.h"
@@ -33,7 +34,7 @@ FormulaCheckResult CheckFormula(Program& program, const QString& formula)
     const Record& listing = *program.Records.Items.Item(result.position);
     bool ok = false;
     program.Engine().ReadClock();
-    const float value = listing.Formula(formula, ok, program.Knowledge, program.Engine());
+    const float value = EvaluateFormula(listing, formula, ok, program.Knowledge, program.Engine());
     if (!ok) {
         result.status = FormulaCheckResult::Status::Failed;
         return result;

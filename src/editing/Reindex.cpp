@@ -60,7 +60,7 @@ bool Normalize(Program& program, const ReindexHooks& hooks)
     // listings lie all over the heap, and reading each of them once instead of
     // once per attribute is most of the speed. Each attribute's values still
     // come in the order of their first appearance, and the progress runs over
-    // 17 steps per listing as before.
+    // 17 steps per listing, as ReindexHooks describes it.
     const qint64 n = items.Count();
     ProgressThrottle progress(hooks, 17 * n + 1);
     std::array<bool, KnowledgeBase::Attributes> numeric{};

@@ -114,7 +114,7 @@ private:
     bool fetch(const QUrl& url, Page& page, bool needed = false);
     // Starts loading the page the run will ask for next: the site works on it
     // while this side reads the page before, so that a run is held up by the
-    // site alone. One page is loading at any time, as before.
+    // site alone. One page is loading at any time.
     void loadAhead(const QUrl& url);
     static HtmlDocument parse(Page& page)
     {

@@ -61,8 +61,6 @@ public:
     explicit LoaderPageSource(int timeoutMs = PageLoader::kDefaultTimeoutMs);
     ~LoaderPageSource() override;
 
-    PageLoader& Loader() { return *m_loader; }
-
     void Load(const QUrl& url) override;
     void Abort() override;
     bool IsLoading() const override;

@@ -1,5 +1,6 @@
 #include "knowledge/Scoring.h"
 
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
@@ -60,7 +61,7 @@ float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& en
     case Source::ByFormula: {
         // The success flag is not looked at: a failing formula gives 0.
         bool ok = false;
-        return r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, engine);
+        return EvaluateFormula(r, kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, engine);
     }
     case Source::Number: return single(text::Val(r.Field(k)));
     case Source::Zero: break;

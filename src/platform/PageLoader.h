@@ -46,7 +46,6 @@ public:
     // Least time between the starts of two requests, redirects included
     // (0: none); a request due earlier waits, within the page's time limit.
     void setMinInterval(int ms);
-    int minInterval() const { return m_minIntervalMs; }
 
     // Starts loading url, dropping any load in progress (without its finished()).
     void load(const QUrl& url);

@@ -18,20 +18,24 @@ public:
         const uint64_t limit = UINT64_MAX - UINT64_MAX % range;
         uint64_t x;
         do
-            x = next();
+            x = Next();
         while (x >= limit);
         return static_cast<int>(x % range) + 1;
     }
 
-private:
-    uint64_t next()
+    // The next raw draw of the stream (splitmix64: tiny, fast and the same on
+    // every platform), for callers that shape their own ranges.
+    uint64_t Next() { return Mix(m_state += 0x9E3779B97F4A7C15ull); }
+
+    // splitmix64's output function alone: spreads a value over all 64 bits, so
+    // that neighbouring numbers (an index, a seed) give unrelated streams.
+    static uint64_t Mix(uint64_t z)
     {
-        // splitmix64: tiny, fast and the same on every platform
-        uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
     }
 
+private:
     uint64_t m_state;
 };

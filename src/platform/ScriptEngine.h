@@ -70,7 +70,6 @@ public:
     QString toString() const;
 
     // Raw access for the engine; each is meaningful only for its subtype.
-    bool boolValue() const { return m_i != 0; }
     std::int32_t intValue() const { return static_cast<std::int32_t>(m_i); } // Boolean, Byte, Integer, Long
     std::int64_t currencyValue() const { return m_i; } // Currency, times 10000
     double realValue() const { return m_d; }           // Single, Double, Date

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -178,19 +179,41 @@ private:
         ~Slot() {}
         Pending entry;
     };
+    // A formula waits on a handful of operands at a time: the first slots sit
+    // in the parser, and only an expression that needs more moves them to one
+    // heap block of the full capacity. The parser lives on the stack of every
+    // evaluation, so it stays about a kilobyte instead of the whole capacity.
+    static constexpr int kInlinePending = 16;
     static constexpr int kPendingCapacity = 1024;
-    Slot m_pending[kPendingCapacity];
+    Slot m_inlinePending[kInlinePending];
+    std::unique_ptr<Slot[]> m_spilledPending;
+    Slot* m_pending = m_inlinePending;
+    int m_pendingRoom = kInlinePending;
     int m_pendingSize = 0;
 
     Pending& topPending() { return m_pending[m_pendingSize - 1].entry; }
     void pushPending(ScriptValue&& v, Tok op, int level)
     {
-        if (m_pendingSize == kPendingCapacity)
-            fail(OutOfStack);
+        if (m_pendingSize == m_pendingRoom) {
+            if (m_pendingRoom == kPendingCapacity)
+                fail(OutOfStack);
+            spillPending();
+        }
         new (&m_pending[m_pendingSize].entry) Pending{std::move(v), op, static_cast<std::uint8_t>(level), 0};
         ++m_pendingSize;
     }
     void popPending() { m_pending[--m_pendingSize].entry.~Pending(); }
+    Q_NEVER_INLINE void spillPending()
+    {
+        auto heap = std::make_unique<Slot[]>(kPendingCapacity);
+        for (int i = 0; i < m_pendingSize; ++i) {
+            new (&heap[i].entry) Pending(std::move(m_pending[i].entry));
+            m_pending[i].entry.~Pending();
+        }
+        m_spilledPending = std::move(heap);
+        m_pending = m_spilledPending.get();
+        m_pendingRoom = kPendingCapacity;
+    }
 };
 
 void Parser::next()

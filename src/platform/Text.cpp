@@ -315,11 +315,6 @@ QString Trimmed(QStringView s)
     return TrimmedView(s).toString();
 }
 
-QString LowerCased(QStringView s)
-{
-    return s.toString().toLower();
-}
-
 QString Folded(QStringView s)
 {
     return Trimmed(s).toLower();

@@ -49,8 +49,6 @@ QString GeneralNumber(double x, int digits = 7);
 // Leading and trailing space characters removed (spaces only, not tabs).
 QString Trimmed(QStringView s);
 QStringView TrimmedView(QStringView s);
-// All letters, Cyrillic included, in lower case.
-QString LowerCased(QStringView s);
 // Trimmed, then lower-cased: the comparison form of wishes.
 QString Folded(QStringView s);
 

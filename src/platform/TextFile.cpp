@@ -341,12 +341,6 @@ void AtomicWriter::WriteLine(QStringView line)
     flushIfLarge();
 }
 
-void AtomicWriter::Write(QStringView text)
-{
-    AppendCp1251(m_buf, text);
-    flushIfLarge();
-}
-
 void AtomicWriter::WriteBytes(QByteArrayView bytes)
 {
     m_buf.append(bytes);

@@ -78,8 +78,6 @@ public:
 
     // Appends a line in windows-1251 followed by CR LF.
     void WriteLine(QStringView line);
-    // Appends text without a line end.
-    void Write(QStringView text);
     // Raw bytes, already encoded.
     void WriteBytes(QByteArrayView bytes);
     // Commits the file; throws the file error naming the file and the reason.

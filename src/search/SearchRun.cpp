@@ -1,5 +1,6 @@
 #include "search/SearchRun.h"
 
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
@@ -105,8 +106,8 @@ float formalized(Program& program, const Record& r, int k, const AttributeRule& 
             const KnowledgeBase& kb = program.Knowledge;
             bool ok = false;
             QString reason;
-            const float v =
-                r.Formula(kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, program.Engine(), &reason);
+            const float v = EvaluateFormula(r, kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb,
+                                            program.Engine(), &reason);
             if (!ok) {
                 trace->formulaFailed = true;
                 trace->failure = QStringLiteral("Формула не вычислена: ") + reason;

@@ -6,9 +6,6 @@
 #include <array>
 #include <memory>
 
-class ScriptEngine;
-class KnowledgeBase;
-
 // A combined floor text "floor/storeys" cut at its first two "/": the floor
 // before the first, the storeys up to the second (later pieces dropped).
 // Nothing is trimmed. `combined` is false for a text without "/", which is
@@ -52,12 +49,6 @@ public:
 
     // Splits a floor text "floor/storeys" in field 2 into field 2 and field 16.
     void NormalizeData();
-
-    // Evaluates a formula against this listing: every attribute name is replaced
-    // by the field text, then the text is evaluated. On any failure `ret` is false
-    // and the result 0; `error`, when given, then receives the reason.
-    float Formula(const QString& forml, bool& ret, const KnowledgeBase& kb, const ScriptEngine& engine,
-                  QString* error = nullptr) const;
 
     // Loading: takes one decoded line of the database file. Returns false when
     // the line has fewer than 18 pieces; `pieces` then holds how many it has.

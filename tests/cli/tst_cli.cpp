@@ -182,7 +182,7 @@ private Q_SLOTS:
         r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "--", "--Этаж"});
         QCOMPARE(r.out, QStringLiteral(" 1\n"));
         r = run({"--data-dir", m_dir.path(), "formula", "--", "--listing"});
-        QCOMPARE(r.code, 1); // a formula now, and not a valid one
+        QCOMPARE(r.code, 1); // after "--" a formula, and not a valid one
         QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "--unknown", "1"}).code, 64);
         QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1", "--", "2"}).code, 64);
         QCOMPARE(run({"--data-dir", m_dir.path(), "--", "formula", "1"}).out, QStringLiteral(" 1\n"));

@@ -1,4 +1,4 @@
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 #include "gui/SyncForm.h"
 #include "program/Program.h"
 #include "support/Fixtures.h"
@@ -230,7 +230,7 @@ private Q_SLOTS:
     }
 
     // "Обновлять уже имеющиеся объявления" is read when a run starts and
-    // locked while it goes on; off, every listing is appended as before.
+    // locked while it goes on; off, every listing is appended as a new one.
     void updateCheckBox_data()
     {
         QTest::addColumn<bool>("update");

@@ -1,8 +1,8 @@
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 

@@ -1,9 +1,9 @@
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 #include "import/ImportMerge.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
@@ -215,7 +215,7 @@ private Q_SLOTS:
     }
 
     // The headless tool, run as a user would each week: the second import
-    // keeps the count of the first, --append-all appends as before, --clear
+    // keeps the count of the first, --append-all appends every listing again, --clear
     // still empties the database first.
     void commandLineRunsAgainAndAgain()
     {

@@ -1,3 +1,4 @@
+#include "knowledge/Formula.h"
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
 #include "platform/ScriptEngine.h"
@@ -115,7 +116,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         const RecordPtr r = AddListing(p, {{}, {}, {}, {}, {}, price, area});
         bool ok = !QTest::currentDataTag();
-        const float v = r->Formula(formula, ok, p.Knowledge, p.Engine());
+        const float v = EvaluateFormula(*r, formula, ok, p.Knowledge, p.Engine());
         QTEST(ok, "ok");
         QTEST(v, "value");
     }
@@ -129,7 +130,7 @@ private Q_SLOTS:
         const RecordPtr r =
             AddListing(p, {{}, {}, {}, {}, {}, QStringLiteral("Общая площадь*2"), QStringLiteral("7")});
         bool ok = false;
-        QCOMPARE(r->Formula(QStringLiteral("Цена"), ok, p.Knowledge, p.Engine()), 14.f);
+        QCOMPARE(EvaluateFormula(*r, QStringLiteral("Цена"), ok, p.Knowledge, p.Engine()), 14.f);
         QVERIFY(ok);
     }
 
@@ -141,7 +142,7 @@ private Q_SLOTS:
         const RecordPtr r = AddListing(p, {{}, {}, {}, {}, {}, QStringLiteral("3000")});
         bool ok = true;
         QString error;
-        r->Formula(QStringLiteral("Цна / 2"), ok, p.Knowledge, p.Engine(), &error);
+        EvaluateFormula(*r, QStringLiteral("Цна / 2"), ok, p.Knowledge, p.Engine(), &error);
         QVERIFY(!ok);
         QCOMPARE(error, QStringLiteral("Переменная не определена: Цна. Возможно, имелось в виду «Цена»?"));
     }
@@ -161,7 +162,7 @@ private Q_SLOTS:
         const RecordPtr r = AddListing(p, fields);
         bool ok = true;
         QString error;
-        QCOMPARE(r->Formula(names[0], ok, p.Knowledge, p.Engine(), &error), 0.f);
+        QCOMPARE(EvaluateFormula(*r, names[0], ok, p.Knowledge, p.Engine(), &error), 0.f);
         QVERIFY(!ok);
         QCOMPARE(error, ScriptEngine::TooLongText());
     }
@@ -182,7 +183,7 @@ private Q_SLOTS:
         const QString price = u'1' + QString(length - 3, u' ');
         const RecordPtr r = AddListing(p, {{}, {}, {}, {}, {}, price});
         bool ok = !QTest::currentDataTag();
-        const float v = r->Formula(QStringLiteral("Цена*1"), ok, p.Knowledge, p.Engine());
+        const float v = EvaluateFormula(*r, QStringLiteral("Цена*1"), ok, p.Knowledge, p.Engine());
         QTEST(ok, "ok");
         QCOMPARE(v, ok ? 1.f : 0.f);
     }

@@ -220,8 +220,8 @@ private Q_SLOTS:
     }
 
     // The element text looks at every node a few times, however deeply the
-    // page nests and however many elements HTML does not know it holds (each
-    // one used to look at all that enclosed it): the work grows with the page.
+    // page nests and however many elements HTML does not know it holds (none
+    // of them may look at all that encloses it): the work grows with the page.
     void elementTextWorkInProportionToThePage_data()
     {
         QTest::addColumn<QString>("opening");

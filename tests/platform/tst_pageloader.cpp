@@ -1,6 +1,7 @@
 #include "platform/PageLoader.h"
 
 #include "platform/TextFile.h"
+#include "support/Waits.h"
 
 #include <QFile>
 #include <QHash>
@@ -258,7 +259,7 @@ private Q_SLOTS:
         QVERIFY(loader.isLoading());
         QCOMPARE(finished.count(), 0); // never from inside load()
         QVERIFY(finished.wait(5000));
-        QTest::qWait(20); // a second finished() would show here
+        QVERIFY(testsupport::StaysQuiet(finished, 20)); // a second finished() would show here
         QCOMPARE(finished.count(), 1);
         QVERIFY(!loader.isLoading());
         QCOMPARE(loader.errorText(), expectedError);
@@ -306,7 +307,7 @@ private Q_SLOTS:
         loader.load(m_server.url("/silent"));
         loader.load(m_server.url("/cp1251"));
         QVERIFY(finished.wait(5000));
-        QTest::qWait(20);
+        QVERIFY(testsupport::StaysQuiet(finished, 20));
         QCOMPARE(finished.count(), 1);
         QVERIFY(loader.ok());
         QCOMPARE(loader.url(), m_server.url("/cp1251"));
@@ -316,7 +317,7 @@ private Q_SLOTS:
         QVERIFY(!loader.isLoading());
         QCOMPARE(loader.errorText(), QStringLiteral("загрузка прервана"));
         QVERIFY(loader.html().isEmpty());
-        QTest::qWait(50);
+        QVERIFY(testsupport::StaysQuiet(finished, 50));
         QCOMPARE(finished.count(), 1);
     }
 

@@ -126,7 +126,7 @@ private Q_SLOTS:
     void trimAndLowerCase()
     {
         QCOMPARE(text::Trimmed(u"  Центр \t "), QStringLiteral("Центр \t"));
-        QCOMPARE(text::LowerCased(u"КИРПИЧНЫЙ Ёж ABC"), QStringLiteral("кирпичный ёж abc"));
+        QCOMPARE(text::Folded(u"КИРПИЧНЫЙ Ёж ABC"), QStringLiteral("кирпичный ёж abc"));
         QCOMPARE(text::Folded(u"  ЦЕНТР  "), QStringLiteral("центр"));
     }
 

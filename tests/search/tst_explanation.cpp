@@ -1,3 +1,4 @@
+#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "knowledge/Scoring.h"
 #include "program/Program.h"
@@ -159,7 +160,8 @@ private Q_SLOTS:
         w[kPhone] = QStringLiteral("5");
         bool ok = true;
         QString reason;
-        p.Records.Items.Item(1)->Formula(p.Knowledge.AttributeFormulas[kPhone], ok, p.Knowledge, p.Engine(), &reason);
+        EvaluateFormula(*p.Records.Items.Item(1), p.Knowledge.AttributeFormulas[kPhone], ok, p.Knowledge, p.Engine(),
+                        &reason);
         QVERIFY(!ok && !reason.isEmpty());
         const Explanation x = SearchRun::Explain(p, *p.Records.Items.Item(1), w, w);
         QCOMPARE(x.attributes[kPhone].failure, QStringLiteral("Формула не вычислена: ") + reason);

@@ -299,10 +299,9 @@ private Q_SLOTS:
         p.setProcessEnvironment(env);
         p.start();
         QVERIFY(p.waitForStarted());
-        // Give the program time to load and to set up its signal handling.
-        QDeadlineTimer settle(1500);
-        while (!settle.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // The program takes its folder's lock after it watches for the signal,
+        // which then waits until its event loop runs.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(DataFolderLockName())), 10000);
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);

@@ -91,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(p.FoundList.size(), 10);
         for (int i = 0; i < 10; ++i)
             QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
-        // A wish that is not empty is replaced as before.
+        // A wish that is not empty is replaced by its formalized value.
         QCOMPARE(SearchRun::Prepare(p, wish(12, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
     }
 

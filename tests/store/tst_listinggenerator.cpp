@@ -1,6 +1,6 @@
 #include "platform/Text.h"
 #include "platform/TextFile.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 #include "support/TestSupport.h"
 
 #include <QRegularExpression>

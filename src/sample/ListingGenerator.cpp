@@ -1,8 +1,11 @@
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 
-#include "platform/Text.h"
-
-#include <QSet>
+#include "knowledge/KnowledgeBase.h"
+#include "editing/Reindex.h"
+#include "platform/Random.h"
+#include "platform/TextFile.h"
+#include "program/Program.h"
+#include "store/Records.h"
 
 #include <algorithm>
 #include <vector>
@@ -15,25 +18,14 @@ constexpr int kFields = 18;
 constexpr int kAttributes = 17;
 constexpr int kDistance = 10;
 
-// splitmix64: tiny, well mixed and fully specified, so every platform draws the
+// The program's own generator: fully specified, so every platform draws the
 // same numbers (std:: distributions may differ between standard libraries).
-quint64 Mix(quint64 z)
-{
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
-
 class Rng
 {
 public:
-    explicit Rng(quint64 state) : m_state(state) {}
+    explicit Rng(quint64 state) : m_source(state) {}
 
-    quint64 Next()
-    {
-        m_state += 0x9E3779B97F4A7C15ULL;
-        return Mix(m_state);
-    }
+    quint64 Next() { return m_source.Next(); }
     // 0..n-1 by multiply-shift: no modulo bias worth speaking of, no loop.
     quint32 Below(quint32 n) { return quint32(((Next() >> 32) * n) >> 32); }
     int Between(int lo, int hi) { return lo + int(Below(quint32(hi - lo + 1))); }
@@ -55,7 +47,7 @@ public:
     }
 
 private:
-    quint64 m_state;
+    RandomSource m_source;
 };
 
 enum HouseType { Brick, Panel, Monolith, Wooden, Block, kHouseTypes };
@@ -475,19 +467,19 @@ constexpr std::array<AttributeType, kAttributes> kTypes = {{
     {KindNumeric, u"", u"Этажность дома"},
 }};
 
-QString KindName(Kind k)
+const QString& KindName(Kind k)
 {
     switch (k) {
     case KindNumeric:
-        return QStringLiteral("Числовой");
+        return kinds::Numeric;
     case KindOrdinal:
-        return QStringLiteral("Порядковый");
+        return kinds::Ordinal;
     case KindRated:
-        return QStringLiteral("Формализованный числовым значением");
+        return kinds::ByValue;
     case KindFormula:
-        return QStringLiteral("Формализованный формулой");
+        break;
     }
-    return {};
+    return kinds::ByFormula;
 }
 
 // The expert's rating of a value of a formalized attribute; 0 for anything unrated.
@@ -526,7 +518,7 @@ std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
     const Tables& t = tables();
     // Each listing gets its own well separated stream, so any listing can be made
     // alone, in any order.
-    Rng rng(Mix(index ^ Mix(0xA5A5000000000000ULL | seed)));
+    Rng rng(RandomSource::Mix(index ^ RandomSource::Mix(0xA5A5000000000000ULL | seed)));
 
     const int district = rng.Weighted(kDistrictShare);
     const District& dist = kDistricts[size_t(district)];
@@ -616,54 +608,51 @@ QStringList SampleDatabaseLines(quint64 count, quint32 seed)
     return lines;
 }
 
+void AppendSampleListings(Records& records, quint64 count, quint32 seed)
+{
+    records.Items.Reserve(records.Items.Count() + int(count));
+    int pieces = 0;
+    for (quint64 i = 0; i < count; ++i) {
+        auto r = std::make_shared<Record>();
+        r->AssignLine(DatabaseLine(GenerateListing(i, seed)), pieces);
+        records.Items.Add(std::move(r));
+    }
+}
+
+void BuildSampleMarket(Program& program, quint64 count, quint32 seed)
+{
+    program.Records.Clear();
+    AppendSampleListings(program.Records, count, seed);
+    KnowledgeBase& kb = program.Knowledge;
+    kb = KnowledgeBase();
+    const auto& names = DefaultAttributeNames();
+    for (int k = 0; k < kAttributes; ++k) {
+        kb.AttributeNames[size_t(k)] = names[size_t(k)];
+        const AttributeType& a = kTypes[size_t(k)];
+        kb.AttributeKinds[size_t(k)] = KindName(a.kind);
+        kb.AttributeFormulas[size_t(k)] = QString::fromUtf16(a.formula);
+        kb.AttributeComments[size_t(k)] = QString::fromUtf16(a.comment);
+    }
+    // The accepted values and the ranges are what a re-index finds; the
+    // expert then rates the values of the attributes formalized by value.
+    Normalize(program);
+    for (int k = 0; k < kAttributes; ++k) {
+        if (kTypes[size_t(k)].kind != KindRated)
+            continue;
+        AttributeValueList& list = kb.AttributeValueLists[size_t(k)];
+        for (int p = 1; p <= list.Count(); ++p)
+            list.SetScore(p, QString::number(Rating(k, list.Value(p))));
+    }
+}
+
 QStringList SampleKnowledgeLines(quint64 count, quint32 seed)
 {
-    std::array<QSet<QString>, kAttributes> seen;
-    std::array<QStringList, kAttributes> values;
-    std::array<double, kAttributes> maxima;
-    std::array<double, kAttributes> minima;
-    maxima.fill(-999999);
-    minima.fill(999999);
-    for (quint64 i = 0; i < count; ++i) {
-        const auto f = GenerateListing(i, seed);
-        for (int k = 0; k < kAttributes; ++k) {
-            const QString& v = f[size_t(k)];
-            if (kTypes[size_t(k)].kind == KindNumeric) {
-                // A field that does not start with a number counts as 0, as the program reads it.
-                const double x = text::Val(v);
-                if (i == 0 || x > maxima[size_t(k)])
-                    maxima[size_t(k)] = x;
-                if (i == 0 || x < minima[size_t(k)])
-                    minima[size_t(k)] = x;
-            }
-            if (!seen[size_t(k)].contains(v)) {
-                seen[size_t(k)].insert(v);
-                values[size_t(k)].append(v);
-            }
-        }
-    }
-
-    QStringList lines;
-    qsizetype total = 2 + 2 * kAttributes;
-    for (const QStringList& v : values)
-        total += v.size();
-    lines.reserve(total);
-
-    lines.append(QStringLiteral("AttributeValues"));
-    for (int k = 0; k < kAttributes; ++k)
-        lines.append(u' ' + QString::number(k) + u'|' + text::GeneralNumber(maxima[size_t(k)]) + u'|' +
-                     text::GeneralNumber(minima[size_t(k)]));
-    for (int k = 0; k < kAttributes; ++k) {
-        const QString prefix = u' ' + QString::number(k) + u'|';
-        for (const QString& v : values[size_t(k)])
-            lines.append(prefix + v + u'|' + QString::number(Rating(k, v)));
-    }
-    lines.append(QStringLiteral("AttributeType"));
-    for (int k = 0; k < kAttributes; ++k) {
-        const AttributeType& a = kTypes[size_t(k)];
-        lines.append(u' ' + QString::number(k) + u'|' + KindName(a.kind) + u'|' + QString::fromUtf16(a.formula) +
-                     u'|' + QString::fromUtf16(a.comment));
-    }
+    // The program's folder is never read or written: the knowledge base is
+    // built in memory and only its file text is taken.
+    Program program{QStringLiteral(".")};
+    BuildSampleMarket(program, count, seed);
+    QStringList lines = textfile::FromCp1251(program.Knowledge.SaveKnowledgeBytes()).split(QStringLiteral("\r\n"));
+    lines.removeLast(); // after the end of the last line
     return lines;
 }
 

@@ -1,7 +1,7 @@
-#include "import/DemoSite.h"
+#include "sample/DemoSite.h"
 
 #include "platform/TextFile.h"
-#include "store/ListingGenerator.h"
+#include "sample/ListingGenerator.h"
 
 #include <QHostAddress>
 #include <QPointer>

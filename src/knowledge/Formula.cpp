@@ -1,0 +1,47 @@
+#include "knowledge/Formula.h"
+
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/ScriptEngine.h"
+#include "store/Record.h"
+
+float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, const KnowledgeBase& kb,
+                      const ScriptEngine& engine, QString* error)
+{
+    ok = true;
+    try {
+        // Names are replaced in index order on the growing text: a field inserted
+        // for one attribute is itself searched for the names after it.
+        // A listing whose fields hold the names of later attributes can grow the
+        // text by a power of the attribute count, so the length is checked
+        // before every replacement is made, not once at the end.
+        QString s = formula;
+        if (s.size() > ScriptEngine::MaxLength)
+            throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
+        for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
+            const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
+            if (name.isEmpty())
+                continue;
+            const QStringView field = listing.Field(i);
+            // The text holds at most size / name occurrences; only when even
+            // that many could pass the limit are they counted exactly, so an
+            // ordinary formula pays no second scan on the search's hot path.
+            const qsizetype most = s.size() / name.size();
+            if (s.size() + most * (field.size() - name.size()) > ScriptEngine::MaxLength) {
+                // Occurrences as replace() finds them: left to right, not overlapping.
+                qsizetype count = 0;
+                for (qsizetype at = s.indexOf(name); at >= 0; at = s.indexOf(name, at + name.size()))
+                    ++count;
+                if (s.size() + count * (field.size() - name.size()) > ScriptEngine::MaxLength)
+                    throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
+            }
+            s.replace(name, field.toString());
+        }
+        return engine.EvalSingle(s, kb.AttributeNames);
+    } catch (const VestranaError& e) {
+        ok = false;
+        if (error)
+            *error = e.message();
+        return 0;
+    }
+}
