@@ -1,6 +1,5 @@
 #include "gui/MainForm.h"
 
-#include "gui/GuiChangeHub.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
@@ -9,6 +8,7 @@
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
 #include "gui/HelpWindow.h"
+#include "gui/SlotGuard.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
 
@@ -28,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStringListModel>
 #include <QTimer>
 #include <QTreeWidget>
@@ -94,7 +95,8 @@ QLabel* separator(QWidget* parent)
 
 } // namespace
 
-MainForm::MainForm(Program& program, QWidget* parent) : QWidget(parent), m_program(program)
+MainForm::MainForm(Program& program, Prompts& prompts, QWidget* parent)
+    : QWidget(parent), m_program(program), m_prompts(prompts)
 {
     InitGuiResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -156,7 +158,7 @@ void MainForm::buildWindow()
         bar->addWidget(w);
     bar->addStretch();
     root->addLayout(bar);
-    connect(label19, &LinkLabel::clicked, this, &MainForm::OpenAccess);
+    connect(label19, &LinkLabel::clicked, this, GuardedSlot(m_prompts, this, &MainForm::OpenAccess));
     connect(label21, &LinkLabel::clicked, this, &MainForm::close);
     connect(label15, &LinkLabel::clicked, this, &MainForm::ShowHelp);
 
@@ -245,12 +247,13 @@ void MainForm::buildWindow()
     ShowCutOffTextsAsToolTips(List);
     List->setMinimumHeight(220);
     // A double click or Enter on a row explains it; the menu offers the rest.
-    connect(List, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { OpenExplanation(List->indexOfTopLevelItem(item)); });
+    connect(List, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        Guarded(m_prompts, [&] { OpenExplanation(List->indexOfTopLevelItem(item)); });
+    });
     // Ctrl+C copies the selected rows whole (the list alone would copy one cell).
     List->installEventFilter(this);
     List->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(List, &QWidget::customContextMenuRequested, this, &MainForm::showListMenu);
+    connect(List, &QWidget::customContextMenuRequested, this, GuardedSlot(m_prompts, this, &MainForm::showListMenu));
     auto* listBox = new QVBoxLayout;
     listBox->setContentsMargins(10, 0, 10, 0);
     listBox->addWidget(List);
@@ -263,19 +266,19 @@ void MainForm::buildWindow()
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(1000);
     connect(Command1, &QPushButton::clicked, this, &MainForm::onSearchClicked);
-    connect(Timer1, &QTimer::timeout, this, &MainForm::onSearchTrigger);
+    connect(Timer1, &QTimer::timeout, this, GuardedSlot(m_prompts, this, &MainForm::onSearchTrigger));
     connect(Timer2, &QTimer::timeout, this, &MainForm::refreshResults);
     Timer2->start();
 
     // The count and the wish lists follow the listings and the knowledge base.
-    connect(&GuiChangeHub::Instance(), &GuiChangeHub::recordsChanged, this, [this](Program* p, QObject*) {
-        if (p == &m_program && m_started) {
+    connect(&m_program, &Program::listingsChanged, this, [this] {
+        if (m_started) {
             ShowRecordCount();
             FillWishBoxes();
         }
     });
-    connect(&GuiChangeHub::Instance(), &GuiChangeHub::knowledgeChanged, this, [this](Program* p) {
-        if (p == &m_program && m_started)
+    connect(&m_program, &Program::knowledgeChanged, this, [this] {
+        if (m_started)
             FillWishBoxes();
     });
 
@@ -397,11 +400,11 @@ void MainForm::onSearchTrigger()
         showZeroHint(SearchRun::ReadAsZero(m_program, w));
     };
     bool completed = true;
-    try {
+    {
+        // A run that failed ends like a completed one, before its error is shown.
+        auto failed = qScopeGuard([this] { finishRun(true); });
         completed = SearchRun::Run(m_program, m_runTyped, hooks);
-    } catch (...) {
-        finishRun(true);
-        throw;
+        failed.dismiss();
     }
     // A stopped run leaves its progress text saying so.
     finishRun(completed);
@@ -473,7 +476,7 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
     }
     if (m_program.Busy() && !m_running) {
         // A re-index or an import may be changing the lists being compared.
-        m_program.UserPrompts->Message(
+        m_prompts.Message(
             QStringLiteral("Сейчас идёт переиндексация или импорт. Подробности можно открыть после их окончания."),
             AppTitle(), Prompts::Ok, Prompts::Icon::Information);
         return nullptr;
@@ -539,7 +542,7 @@ void MainForm::SaveResults()
     QSaveFile file(path);
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + SearchRun::Csv(m_program, m_shown).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_program.UserPrompts->Message(QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2")
+        m_prompts.Message(QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2")
                                            .arg(path, file.errorString()),
                                        AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
     }
@@ -587,7 +590,7 @@ void MainForm::ShowHelp()
 
 void MainForm::OpenAccess()
 {
-    AccessForm dialog(m_program, this);
+    AccessForm dialog(m_program, m_prompts, this);
     dialog.exec();
 }
 
@@ -603,7 +606,7 @@ bool MainForm::saveWithRetry(bool database)
         } catch (const VestranaError& e) {
             const QString what = database ? QStringLiteral("базу данных (database.txt)")
                                            : QStringLiteral("базу знаний (knows.txt)");
-            const auto answer = m_program.UserPrompts->Message(
+            const auto answer = m_prompts.Message(
                 QStringLiteral("Не удалось сохранить %1.\n%2\n\n«Повторить» — попробовать снова, "
                                "«Отмена» — не закрывать программу, чтобы ничего не потерять.")
                     .arg(what, e.message()),
@@ -623,16 +626,6 @@ void MainForm::closeOtherWindows()
         if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w))
             w->close();
     }
-}
-
-void MainForm::closeWhenIdle()
-{
-    if (m_program.Busy()) {
-        QTimer::singleShot(50, this, &MainForm::closeWhenIdle);
-        return;
-    }
-    m_closeAfterRun = false;
-    close();
 }
 
 void MainForm::closeEvent(QCloseEvent* e)
@@ -656,11 +649,21 @@ void MainForm::closeEvent(QCloseEvent* e)
         // its next check, an import when its window closes); the close follows.
         m_stopRequested = true;
         m_closeAfterRun = true;
-        m_program.ProcessState = 3;
+        m_program.ProcessState = Program::ProcessCancelled;
         closeOtherWindows();
         e->ignore();
-        if (!m_running)
-            QTimer::singleShot(50, this, &MainForm::closeWhenIdle);
+        if (!m_running) {
+            // Queued: the close comes once the run has unwound, not from inside its end.
+            connect(
+                &m_program, &Program::busyChanged, this,
+                [this](bool busy) {
+                    if (busy)
+                        return;
+                    m_closeAfterRun = false;
+                    close();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
         return;
     }
     if (!m_started) {

@@ -67,7 +67,6 @@ struct Setup
 
     explicit Setup(int listings = 3)
     {
-        program.UserPrompts = &prompts;
         program.InitAttributeNames();
         for (int i = 1; i <= listings; ++i)
             AddListing(program,
@@ -75,9 +74,10 @@ struct Setup
         form = newEditor();
     }
 
-    std::unique_ptr<EditorForm> newEditor()
+    std::unique_ptr<EditorForm> newEditor() { return newEditor(prompts); }
+    std::unique_ptr<EditorForm> newEditor(Prompts& answering)
     {
-        auto f = std::make_unique<EditorForm>(program);
+        auto f = std::make_unique<EditorForm>(program, answering);
         f->RefreshData();
         f->show();
         return f;
@@ -456,7 +456,7 @@ private Q_SLOTS:
         AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
         s.form->RefreshData();
         GuiPrompts gui;
-        s.program.UserPrompts = &gui;
+        s.form = s.newEditor(gui);
         QString defaultButton;
         QTimer poll;
         poll.setInterval(5);
