@@ -392,7 +392,7 @@ void MainForm::onSearchTrigger()
     m_runPrepared = {};
     SearchHooks hooks;
     hooks.progress = [this](const QString& t) { Label23->setText(t); };
-    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
+    hooks.UseEventLoop();
     hooks.stopRequested = [this] { return m_stopRequested; };
     hooks.refresh = [this] { refreshResults(); };
     hooks.prepared = [this](const SearchRun::Wishes& w) {
