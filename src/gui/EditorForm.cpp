@@ -220,8 +220,8 @@ bool EditorForm::warnIfNothingSelected()
     return true;
 }
 
-// Each handler first checks for a run: a click can arrive from inside a run's
-// yield before the poll has disabled the button. Runs started from inside a
+// Each handler first checks for a run: a click already queued when a run
+// began arrives from inside its yield, though the button is disabled by now. Runs started from inside a
 // handler's modal dialog have ended by the time that dialog returns.
 
 void EditorForm::onAdd()

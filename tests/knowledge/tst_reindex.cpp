@@ -4,6 +4,7 @@
 #include "support/Fixtures.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using fixtures::AddListing;
@@ -246,8 +247,18 @@ private Q_SLOTS:
         QCOMPARE(t.max(6), 22.0f);
         QCOMPARE(t.values(0).Count(), 0);
 
-        // The next run starts afresh and runs to the end.
+        // The next run starts afresh and runs to the end; it says it is busy
+        // and, once it is not, that the knowledge base changed.
+        QSignalSpy busy(&s.program, &Program::busyChanged);
+        QSignalSpy knowledge(&s.program, &Program::knowledgeChanged);
+        bool busyAtAnnouncement = true;
+        connect(&s.program, &Program::knowledgeChanged, this, [&] { busyAtAnnouncement = s.program.Busy(); });
         QVERIFY(Normalize(s.program));
+        QCOMPARE(busy.size(), 2);
+        QCOMPARE(busy[0][0].toBool(), true);
+        QCOMPARE(busy[1][0].toBool(), false);
+        QCOMPARE(knowledge.size(), 1);
+        QVERIFY(!busyAtAnnouncement);
         QCOMPARE(s.program.ProcessState, 2);
         QCOMPARE(s.values(kPrice).Count(), n);
         QCOMPARE(s.max(kPrice), float(n));
