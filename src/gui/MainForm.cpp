@@ -158,7 +158,7 @@ void MainForm::buildWindow()
         bar->addWidget(w);
     bar->addStretch();
     root->addLayout(bar);
-    connect(label19, &LinkLabel::clicked, this, GuardedSlot(m_prompts, this, &MainForm::OpenAccess));
+    connect(label19, &LinkLabel::clicked, this, &MainForm::OpenAccess);
     connect(label21, &LinkLabel::clicked, this, &MainForm::close);
     connect(label15, &LinkLabel::clicked, this, &MainForm::ShowHelp);
 
@@ -247,13 +247,12 @@ void MainForm::buildWindow()
     ShowCutOffTextsAsToolTips(List);
     List->setMinimumHeight(220);
     // A double click or Enter on a row explains it; the menu offers the rest.
-    connect(List, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        Guarded(m_prompts, [&] { OpenExplanation(List->indexOfTopLevelItem(item)); });
-    });
+    connect(List, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { OpenExplanation(List->indexOfTopLevelItem(item)); });
     // Ctrl+C copies the selected rows whole (the list alone would copy one cell).
     List->installEventFilter(this);
     List->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(List, &QWidget::customContextMenuRequested, this, GuardedSlot(m_prompts, this, &MainForm::showListMenu));
+    connect(List, &QWidget::customContextMenuRequested, this, &MainForm::showListMenu);
     auto* listBox = new QVBoxLayout;
     listBox->setContentsMargins(10, 0, 10, 0);
     listBox->addWidget(List);
@@ -266,7 +265,7 @@ void MainForm::buildWindow()
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(1000);
     connect(Command1, &QPushButton::clicked, this, &MainForm::onSearchClicked);
-    connect(Timer1, &QTimer::timeout, this, GuardedSlot(m_prompts, this, &MainForm::onSearchTrigger));
+    connect(Timer1, &QTimer::timeout, this, &MainForm::onSearchTrigger);
     connect(Timer2, &QTimer::timeout, this, &MainForm::refreshResults);
     Timer2->start();
 
@@ -400,14 +399,15 @@ void MainForm::onSearchTrigger()
         showZeroHint(SearchRun::ReadAsZero(m_program, w));
     };
     bool completed = true;
-    {
+    const bool ran = Guarded(m_prompts, [&] {
         // A run that failed ends like a completed one, before its error is shown.
         auto failed = qScopeGuard([this] { finishRun(true); });
         completed = SearchRun::Run(m_program, m_runTyped, hooks);
         failed.dismiss();
-    }
+    });
     // A stopped run leaves its progress text saying so.
-    finishRun(completed);
+    if (ran)
+        finishRun(completed);
 }
 
 void MainForm::showZeroHint(const QList<int>& attributes)
@@ -481,7 +481,9 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
             AppTitle(), Prompts::Ok, Prompts::Icon::Information);
         return nullptr;
     }
-    const Explanation x = SearchRun::Explain(m_program, *r, m_shownTyped, m_shownPrepared);
+    Explanation x;
+    if (!Guarded(m_prompts, [&] { x = SearchRun::Explain(m_program, *r, m_shownTyped, m_shownPrepared); }))
+        return nullptr;
     QStringList names, fields;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         names << m_program.Knowledge.AttributeNames[static_cast<size_t>(k)];
@@ -561,12 +563,14 @@ void MainForm::showListMenu(const QPoint& at)
     QAction* save = menu.addAction(QStringLiteral("Сохранить результаты…"));
     save->setEnabled(!m_shown.isEmpty());
     QAction* chosen = menu.exec(List->viewport()->mapToGlobal(at));
-    if (chosen == details)
-        OpenExplanation(List->indexOfTopLevelItem(item));
-    else if (chosen == copy)
-        CopySelectedRows();
-    else if (chosen == save)
-        SaveResults();
+    Guarded(m_prompts, [&] {
+        if (chosen == details)
+            OpenExplanation(List->indexOfTopLevelItem(item));
+        else if (chosen == copy)
+            CopySelectedRows();
+        else if (chosen == save)
+            SaveResults();
+    });
 }
 
 void MainForm::ShowHelp()
