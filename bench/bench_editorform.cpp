@@ -3,6 +3,7 @@
 
 #include "BenchListings.h"
 #include "gui/EditorForm.h"
+#include "gui/GuiPrompts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,10 +16,11 @@ namespace {
 
 void BM_OpenEditor(benchmark::State& state)
 {
+    GuiPrompts prompts;
     Program program(QDir::tempPath());
     bench::FillRecords(program, static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        auto form = std::make_unique<EditorForm>(program);
+        auto form = std::make_unique<EditorForm>(program, prompts);
         form->RefreshData();
         form->show();
         QCoreApplication::processEvents(); // layout and the first paint

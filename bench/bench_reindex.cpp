@@ -46,7 +46,7 @@ void BM_ReindexNothingNew(benchmark::State& state)
     Program program(QDir::tempPath());
     bench::SampleKinds(program);
     bench::FillRecords(program, static_cast<int>(state.range(0)));
-    Normalize(program);
+    benchmark::DoNotOptimize(Normalize(program));
     for (auto _ : state)
         benchmark::DoNotOptimize(Normalize(program));
 }

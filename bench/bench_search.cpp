@@ -54,7 +54,7 @@ void BM_Search(benchmark::State& state)
     if (state.range(1) == 2)
         formula = kTextFormula;
     for (auto _ : state) {
-        SearchRun::Run(p, w, {});
+        benchmark::DoNotOptimize(SearchRun::Run(p, w, {}));
         benchmark::DoNotOptimize(p.FoundList.size());
     }
     formula = sample;
@@ -157,7 +157,7 @@ void BM_SqliteRanking(benchmark::State& state)
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db->db, sql.c_str(), -1, &st, nullptr);
     // Both rank the same listings: compare the positions once.
-    SearchRun::Run(p, wishes(state.range(1) != 0), {});
+    benchmark::DoNotOptimize(SearchRun::Run(p, wishes(state.range(1) != 0), {}));
     std::vector<int> ours;
     for (const RecordPtr& r : p.FoundList)
         for (int i = 1; i <= p.Records.Items.Count(); ++i)

@@ -1,6 +1,7 @@
 // From nothing to the shown main window: both files loaded, the wish boxes filled.
 #include "BenchData.h"
 
+#include "gui/GuiPrompts.h"
 #include "gui/MainForm.h"
 
 #include <QApplication>
@@ -14,8 +15,9 @@ void BM_StartUpToShownWindow(benchmark::State& state)
 {
     const QString dir = benchdata::DataDir(static_cast<int>(state.range(0)));
     for (auto _ : state) {
+        GuiPrompts prompts;
         Program program(dir);
-        MainForm form(program);
+        MainForm form(program, prompts);
         form.StartUp();
         form.show();
         benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&form));

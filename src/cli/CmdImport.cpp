@@ -109,6 +109,7 @@ int CmdImport(CliContext& ctx)
             ctx.out.flush();
         };
         hooks.stopRequested = [] { return StopSignals::Raised(); };
+        hooks.UseEventLoop(0);
         result = SyncStart(program, site, pages, hooks, options);
     }
 

@@ -86,7 +86,8 @@ int CmdSearch(CliContext& ctx)
     SearchRun::Wishes prepared;
     SearchHooks hooks;
     hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
-    SearchRun::Run(program, wishes, hooks);
+    // Nothing here asks the search to stop, so it always runs to its end.
+    [[maybe_unused]] const bool completed = SearchRun::Run(program, wishes, hooks);
     if (csv) {
         // The same text as the file the window saves, byte order mark included.
         ctx.out << QChar(0xFEFF) << SearchRun::Csv(program, program.FoundList);

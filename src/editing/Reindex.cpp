@@ -18,8 +18,8 @@ constexpr float kNoMin = 999999.0f;
 class ProgressThrottle
 {
 public:
-    explicit ProgressThrottle(const ReindexHooks& hooks, qint64 maximum)
-        : m_hook(hooks.progress), m_maximum(maximum), m_step(qMax<qint64>(1, maximum / 1000))
+    explicit ProgressThrottle(const RunContext& context, qint64 maximum)
+        : m_hook(context.steps), m_maximum(maximum), m_step(qMax<qint64>(1, maximum / 1000))
     {
     }
 
@@ -45,13 +45,13 @@ QString ReindexComment()
     return QStringLiteral("Индексирование базы данных...");
 }
 
-bool Normalize(Program& program, const ReindexHooks& hooks)
+bool Normalize(Program& program, const RunContext& context)
 {
-    Program::BusyScope busy(program);
-    program.ProcessState = 2;
-    if (hooks.comment)
-        hooks.comment(ReindexComment());
-    TimeSlice slice(hooks.yield);
+    Program::BusyScope busy(program, Program::ChangesKnowledge);
+    program.ProcessState = Program::ProcessOpen;
+    if (context.progress)
+        context.progress(ReindexComment());
+    TimeSlice slice(context.yield);
     const RecordList& items = program.Records.Items;
     KnowledgeBase& kb = program.Knowledge;
     const QString zero = QStringLiteral("0");
@@ -62,7 +62,7 @@ bool Normalize(Program& program, const ReindexHooks& hooks)
     // come in the order of their first appearance, and the progress runs over
     // 17 steps per listing, as ReindexHooks describes it.
     const qint64 n = items.Count();
-    ProgressThrottle progress(hooks, 17 * n + 1);
+    ProgressThrottle progress(context, 17 * n + 1);
     std::array<bool, KnowledgeBase::Attributes> numeric{};
     std::array<float, KnowledgeBase::Attributes> max, min;
     for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
@@ -75,7 +75,7 @@ bool Normalize(Program& program, const ReindexHooks& hooks)
     for (qint64 i = 1; i <= n; ++i) {
         slice();
         progress(17 * i);
-        if (program.ProcessState == 3) {
+        if (program.ProcessState == Program::ProcessCancelled || context.StopRequested()) {
             cancelled = true;
             break;
         }

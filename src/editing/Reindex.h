@@ -1,26 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QtGlobal>
+#include "program/RunContext.h"
 
-#include <functional>
+#include <QString>
 
 class Program;
-
-// What a re-index tells whoever drives it (the progress dialog, the command
-// line, a test). Every hook may be empty.
-struct ReindexHooks
-{
-    // The text to show while the re-index runs.
-    std::function<void(const QString&)> comment;
-    // Progress as maximum and value (maximum 17 × n + 1, value n × j + i at
-    // listing i of attribute j); called when the value has moved by about a
-    // thousandth of the whole, never per listing.
-    std::function<void(qint64 maximum, qint64 value)> progress;
-    // Lets pending events run; called at most every ~15 ms. A cancel is
-    // requested by setting ProcessState to 3, usually from inside this call.
-    std::function<void()> yield;
-};
 
 // The re-index: for every attribute, adds each field text not yet among its
 // accepted values (at the end, with the formalized value "0", in the order of
@@ -28,12 +12,19 @@ struct ReindexHooks
 // kinds get -999999 and 999999. Existing values and formalized values are
 // never changed.
 //
-// The run starts with ProcessState 2 and ends at once when it reads 3: the
-// attribute in progress keeps the range of the listings seen so far, later
-// attributes keep the range they had, and values added so far stay. Returns
-// false when cancelled. Nothing may change the listings or the knowledge base
-// while it runs (Program::Busy() is true meanwhile); errors pass to the caller.
-bool Normalize(Program& program, const ReindexHooks& hooks = {});
+// What it tells the run context: `progress` the comment, once; `steps` the
+// progress (maximum 17 × n + 1, value n × j + i at listing i of attribute j)
+// whenever the value has moved by about a thousandth of the whole. It yields
+// at most every ~15 ms and reads the stop request after each listing.
+//
+// The run starts with ProcessState ProcessOpen and ends at once when it reads
+// ProcessCancelled (usually set from inside a yield) or the context asks it to
+// stop: the attribute in progress keeps the range of the listings seen so far,
+// later attributes keep the range they had, and values added so far stay.
+// Returns false when cancelled. Nothing may change the listings or the
+// knowledge base while it runs (Program::Busy() is true meanwhile); its end
+// announces the knowledge base changed. Errors pass to the caller.
+[[nodiscard]] bool Normalize(Program& program, const RunContext& context = {});
 
 // The comment shown during the re-index.
 QString ReindexComment();

@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "program/Program.h"
 #include "gui/GuiResources.h"
+#include "gui/SlotGuard.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,7 +15,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-AccessForm::AccessForm(Program& program, QWidget* parent) : QDialog(parent), m_program(program)
+AccessForm::AccessForm(Program& program, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), m_program(program), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("AccessForm"));
     setWindowTitle(QStringLiteral("Доступ"));
@@ -48,7 +50,7 @@ AccessForm::AccessForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     enterButton->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("&Отмена"), this);
     cancel->setObjectName(QStringLiteral("Command2"));
-    connect(enterButton, &QPushButton::clicked, this, &AccessForm::enter);
+    connect(enterButton, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &AccessForm::enter));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* fields = new QGridLayout;
@@ -79,13 +81,13 @@ void AccessForm::enter()
     // Only an empty login and an empty password let the user in; a single
     // space is not empty.
     if (!Text1->text().isEmpty() || !Text2->text().isEmpty()) {
-        m_program.UserPrompts->Message(QStringLiteral("Доступ запрещён"), QStringLiteral("Ошибка учётной записи"),
+        m_prompts.Message(QStringLiteral("Доступ запрещён"), QStringLiteral("Ошибка учётной записи"),
                                        Prompts::Ok);
         reject();
         return;
     }
     if (Option1->isChecked()) {
-        auto* editor = new EditorForm(m_program);
+        auto* editor = new EditorForm(m_program, m_prompts);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         editor->RefreshData();
         // The dialog closes before the modeless editor is shown.
@@ -96,12 +98,12 @@ void AccessForm::enter()
     accept();
     if (m_program.Busy()) {
         // The knowledge base must stay as it is while a search or re-index reads it.
-        m_program.UserPrompts->Message(
+        m_prompts.Message(
             QStringLiteral("Сейчас идёт поиск или индексирование. Редактор базы знаний можно открыть после "
                            "его окончания."),
             AppTitle(), Prompts::Ok, Prompts::Icon::Information);
         return;
     }
-    ExpertForm expert(m_program, parentWidget());
+    ExpertForm expert(m_program, m_prompts, parentWidget());
     expert.exec();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class Program;
+class Prompts;
 class QLineEdit;
 class QRadioButton;
 
@@ -12,12 +13,13 @@ class AccessForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit AccessForm(Program& program, QWidget* parent = nullptr);
+    AccessForm(Program& program, Prompts& prompts, QWidget* parent = nullptr);
 
 private:
     void enter();
 
     Program& m_program;
+    Prompts& m_prompts;
     QRadioButton* Option1;
     QRadioButton* Option2;
     QLineEdit* Text1;

@@ -1,11 +1,11 @@
 #include "gui/EditorForm.h"
 
-#include "gui/GuiChangeHub.h"
 #include "gui/SyncForm.h"
 #include "gui/ProcessForm.h"
 #include "platform/Prompts.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
+#include "gui/SlotGuard.h"
 #include "program/Program.h"
 #include "store/FlatIdentity.h"
 #include "gui/RecordForm.h"
@@ -21,7 +21,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -104,7 +103,8 @@ private:
     int m_rows = 0;
 };
 
-EditorForm::EditorForm(Program& program, QWidget* parent) : QWidget(parent), m_program(program)
+EditorForm::EditorForm(Program& program, Prompts& prompts, QWidget* parent)
+    : QWidget(parent), m_program(program), m_prompts(prompts)
 {
     InitGuiResources();
     setObjectName(QStringLiteral("EditorForm"));
@@ -156,35 +156,29 @@ EditorForm::EditorForm(Program& program, QWidget* parent) : QWidget(parent), m_p
     root->addWidget(List, 1);
     root->addLayout(buttons);
 
-    connect(Command1, &QPushButton::clicked, this, &EditorForm::onAdd);
-    connect(Command2, &QPushButton::clicked, this, &EditorForm::onDelete);
-    connect(Command3, &QPushButton::clicked, this, &EditorForm::onEdit);
-    connect(Command4, &QPushButton::clicked, this, &EditorForm::onClose);
-    connect(Command5, &QPushButton::clicked, this, &EditorForm::onImport);
-    connect(Command6, &QPushButton::clicked, this, &EditorForm::onReindex);
+    connect(Command1, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onAdd));
+    connect(Command2, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onDelete));
+    connect(Command3, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onEdit));
+    connect(Command4, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onClose));
+    connect(Command5, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onImport));
+    connect(Command6, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onReindex));
 
     ListMenu = new QMenu(this);
     ListMenu->setObjectName(QStringLiteral("ListMenu"));
     DedupeAction = ListMenu->addAction(QStringLiteral("Удалить повторы…"));
     DedupeAction->setObjectName(QStringLiteral("DedupeAction"));
-    connect(DedupeAction, &QAction::triggered, this, &EditorForm::onDedupe);
+    connect(DedupeAction, &QAction::triggered, this, GuardedSlot(m_prompts, this, &EditorForm::onDedupe));
     List->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(List, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { ListMenu->popup(List->viewport()->mapToGlobal(at)); });
 
-    // Another window changed the listings: show them as they are now.
-    connect(&GuiChangeHub::Instance(), &GuiChangeHub::recordsChanged, this,
-            [this](Program* p, QObject* source) {
-                if (p == &m_program && source != this)
-                    RefreshData();
-            });
-
-    // Whether a search or a re-index is going on is polled: runs start and end
-    // in other windows, and nothing announces them.
-    m_enableTimer = new QTimer(this);
-    m_enableTimer->setInterval(100);
-    connect(m_enableTimer, &QTimer::timeout, this, &EditorForm::updateEnabled);
-    m_enableTimer->start();
+    // Another window or a run changed the listings: show them as they are now.
+    connect(&m_program, &Program::listingsChanged, this, [this](QObject* source) {
+        if (source != this)
+            RefreshData();
+    });
+    // Runs start and end in other windows too.
+    connect(&m_program, &Program::busyChanged, this, &EditorForm::updateEnabled);
     updateEnabled();
 
     resize(880, 480);
@@ -214,20 +208,20 @@ void EditorForm::updateEnabled()
 
 void EditorForm::notifyChanged()
 {
-    GuiChangeHub::Instance().NotifyRecordsChanged(&m_program, this);
+    m_program.NotifyListingsChanged(this);
 }
 
 bool EditorForm::warnIfNothingSelected()
 {
     if (SelectedPosition() > 0)
         return false;
-    m_program.UserPrompts->Message(QStringLiteral("Запись не выбрана"), QStringLiteral("Предупреждение"),
+    m_prompts.Message(QStringLiteral("Запись не выбрана"), QStringLiteral("Предупреждение"),
                                    Prompts::Ok, Prompts::Icon::Information);
     return true;
 }
 
-// Each handler first checks for a run: a click can arrive from inside a run's
-// yield before the poll has disabled the button. Runs started from inside a
+// Each handler first checks for a run: a click already queued when a run
+// began arrives from inside its yield, though the button is disabled by now. Runs started from inside a
 // handler's modal dialog have ended by the time that dialog returns.
 
 void EditorForm::onAdd()
@@ -235,7 +229,7 @@ void EditorForm::onAdd()
     if (m_program.Busy())
         return;
     auto record = std::make_shared<Record>();
-    EditRecord(m_program, record, this);
+    EditRecord(m_program, m_prompts, record, this);
     if (m_program.DialogResult != 1)
         return;
     m_program.Records.Items.Add(record);
@@ -255,7 +249,7 @@ void EditorForm::onDelete()
         return;
     const int position = SelectedPosition();
     const auto answer =
-        m_program.UserPrompts->Message(QStringLiteral("Вы дейсвительно хотите удалить запись?"),
+        m_prompts.Message(QStringLiteral("Вы дейсвительно хотите удалить запись?"),
                                        QStringLiteral("Подтверждение"),
                                        Prompts::Yes | Prompts::No | Prompts::DefaultNo);
     if (answer != Prompts::Yes)
@@ -269,7 +263,7 @@ void EditorForm::onEdit()
 {
     if (m_program.Busy() || warnIfNothingSelected())
         return;
-    EditRecord(m_program, m_program.Records.Items.Item(SelectedPosition()), this);
+    EditRecord(m_program, m_prompts, m_program.Records.Items.Item(SelectedPosition()), this);
     RefreshData();
     notifyChanged();
 }
@@ -279,7 +273,7 @@ void EditorForm::onClose()
     if (m_program.Busy())
         return;
     if (change) {
-        const auto answer = m_program.UserPrompts->Message(
+        const auto answer = m_prompts.Message(
             QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?"),
             QStringLiteral("?"), Prompts::Yes | Prompts::No);
         if (answer == Prompts::Yes)
@@ -292,7 +286,8 @@ void EditorForm::onImport()
 {
     if (m_program.Busy())
         return;
-    OpenSyncForm(m_program, this);
+    // The import window is modal: the others learn of its runs once it has closed.
+    OpenSyncForm(m_program, m_prompts, this);
     RefreshData();
     notifyChanged();
 }
@@ -313,12 +308,12 @@ void EditorForm::onDedupe()
     const QList<FlatCopy> copies = FindCopies(m_program.Records.Items);
     QApplication::restoreOverrideCursor();
     if (copies.isEmpty()) {
-        m_program.UserPrompts->Message(QStringLiteral("Повторяющихся объявлений в базе нет."),
+        m_prompts.Message(QStringLiteral("Повторяющихся объявлений в базе нет."),
                                        QStringLiteral("Удаление повторов"), Prompts::Ok,
                                        Prompts::Icon::Information);
         return;
     }
-    const auto answer = m_program.UserPrompts->Message(
+    const auto answer = m_prompts.Message(
         QStringLiteral("Будет удалено объявлений: %1. Это повторы квартир, которые уже есть в базе; "
                        "у каждой квартиры останется первое объявление.\nУдалить повторы?")
             .arg(copies.size()),
@@ -341,13 +336,14 @@ void EditorForm::runReindex()
             updateEnabled();
         }
     });
-    RunReindex(m_program, this);
+    // A cancelled re-index needs nothing more.
+    [[maybe_unused]] const bool completed = RunReindex(m_program, this);
 }
 
 void EditorForm::closeEvent(QCloseEvent* e)
 {
     // The window goes at once; its re-index ends at its next listing.
     if (m_reindexing)
-        m_program.ProcessState = 3;
+        m_program.ProcessState = Program::ProcessCancelled;
     e->accept();
 }

@@ -4,10 +4,10 @@
 
 
 class Program;
+class Prompts;
 class QAction;
 class QMenu;
 class QPushButton;
-class QTimer;
 class QTreeView;
 class RecordsTableModel;
 
@@ -21,7 +21,7 @@ class EditorForm : public QWidget
 {
     Q_OBJECT
 public:
-    explicit EditorForm(Program& program, QWidget* parent = nullptr);
+    EditorForm(Program& program, Prompts& prompts, QWidget* parent = nullptr);
     ~EditorForm() override;
 
     // Refills the list from the collection.
@@ -64,7 +64,7 @@ private:
     void notifyChanged();
 
     Program& m_program;
+    Prompts& m_prompts;
     RecordsTableModel* m_model = nullptr;
-    QTimer* m_enableTimer = nullptr;
     bool m_reindexing = false;
 };

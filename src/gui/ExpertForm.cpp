@@ -8,6 +8,7 @@
 #include "program/Program.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
+#include "gui/SlotGuard.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -73,7 +74,8 @@ QString caption(const QString& s)
 
 } // namespace
 
-ExpertForm::ExpertForm(Program& program, QWidget* parent) : QDialog(parent), m_program(program)
+ExpertForm::ExpertForm(Program& program, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), m_program(program), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("ExpertForm"));
     setWindowTitle(QStringLiteral("Редактирование базы знаний"));
@@ -99,8 +101,8 @@ ExpertForm::ExpertForm(Program& program, QWidget* parent) : QDialog(parent), m_p
     connect(Text1, &QLineEdit::textChanged, this, &ExpertForm::onFormulaChanged);
     connect(Text2, &QLineEdit::textChanged, this, &ExpertForm::onCommentChanged);
     connect(Text3, &QLineEdit::textChanged, this, &ExpertForm::onFormalizedChanged);
-    connect(Command1, &QPushButton::clicked, this, &ExpertForm::checkFormula);
-    connect(Command2, &QPushButton::clicked, this, &ExpertForm::addValue);
+    connect(Command1, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &ExpertForm::checkFormula));
+    connect(Command2, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &ExpertForm::addValue));
     connect(Timer1, &QTimer::timeout, this, &ExpertForm::enablingCheck);
 
     RefreshData();
@@ -326,7 +328,7 @@ bool ExpertForm::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (watched == ListView1 && type == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        deleteValue();
+        Guarded(m_prompts, [this] { deleteValue(); });
         return true;
     }
     const bool lists = watched == List || watched == ListView1;
@@ -403,14 +405,14 @@ void ExpertForm::storeFormalized(const QString& text)
 
 void ExpertForm::showFormalizedMessage()
 {
-    m_program.UserPrompts->Message(kValueMessage, AppTitle(), Prompts::Ok);
+    m_prompts.Message(kValueMessage, AppTitle(), Prompts::Ok);
 }
 
 void ExpertForm::deleteValue()
 {
     if (m_program.Busy())
         return;
-    const auto answer = m_program.UserPrompts->Message(
+    const auto answer = m_prompts.Message(
         QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?"), QStringLiteral("?"),
         Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
     if (answer != Prompts::Yes)
@@ -427,13 +429,15 @@ void ExpertForm::deleteValue()
         selectValue(std::min(q, m_values->rowCount() - 1));
     --m_quiet;
     RefreshData();
+    // The search window offers the accepted values in its wish boxes.
+    m_program.NotifyKnowledgeChanged();
 }
 
 void ExpertForm::addValue()
 {
     if (m_program.Busy())
         return;
-    const std::optional<QString> answer = m_program.UserPrompts->Input(
+    const std::optional<QString> answer = m_prompts.Input(
         QStringLiteral("Введите значение"), QStringLiteral("Новое значение атрибута"), QString());
     if (!answer || answer->isEmpty())
         return;
@@ -441,7 +445,7 @@ void ExpertForm::addValue()
     if (k < 0)
         return;
     if (!text::IsFileSafe(*answer)) {
-        m_program.UserPrompts->Message(
+        m_prompts.Message(
             QStringLiteral(
                 "Значение не может содержать символ «|» или перевод строки. Значение не добавлено."),
             AppTitle(), Prompts::Ok, Prompts::Icon::Warning);
@@ -455,12 +459,13 @@ void ExpertForm::addValue()
     selectValue(row);
     --m_quiet;
     RefreshData();
+    m_program.NotifyKnowledgeChanged();
 }
 
 void ExpertForm::checkFormula()
 {
     const FormulaCheckResult result = CheckFormula(m_program, Text1->text());
-    Prompts& prompts = *m_program.UserPrompts;
+    Prompts& prompts = m_prompts;
     switch (result.status) {
     case FormulaCheckResult::Status::NoListings:
         prompts.Message(QStringLiteral("В базе данных нет ни одной записи: формулу не на чем проверить."),

@@ -5,6 +5,7 @@
 #include <optional>
 
 class Program;
+class Prompts;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -22,7 +23,7 @@ class ExpertForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit ExpertForm(Program& program, QWidget* parent = nullptr);
+    ExpertForm(Program& program, Prompts& prompts, QWidget* parent = nullptr);
     ~ExpertForm() override;
 
     // Brings the frame captions, the value list, the boxes and the enabled states
@@ -55,6 +56,7 @@ private:
     void refuseUnsafeInput();
 
     Program& m_program;
+    Prompts& m_prompts;
 
     QListWidget* List = nullptr;
     QTreeView* ListView1 = nullptr;

@@ -4,8 +4,9 @@
 
 class QSocketNotifier;
 
-// The desktop application: an error that reaches an event handler is shown in a
-// message box and the program keeps running; SIGTERM, SIGINT and SIGHUP close the
+// The desktop application: an error that reaches an event handler (a slot
+// catches its own, see SlotGuard.h) is shown in a message box as a last resort
+// and the program keeps running; SIGTERM, SIGINT and SIGHUP close the
 // main window normally, so the shutdown sequence saves the data.
 class GuiApplication : public QApplication
 {

@@ -1,6 +1,5 @@
 #include "gui/MainForm.h"
 
-#include "gui/GuiChangeHub.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
@@ -9,6 +8,7 @@
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
 #include "gui/HelpWindow.h"
+#include "gui/SlotGuard.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
 
@@ -28,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStringListModel>
 #include <QTimer>
 #include <QTreeWidget>
@@ -94,7 +95,8 @@ QLabel* separator(QWidget* parent)
 
 } // namespace
 
-MainForm::MainForm(Program& program, QWidget* parent) : QWidget(parent), m_program(program)
+MainForm::MainForm(Program& program, Prompts& prompts, QWidget* parent)
+    : QWidget(parent), m_program(program), m_prompts(prompts)
 {
     InitGuiResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -268,14 +270,14 @@ void MainForm::buildWindow()
     Timer2->start();
 
     // The count and the wish lists follow the listings and the knowledge base.
-    connect(&GuiChangeHub::Instance(), &GuiChangeHub::recordsChanged, this, [this](Program* p, QObject*) {
-        if (p == &m_program && m_started) {
+    connect(&m_program, &Program::listingsChanged, this, [this] {
+        if (m_started) {
             ShowRecordCount();
             FillWishBoxes();
         }
     });
-    connect(&GuiChangeHub::Instance(), &GuiChangeHub::knowledgeChanged, this, [this](Program* p) {
-        if (p == &m_program && m_started)
+    connect(&m_program, &Program::knowledgeChanged, this, [this] {
+        if (m_started)
             FillWishBoxes();
     });
 
@@ -389,7 +391,7 @@ void MainForm::onSearchTrigger()
     m_runPrepared = {};
     SearchHooks hooks;
     hooks.progress = [this](const QString& t) { Label23->setText(t); };
-    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
+    hooks.UseEventLoop();
     hooks.stopRequested = [this] { return m_stopRequested; };
     hooks.refresh = [this] { refreshResults(); };
     hooks.prepared = [this](const SearchRun::Wishes& w) {
@@ -397,14 +399,15 @@ void MainForm::onSearchTrigger()
         showZeroHint(SearchRun::ReadAsZero(m_program, w));
     };
     bool completed = true;
-    try {
+    const bool ran = Guarded(m_prompts, [&] {
+        // A run that failed ends like a completed one, before its error is shown.
+        auto failed = qScopeGuard([this] { finishRun(true); });
         completed = SearchRun::Run(m_program, m_runTyped, hooks);
-    } catch (...) {
-        finishRun(true);
-        throw;
-    }
+        failed.dismiss();
+    });
     // A stopped run leaves its progress text saying so.
-    finishRun(completed);
+    if (ran)
+        finishRun(completed);
 }
 
 void MainForm::showZeroHint(const QList<int>& attributes)
@@ -473,12 +476,14 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
     }
     if (m_program.Busy() && !m_running) {
         // A re-index or an import may be changing the lists being compared.
-        m_program.UserPrompts->Message(
+        m_prompts.Message(
             QStringLiteral("Сейчас идёт переиндексация или импорт. Подробности можно открыть после их окончания."),
             AppTitle(), Prompts::Ok, Prompts::Icon::Information);
         return nullptr;
     }
-    const Explanation x = SearchRun::Explain(m_program, *r, m_shownTyped, m_shownPrepared);
+    Explanation x;
+    if (!Guarded(m_prompts, [&] { x = SearchRun::Explain(m_program, *r, m_shownTyped, m_shownPrepared); }))
+        return nullptr;
     QStringList names, fields;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         names << m_program.Knowledge.AttributeNames[static_cast<size_t>(k)];
@@ -539,7 +544,7 @@ void MainForm::SaveResults()
     QSaveFile file(path);
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + SearchRun::Csv(m_program, m_shown).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_program.UserPrompts->Message(QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2")
+        m_prompts.Message(QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2")
                                            .arg(path, file.errorString()),
                                        AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
     }
@@ -558,12 +563,14 @@ void MainForm::showListMenu(const QPoint& at)
     QAction* save = menu.addAction(QStringLiteral("Сохранить результаты…"));
     save->setEnabled(!m_shown.isEmpty());
     QAction* chosen = menu.exec(List->viewport()->mapToGlobal(at));
-    if (chosen == details)
-        OpenExplanation(List->indexOfTopLevelItem(item));
-    else if (chosen == copy)
-        CopySelectedRows();
-    else if (chosen == save)
-        SaveResults();
+    Guarded(m_prompts, [&] {
+        if (chosen == details)
+            OpenExplanation(List->indexOfTopLevelItem(item));
+        else if (chosen == copy)
+            CopySelectedRows();
+        else if (chosen == save)
+            SaveResults();
+    });
 }
 
 void MainForm::ShowHelp()
@@ -587,7 +594,7 @@ void MainForm::ShowHelp()
 
 void MainForm::OpenAccess()
 {
-    AccessForm dialog(m_program, this);
+    AccessForm dialog(m_program, m_prompts, this);
     dialog.exec();
 }
 
@@ -603,7 +610,7 @@ bool MainForm::saveWithRetry(bool database)
         } catch (const VestranaError& e) {
             const QString what = database ? QStringLiteral("базу данных (database.txt)")
                                            : QStringLiteral("базу знаний (knows.txt)");
-            const auto answer = m_program.UserPrompts->Message(
+            const auto answer = m_prompts.Message(
                 QStringLiteral("Не удалось сохранить %1.\n%2\n\n«Повторить» — попробовать снова, "
                                "«Отмена» — не закрывать программу, чтобы ничего не потерять.")
                     .arg(what, e.message()),
@@ -623,16 +630,6 @@ void MainForm::closeOtherWindows()
         if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w))
             w->close();
     }
-}
-
-void MainForm::closeWhenIdle()
-{
-    if (m_program.Busy()) {
-        QTimer::singleShot(50, this, &MainForm::closeWhenIdle);
-        return;
-    }
-    m_closeAfterRun = false;
-    close();
 }
 
 void MainForm::closeEvent(QCloseEvent* e)
@@ -656,11 +653,21 @@ void MainForm::closeEvent(QCloseEvent* e)
         // its next check, an import when its window closes); the close follows.
         m_stopRequested = true;
         m_closeAfterRun = true;
-        m_program.ProcessState = 3;
+        m_program.ProcessState = Program::ProcessCancelled;
         closeOtherWindows();
         e->ignore();
-        if (!m_running)
-            QTimer::singleShot(50, this, &MainForm::closeWhenIdle);
+        if (!m_running) {
+            // Queued: the close comes once the run has unwound, not from inside its end.
+            connect(
+                &m_program, &Program::busyChanged, this,
+                [this](bool busy) {
+                    if (busy)
+                        return;
+                    m_closeAfterRun = false;
+                    close();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
         return;
     }
     if (!m_started) {

@@ -12,6 +12,7 @@
 #include <functional>
 
 class Program;
+class Prompts;
 class QComboBox;
 class QPushButton;
 class QTimer;
@@ -39,7 +40,7 @@ class MainForm : public QWidget
 {
     Q_OBJECT
 public:
-    explicit MainForm(Program& program, QWidget* parent = nullptr);
+    MainForm(Program& program, Prompts& prompts, QWidget* parent = nullptr);
     ~MainForm() override;
 
     // The start-up sequence: names, listings, knowledge base, the count label and
@@ -102,9 +103,9 @@ private:
     void closeOtherWindows();
     void closeExplanations();
     void showListMenu(const QPoint& at);
-    void closeWhenIdle();
 
     Program& m_program;
+    Prompts& m_prompts;
     bool m_started = false;
     bool m_closing = false;
 

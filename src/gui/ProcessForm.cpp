@@ -1,12 +1,10 @@
 #include "gui/ProcessForm.h"
 
-#include "gui/GuiChangeHub.h"
 #include "editing/Reindex.h"
 #include "program/Program.h"
 #include "gui/GuiResources.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -58,7 +56,7 @@ ProcessForm::ProcessForm(Program& program, QWidget* parent) : QDialog(parent), m
         if (isVisible() && !m_finished && focused && focused != windowHandle())
             raise();
     });
-    m_program.ProcessState = 2;
+    m_program.ProcessState = Program::ProcessOpen;
 }
 
 ProcessForm::~ProcessForm() = default;
@@ -81,7 +79,7 @@ void ProcessForm::Finish()
 
 void ProcessForm::requestCancel()
 {
-    m_program.ProcessState = 3;
+    m_program.ProcessState = Program::ProcessCancelled;
 }
 
 void ProcessForm::reject()
@@ -113,19 +111,17 @@ bool RunReindex(Program& program, QWidget* parent)
             delete form.data();
         }
     });
-    ReindexHooks hooks;
-    hooks.comment = [&form](const QString& text) {
+    RunContext run;
+    run.progress = [&form](const QString& text) {
         if (form)
             form->Comment->setText(text);
     };
-    hooks.progress = [&form](qint64 maximum, qint64 value) {
+    run.steps = [&form](qint64 maximum, qint64 value) {
         if (form)
             form->SetProgress(maximum, value);
     };
-    hooks.yield = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); };
+    // The cancel arrives as ProcessState, which the re-index reads itself.
+    run.UseEventLoop();
     form->show();
-    const bool done = Normalize(program, hooks);
-    // The wish lists offer what the re-index added.
-    GuiChangeHub::Instance().NotifyKnowledgeChanged(&program);
-    return done;
+    return Normalize(program, run);
 }

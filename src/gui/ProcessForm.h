@@ -9,12 +9,12 @@ class QPushButton;
 
 // The small modeless progress window of the re-index. It does no work itself:
 // it shows what the run reports and turns the user's cancel into
-// ProcessState 3, which the run reads at its next listing.
+// ProcessState ProcessCancelled, which the run reads at its next listing.
 class ProcessForm : public QDialog
 {
     Q_OBJECT
 public:
-    // Loading the window sets ProcessState to 2.
+    // Loading the window sets ProcessState to ProcessOpen.
     explicit ProcessForm(Program& program, QWidget* parent = nullptr);
     ~ProcessForm() override;
 
@@ -45,4 +45,4 @@ private:
 // Runs the re-index under a fresh progress window shown beside `parent`,
 // letting events run as it goes, and closes the window at the end. Returns
 // false when the user cancelled.
-bool RunReindex(Program& program, QWidget* parent = nullptr);
+[[nodiscard]] bool RunReindex(Program& program, QWidget* parent = nullptr);

@@ -52,7 +52,8 @@ constexpr int kFieldOrder[] = {0, 14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
 
 } // namespace
 
-RecordForm::RecordForm(Program& program, QWidget* parent) : QDialog(parent), m_program(program)
+RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), m_program(program), m_prompts(prompts)
 {
     InitGuiResources();
     setObjectName(QStringLiteral("RecordForm"));
@@ -191,7 +192,7 @@ void RecordForm::onOk()
         if (text::IsFileSafe(BoxText(field)))
             continue;
         QPointer<RecordForm> self(this);
-        m_program.UserPrompts->Message(
+        m_prompts.Message(
             QStringLiteral(
                 "Поле «%1» содержит знак «|» или перевод строки, а их база данных хранить не может. "
                 "Исправьте текст; запись пока не изменена.")
@@ -212,11 +213,11 @@ void RecordForm::reject()
     QDialog::reject();
 }
 
-void EditRecord(Program& program, const RecordPtr& record, QWidget* parent)
+void EditRecord(Program& program, Prompts& prompts, const RecordPtr& record, QWidget* parent)
 {
     // On the heap behind a guard: should the parent go away while the dialog
     // is open, it takes the dialog with it and nothing is deleted twice.
-    QPointer<RecordForm> form = new RecordForm(program, parent);
+    QPointer<RecordForm> form = new RecordForm(program, prompts, parent);
     form->Record = record;
     form->Restore();
     // Whatever ends the dialog other than OK leaves this value.

@@ -7,6 +7,7 @@
 #include <array>
 
 class Program;
+class Prompts;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,7 +20,7 @@ class RecordForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit RecordForm(Program& program, QWidget* parent = nullptr);
+    RecordForm(Program& program, Prompts& prompts, QWidget* parent = nullptr);
     ~RecordForm() override;
 
     // The listing being edited; set before Restore.
@@ -47,10 +48,11 @@ private:
     void setBoxText(int field, const QString& text);
 
     Program& m_program;
+    Prompts& m_prompts;
     std::array<QWidget*, 17> m_boxes{};
     std::array<QString, 17> m_captions;
 };
 
 // Opens a new record dialog on `record`, modal, and returns when it has been
 // closed; the caller reads program.DialogResult (1 after OK, 2 otherwise).
-void EditRecord(Program& program, const RecordPtr& record, QWidget* parent = nullptr);
+void EditRecord(Program& program, Prompts& prompts, const RecordPtr& record, QWidget* parent = nullptr);

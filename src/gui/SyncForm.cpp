@@ -1,10 +1,11 @@
 #include "gui/SyncForm.h"
 
 #include "import/ImportRun.h"
-#include "gui/GuiPrompts.h"
+#include "platform/Prompts.h"
 #include "program/Program.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
+#include "gui/SlotGuard.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -83,8 +84,8 @@ private:
 
 } // namespace
 
-SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
-    : QDialog(parent), m_program(program), m_site(site.isEmpty() ? ListingSiteAddress() : site)
+SyncForm::SyncForm(Program& program, Prompts& prompts, QWidget* parent, const QString& site)
+    : QDialog(parent), m_program(program), m_prompts(prompts), m_site(site.isEmpty() ? ListingSiteAddress() : site)
 {
     setObjectName(QStringLiteral("SyncForm"));
     setWindowTitle(QStringLiteral("Синхронизация"));
@@ -160,7 +161,7 @@ SyncForm::SyncForm(Program& program, QWidget* parent, const QString& site)
     connect(Timer2, &QTimer::timeout, this, [this] { Command2->setEnabled(Timer1->interval() == 0); });
     Timer2->start();
 
-    connect(Command1, &QPushButton::clicked, this, &SyncForm::onCommand1);
+    connect(Command1, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &SyncForm::onCommand1));
     connect(Command2, &QPushButton::clicked, this, &SyncForm::close);
 }
 
@@ -182,9 +183,7 @@ void SyncForm::onCommand1()
     // may a new one begin.
     if (m_running) return;
 
-    GuiPrompts guiPrompts;
-    Prompts& prompts = m_program.UserPrompts ? *m_program.UserPrompts : guiPrompts;
-    if (prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
+    if (m_prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
                         Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes)
         m_program.Records.Clear();
     Timer1->setInterval(1000);
@@ -209,11 +208,13 @@ void SyncForm::SyncStart()
     auto* log = static_cast<LogList*>(List);
     hooks.clearLog = [log] { log->ClearLog(); };
     hooks.log = [log](const QString& line) { log->Append(line); };
-    hooks.progress = [this](qint64 maximum, qint64 value) { setProgress(maximum, value); };
+    hooks.steps = [this](qint64 maximum, qint64 value) { setProgress(maximum, value); };
     hooks.listingTaken = [log] { log->SelectLast(); };
     hooks.stopRequested = [this] { return Timer1->interval() == 0; };
+    hooks.UseEventLoop(0);
     const auto flush = qScopeGuard([log] { log->Flush(); });
-    ::SyncStart(m_program, m_site, pages, hooks, options);
+    // The log has said how the run ended.
+    [[maybe_unused]] const ImportResult result = ::SyncStart(m_program, m_site, pages, hooks, options);
 }
 
 void SyncForm::setProgress(qint64 maximum, qint64 value)
@@ -238,8 +239,8 @@ void SyncForm::reject()
     QDialog::reject();
 }
 
-void OpenSyncForm(Program& program, QWidget* parent)
+void OpenSyncForm(Program& program, Prompts& prompts, QWidget* parent)
 {
-    SyncForm form(program, parent);
+    SyncForm form(program, prompts, parent);
     form.exec();
 }

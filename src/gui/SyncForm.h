@@ -7,6 +7,7 @@
 #include <QString>
 
 class Program;
+class Prompts;
 class QCheckBox;
 class QLabel;
 class QListWidget;
@@ -25,7 +26,7 @@ class SyncForm : public QDialog
     Q_OBJECT
 public:
     // Empty `site` means the program's site (ListingSiteAddress()).
-    explicit SyncForm(Program& program, QWidget* parent = nullptr, const QString& site = QString());
+    SyncForm(Program& program, Prompts& prompts, QWidget* parent = nullptr, const QString& site = QString());
     ~SyncForm() override;
 
     QPushButton* Command1 = nullptr; // start and stop
@@ -67,10 +68,11 @@ private:
     void setProgress(qint64 maximum, qint64 value);
 
     Program& m_program;
+    Prompts& m_prompts;
     QString m_site;
     bool m_running = false;
     bool m_closePending = false;
 };
 
 // Opens a new import window, modal, and returns when it is closed.
-void OpenSyncForm(Program& program, QWidget* parent);
+void OpenSyncForm(Program& program, Prompts& prompts, QWidget* parent);

@@ -67,9 +67,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Every question and message of the windows goes through this one object.
     GuiPrompts prompts;
     Program program(dataFolder.Path);
-    program.UserPrompts = &prompts;
 
     // One program at a time changes a data folder; a second one opens nothing.
     std::unique_ptr<QLockFile> lock;
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         return 75;
     }
 
-    MainForm form(program);
+    MainForm form(program, prompts);
     try {
         form.StartUp();
     } catch (const VestranaError& e) {

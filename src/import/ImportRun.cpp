@@ -7,7 +7,6 @@
 #include "platform/Text.h"
 #include "program/Program.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTimer>
@@ -60,7 +59,7 @@ public:
     Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks,
         const ImportOptions& options)
         : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks), m_options(options),
-          m_merge(program.Records, options.updateExisting, [] { QCoreApplication::processEvents(); })
+          m_merge(program.Records, options.updateExisting, [this] { m_hooks.Yield(); })
     {
         const double rate = options.requestsPerSecond;
         m_pages.SetMinInterval(rate > 0 ? int(std::ceil(1000 / rate)) : 0);
@@ -69,11 +68,8 @@ public:
     ImportResult Go();
 
 private:
-    void log(const QString& line)
-    {
-        if (m_hooks.log) m_hooks.log(line);
-    }
-    bool stopRequested() const { return m_hooks.stopRequested && m_hooks.stopRequested(); }
+    void log(const QString& line) { m_hooks.Log(line); }
+    bool stopRequested() const { return m_hooks.StopRequested(); }
     // Logs the end of a stopped run when a stop is requested, or when the
     // run has given up on the site.
     bool checkpoint()
@@ -160,7 +156,7 @@ bool Run::wait(int ms)
     for (;;) {
         if (checkpoint()) return false;
         if (ms >= 0 ? due : !m_pages.IsLoading()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        m_hooks.WaitForEvents();
     }
 }
 
@@ -243,7 +239,7 @@ bool Run::parseAside(Page& page)
     for (;;) {
         if (checkpoint()) return false;
         if (job->done) break;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        m_hooks.WaitForEvents();
     }
     page.doc = std::move(job->doc);
     return true;
@@ -256,7 +252,7 @@ void Run::loadAhead(const QUrl& url)
     m_ahead = url;
     // The request leaves on the next pass of the event loop; let it go now
     // rather than after the page before has been read.
-    QCoreApplication::processEvents();
+    m_hooks.Yield();
 }
 
 ImportResult Run::Go()
@@ -286,7 +282,7 @@ ImportResult Run::Go()
     }
     const qint64 total = m_result.total;
     qint64& taken = m_result.taken;
-    if (m_hooks.progress) m_hooks.progress(total + 1, 0);
+    if (m_hooks.steps) m_hooks.steps(total + 1, 0);
 
     int emptyPages = 0; // list pages in a row without a listing
     for (qint64& page = m_result.pages;;) {
@@ -312,7 +308,7 @@ ImportResult Run::Go()
             if (m_merge.Take(std::move(listing)) == ImportMerge::Outcome::Updated)
                 log(QStringLiteral("Обновлены данные квартиры на ") + address);
             ++taken;
-            if (m_hooks.progress) m_hooks.progress(total + 1, taken);
+            if (m_hooks.steps) m_hooks.steps(total + 1, taken);
             if (m_hooks.listingTaken) m_hooks.listingTaken();
             if (taken >= total) {
                 log(QStringLiteral("================= Завершено ================ "));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PageLoader.h"
+#include "program/RunContext.h"
 
 #include <QString>
 #include <QUrl>
@@ -75,21 +76,18 @@ private:
 };
 
 // What an import run tells whoever drives it (the import window, the command
-// line, a test). Every hook may be empty.
-struct ImportHooks
+// line, a test), beyond the run context: the log lines, `steps` (maximum
+// total + 1, value the listings taken so far), and the stop request, read at
+// the checkpoints: before every listing and on every pass of a wait (for a
+// page, a pause before asking again, the parse of a large page); true ends the
+// run with "Завершено.". Pages load on the event loop, so the run needs the
+// context's yields: waitForEvents while it waits for a page, yield otherwise.
+struct ImportHooks : RunContext
 {
     // The log is emptied at the start of the run.
     std::function<void()> clearLog;
-    // One line of the log.
-    std::function<void(const QString&)> log;
-    // The progress bar: maximum total + 1, value the listings taken so far.
-    std::function<void(qint64 maximum, qint64 value)> progress;
     // After every listing taken, once its line is logged: show the log's last line.
     std::function<void()> listingTaken;
-    // The stop request, read at the checkpoints: before every listing and on
-    // every pass of a wait (for a page, a pause before asking again, the parse
-    // of a large page). True ends the run with "Завершено.".
-    std::function<bool()> stopRequested;
 };
 
 // How a run takes listings into the database, how hard it may press the
@@ -144,8 +142,10 @@ struct ImportResult
 // are not followed.
 //
 // Runs on the caller's thread, letting events run while it waits for pages;
-// nothing may change the listings meanwhile (Program::Busy() is true).
-ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,
+// nothing may change the listings meanwhile (Program::Busy() is true). It
+// announces no change itself: its driver does (the import window is modal, and
+// the database editor that opened it tells the others once it has closed).
+[[nodiscard]] ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,
                        const ImportOptions& options = {});
 
 // Whether a link may be followed from the listing site `site`: its host is

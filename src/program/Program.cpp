@@ -7,7 +7,7 @@
 #include <QDir>
 
 Program::Program(QString dataDir)
-    : DataDir(dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : std::move(dataDir)),
+    : QObject(nullptr), DataDir(dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : std::move(dataDir)),
       m_engine(std::make_unique<ScriptEngine>())
 {
 }
@@ -61,4 +61,22 @@ void Program::SaveDatabase() const
 void Program::SaveKnowledge() const
 {
     Knowledge.SaveKnowledge(KnowledgePath());
+}
+
+void Program::beginBusy()
+{
+    if (m_busy++ == 0)
+        Q_EMIT busyChanged(true);
+}
+
+void Program::endBusy(int changes)
+{
+    if (--m_busy == 0)
+        Q_EMIT busyChanged(false);
+    if (changes & ChangesListings)
+        Q_EMIT listingsChanged(nullptr);
+    if (changes & ChangesKnowledge)
+        Q_EMIT knowledgeChanged();
+    if (changes & ChangesFoundList)
+        Q_EMIT foundListChanged();
 }

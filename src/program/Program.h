@@ -5,22 +5,23 @@
 #include "store/Records.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 
 #include <memory>
 
-class Prompts;
 class ScriptEngine;
 
 // The state of one run of the program: the listing collection, the knowledge
 // base and the other program-wide variables. One object exists per run and is
 // handed by reference to every window and run that needs it; a test builds a
-// fresh one.
-class Program
+// fresh one. Its signals say what changed, so that windows need not poll.
+class Program : public QObject
 {
+    Q_OBJECT
 public:
     explicit Program(QString dataDir = QString());
-    ~Program();
+    ~Program() override;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -29,7 +30,13 @@ public:
     QList<RecordPtr> FoundList;
     int MaxFound = 0;
     int DialogResult = 0;
-    int ProcessState = 0;
+    // The state of the re-index's progress dialog, which the running re-index reads.
+    enum ProcessStates : int {
+        ProcessIdle = 0,      // no dialog opened yet in this run of the program
+        ProcessOpen = 2,      // the dialog is open and no stop was asked for
+        ProcessCancelled = 3, // the user asked the re-index to stop
+    };
+    int ProcessState = ProcessIdle;
     RandomSource Random;
     ScriptEngine& Engine();
 
@@ -63,22 +70,45 @@ public:
     // The one run going on that reads the listings and the knowledge base
     // (search, re-index, import); nothing may change them meanwhile.
     bool Busy() const { return m_busy > 0; }
+    // What a run changes; announced when it ends, however it ends, once
+    // Busy() is false again, so that a window may refill from the data then.
+    enum Change { ChangesNothing = 0, ChangesListings = 1, ChangesKnowledge = 2, ChangesFoundList = 4 };
     class BusyScope
     {
     public:
-        explicit BusyScope(Program& p) : m_p(p) { ++m_p.m_busy; }
-        ~BusyScope() { --m_p.m_busy; }
+        explicit BusyScope(Program& p, int changes = ChangesNothing) : m_p(p), m_changes(changes)
+        {
+            m_p.beginBusy();
+        }
+        ~BusyScope() { m_p.endBusy(m_changes); }
         BusyScope(const BusyScope&) = delete;
         BusyScope& operator=(const BusyScope&) = delete;
 
     private:
         Program& m_p;
+        int m_changes;
     };
 
-    // Questions and messages to the user; set by whoever drives the program.
-    Prompts* UserPrompts = nullptr;
+    // For whoever changed the listings or the knowledge base outside a run
+    // (an editor window): tells the others. `source` is the window that made
+    // the change; it has brought itself up to date already.
+    void NotifyListingsChanged(QObject* source = nullptr) { Q_EMIT listingsChanged(source); }
+    void NotifyKnowledgeChanged() { Q_EMIT knowledgeChanged(); }
+
+Q_SIGNALS:
+    // A search, re-index or import began (true) or ended (false).
+    void busyChanged(bool busy);
+    // Listings were added, removed, edited or imported.
+    void listingsChanged(QObject* source);
+    // The accepted values or the other knowledge-base tables changed.
+    void knowledgeChanged();
+    // A search has filled FoundList anew.
+    void foundListChanged();
 
 private:
+    void beginBusy();
+    void endBusy(int changes);
+
     std::unique_ptr<ScriptEngine> m_engine;
     int m_busy = 0;
 };

@@ -291,7 +291,7 @@ QStringList SearchRun::ResultCells(const Record& r)
 
 bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
 {
-    Program::BusyScope busy(program);
+    Program::BusyScope busy(program, Program::ChangesFoundList);
     program.Engine().ReadClock(); // one moment for every formula of the run
     TimeSlice slice(hooks.yield);
     auto stopped = [&] { return hooks.stopRequested && hooks.stopRequested(); };

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "program/RunContext.h"
 #include "store/Record.h"
 
 #include <array>
@@ -14,16 +15,12 @@ class Record;
 
 // One search: scores every listing against the wishes and fills FoundList with
 // up to MaxFound listings, best first. It runs on the caller's thread and talks
-// to whoever drives it only through these hooks.
-struct SearchHooks
+// to whoever drives it only through its run context: the progress text
+// ("Обработка данных ( 12%)...") when it changes, a yield at most every
+// ~15 ms, and the stop request after every yield (the listings scored so far
+// are still ranked); and through these hooks.
+struct SearchHooks : RunContext
 {
-    // The progress text ("Обработка данных ( 12%)..."), called when it changes.
-    std::function<void(const QString&)> progress;
-    // Lets pending events run; called at most every ~15 ms.
-    std::function<void()> yield;
-    // Read after every yield: true ends the run there; the listings scored so
-    // far are ranked.
-    std::function<bool()> stopRequested;
     // Redraws the result list; called once right after FoundList was emptied.
     std::function<void()> refresh;
     // The wishes once prepared, before any listing is scored.
@@ -69,7 +66,7 @@ public:
 
     // Runs the whole search. Returns false when it was stopped; what was scored
     // until then is still ranked, and the progress hook gets StoppedText.
-    static bool Run(Program& program, Wishes wishes, const SearchHooks& hooks);
+    [[nodiscard]] static bool Run(Program& program, Wishes wishes, const SearchHooks& hooks);
 
     // The wishes after preparation: trimmed, and for value-scored attributes a
     // wish equal to an accepted value (ignoring case and surrounding spaces)

@@ -67,7 +67,6 @@ struct Setup
 
     explicit Setup(int listings = 3)
     {
-        program.UserPrompts = &prompts;
         program.InitAttributeNames();
         for (int i = 1; i <= listings; ++i)
             AddListing(program,
@@ -75,9 +74,10 @@ struct Setup
         form = newEditor();
     }
 
-    std::unique_ptr<EditorForm> newEditor()
+    std::unique_ptr<EditorForm> newEditor() { return newEditor(prompts); }
+    std::unique_ptr<EditorForm> newEditor(Prompts& answering)
     {
-        auto f = std::make_unique<EditorForm>(program);
+        auto f = std::make_unique<EditorForm>(program, answering);
         f->RefreshData();
         f->show();
         return f;
@@ -360,6 +360,7 @@ private Q_SLOTS:
         QVERIFY(!s.form->change);
     }
 
+    // The buttons follow the program's busy state as soon as it changes.
     void buttonsWaitWhileARunIsGoing()
     {
         Setup s;
@@ -368,10 +369,29 @@ private Q_SLOTS:
         {
             Program::BusyScope run(s.program);
             for (QPushButton* b : buttons)
-                QTRY_VERIFY(!b->isEnabled());
+                QVERIFY(!b->isEnabled());
+            QVERIFY(!s.form->DedupeAction->isEnabled());
         }
         for (QPushButton* b : buttons)
-            QTRY_VERIFY(b->isEnabled());
+            QVERIFY(b->isEnabled());
+    }
+
+    // An error inside a button's handler is shown through the prompts, and the
+    // window goes on working.
+    void errorInAHandlerIsShownAndTheEditorGoesOn()
+    {
+        Setup s;
+        s.selectRow(*s.form, 2);
+        // The listing goes behind the list's back: editing it is out of range.
+        s.program.Records.Items.Remove(3);
+        click(s.form->Command3);
+        QCOMPARE(s.prompts.messages.size(), 1);
+        QVERIFY(s.prompts.messages[0].text.startsWith(QStringLiteral("Ошибка: Индекс вне допустимого диапазона")));
+        QCOMPARE(s.prompts.messages[0].icon, Prompts::Icon::Critical);
+        QCOMPARE(s.prompts.messages[0].title, QStringLiteral("Vestrana"));
+        s.form->RefreshData();
+        QCOMPARE(s.form->List->model()->rowCount(), 2);
+        QVERIFY(s.form->Command3->isEnabled());
     }
 
     void everyOpenEditorShowsChanges()
@@ -456,7 +476,7 @@ private Q_SLOTS:
         AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
         s.form->RefreshData();
         GuiPrompts gui;
-        s.program.UserPrompts = &gui;
+        s.form = s.newEditor(gui);
         QString defaultButton;
         QTimer poll;
         poll.setInterval(5);

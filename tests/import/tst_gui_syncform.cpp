@@ -88,7 +88,8 @@ private Q_SLOTS:
     {
         qputenv("VESTRANA_SITE", "http://127.0.0.1:9/");
         Program program;
-        SyncForm form(program, nullptr);
+        ScriptedPrompts prompts;
+        SyncForm form(program, prompts, nullptr);
         qunsetenv("VESTRANA_SITE");
         QCOMPARE(form.windowTitle(), QStringLiteral("Синхронизация"));
         QVERIFY(form.isModal());
@@ -114,7 +115,7 @@ private Q_SLOTS:
             QTest::mouseClick(shown->Command2, Qt::LeftButton);
             return true;
         });
-        OpenSyncForm(program, nullptr);
+        OpenSyncForm(program, prompts, nullptr);
         QVERIFY(script.done());
         QVERIFY(shown.isNull());
     }
@@ -128,8 +129,7 @@ private Q_SLOTS:
         ScriptedPrompts prompts;
         prompts.answers.enqueue(Prompts::No);
         Program program;
-        program.UserPrompts = &prompts;
-        SyncForm form(program, nullptr, site.Address());
+        SyncForm form(program, prompts, nullptr, site.Address());
         form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.resize(760, 480);
         form.show();
@@ -183,10 +183,9 @@ private Q_SLOTS:
         int requestsAtQuestion = -1;
         prompts.onMessage = [&](const ScriptedPrompts::Shown&) { requestsAtQuestion = site.Requests(); };
         Program program;
-        program.UserPrompts = &prompts;
         fixtures::AddListing(program, {QStringLiteral("прежняя 0")});
         fixtures::AddListing(program, {QStringLiteral("прежняя 1")});
-        SyncForm form(program, nullptr, site.Address());
+        SyncForm form(program, prompts, nullptr, site.Address());
         form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.show();
 
@@ -246,8 +245,7 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         ScriptedPrompts prompts;
         Program program;
-        program.UserPrompts = &prompts;
-        SyncForm form(program, nullptr, site.Address());
+        SyncForm form(program, prompts, nullptr, site.Address());
         form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.show();
         form.Check1->setChecked(update);
@@ -276,8 +274,7 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         ScriptedPrompts prompts;
         Program program;
-        program.UserPrompts = &prompts;
-        SyncForm form(program, nullptr, site.Address());
+        SyncForm form(program, prompts, nullptr, site.Address());
         form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.show();
         QString captionWhileRunning;
@@ -319,8 +316,7 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         ScriptedPrompts prompts;
         Program program;
-        program.UserPrompts = &prompts;
-        SyncForm form(program, nullptr, site.Address());
+        SyncForm form(program, prompts, nullptr, site.Address());
         form.RunOptions.requestsPerSecond = 0; // the site is on this machine
         form.PageTimeoutMs = 1000; // a run that missed the close still ends
         bool openRightAfterClose = false;

@@ -143,7 +143,7 @@ Outcome runImport(Program& program, const QString& site, PageSource& pages, cons
         ++o.clears;
     };
     hooks.log = [&](const QString& line) { o.log << line; };
-    hooks.progress = [&](qint64 maximum, qint64 value) {
+    hooks.steps = [&](qint64 maximum, qint64 value) {
         o.barMaximum = maximum;
         o.barValue = value;
     };
@@ -151,6 +151,7 @@ Outcome runImport(Program& program, const QString& site, PageSource& pages, cons
         o.busyDuringRun = program.Busy();
         return stopWhen && stopWhen(o.log);
     };
+    hooks.UseEventLoop(0);
     QElapsedTimer t;
     t.start();
     o.result = SyncStart(program, site, pages, hooks, options);

@@ -54,6 +54,7 @@ Outcome runImport(Program& program, const QString& site, bool updateExisting = t
     Outcome o;
     ImportHooks hooks;
     hooks.log = [&](const QString& line) { o.log << line; };
+    hooks.UseEventLoop(0);
     LoaderPageSource pages(timeoutMs);
     o.result = SyncStart(program, site, pages, hooks, ImportOptions{.updateExisting = updateExisting});
     return o;

@@ -56,7 +56,6 @@ private:
 
         explicit Setup(bool withListings = true)
         {
-            program.UserPrompts = &prompts;
             program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[0] = kinds::Ordinal;
@@ -76,7 +75,7 @@ private:
                            {"Заречье", "1", "2", "панельный", "ул. Мира, 2", "900", "30", "18", "6"});
                 AddListing(program, {"Центр", "3", "7", "блочный", "ул. Мира, 3", "2400", "80", "50", "10"});
             }
-            form = std::make_unique<ExpertForm>(program);
+            form = std::make_unique<ExpertForm>(program, prompts);
             list = form->findChild<QListWidget*>("List");
             values = form->findChild<QTreeView*>("ListView1");
             frame1 = form->findChild<QGroupBox*>("Frame1");

@@ -45,9 +45,7 @@ private Q_SLOTS:
     void cancelStopsTheRunAndTheNextRunCompletes()
     {
         QFETCH(Cancel, how);
-        ScriptedPrompts prompts;
         Program program(QDir::tempPath());
-        program.UserPrompts = &prompts;
         // Enough listings that the run lets events run many times.
         const int n = 200000;
         program.Records.Items.Reserve(n);

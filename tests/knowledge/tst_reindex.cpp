@@ -4,6 +4,7 @@
 #include "support/Fixtures.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using fixtures::AddListing;
@@ -44,9 +45,9 @@ private Q_SLOTS:
         s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         int progressCalls = 0;
         QStringList comments;
-        ReindexHooks hooks;
-        hooks.progress = [&](qint64, qint64) { ++progressCalls; };
-        hooks.comment = [&](const QString& t) { comments << t; };
+        RunContext hooks;
+        hooks.steps = [&](qint64, qint64) { ++progressCalls; };
+        hooks.progress = [&](const QString& t) { comments << t; };
 
         QVERIFY(Normalize(s.program, hooks));
 
@@ -201,8 +202,8 @@ private Q_SLOTS:
         qint64 cancelledAt = 0;
         int calls = 0;
         bool busyMeanwhile = false;
-        ReindexHooks hooks;
-        hooks.progress = [&](qint64 maximum, qint64 value) {
+        RunContext hooks;
+        hooks.steps = [&](qint64 maximum, qint64 value) {
             ++calls;
             QCOMPARE(maximum, qint64(17) * n + 1);
             busyMeanwhile = s.program.Busy();
@@ -239,15 +240,25 @@ private Q_SLOTS:
         AddListing(t.program, {"Центр"});
         t.kb.AttributeKinds[6] = kinds::Numeric;
         t.setRange(6, 11, 22);
-        ReindexHooks atOnce;
-        atOnce.comment = [&](const QString&) { t.program.ProcessState = 3; };
+        RunContext atOnce;
+        atOnce.progress = [&](const QString&) { t.program.ProcessState = 3; };
         QVERIFY(!Normalize(t.program, atOnce));
         QCOMPARE(t.min(6), 11.0f);
         QCOMPARE(t.max(6), 22.0f);
         QCOMPARE(t.values(0).Count(), 0);
 
-        // The next run starts afresh and runs to the end.
+        // The next run starts afresh and runs to the end; it says it is busy
+        // and, once it is not, that the knowledge base changed.
+        QSignalSpy busy(&s.program, &Program::busyChanged);
+        QSignalSpy knowledge(&s.program, &Program::knowledgeChanged);
+        bool busyAtAnnouncement = true;
+        connect(&s.program, &Program::knowledgeChanged, this, [&] { busyAtAnnouncement = s.program.Busy(); });
         QVERIFY(Normalize(s.program));
+        QCOMPARE(busy.size(), 2);
+        QCOMPARE(busy[0][0].toBool(), true);
+        QCOMPARE(busy[1][0].toBool(), false);
+        QCOMPARE(knowledge.size(), 1);
+        QVERIFY(!busyAtAnnouncement);
         QCOMPARE(s.program.ProcessState, 2);
         QCOMPARE(s.values(kPrice).Count(), n);
         QCOMPARE(s.max(kPrice), float(n));

@@ -40,7 +40,6 @@ private:
 
     void setUp(Program& p)
     {
-        p.UserPrompts = &m_boxes;
         p.InitAttributeNames();
         for (int i = 1; i <= 3; ++i)
             fixtures::AddListing(p, {QStringLiteral("Центр"), QStringLiteral("%1").arg(i)});
@@ -54,7 +53,7 @@ private Q_SLOTS:
     {
         Program p;
         setUp(p);
-        EditorForm editor(p);
+        EditorForm editor(p, m_boxes);
         editor.RefreshData();
         editor.show();
         editor.List->setCurrentIndex(editor.List->model()->index(1, 0));
@@ -67,7 +66,7 @@ private Q_SLOTS:
     {
         Program p;
         setUp(p);
-        ExpertForm expert(p);
+        ExpertForm expert(p, m_boxes);
         expert.show();
         auto* values = expert.findChild<QTreeView*>(QStringLiteral("ListView1"));
         values->setFocus();
@@ -81,7 +80,7 @@ private Q_SLOTS:
         Program p;
         setUp(p);
         // Nothing listens there: the run only logs failed pages until stopped.
-        SyncForm sync(p, nullptr, QStringLiteral("http://127.0.0.1:9"));
+        SyncForm sync(p, m_boxes, nullptr, QStringLiteral("http://127.0.0.1:9"));
         sync.show();
         int countWhenRunning = -1;
         QTimer stop;

@@ -119,7 +119,7 @@ private Q_SLOTS:
         typed[static_cast<size_t>(attribute)] = wish;
         const SearchRun::Wishes ready = SearchRun::Prepare(p, typed);
         QCOMPARE(ready[static_cast<size_t>(attribute)], prepared);
-        SearchRun::Run(p, typed, {});
+        QVERIFY(SearchRun::Run(p, typed, {}));
         const RecordPtr r = p.Records.Items.Item(1);
         const Explanation x = SearchRun::Explain(p, *r, typed, ready);
 
@@ -222,7 +222,7 @@ private Q_SLOTS:
                 SearchRun::Wishes prepared;
                 SearchHooks hooks;
                 hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
-                SearchRun::Run(p, typed, hooks);
+                QVERIFY(SearchRun::Run(p, typed, hooks));
                 // Every listing, also those with a score too low to be ranked.
                 for (int i = 1; i <= p.Records.Items.Count(); ++i) {
                     const RecordPtr r = p.Records.Items.Item(i);

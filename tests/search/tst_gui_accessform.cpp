@@ -67,14 +67,13 @@ private Q_SLOTS:
     {
         m_prompts.messages.clear();
         m_program = std::make_unique<Program>(m_dir.path());
-        m_program->UserPrompts = &m_prompts;
         m_program->InitAttributeNames();
     }
     void cleanup() { closeAll(); }
 
     void startsInItsDesignState()
     {
-        AccessForm form(*m_program);
+        AccessForm form(*m_program, m_prompts);
         QCOMPARE(form.windowTitle(), QStringLiteral("Доступ"));
         QVERIFY(form.findChild<QRadioButton*>("Option1")->isChecked());
         QVERIFY(!form.findChild<QRadioButton*>("Option2")->isChecked());
@@ -85,20 +84,20 @@ private Q_SLOTS:
 
     void emptyEntryOpensTheDatabaseEditor()
     {
-        AccessForm form(*m_program);
+        AccessForm form(*m_program, m_prompts);
         enter(form, false, QString(), QString());
         QVERIFY(!form.isVisible());
         QCOMPARE(windowsOf("EditorForm").size(), 1);
         QVERIFY(m_prompts.messages.isEmpty());
         // A second entry gives a second editor beside the first.
-        AccessForm again(*m_program);
+        AccessForm again(*m_program, m_prompts);
         enter(again, false, QString(), QString());
         QCOMPARE(windowsOf("EditorForm").size(), 2);
     }
 
     void emptyEntryOpensTheKnowledgeEditor()
     {
-        AccessForm form(*m_program);
+        AccessForm form(*m_program, m_prompts);
         QVERIFY(enter(form, true, QString(), QString()));
         QVERIFY(!form.isVisible());
         QVERIFY(windowsOf("EditorForm").isEmpty());
@@ -121,7 +120,7 @@ private Q_SLOTS:
         QFETCH(bool, knowledge);
         QFETCH(QString, login);
         QFETCH(QString, password);
-        AccessForm form(*m_program);
+        AccessForm form(*m_program, m_prompts);
         QVERIFY(!enter(form, knowledge, login, password));
         QCOMPARE(m_prompts.messages.size(), 1);
         QCOMPARE(m_prompts.messages[0].text, QStringLiteral("Доступ запрещён"));
@@ -133,7 +132,7 @@ private Q_SLOTS:
 
     void cancelOpensNothing()
     {
-        AccessForm form(*m_program);
+        AccessForm form(*m_program, m_prompts);
         form.show();
         form.findChild<QLineEdit*>("Text1")->setText("admin");
         QTest::mouseClick(form.findChild<QPushButton*>("Command2"), Qt::LeftButton);
@@ -146,7 +145,7 @@ private Q_SLOTS:
     void knowledgeEditorWaitsForARun()
     {
         Program::BusyScope busy(*m_program);
-        AccessForm form(*m_program);
+        AccessForm form(*m_program, m_prompts);
         QVERIFY(!enter(form, true, QString(), QString()));
         QCOMPARE(m_prompts.messages.size(), 1);
         QVERIFY(m_prompts.messages[0].text.contains(QStringLiteral("поиск")));

@@ -90,7 +90,6 @@ private:
         QTreeWidget* list = nullptr;
         Setup()
         {
-            program.UserPrompts = &prompts;
             program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[0] = kinds::ByValue;
@@ -105,7 +104,7 @@ private:
                                  QStringLiteral("панельный"), QStringLiteral("пр. \"Ленина\", 7"), QStringLiteral("1400"),
                                  {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Дом\tи сад"), {},
                                  QStringLiteral("Светлая, тёплая\nс ремонтом")});
-            form = std::make_unique<MainForm>(program);
+            form = std::make_unique<MainForm>(program, prompts);
             form->show();
             list = form->findChild<QTreeWidget*>(QStringLiteral("List"));
         }

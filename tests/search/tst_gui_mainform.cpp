@@ -80,8 +80,7 @@ private Q_SLOTS:
         writeData(dir.path());
         ScriptedPrompts prompts;
         Program program(dir.path());
-        program.UserPrompts = &prompts;
-        MainForm form(program);
+        MainForm form(program, prompts);
         form.StartUp();
         QCOMPARE(form.windowTitle(), QStringLiteral("Жилоскоп 01.02.2008"));
         QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label16"))->text(),
@@ -118,14 +117,13 @@ private Q_SLOTS:
         writeData(dir.path());
         ScriptedPrompts prompts; // answers Yes
         Program program(dir.path());
-        program.UserPrompts = &prompts;
-        MainForm form(program);
+        MainForm form(program, prompts);
         form.StartUp();
         form.show();
         auto* count = form.findChild<QLabel*>(QStringLiteral("Label16"));
         QComboBox* agency = form.WishBox(13);
         guitest::TypeText(agency->lineEdit(), QStringLiteral("Мой"));
-        EditorForm editor(program);
+        EditorForm editor(program, prompts);
         editor.RefreshData();
         editor.show();
         editor.List->setCurrentIndex(editor.List->model()->index(1, 0));
@@ -147,9 +145,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         ScriptedPrompts prompts;
         Program program(dir.path());
-        program.UserPrompts = &prompts;
         {
-            MainForm form(program);
+            MainForm form(program, prompts);
             form.StartUp();
             QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label16"))->text(),
                      QStringLiteral("Записей в базе данных : 0"));
@@ -170,8 +167,7 @@ private Q_SLOTS:
         writeData(dir.path());
         ScriptedPrompts prompts;
         Program program(dir.path());
-        program.UserPrompts = &prompts;
-        MainForm form(program);
+        MainForm form(program, prompts);
         form.StartUp();
         form.show();
         form.ShowHelp();
@@ -206,8 +202,7 @@ private Q_SLOTS:
         WriteBytes(dir.filePath(QStringLiteral("knows.txt")), "keep me\r\n");
         ScriptedPrompts prompts;
         Program program(dir.path());
-        program.UserPrompts = &prompts;
-        MainForm form(program);
+        MainForm form(program, prompts);
         QVERIFY_THROWS_EXCEPTION(VestranaError, form.StartUp());
         form.close();
         QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("database.txt"))), bad);
@@ -220,8 +215,7 @@ private Q_SLOTS:
         writeData(dir.path());
         ScriptedPrompts prompts;
         Program program(dir.path());
-        program.UserPrompts = &prompts;
-        MainForm form(program);
+        MainForm form(program, prompts);
         form.StartUp();
         form.show();
         // The data folder disappears (a removed drive, say): the close asks, and
@@ -251,11 +245,10 @@ private Q_SLOTS:
         writeData(dir.path());
         GuiPrompts realBoxes; // a real modal question, with its own event loop
         Program program(dir.path());
-        program.UserPrompts = &realBoxes;
-        MainForm form(program);
+        MainForm form(program, realBoxes);
         form.StartUp();
         form.show();
-        auto* editor = new EditorForm(program);
+        auto* editor = new EditorForm(program, realBoxes);
         editor->setAttribute(Qt::WA_DeleteOnClose);
         editor->RefreshData();
         editor->show();

@@ -57,7 +57,6 @@ private:
         std::unique_ptr<MainForm> form;
         Setup()
         {
-            program.UserPrompts = &prompts;
             program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[0] = kinds::Ordinal;
@@ -70,7 +69,7 @@ private:
                                      QString::number(1000 + i * 10), QStringLiteral("54"), QStringLiteral("32"),
                                      QStringLiteral("8"), {}, {}, {}, {}, QStringLiteral("Агентство %1").arg(i), {},
                                      QStringLiteral("Описание %1").arg(i), QStringLiteral("9")});
-            form = std::make_unique<MainForm>(program);
+            form = std::make_unique<MainForm>(program, prompts);
             form->show();
         }
     };

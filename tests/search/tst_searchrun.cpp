@@ -60,7 +60,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         fill(p, 3);
         p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
-        SearchRun::Run(p, wish(0, QStringLiteral("   ")), {});
+        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("   ")), {}));
         QCOMPARE(found(p), (QStringList{"L1: 100", "L2: 100", "L3: 100"}));
     }
 
@@ -129,7 +129,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         fill(p, 11);
         p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
-        SearchRun::Run(p, wish(9, QStringLiteral("Вокзал")), {});
+        QVERIFY(SearchRun::Run(p, wish(9, QStringLiteral("Вокзал")), {}));
         QCOMPARE(p.FoundList.size(), 10);
         for (const QString& s : found(p))
             QVERIFY(s.endsWith(QStringLiteral(": 94.1")));
@@ -144,7 +144,7 @@ private Q_SLOTS:
         p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
         AddListing(p, {"A", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("  ВОКЗАЛ ")});
         AddListing(p, {"B", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Рынок")});
-        SearchRun::Run(p, wish(9, QStringLiteral(" вокзал")), {});
+        QVERIFY(SearchRun::Run(p, wish(9, QStringLiteral(" вокзал")), {}));
         QCOMPARE(found(p), (QStringList{"A: 100", "B: 94.1"}));
     }
 
@@ -160,7 +160,7 @@ private Q_SLOTS:
         const QStringList prices{"900", "500", "700", "700", "500", "-5000"};
         for (int i = 0; i < prices.size(); ++i)
             AddListing(p, {QStringLiteral("L%1").arg(i + 1), {}, {}, {}, {}, prices[i]});
-        SearchRun::Run(p, wish(5, QStringLiteral("500")), {});
+        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("500")), {}));
         // 500 -> 100 (perfect, database order); 700 -> (1000-200)/1000*100 = 80
         // so So = (16*100+80)/17 = 98.8; 900 -> 60, So 97.6; -5000 scores -450,
         // So = (1600-450)/17 = 67.6, still positive.
@@ -177,14 +177,14 @@ private Q_SLOTS:
         kb.AttributeMax[1] = 10;
         AddListing(p, {"L1", "3"});
         AddListing(p, {"L2", "1"});
-        SearchRun::Run(p, wish(1, QStringLiteral("1")), {});
+        QVERIFY(SearchRun::Run(p, wish(1, QStringLiteral("1")), {}));
         // L1 is 2 rooms off over a range of 10: 80, So (1600 + 80) / 17.
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 98.8"}));
         // Far off on every empty range: every score is negative, nothing is listed.
         SearchRun::Wishes far;
         for (int k = 0; k < 14; ++k)
             far[static_cast<size_t>(k)] = QStringLiteral("100");
-        SearchRun::Run(p, far, {});
+        QVERIFY(SearchRun::Run(p, far, {}));
         QVERIFY(p.FoundList.isEmpty());
         QVERIFY(p.Records.Items.Item(1)->So < 0);
     }
@@ -202,11 +202,11 @@ private Q_SLOTS:
         AddListing(p, {"X", {}, {}, QStringLiteral("монолит")});
         const auto prepared = SearchRun::Prepare(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")));
         QCOMPARE(prepared[3], QStringLiteral("80"));
-        SearchRun::Run(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")), {});
+        QVERIFY(SearchRun::Run(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")), {}));
         // K: 100; P: 100-40 = 60; X: 0 -> 100-80 = 20.
         QCOMPARE(found(p), (QStringList{"K: 100", "P: 97.6", "X: 95.3"}));
         // A wish that is no accepted value keeps its text: a word reads as 0.
-        SearchRun::Run(p, wish(3, QStringLiteral("дерево")), {});
+        QVERIFY(SearchRun::Run(p, wish(3, QStringLiteral("дерево")), {}));
         QCOMPARE(found(p), (QStringList{"X: 100", "P: 97.6", "K: 95.3"}));
     }
 
@@ -242,7 +242,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
         fill(p, 3);
-        SearchRun::Run(p, wish(0, QStringLiteral("L2")), {});
+        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("L2")), {}));
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 94.1", "L3: 94.1"}));
         // A second run with fewer results empties the list first.
         int refreshed = 0;
@@ -253,7 +253,7 @@ private Q_SLOTS:
         };
         p.Records.Items.Remove(3);
         p.Records.Items.Remove(1);
-        SearchRun::Run(p, wish(0, QStringLiteral("L2")), hooks);
+        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("L2")), hooks));
         QCOMPARE(refreshed, 1);
         QCOMPARE(found(p), QStringList{"L2: 100"});
     }
@@ -267,7 +267,7 @@ private Q_SLOTS:
         QStringList texts;
         SearchHooks hooks;
         hooks.progress = [&](const QString& t) { texts << t; };
-        SearchRun::Run(p, wish(0, QStringLiteral("none")), hooks);
+        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("none")), hooks));
         QCOMPARE(texts, (QStringList{"Обработка данных ( 12%)...", "Обработка данных ( 25%)...",
                                      "Обработка данных ( 38%)...", "Обработка данных ( 50%)...",
                                      "Обработка данных ( 62%)...", "Обработка данных ( 75%)...",
@@ -287,7 +287,7 @@ private Q_SLOTS:
         // Listings with an empty knowledge base: every wished attribute is
         // compared with 0 over 0..100.
         fill(p, 2);
-        SearchRun::Run(p, wish(1, QStringLiteral("40")), {});
+        QVERIFY(SearchRun::Run(p, wish(1, QStringLiteral("40")), {}));
         QCOMPARE(found(p), (QStringList{"L1: 97.6", "L2: 97.6"}));
     }
 

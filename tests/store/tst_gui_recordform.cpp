@@ -113,7 +113,6 @@ private Q_SLOTS:
         QFETCH(int, result);
         ScriptedPrompts prompts;
         Program program(QDir::tempPath());
-        program.UserPrompts = &prompts;
         program.DialogResult = 1; // left by an earlier dialog
         const RecordPtr record = listingWithFieldNames();
 
@@ -133,7 +132,7 @@ private Q_SLOTS:
             checked = true;
             end(form, how);
         });
-        EditRecord(program, record, nullptr);
+        EditRecord(program, prompts, record, nullptr);
 
         QVERIFY(checked);
         QVERIFY(!QApplication::activeModalWidget());
@@ -151,7 +150,6 @@ private Q_SLOTS:
     {
         ScriptedPrompts prompts;
         Program program(QDir::tempPath());
-        program.UserPrompts = &prompts;
         const RecordPtr record = std::make_shared<Record>();
         for (int k = 0; k < 17; ++k)
             record->SetRecord(k, QStringLiteral("начало %1, ").arg(k).repeated(8));
@@ -165,7 +163,7 @@ private Q_SLOTS:
             }
             end(form, Ending::Cancel);
         });
-        EditRecord(program, record, nullptr);
+        EditRecord(program, prompts, record, nullptr);
         QCOMPARE(cursors, QList<int>(17, 0));
     }
 
@@ -195,7 +193,6 @@ private Q_SLOTS:
         QFETCH(QString, caption);
         ScriptedPrompts prompts;
         Program program(QDir::tempPath());
-        program.UserPrompts = &prompts;
         const RecordPtr record = listingWithFieldNames();
 
         bool stillOpen = false;
@@ -206,7 +203,7 @@ private Q_SLOTS:
             stillOpen = form->isVisible();
             end(form, Ending::CloseBox);
         });
-        EditRecord(program, record, nullptr);
+        EditRecord(program, prompts, record, nullptr);
 
         QVERIFY(stillOpen);
         QCOMPARE(prompts.messages.size(), 1);
