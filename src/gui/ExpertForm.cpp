@@ -429,8 +429,6 @@ void ExpertForm::deleteValue()
         selectValue(std::min(q, m_values->rowCount() - 1));
     --m_quiet;
     RefreshData();
-    // The search window offers the accepted values in its wish boxes.
-    m_program.NotifyKnowledgeChanged();
 }
 
 void ExpertForm::addValue()
@@ -459,7 +457,6 @@ void ExpertForm::addValue()
     selectValue(row);
     --m_quiet;
     RefreshData();
-    m_program.NotifyKnowledgeChanged();
 }
 
 void ExpertForm::checkFormula()

@@ -89,11 +89,10 @@ public:
         int m_changes;
     };
 
-    // For whoever changed the listings or the knowledge base outside a run
-    // (an editor window): tells the others. `source` is the window that made
-    // the change; it has brought itself up to date already.
+    // For whoever changed the listings outside a run (an editor window): tells
+    // the others. `source` is the window that made the change; it has brought
+    // itself up to date already.
     void NotifyListingsChanged(QObject* source = nullptr) { Q_EMIT listingsChanged(source); }
-    void NotifyKnowledgeChanged() { Q_EMIT knowledgeChanged(); }
 
 Q_SIGNALS:
     // A search, re-index or import began (true) or ended (false).
