@@ -635,7 +635,7 @@ void BuildSampleMarket(Program& program, quint64 count, quint32 seed)
     }
     // The accepted values and the ranges are what a re-index finds; the
     // expert then rates the values of the attributes formalized by value.
-    Normalize(program);
+    [[maybe_unused]] const bool finished = Normalize(program); // nothing here can cancel it
     for (int k = 0; k < kAttributes; ++k) {
         if (kTypes[size_t(k)].kind != KindRated)
             continue;
