@@ -38,6 +38,19 @@ private:
     qint64 m_next = 0;
 };
 
+// Whether the re-index measures the attribute's range; the others get the "none seen" range.
+bool keepsRange(Kind kind)
+{
+    switch (kind) {
+    case Kind::Numeric: return true;
+    case Kind::Ordinal:
+    case Kind::ByValue:
+    case Kind::ByFormula:
+    case Kind::Other: return false;
+    }
+    return false;
+}
+
 } // namespace
 
 QString ReindexComment()
@@ -66,7 +79,7 @@ bool Normalize(Program& program, const ReindexHooks& hooks)
     std::array<bool, KnowledgeBase::Attributes> numeric{};
     std::array<float, KnowledgeBase::Attributes> max, min;
     for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
-        numeric[size_t(j)] = kb.AttributeKinds[size_t(j)] == kinds::Numeric;
+        numeric[size_t(j)] = keepsRange(kb.AttributeKinds[size_t(j)].Id());
         max[size_t(j)] = kNoMax;
         min[size_t(j)] = kNoMin;
     }

@@ -50,7 +50,7 @@ public:
     // Where the field texts lie in memory (for prefetching in long walks).
     const void* TextData() const { return m_text.constData(); }
 
-    // Splits a floor text "floor/storeys" in field 2 into field 2 and field 16.
+    // Splits a floor text "floor/storeys" in the floor field into the floor and the storeys.
     void NormalizeData();
 
     // Evaluates a formula against this listing: every attribute name is replaced

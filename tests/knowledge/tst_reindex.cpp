@@ -1,4 +1,5 @@
 #include "knowledge/KnowledgeBase.h"
+#include "store/Fields.h"
 #include "editing/Reindex.h"
 #include "program/Program.h"
 #include "support/Fixtures.h"
@@ -10,9 +11,6 @@ using fixtures::AddListing;
 using fixtures::AddListingWith;
 
 namespace {
-
-constexpr int kPrice = 5;
-constexpr int kAddress = 4;
 
 struct Setup
 {
@@ -39,8 +37,8 @@ private Q_SLOTS:
     void emptyDatabaseResetsRangesOnly()
     {
         Setup s;
-        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
-        s.setRange(kPrice, 900, 1500);
+        s.kb.AttributeKinds[field::Price] = kinds::Numeric;
+        s.setRange(field::Price, 900, 1500);
         s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         int progressCalls = 0;
         QStringList comments;
@@ -92,17 +90,17 @@ private Q_SLOTS:
         QFETCH(QStringList, fields);
         QFETCH(QStringList, expected);
         Setup s;
-        s.kb.AttributeKinds[kAddress] = kind;
+        s.kb.AttributeKinds[field::Address] = kind;
         for (const QString& v : known)
-            s.values(kAddress).Append(v, QStringLiteral("80"));
+            s.values(field::Address).Append(v, QStringLiteral("80"));
         for (const QString& f : fields)
-            AddListingWith(s.program, kAddress, f);
+            AddListingWith(s.program, field::Address, f);
 
         QVERIFY(Normalize(s.program));
 
-        QCOMPARE(s.values(kAddress).Values(), expected);
+        QCOMPARE(s.values(field::Address).Values(), expected);
         for (int p = 0; p < expected.size(); ++p)
-            QCOMPARE(s.values(kAddress).Scores()[p],
+            QCOMPARE(s.values(field::Address).Scores()[p],
                      p < known.size() ? QStringLiteral("80") : QStringLiteral("0"));
     }
 
@@ -135,22 +133,22 @@ private Q_SLOTS:
         QFETCH(float, min);
         QFETCH(float, max);
         Setup s;
-        s.kb.AttributeKinds[kPrice] = kind;
-        s.setRange(kPrice, 1, 2);
+        s.kb.AttributeKinds[field::Price] = kind;
+        s.setRange(field::Price, 1, 2);
         for (const QString& f : fields)
-            AddListingWith(s.program, kPrice, f);
+            AddListingWith(s.program, field::Price, f);
 
         QVERIFY(Normalize(s.program));
 
-        QCOMPARE(s.min(kPrice), min);
-        QCOMPARE(s.max(kPrice), max);
+        QCOMPARE(s.min(field::Price), min);
+        QCOMPARE(s.max(field::Price), max);
     }
 
     void secondRunChangesNothingAndRatingsStay()
     {
         Setup s;
-        s.kb.AttributeKinds[0] = kinds::ByValue;
-        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
+        s.kb.AttributeKinds[field::District] = kinds::ByValue;
+        s.kb.AttributeKinds[field::Price] = kinds::Numeric;
         s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
         AddListing(s.program, {"Заречье", "1", "", "панельный", "", "900"});
@@ -173,8 +171,8 @@ private Q_SLOTS:
         }
         QCOMPARE(s.kb.AttributeMax, maxBefore);
         QCOMPARE(s.kb.AttributeMin, minBefore);
-        QCOMPARE(s.min(kPrice), 0.0f);
-        QCOMPARE(s.max(kPrice), 1500.0f);
+        QCOMPARE(s.min(field::Price), 0.0f);
+        QCOMPARE(s.max(field::Price), 1500.0f);
     }
 
     void cancelEndsAtOnceKeepingWhatWasDone()
@@ -185,15 +183,15 @@ private Q_SLOTS:
             QStringList f(17);
             f[0] = QStringLiteral("Район %1").arg(i % 7);
             f[1] = QString::number(i % 5);
-            f[kPrice] = QString::number(i);
+            f[field::Price] = QString::number(i);
             f[6] = QString::number(i * 2);
             f[16] = QString::number(i % 9);
             AddListing(s.program, f);
         }
-        s.kb.AttributeKinds[1] = kinds::Numeric;
-        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
-        s.kb.AttributeKinds[6] = kinds::Numeric;
-        s.setRange(kPrice, 5, 6);
+        s.kb.AttributeKinds[field::Rooms] = kinds::Numeric;
+        s.kb.AttributeKinds[field::Price] = kinds::Numeric;
+        s.kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        s.setRange(field::Price, 5, 6);
         s.setRange(6, 11, 22);
         s.setRange(16, 33, 44);
 
@@ -226,10 +224,10 @@ private Q_SLOTS:
         QCOMPARE(s.values(1).Count(), 5);
         QCOMPARE(s.min(1), 0.0f);
         QCOMPARE(s.max(1), 4.0f);
-        QCOMPARE(s.values(kPrice).Count(), seen);
-        QCOMPARE(s.values(kPrice).Values().last(), QString::number(seen));
-        QCOMPARE(s.min(kPrice), 1.0f);
-        QCOMPARE(s.max(kPrice), float(seen));
+        QCOMPARE(s.values(field::Price).Count(), seen);
+        QCOMPARE(s.values(field::Price).Values().last(), QString::number(seen));
+        QCOMPARE(s.min(field::Price), 1.0f);
+        QCOMPARE(s.max(field::Price), float(seen));
         QCOMPARE(s.values(6).Count(), seen);
         QCOMPARE(s.min(6), 2.0f);
         QCOMPARE(s.max(6), float(2 * seen));
@@ -237,7 +235,7 @@ private Q_SLOTS:
         // A cancel before the first listing leaves every range as it was.
         Setup t;
         AddListing(t.program, {"Центр"});
-        t.kb.AttributeKinds[6] = kinds::Numeric;
+        t.kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
         t.setRange(6, 11, 22);
         ReindexHooks atOnce;
         atOnce.comment = [&](const QString&) { t.program.ProcessState = 3; };
@@ -249,8 +247,8 @@ private Q_SLOTS:
         // The next run starts afresh and runs to the end.
         QVERIFY(Normalize(s.program));
         QCOMPARE(s.program.ProcessState, 2);
-        QCOMPARE(s.values(kPrice).Count(), n);
-        QCOMPARE(s.max(kPrice), float(n));
+        QCOMPARE(s.values(field::Price).Count(), n);
+        QCOMPARE(s.max(field::Price), float(n));
         QCOMPARE(s.min(6), 2.0f);
         QCOMPARE(s.max(6), float(2 * n));
         QCOMPARE(s.values(16).Count(), 9);

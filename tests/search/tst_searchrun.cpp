@@ -1,4 +1,5 @@
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "search/SearchRun.h"
 #include "support/Fixtures.h"
 
@@ -22,7 +23,7 @@ QStringList found(const Program& p)
 {
     QStringList out;
     for (const RecordPtr& r : p.FoundList)
-        out << r->GetRecord(0) + QStringLiteral(":") + SearchRun::ScoreText(r->So);
+        out << r->GetRecord(field::District) + QStringLiteral(":") + SearchRun::ScoreText(r->So);
     return out;
 }
 
@@ -59,7 +60,7 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 3);
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         SearchRun::Run(p, wish(0, QStringLiteral("   ")), {});
         QCOMPARE(found(p), (QStringList{"L1: 100", "L2: 100", "L3: 100"}));
     }
@@ -83,7 +84,7 @@ private Q_SLOTS:
             p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
             p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("80"));
         }
-        p.Records.Items.Item(1)->SetRecord(12, QStringLiteral("есть"));
+        p.Records.Items.Item(1)->SetRecord(field::Telephone, QStringLiteral("есть"));
         SearchRun::Wishes wishes = wish(12, typed);
         QCOMPARE(SearchRun::Prepare(p, wishes)[12], QString());
         QCOMPARE(SearchRun::Prepare(p, wishes)[0], QString());
@@ -102,14 +103,14 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[0] = kinds::Ordinal;
-        kb.AttributeKinds[1] = kinds::Numeric;
-        kb.AttributeKinds[2] = kinds::Numeric;
-        kb.AttributeKinds[3] = kinds::ByValue;
-        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
-        kb.AttributeKinds[5] = kinds::Numeric;
-        kb.AttributeKinds[6] = kinds::Numeric;
-        kb.AttributeKinds[7] = kinds::Numeric;
+        kb.AttributeKinds[field::District] = kinds::Ordinal;
+        kb.AttributeKinds[field::Rooms] = kinds::Numeric;
+        kb.AttributeKinds[field::Floor] = kinds::Numeric;
+        kb.AttributeKinds[field::HouseType] = kinds::ByValue;
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeKinds[field::Price] = kinds::Numeric;
+        kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        kb.AttributeKinds[field::LivingArea] = kinds::Numeric;
         SearchRun::Wishes w;
         w[0] = QStringLiteral("Центр");
         w[1] = QStringLiteral("два");
@@ -128,7 +129,7 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 11);
-        p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::Stop] = kinds::Ordinal;
         SearchRun::Run(p, wish(9, QStringLiteral("Вокзал")), {});
         QCOMPARE(p.FoundList.size(), 10);
         for (const QString& s : found(p))
@@ -141,7 +142,7 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::Stop] = kinds::Ordinal;
         AddListing(p, {"A", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("  ВОКЗАЛ ")});
         AddListing(p, {"B", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Рынок")});
         SearchRun::Run(p, wish(9, QStringLiteral(" вокзал")), {});
@@ -153,9 +154,9 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[5] = kinds::Numeric;
-        kb.AttributeMin[5] = 0;
-        kb.AttributeMax[5] = 1000;
+        kb.AttributeKinds[field::Price] = kinds::Numeric;
+        kb.AttributeMin[field::Price] = 0;
+        kb.AttributeMax[field::Price] = 1000;
         // Prices: 900 scores lower than 500 when 500 is wished; equal prices tie.
         const QStringList prices{"900", "500", "700", "700", "500", "-5000"};
         for (int i = 0; i < prices.size(); ++i)
@@ -174,7 +175,7 @@ private Q_SLOTS:
         KnowledgeBase& kb = p.Knowledge;
         for (int k = 0; k < 17; ++k)
             kb.AttributeKinds[static_cast<size_t>(k)] = kinds::Numeric; // ranges 0..0: -100 per unit
-        kb.AttributeMax[1] = 10;
+        kb.AttributeMax[field::Rooms] = 10;
         AddListing(p, {"L1", "3"});
         AddListing(p, {"L2", "1"});
         SearchRun::Run(p, wish(1, QStringLiteral("1")), {});
@@ -194,14 +195,14 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[3] = kinds::ByValue;
-        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
-        kb.AttributeValueLists[3].Append(QStringLiteral("панельный"), QStringLiteral("40"));
+        kb.AttributeKinds[field::HouseType] = kinds::ByValue;
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("панельный"), QStringLiteral("40"));
         AddListing(p, {"K", {}, {}, QStringLiteral("кирпичный")});
         AddListing(p, {"P", {}, {}, QStringLiteral("панельный")});
         AddListing(p, {"X", {}, {}, QStringLiteral("монолит")});
         const auto prepared = SearchRun::Prepare(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")));
-        QCOMPARE(prepared[3], QStringLiteral("80"));
+        QCOMPARE(prepared[field::HouseType], QStringLiteral("80"));
         SearchRun::Run(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")), {});
         // K: 100; P: 100-40 = 60; X: 0 -> 100-80 = 20.
         QCOMPARE(found(p), (QStringList{"K: 100", "P: 97.6", "X: 95.3"}));
@@ -210,15 +211,70 @@ private Q_SLOTS:
         QCOMPARE(found(p), (QStringList{"X: 100", "P: 97.6", "K: 95.3"}));
     }
 
+    // A by-value attribute is scored by a scan of a short accepted list and by
+    // the list's hash index beyond it (48 values in the run): both must agree.
+    void byValueScoresAgreeOnBothPaths_data()
+    {
+        QTest::addColumn<QStringList>("values"); // value, formalized value, ...
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<float>("expected"); // the attribute's score for the wish 70
+        const QStringList centre{QStringLiteral("Центр"), QStringLiteral("70"), QStringLiteral("Заречье"),
+                                 QStringLiteral("40")};
+        QTest::newRow("exact match") << centre << QStringLiteral("Центр") << 100.0f;
+        QTest::newRow("other value") << centre << QStringLiteral("Заречье") << 70.0f;
+        QTest::newRow("not listed reads 0") << centre << QStringLiteral("Окраина") << 30.0f;
+        QTest::newRow("letter case counts") << centre << QStringLiteral("центр") << 30.0f;
+        QTest::newRow("spaces count") << centre << QStringLiteral("Центр ") << 30.0f;
+        QTest::newRow("first occurrence wins")
+            << QStringList{QStringLiteral("Центр"), QStringLiteral("70"), QStringLiteral("Центр"), QStringLiteral("10")}
+            << QStringLiteral("Центр") << 100.0f;
+        QTest::newRow("empty accepted value")
+            << QStringList{QString(), QStringLiteral("55")} << QString() << 85.0f;
+        QTest::newRow("score read with Val") << QStringList{QStringLiteral("Центр"), QStringLiteral("45,5")}
+                                             << QStringLiteral("Центр") << 75.0f;
+        QTest::newRow("word score reads 0") << QStringList{QStringLiteral("Центр"), QStringLiteral("высокая")}
+                                            << QStringLiteral("Центр") << 30.0f;
+        QTest::newRow("score beyond single scores 0")
+            << QStringList{QStringLiteral("Центр"), QStringLiteral("1e39")} << QStringLiteral("Центр") << 0.0f;
+    }
+
+    void byValueScoresAgreeOnBothPaths()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QString, field);
+        QFETCH(float, expected);
+        const SearchRun::Wishes w = wish(field::District, QStringLiteral("70"));
+        float so[2] = {};
+        for (int padding : {0, 100}) {
+            Program p;
+            p.InitAttributeNames();
+            KnowledgeBase& kb = p.Knowledge;
+            kb.AttributeKinds[field::District] = kinds::ByValue;
+            AttributeValueList& list = kb.AttributeValueLists[field::District];
+            for (qsizetype i = 0; i + 1 < values.size(); i += 2)
+                list.Append(values[i], values[i + 1]);
+            for (int i = 1; i <= padding; ++i)
+                list.Append(QStringLiteral("pad%1").arg(i), QStringLiteral("99"));
+            const RecordPtr r = AddListingWith(p, field::District, field);
+            QVERIFY(SearchRun::Run(p, w, {}));
+            const Explanation x = SearchRun::Explain(p, *r, w, SearchRun::Prepare(p, w));
+            QCOMPARE(x.attributes[field::District].score, expected);
+            QCOMPARE(r->So, x.so);
+            so[padding ? 1 : 0] = r->So;
+        }
+        QCOMPARE(so[1], so[0]);
+        QCOMPARE(so[0], (16 * 100.0f + expected) / 17.0f);
+    }
+
     // The scan goes on after a match and compares the rest with the replaced wish.
     void preparationScanContinuesAfterMatch()
     {
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[0] = kinds::ByValue;
-        kb.AttributeValueLists[0].Append(QStringLiteral("Центр"), QStringLiteral("70"));
-        kb.AttributeValueLists[0].Append(QStringLiteral("70"), QStringLiteral("95"));
+        kb.AttributeKinds[field::District] = kinds::ByValue;
+        kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("70"));
+        kb.AttributeValueLists[field::District].Append(QStringLiteral("70"), QStringLiteral("95"));
         QCOMPARE(SearchRun::Prepare(p, wish(0, QStringLiteral("центр")))[0], QStringLiteral("95"));
     }
 
@@ -226,8 +282,8 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[5] = kinds::Numeric;
-        p.Knowledge.AttributeMax[5] = 100;
+        p.Knowledge.AttributeKinds[field::Price] = kinds::Numeric;
+        p.Knowledge.AttributeMax[field::Price] = 100;
         AddListing(p, {"Big", {}, {}, {}, {}, QStringLiteral("1e39")});
         AddListing(p, {"Fine", {}, {}, {}, {}, QStringLiteral("50")});
         QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("50")), {}));
@@ -240,7 +296,7 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         fill(p, 3);
         SearchRun::Run(p, wish(0, QStringLiteral("L2")), {});
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 94.1", "L3: 94.1"}));
@@ -263,7 +319,7 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 8);
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         QStringList texts;
         SearchHooks hooks;
         hooks.progress = [&](const QString& t) { texts << t; };
@@ -295,7 +351,7 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         fill(p, 5000);
         bool stop = false;
         SearchHooks hooks;
@@ -315,9 +371,9 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[5] = kinds::Numeric;
-        kb.AttributeMin[5] = 0;
-        kb.AttributeMax[5] = 100;
+        kb.AttributeKinds[field::Price] = kinds::Numeric;
+        kb.AttributeMin[field::Price] = 0;
+        kb.AttributeMax[field::Price] = 100;
         // Prices 1..30: the closer to 30, the better.
         for (int i = 1; i <= 30; ++i)
             AddListing(p, {QStringLiteral("L%1").arg(i), {}, {}, {}, {}, QString::number(i)});
