@@ -164,11 +164,15 @@ void MainForm::buildWindow()
         columns->addLayout(form, 1);
     root->addLayout(columns);
 
-    // The price box keeps its fixed list.
-    static_cast<QStringListModel*>(WishBox(field::Price)->model())
-        ->setStringList({QStringLiteral("1000"), QStringLiteral("1500"), QStringLiteral("2000"),
-                         QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
-                         QStringLiteral("5000"), QStringLiteral("Договорная")});
+    // A box with a fixed list keeps it.
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
+        if (s.choices.empty())
+            continue;
+        QStringList choices;
+        for (const char16_t* c : s.choices)
+            choices << QString::fromUtf16(c);
+        static_cast<QStringListModel*>(WishBox(s.field)->model())->setStringList(choices);
+    }
     for (QComboBox* box : Combo)
         if (box)
             box->setEditText(QString());
@@ -270,17 +274,15 @@ void MainForm::ShowRecordCount()
 void MainForm::FillWishBoxes()
 {
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
-        const field::Field k = s.field;
-        // The price box keeps its fixed list.
-        if (k == field::Price)
+        if (!s.choices.empty())
             continue;
-        QStringList entries = m_program.Knowledge.AttributeValueLists[field::Slot(k)].Values();
-        if (k == field::HouseType) {
-            // House types are shown with only their first letter in capitals.
-            for (QString& s : entries)
-                s = s.left(1).toUpper() + s.mid(1).toLower();
+        QStringList entries = m_program.Knowledge.AttributeValueLists[field::Slot(s.field)].Values();
+        if (s.capitalized) {
+            // (House types) shown with only their first letter in capitals.
+            for (QString& e : entries)
+                e = e.left(1).toUpper() + e.mid(1).toLower();
         }
-        QComboBox* box = WishBox(k);
+        QComboBox* box = WishBox(s.field);
         // A refill resets the box's text; what the user typed stays.
         const QString typed = box->currentText();
         const int cursor = box->lineEdit()->cursorPosition();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -113,8 +115,8 @@ private:
 class KnowledgeBase
 {
 public:
-    static constexpr int Slots = 18;
-    static constexpr int Attributes = 17;
+    static constexpr int Slots = field::Count;
+    static constexpr int Attributes = field::Attributes;
 
     std::array<QString, Slots> AttributeNames;
     std::array<AttributeKind, Slots> AttributeKinds;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 // The fields of a listing by name. A field's number is also the index of its
 // attribute in the knowledge base, so the names index both.
@@ -92,7 +93,9 @@ inline constexpr int EditorColumnCount = static_cast<int>(std::size(EditorColumn
 
 // A wish box of the main window: the number in its names (Combo<n>, Label<n>),
 // the column it stands in (0 left, 1 middle, 2 right; top to bottom in table
-// order), its caption and its tooltip.
+// order), its caption and its tooltip. Its list holds the attribute's accepted
+// values (with only the first letter in capitals where `capitalized`), or the
+// fixed `choices` where there are any.
 struct WishBox
 {
     field::Field field;
@@ -100,16 +103,21 @@ struct WishBox
     int column;
     const char16_t* caption;
     const char16_t* tooltip;
+    bool capitalized = false;
+    std::span<const char16_t* const> choices = {};
 };
+
+inline constexpr const char16_t* PriceChoices[] = {u"1000", u"1500", u"2000", u"3000",
+                                                   u"4000", u"500",  u"5000", u"Договорная"};
 
 // Attributes 0..13 have a wish box; the others are never wished for.
 inline constexpr WishBox WishBoxes[] = {
     {field::District, 1, 0, u"Район", u"Район квартиры/дома, выберите из списка"},
     {field::Rooms, 2, 0, u"Количество комнат", u"Количество комнат, численное значение"},
     {field::Floor, 3, 0, u"Этаж", u"Этаж квартиры"},
-    {field::HouseType, 4, 0, u"Тип дома", u"Тип дома, выберите из списка"},
+    {field::HouseType, 4, 0, u"Тип дома", u"Тип дома, выберите из списка", true},
     {field::Address, 5, 0, u"Адрес", u"Адрес, выберите из списка"},
-    {field::Price, 14, 0, u"Цена (т.р)  от", u"Адрес, выберите из списка"},
+    {field::Price, 14, 0, u"Цена (т.р)  от", u"Адрес, выберите из списка", false, PriceChoices},
     {field::TotalArea, 6, 1, u"Общая площадь", nullptr},
     {field::LivingArea, 7, 1, u"Полезная", nullptr},
     {field::KitchenArea, 8, 1, u"Кухня", nullptr},

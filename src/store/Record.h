@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -29,7 +31,7 @@ FloorSplit SplitFloor(QStringView floorText);
 class Record
 {
 public:
-    static constexpr int FieldCount = 18;
+    static constexpr int FieldCount = field::Count;
 
     bool Finded = false;
     float So = 0;

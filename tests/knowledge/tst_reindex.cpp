@@ -39,7 +39,7 @@ private Q_SLOTS:
         Setup s;
         s.kb.AttributeKinds[field::Price] = kinds::Numeric;
         s.setRange(field::Price, 900, 1500);
-        s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
+        s.values(field::District).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         int progressCalls = 0;
         QStringList comments;
         ReindexHooks hooks;
@@ -54,8 +54,8 @@ private Q_SLOTS:
             QCOMPARE(s.max(k), -999999.0f);
             QCOMPARE(s.min(k), 999999.0f);
         }
-        QCOMPARE(s.values(0).Values(), QStringList{QStringLiteral("Центр")});
-        QCOMPARE(s.values(0).Scores(), QStringList{QStringLiteral("80")});
+        QCOMPARE(s.values(field::District).Values(), QStringList{QStringLiteral("Центр")});
+        QCOMPARE(s.values(field::District).Scores(), QStringList{QStringLiteral("80")});
         QVERIFY(!s.program.Busy());
     }
 
@@ -149,15 +149,15 @@ private Q_SLOTS:
         Setup s;
         s.kb.AttributeKinds[field::District] = kinds::ByValue;
         s.kb.AttributeKinds[field::Price] = kinds::Numeric;
-        s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
+        s.values(field::District).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
         AddListing(s.program, {"Заречье", "1", "", "панельный", "", "900"});
         AddListing(s.program, {"Центр", "3", "7", "", "ул. Мира, 1", "дог."});
 
         QVERIFY(Normalize(s.program));
-        QCOMPARE(s.values(0).Values(), (QStringList{"Центр", "Заречье"}));
-        QCOMPARE(s.values(0).Scores(), (QStringList{"80", "0"}));
-        s.values(0).SetScore(2, QStringLiteral("30"));
+        QCOMPARE(s.values(field::District).Values(), (QStringList{"Центр", "Заречье"}));
+        QCOMPARE(s.values(field::District).Scores(), (QStringList{"80", "0"}));
+        s.values(field::District).SetScore(2, QStringLiteral("30"));
         const auto before = s.kb.AttributeValueLists;
         const auto maxBefore = s.kb.AttributeMax;
         const auto minBefore = s.kb.AttributeMin;
@@ -192,8 +192,8 @@ private Q_SLOTS:
         s.kb.AttributeKinds[field::Price] = kinds::Numeric;
         s.kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
         s.setRange(field::Price, 5, 6);
-        s.setRange(6, 11, 22);
-        s.setRange(16, 33, 44);
+        s.setRange(field::TotalArea, 11, 22);
+        s.setRange(field::Storeys, 33, 44);
 
         // The cancel arrives a third of the way through the listings.
         qint64 cancelledAt = 0;
@@ -220,15 +220,15 @@ private Q_SLOTS:
         // seen: their values in order, and their ranges.
         const int seen = static_cast<int>(cancelledAt / 17) - 1;
         QVERIFY(seen > 0 && seen < n);
-        QCOMPARE(s.values(0).Count(), 7);
-        QCOMPARE(s.values(1).Count(), 5);
+        QCOMPARE(s.values(field::District).Count(), 7);
+        QCOMPARE(s.values(field::Rooms).Count(), 5);
         QCOMPARE(s.min(1), 0.0f);
         QCOMPARE(s.max(1), 4.0f);
         QCOMPARE(s.values(field::Price).Count(), seen);
         QCOMPARE(s.values(field::Price).Values().last(), QString::number(seen));
         QCOMPARE(s.min(field::Price), 1.0f);
         QCOMPARE(s.max(field::Price), float(seen));
-        QCOMPARE(s.values(6).Count(), seen);
+        QCOMPARE(s.values(field::TotalArea).Count(), seen);
         QCOMPARE(s.min(6), 2.0f);
         QCOMPARE(s.max(6), float(2 * seen));
 
@@ -236,13 +236,13 @@ private Q_SLOTS:
         Setup t;
         AddListing(t.program, {"Центр"});
         t.kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
-        t.setRange(6, 11, 22);
+        t.setRange(field::TotalArea, 11, 22);
         ReindexHooks atOnce;
         atOnce.comment = [&](const QString&) { t.program.ProcessState = 3; };
         QVERIFY(!Normalize(t.program, atOnce));
         QCOMPARE(t.min(6), 11.0f);
         QCOMPARE(t.max(6), 22.0f);
-        QCOMPARE(t.values(0).Count(), 0);
+        QCOMPARE(t.values(field::District).Count(), 0);
 
         // The next run starts afresh and runs to the end.
         QVERIFY(Normalize(s.program));
@@ -251,7 +251,7 @@ private Q_SLOTS:
         QCOMPARE(s.max(field::Price), float(n));
         QCOMPARE(s.min(6), 2.0f);
         QCOMPARE(s.max(6), float(2 * n));
-        QCOMPARE(s.values(16).Count(), 9);
+        QCOMPARE(s.values(field::Storeys).Count(), 9);
         QCOMPARE(s.max(16), -999999.0f);
     }
 };

@@ -73,28 +73,28 @@ private Q_SLOTS:
         QTest::addColumn<float>("score");
         QTest::addColumn<QString>("failure"); // the start of the failure text, or empty
 
-        QTest::newRow("empty wish") << field::Rooms << QString() << QString() << false << 0.f << 0.f << 0.f << 100.f
+        QTest::newRow("empty wish") << int(field::Rooms) << QString() << QString() << false << 0.f << 0.f << 0.f << 100.f
                                     << QString();
-        QTest::newRow("ordinal match") << field::HouseType << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный")
+        QTest::newRow("ordinal match") << int(field::HouseType) << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный")
                                        << false << 0.f << 0.f << 0.f << 100.f << QString();
-        QTest::newRow("ordinal miss") << field::HouseType << QStringLiteral("панельный") << QStringLiteral("панельный") << false
+        QTest::newRow("ordinal miss") << int(field::HouseType) << QStringLiteral("панельный") << QStringLiteral("панельный") << false
                                       << 0.f << 0.f << 0.f << 0.f << QString();
-        QTest::newRow("numeric") << field::Rooms << QStringLiteral("2") << QStringLiteral("2") << true << 3.f << 1.f << 5.f
+        QTest::newRow("numeric") << int(field::Rooms) << QStringLiteral("2") << QStringLiteral("2") << true << 3.f << 1.f << 5.f
                                  << 75.f << QString();
-        QTest::newRow("numeric far off goes negative") << field::Rooms << QStringLiteral("12") << QStringLiteral("12") << true
+        QTest::newRow("numeric far off goes negative") << int(field::Rooms) << QStringLiteral("12") << QStringLiteral("12") << true
                                                        << 3.f << 1.f << 5.f << -125.f << QString();
-        QTest::newRow("by value replaced") << field::District << QStringLiteral("соборный ") << QStringLiteral("70") << true
+        QTest::newRow("by value replaced") << int(field::District) << QStringLiteral("соборный ") << QStringLiteral("70") << true
                                            << 85.f << 0.f << 100.f << 85.f << QString();
-        QTest::newRow("by value not replaced") << field::District << QStringLiteral("Заречный") << QStringLiteral("Заречный")
+        QTest::newRow("by value not replaced") << int(field::District) << QStringLiteral("Заречный") << QStringLiteral("Заречный")
                                                << true << 85.f << 0.f << 100.f << 15.f << QString();
-        QTest::newRow("formula ok") << field::StopDistance << QStringLiteral("60") << QStringLiteral("60") << true << 50.f << 0.f
+        QTest::newRow("formula ok") << int(field::StopDistance) << QStringLiteral("60") << QStringLiteral("60") << true << 50.f << 0.f
                                     << 100.f << 90.f << QString();
-        QTest::newRow("formula fails") << field::Telephone << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
+        QTest::newRow("formula fails") << int(field::Telephone) << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
                                        << 100.f << 0.f << QStringLiteral("Формула не вычислена: ");
-        QTest::newRow("listing number beyond single") << field::TotalArea << QStringLiteral("50") << QStringLiteral("50") << false
+        QTest::newRow("listing number beyond single") << int(field::TotalArea) << QStringLiteral("50") << QStringLiteral("50") << false
                                                       << 0.f << 0.f << 100.f << 0.f
                                                       << QStringLiteral("Переполнение");
-        QTest::newRow("wish beyond single") << field::Rooms << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false
+        QTest::newRow("wish beyond single") << int(field::Rooms) << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false
                                             << 0.f << 1.f << 5.f << 0.f << QStringLiteral("Пожелание");
     }
     void rules()

@@ -16,7 +16,7 @@ namespace {
 void fill(Program& p, int n)
 {
     for (int i = 1; i <= n; ++i)
-        AddListingWith(p, 0, QStringLiteral("L%1").arg(i));
+        AddListingWith(p, field::District, QStringLiteral("L%1").arg(i));
 }
 
 QStringList found(const Program& p)
@@ -61,7 +61,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         fill(p, 3);
         p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
-        SearchRun::Run(p, wish(0, QStringLiteral("   ")), {});
+        SearchRun::Run(p, wish(field::District, QStringLiteral("   ")), {});
         QCOMPARE(found(p), (QStringList{"L1: 100", "L2: 100", "L3: 100"}));
     }
 
@@ -85,7 +85,7 @@ private Q_SLOTS:
             p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("80"));
         }
         p.Records.Items.Item(1)->SetRecord(field::Telephone, QStringLiteral("есть"));
-        SearchRun::Wishes wishes = wish(12, typed);
+        SearchRun::Wishes wishes = wish(field::Telephone, typed);
         QCOMPARE(SearchRun::Prepare(p, wishes)[12], QString());
         QCOMPARE(SearchRun::Prepare(p, wishes)[0], QString());
         QVERIFY(SearchRun::Run(p, wishes, {}));
@@ -93,7 +93,7 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
         // A wish that is not empty is replaced as before.
-        QCOMPARE(SearchRun::Prepare(p, wish(12, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
+        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
     }
 
     // The wishes read as 0 because they hold no number: not the ordinal ones,
@@ -130,7 +130,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         fill(p, 11);
         p.Knowledge.AttributeKinds[field::Stop] = kinds::Ordinal;
-        SearchRun::Run(p, wish(9, QStringLiteral("Вокзал")), {});
+        SearchRun::Run(p, wish(field::Stop, QStringLiteral("Вокзал")), {});
         QCOMPARE(p.FoundList.size(), 10);
         for (const QString& s : found(p))
             QVERIFY(s.endsWith(QStringLiteral(": 94.1")));
@@ -145,7 +145,7 @@ private Q_SLOTS:
         p.Knowledge.AttributeKinds[field::Stop] = kinds::Ordinal;
         AddListing(p, {"A", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("  ВОКЗАЛ ")});
         AddListing(p, {"B", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Рынок")});
-        SearchRun::Run(p, wish(9, QStringLiteral(" вокзал")), {});
+        SearchRun::Run(p, wish(field::Stop, QStringLiteral(" вокзал")), {});
         QCOMPARE(found(p), (QStringList{"A: 100", "B: 94.1"}));
     }
 
@@ -161,7 +161,7 @@ private Q_SLOTS:
         const QStringList prices{"900", "500", "700", "700", "500", "-5000"};
         for (int i = 0; i < prices.size(); ++i)
             AddListing(p, {QStringLiteral("L%1").arg(i + 1), {}, {}, {}, {}, prices[i]});
-        SearchRun::Run(p, wish(5, QStringLiteral("500")), {});
+        SearchRun::Run(p, wish(field::Price, QStringLiteral("500")), {});
         // 500 -> 100 (perfect, database order); 700 -> (1000-200)/1000*100 = 80
         // so So = (16*100+80)/17 = 98.8; 900 -> 60, So 97.6; -5000 scores -450,
         // So = (1600-450)/17 = 67.6, still positive.
@@ -178,7 +178,7 @@ private Q_SLOTS:
         kb.AttributeMax[field::Rooms] = 10;
         AddListing(p, {"L1", "3"});
         AddListing(p, {"L2", "1"});
-        SearchRun::Run(p, wish(1, QStringLiteral("1")), {});
+        SearchRun::Run(p, wish(field::Rooms, QStringLiteral("1")), {});
         // L1 is 2 rooms off over a range of 10: 80, So (1600 + 80) / 17.
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 98.8"}));
         // Far off on every empty range: every score is negative, nothing is listed.
@@ -201,13 +201,13 @@ private Q_SLOTS:
         AddListing(p, {"K", {}, {}, QStringLiteral("кирпичный")});
         AddListing(p, {"P", {}, {}, QStringLiteral("панельный")});
         AddListing(p, {"X", {}, {}, QStringLiteral("монолит")});
-        const auto prepared = SearchRun::Prepare(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")));
+        const auto prepared = SearchRun::Prepare(p, wish(field::HouseType, QStringLiteral("  КИРПИЧНЫЙ ")));
         QCOMPARE(prepared[field::HouseType], QStringLiteral("80"));
-        SearchRun::Run(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")), {});
+        SearchRun::Run(p, wish(field::HouseType, QStringLiteral("  КИРПИЧНЫЙ ")), {});
         // K: 100; P: 100-40 = 60; X: 0 -> 100-80 = 20.
         QCOMPARE(found(p), (QStringList{"K: 100", "P: 97.6", "X: 95.3"}));
         // A wish that is no accepted value keeps its text: a word reads as 0.
-        SearchRun::Run(p, wish(3, QStringLiteral("дерево")), {});
+        SearchRun::Run(p, wish(field::HouseType, QStringLiteral("дерево")), {});
         QCOMPARE(found(p), (QStringList{"X: 100", "P: 97.6", "K: 95.3"}));
     }
 
@@ -275,7 +275,7 @@ private Q_SLOTS:
         kb.AttributeKinds[field::District] = kinds::ByValue;
         kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("70"));
         kb.AttributeValueLists[field::District].Append(QStringLiteral("70"), QStringLiteral("95"));
-        QCOMPARE(SearchRun::Prepare(p, wish(0, QStringLiteral("центр")))[0], QStringLiteral("95"));
+        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0], QStringLiteral("95"));
     }
 
     void hugeNumbersScoreZeroAndTheRunGoesOn()
@@ -286,9 +286,9 @@ private Q_SLOTS:
         p.Knowledge.AttributeMax[field::Price] = 100;
         AddListing(p, {"Big", {}, {}, {}, {}, QStringLiteral("1e39")});
         AddListing(p, {"Fine", {}, {}, {}, {}, QStringLiteral("50")});
-        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("50")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Price, QStringLiteral("50")), {}));
         QCOMPARE(found(p), (QStringList{"Fine: 100", "Big: 94.1"}));
-        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("1e39")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Price, QStringLiteral("1e39")), {}));
         QCOMPARE(found(p), (QStringList{"Big: 94.1", "Fine: 94.1"}));
     }
 
@@ -298,7 +298,7 @@ private Q_SLOTS:
         p.InitAttributeNames();
         p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         fill(p, 3);
-        SearchRun::Run(p, wish(0, QStringLiteral("L2")), {});
+        SearchRun::Run(p, wish(field::District, QStringLiteral("L2")), {});
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 94.1", "L3: 94.1"}));
         // A second run with fewer results empties the list first.
         int refreshed = 0;
@@ -309,7 +309,7 @@ private Q_SLOTS:
         };
         p.Records.Items.Remove(3);
         p.Records.Items.Remove(1);
-        SearchRun::Run(p, wish(0, QStringLiteral("L2")), hooks);
+        SearchRun::Run(p, wish(field::District, QStringLiteral("L2")), hooks);
         QCOMPARE(refreshed, 1);
         QCOMPARE(found(p), QStringList{"L2: 100"});
     }
@@ -323,7 +323,7 @@ private Q_SLOTS:
         QStringList texts;
         SearchHooks hooks;
         hooks.progress = [&](const QString& t) { texts << t; };
-        SearchRun::Run(p, wish(0, QStringLiteral("none")), hooks);
+        SearchRun::Run(p, wish(field::District, QStringLiteral("none")), hooks);
         QCOMPARE(texts, (QStringList{"Обработка данных ( 12%)...", "Обработка данных ( 25%)...",
                                      "Обработка данных ( 38%)...", "Обработка данных ( 50%)...",
                                      "Обработка данных ( 62%)...", "Обработка данных ( 75%)...",
@@ -337,13 +337,13 @@ private Q_SLOTS:
         QStringList texts;
         SearchHooks hooks;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("x")), hooks));
+        QVERIFY(SearchRun::Run(p, wish(field::District, QStringLiteral("x")), hooks));
         QVERIFY(p.FoundList.isEmpty());
         QVERIFY(texts.isEmpty());
         // Listings with an empty knowledge base: every wished attribute is
         // compared with 0 over 0..100.
         fill(p, 2);
-        SearchRun::Run(p, wish(1, QStringLiteral("40")), {});
+        SearchRun::Run(p, wish(field::Rooms, QStringLiteral("40")), {});
         QCOMPARE(found(p), (QStringList{"L1: 97.6", "L2: 97.6"}));
     }
 
@@ -359,7 +359,7 @@ private Q_SLOTS:
         hooks.stopRequested = [&] { return stop; };
         QStringList texts;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(!SearchRun::Run(p, wish(0, QStringLiteral("L3")), hooks));
+        QVERIFY(!SearchRun::Run(p, wish(field::District, QStringLiteral("L3")), hooks));
         QVERIFY(p.FoundList.isEmpty());
         QVERIFY(!p.Busy());
         QCOMPARE(texts.last(), QStringLiteral("Поиск остановлен: просмотрено 0 из 5000 записей."));
@@ -384,7 +384,7 @@ private Q_SLOTS:
         hooks.stopRequested = [&] { return ++checks >= 14; };
         QStringList texts;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(!SearchRun::Run(p, wish(5, QStringLiteral("30")), hooks));
+        QVERIFY(!SearchRun::Run(p, wish(field::Price, QStringLiteral("30")), hooks));
         QCOMPARE(found(p), (QStringList{"L12: 98.9", "L11: 98.9", "L10: 98.8", "L9: 98.8", "L8: 98.7",
                                         "L7: 98.6", "L6: 98.6", "L5: 98.5", "L4: 98.5", "L3: 98.4"}));
         QCOMPARE(texts.last(), QStringLiteral("Поиск остановлен: просмотрено 12 из 30 записей."));
