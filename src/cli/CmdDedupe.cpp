@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "store/FlatIdentity.h"
 
 // Cleans a database that earlier imports filled with copies: the first
@@ -26,7 +27,7 @@ int CmdDedupe(CliContext& ctx)
     for (const FlatCopy& c : copies) {
         const Record& r = *items.Item(c.position);
         ctx.out << (dryRun ? "Будет удалена запись " : "Удалена запись ") << c.position << " (повтор записи "
-                << c.original << "): " << r.Field(4) << ", этаж " << r.Field(2) << ", площадь " << r.Field(6)
+                << c.original << "): " << r.Field(field::Address) << ", этаж " << r.Field(field::Floor) << ", площадь " << r.Field(field::TotalArea)
                 << '\n';
     }
     const int before = items.Count();

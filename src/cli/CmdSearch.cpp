@@ -5,17 +5,18 @@
 #include "platform/Text.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
+#include "store/Fields.h"
 
 namespace {
 
-// A slot is a wish box's attribute index (0..13) or an attribute's name.
+// A slot is a wish box's attribute index (0..LastWished) or an attribute's name.
 int slotOf(const Program& program, const QString& slot)
 {
     bool ok = false;
     const int k = slot.toInt(&ok);
     if (ok)
-        return k >= 0 && k <= 13 ? k : -1;
-    for (int i = 0; i <= 13; ++i)
+        return k >= 0 && k <= fieldinfo::LastWished ? k : -1;
+    for (int i = 0; i <= fieldinfo::LastWished; ++i)
         if (program.Knowledge.AttributeNames[static_cast<size_t>(i)] == slot)
             return i;
     return -1;
@@ -37,7 +38,7 @@ QString explanationLine(const AttributeExplanation& e)
     QString value = e.hasValue ? text::Trimmed(text::NumberText(e.value)) : QString();
     if (!e.failure.isEmpty())
         value += (value.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + e.failure + u')';
-    return QStringList{cell(e.name), cell(e.kind), cell(e.wish), cell(e.prepared), cell(e.field), cell(value),
+    return QStringList{cell(e.name), cell(e.kind.Text()), cell(e.wish), cell(e.prepared), cell(e.field), cell(value),
                        text::Trimmed(text::NumberText(e.score))}
         .join(u'\t');
 }

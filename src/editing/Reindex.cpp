@@ -38,6 +38,19 @@ private:
     qint64 m_next = 0;
 };
 
+// Whether the re-index measures the attribute's range; the others get the "none seen" range.
+bool keepsRange(Kind kind)
+{
+    switch (kind) {
+    case Kind::Numeric: return true;
+    case Kind::Ordinal:
+    case Kind::ByValue:
+    case Kind::ByFormula:
+    case Kind::Other: return false;
+    }
+    return false;
+}
+
 } // namespace
 
 QString ReindexComment()
@@ -60,13 +73,13 @@ bool Normalize(Program& program, const RunContext& context)
     // listings lie all over the heap, and reading each of them once instead of
     // once per attribute is most of the speed. Each attribute's values still
     // come in the order of their first appearance, and the progress runs over
-    // 17 steps per listing, as ReindexHooks describes it.
+    // 17 steps per listing, as Normalize describes it.
     const qint64 n = items.Count();
     ProgressThrottle progress(context, 17 * n + 1);
     std::array<bool, KnowledgeBase::Attributes> numeric{};
     std::array<float, KnowledgeBase::Attributes> max, min;
     for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
-        numeric[size_t(j)] = kb.AttributeKinds[size_t(j)] == kinds::Numeric;
+        numeric[size_t(j)] = keepsRange(kb.AttributeKinds[size_t(j)].Id());
         max[size_t(j)] = kNoMax;
         min[size_t(j)] = kNoMin;
     }

@@ -7,6 +7,7 @@
 #include "gui/GuiResources.h"
 #include "gui/SlotGuard.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "store/FlatIdentity.h"
 #include "gui/RecordForm.h"
 
@@ -27,19 +28,8 @@
 
 namespace {
 
-struct Column
-{
-    const char16_t* header;
-    int twips;
-    int field; // -1: floor and storeys
-};
-
-const Column kColumns[] = {
-    {u"Дата", 1440, 14}, {u"Район", 1440, 0},      {u"Ком", 700, 1},     {u"Этаж", 700, -1},
-    {u"Тип", 1000, 3},   {u"Адрес", 1440, 4},      {u"Площадь", 700, 6}, {u"Описание", 1440, 15},
-    {u"Цена", 800, 5},   {u"Агентство", 1440, 13},
-};
-constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
+using fieldinfo::EditorColumns;
+constexpr int kColumnCount = fieldinfo::EditorColumnCount;
 
 } // namespace
 
@@ -78,14 +68,13 @@ public:
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
             return {};
         const Record& r = *items.at(index.row());
-        const int field = kColumns[index.column()].field;
-        if (field < 0) {
-            QString floor = r.Field(2).toString();
-            floor += u'/';
-            floor += r.Field(16);
-            return floor;
+        const fieldinfo::Column& column = EditorColumns[index.column()];
+        QString cell = r.Field(column.parts[0]).toString();
+        for (int p = 1; p < column.partCount; ++p) {
+            cell += u'/';
+            cell += r.Field(column.parts[static_cast<size_t>(p)]);
         }
-        return r.Field(field).toString();
+        return cell;
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -93,7 +82,7 @@ public:
         // The caption also as the tooltip of a header cut off by its fixed width.
         if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::ToolTipRole) && section >= 0 &&
             section < kColumnCount)
-            return QString::fromUtf16(kColumns[section].header);
+            return QString::fromUtf16(EditorColumns[section].header);
         return {};
     }
 
@@ -132,7 +121,7 @@ EditorForm::EditorForm(Program& program, Prompts& prompts, QWidget* parent)
     List->header()->setSectionResizeMode(QHeaderView::Interactive);
     ShowCutOffTextsAsToolTips(List);
     for (int c = 0; c < kColumnCount; ++c)
-        List->setColumnWidth(c, kColumns[c].twips / 15);
+        List->setColumnWidth(c, EditorColumns[c].twips / 15);
 
     auto button = [this](const char16_t* caption, int number) {
         auto* b = new QPushButton(QString::fromUtf16(caption), this);

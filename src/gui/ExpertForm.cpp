@@ -181,7 +181,8 @@ void ExpertForm::buildWindow()
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->addItems({kinds::ByValue, kinds::ByFormula, kinds::Ordinal, kinds::Numeric});
+    for (Kind kind : kinds::Named)
+        Combo1->addItem(kinds::TextOf(kind));
     Combo1->setCurrentIndex(3);
     Combo1->setValidator(new FileSafeValidator(Combo1));
     kindLabel->setBuddy(Combo1);
@@ -301,7 +302,7 @@ void ExpertForm::RefreshData()
     }
 
     // A stored kind is shown as it is, also one that is none of the four.
-    const QString& kind = kb.AttributeKinds[slot];
+    const QString& kind = kb.AttributeKinds[slot].Text();
     const int pick = Combo1->findText(kind, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (pick >= 0 && Combo1->currentIndex() != pick)
         Combo1->setCurrentIndex(pick);
@@ -318,9 +319,17 @@ void ExpertForm::RefreshData()
     }
     m_writingBoxes = false;
 
-    const QString shown = Combo1->currentText();
-    Text1->setEnabled(shown == kinds::ByFormula);
-    Frame2->setEnabled(shown == kinds::ByValue && !m_program.Busy());
+    // The formula box serves formula kinds, the value frame value kinds.
+    bool formula = false, values = false;
+    switch (kinds::Parse(Combo1->currentText())) {
+    case Kind::ByFormula: formula = true; break;
+    case Kind::ByValue: values = true; break;
+    case Kind::Numeric:
+    case Kind::Ordinal:
+    case Kind::Other: break;
+    }
+    Text1->setEnabled(formula);
+    Frame2->setEnabled(values && !m_program.Busy());
 }
 
 bool ExpertForm::eventFilter(QObject* watched, QEvent* event)

@@ -134,15 +134,22 @@ QString ExplanationWindow::Summary(const Explanation& x)
     if (top.lost <= 0)
         return s + QStringLiteral(" Все пожелания выполнены.");
     QString wish = QStringLiteral("пожелание ") + quoted(text::Trimmed(top.wish));
-    if (top.kind == kinds::ByValue && top.prepared != text::Trimmed(top.wish))
+    // The listing's number is a formalized value or a formula's result only for those kinds.
+    const char16_t* valueCaption = nullptr;
+    switch (top.kind.Id()) {
+    case Kind::ByValue: valueCaption = u" — оценка "; break;
+    case Kind::ByFormula: valueCaption = u" — по формуле "; break;
+    case Kind::Numeric:
+    case Kind::Ordinal:
+    case Kind::Other: break;
+    }
+    if (top.kind == Kind::ByValue && top.prepared != text::Trimmed(top.wish))
         wish += QStringLiteral(" — оценка ") + QString(top.prepared).replace(u'.', u',');
     QString listing = QStringLiteral("у квартиры ") + quoted(top.field);
     if (top.formulaFailed)
         listing += QStringLiteral(" — ") + top.failure.left(1).toLower() + top.failure.mid(1);
-    else if (top.hasValue && top.kind == kinds::ByValue)
-        listing += QStringLiteral(" — оценка ") + numberText(top.value);
-    else if (top.hasValue && top.kind == kinds::ByFormula)
-        listing += QStringLiteral(" — по формуле ") + numberText(top.value);
+    else if (top.hasValue && valueCaption)
+        listing += QString::fromUtf16(valueCaption) + numberText(top.value);
     else if (!top.failure.isEmpty())
         listing += QStringLiteral(" — ") + top.failure;
     return s + QStringLiteral(" Больше всего потеряно: ") + top.name + QStringLiteral(" (") + wish +
@@ -186,7 +193,7 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
         item->setData(Bar, Qt::UserRole + 2, hasWish(e));
         item->setData(Attribute, Qt::UserRole, k);
         item->setTextAlignment(Score, Qt::AlignRight | Qt::AlignVCenter);
-        const QString tip = e.name + QStringLiteral("\nВид: ") + (e.kind.isEmpty() ? QStringLiteral("не задан") : e.kind) +
+        const QString tip = e.name + QStringLiteral("\nВид: ") + (e.kind.Text().isEmpty() ? QStringLiteral("не задан") : e.kind.Text()) +
                             QStringLiteral("\nПожелание: ") + wishText(e) + QStringLiteral("\nУ квартиры: ") +
                             listingText(e) +
                             (e.hasRange ? QStringLiteral("\nДиапазон: ") + numberText(e.lo) + QStringLiteral(" … ") +

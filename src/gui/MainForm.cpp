@@ -11,6 +11,7 @@
 #include "gui/SlotGuard.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
+#include "store/Fields.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -34,8 +35,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <span>
-
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
@@ -45,45 +44,12 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 
 namespace {
 
-struct WishBoxSpec
-{
-    int combo;
-    const char16_t* caption;
-    int attribute;
-    const char16_t* tooltip;
-};
-
-// The wish boxes in their columns, top to bottom.
-const WishBoxSpec kLeft[] = {
-    {1, u"Район", 0, u"Район квартиры/дома, выберите из списка"},
-    {2, u"Количество комнат", 1, u"Количество комнат, численное значение"},
-    {3, u"Этаж", 2, u"Этаж квартиры"},
-    {4, u"Тип дома", 3, u"Тип дома, выберите из списка"},
-    {5, u"Адрес", 4, u"Адрес, выберите из списка"},
-    {14, u"Цена (т.р)  от", 5, u"Адрес, выберите из списка"},
-};
-const WishBoxSpec kMiddle[] = {
-    {6, u"Общая площадь", 6, nullptr},
-    {7, u"Полезная", 7, nullptr},
-    {8, u"Кухня", 8, nullptr},
-    {13, u"Агенство", 13, nullptr},
-};
-const WishBoxSpec kRight[] = {
-    {9, u"Остановка", 9, nullptr},
-    {10, u"Расстояние до остоновки (м)", 10, nullptr},
-    {11, u"Сан узел", 11, nullptr},
-    {12, u"Наличие телефона", 12, nullptr},
-};
-
-
 // The caption beside the wish box of attribute k, with single spaces.
 QString wishCaption(int k)
 {
-    using Column = std::span<const WishBoxSpec>;
-    for (Column column : {Column(kLeft), Column(kMiddle), Column(kRight)})
-        for (const WishBoxSpec& s : column)
-            if (s.attribute == k)
-                return QString::fromUtf16(s.caption).simplified();
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes)
+        if (s.field == k)
+            return QString::fromUtf16(s.caption).simplified();
     return QString();
 }
 
@@ -166,45 +132,49 @@ void MainForm::buildWindow()
     auto* columns = new QHBoxLayout;
     columns->setContentsMargins(10, 0, 10, 0);
     columns->setSpacing(16);
-    auto makeColumn = [&](const auto& specs) {
-        auto* form = new QFormLayout;
+    QFormLayout* forms[3];
+    for (QFormLayout*& form : forms) {
+        form = new QFormLayout;
         form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
         form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        for (const WishBoxSpec& s : specs) {
-            auto* label = new QLabel(QString::fromUtf16(s.caption), this);
-            label->setObjectName(QStringLiteral("Label%1").arg(s.combo));
-            auto* box = new QComboBox(this);
-            box->setObjectName(QStringLiteral("Combo%1").arg(s.combo));
-            box->setEditable(true);
-            box->setInsertPolicy(QComboBox::NoInsert);
-            // A list of a hundred thousand entries must not be measured entry by entry.
-            box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-            box->setMinimumContentsLength(12);
-            auto* view = new QListView(box);
-            view->setUniformItemSizes(true);
-            box->setView(view);
-            box->setModel(new QStringListModel(box));
-            // The search uses the text as typed: no completion from the list
-            // (picking an entry is still there).
-            box->setCompleter(nullptr);
-            if (s.tooltip)
-                box->setToolTip(QString::fromUtf16(s.tooltip));
-            label->setBuddy(box);
-            form->addRow(label, box);
-            Combo[static_cast<size_t>(s.combo)] = box;
-        }
+    }
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
+        auto* label = new QLabel(QString::fromUtf16(s.caption), this);
+        label->setObjectName(QStringLiteral("Label%1").arg(s.box));
+        auto* box = new QComboBox(this);
+        box->setObjectName(QStringLiteral("Combo%1").arg(s.box));
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        // A list of a hundred thousand entries must not be measured entry by entry.
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(12);
+        auto* view = new QListView(box);
+        view->setUniformItemSizes(true);
+        box->setView(view);
+        box->setModel(new QStringListModel(box));
+        // The search uses the text as typed: no completion from the list
+        // (picking an entry is still there).
+        box->setCompleter(nullptr);
+        if (s.tooltip)
+            box->setToolTip(QString::fromUtf16(s.tooltip));
+        label->setBuddy(box);
+        forms[s.column]->addRow(label, box);
+        Combo[static_cast<size_t>(s.box)] = box;
+        m_wishBoxes[field::Slot(s.field)] = box;
+    }
+    for (QFormLayout* form : forms)
         columns->addLayout(form, 1);
-    };
-    makeColumn(kLeft);
-    makeColumn(kMiddle);
-    makeColumn(kRight);
     root->addLayout(columns);
 
-    // Combo14 keeps its fixed price list.
-    static_cast<QStringListModel*>(Combo[14]->model())
-        ->setStringList({QStringLiteral("1000"), QStringLiteral("1500"), QStringLiteral("2000"),
-                         QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
-                         QStringLiteral("5000"), QStringLiteral("Договорная")});
+    // A box with a fixed list keeps it.
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
+        if (s.choices.empty())
+            continue;
+        QStringList choices;
+        for (const char16_t* c : s.choices)
+            choices << QString::fromUtf16(c);
+        static_cast<QStringListModel*>(WishBox(s.field)->model())->setStringList(choices);
+    }
     for (QComboBox* box : Combo)
         if (box)
             box->setEditText(QString());
@@ -234,11 +204,10 @@ void MainForm::buildWindow()
     // Several rows may be selected, to copy them together.
     List->setSelectionMode(QAbstractItemView::ExtendedSelection);
     const QStringList headers = SearchRun::ResultHeaders();
-    const int widths[] = {2200, 500, 600, 1300, 1440, 900, 3440, 799, 2300, 800};
-    List->setColumnCount(10);
+    List->setColumnCount(fieldinfo::ResultColumnCount);
     List->setHeaderLabels(headers);
-    for (int c = 0; c < 10; ++c) {
-        List->setColumnWidth(c, Twips(widths[c]));
+    for (int c = 0; c < fieldinfo::ResultColumnCount; ++c) {
+        List->setColumnWidth(c, Twips(fieldinfo::ResultColumns[c].twips));
         // Narrow headers ("% совпадения") are cut off: the whole caption on hover.
         List->headerItem()->setToolTip(c, headers[c]);
     }
@@ -286,13 +255,8 @@ void MainForm::buildWindow()
 
 QComboBox* MainForm::WishBox(int attribute) const
 {
-    // Combo1..Combo5 are attributes 0..4, Combo14 is 5, Combo6..Combo13 are 6..13.
-    if (attribute >= 0 && attribute <= 4)
-        return Combo[static_cast<size_t>(attribute + 1)];
-    if (attribute == 5)
-        return Combo[14];
-    if (attribute >= 6 && attribute <= 13)
-        return Combo[static_cast<size_t>(attribute)];
+    if (attribute >= 0 && attribute < field::Attributes)
+        return m_wishBoxes[static_cast<size_t>(attribute)];
     return nullptr;
 }
 
@@ -311,14 +275,16 @@ void MainForm::ShowRecordCount()
 
 void MainForm::FillWishBoxes()
 {
-    for (int k : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13}) {
-        QStringList entries = m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Values();
-        if (k == 3) {
-            // House types are shown with only their first letter in capitals.
-            for (QString& s : entries)
-                s = s.left(1).toUpper() + s.mid(1).toLower();
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
+        if (!s.choices.empty())
+            continue;
+        QStringList entries = m_program.Knowledge.AttributeValueLists[field::Slot(s.field)].Values();
+        if (s.capitalized) {
+            // (House types) shown with only their first letter in capitals.
+            for (QString& e : entries)
+                e = e.left(1).toUpper() + e.mid(1).toLower();
         }
-        QComboBox* box = WishBox(k);
+        QComboBox* box = WishBox(s.field);
         // A refill resets the box's text; what the user typed stays.
         const QString typed = box->currentText();
         const int cursor = box->lineEdit()->cursorPosition();
@@ -365,7 +331,7 @@ void MainForm::onSearchClicked()
 SearchRun::Wishes MainForm::ReadWishes() const
 {
     SearchRun::Wishes wishes;
-    for (int k = 0; k <= 13; ++k)
+    for (int k = 0; k <= fieldinfo::LastWished; ++k)
         wishes[static_cast<size_t>(k)] = WishBox(k)->currentText();
     return wishes;
 }

@@ -117,6 +117,7 @@ private:
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     std::array<QComboBox*, 15> Combo{}; // Combo[1]..Combo[14]
+    std::array<QComboBox*, 17> m_wishBoxes{}; // by attribute; null where there is none
     int ShownCount = 0;
     QList<QPointer<HelpWindow>> m_helpWindows;
     // The rows of the list and the wishes of the search that filled them.

@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 #include "gui/GuiResources.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,38 +17,13 @@
 
 namespace {
 
-struct Row
-{
-    int label;
-    const char16_t* caption;
-    int combo; // 0: a text box
-    int text;
-    int field;
-};
-
-// The rows top to bottom.
-const Row kRows[] = {
-    {15, u"Дата", 0, 1, 14},
-    {1, u"Район", 1, 0, 0},
-    {2, u"Количество комнат", 2, 0, 1},
-    {3, u"Этаж", 3, 0, 2},
-    {17, u"Количество этажей", 12, 0, 16},
-    {4, u"Тип дома", 4, 0, 3},
-    {5, u"Адрес", 5, 0, 4},
-    {7, u"Цена (т.р)", 10, 0, 5},
-    {6, u"Общая площадь", 9, 0, 6},
-    {9, u"Полезная", 8, 0, 7},
-    {8, u"Кухня", 7, 0, 8},
-    {10, u"Остановка", 6, 0, 9},
-    {11, u"Расстояние до остоновки (м)", 11, 0, 10},
-    {12, u"Сан узел", 15, 0, 11},
-    {13, u"Наличие телефона", 14, 0, 12},
-    {14, u"Агенство", 13, 0, 13},
-    {16, u"Описание", 0, 2, 15},
-};
-
 // The order in which the boxes are filled and read back.
-constexpr int kFieldOrder[] = {0, 14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16};
+// (Box by box, Combo1 and Text1 first: a refused text is reported for the first.)
+constexpr field::Field kFieldOrder[] = {
+    field::District,   field::Date,      field::Rooms,       field::Floor,      field::HouseType, field::Address,
+    field::Price,      field::TotalArea, field::LivingArea,  field::KitchenArea, field::Stop,     field::StopDistance,
+    field::Bathroom,   field::Telephone, field::Agency,      field::Description, field::Storeys,
+};
 
 
 } // namespace
@@ -81,7 +57,7 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
     grid->addWidget(picture, 0, 3, 5, 1, Qt::AlignTop | Qt::AlignRight);
 
     int gridRow = 1;
-    for (const Row& r : kRows) {
+    for (const fieldinfo::RecordRow& r : fieldinfo::RecordRows) {
         auto* label = new QLabel(QString::fromUtf16(r.caption), this);
         label->setObjectName(QStringLiteral("Label%1").arg(r.label));
         QWidget* box = nullptr;
@@ -96,13 +72,13 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
         } else {
             auto* edit = new QLineEdit(this);
             edit->setObjectName(QStringLiteral("Text%1").arg(r.text));
-            edit->setFixedWidth(Twips(r.field == 15 ? 5295 : 2295));
+            edit->setFixedWidth(Twips(r.field == field::Description ? 5295 : 2295));
             box = edit;
         }
         label->setBuddy(box);
         m_boxes[static_cast<size_t>(r.field)] = box;
         m_captions[static_cast<size_t>(r.field)] = label->text();
-        if (r.field == 15) {
+        if (r.field == field::Description) {
             // The description stands a little apart from the rows above it.
             grid->setRowMinimumHeight(gridRow, Twips(120));
             ++gridRow;
@@ -142,7 +118,7 @@ RecordForm::~RecordForm() = default;
 
 QWidget* RecordForm::Box(int field) const
 {
-    if (field < 0 || field >= 17)
+    if (field < 0 || field >= field::Attributes)
         return nullptr;
     return m_boxes[static_cast<size_t>(field)];
 }

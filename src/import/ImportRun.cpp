@@ -6,6 +6,7 @@
 #include "platform/PageLoader.h"
 #include "platform/Text.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -294,7 +295,7 @@ ImportResult Run::Go()
         for (qsizetype i = 0; i < rows.size(); ++i) {
             if (checkpoint()) return finish(false);
             RecordPtr listing = ReadListingRow(rows[i]);
-            log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(4));
+            log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(field::Address));
             // Without a link, or when its page fails, the detail fields stay
             // empty: they are never taken from another listing's page.
             const QUrl link = FindDetailLink(rows[i]);
@@ -304,7 +305,7 @@ ImportResult Run::Go()
                 if (taken + 1 < total && i + 1 < rows.size()) loadAhead(FindDetailLink(rows[i + 1]));
                 ReadDetailPage(parse(detail), *listing);
             }
-            const QString address = listing->GetRecord(4);
+            const QString address = listing->GetRecord(field::Address);
             if (m_merge.Take(std::move(listing)) == ImportMerge::Outcome::Updated)
                 log(QStringLiteral("Обновлены данные квартиры на ") + address);
             ++taken;

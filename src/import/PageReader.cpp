@@ -1,6 +1,7 @@
 #include "import/PageReader.h"
 
 #include "platform/Text.h"
+#include "store/Fields.h"
 
 namespace {
 
@@ -9,7 +10,8 @@ constexpr int kDetailRows = 18;
 
 // Cell of a listing row -> field of the listing; -1 for cells not read. The
 // area cell (6) is split separately.
-constexpr int kCellField[kListingCells] = {14, -1, 1, 2, -1, 4, -1, 15, 5, 13};
+constexpr int kCellField[kListingCells] = {field::Date,    -1,          field::Rooms, field::Floor, -1,
+                                           field::Address, -1, field::Description, field::Price, field::Agency};
 constexpr int kAreaCell = 6;
 constexpr int kDescriptionCell = 7;
 
@@ -19,7 +21,8 @@ struct DetailField
     int field;
 };
 // In the order the fields are written.
-constexpr DetailField kDetailFields[] = {{0, 0}, {2, 9}, {3, 10}, {8, 11}, {9, 3}, {12, 12}};
+constexpr DetailField kDetailFields[] = {{0, field::District},  {2, field::Stop},      {3, field::StopDistance},
+                                        {8, field::Bathroom}, {9, field::HouseType}, {12, field::Telephone}};
 
 QString cellText(const HtmlElement& cell)
 {
@@ -55,10 +58,10 @@ RecordPtr ReadListingRow(const HtmlElement& row)
     const QString areas = cell(kAreaCell);
     if (!areas.isEmpty()) {
         const QStringList parts = areas.split(u'/');
-        listing->SetRecord(6, parts[0]);
+        listing->SetRecord(field::TotalArea, parts[0]);
         if (parts.size() >= 3) {
-            listing->SetRecord(7, parts[1]);
-            listing->SetRecord(8, parts[2]);
+            listing->SetRecord(field::LivingArea, parts[1]);
+            listing->SetRecord(field::KitchenArea, parts[2]);
         }
     }
 

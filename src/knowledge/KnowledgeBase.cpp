@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
+#include "store/Fields.h"
 
 #include <QDir>
 
@@ -143,27 +144,35 @@ int AttributeValueList::IndexOf(QStringView value) const
 
 // ---------------------------------------------------------------------------
 
+Kind kinds::Parse(const QString& text)
+{
+    for (Kind kind : Named)
+        if (text == TextOf(kind))
+            return kind;
+    return Kind::Other;
+}
+
+const QString& kinds::TextOf(Kind kind)
+{
+    static const QString none;
+    switch (kind) {
+    case Kind::Numeric: return Numeric;
+    case Kind::Ordinal: return Ordinal;
+    case Kind::ByValue: return ByValue;
+    case Kind::ByFormula: return ByFormula;
+    case Kind::Other: return none;
+    }
+    return none;
+}
+
 const std::array<QString, 17>& DefaultAttributeNames()
 {
-    static const std::array<QString, 17> names = {
-        QStringLiteral("Район"),
-        QStringLiteral("Количество комнат"),
-        QStringLiteral("Этаж"),
-        QStringLiteral("Тип дома"),
-        QStringLiteral("Адрес"),
-        QStringLiteral("Цена"),
-        QStringLiteral("Общая площадь"),
-        QStringLiteral("Полезная площадь"),
-        QStringLiteral("Площадь кухни"),
-        QStringLiteral("Остановка"),
-        QStringLiteral("Расстояние до остановки"),
-        QStringLiteral("Сан узел"),
-        QStringLiteral("Телефон"),
-        QStringLiteral("Агенство"),
-        QStringLiteral("Дата"),
-        QStringLiteral("Описание"),
-        QStringLiteral("Количество этажей"),
-    };
+    static const std::array<QString, 17> names = [] {
+        std::array<QString, 17> out;
+        for (int k = 0; k < field::Attributes; ++k)
+            out[static_cast<size_t>(k)] = QString::fromUtf16(fieldinfo::Names[k]);
+        return out;
+    }();
     return names;
 }
 
@@ -410,7 +419,7 @@ void writeKnowledge(const KnowledgeBase& kb, Lines& out)
     out.WriteLine(kTypesMarker);
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s]) + u'|' +
+        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s].Text()) + u'|' +
                       text::FileSafe(kb.AttributeFormulas[s]) + u'|' + text::FileSafe(kb.AttributeComments[s]));
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -62,15 +64,62 @@ private:
     mutable bool m_indexValid = true;
 };
 
+// How an attribute's value is compared with a wish. A text that names none of
+// the four, the empty one included, is Other, which each place treats by its
+// own rule for other kinds. Every switch over it lists all members and has no
+// default, so that the compiler points to each place a new kind must reach.
+enum class Kind { Numeric, Ordinal, ByValue, ByFormula, Other };
+
+// The kind texts, compared exactly (letter case included); the only place they are spelt.
+namespace kinds {
+inline const QString Numeric = QStringLiteral("Числовой");
+inline const QString Ordinal = QStringLiteral("Порядковый");
+inline const QString ByValue = QStringLiteral("Формализованный числовым значением");
+inline const QString ByFormula = QStringLiteral("Формализованный формулой");
+
+// The kind a text names.
+Kind Parse(const QString& text);
+// The text of a kind; Other has none (empty).
+const QString& TextOf(Kind kind);
+// The named kinds in the order the expert's list offers them.
+inline constexpr Kind Named[] = {Kind::ByValue, Kind::ByFormula, Kind::Ordinal, Kind::Numeric};
+} // namespace kinds
+
+// An attribute's kind as the knowledge base holds it: the text exactly as read
+// or set (so that knows.txt is written back byte for byte), parsed once.
+class AttributeKind
+{
+public:
+    AttributeKind() = default;
+    AttributeKind(const QString& text) : m_text(text), m_kind(kinds::Parse(text)) {}
+    AttributeKind& operator=(const QString& text)
+    {
+        m_text = text;
+        m_kind = kinds::Parse(text);
+        return *this;
+    }
+
+    Kind Id() const { return m_kind; }
+    const QString& Text() const { return m_text; }
+    operator const QString&() const { return m_text; }
+
+    bool operator==(Kind kind) const { return m_kind == kind; }
+    bool operator==(const QString& text) const { return m_text == text; }
+
+private:
+    QString m_text;
+    Kind m_kind = Kind::Other;
+};
+
 // The program-wide knowledge-base tables, 18 slots each (slot 17 belongs to no attribute).
 class KnowledgeBase
 {
 public:
-    static constexpr int Slots = 18;
-    static constexpr int Attributes = 17;
+    static constexpr int Slots = field::Count;
+    static constexpr int Attributes = field::Attributes;
 
     std::array<QString, Slots> AttributeNames;
-    std::array<QString, Slots> AttributeKinds;
+    std::array<AttributeKind, Slots> AttributeKinds;
     std::array<QString, Slots> AttributeFormulas;
     std::array<QString, Slots> AttributeComments;
     // Accepted values with their formalized values (AttributeValueScores) in parallel.
@@ -97,14 +146,6 @@ public:
 private:
     void load(textfile::LineReader& in);
 };
-
-// The kind texts, compared exactly.
-namespace kinds {
-inline const QString Numeric = QStringLiteral("Числовой");
-inline const QString Ordinal = QStringLiteral("Порядковый");
-inline const QString ByValue = QStringLiteral("Формализованный числовым значением");
-inline const QString ByFormula = QStringLiteral("Формализованный формулой");
-} // namespace kinds
 
 // The fixed attribute names, index 0 to 16.
 const std::array<QString, 17>& DefaultAttributeNames();

@@ -42,12 +42,16 @@ float Closeness(float a, float v, float lo, float hi)
     return single(static_cast<double>(extended));
 }
 
-Source SourceOf(const QString& kind)
+Source SourceOf(Kind kind)
 {
-    return kind == kinds::ByValue     ? Source::ByValue
-           : kind == kinds::ByFormula ? Source::ByFormula
-           : kind == kinds::Numeric   ? Source::Number
-                                      : Source::Zero;
+    switch (kind) {
+    case Kind::ByValue: return Source::ByValue;
+    case Kind::ByFormula: return Source::ByFormula;
+    case Kind::Numeric: return Source::Number;
+    case Kind::Ordinal:
+    case Kind::Other: return Source::Zero;
+    }
+    return Source::Zero;
 }
 
 float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r, int k)

@@ -1,5 +1,6 @@
 #pragma once
 
+enum class Kind;
 class KnowledgeBase;
 class QString;
 class Record;
@@ -17,7 +18,7 @@ float Closeness(float a, float v, float lo, float hi);
 
 // Where an attribute's number comes from, by its kind.
 enum class Source { Zero, ByValue, ByFormula, Number };
-Source SourceOf(const QString& kind);
+Source SourceOf(Kind kind);
 // Attribute k of a listing turned into a number by the attribute's kind, its
 // kind already looked at (a long run does that once, not per listing). A
 // formula that fails gives 0; a number beyond single precision raises the

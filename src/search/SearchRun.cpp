@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -164,11 +165,16 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
         AttributeRule& r = rules[static_cast<size_t>(k)];
         if (w.isEmpty())
             continue;
-        const QString& kind = kb.AttributeKinds[static_cast<size_t>(k)];
-        if (kind == kinds::Ordinal) {
+        const Kind kind = kb.AttributeKinds[static_cast<size_t>(k)].Id();
+        switch (kind) {
+        case Kind::Ordinal:
             r.rule = Rule::Ordinal;
             r.folded = text::Folded(w);
             continue;
+        case Kind::Numeric: r.rule = Rule::Numeric; break;
+        case Kind::ByValue:
+        case Kind::ByFormula:
+        case Kind::Other: r.rule = Rule::Other; break;
         }
         r.source = scoring::SourceOf(kind);
         if (r.source == Source::ByValue) {
@@ -188,15 +194,38 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
         const double a = text::Val(w);
         r.aFits = text::FitsSingle(a);
         r.a = r.aFits ? static_cast<float>(a) : 0.0f;
-        if (kind == kinds::Numeric) {
-            r.rule = Rule::Numeric;
+        if (r.rule == Rule::Numeric) {
             r.lo = kb.AttributeMin[static_cast<size_t>(k)];
             r.hi = kb.AttributeMax[static_cast<size_t>(k)];
-        } else {
-            r.rule = Rule::Other;
         }
     }
     return rules;
+}
+
+// Whether a wish equal to an accepted value is replaced by its formalized value.
+bool replacesWish(Kind kind)
+{
+    switch (kind) {
+    case Kind::ByValue: return true;
+    case Kind::Numeric:
+    case Kind::Ordinal:
+    case Kind::ByFormula:
+    case Kind::Other: return false;
+    }
+    return false;
+}
+
+// Whether the wish is read as a number (all but the text match do).
+bool comparesNumbers(Kind kind)
+{
+    switch (kind) {
+    case Kind::Ordinal: return false;
+    case Kind::Numeric:
+    case Kind::ByValue:
+    case Kind::ByFormula:
+    case Kind::Other: return true;
+    }
+    return true;
 }
 
 // Whether Val finds a number at the start of the text (else it reads 0).
@@ -237,7 +266,7 @@ SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
         w = text::Trimmed(w);
         // An empty wish means "no wish", also where the list holds an empty
         // accepted value (a re-index adds one for every blank field).
-        if (w.isEmpty() || kb.AttributeKinds[static_cast<size_t>(k)] != kinds::ByValue)
+        if (w.isEmpty() || !replacesWish(kb.AttributeKinds[static_cast<size_t>(k)].Id()))
             continue;
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         // The scan goes on after a match, comparing the rest with the replaced wish.
@@ -262,7 +291,7 @@ QList<int> SearchRun::ReadAsZero(const Program& program, const Wishes& prepared)
     QList<int> out;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const QString& w = prepared[static_cast<size_t>(k)];
-        if (!w.isEmpty() && program.Knowledge.AttributeKinds[static_cast<size_t>(k)] != kinds::Ordinal &&
+        if (!w.isEmpty() && comparesNumbers(program.Knowledge.AttributeKinds[static_cast<size_t>(k)].Id()) &&
             !startsWithNumber(w))
             out.append(k);
     }
@@ -277,53 +306,62 @@ QString SearchRun::ScoreText(float so)
 QStringList SearchRun::ResultCells(const Record& r)
 {
     // Fields as stored; the "/" joins are plain, so an empty field leaves its place empty.
-    return {r.GetRecord(0),
-            r.GetRecord(1),
-            r.GetRecord(2) + u'/' + r.GetRecord(16),
-            r.GetRecord(3),
-            r.GetRecord(4),
-            r.GetRecord(6) + u'/' + r.GetRecord(7) + u'/' + r.GetRecord(8),
-            r.GetRecord(15),
-            r.GetRecord(5),
-            r.GetRecord(13),
-            ScoreText(r.So)};
+    QStringList cells;
+    cells.reserve(fieldinfo::ResultColumnCount);
+    for (const fieldinfo::Column& c : fieldinfo::ResultColumns) {
+        if (c.partCount == 0) {
+            cells << ScoreText(r.So);
+            continue;
+        }
+        QString cell = r.GetRecord(c.parts[0]);
+        for (int p = 1; p < c.partCount; ++p)
+            cell += u'/' + r.GetRecord(c.parts[static_cast<size_t>(p)]);
+        cells << cell;
+    }
+    return cells;
 }
 
-bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
+namespace {
+
+// The pace of one run: its time slice and the stop request.
+struct Pace
 {
-    Program::BusyScope busy(program, Program::ChangesFoundList);
-    program.Engine().ReadClock(); // one moment for every formula of the run
-    TimeSlice slice(hooks.yield);
-    auto stopped = [&] { return hooks.stopRequested && hooks.stopRequested(); };
-    auto yieldPoint = [&] {
+    const SearchHooks& hooks;
+    TimeSlice slice;
+
+    explicit Pace(const SearchHooks& h) : hooks(h), slice(h.yield) {}
+    bool stopped() const { return hooks.stopRequested && hooks.stopRequested(); }
+    bool yieldPoint()
+    {
         slice();
         return stopped();
-    };
+    }
+};
 
+// Step 1: empties the results and prepares the wishes, then works out the rules.
+Rules prepareRules(Program& program, SearchRun::Wishes& wishes, const SearchHooks& hooks)
+{
     program.ClearFoundList();
     if (hooks.refresh)
         hooks.refresh();
 
-    wishes = Prepare(program, wishes);
+    wishes = SearchRun::Prepare(program, wishes);
     if (hooks.prepared)
         hooks.prepared(wishes);
-    const Rules rules = buildRules(program, wishes);
+    return buildRules(program, wishes);
+}
 
-    // Every listing's marks are reset as the scoring pass reaches it, and the
-    // rest after an early end: the same state as a reset of all first, without
-    // an extra walk over a million listings.
-    slice.now();
+// Step 2: scores every listing in order into its So and `scores`; a listing of
+// 100 goes straight into FoundList (`taken`), until it holds MaxFound. Every
+// listing's marks are reset as the pass reaches it, and the rest after an early
+// end. Returns how many listings were scored before a stop (all of them when
+// none came).
+int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<float>& scores,
+                std::vector<char>& taken)
+{
+    const SearchHooks& hooks = pace.hooks;
     const RecordList& items = program.Records.Items;
     const int n = items.Count();
-    if (stopped()) {
-        program.Records.ClearFinded();
-        if (hooks.progress)
-            hooks.progress(StoppedText(0, n));
-        return false;
-    }
-    // The scores again, side by side, for the ranking walks.
-    std::vector<float> scores(static_cast<size_t>(n), 0.0f);
-    std::vector<char> taken(static_cast<size_t>(n), 0);
     auto resetFrom = [&](int first) {
         for (int j = first; j < n; ++j) {
             items.at(j)->Finded = false;
@@ -331,8 +369,6 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         }
     };
 
-    // Scoring pass.
-    int scored = n;
     int shownPercent = -1;
     constexpr int kAhead = 8;
     for (int i = 1; i <= n; ++i) {
@@ -351,11 +387,10 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         const RecordPtr& record = items.at(i - 1);
         record->Finded = false;
         record->So = 0;
-        if (yieldPoint()) {
+        if (pace.yieldPoint()) {
             // The listings scored so far are still ranked and shown.
             resetFrom(i);
-            scored = i - 1;
-            break;
+            return i - 1;
         }
         float sum = 0;
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
@@ -372,21 +407,30 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
             }
         }
     }
+    return n;
+}
 
-    // Ranking pass: the best remaining positive scores, lower positions first on ties.
-    // After a stop in the scoring pass it ranks what was scored, without
-    // waiting for a second stop: that is at most MaxFound short walks.
+// Step 3: fills FoundList up to MaxFound with the best remaining positive
+// scores of the first `scored` listings, lower positions first on ties. After a
+// stop in the scoring pass it ranks what was scored without waiting for a
+// second stop: that is at most MaxFound short walks. Returns false when it was
+// stopped itself (the progress hook has said so).
+bool rankingPass(Program& program, Pace& pace, const std::vector<float>& scores, std::vector<char>& taken,
+                 int scored)
+{
+    const RecordList& items = program.Records.Items;
+    const int n = items.Count();
     const bool stoppedScoring = scored < n;
     auto rankingYield = [&] {
         if (stoppedScoring) {
-            slice();
+            pace.slice();
             return false;
         }
-        return yieldPoint();
+        return pace.yieldPoint();
     };
     auto stoppedRanking = [&] {
-        if (hooks.progress)
-            hooks.progress(StoppedText(n, n));
+        if (pace.hooks.progress)
+            pace.hooks.progress(SearchRun::StoppedText(n, n));
         return false;
     };
     for (;;) {
@@ -411,7 +455,38 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         items.at(candidate)->Finded = true;
         program.FoundList.append(items.at(candidate));
     }
-    if (stoppedScoring) {
+    return true;
+}
+
+} // namespace
+
+bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
+{
+    Program::BusyScope busy(program, Program::ChangesFoundList);
+    program.Engine().ReadClock(); // one moment for every formula of the run
+    Pace pace(hooks);
+
+    const Rules rules = prepareRules(program, wishes, hooks);
+
+    // Every listing's marks are reset as the scoring pass reaches it, and the
+    // rest after an early end: the same state as a reset of all first, without
+    // an extra walk over a million listings.
+    pace.slice.now();
+    const int n = program.Records.Items.Count();
+    if (pace.stopped()) {
+        program.Records.ClearFinded();
+        if (hooks.progress)
+            hooks.progress(StoppedText(0, n));
+        return false;
+    }
+    // The scores again, side by side, for the ranking walks.
+    std::vector<float> scores(static_cast<size_t>(n), 0.0f);
+    std::vector<char> taken(static_cast<size_t>(n), 0);
+
+    const int scored = scoringPass(program, rules, pace, scores, taken);
+    if (!rankingPass(program, pace, scores, taken, scored))
+        return false;
+    if (scored < n) {
         if (hooks.progress)
             hooks.progress(StoppedText(scored, n));
         return false;
@@ -421,10 +496,10 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
 
 QStringList SearchRun::ResultHeaders()
 {
-    return {QStringLiteral("Район"),    QStringLiteral("Ком"),      QStringLiteral("Этаж"),
-            QStringLiteral("Тип"),      QStringLiteral("Адрес"),    QStringLiteral("Площадь"),
-            QStringLiteral("Описание"), QStringLiteral("Цена"),     QStringLiteral("Агенство"),
-            QStringLiteral("% совпадения")};
+    QStringList headers;
+    for (const fieldinfo::Column& c : fieldinfo::ResultColumns)
+        headers << QString::fromUtf16(c.header);
+    return headers;
 }
 
 Explanation SearchRun::Explain(Program& program, const Record& r, const Wishes& typed, const Wishes& prepared)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "knowledge/KnowledgeBase.h"
 #include "program/RunContext.h"
 #include "store/Record.h"
 
@@ -32,7 +33,7 @@ struct AttributeExplanation
 {
     int attribute = 0;
     QString name;
-    QString kind;
+    AttributeKind kind;
     QString wish;     // as typed
     QString prepared; // after trimming and the replacement by a formalized value
     QString field;    // the listing's field text
@@ -83,9 +84,9 @@ public:
     // The "% совпадения" cell of a score.
     static QString ScoreText(float so);
 
-    // The ten cells of a listing's row in the result list.
+    // The cells of a listing's row in the result list, one per fieldinfo::ResultColumns.
     static QStringList ResultCells(const Record& r);
-    // The captions of those cells.
+    // The captions of those columns.
     static QStringList ResultHeaders();
 
     // The explanation of one listing's score for the wishes as typed and as the

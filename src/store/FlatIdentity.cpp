@@ -2,12 +2,9 @@
 
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
+#include "store/Fields.h"
 
 namespace {
-
-constexpr int kAddress = 4;
-constexpr int kFloor = 2;
-constexpr int kTotalArea = 6;
 
 // A field as the import would store it; a copy only when it needs cleaning.
 QStringView cleaned(QStringView field, QString& storage)
@@ -33,9 +30,9 @@ inline char16_t folded(QChar c)
 
 FlatKey::FlatKey(const Record& r)
 {
-    m_part[0] = text::TrimmedView(cleaned(r.Field(kAddress), m_cleaned[0]));
-    m_part[1] = text::TrimmedView(SplitFloor(cleaned(r.Field(kFloor), m_cleaned[1])).floor);
-    m_part[2] = text::TrimmedView(cleaned(r.Field(kTotalArea), m_cleaned[2]));
+    m_part[0] = text::TrimmedView(cleaned(r.Field(field::Address), m_cleaned[0]));
+    m_part[1] = text::TrimmedView(SplitFloor(cleaned(r.Field(field::Floor), m_cleaned[1])).floor);
+    m_part[2] = text::TrimmedView(cleaned(r.Field(field::TotalArea), m_cleaned[2]));
 }
 
 quint32 FlatKey::Hash() const

@@ -1,4 +1,5 @@
 #include "store/Record.h"
+#include "store/Fields.h"
 
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
@@ -70,14 +71,14 @@ FloorSplit SplitFloor(QStringView floorText)
 
 void Record::NormalizeData()
 {
-    const FloorSplit split = SplitFloor(Field(2));
+    const FloorSplit split = SplitFloor(Field(field::Floor));
     if (!split.combined)
         return;
     std::array<QStringView, FieldCount> fields;
     for (int i = 0; i < FieldCount; ++i)
         fields[static_cast<size_t>(i)] = Field(i);
-    fields[2] = split.floor;
-    fields[16] = split.storeys;
+    fields[field::Floor] = split.floor;
+    fields[field::Storeys] = split.storeys;
     assignFields(fields);
 }
 

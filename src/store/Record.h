@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -26,7 +28,7 @@ FloorSplit SplitFloor(QStringView floorText);
 class Record
 {
 public:
-    static constexpr int FieldCount = 18;
+    static constexpr int FieldCount = field::Count;
 
     bool Finded = false;
     float So = 0;
@@ -47,7 +49,7 @@ public:
     // Where the field texts lie in memory (for prefetching in long walks).
     const void* TextData() const { return m_text.constData(); }
 
-    // Splits a floor text "floor/storeys" in field 2 into field 2 and field 16.
+    // Splits a floor text "floor/storeys" in the floor field into the floor and the storeys.
     void NormalizeData();
 
     // Loading: takes one decoded line of the database file. Returns false when

@@ -1,5 +1,7 @@
+#include "knowledge/KnowledgeBase.h"
 #include "platform/FolderLock.h"
 #include "platform/TextFile.h"
+#include "store/Fields.h"
 #include "support/TestSupport.h"
 
 #include <QProcess>
@@ -30,18 +32,23 @@ Result run(const QStringList& args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
-QByteArray knowledge(const QStringList& extraValueLines, const QStringList& kinds)
+// knows.txt with the price ranging over 1000..2000 (no range elsewhere), the
+// accepted values of the district (value, formalized value, ...) and the kinds
+// of the first attributes.
+QByteArray knowledge(const QStringList& districtValues, const QStringList& kindTexts)
 {
-    QStringList l{"AttributeValues"};
-    for (int k = 0; k < 17; ++k)
-        l << (k == 5 ? QStringLiteral(" 5|2000|1000") : QStringLiteral(" %1|-999999|999999").arg(k));
-    l << extraValueLines << "AttributeType";
-    for (int k = 0; k < 17; ++k)
-        l << QStringLiteral(" %1|%2||").arg(k).arg(k < kinds.size() ? kinds[k] : QString());
-    QByteArray b;
-    for (const QString& s : l)
-        b += textfile::ToCp1251(s) + "\r\n";
-    return b;
+    KnowledgeBase kb;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const auto s = static_cast<size_t>(k);
+        kb.AttributeMax[s] = -999999;
+        kb.AttributeMin[s] = 999999;
+        kb.AttributeKinds[s] = kindTexts.value(k);
+    }
+    kb.AttributeMax[field::Price] = 2000;
+    kb.AttributeMin[field::Price] = 1000;
+    for (qsizetype i = 0; i + 1 < districtValues.size(); i += 2)
+        kb.AttributeValueLists[field::District].Append(districtValues[i], districtValues[i + 1]);
+    return kb.SaveKnowledgeBytes();
 }
 
 } // namespace
@@ -63,8 +70,8 @@ private Q_SLOTS:
             QStringLiteral("Центр|2|5|кирпичный|ул. Мира, 1|1500|54|32|8|Рынок|300|раздельный|есть|Дом|01.12.2026|"
                            "Ремонт|9||\r\nЗаречье|1|1|панельный|ул. Лесная, 2|1200|31|18|6|Вокзал|200|совмещённый|"
                            "нет|Дом|02.12.2026||5||\r\n"));
-        m_kbBytes = knowledge(QStringList{" 0|Центр|90", " 0|Заречье|30"},
-                              QStringList{"Формализованный числовым значением", "", "", "", "", "Числовой"});
+        m_kbBytes = knowledge(QStringList{"Центр", "90", "Заречье", "30"},
+                              QStringList{kinds::ByValue, "", "", "", "", kinds::Numeric});
         WriteBytes(m_db, m_dbBytes);
         WriteBytes(m_kb, m_kbBytes);
     }
@@ -118,8 +125,7 @@ private Q_SLOTS:
     // An empty accepted value rated by the expert does not turn an empty wish into a number.
     void emptyWishIsNoWish()
     {
-        WriteBytes(m_kb, knowledge(QStringList{" 0||20", " 0|Центр|90"},
-                                   QStringList{"Формализованный числовым значением"}));
+        WriteBytes(m_kb, knowledge(QStringList{"", "20", "Центр", "90"}, QStringList{kinds::ByValue}));
         for (const QStringList& wishes : {QStringList{}, QStringList{"--wish", "0=  "}}) {
             const Result r = run(QStringList{"--data-dir", m_dir.path(), "search"} + wishes);
             QCOMPARE(r.code, 0);

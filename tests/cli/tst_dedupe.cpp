@@ -1,3 +1,4 @@
+#include "knowledge/KnowledgeBase.h"
 #include "platform/TextFile.h"
 #include "support/TestSupport.h"
 
@@ -59,7 +60,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString db = WriteBytes(dir.filePath("database.txt"), lines(kDatabase));
-        const QByteArray knows = lines({"AttributeValues", "AttributeType"});
+        const QByteArray knows = KnowledgeBase().SaveKnowledgeBytes();
         const QString kb = WriteBytes(dir.filePath("knows.txt"), knows);
         const QByteArray before = ReadBytes(db);
         const QStringList removals{

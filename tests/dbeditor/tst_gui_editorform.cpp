@@ -1,4 +1,5 @@
 #include "gui/EditorForm.h"
+#include "store/Fields.h"
 #include "gui/SyncForm.h"
 #include "gui/GuiPrompts.h"
 #include "program/Program.h"
@@ -56,7 +57,7 @@ QString cell(const EditorForm& form, int row, int column)
 
 QString address(const Program& p, int position)
 {
-    return p.Records.Items.Item(position)->GetRecord(4);
+    return p.Records.Items.Item(position)->GetRecord(field::Address);
 }
 
 struct Setup
@@ -149,8 +150,8 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         Setup s(0);
         auto r = AddListing(s.program, {});
-        r->SetRecord(2, floor);
-        r->SetRecord(16, storeys);
+        r->SetRecord(field::Floor, floor);
+        r->SetRecord(field::Storeys, storeys);
         s.form->RefreshData();
         QCOMPARE(cell(*s.form, 0, 3), shown);
     }
@@ -212,7 +213,7 @@ private Q_SLOTS:
         } else {
             QVERIFY(s.prompts.messages.isEmpty());
         }
-        const QStringList addresses = s.program.Knowledge.AttributeValueLists[4].Values();
+        const QStringList addresses = s.program.Knowledge.AttributeValueLists[field::Address].Values();
         QCOMPARE(addresses.contains(QStringLiteral("ул. Новая, 7")), reindexed);
         QCOMPARE(addresses.size(), reindexed ? 4 : 0);
     }
@@ -319,7 +320,7 @@ private Q_SLOTS:
 
         QCOMPARE(shownAddress, QStringLiteral("ул. Мира, 2"));
         QCOMPARE(s.program.Records.Items.Item(2), second);
-        QCOMPARE(second->GetRecord(4), QStringLiteral("ул. Правленая, 2"));
+        QCOMPARE(second->GetRecord(field::Address), QStringLiteral("ул. Правленая, 2"));
         QCOMPARE(cell(*s.form, 1, 5), QStringLiteral("ул. Правленая, 2"));
         QVERIFY(!s.form->change);
         click(s.form->Command4);
@@ -332,7 +333,7 @@ private Q_SLOTS:
         Setup s;
         click(s.form->Command6);
         QVERIFY(s.prompts.messages.isEmpty());
-        QCOMPARE(s.program.Knowledge.AttributeValueLists[4].Count(), 3);
+        QCOMPARE(s.program.Knowledge.AttributeValueLists[field::Address].Count(), 3);
         QCOMPARE(s.form->List->model()->rowCount(), 3);
         QVERIFY(!s.form->change);
         QVERIFY(s.form->Command1->isEnabled());
@@ -454,7 +455,7 @@ private Q_SLOTS:
         for (int p = 1; p <= 4; ++p)
             addresses << address(s.program, p);
         QCOMPARE(addresses, (QStringList{"ул. Мира, 1", "ул. Мира, 2", "ул. Мира, 3", "ул. Мира, 3"}));
-        QCOMPARE(s.program.Records.Items.Item(1)->GetRecord(5), QStringLiteral("1500"));
+        QCOMPARE(s.program.Records.Items.Item(1)->GetRecord(field::Price), QStringLiteral("1500"));
         QVERIFY(!s.form->change);
 
         openMenu();

@@ -1,4 +1,5 @@
 #include "sample/DemoSite.h"
+#include "store/Fields.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
@@ -407,8 +408,8 @@ private Q_SLOTS:
         }
         QCOMPARE(o.result.taken, listings);
         QCOMPARE(program.Records.Items.Count(), 2 + int(taken.size()));
-        QCOMPARE(program.Records.Items.Item(1)->GetRecord(0), QStringLiteral("прежняя 0"));
-        QCOMPARE(program.Records.Items.Item(2)->GetRecord(0), QStringLiteral("прежняя 1"));
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::District), QStringLiteral("прежняя 0"));
+        QCOMPARE(program.Records.Items.Item(2)->GetRecord(field::District), QStringLiteral("прежняя 1"));
         for (int i = 0; i < taken.size(); ++i)
             QCOMPARE(fieldsOf(*program.Records.Items.Item(3 + i)), fieldsOf(importedSample(taken[i])));
     }
@@ -753,7 +754,7 @@ private Q_SLOTS:
             withoutReasons(o.log).filter(kFailedPrefix),
             QStringList{failed(QUrl(QStringLiteral("http://127.0.0.1:8808/index.php?m=r3&id=12&obj=6")))});
         QCOMPARE(program.Records.Items.Count(), 6);
-        QCOMPARE(program.Records.Items.Item(1)->GetRecord(12), QStringLiteral("значение 12"));
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::Telephone), QStringLiteral("значение 12"));
         for (int i = 2; i <= 6; ++i)
             for (int k : {0, 3, 9, 10, 11, 12})
                 QVERIFY2(program.Records.Items.Item(i)->GetRecord(k).isEmpty(),
@@ -785,7 +786,7 @@ private Q_SLOTS:
             QVERIFY(o.result.completed);
             QCOMPARE(pages->requested, upToSecond.first(3));
             QCOMPARE(program.Records.Items.Count(), 1);
-            QCOMPARE(program.Records.Items.Item(1)->GetRecord(12), QStringLiteral("значение 12"));
+            QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::Telephone), QStringLiteral("значение 12"));
         }
         {
             const auto pages = pagesFor(6);

@@ -1,4 +1,5 @@
 #include "sample/DemoSite.h"
+#include "store/Fields.h"
 #include "import/ImportMerge.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
@@ -96,7 +97,7 @@ private Q_SLOTS:
         Program program;
         withHandEntered(program);
         program.Records.Items.Add(sampleListing(1));
-        QVERIFY(!sampleListing(1)->GetRecord(16).isEmpty());
+        QVERIFY(!sampleListing(1)->GetRecord(field::Storeys).isEmpty());
 
         const Outcome first = runImport(program, site.Address());
         QVERIFY(first.result.completed);
@@ -132,7 +133,7 @@ private Q_SLOTS:
         }
         fixtures::AddListing(program, {"Заречье", "1", "1", "панельный", "ул. Лесная, 2"});
         const RecordPtr listing = program.Records.Items.Item(4); // sample listing 2
-        QCOMPARE(listing->GetRecord(4), address(2));
+        QCOMPARE(listing->GetRecord(field::Address), address(2));
         const QString price = QString::number(sample::GenerateListing(2)[5].toInt() + 250);
 
         DemoSite repriced({.count = 5, .pageSize = 3, .prices = {{2, price}}});
@@ -142,7 +143,7 @@ private Q_SLOTS:
         QVERIFY(o.result.completed);
         QCOMPARE(program.Records.Items.Count(), 7);
         QCOMPARE(program.Records.Items.Item(4), listing);
-        QCOMPARE(listing->GetRecord(5), price);
+        QCOMPARE(listing->GetRecord(field::Price), price);
         QStringList expected = fieldsOf(*sampleListing(2));
         expected[5] = price;
         QCOMPARE(fieldsOf(*listing), expected);
@@ -162,7 +163,7 @@ private Q_SLOTS:
         DemoSite site({.count = 2});
         QVERIFY(site.Listen());
         QVERIFY(runImport(program, site.Address()).result.completed);
-        program.Records.Items.Item(1)->SetRecord(17, QStringLiteral("своё"));
+        program.Records.Items.Item(1)->SetRecord(field::Reserved, QStringLiteral("своё"));
         const QStringList held = fieldsOf(*program.Records.Items.Item(1));
         QVERIFY(!held[12].isEmpty());
 
@@ -202,10 +203,10 @@ private Q_SLOTS:
         for (int k = 0; k < Record::FieldCount; ++k)
             held.SetRecord(k, QStringLiteral("было %1").arg(k));
         QVERIFY(!ImportMerge::Update(held, held));
-        fresh.SetRecord(5, QStringLiteral("2100"));
-        fresh.SetRecord(12, QStringLiteral("есть"));
-        fresh.SetRecord(14, QStringLiteral("было 14"));
-        fresh.SetRecord(17, QStringLiteral("чужое"));
+        fresh.SetRecord(field::Price, QStringLiteral("2100"));
+        fresh.SetRecord(field::Telephone, QStringLiteral("есть"));
+        fresh.SetRecord(field::Date, QStringLiteral("было 14"));
+        fresh.SetRecord(field::Reserved, QStringLiteral("чужое"));
         QVERIFY(ImportMerge::Update(held, fresh));
         for (int k = 0; k < Record::FieldCount; ++k) {
             const QString expected = k == 5    ? QStringLiteral("2100")

@@ -1,4 +1,5 @@
 #include "import/PageReader.h"
+#include "store/Fields.h"
 
 #include "platform/Text.h"
 #include "support/TestSupport.h"
@@ -203,8 +204,8 @@ private Q_SLOTS:
                                 {12, QStringLiteral("v12")}});
 
         ReadDetailPage(HtmlDocument::parse(QStringLiteral("<p>v0</p>"), kListUrl), r);
-        QCOMPARE(r.GetRecord(0), QStringLiteral("v0"));
-        QCOMPARE(r.GetRecord(9), QStringLiteral("прежнее"));
+        QCOMPARE(r.GetRecord(field::District), QStringLiteral("v0"));
+        QCOMPARE(r.GetRecord(field::Stop), QStringLiteral("прежнее"));
     }
 
     // Rows nest in the cells of tables inside one another; each row counts the
@@ -240,7 +241,7 @@ private Q_SLOTS:
                 const HtmlDocument page = HtmlDocument::parse(html.left(cut), kListUrl);
                 for (const HtmlElement& row : FindListingRows(page)) {
                     const RecordPtr r = ReadListingRow(row);
-                    QVERIFY(text::IsFileSafe(r->GetRecord(15)));
+                    QVERIFY(text::IsFileSafe(r->GetRecord(field::Description)));
                     const QUrl link = FindDetailLink(row);
                     QVERIFY(link.isEmpty() || link.scheme().startsWith(QLatin1String("http")));
                 }

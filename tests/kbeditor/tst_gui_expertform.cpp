@@ -1,4 +1,5 @@
 #include "gui/ExpertForm.h"
+#include "store/Fields.h"
 #include "platform/Text.h"
 #include "program/Program.h"
 #include "support/Fixtures.h"
@@ -58,17 +59,17 @@ private:
         {
             program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
-            kb.AttributeKinds[0] = kinds::Ordinal;
-            kb.AttributeValueLists[0].Append("ЦЕНТР", "90");
-            kb.AttributeValueLists[0].Append("заречье", "30");
-            kb.AttributeKinds[3] = kinds::ByValue;
-            kb.AttributeComments[3] = "Материал стен";
-            kb.AttributeValueLists[3].Append("кирпичный", "80");
-            kb.AttributeValueLists[3].Append("панельный", "40");
-            kb.AttributeValueLists[3].Append("блочный", "60");
-            kb.AttributeKinds[5] = kinds::ByFormula;
-            kb.AttributeFormulas[5] = "Цена/Общая площадь";
-            kb.AttributeKinds[9] = kinds::ByValue;
+            kb.AttributeKinds[field::District] = kinds::Ordinal;
+            kb.AttributeValueLists[field::District].Append("ЦЕНТР", "90");
+            kb.AttributeValueLists[field::District].Append("заречье", "30");
+            kb.AttributeKinds[field::HouseType] = kinds::ByValue;
+            kb.AttributeComments[field::HouseType] = "Материал стен";
+            kb.AttributeValueLists[field::HouseType].Append("кирпичный", "80");
+            kb.AttributeValueLists[field::HouseType].Append("панельный", "40");
+            kb.AttributeValueLists[field::HouseType].Append("блочный", "60");
+            kb.AttributeKinds[field::Price] = kinds::ByFormula;
+            kb.AttributeFormulas[field::Price] = "Цена/Общая площадь";
+            kb.AttributeKinds[field::Stop] = kinds::ByValue;
             if (withListings) {
                 AddListing(program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500", "50", "30", "8"});
                 AddListing(program,
@@ -136,7 +137,7 @@ private Q_SLOTS:
     {
         Setup s;
         const QString longFormula = QStringLiteral("100 - Расстояние до остоновки (м) / 20 + 0 * Цена / Общая площадь");
-        s.program.Knowledge.AttributeFormulas[5] = longFormula;
+        s.program.Knowledge.AttributeFormulas[field::Price] = longFormula;
         s.clickAttribute(0);
         s.clickAttribute(5);
         QCOMPARE(s.formula->text(), longFormula);
@@ -144,7 +145,7 @@ private Q_SLOTS:
         s.formula->setFocus();
         s.formula->setCursorPosition(4);
         QTest::keyClicks(s.formula, "1");
-        QCOMPARE(s.program.Knowledge.AttributeFormulas[5], longFormula.left(4) + "1" + longFormula.mid(4));
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], longFormula.left(4) + "1" + longFormula.mid(4));
         QCOMPARE(s.formula->cursorPosition(), 5);
         QCOMPARE(s.list->item(1)->toolTip(), QStringLiteral("Количество комнат"));
     }
@@ -225,9 +226,9 @@ private Q_SLOTS:
         s.clickAttribute(3);
         if (picked) {
             s.pickKind(kind);
-            QCOMPARE(s.program.Knowledge.AttributeKinds[3], kind);
+            QCOMPARE(s.program.Knowledge.AttributeKinds[field::HouseType], kind);
         } else {
-            s.program.Knowledge.AttributeKinds[3] = kind;
+            s.program.Knowledge.AttributeKinds[field::HouseType] = kind;
             s.clickAttribute(3);
         }
         QCOMPARE(s.kind->currentText(), kind);
@@ -264,7 +265,7 @@ private Q_SLOTS:
         s.clickAttribute(3);
         s.kind->lineEdit()->selectAll();
         TypeText(s.kind->lineEdit(), "Числовой");
-        QCOMPARE(s.program.Knowledge.AttributeKinds[3], kinds::ByValue);
+        QCOMPARE(s.program.Knowledge.AttributeKinds[field::HouseType], kinds::ByValue);
         QVERIFY(s.frame2->isEnabled());
         s.clickValue(1);
         QCOMPARE(s.kind->currentText(), kinds::ByValue);
@@ -278,16 +279,16 @@ private Q_SLOTS:
         QVERIFY(s.formula->isEnabled());
         s.formula->selectAll();
         QTest::keyClick(s.formula, Qt::Key_Delete);
-        QCOMPARE(s.program.Knowledge.AttributeFormulas[5], "");
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], "");
         const QString typed = "Цена*2";
         for (int i = 0; i < typed.size(); ++i) {
             TypeText(s.formula, typed.mid(i, 1));
-            QCOMPARE(s.program.Knowledge.AttributeFormulas[5], typed.left(i + 1));
+            QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], typed.left(i + 1));
         }
         TypeText(s.comment, "Дорого");
-        QCOMPARE(s.program.Knowledge.AttributeComments[5], "Дорого");
+        QCOMPARE(s.program.Knowledge.AttributeComments[field::Price], "Дорого");
         QTest::keyClick(s.comment, Qt::Key_Backspace);
-        QCOMPARE(s.program.Knowledge.AttributeComments[5], "Дорог");
+        QCOMPARE(s.program.Knowledge.AttributeComments[field::Price], "Дорог");
 
         s.clickAttribute(3);
         QCOMPARE(s.formula->text(), "");
@@ -297,8 +298,8 @@ private Q_SLOTS:
         QCOMPARE(s.formula->text(), "Цена*2");
         QCOMPARE(s.comment->text(), "Дорог");
         // Nothing leaked into the attribute looked at in between.
-        QCOMPARE(s.program.Knowledge.AttributeFormulas[3], "");
-        QCOMPARE(s.program.Knowledge.AttributeComments[3], "Материал стен");
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::HouseType], "");
+        QCOMPARE(s.program.Knowledge.AttributeComments[field::HouseType], "Материал стен");
         QVERIFY(s.prompts.messages.isEmpty());
     }
 
@@ -336,8 +337,8 @@ private Q_SLOTS:
             TypeText(edit, input);
         }
         QCOMPARE(edit->text(), before);
-        QCOMPARE(s.program.Knowledge.AttributeFormulas[5], s.formula->text());
-        QCOMPARE(s.program.Knowledge.AttributeComments[5], s.comment->text());
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], s.formula->text());
+        QCOMPARE(s.program.Knowledge.AttributeComments[field::Price], s.comment->text());
         QVERIFY(hint->isVisible());
         QVERIFY(!hint->text().isEmpty());
         // Good input goes on as usual and takes the hint away.
@@ -509,8 +510,8 @@ private Q_SLOTS:
     void showingAStoredValueNeverChangesIt()
     {
         Setup s;
-        s.program.Knowledge.AttributeValueLists[3].SetScore(2, "7.5");
-        s.program.Knowledge.AttributeValueLists[3].SetScore(3, "150");
+        s.program.Knowledge.AttributeValueLists[field::HouseType].SetScore(2, "7.5");
+        s.program.Knowledge.AttributeValueLists[field::HouseType].SetScore(3, "150");
         s.clickAttribute(3);
         s.clickValue(1);
         QCOMPARE(s.prompts.texts(), QStringList{kValueMessage});
@@ -557,13 +558,13 @@ private Q_SLOTS:
         const QString address = lines[5].section(": ", 1);
         RecordPtr picked;
         for (const RecordPtr& r : s.program.Records.Items)
-            if (r->GetRecord(4) == address)
+            if (r->GetRecord(field::Address) == address)
                 picked = r;
         QVERIFY(picked);
         for (int k = 0; k < 17; ++k)
             QCOMPARE(lines[k + 1], s.program.Knowledge.AttributeNames[k] + ": " + picked->GetRecord(k));
         const double expected =
-            attribute == 0 ? 6.0 : picked->GetRecord(5).toDouble() / picked->GetRecord(6).toDouble();
+            attribute == 0 ? 6.0 : picked->GetRecord(field::Price).toDouble() / picked->GetRecord(field::TotalArea).toDouble();
         QCOMPARE(lines[19], "Значение функции = " + text::NumberText(expected));
         if (attribute == 0)
             QCOMPARE(lines[19], "Значение функции =  6");

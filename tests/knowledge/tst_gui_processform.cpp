@@ -1,4 +1,5 @@
 #include "gui/ProcessForm.h"
+#include "store/Fields.h"
 #include "program/Program.h"
 #include "support/ScriptedPrompts.h"
 
@@ -51,7 +52,7 @@ private Q_SLOTS:
         program.Records.Items.Reserve(n);
         for (int i = 0; i < n; ++i) {
             auto r = std::make_shared<Record>();
-            r->SetRecord(4, QString::number(i));
+            r->SetRecord(field::Address, QString::number(i));
             program.Records.Items.Add(r);
         }
 
@@ -92,13 +93,13 @@ private Q_SLOTS:
         QVERIFY(openAfterCancel);
         QCOMPARE(program.ProcessState, 3);
         QVERIFY(!program.Busy());
-        QVERIFY(program.Knowledge.AttributeValueLists[4].Count() < n);
+        QVERIFY(program.Knowledge.AttributeValueLists[field::Address].Count() < n);
 
         poll.stop();
         QVERIFY(RunReindex(program));
         QCOMPARE(program.ProcessState, 2);
-        QCOMPARE(program.Knowledge.AttributeValueLists[4].Count(), n);
-        QCOMPARE(program.Knowledge.AttributeValueLists[16].Count(), 1);
+        QCOMPARE(program.Knowledge.AttributeValueLists[field::Address].Count(), n);
+        QCOMPARE(program.Knowledge.AttributeValueLists[field::Storeys].Count(), 1);
         QVERIFY(!shownProgressWindow());
     }
 };

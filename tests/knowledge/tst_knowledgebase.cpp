@@ -1,4 +1,5 @@
 #include "knowledge/KnowledgeBase.h"
+#include "store/Fields.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
@@ -61,15 +62,15 @@ private Q_SLOTS:
         const QByteArray original = ReadBytes(testsupport::DataFile(QStringLiteral("knowledge/roundtrip.txt")));
         KnowledgeBase kb;
         kb.LoadKnowledge(file(original));
-        QCOMPARE(kb.AttributeMax[6], 120.5f);
-        QCOMPARE(kb.AttributeMin[6], 18.5f);
-        QCOMPARE(kb.AttributeMax[16], 1e7f);
-        QCOMPARE(kb.AttributeValueLists[0].Count(), 3);
-        QCOMPARE(kb.AttributeValueLists[0].Value(2), QStringLiteral(" Заречье "));
-        QCOMPARE(kb.AttributeValueLists[0].Score(2), QStringLiteral("30"));
-        QCOMPARE(kb.AttributeValueLists[0].Value(3), QString());
-        QCOMPARE(kb.AttributeFormulas[10], QStringLiteral("100 - Расстояние до остановки / 20"));
-        QCOMPARE(kb.AttributeComments[5], QStringLiteral("цена в т.р."));
+        QCOMPARE(kb.AttributeMax[field::TotalArea], 120.5f);
+        QCOMPARE(kb.AttributeMin[field::TotalArea], 18.5f);
+        QCOMPARE(kb.AttributeMax[field::Storeys], 1e7f);
+        QCOMPARE(kb.AttributeValueLists[field::District].Count(), 3);
+        QCOMPARE(kb.AttributeValueLists[field::District].Value(2), QStringLiteral(" Заречье "));
+        QCOMPARE(kb.AttributeValueLists[field::District].Score(2), QStringLiteral("30"));
+        QCOMPARE(kb.AttributeValueLists[field::District].Value(3), QString());
+        QCOMPARE(kb.AttributeFormulas[field::StopDistance], QStringLiteral("100 - Расстояние до остановки / 20"));
+        QCOMPARE(kb.AttributeComments[field::Price], QStringLiteral("цена в т.р."));
         const QString out = m_dir.filePath(QStringLiteral("out.txt"));
         kb.SaveKnowledge(out);
         QCOMPARE(ReadBytes(out), original);
@@ -83,8 +84,8 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(p.KnowledgePath()).size(), 0);
         QCOMPARE(QFileInfo(p.DatabasePath()).size(), 0);
         QCOMPARE(p.MaxFound, 10);
-        QCOMPARE(p.Knowledge.AttributeNames[16], QStringLiteral("Количество этажей"));
-        QCOMPARE(p.Knowledge.AttributeNames[17], QString());
+        QCOMPARE(p.Knowledge.AttributeNames[field::Storeys], QStringLiteral("Количество этажей"));
+        QCOMPARE(p.Knowledge.AttributeNames[field::Reserved], QString());
         p.SaveDatabase();
         p.SaveKnowledge();
         QStringList expected{QStringLiteral("AttributeValues")};
@@ -102,25 +103,25 @@ private Q_SLOTS:
         // Only the two markers: nothing loads.
         KnowledgeBase a;
         a.LoadKnowledge(file(lines({QStringLiteral("AttributeValues"), QStringLiteral("AttributeType")})));
-        QCOMPARE(a.AttributeKinds[0], QString());
+        QCOMPARE(a.AttributeKinds[field::District], QString());
 
         // Ends right after the ranges: ranges only, no error.
         KnowledgeBase b;
         b.LoadKnowledge(file(lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines())));
-        QCOMPARE(b.AttributeMax[16], 160.0f);
-        QCOMPARE(b.AttributeMin[3], 3.0f);
+        QCOMPARE(b.AttributeMax[field::Storeys], 160.0f);
+        QCOMPARE(b.AttributeMin[field::HouseType], 3.0f);
 
         // Value lines then the end (and the blank lines an editor adds): values but no kinds.
         KnowledgeBase c;
         c.LoadKnowledge(file(lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines() +
                                    QStringList{QStringLiteral(" 3|кирпичный|80"), QString(), QStringLiteral("  ")})));
-        QCOMPARE(c.AttributeValueLists[3].Value(1), QStringLiteral("кирпичный"));
+        QCOMPARE(c.AttributeValueLists[field::HouseType].Value(1), QStringLiteral("кирпичный"));
 
         // An empty file, or one of blank lines only: nothing at all.
         for (const QByteArray& empty : {QByteArray(), QByteArray("\r\n"), QByteArray("\r\n \r\n\n")}) {
             KnowledgeBase d;
             d.LoadKnowledgeBytes(QStringLiteral("knows.txt"), empty);
-            QCOMPARE(d.AttributeMax[0], 0.0f);
+            QCOMPARE(d.AttributeMax[field::District], 0.0f);
         }
     }
 
@@ -139,22 +140,22 @@ private Q_SLOTS:
         // Odd but legal contents written by SaveKnowledge: empty and huge
         // ranges, fractions, values that look like markers or numbers.
         KnowledgeBase odd;
-        odd.AttributeMax[0] = 3.4e38f;
-        odd.AttributeMin[0] = -3.4e38f;
-        odd.AttributeMax[1] = 0.0001f;
-        odd.AttributeMin[1] = 1e-30f;
-        odd.AttributeValueLists[2].Append(QStringLiteral("AttributeType"), QStringLiteral("AttributeValues"));
-        odd.AttributeValueLists[2].Append(QString(), QString());
-        odd.AttributeValueLists[16].Append(QStringLiteral("  "), QStringLiteral("высоко"));
-        odd.AttributeKinds[3] = QStringLiteral("AttributeType");
-        odd.AttributeFormulas[3] = QStringLiteral("Цена|Этаж");
+        odd.AttributeMax[field::District] = 3.4e38f;
+        odd.AttributeMin[field::District] = -3.4e38f;
+        odd.AttributeMax[field::Rooms] = 0.0001f;
+        odd.AttributeMin[field::Rooms] = 1e-30f;
+        odd.AttributeValueLists[field::Floor].Append(QStringLiteral("AttributeType"), QStringLiteral("AttributeValues"));
+        odd.AttributeValueLists[field::Floor].Append(QString(), QString());
+        odd.AttributeValueLists[field::Storeys].Append(QStringLiteral("  "), QStringLiteral("высоко"));
+        odd.AttributeKinds[field::HouseType] = QStringLiteral("AttributeType");
+        odd.AttributeFormulas[field::HouseType] = QStringLiteral("Цена|Этаж");
         const QString first = m_dir.filePath(QStringLiteral("odd1.txt"));
         odd.SaveKnowledge(first);
         KnowledgeBase back;
         back.LoadKnowledge(first);
-        QCOMPARE(back.AttributeValueLists[2].Values(), (QStringList{QStringLiteral("AttributeType"), QString()}));
-        QCOMPARE(back.AttributeValueLists[16].Score(1), QStringLiteral("высоко"));
-        QCOMPARE(back.AttributeMax[0], 3.4e38f);
+        QCOMPARE(back.AttributeValueLists[field::Floor].Values(), (QStringList{QStringLiteral("AttributeType"), QString()}));
+        QCOMPARE(back.AttributeValueLists[field::Storeys].Score(1), QStringLiteral("высоко"));
+        QCOMPARE(back.AttributeMax[field::District], 3.4e38f);
         const QString second = m_dir.filePath(QStringLiteral("odd2.txt"));
         back.SaveKnowledge(second);
         QCOMPARE(ReadBytes(second), ReadBytes(first));
@@ -171,12 +172,12 @@ private Q_SLOTS:
           << QStringLiteral(" 12|Порядковый|ф|к|лишнее");
         KnowledgeBase kb;
         kb.LoadKnowledge(file(lines(l)));
-        QCOMPARE(kb.AttributeMax[4], 10.0f); // 3.5 rounds to 4
-        QCOMPARE(kb.AttributeMax[2], 20.0f); // 2.5 rounds to 2
-        QCOMPARE(kb.AttributeMax[5], 9500.0f); // the later line wins
-        QCOMPARE(kb.AttributeValueLists[17].Value(1), QStringLiteral("слот 17"));
-        QCOMPARE(kb.AttributeKinds[12], QStringLiteral("Порядковый"));
-        QCOMPARE(kb.AttributeComments[12], QStringLiteral("к"));
+        QCOMPARE(kb.AttributeMax[field::Address], 10.0f); // 3.5 rounds to 4
+        QCOMPARE(kb.AttributeMax[field::Floor], 20.0f); // 2.5 rounds to 2
+        QCOMPARE(kb.AttributeMax[field::Price], 9500.0f); // the later line wins
+        QCOMPARE(kb.AttributeValueLists[field::Reserved].Value(1), QStringLiteral("слот 17"));
+        QCOMPARE(kb.AttributeKinds[field::Telephone], QStringLiteral("Порядковый"));
+        QCOMPARE(kb.AttributeComments[field::Telephone], QStringLiteral("к"));
         const QString out = m_dir.filePath(QStringLiteral("slot17.txt"));
         kb.SaveKnowledge(out);
         QVERIFY(!ReadBytes(out).contains(cp(QStringLiteral("слот 17")))); // slot 17 is never written
@@ -189,8 +190,8 @@ private Q_SLOTS:
         KnowledgeBase kb;
         kb.LoadKnowledge(f);
         kb.LoadKnowledge(f);
-        QCOMPARE(kb.AttributeValueLists[0].Count(), 2);
-        QCOMPARE(kb.AttributeValueLists[0].IndexOf(u"Центр"), 0);
+        QCOMPARE(kb.AttributeValueLists[field::District].Count(), 2);
+        QCOMPARE(kb.AttributeValueLists[field::District].IndexOf(u"Центр"), 0);
     }
 
     void badLinesNameFileAndLine_data()
@@ -296,27 +297,27 @@ private Q_SLOTS:
             if (says.startsWith(QStringLiteral("UTF")))
                 QVERIFY(e.message().contains(QStringLiteral("windows-1251")));
         }
-        QCOMPARE(kb.AttributeMax[0], 0.0f);
+        QCOMPARE(kb.AttributeMax[field::District], 0.0f);
         QCOMPARE(ReadBytes(path), content);
     }
 
     void unsafeTextsAreReplacedOnSave()
     {
         KnowledgeBase kb;
-        kb.AttributeFormulas[10] = QStringLiteral("1|2");
-        kb.AttributeComments[10] = QStringLiteral("строка\r\nвторая");
-        kb.AttributeComments[11] = QStringLiteral("на месте");
-        kb.AttributeValueLists[4].Append(QStringLiteral("ул.\nМира"), QStringLiteral("0"));
-        kb.AttributeValueLists[4].Append(QStringLiteral("после"), QStringLiteral("7"));
+        kb.AttributeFormulas[field::StopDistance] = QStringLiteral("1|2");
+        kb.AttributeComments[field::StopDistance] = QStringLiteral("строка\r\nвторая");
+        kb.AttributeComments[field::Bathroom] = QStringLiteral("на месте");
+        kb.AttributeValueLists[field::Address].Append(QStringLiteral("ул.\nМира"), QStringLiteral("0"));
+        kb.AttributeValueLists[field::Address].Append(QStringLiteral("после"), QStringLiteral("7"));
         const QString out = m_dir.filePath(QStringLiteral("unsafe.txt"));
         kb.SaveKnowledge(out);
         KnowledgeBase back;
         back.LoadKnowledge(out);
-        QCOMPARE(back.AttributeFormulas[10], QStringLiteral("1¦2"));
-        QCOMPARE(back.AttributeComments[10], QStringLiteral("строка вторая"));
-        QCOMPARE(back.AttributeComments[11], QStringLiteral("на месте"));
-        QCOMPARE(back.AttributeValueLists[4].Values(), (QStringList{QStringLiteral("ул. Мира"), QStringLiteral("после")}));
-        QCOMPARE(back.AttributeValueLists[4].Score(2), QStringLiteral("7"));
+        QCOMPARE(back.AttributeFormulas[field::StopDistance], QStringLiteral("1¦2"));
+        QCOMPARE(back.AttributeComments[field::StopDistance], QStringLiteral("строка вторая"));
+        QCOMPARE(back.AttributeComments[field::Bathroom], QStringLiteral("на месте"));
+        QCOMPARE(back.AttributeValueLists[field::Address].Values(), (QStringList{QStringLiteral("ул. Мира"), QStringLiteral("после")}));
+        QCOMPARE(back.AttributeValueLists[field::Address].Score(2), QStringLiteral("7"));
     }
 
     void valueIndexKeepsFirstOccurrence()

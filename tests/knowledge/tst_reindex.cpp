@@ -1,4 +1,5 @@
 #include "knowledge/KnowledgeBase.h"
+#include "store/Fields.h"
 #include "editing/Reindex.h"
 #include "program/Program.h"
 #include "support/Fixtures.h"
@@ -11,9 +12,6 @@ using fixtures::AddListing;
 using fixtures::AddListingWith;
 
 namespace {
-
-constexpr int kPrice = 5;
-constexpr int kAddress = 4;
 
 struct Setup
 {
@@ -40,9 +38,9 @@ private Q_SLOTS:
     void emptyDatabaseResetsRangesOnly()
     {
         Setup s;
-        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
-        s.setRange(kPrice, 900, 1500);
-        s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
+        s.kb.AttributeKinds[field::Price] = kinds::Numeric;
+        s.setRange(field::Price, 900, 1500);
+        s.values(field::District).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         int progressCalls = 0;
         QStringList comments;
         RunContext hooks;
@@ -57,8 +55,8 @@ private Q_SLOTS:
             QCOMPARE(s.max(k), -999999.0f);
             QCOMPARE(s.min(k), 999999.0f);
         }
-        QCOMPARE(s.values(0).Values(), QStringList{QStringLiteral("Центр")});
-        QCOMPARE(s.values(0).Scores(), QStringList{QStringLiteral("80")});
+        QCOMPARE(s.values(field::District).Values(), QStringList{QStringLiteral("Центр")});
+        QCOMPARE(s.values(field::District).Scores(), QStringList{QStringLiteral("80")});
         QVERIFY(!s.program.Busy());
     }
 
@@ -93,17 +91,17 @@ private Q_SLOTS:
         QFETCH(QStringList, fields);
         QFETCH(QStringList, expected);
         Setup s;
-        s.kb.AttributeKinds[kAddress] = kind;
+        s.kb.AttributeKinds[field::Address] = kind;
         for (const QString& v : known)
-            s.values(kAddress).Append(v, QStringLiteral("80"));
+            s.values(field::Address).Append(v, QStringLiteral("80"));
         for (const QString& f : fields)
-            AddListingWith(s.program, kAddress, f);
+            AddListingWith(s.program, field::Address, f);
 
         QVERIFY(Normalize(s.program));
 
-        QCOMPARE(s.values(kAddress).Values(), expected);
+        QCOMPARE(s.values(field::Address).Values(), expected);
         for (int p = 0; p < expected.size(); ++p)
-            QCOMPARE(s.values(kAddress).Scores()[p],
+            QCOMPARE(s.values(field::Address).Scores()[p],
                      p < known.size() ? QStringLiteral("80") : QStringLiteral("0"));
     }
 
@@ -136,31 +134,31 @@ private Q_SLOTS:
         QFETCH(float, min);
         QFETCH(float, max);
         Setup s;
-        s.kb.AttributeKinds[kPrice] = kind;
-        s.setRange(kPrice, 1, 2);
+        s.kb.AttributeKinds[field::Price] = kind;
+        s.setRange(field::Price, 1, 2);
         for (const QString& f : fields)
-            AddListingWith(s.program, kPrice, f);
+            AddListingWith(s.program, field::Price, f);
 
         QVERIFY(Normalize(s.program));
 
-        QCOMPARE(s.min(kPrice), min);
-        QCOMPARE(s.max(kPrice), max);
+        QCOMPARE(s.min(field::Price), min);
+        QCOMPARE(s.max(field::Price), max);
     }
 
     void secondRunChangesNothingAndRatingsStay()
     {
         Setup s;
-        s.kb.AttributeKinds[0] = kinds::ByValue;
-        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
-        s.values(0).Append(QStringLiteral("Центр"), QStringLiteral("80"));
+        s.kb.AttributeKinds[field::District] = kinds::ByValue;
+        s.kb.AttributeKinds[field::Price] = kinds::Numeric;
+        s.values(field::District).Append(QStringLiteral("Центр"), QStringLiteral("80"));
         AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
         AddListing(s.program, {"Заречье", "1", "", "панельный", "", "900"});
         AddListing(s.program, {"Центр", "3", "7", "", "ул. Мира, 1", "дог."});
 
         QVERIFY(Normalize(s.program));
-        QCOMPARE(s.values(0).Values(), (QStringList{"Центр", "Заречье"}));
-        QCOMPARE(s.values(0).Scores(), (QStringList{"80", "0"}));
-        s.values(0).SetScore(2, QStringLiteral("30"));
+        QCOMPARE(s.values(field::District).Values(), (QStringList{"Центр", "Заречье"}));
+        QCOMPARE(s.values(field::District).Scores(), (QStringList{"80", "0"}));
+        s.values(field::District).SetScore(2, QStringLiteral("30"));
         const auto before = s.kb.AttributeValueLists;
         const auto maxBefore = s.kb.AttributeMax;
         const auto minBefore = s.kb.AttributeMin;
@@ -174,8 +172,8 @@ private Q_SLOTS:
         }
         QCOMPARE(s.kb.AttributeMax, maxBefore);
         QCOMPARE(s.kb.AttributeMin, minBefore);
-        QCOMPARE(s.min(kPrice), 0.0f);
-        QCOMPARE(s.max(kPrice), 1500.0f);
+        QCOMPARE(s.min(field::Price), 0.0f);
+        QCOMPARE(s.max(field::Price), 1500.0f);
     }
 
     void cancelEndsAtOnceKeepingWhatWasDone()
@@ -186,17 +184,17 @@ private Q_SLOTS:
             QStringList f(17);
             f[0] = QStringLiteral("Район %1").arg(i % 7);
             f[1] = QString::number(i % 5);
-            f[kPrice] = QString::number(i);
+            f[field::Price] = QString::number(i);
             f[6] = QString::number(i * 2);
             f[16] = QString::number(i % 9);
             AddListing(s.program, f);
         }
-        s.kb.AttributeKinds[1] = kinds::Numeric;
-        s.kb.AttributeKinds[kPrice] = kinds::Numeric;
-        s.kb.AttributeKinds[6] = kinds::Numeric;
-        s.setRange(kPrice, 5, 6);
-        s.setRange(6, 11, 22);
-        s.setRange(16, 33, 44);
+        s.kb.AttributeKinds[field::Rooms] = kinds::Numeric;
+        s.kb.AttributeKinds[field::Price] = kinds::Numeric;
+        s.kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        s.setRange(field::Price, 5, 6);
+        s.setRange(field::TotalArea, 11, 22);
+        s.setRange(field::Storeys, 33, 44);
 
         // The cancel arrives a third of the way through the listings.
         qint64 cancelledAt = 0;
@@ -223,29 +221,29 @@ private Q_SLOTS:
         // seen: their values in order, and their ranges.
         const int seen = static_cast<int>(cancelledAt / 17) - 1;
         QVERIFY(seen > 0 && seen < n);
-        QCOMPARE(s.values(0).Count(), 7);
-        QCOMPARE(s.values(1).Count(), 5);
+        QCOMPARE(s.values(field::District).Count(), 7);
+        QCOMPARE(s.values(field::Rooms).Count(), 5);
         QCOMPARE(s.min(1), 0.0f);
         QCOMPARE(s.max(1), 4.0f);
-        QCOMPARE(s.values(kPrice).Count(), seen);
-        QCOMPARE(s.values(kPrice).Values().last(), QString::number(seen));
-        QCOMPARE(s.min(kPrice), 1.0f);
-        QCOMPARE(s.max(kPrice), float(seen));
-        QCOMPARE(s.values(6).Count(), seen);
+        QCOMPARE(s.values(field::Price).Count(), seen);
+        QCOMPARE(s.values(field::Price).Values().last(), QString::number(seen));
+        QCOMPARE(s.min(field::Price), 1.0f);
+        QCOMPARE(s.max(field::Price), float(seen));
+        QCOMPARE(s.values(field::TotalArea).Count(), seen);
         QCOMPARE(s.min(6), 2.0f);
         QCOMPARE(s.max(6), float(2 * seen));
 
         // A cancel before the first listing leaves every range as it was.
         Setup t;
         AddListing(t.program, {"Центр"});
-        t.kb.AttributeKinds[6] = kinds::Numeric;
-        t.setRange(6, 11, 22);
+        t.kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        t.setRange(field::TotalArea, 11, 22);
         RunContext atOnce;
         atOnce.progress = [&](const QString&) { t.program.ProcessState = 3; };
         QVERIFY(!Normalize(t.program, atOnce));
         QCOMPARE(t.min(6), 11.0f);
         QCOMPARE(t.max(6), 22.0f);
-        QCOMPARE(t.values(0).Count(), 0);
+        QCOMPARE(t.values(field::District).Count(), 0);
 
         // The next run starts afresh and runs to the end; it says it is busy
         // and, once it is not, that the knowledge base changed.
@@ -260,11 +258,11 @@ private Q_SLOTS:
         QCOMPARE(knowledge.size(), 1);
         QVERIFY(!busyAtAnnouncement);
         QCOMPARE(s.program.ProcessState, 2);
-        QCOMPARE(s.values(kPrice).Count(), n);
-        QCOMPARE(s.max(kPrice), float(n));
+        QCOMPARE(s.values(field::Price).Count(), n);
+        QCOMPARE(s.max(field::Price), float(n));
         QCOMPARE(s.min(6), 2.0f);
         QCOMPARE(s.max(6), float(2 * n));
-        QCOMPARE(s.values(16).Count(), 9);
+        QCOMPARE(s.values(field::Storeys).Count(), 9);
         QCOMPARE(s.max(16), -999999.0f);
     }
 };

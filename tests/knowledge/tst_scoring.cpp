@@ -1,5 +1,6 @@
 #include "knowledge/Formula.h"
 #include "knowledge/Scoring.h"
+#include "store/Fields.h"
 #include "platform/Errors.h"
 #include "platform/ScriptEngine.h"
 #include "program/Program.h"
@@ -58,15 +59,15 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[3] = kinds::ByValue;
-        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
-        kb.AttributeValueLists[3].Append(QStringLiteral("панельный"), QStringLiteral("40"));
-        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("10"));
-        kb.AttributeValueLists[3].Append(QStringLiteral("высокий"), QStringLiteral("high"));
-        kb.AttributeKinds[6] = kinds::Numeric;
-        kb.AttributeKinds[5] = kinds::ByFormula;
-        kb.AttributeFormulas[5] = QStringLiteral("Цена/Общая площадь");
-        kb.AttributeKinds[0] = QStringLiteral("числовой"); // not a kind: letter case counts
+        kb.AttributeKinds[field::HouseType] = kinds::ByValue;
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("панельный"), QStringLiteral("40"));
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("10"));
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("высокий"), QStringLiteral("high"));
+        kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        kb.AttributeKinds[field::Price] = kinds::ByFormula;
+        kb.AttributeFormulas[field::Price] = QStringLiteral("Цена/Общая площадь");
+        kb.AttributeKinds[field::District] = QStringLiteral("числовой"); // not a kind: letter case counts
         const QStringList house{QStringLiteral("кирпичный"), QStringLiteral("Кирпичный"),
                                 QStringLiteral("кирпичный "), QStringLiteral("монолит"), QStringLiteral("высокий")};
         const QStringList area{QStringLiteral("50"), QStringLiteral("45.5"), QStringLiteral("45,5"),

@@ -1,4 +1,5 @@
 #include "gui/EditorForm.h"
+#include "store/Fields.h"
 #include "gui/SyncForm.h"
 #include "gui/ExpertForm.h"
 #include "gui/GuiPrompts.h"
@@ -43,7 +44,7 @@ private:
         p.InitAttributeNames();
         for (int i = 1; i <= 3; ++i)
             fixtures::AddListing(p, {QStringLiteral("Центр"), QStringLiteral("%1").arg(i)});
-        p.Knowledge.AttributeValueLists[0].Append(QStringLiteral("Центр"), QStringLiteral("90"));
+        p.Knowledge.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("90"));
         m_asked.clear();
         pressEnterInNextBox();
     }
@@ -72,7 +73,7 @@ private Q_SLOTS:
         values->setFocus();
         QTest::keyClick(values, Qt::Key_Delete);
         QCOMPARE(m_asked, QStringList{QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?")});
-        QCOMPARE(p.Knowledge.AttributeValueLists[0].Count(), 1);
+        QCOMPARE(p.Knowledge.AttributeValueLists[field::District].Count(), 1);
     }
 
     void deleteAllBeforeImport()

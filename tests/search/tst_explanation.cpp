@@ -1,5 +1,6 @@
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
+#include "store/Fields.h"
 #include "knowledge/Scoring.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
@@ -14,40 +15,36 @@
 
 namespace {
 
-// Attributes of the fixture by kind.
-constexpr int kDistrict = 0; // by value
-constexpr int kRooms = 1;    // numeric, 1..5
-constexpr int kType = 3;     // ordinal
-constexpr int kArea = 6;     // numeric, with a huge number in the listing
-constexpr int kStop = 10;    // by formula
-constexpr int kPhone = 12;   // by formula that fails
+// Attributes of the fixture by kind: District by value, Rooms numeric 1..5,
+// HouseType ordinal, TotalArea numeric with a huge number in the listing,
+// StopDistance by formula, Telephone by a formula that fails.
 
 // One program with one listing covering the four kinds.
 void buildFixture(Program& p)
 {
     p.InitAttributeNames();
     KnowledgeBase& kb = p.Knowledge;
-    kb.AttributeKinds[kDistrict] = kinds::ByValue;
-    kb.AttributeValueLists[kDistrict].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
-    kb.AttributeValueLists[kDistrict].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
-    kb.AttributeKinds[kRooms] = kinds::Numeric;
-    kb.AttributeMin[kRooms] = 1;
-    kb.AttributeMax[kRooms] = 5;
-    kb.AttributeKinds[kType] = kinds::Ordinal;
-    kb.AttributeKinds[kArea] = kinds::Numeric;
-    kb.AttributeMin[kArea] = 0;
-    kb.AttributeMax[kArea] = 100;
-    kb.AttributeKinds[kStop] = kinds::ByFormula;
-    kb.AttributeFormulas[kStop] = QStringLiteral("Расстояние до остановки / 10");
-    kb.AttributeKinds[kPhone] = kinds::ByFormula;
-    kb.AttributeFormulas[kPhone] = QStringLiteral("1 / 0");
+    kb.AttributeKinds[field::District] = kinds::ByValue;
+    kb.AttributeValueLists[field::District].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
+    kb.AttributeValueLists[field::District].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
+    kb.AttributeKinds[field::Rooms] = kinds::Numeric;
+    kb.AttributeMin[field::Rooms] = 1;
+    kb.AttributeMax[field::Rooms] = 5;
+    kb.AttributeKinds[field::HouseType] = kinds::Ordinal;
+    kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+    kb.AttributeMin[field::TotalArea] = 0;
+    kb.AttributeMax[field::TotalArea] = 100;
+    kb.AttributeKinds[field::StopDistance] = kinds::ByFormula;
+    kb.AttributeFormulas[field::StopDistance] = QStringLiteral("Расстояние до остановки / 10");
+    kb.AttributeKinds[field::Telephone] = kinds::ByFormula;
+    kb.AttributeFormulas[field::Telephone] = QStringLiteral("1 / 0");
     QStringList fields(17);
-    fields[kDistrict] = QStringLiteral("Старый Город");
-    fields[kRooms] = QStringLiteral("3");
-    fields[kType] = QStringLiteral("Кирпичный");
-    fields[kArea] = QStringLiteral("1E+39");
-    fields[kStop] = QStringLiteral("500");
-    fields[kPhone] = QStringLiteral("есть");
+    fields[field::District] = QStringLiteral("Старый Город");
+    fields[field::Rooms] = QStringLiteral("3");
+    fields[field::HouseType] = QStringLiteral("Кирпичный");
+    fields[field::TotalArea] = QStringLiteral("1E+39");
+    fields[field::StopDistance] = QStringLiteral("500");
+    fields[field::Telephone] = QStringLiteral("есть");
     fixtures::AddListing(p, fields);
 }
 
@@ -77,28 +74,28 @@ private Q_SLOTS:
         QTest::addColumn<float>("score");
         QTest::addColumn<QString>("failure"); // the start of the failure text, or empty
 
-        QTest::newRow("empty wish") << kRooms << QString() << QString() << false << 0.f << 0.f << 0.f << 100.f
+        QTest::newRow("empty wish") << int(field::Rooms) << QString() << QString() << false << 0.f << 0.f << 0.f << 100.f
                                     << QString();
-        QTest::newRow("ordinal match") << kType << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный")
+        QTest::newRow("ordinal match") << int(field::HouseType) << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный")
                                        << false << 0.f << 0.f << 0.f << 100.f << QString();
-        QTest::newRow("ordinal miss") << kType << QStringLiteral("панельный") << QStringLiteral("панельный") << false
+        QTest::newRow("ordinal miss") << int(field::HouseType) << QStringLiteral("панельный") << QStringLiteral("панельный") << false
                                       << 0.f << 0.f << 0.f << 0.f << QString();
-        QTest::newRow("numeric") << kRooms << QStringLiteral("2") << QStringLiteral("2") << true << 3.f << 1.f << 5.f
+        QTest::newRow("numeric") << int(field::Rooms) << QStringLiteral("2") << QStringLiteral("2") << true << 3.f << 1.f << 5.f
                                  << 75.f << QString();
-        QTest::newRow("numeric far off goes negative") << kRooms << QStringLiteral("12") << QStringLiteral("12") << true
+        QTest::newRow("numeric far off goes negative") << int(field::Rooms) << QStringLiteral("12") << QStringLiteral("12") << true
                                                        << 3.f << 1.f << 5.f << -125.f << QString();
-        QTest::newRow("by value replaced") << kDistrict << QStringLiteral("соборный ") << QStringLiteral("70") << true
+        QTest::newRow("by value replaced") << int(field::District) << QStringLiteral("соборный ") << QStringLiteral("70") << true
                                            << 85.f << 0.f << 100.f << 85.f << QString();
-        QTest::newRow("by value not replaced") << kDistrict << QStringLiteral("Заречный") << QStringLiteral("Заречный")
+        QTest::newRow("by value not replaced") << int(field::District) << QStringLiteral("Заречный") << QStringLiteral("Заречный")
                                                << true << 85.f << 0.f << 100.f << 15.f << QString();
-        QTest::newRow("formula ok") << kStop << QStringLiteral("60") << QStringLiteral("60") << true << 50.f << 0.f
+        QTest::newRow("formula ok") << int(field::StopDistance) << QStringLiteral("60") << QStringLiteral("60") << true << 50.f << 0.f
                                     << 100.f << 90.f << QString();
-        QTest::newRow("formula fails") << kPhone << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
+        QTest::newRow("formula fails") << int(field::Telephone) << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
                                        << 100.f << 0.f << QStringLiteral("Формула не вычислена: ");
-        QTest::newRow("listing number beyond single") << kArea << QStringLiteral("50") << QStringLiteral("50") << false
+        QTest::newRow("listing number beyond single") << int(field::TotalArea) << QStringLiteral("50") << QStringLiteral("50") << false
                                                       << 0.f << 0.f << 100.f << 0.f
                                                       << QStringLiteral("Переполнение");
-        QTest::newRow("wish beyond single") << kRooms << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false
+        QTest::newRow("wish beyond single") << int(field::Rooms) << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false
                                             << 0.f << 1.f << 5.f << 0.f << QStringLiteral("Пожелание");
     }
     void rules()
@@ -133,7 +130,7 @@ private Q_SLOTS:
         QCOMPARE(e.hasValue, hasValue);
         if (hasValue)
             QCOMPARE(e.value, value);
-        QCOMPARE(e.hasRange, !prepared.isEmpty() && attribute != kType);
+        QCOMPARE(e.hasRange, !prepared.isEmpty() && attribute != field::HouseType);
         if (e.hasRange) {
             QCOMPARE(e.lo, lo);
             QCOMPARE(e.hi, hi);
@@ -144,7 +141,7 @@ private Q_SLOTS:
             QVERIFY2(e.failure.isEmpty(), qPrintable(e.failure));
         else
             QVERIFY2(e.failure.startsWith(failure) && e.failure.size() > failure.size(), qPrintable(e.failure));
-        QCOMPARE(e.formulaFailed, attribute == kPhone);
+        QCOMPARE(e.formulaFailed, attribute == field::Telephone);
         for (const AttributeExplanation& other : x.attributes)
             if (other.attribute != attribute)
                 QCOMPARE(other.score, 100.f);
@@ -157,14 +154,14 @@ private Q_SLOTS:
         Program p;
         buildFixture(p);
         SearchRun::Wishes w;
-        w[kPhone] = QStringLiteral("5");
+        w[field::Telephone] = QStringLiteral("5");
         bool ok = true;
         QString reason;
-        EvaluateFormula(*p.Records.Items.Item(1), p.Knowledge.AttributeFormulas[kPhone], ok, p.Knowledge, p.Engine(),
-                        &reason);
+        EvaluateFormula(*p.Records.Items.Item(1), p.Knowledge.AttributeFormulas[field::Telephone], ok, p.Knowledge,
+                        p.Engine(), &reason);
         QVERIFY(!ok && !reason.isEmpty());
         const Explanation x = SearchRun::Explain(p, *p.Records.Items.Item(1), w, w);
-        QCOMPARE(x.attributes[kPhone].failure, QStringLiteral("Формула не вычислена: ") + reason);
+        QCOMPARE(x.attributes[field::Telephone].failure, QStringLiteral("Формула не вычислена: ") + reason);
     }
 
     // Random knowledge, listings and wishes: every result's explanation sums to
@@ -251,7 +248,7 @@ private Q_SLOTS:
         const QString csv = SearchRun::Csv(p, {r});
         const QStringList lines = csv.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 3); // header, one row, the empty rest after the last CRLF
-        QVERIFY(lines[0].startsWith(p.Knowledge.AttributeNames[0] + u','));
+        QVERIFY(lines[0].startsWith(p.Knowledge.AttributeNames[field::District] + u','));
         QVERIFY(lines[0].endsWith(QStringLiteral(",% совпадения")));
         QVERIFY(lines[1].startsWith(QStringLiteral("\"a,b\",,,,\"ул. \"\"Садовая\"\"\nд. 1\",")));
         QVERIFY(lines[1].endsWith(QStringLiteral(",94.8")));

@@ -1,4 +1,5 @@
 #include "gui/ExplanationWindow.h"
+#include "store/Fields.h"
 #include "gui/MainForm.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
@@ -92,12 +93,12 @@ private:
         {
             program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
-            kb.AttributeKinds[0] = kinds::ByValue;
-            kb.AttributeValueLists[0].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
-            kb.AttributeValueLists[0].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
-            kb.AttributeKinds[5] = kinds::Numeric;
-            kb.AttributeMin[5] = 1000;
-            kb.AttributeMax[5] = 2000;
+            kb.AttributeKinds[field::District] = kinds::ByValue;
+            kb.AttributeValueLists[field::District].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
+            kb.AttributeValueLists[field::District].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
+            kb.AttributeKinds[field::Price] = kinds::Numeric;
+            kb.AttributeMin[field::Price] = 1000;
+            kb.AttributeMax[field::Price] = 2000;
             AddListing(program, {QStringLiteral("Соборный"), QStringLiteral("2"), QStringLiteral("5"),
                                  QStringLiteral("кирпичный"), QStringLiteral("ул. Мира, 1"), QStringLiteral("1500")});
             AddListing(program, {QStringLiteral("Старый Город"), QStringLiteral("3"), QStringLiteral("2"),
@@ -110,10 +111,10 @@ private:
         }
         void search(const QString& district, const QString& price)
         {
-            form->WishBox(0)->setEditText(QString());
-            form->WishBox(5)->setEditText(QString());
-            TypeText(form->WishBox(0)->lineEdit(), district);
-            TypeText(form->WishBox(5)->lineEdit(), price);
+            form->WishBox(field::District)->setEditText(QString());
+            form->WishBox(field::Price)->setEditText(QString());
+            TypeText(form->WishBox(field::District)->lineEdit(), district);
+            TypeText(form->WishBox(field::Price)->lineEdit(), price);
             QSignalSpy done(form.get(), &MainForm::searchFinished);
             QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
             QVERIFY(done.wait(5000));

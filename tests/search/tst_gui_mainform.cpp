@@ -1,4 +1,6 @@
+#include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
+#include "store/Fields.h"
 #include "platform/FolderLock.h"
 #include "platform/TextFile.h"
 #include "gui/EditorForm.h"
@@ -54,18 +56,24 @@ void writeData(const QString& dir)
                cp(QStringLiteral("Центр|2|5/9|КИРПИЧНЫЙ|ул. Ленина, 5|1500|54|32|8|Рынок|300|раздельный|есть|"
                                  "Дом|12.11.2026|Ремонт||резерв|\r\n")) +
                    QByteArray(18, '|') + "\r\n");
-    QStringList k{QStringLiteral("AttributeValues")};
-    for (int i = 0; i < 17; ++i)
-        k << QStringLiteral(" %1|-999999|999999").arg(i);
-    k << QStringLiteral(" 0|ЦЕНТР|90") << QStringLiteral(" 0|заречье|30") << QStringLiteral(" 3|КИРПИЧНЫЙ|80")
-      << QStringLiteral(" 3|панельный|40") << QStringLiteral(" 3|м|10") << QStringLiteral(" 3||0")
-      << QStringLiteral(" 5|1500|0") << QStringLiteral(" 13|Дом|0") << QStringLiteral("AttributeType");
-    for (int i = 0; i < 17; ++i)
-        k << QStringLiteral(" %1|||").arg(i);
-    QByteArray bytes;
-    for (const QString& l : k)
-        bytes += cp(l) + "\r\n";
-    WriteBytes(dir + QStringLiteral("/knows.txt"), bytes);
+    KnowledgeBase kb;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        kb.AttributeMax[static_cast<size_t>(k)] = -999999;
+        kb.AttributeMin[static_cast<size_t>(k)] = 999999;
+    }
+    const struct
+    {
+        field::Field field;
+        const char16_t* value;
+        const char16_t* score;
+    } values[] = {{field::District, u"ЦЕНТР", u"90"},  {field::District, u"заречье", u"30"},
+                  {field::HouseType, u"КИРПИЧНЫЙ", u"80"}, {field::HouseType, u"панельный", u"40"},
+                  {field::HouseType, u"м", u"10"},     {field::HouseType, u"", u"0"},
+                  {field::Price, u"1500", u"0"},       {field::Agency, u"Дом", u"0"}};
+    for (const auto& v : values)
+        kb.AttributeValueLists[field::Slot(v.field)].Append(QString::fromUtf16(v.value),
+                                                            QString::fromUtf16(v.score));
+    WriteBytes(dir + QStringLiteral("/knows.txt"), kb.SaveKnowledgeBytes());
 }
 
 } // namespace
@@ -96,8 +104,8 @@ private Q_SLOTS:
                                               QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
                                               QStringLiteral("5000"), QStringLiteral("Договорная")}));
         QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo13"))), QStringList{QStringLiteral("Дом")});
-        QCOMPARE(form.WishBox(13), form.findChild<QComboBox*>(QStringLiteral("Combo13")));
-        QCOMPARE(form.WishBox(5), price);
+        QCOMPARE(form.WishBox(field::Agency), form.findChild<QComboBox*>(QStringLiteral("Combo13")));
+        QCOMPARE(form.WishBox(field::Price), price);
         QCOMPARE(price->toolTip(), QStringLiteral("Адрес, выберите из списка"));
         QCOMPARE(form.findChild<QComboBox*>(QStringLiteral("Combo1"))->toolTip(),
                  QStringLiteral("Район квартиры/дома, выберите из списка"));
@@ -121,7 +129,7 @@ private Q_SLOTS:
         form.StartUp();
         form.show();
         auto* count = form.findChild<QLabel*>(QStringLiteral("Label16"));
-        QComboBox* agency = form.WishBox(13);
+        QComboBox* agency = form.WishBox(field::Agency);
         guitest::TypeText(agency->lineEdit(), QStringLiteral("Мой"));
         EditorForm editor(program, prompts);
         editor.RefreshData();
@@ -130,14 +138,14 @@ private Q_SLOTS:
         QTest::mouseClick(editor.Command2, Qt::LeftButton);
         QCOMPARE(program.Records.Items.Count(), 1);
         QCOMPARE(count->text(), QStringLiteral("Записей в базе данных : 1"));
-        program.Records.Items.Item(1)->SetRecord(13, QStringLiteral("Мой этаж"));
+        program.Records.Items.Item(1)->SetRecord(field::Agency, QStringLiteral("Мой этаж"));
         QTest::mouseClick(editor.Command6, Qt::LeftButton);
         QTRY_VERIFY(!program.Busy());
         QCOMPARE(entries(agency), (QStringList{QStringLiteral("Дом"), QStringLiteral("Мой этаж")}));
         QCOMPARE(agency->currentText(), QStringLiteral("Мой"));
-        QCOMPARE(entries(form.WishBox(0)), (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье"),
+        QCOMPARE(entries(form.WishBox(field::District)), (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье"),
                                                         QStringLiteral("Центр")}));
-        QCOMPARE(form.WishBox(0)->currentText(), QString());
+        QCOMPARE(form.WishBox(field::District)->currentText(), QString());
     }
 
     void missingFilesAreCreatedAndWrittenAtClose()
@@ -152,7 +160,7 @@ private Q_SLOTS:
                      QStringLiteral("Записей в базе данных : 0"));
             QVERIFY(QFile::exists(program.DatabasePath()));
             QCOMPARE(QFileInfo(program.KnowledgePath()).size(), 0);
-            QCOMPARE(entries(form.WishBox(0)), QStringList());
+            QCOMPARE(entries(form.WishBox(field::District)), QStringList());
             form.show();
             QVERIFY(form.close());
         }

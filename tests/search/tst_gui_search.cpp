@@ -1,4 +1,5 @@
 #include "gui/MainForm.h"
+#include "store/Fields.h"
 #include "search/SearchRun.h"
 #include "program/Program.h"
 #include "support/Fixtures.h"
@@ -59,10 +60,10 @@ private:
         {
             program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
-            kb.AttributeKinds[0] = kinds::Ordinal;
-            kb.AttributeKinds[5] = kinds::Numeric;
-            kb.AttributeMin[5] = 1000;
-            kb.AttributeMax[5] = 2000;
+            kb.AttributeKinds[field::District] = kinds::Ordinal;
+            kb.AttributeKinds[field::Price] = kinds::Numeric;
+            kb.AttributeMin[field::Price] = 1000;
+            kb.AttributeMax[field::Price] = 2000;
             for (int i = 1; i <= 30; ++i)
                 AddListing(program, {i % 2 ? QStringLiteral("Центр") : QStringLiteral("Заречье"), QStringLiteral("2"),
                                      QStringLiteral("5"), QStringLiteral("кирпичный"), QStringLiteral("ул. Мира, %1").arg(i),
@@ -78,8 +79,8 @@ private Q_SLOTS:
     void typedWishesGiveRankedRows()
     {
         Setup s;
-        TypeText(s.form->WishBox(0)->lineEdit(), QStringLiteral("центр "));
-        QTest::keyClicks(s.form->WishBox(5)->lineEdit(), QStringLiteral("1150"));
+        TypeText(s.form->WishBox(field::District)->lineEdit(), QStringLiteral("центр "));
+        QTest::keyClicks(s.form->WishBox(field::Price)->lineEdit(), QStringLiteral("1150"));
         auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
         QTest::mouseClick(button, Qt::LeftButton);
@@ -138,17 +139,17 @@ private Q_SLOTS:
     void typedAreaRanksTheExactListingFirst()
     {
         Setup s;
-        s.program.Knowledge.AttributeKinds[6] = kinds::Numeric;
-        s.program.Knowledge.AttributeMin[6] = 50;
-        s.program.Knowledge.AttributeMax[6] = 70;
-        s.program.Records.Items.Item(1)->SetRecord(6, QStringLiteral("60.2"));
-        s.program.Records.Items.Item(2)->SetRecord(6, QStringLiteral("60"));
-        setEntries(s.form->WishBox(6), {"60.2", "60"});
-        TypeText(s.form->WishBox(6)->lineEdit(), QStringLiteral("60"));
+        s.program.Knowledge.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        s.program.Knowledge.AttributeMin[field::TotalArea] = 50;
+        s.program.Knowledge.AttributeMax[field::TotalArea] = 70;
+        s.program.Records.Items.Item(1)->SetRecord(field::TotalArea, QStringLiteral("60.2"));
+        s.program.Records.Items.Item(2)->SetRecord(field::TotalArea, QStringLiteral("60"));
+        setEntries(s.form->WishBox(field::TotalArea), {"60.2", "60"});
+        TypeText(s.form->WishBox(field::TotalArea)->lineEdit(), QStringLiteral("60"));
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
         QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(done.wait(5000));
-        QCOMPARE(s.program.FoundList.first()->GetRecord(6), QStringLiteral("60"));
+        QCOMPARE(s.program.FoundList.first()->GetRecord(field::TotalArea), QStringLiteral("60"));
         QCOMPARE(SearchRun::ScoreText(s.program.FoundList.first()->So), QStringLiteral(" 100"));
     }
 
@@ -163,8 +164,8 @@ private Q_SLOTS:
             kb.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
             kb.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("100"));
         }
-        s.program.Records.Items.Item(3)->SetRecord(12, QStringLiteral("есть"));
-        s.form->WishBox(12)->setEditText(QStringLiteral("  "));
+        s.program.Records.Items.Item(3)->SetRecord(field::Telephone, QStringLiteral("есть"));
+        s.form->WishBox(field::Telephone)->setEditText(QStringLiteral("  "));
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
         QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(done.wait(5000));
@@ -181,18 +182,18 @@ private Q_SLOTS:
     void wishReadAsZeroIsNamed()
     {
         Setup s;
-        s.program.Knowledge.AttributeKinds[1] = kinds::Numeric;
+        s.program.Knowledge.AttributeKinds[field::Rooms] = kinds::Numeric;
         auto* hint = s.form->findChild<QLabel*>(QStringLiteral("LabelHint"));
         auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
-        TypeText(s.form->WishBox(1)->lineEdit(), QStringLiteral("два"));
-        TypeText(s.form->WishBox(5)->lineEdit(), QStringLiteral("дёшево"));
-        TypeText(s.form->WishBox(0)->lineEdit(), QStringLiteral("Центр")); // ordinal: a text wish
+        TypeText(s.form->WishBox(field::Rooms)->lineEdit(), QStringLiteral("два"));
+        TypeText(s.form->WishBox(field::Price)->lineEdit(), QStringLiteral("дёшево"));
+        TypeText(s.form->WishBox(field::District)->lineEdit(), QStringLiteral("Центр")); // ordinal: a text wish
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(done.wait(5000));
         QCOMPARE(hint->text(), QStringLiteral("Не числа, считаются как 0: «Количество комнат», «Цена (т.р) от»"));
-        s.form->WishBox(1)->setEditText(QStringLiteral("2"));
-        s.form->WishBox(5)->setEditText(QString());
+        s.form->WishBox(field::Rooms)->setEditText(QStringLiteral("2"));
+        s.form->WishBox(field::Price)->setEditText(QString());
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(done.wait(5000));
         QCOMPARE(hint->text(), QString());
@@ -204,9 +205,9 @@ private Q_SLOTS:
         Setup s;
         for (int i = 0; i < 300000; ++i)
             s.program.Records.Items.Add(std::make_shared<Record>());
-        s.program.Knowledge.AttributeKinds[10] = kinds::ByFormula;
-        s.program.Knowledge.AttributeFormulas[10] = QStringLiteral("Abs(-5) * 2 + Sqr(16)");
-        s.form->WishBox(10)->setEditText(QStringLiteral("50"));
+        s.program.Knowledge.AttributeKinds[field::StopDistance] = kinds::ByFormula;
+        s.program.Knowledge.AttributeFormulas[field::StopDistance] = QStringLiteral("Abs(-5) * 2 + Sqr(16)");
+        s.form->WishBox(field::StopDistance)->setEditText(QStringLiteral("50"));
         auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
         auto* progress = s.form->findChild<QLabel*>(QStringLiteral("Label23"));
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
@@ -241,7 +242,7 @@ private Q_SLOTS:
     {
         Setup s;
         const QString longAddress = QStringLiteral("ул. Героев Труда, д. 118, кв. 19, подъезд 2");
-        s.program.Records.Items.Item(1)->SetRecord(4, longAddress);
+        s.program.Records.Items.Item(1)->SetRecord(field::Address, longAddress);
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
         QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(done.wait(5000));
@@ -270,13 +271,13 @@ private Q_SLOTS:
         Setup s;
         for (int i = 0; i < 300000; ++i)
             s.program.Records.Items.Add(std::make_shared<Record>());
-        s.program.Knowledge.AttributeKinds[0] = kinds::Ordinal;
-        s.form->WishBox(0)->setEditText(QStringLiteral("нигде"));
+        s.program.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
+        s.form->WishBox(field::District)->setEditText(QStringLiteral("нигде"));
         // A formula for every listing makes the run last long enough (well over
         // the 15 ms between its yields) on any machine.
-        s.program.Knowledge.AttributeKinds[10] = kinds::ByFormula;
-        s.program.Knowledge.AttributeFormulas[10] = QStringLiteral("Abs(-5) * 2 + Sqr(16)");
-        s.form->WishBox(10)->setEditText(QStringLiteral("50"));
+        s.program.Knowledge.AttributeKinds[field::StopDistance] = kinds::ByFormula;
+        s.program.Knowledge.AttributeFormulas[field::StopDistance] = QStringLiteral("Abs(-5) * 2 + Sqr(16)");
+        s.form->WishBox(field::StopDistance)->setEditText(QStringLiteral("50"));
         QSignalSpy down(s.form.get(), &MainForm::shutDown);
         auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
         // Closing from inside the run (as the window system would, at one of the

@@ -1,4 +1,5 @@
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "search/SearchRun.h"
 #include "support/Fixtures.h"
 
@@ -15,14 +16,14 @@ namespace {
 void fill(Program& p, int n)
 {
     for (int i = 1; i <= n; ++i)
-        AddListingWith(p, 0, QStringLiteral("L%1").arg(i));
+        AddListingWith(p, field::District, QStringLiteral("L%1").arg(i));
 }
 
 QStringList found(const Program& p)
 {
     QStringList out;
     for (const RecordPtr& r : p.FoundList)
-        out << r->GetRecord(0) + QStringLiteral(":") + SearchRun::ScoreText(r->So);
+        out << r->GetRecord(field::District) + QStringLiteral(":") + SearchRun::ScoreText(r->So);
     return out;
 }
 
@@ -59,8 +60,8 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 3);
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
-        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("   ")), {}));
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
+        QVERIFY(SearchRun::Run(p, wish(field::District, QStringLiteral("   ")), {}));
         QCOMPARE(found(p), (QStringList{"L1: 100", "L2: 100", "L3: 100"}));
     }
 
@@ -83,8 +84,8 @@ private Q_SLOTS:
             p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
             p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("80"));
         }
-        p.Records.Items.Item(1)->SetRecord(12, QStringLiteral("есть"));
-        SearchRun::Wishes wishes = wish(12, typed);
+        p.Records.Items.Item(1)->SetRecord(field::Telephone, QStringLiteral("есть"));
+        SearchRun::Wishes wishes = wish(field::Telephone, typed);
         QCOMPARE(SearchRun::Prepare(p, wishes)[12], QString());
         QCOMPARE(SearchRun::Prepare(p, wishes)[0], QString());
         QVERIFY(SearchRun::Run(p, wishes, {}));
@@ -92,7 +93,7 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
         // A wish that is not empty is replaced by its formalized value.
-        QCOMPARE(SearchRun::Prepare(p, wish(12, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
+        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
     }
 
     // The wishes read as 0 because they hold no number: not the ordinal ones,
@@ -102,14 +103,14 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[0] = kinds::Ordinal;
-        kb.AttributeKinds[1] = kinds::Numeric;
-        kb.AttributeKinds[2] = kinds::Numeric;
-        kb.AttributeKinds[3] = kinds::ByValue;
-        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
-        kb.AttributeKinds[5] = kinds::Numeric;
-        kb.AttributeKinds[6] = kinds::Numeric;
-        kb.AttributeKinds[7] = kinds::Numeric;
+        kb.AttributeKinds[field::District] = kinds::Ordinal;
+        kb.AttributeKinds[field::Rooms] = kinds::Numeric;
+        kb.AttributeKinds[field::Floor] = kinds::Numeric;
+        kb.AttributeKinds[field::HouseType] = kinds::ByValue;
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeKinds[field::Price] = kinds::Numeric;
+        kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
+        kb.AttributeKinds[field::LivingArea] = kinds::Numeric;
         SearchRun::Wishes w;
         w[0] = QStringLiteral("Центр");
         w[1] = QStringLiteral("два");
@@ -128,8 +129,8 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 11);
-        p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
-        QVERIFY(SearchRun::Run(p, wish(9, QStringLiteral("Вокзал")), {}));
+        p.Knowledge.AttributeKinds[field::Stop] = kinds::Ordinal;
+        QVERIFY(SearchRun::Run(p, wish(field::Stop, QStringLiteral("Вокзал")), {}));
         QCOMPARE(p.FoundList.size(), 10);
         for (const QString& s : found(p))
             QVERIFY(s.endsWith(QStringLiteral(": 94.1")));
@@ -141,10 +142,10 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[9] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::Stop] = kinds::Ordinal;
         AddListing(p, {"A", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("  ВОКЗАЛ ")});
         AddListing(p, {"B", {}, {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Рынок")});
-        QVERIFY(SearchRun::Run(p, wish(9, QStringLiteral(" вокзал")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Stop, QStringLiteral(" вокзал")), {}));
         QCOMPARE(found(p), (QStringList{"A: 100", "B: 94.1"}));
     }
 
@@ -153,14 +154,14 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[5] = kinds::Numeric;
-        kb.AttributeMin[5] = 0;
-        kb.AttributeMax[5] = 1000;
+        kb.AttributeKinds[field::Price] = kinds::Numeric;
+        kb.AttributeMin[field::Price] = 0;
+        kb.AttributeMax[field::Price] = 1000;
         // Prices: 900 scores lower than 500 when 500 is wished; equal prices tie.
         const QStringList prices{"900", "500", "700", "700", "500", "-5000"};
         for (int i = 0; i < prices.size(); ++i)
             AddListing(p, {QStringLiteral("L%1").arg(i + 1), {}, {}, {}, {}, prices[i]});
-        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("500")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Price, QStringLiteral("500")), {}));
         // 500 -> 100 (perfect, database order); 700 -> (1000-200)/1000*100 = 80
         // so So = (16*100+80)/17 = 98.8; 900 -> 60, So 97.6; -5000 scores -450,
         // So = (1600-450)/17 = 67.6, still positive.
@@ -174,10 +175,10 @@ private Q_SLOTS:
         KnowledgeBase& kb = p.Knowledge;
         for (int k = 0; k < 17; ++k)
             kb.AttributeKinds[static_cast<size_t>(k)] = kinds::Numeric; // ranges 0..0: -100 per unit
-        kb.AttributeMax[1] = 10;
+        kb.AttributeMax[field::Rooms] = 10;
         AddListing(p, {"L1", "3"});
         AddListing(p, {"L2", "1"});
-        QVERIFY(SearchRun::Run(p, wish(1, QStringLiteral("1")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Rooms, QStringLiteral("1")), {}));
         // L1 is 2 rooms off over a range of 10: 80, So (1600 + 80) / 17.
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 98.8"}));
         // Far off on every empty range: every score is negative, nothing is listed.
@@ -194,20 +195,75 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[3] = kinds::ByValue;
-        kb.AttributeValueLists[3].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
-        kb.AttributeValueLists[3].Append(QStringLiteral("панельный"), QStringLiteral("40"));
+        kb.AttributeKinds[field::HouseType] = kinds::ByValue;
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
+        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("панельный"), QStringLiteral("40"));
         AddListing(p, {"K", {}, {}, QStringLiteral("кирпичный")});
         AddListing(p, {"P", {}, {}, QStringLiteral("панельный")});
         AddListing(p, {"X", {}, {}, QStringLiteral("монолит")});
-        const auto prepared = SearchRun::Prepare(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")));
-        QCOMPARE(prepared[3], QStringLiteral("80"));
-        QVERIFY(SearchRun::Run(p, wish(3, QStringLiteral("  КИРПИЧНЫЙ ")), {}));
+        const auto prepared = SearchRun::Prepare(p, wish(field::HouseType, QStringLiteral("  КИРПИЧНЫЙ ")));
+        QCOMPARE(prepared[field::HouseType], QStringLiteral("80"));
+        QVERIFY(SearchRun::Run(p, wish(field::HouseType, QStringLiteral("  КИРПИЧНЫЙ ")), {}));
         // K: 100; P: 100-40 = 60; X: 0 -> 100-80 = 20.
         QCOMPARE(found(p), (QStringList{"K: 100", "P: 97.6", "X: 95.3"}));
         // A wish that is no accepted value keeps its text: a word reads as 0.
-        QVERIFY(SearchRun::Run(p, wish(3, QStringLiteral("дерево")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::HouseType, QStringLiteral("дерево")), {}));
         QCOMPARE(found(p), (QStringList{"X: 100", "P: 97.6", "K: 95.3"}));
+    }
+
+    // A by-value attribute is scored by a scan of a short accepted list and by
+    // the list's hash index beyond it (48 values in the run): both must agree.
+    void byValueScoresAgreeOnBothPaths_data()
+    {
+        QTest::addColumn<QStringList>("values"); // value, formalized value, ...
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<float>("expected"); // the attribute's score for the wish 70
+        const QStringList centre{QStringLiteral("Центр"), QStringLiteral("70"), QStringLiteral("Заречье"),
+                                 QStringLiteral("40")};
+        QTest::newRow("exact match") << centre << QStringLiteral("Центр") << 100.0f;
+        QTest::newRow("other value") << centre << QStringLiteral("Заречье") << 70.0f;
+        QTest::newRow("not listed reads 0") << centre << QStringLiteral("Окраина") << 30.0f;
+        QTest::newRow("letter case counts") << centre << QStringLiteral("центр") << 30.0f;
+        QTest::newRow("spaces count") << centre << QStringLiteral("Центр ") << 30.0f;
+        QTest::newRow("first occurrence wins")
+            << QStringList{QStringLiteral("Центр"), QStringLiteral("70"), QStringLiteral("Центр"), QStringLiteral("10")}
+            << QStringLiteral("Центр") << 100.0f;
+        QTest::newRow("empty accepted value")
+            << QStringList{QString(), QStringLiteral("55")} << QString() << 85.0f;
+        QTest::newRow("score read with Val") << QStringList{QStringLiteral("Центр"), QStringLiteral("45,5")}
+                                             << QStringLiteral("Центр") << 75.0f;
+        QTest::newRow("word score reads 0") << QStringList{QStringLiteral("Центр"), QStringLiteral("высокая")}
+                                            << QStringLiteral("Центр") << 30.0f;
+        QTest::newRow("score beyond single scores 0")
+            << QStringList{QStringLiteral("Центр"), QStringLiteral("1e39")} << QStringLiteral("Центр") << 0.0f;
+    }
+
+    void byValueScoresAgreeOnBothPaths()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QString, field);
+        QFETCH(float, expected);
+        const SearchRun::Wishes w = wish(field::District, QStringLiteral("70"));
+        float so[2] = {};
+        for (int padding : {0, 100}) {
+            Program p;
+            p.InitAttributeNames();
+            KnowledgeBase& kb = p.Knowledge;
+            kb.AttributeKinds[field::District] = kinds::ByValue;
+            AttributeValueList& list = kb.AttributeValueLists[field::District];
+            for (qsizetype i = 0; i + 1 < values.size(); i += 2)
+                list.Append(values[i], values[i + 1]);
+            for (int i = 1; i <= padding; ++i)
+                list.Append(QStringLiteral("pad%1").arg(i), QStringLiteral("99"));
+            const RecordPtr r = AddListingWith(p, field::District, field);
+            QVERIFY(SearchRun::Run(p, w, {}));
+            const Explanation x = SearchRun::Explain(p, *r, w, SearchRun::Prepare(p, w));
+            QCOMPARE(x.attributes[field::District].score, expected);
+            QCOMPARE(r->So, x.so);
+            so[padding ? 1 : 0] = r->So;
+        }
+        QCOMPARE(so[1], so[0]);
+        QCOMPARE(so[0], (16 * 100.0f + expected) / 17.0f);
     }
 
     // The scan goes on after a match and compares the rest with the replaced wish.
@@ -216,23 +272,23 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[0] = kinds::ByValue;
-        kb.AttributeValueLists[0].Append(QStringLiteral("Центр"), QStringLiteral("70"));
-        kb.AttributeValueLists[0].Append(QStringLiteral("70"), QStringLiteral("95"));
-        QCOMPARE(SearchRun::Prepare(p, wish(0, QStringLiteral("центр")))[0], QStringLiteral("95"));
+        kb.AttributeKinds[field::District] = kinds::ByValue;
+        kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("70"));
+        kb.AttributeValueLists[field::District].Append(QStringLiteral("70"), QStringLiteral("95"));
+        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0], QStringLiteral("95"));
     }
 
     void hugeNumbersScoreZeroAndTheRunGoesOn()
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[5] = kinds::Numeric;
-        p.Knowledge.AttributeMax[5] = 100;
+        p.Knowledge.AttributeKinds[field::Price] = kinds::Numeric;
+        p.Knowledge.AttributeMax[field::Price] = 100;
         AddListing(p, {"Big", {}, {}, {}, {}, QStringLiteral("1e39")});
         AddListing(p, {"Fine", {}, {}, {}, {}, QStringLiteral("50")});
-        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("50")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Price, QStringLiteral("50")), {}));
         QCOMPARE(found(p), (QStringList{"Fine: 100", "Big: 94.1"}));
-        QVERIFY(SearchRun::Run(p, wish(5, QStringLiteral("1e39")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Price, QStringLiteral("1e39")), {}));
         QCOMPARE(found(p), (QStringList{"Big: 94.1", "Fine: 94.1"}));
     }
 
@@ -240,9 +296,9 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         fill(p, 3);
-        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("L2")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::District, QStringLiteral("L2")), {}));
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 94.1", "L3: 94.1"}));
         // A second run with fewer results empties the list first.
         int refreshed = 0;
@@ -253,7 +309,7 @@ private Q_SLOTS:
         };
         p.Records.Items.Remove(3);
         p.Records.Items.Remove(1);
-        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("L2")), hooks));
+        QVERIFY(SearchRun::Run(p, wish(field::District, QStringLiteral("L2")), hooks));
         QCOMPARE(refreshed, 1);
         QCOMPARE(found(p), QStringList{"L2: 100"});
     }
@@ -263,11 +319,11 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 8);
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         QStringList texts;
         SearchHooks hooks;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("none")), hooks));
+        QVERIFY(SearchRun::Run(p, wish(field::District, QStringLiteral("none")), hooks));
         QCOMPARE(texts, (QStringList{"Обработка данных ( 12%)...", "Обработка данных ( 25%)...",
                                      "Обработка данных ( 38%)...", "Обработка данных ( 50%)...",
                                      "Обработка данных ( 62%)...", "Обработка данных ( 75%)...",
@@ -281,13 +337,13 @@ private Q_SLOTS:
         QStringList texts;
         SearchHooks hooks;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(SearchRun::Run(p, wish(0, QStringLiteral("x")), hooks));
+        QVERIFY(SearchRun::Run(p, wish(field::District, QStringLiteral("x")), hooks));
         QVERIFY(p.FoundList.isEmpty());
         QVERIFY(texts.isEmpty());
         // Listings with an empty knowledge base: every wished attribute is
         // compared with 0 over 0..100.
         fill(p, 2);
-        QVERIFY(SearchRun::Run(p, wish(1, QStringLiteral("40")), {}));
+        QVERIFY(SearchRun::Run(p, wish(field::Rooms, QStringLiteral("40")), {}));
         QCOMPARE(found(p), (QStringList{"L1: 97.6", "L2: 97.6"}));
     }
 
@@ -295,7 +351,7 @@ private Q_SLOTS:
     {
         Program p;
         p.InitAttributeNames();
-        p.Knowledge.AttributeKinds[0] = kinds::Ordinal;
+        p.Knowledge.AttributeKinds[field::District] = kinds::Ordinal;
         fill(p, 5000);
         bool stop = false;
         SearchHooks hooks;
@@ -303,7 +359,7 @@ private Q_SLOTS:
         hooks.stopRequested = [&] { return stop; };
         QStringList texts;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(!SearchRun::Run(p, wish(0, QStringLiteral("L3")), hooks));
+        QVERIFY(!SearchRun::Run(p, wish(field::District, QStringLiteral("L3")), hooks));
         QVERIFY(p.FoundList.isEmpty());
         QVERIFY(!p.Busy());
         QCOMPARE(texts.last(), QStringLiteral("Поиск остановлен: просмотрено 0 из 5000 записей."));
@@ -315,9 +371,9 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[5] = kinds::Numeric;
-        kb.AttributeMin[5] = 0;
-        kb.AttributeMax[5] = 100;
+        kb.AttributeKinds[field::Price] = kinds::Numeric;
+        kb.AttributeMin[field::Price] = 0;
+        kb.AttributeMax[field::Price] = 100;
         // Prices 1..30: the closer to 30, the better.
         for (int i = 1; i <= 30; ++i)
             AddListing(p, {QStringLiteral("L%1").arg(i), {}, {}, {}, {}, QString::number(i)});
@@ -328,7 +384,7 @@ private Q_SLOTS:
         hooks.stopRequested = [&] { return ++checks >= 14; };
         QStringList texts;
         hooks.progress = [&](const QString& t) { texts << t; };
-        QVERIFY(!SearchRun::Run(p, wish(5, QStringLiteral("30")), hooks));
+        QVERIFY(!SearchRun::Run(p, wish(field::Price, QStringLiteral("30")), hooks));
         QCOMPARE(found(p), (QStringList{"L12: 98.9", "L11: 98.9", "L10: 98.8", "L9: 98.8", "L8: 98.7",
                                         "L7: 98.6", "L6: 98.6", "L5: 98.5", "L4: 98.5", "L3: 98.4"}));
         QCOMPARE(texts.last(), QStringLiteral("Поиск остановлен: просмотрено 12 из 30 записей."));

@@ -1,4 +1,5 @@
 #include "store/FlatIdentity.h"
+#include "store/Fields.h"
 
 #include <QTest>
 
@@ -9,11 +10,11 @@ RecordPtr flat(const QString& address, const QString& floor, const QString& area
                const QString& rest = {})
 {
     auto r = std::make_shared<Record>();
-    r->SetRecord(4, address);
-    r->SetRecord(2, floor);
-    r->SetRecord(6, area);
-    r->SetRecord(16, storeys);
-    r->SetRecord(0, rest);
+    r->SetRecord(field::Address, address);
+    r->SetRecord(field::Floor, floor);
+    r->SetRecord(field::TotalArea, area);
+    r->SetRecord(field::Storeys, storeys);
+    r->SetRecord(field::District, rest);
     return r;
 }
 
@@ -138,7 +139,7 @@ private Q_SLOTS:
         const QList<RecordPtr> kept{a, b, noAddress1, noAddress2, c};
         for (int i = 0; i < kept.size(); ++i)
             QCOMPARE(records.Items.at(i), kept[i]);
-        QCOMPARE(a->GetRecord(0), QStringLiteral("первая"));
+        QCOMPARE(a->GetRecord(field::District), QStringLiteral("первая"));
         QVERIFY(FindCopies(records.Items).isEmpty());
     }
 };

@@ -1,4 +1,5 @@
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "gui/RecordForm.h"
 #include "support/ScriptedPrompts.h"
 
@@ -142,7 +143,7 @@ private Q_SLOTS:
         for (int k = 0; k < 17; ++k)
             QCOMPARE(record->GetRecord(k),
                      stored ? QStringLiteral("  новое %1 ").arg(k) : QStringLiteral("поле %1").arg(k));
-        QCOMPARE(record->GetRecord(17), QStringLiteral("поле 17"));
+        QCOMPARE(record->GetRecord(field::Reserved), QStringLiteral("поле 17"));
     }
 
     // Long texts show their start: every box has its cursor at the beginning.
@@ -209,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(prompts.messages.size(), 1);
         QVERIFY2(prompts.messages[0].text.contains(caption), qPrintable(prompts.messages[0].text));
         QCOMPARE(program.DialogResult, 2);
-        QCOMPARE(record->GetRecord(0), QStringLiteral("поле 0"));
+        QCOMPARE(record->GetRecord(field::District), QStringLiteral("поле 0"));
     }
 };
 

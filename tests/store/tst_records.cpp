@@ -1,4 +1,5 @@
 #include "platform/Errors.h"
+#include "store/Fields.h"
 #include "platform/TextFile.h"
 #include "store/Records.h"
 #include "support/TestSupport.h"
@@ -47,18 +48,18 @@ private Q_SLOTS:
     void fieldsStoreExactlyAndIndexIsChecked()
     {
         Record r;
-        r.SetRecord(17, QStringLiteral("резерв"));
-        r.SetRecord(4, QStringLiteral("  a|b\r\nc  "));
-        r.SetRecord(0, QStringLiteral("Центр"));
-        QCOMPARE(r.GetRecord(17), QStringLiteral("резерв"));
-        QCOMPARE(r.GetRecord(4), QStringLiteral("  a|b\r\nc  "));
-        QCOMPARE(r.GetRecord(0), QStringLiteral("Центр"));
-        QCOMPARE(r.GetRecord(5), QString());
+        r.SetRecord(field::Reserved, QStringLiteral("резерв"));
+        r.SetRecord(field::Address, QStringLiteral("  a|b\r\nc  "));
+        r.SetRecord(field::District, QStringLiteral("Центр"));
+        QCOMPARE(r.GetRecord(field::Reserved), QStringLiteral("резерв"));
+        QCOMPARE(r.GetRecord(field::Address), QStringLiteral("  a|b\r\nc  "));
+        QCOMPARE(r.GetRecord(field::District), QStringLiteral("Центр"));
+        QCOMPARE(r.GetRecord(field::Price), QString());
         for (int bad : {18, -1, 1000}) {
             QVERIFY_THROWS_EXCEPTION(VestranaError, r.GetRecord(bad));
             QVERIFY_THROWS_EXCEPTION(VestranaError, r.SetRecord(bad, QStringLiteral("x")));
         }
-        QCOMPARE(r.GetRecord(4), QStringLiteral("  a|b\r\nc  "));
+        QCOMPARE(r.GetRecord(field::Address), QStringLiteral("  a|b\r\nc  "));
     }
 
     void sharedListingChangesEverywhere()
@@ -67,10 +68,10 @@ private Q_SLOTS:
         auto r = std::make_shared<Record>();
         db.Items.Add(r);
         QList<RecordPtr> found{r};
-        db.Items.Item(1)->SetRecord(5, QStringLiteral("2000"));
-        QCOMPARE(found.first()->GetRecord(5), QStringLiteral("2000"));
+        db.Items.Item(1)->SetRecord(field::Price, QStringLiteral("2000"));
+        QCOMPARE(found.first()->GetRecord(field::Price), QStringLiteral("2000"));
         db.Items.Remove(1);
-        QCOMPARE(found.first()->GetRecord(5), QStringLiteral("2000"));
+        QCOMPARE(found.first()->GetRecord(field::Price), QStringLiteral("2000"));
         QVERIFY_THROWS_EXCEPTION(VestranaError, db.Items.Item(1));
     }
 
@@ -93,13 +94,13 @@ private Q_SLOTS:
         QFETCH(QString, floor);
         QFETCH(QString, storeys);
         Record r;
-        r.SetRecord(2, floor);
-        r.SetRecord(16, storeys);
-        r.SetRecord(17, QStringLiteral("z"));
+        r.SetRecord(field::Floor, floor);
+        r.SetRecord(field::Storeys, storeys);
+        r.SetRecord(field::Reserved, QStringLiteral("z"));
         r.NormalizeData();
-        QTEST(r.GetRecord(2), "expectedFloor");
-        QTEST(r.GetRecord(16), "expectedStoreys");
-        QCOMPARE(r.GetRecord(17), QStringLiteral("z"));
+        QTEST(r.GetRecord(field::Floor), "expectedFloor");
+        QTEST(r.GetRecord(field::Storeys), "expectedStoreys");
+        QCOMPARE(r.GetRecord(field::Reserved), QStringLiteral("z"));
     }
 
     void roundTripIsByteForByte()
@@ -110,9 +111,9 @@ private Q_SLOTS:
         Records db;
         db.LoadFromFile(file);
         QCOMPARE(db.Items.Count(), 3);
-        QCOMPARE(db.Items.Item(1)->GetRecord(2), QStringLiteral(" 5 "));
-        QCOMPARE(db.Items.Item(1)->GetRecord(17), QStringLiteral("резерв"));
-        QCOMPARE(db.Items.Item(3)->GetRecord(0), QStringLiteral(" Заречье "));
+        QCOMPARE(db.Items.Item(1)->GetRecord(field::Floor), QStringLiteral(" 5 "));
+        QCOMPARE(db.Items.Item(1)->GetRecord(field::Reserved), QStringLiteral("резерв"));
+        QCOMPARE(db.Items.Item(3)->GetRecord(field::District), QStringLiteral(" Заречье "));
         QCOMPARE(fields(*db.Items.Item(2)), QStringList(18, QString()));
         db.SaveToFile(path(QStringLiteral("out.txt")));
         QCOMPARE(ReadBytes(path(QStringLiteral("out.txt"))), original);
@@ -143,7 +144,7 @@ private Q_SLOTS:
         db.LoadFromFile(WriteBytes(path(QStringLiteral("load.txt")), content));
         QCOMPARE(db.Items.Count(), count);
         if (count > 0)
-            QTEST(db.Items.Item(count)->GetRecord(17), "field17OfLast");
+            QTEST(db.Items.Item(count)->GetRecord(field::Reserved), "field17OfLast");
     }
 
     void shortLineStopsWithLineNumber_data()
@@ -201,8 +202,8 @@ private Q_SLOTS:
     {
         Records db;
         db.LoadFromFile(WriteBytes(path(QStringLiteral("floor.txt")), "a|b|5/9|" + QByteArray(15, '|') + "\r\n"));
-        QCOMPARE(db.Items.Item(1)->GetRecord(2), QStringLiteral("5"));
-        QCOMPARE(db.Items.Item(1)->GetRecord(16), QStringLiteral("9"));
+        QCOMPARE(db.Items.Item(1)->GetRecord(field::Floor), QStringLiteral("5"));
+        QCOMPARE(db.Items.Item(1)->GetRecord(field::Storeys), QStringLiteral("9"));
     }
 
     // A bar or a line break in a field would shift every later field at the next
@@ -213,8 +214,8 @@ private Q_SLOTS:
         auto r = std::make_shared<Record>();
         for (int i = 0; i < 18; ++i)
             r->SetRecord(i, QStringLiteral("f%1").arg(i));
-        r->SetRecord(4, QStringLiteral("ул. Мира|5"));
-        r->SetRecord(15, QStringLiteral("строка 1\r\nстрока 2\nстрока 3\rконец"));
+        r->SetRecord(field::Address, QStringLiteral("ул. Мира|5"));
+        r->SetRecord(field::Description, QStringLiteral("строка 1\r\nстрока 2\nстрока 3\rконец"));
         db.Items.Add(r);
         const QString file = path(QStringLiteral("unsafe.txt"));
         db.SaveToFile(file);
@@ -222,8 +223,8 @@ private Q_SLOTS:
         back.LoadFromFile(file);
         QCOMPARE(back.Items.Count(), 1);
         const RecordPtr& b = back.Items.Item(1);
-        QCOMPARE(b->GetRecord(4), QStringLiteral("ул. Мира¦5"));
-        QCOMPARE(b->GetRecord(15), QStringLiteral("строка 1 строка 2 строка 3 конец"));
+        QCOMPARE(b->GetRecord(field::Address), QStringLiteral("ул. Мира¦5"));
+        QCOMPARE(b->GetRecord(field::Description), QStringLiteral("строка 1 строка 2 строка 3 конец"));
         for (int i = 0; i < 18; ++i)
             if (i != 4 && i != 15)
                 QCOMPARE(b->GetRecord(i), QStringLiteral("f%1").arg(i));
@@ -233,7 +234,7 @@ private Q_SLOTS:
     {
         Records db;
         auto r = std::make_shared<Record>();
-        r->SetRecord(0, QStringLiteral("Ц€нтр ★"));
+        r->SetRecord(field::District, QStringLiteral("Ц€нтр ★"));
         db.Items.Add(r);
         db.SaveToFile(path(QStringLiteral("subst.txt")));
         QCOMPARE(ReadBytes(path(QStringLiteral("subst.txt"))).left(7), cp(QStringLiteral("Ц€нтр ?")));

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+
+// The fields of a listing by name. A field's number is also the index of its
+// attribute in the knowledge base, so the names index both.
+namespace field {
+
+enum Field : int {
+    District = 0,
+    Rooms = 1,
+    Floor = 2, // "5/9" in the database file is split into Floor and Storeys
+    HouseType = 3,
+    Address = 4,
+    Price = 5, // thousands of roubles
+    TotalArea = 6,
+    LivingArea = 7,
+    KitchenArea = 8,
+    Stop = 9,          // the nearest public-transport stop
+    StopDistance = 10, // metres to that stop
+    Bathroom = 11,
+    Telephone = 12,
+    Agency = 13,
+    Date = 14, // text in no fixed form
+    Description = 15,
+    Storeys = 16, // of the house
+    Reserved = 17, // no attribute: only carried through the database file
+};
+
+// Fields 0..16 are attributes; the database file holds all 18.
+constexpr int Attributes = 17;
+constexpr int Count = 18;
+
+inline constexpr std::size_t Slot(Field f) { return static_cast<std::size_t>(f); }
+
+} // namespace field
+
+// What the windows, the command line and the importer show of the fields.
+// Widths are in twips, as the windows lay them out.
+namespace fieldinfo {
+
+// The attribute names, as the knowledge base starts with them; also the words
+// that stand for the fields in formulas.
+inline constexpr const char16_t* Names[field::Attributes] = {
+    u"Район",         u"Количество комнат", u"Этаж",          u"Тип дома",
+    u"Адрес",         u"Цена",              u"Общая площадь", u"Полезная площадь",
+    u"Площадь кухни", u"Остановка",         u"Расстояние до остановки",
+    u"Сан узел",      u"Телефон",           u"Агенство",      u"Дата",
+    u"Описание",      u"Количество этажей",
+};
+
+// A column of a listing table: its caption, its width and the fields its cell
+// joins with "/" (none: the match of the last search).
+struct Column
+{
+    const char16_t* header;
+    int twips;
+    std::array<field::Field, 3> parts;
+    int partCount;
+};
+
+// The result list of the main window (and the copied and saved rows).
+inline constexpr Column ResultColumns[] = {
+    {u"Район", 2200, {field::District}, 1},
+    {u"Ком", 500, {field::Rooms}, 1},
+    {u"Этаж", 600, {field::Floor, field::Storeys}, 2},
+    {u"Тип", 1300, {field::HouseType}, 1},
+    {u"Адрес", 1440, {field::Address}, 1},
+    {u"Площадь", 900, {field::TotalArea, field::LivingArea, field::KitchenArea}, 3},
+    {u"Описание", 3440, {field::Description}, 1},
+    {u"Цена", 799, {field::Price}, 1},
+    {u"Агенство", 2300, {field::Agency}, 1},
+    {u"% совпадения", 800, {}, 0},
+};
+inline constexpr int ResultColumnCount = static_cast<int>(std::size(ResultColumns));
+
+// The listing table of the database editor.
+inline constexpr Column EditorColumns[] = {
+    {u"Дата", 1440, {field::Date}, 1},
+    {u"Район", 1440, {field::District}, 1},
+    {u"Ком", 700, {field::Rooms}, 1},
+    {u"Этаж", 700, {field::Floor, field::Storeys}, 2},
+    {u"Тип", 1000, {field::HouseType}, 1},
+    {u"Адрес", 1440, {field::Address}, 1},
+    {u"Площадь", 700, {field::TotalArea}, 1},
+    {u"Описание", 1440, {field::Description}, 1},
+    {u"Цена", 800, {field::Price}, 1},
+    {u"Агентство", 1440, {field::Agency}, 1},
+};
+inline constexpr int EditorColumnCount = static_cast<int>(std::size(EditorColumns));
+
+// A wish box of the main window: the number in its names (Combo<n>, Label<n>),
+// the column it stands in (0 left, 1 middle, 2 right; top to bottom in table
+// order), its caption and its tooltip. Its list holds the attribute's accepted
+// values (with only the first letter in capitals where `capitalized`), or the
+// fixed `choices` where there are any.
+struct WishBox
+{
+    field::Field field;
+    int box;
+    int column;
+    const char16_t* caption;
+    const char16_t* tooltip;
+    bool capitalized = false;
+    std::span<const char16_t* const> choices = {};
+};
+
+inline constexpr const char16_t* PriceChoices[] = {u"1000", u"1500", u"2000", u"3000",
+                                                   u"4000", u"500",  u"5000", u"Договорная"};
+
+// Attributes 0..13 have a wish box; the others are never wished for.
+inline constexpr WishBox WishBoxes[] = {
+    {field::District, 1, 0, u"Район", u"Район квартиры/дома, выберите из списка"},
+    {field::Rooms, 2, 0, u"Количество комнат", u"Количество комнат, численное значение"},
+    {field::Floor, 3, 0, u"Этаж", u"Этаж квартиры"},
+    {field::HouseType, 4, 0, u"Тип дома", u"Тип дома, выберите из списка", true},
+    {field::Address, 5, 0, u"Адрес", u"Адрес, выберите из списка"},
+    {field::Price, 14, 0, u"Цена (т.р)  от", u"Адрес, выберите из списка", false, PriceChoices},
+    {field::TotalArea, 6, 1, u"Общая площадь", nullptr},
+    {field::LivingArea, 7, 1, u"Полезная", nullptr},
+    {field::KitchenArea, 8, 1, u"Кухня", nullptr},
+    {field::Agency, 13, 1, u"Агенство", nullptr},
+    {field::Stop, 9, 2, u"Остановка", nullptr},
+    {field::StopDistance, 10, 2, u"Расстояние до остоновки (м)", nullptr},
+    {field::Bathroom, 11, 2, u"Сан узел", nullptr},
+    {field::Telephone, 12, 2, u"Наличие телефона", nullptr},
+};
+// The wishes a search reads are those of attributes 0..LastWished.
+inline constexpr field::Field LastWished = field::Agency;
+
+// A row of the record dialog: its label's number (Label<n>), its caption, and
+// its box: Combo<combo>, or Text<text> where combo is 0.
+struct RecordRow
+{
+    field::Field field;
+    int label;
+    const char16_t* caption;
+    int combo;
+    int text;
+};
+
+// Top to bottom.
+inline constexpr RecordRow RecordRows[] = {
+    {field::Date, 15, u"Дата", 0, 1},
+    {field::District, 1, u"Район", 1, 0},
+    {field::Rooms, 2, u"Количество комнат", 2, 0},
+    {field::Floor, 3, u"Этаж", 3, 0},
+    {field::Storeys, 17, u"Количество этажей", 12, 0},
+    {field::HouseType, 4, u"Тип дома", 4, 0},
+    {field::Address, 5, u"Адрес", 5, 0},
+    {field::Price, 7, u"Цена (т.р)", 10, 0},
+    {field::TotalArea, 6, u"Общая площадь", 9, 0},
+    {field::LivingArea, 9, u"Полезная", 8, 0},
+    {field::KitchenArea, 8, u"Кухня", 7, 0},
+    {field::Stop, 10, u"Остановка", 6, 0},
+    {field::StopDistance, 11, u"Расстояние до остоновки (м)", 11, 0},
+    {field::Bathroom, 12, u"Сан узел", 15, 0},
+    {field::Telephone, 13, u"Наличие телефона", 14, 0},
+    {field::Agency, 14, u"Агенство", 13, 0},
+    {field::Description, 16, u"Описание", 0, 2},
+};
+
+} // namespace fieldinfo
