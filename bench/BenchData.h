@@ -21,8 +21,7 @@ inline QString DataDir(int count, bool knowledge = true)
     static QTemporaryDir root;
     static std::map<std::pair<int, bool>, QString> made;
     auto it = made.find({count, knowledge});
-    if (it != made.end())
-        return it->second;
+    if (it != made.end()) return it->second;
     const QString dir = root.filePath(QStringLiteral("%1-%2").arg(count).arg(knowledge));
     QDir().mkpath(dir);
     {

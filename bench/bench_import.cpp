@@ -8,14 +8,14 @@
 // hash index, so a page costs the same in both ("ms/page"); the index is
 // built once per run ("index ms").
 
-#include "sample/DemoSite.h"
 #include "import/ImportRun.h"
 #include "import/PageReader.h"
 #include "platform/PageLoader.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
-#include "store/FlatIdentity.h"
+#include "sample/DemoSite.h"
 #include "sample/ListingGenerator.h"
+#include "store/FlatIdentity.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -51,8 +51,7 @@ void BM_Search(benchmark::State& state)
     const auto w = wishes(state.range(1) != 0);
     QString& formula = p.Knowledge.AttributeFormulas[10];
     const QString sample = formula;
-    if (state.range(1) == 2)
-        formula = kTextFormula;
+    if (state.range(1) == 2) formula = kTextFormula;
     for (auto _ : state) {
         benchmark::DoNotOptimize(SearchRun::Run(p, w, {}));
         benchmark::DoNotOptimize(p.FoundList.size());
@@ -68,7 +67,8 @@ struct SqliteDb
     explicit SqliteDb(Program& p)
     {
         sqlite3_open(":memory:", &db);
-        exec("CREATE TABLE l(pos INTEGER PRIMARY KEY, f0 TEXT, f1 REAL, f2 REAL, f3 TEXT, f4 TEXT, f5 REAL, f6 REAL,"
+        exec("CREATE TABLE l(pos INTEGER PRIMARY KEY, f0 TEXT, f1 REAL, f2 REAL, f3 TEXT, f4 TEXT, f5 REAL, "
+             "f6 REAL,"
              " f7 REAL, f8 REAL, f9 TEXT, f10 REAL, f11 TEXT, f12 TEXT, f13 TEXT)");
         for (int k : {0, 3, 11, 12})
             exec(("CREATE TABLE v" + std::to_string(k) + "(value TEXT PRIMARY KEY, score REAL)").c_str());
@@ -94,8 +94,8 @@ struct SqliteDb
         for (int k : {0, 3, 11, 12}) {
             const AttributeValueList& list = p.Knowledge.AttributeValueLists[static_cast<size_t>(k)];
             sqlite3_stmt* v = nullptr;
-            sqlite3_prepare_v2(db, ("INSERT OR IGNORE INTO v" + std::to_string(k) + " VALUES(?,?)").c_str(), -1, &v,
-                               nullptr);
+            sqlite3_prepare_v2(db, ("INSERT OR IGNORE INTO v" + std::to_string(k) + " VALUES(?,?)").c_str(),
+                               -1, &v, nullptr);
             for (int i = 0; i < list.Count(); ++i) {
                 const QByteArray u = list.Values()[i].toUtf8();
                 sqlite3_bind_text(v, 1, u.constData(), int(u.size()), SQLITE_TRANSIENT);
@@ -124,7 +124,8 @@ std::string rankingQuery(Program& p, bool formula)
 {
     const KnowledgeBase& kb = p.Knowledge;
     auto num = [&](int k, const char* wish) {
-        const double lo = kb.AttributeMin[static_cast<size_t>(k)], hi = kb.AttributeMax[static_cast<size_t>(k)];
+        const double lo = kb.AttributeMin[static_cast<size_t>(k)],
+                     hi = kb.AttributeMax[static_cast<size_t>(k)];
         const double r = std::fabs(hi - lo);
         return cat({"(", std::to_string(r), " - abs(f", std::to_string(k), " - ", wish, ")) * 100.0 / ",
                     std::to_string(r == 0 ? 1 : r)});
@@ -138,11 +139,34 @@ std::string rankingQuery(Program& p, bool formula)
     };
     // The wishes of wishes() above, value-scored ones replaced by their scores
     // in the sample knowledge base (Соборный 90, кирпичный 80, раздельный 70, есть 70).
-    const std::string sum =
-        cat({val(0, "90"), "+", num(1, "2"), "+", num(2, "4"), "+", val(3, "80"), "+", ord(4, "ул. садовая, д. 1"), "+",
-             num(5, "3000"), "+", num(6, "54"), "+", num(7, "32"), "+", num(8, "8"), "+", ord(9, "рынок"), "+",
-             formula ? "(100 - abs((100 - f10 / 20) - 90))" : "100", "+", val(11, "70"), "+", val(12, "70"), "+",
-             ord(13, "лестница"), "+300"});
+    const std::string sum = cat({val(0, "90"),
+                                 "+",
+                                 num(1, "2"),
+                                 "+",
+                                 num(2, "4"),
+                                 "+",
+                                 val(3, "80"),
+                                 "+",
+                                 ord(4, "ул. садовая, д. 1"),
+                                 "+",
+                                 num(5, "3000"),
+                                 "+",
+                                 num(6, "54"),
+                                 "+",
+                                 num(7, "32"),
+                                 "+",
+                                 num(8, "8"),
+                                 "+",
+                                 ord(9, "рынок"),
+                                 "+",
+                                 formula ? "(100 - abs((100 - f10 / 20) - 90))" : "100",
+                                 "+",
+                                 val(11, "70"),
+                                 "+",
+                                 val(12, "70"),
+                                 "+",
+                                 ord(13, "лестница"),
+                                 "+300"});
     return cat({"SELECT pos, (", sum, ") / 17.0 AS so FROM l ORDER BY so DESC, pos LIMIT 10"});
 }
 
@@ -151,8 +175,7 @@ void BM_SqliteRanking(benchmark::State& state)
     Program& p = benchdata::Started(static_cast<int>(state.range(0)));
     static std::map<int, std::unique_ptr<SqliteDb>> dbs;
     auto& db = dbs[static_cast<int>(state.range(0))];
-    if (!db)
-        db = std::make_unique<SqliteDb>(p);
+    if (!db) db = std::make_unique<SqliteDb>(p);
     const std::string sql = rankingQuery(p, state.range(1) != 0);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db->db, sql.c_str(), -1, &st, nullptr);
@@ -182,8 +205,14 @@ void BM_SqliteRanking(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_Search)->ArgsProduct({{100000, 1000000}, {0, 1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SqliteRanking)->ArgsProduct({{100000, 1000000}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Search)
+    ->ArgsProduct({{100000, 1000000}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_SqliteRanking)
+    ->ArgsProduct({{100000, 1000000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 int main(int argc, char** argv)
 {

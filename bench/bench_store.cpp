@@ -16,8 +16,7 @@ long rssKiB(const char* field)
     std::ifstream in("/proc/self/status");
     std::string line;
     while (std::getline(in, line))
-        if (line.rfind(field, 0) == 0)
-            return std::stol(line.substr(std::string(field).size()));
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
     return 0;
 }
 
@@ -62,16 +61,15 @@ int memory(int n)
     Records db;
     db.LoadFromFile(path);
     const long peak = rssKiB("VmHWM:");
-    std::printf("listings %d, file %.1f MB, peak RSS %.1f MB (before the load %.1f MB), peak / file = %.2f\n", n,
-                bytes / 1e6, peak / 1024.0, before / 1024.0, peak * 1024.0 / bytes);
+    std::printf("listings %d, file %.1f MB, peak RSS %.1f MB (before the load %.1f MB), peak / file = %.2f\n",
+                n, bytes / 1e6, peak / 1024.0, before / 1024.0, peak * 1024.0 / bytes);
     return 0;
 }
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::string(argv[1]) == "--memory")
-        return memory(std::stoi(argv[2]));
+    if (argc == 3 && std::string(argv[1]) == "--memory") return memory(std::stoi(argv[2]));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

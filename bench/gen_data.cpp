@@ -2,8 +2,8 @@
 // the shipped sample and the benchmark inputs come from one reproducible source.
 
 #include "platform/Errors.h"
-#include "sample/ListingGenerator.h"
 #include "program/Program.h"
+#include "sample/ListingGenerator.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,19 +39,16 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--count" && i + 1 < argc) {
-            if (!ReadNumber(argv[++i], Q_UINT64_C(100000000), count))
-                return Usage();
+            if (!ReadNumber(argv[++i], Q_UINT64_C(100000000), count)) return Usage();
         } else if (arg == "--seed" && i + 1 < argc) {
-            if (!ReadNumber(argv[++i], 0xFFFFFFFFu, seed))
-                return Usage();
+            if (!ReadNumber(argv[++i], 0xFFFFFFFFu, seed)) return Usage();
         } else if (arg.startsWith("--") || !outDir.isEmpty()) {
             return Usage();
         } else {
             outDir = QString::fromLocal8Bit(arg);
         }
     }
-    if (outDir.isEmpty())
-        return Usage();
+    if (outDir.isEmpty()) return Usage();
 
     try {
         QElapsedTimer timer;

@@ -41,8 +41,7 @@ void Database(const uint8_t* data, size_t size)
     }
     for (const RecordPtr& r : records.Items)
         for (int i = 0; i < Record::FieldCount; ++i)
-            if (r->Field(i).contains(u'\n'))
-                broken("a field holds a line break");
+            if (r->Field(i).contains(u'\n')) broken("a field holds a line break");
 }
 
 void Knowledge(const uint8_t* data, size_t size)
@@ -68,11 +67,9 @@ void Knowledge(const uint8_t* data, size_t size)
     // come back as the neighbouring single, so its last digit may move.
     const QList<QByteArray> a = first.split('\n');
     const QList<QByteArray> b = second.split('\n');
-    if (a.size() != b.size())
-        broken("a saved knowledge base changes when loaded and saved again");
+    if (a.size() != b.size()) broken("a saved knowledge base changes when loaded and saved again");
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (a[i] == b[i])
-            continue;
+        if (a[i] == b[i]) continue;
         if (i < 1 || i > KnowledgeBase::Attributes)
             broken("a saved knowledge base changes when loaded and saved again");
         const float x = kb.AttributeMax[size_t(i - 1)], y = back.AttributeMax[size_t(i - 1)];
@@ -100,8 +97,7 @@ void Formula(const uint8_t* data, size_t size)
         listing.SetRecord(i - 1, parts[i]);
     bool ok = true;
     const float v = EvaluateFormula(listing, parts[0], ok, names, engine);
-    if (!ok && v != 0)
-        broken("a failed formula gives a value");
+    if (!ok && v != 0) broken("a failed formula gives a value");
 }
 
 void Page(const uint8_t* data, size_t size)
@@ -116,14 +112,12 @@ void Page(const uint8_t* data, size_t size)
             link.scheme() != QLatin1String("https"))
             broken("a detail link leads elsewhere than http or https");
         for (int i = 0; i < Record::FieldCount; ++i)
-            if (!text::IsFileSafe(listing->Field(i)))
-                broken("a cell text the database file cannot carry");
+            if (!text::IsFileSafe(listing->Field(i))) broken("a cell text the database file cannot carry");
     }
     Record detail;
     ReadDetailPage(page, detail);
     for (int i = 0; i < Record::FieldCount; ++i)
-        if (!text::IsFileSafe(detail.Field(i)))
-            broken("a detail text the database file cannot carry");
+        if (!text::IsFileSafe(detail.Field(i))) broken("a detail text the database file cannot carry");
 }
 
 } // namespace fuzz

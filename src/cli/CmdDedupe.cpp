@@ -27,8 +27,8 @@ int CmdDedupe(CliContext& ctx)
     for (const FlatCopy& c : copies) {
         const Record& r = *items.Item(c.position);
         ctx.out << (dryRun ? "Будет удалена запись " : "Удалена запись ") << c.position << " (повтор записи "
-                << c.original << "): " << r.Field(field::Address) << ", этаж " << r.Field(field::Floor) << ", площадь " << r.Field(field::TotalArea)
-                << '\n';
+                << c.original << "): " << r.Field(field::Address) << ", этаж " << r.Field(field::Floor)
+                << ", площадь " << r.Field(field::TotalArea) << '\n';
     }
     const int before = items.Count();
     if (dryRun) {

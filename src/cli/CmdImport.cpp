@@ -1,9 +1,9 @@
 #include "cli/Cli.h"
 
-#include "sample/DemoSite.h"
 #include "import/ImportRun.h"
 #include "platform/Errors.h"
 #include "program/Program.h"
+#include "sample/DemoSite.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -7,8 +7,7 @@
 int CmdReindex(CliContext& ctx)
 {
     Program program(ctx.dataDir);
-    if (!LoadProgram(ctx, program))
-        return 2;
+    if (!LoadProgram(ctx, program)) return 2;
 
     qint64 added = 0;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
@@ -23,16 +22,14 @@ int CmdReindex(CliContext& ctx)
     };
     run.steps = [&](qint64 maximum, qint64 value) {
         const int tenth = static_cast<int>(value * 10 / maximum);
-        if (tenth == shownTenth)
-            return;
+        if (tenth == shownTenth) return;
         shownTenth = tenth;
         ctx.err << tenth * 10 << "%\n";
         ctx.err.flush();
     };
     // Nothing here asks the re-index to stop, so it always runs to its end.
     [[maybe_unused]] const bool completed = Normalize(program, run);
-    if (shownTenth >= 0 && shownTenth < 10)
-        ctx.err << "100%\n";
+    if (shownTenth >= 0 && shownTenth < 10) ctx.err << "100%\n";
 
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
         added += program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();

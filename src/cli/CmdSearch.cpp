@@ -14,11 +14,9 @@ int slotOf(const Program& program, const QString& slot)
 {
     bool ok = false;
     const int k = slot.toInt(&ok);
-    if (ok)
-        return k >= 0 && k <= fieldinfo::LastWished ? k : -1;
+    if (ok) return k >= 0 && k <= fieldinfo::LastWished ? k : -1;
     for (int i = 0; i <= fieldinfo::LastWished; ++i)
-        if (program.Knowledge.AttributeNames[static_cast<size_t>(i)] == slot)
-            return i;
+        if (program.Knowledge.AttributeNames[static_cast<size_t>(i)] == slot) return i;
     return -1;
 }
 
@@ -26,8 +24,7 @@ int slotOf(const Program& program, const QString& slot)
 QString cell(QString s)
 {
     for (QChar& c : s)
-        if (c == u'\t' || c == u'\n' || c == u'\r')
-            c = u' ';
+        if (c == u'\t' || c == u'\n' || c == u'\r') c = u' ';
     return s;
 }
 
@@ -38,7 +35,12 @@ QString explanationLine(const AttributeExplanation& e)
     QString value = e.hasValue ? text::Trimmed(text::NumberText(e.value)) : QString();
     if (!e.failure.isEmpty())
         value += (value.isEmpty() ? QString() : QStringLiteral(" ")) + u'(' + e.failure + u')';
-    return QStringList{cell(e.name), cell(e.kind.Text()), cell(e.wish), cell(e.prepared), cell(e.field), cell(value),
+    return QStringList{cell(e.name),
+                       cell(e.kind.Text()),
+                       cell(e.wish),
+                       cell(e.prepared),
+                       cell(e.field),
+                       cell(value),
                        text::Trimmed(text::NumberText(e.score))}
         .join(u'\t');
 }
@@ -48,8 +50,7 @@ QString explanationLine(const AttributeExplanation& e)
 int CmdSearch(CliContext& ctx)
 {
     Program program(ctx.dataDir);
-    if (!LoadProgram(ctx, program))
-        return 2;
+    if (!LoadProgram(ctx, program)) return 2;
     SearchRun::Wishes wishes;
     bool explain = false;
     bool csv = false;
@@ -68,7 +69,8 @@ int CmdSearch(CliContext& ctx)
         else if (arg.startsWith(QLatin1String("--wish=")))
             arg = arg.mid(7);
         else {
-            ctx.err << "Неизвестный параметр: " << arg << "\nИспользование: search [--explain | --csv] [--wish СЛОТ=ТЕКСТ]...\n";
+            ctx.err << "Неизвестный параметр: " << arg
+                    << "\nИспользование: search [--explain | --csv] [--wish СЛОТ=ТЕКСТ]...\n";
             return 64;
         }
         const qsizetype eq = arg.indexOf(u'=');
@@ -134,8 +136,7 @@ int CmdFormula(CliContext& ctx)
     }
     const QString formula = formulas.first();
     Program program(ctx.dataDir);
-    if (!LoadProgram(ctx, program))
-        return 2;
+    if (!LoadProgram(ctx, program)) return 2;
     const int count = program.Records.Items.Count();
     if (position < 1 || position > count) {
         ctx.err << "Нет записи с номером " << position << " (в базе " << count << ")\n";

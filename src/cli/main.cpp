@@ -35,13 +35,26 @@ const std::map<QString, CommandInfo>& commands()
 {
     static const std::map<QString, CommandInfo> table = {
         {QStringLiteral("info"), {CmdInfo, Access::ReadOnly, "число записей и атрибуты базы знаний"}},
-        {QStringLiteral("resave"), {CmdResave, Access::Writes, "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
-        {QStringLiteral("reindex"), {CmdReindex, Access::Writes, "индексирование базы данных с сохранением knows.txt"}},
-        {QStringLiteral("search"), {CmdSearch, Access::ReadOnly, "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута; [--explain] или [--csv]"}},
-        {QStringLiteral("formula"), {CmdFormula, Access::ReadOnly, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
-        {QStringLiteral("import"), {CmdImport, Access::Writes, "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all]"}},
-        {QStringLiteral("dedupe"), {CmdDedupe, Access::Writes, "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},
-        {QStringLiteral("demo-site"), {CmdDemoSite, Access::ReadOnly, "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
+        {QStringLiteral("resave"),
+         {CmdResave, Access::Writes,
+          "загрузить и снова сохранить оба файла, как запуск и закрытие программы"}},
+        {QStringLiteral("reindex"),
+         {CmdReindex, Access::Writes, "индексирование базы данных с сохранением knows.txt"}},
+        {QStringLiteral("search"),
+         {CmdSearch, Access::ReadOnly,
+          "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута; [--explain] или "
+          "[--csv]"}},
+        {QStringLiteral("formula"),
+         {CmdFormula, Access::ReadOnly, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
+        {QStringLiteral("import"),
+         {CmdImport, Access::Writes,
+          "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all]"}},
+        {QStringLiteral("dedupe"),
+         {CmdDedupe, Access::Writes,
+          "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},
+        {QStringLiteral("demo-site"),
+         {CmdDemoSite, Access::ReadOnly,
+          "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},
     };
     return table;
 }
@@ -63,8 +76,7 @@ CliArgs SplitOptions(const QStringList& args)
     CliArgs r;
     const qsizetype end = args.indexOf(QStringLiteral("--"));
     r.options = end < 0 ? args : args.mid(0, end);
-    if (end >= 0)
-        r.operands = args.mid(end + 1);
+    if (end >= 0) r.operands = args.mid(end + 1);
     r.help = r.options.contains(QStringLiteral("--help")) || r.options.contains(QStringLiteral("-h"));
     return r;
 }
@@ -83,8 +95,7 @@ bool LoadProgram(CliContext& ctx, Program& program)
 int CmdInfo(CliContext& ctx)
 {
     Program program(ctx.dataDir);
-    if (!LoadProgram(ctx, program))
-        return 2;
+    if (!LoadProgram(ctx, program)) return 2;
     const KnowledgeBase& kb = program.Knowledge;
     ctx.out << "Папка данных: " << QDir::toNativeSeparators(ctx.dataDir) << "\n";
     ctx.out << "Записей в базе данных: " << program.Records.Items.Count() << "\n";
@@ -92,8 +103,8 @@ int CmdInfo(CliContext& ctx)
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
         ctx.out << k << '\t' << kb.AttributeNames[s] << '\t' << kb.AttributeKinds[s].Text() << '\t'
-                << kb.AttributeValueLists[s].Count() << '\t' << text::GeneralNumber(kb.AttributeMin[s]) << '\t'
-                << text::GeneralNumber(kb.AttributeMax[s]) << '\n';
+                << kb.AttributeValueLists[s].Count() << '\t' << text::GeneralNumber(kb.AttributeMin[s])
+                << '\t' << text::GeneralNumber(kb.AttributeMax[s]) << '\n';
     }
     return 0;
 }
@@ -101,8 +112,7 @@ int CmdInfo(CliContext& ctx)
 int CmdResave(CliContext& ctx)
 {
     Program program(ctx.dataDir);
-    if (!LoadProgram(ctx, program))
-        return 2;
+    if (!LoadProgram(ctx, program)) return 2;
     int rc = 0;
     for (bool database : {true, false}) {
         try {
@@ -159,8 +169,8 @@ int main(int argc, char** argv)
     }
     // Every command answers --help alike, before it loads anything.
     if (SplitOptions(args).help) {
-        out << "Использование: vestrana-cli [--data-dir ПАПКА] " << name << " [ПАРАМЕТРЫ] [--] ...\n  " << name
-            << " — " << QString::fromUtf8(it->second.help)
+        out << "Использование: vestrana-cli [--data-dir ПАПКА] " << name << " [ПАРАМЕТРЫ] [--] ...\n  "
+            << name << " — " << QString::fromUtf8(it->second.help)
             << "\nПосле «--» параметры не разбираются: вычислить «-3^2» можно так: formula -- -3^2\n";
         return 0;
     }

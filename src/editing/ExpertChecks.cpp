@@ -17,10 +17,8 @@ FormalizedCheck FormalizedValueCheck(QStringView boxText)
         return FormalizedCheck::Refuse;
     const auto whole = static_cast<qint32>(n);
     // -0 reads as 0 and so must be written "0".
-    if (text::Trimmed(boxText) != QString::number(whole))
-        return FormalizedCheck::ResetToZero;
-    if (whole < 0 || whole > 100)
-        return FormalizedCheck::Refuse;
+    if (text::Trimmed(boxText) != QString::number(whole)) return FormalizedCheck::ResetToZero;
+    if (whole < 0 || whole > 100) return FormalizedCheck::Refuse;
     return FormalizedCheck::Store;
 }
 
@@ -28,8 +26,7 @@ FormulaCheckResult CheckFormula(Program& program, const QString& formula)
 {
     FormulaCheckResult result;
     const int count = program.Records.Items.Count();
-    if (count == 0)
-        return result;
+    if (count == 0) return result;
     result.position = program.Random.Pick(count);
     const Record& listing = *program.Records.Items.Item(result.position);
     bool ok = false;

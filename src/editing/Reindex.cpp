@@ -25,8 +25,7 @@ public:
 
     void operator()(qint64 value)
     {
-        if (!m_hook || value < m_next)
-            return;
+        if (!m_hook || value < m_next) return;
         m_next = value + m_step;
         m_hook(m_maximum, value);
     }
@@ -42,11 +41,13 @@ private:
 bool keepsRange(Kind kind)
 {
     switch (kind) {
-    case Kind::Numeric: return true;
+    case Kind::Numeric:
+        return true;
     case Kind::Ordinal:
     case Kind::ByValue:
     case Kind::ByFormula:
-    case Kind::Other: return false;
+    case Kind::Other:
+        return false;
     }
     return false;
 }
@@ -62,8 +63,7 @@ bool Normalize(Program& program, const RunContext& context)
 {
     Program::BusyScope busy(program, Program::ChangesKnowledge);
     program.ProcessState = Program::ProcessOpen;
-    if (context.progress)
-        context.progress(ReindexComment());
+    if (context.progress) context.progress(ReindexComment());
     TimeSlice slice(context.yield);
     const RecordList& items = program.Records.Items;
     KnowledgeBase& kb = program.Knowledge;
@@ -96,10 +96,8 @@ bool Normalize(Program& program, const RunContext& context)
         // out-of-range error, not read freed memory.
         const Record* record = items.Item(static_cast<int>(i)).get();
         // Fetch the next listings and their texts early.
-        if (i + 8 <= n)
-            __builtin_prefetch(items.at(static_cast<int>(i + 7))->TextData());
-        if (i + 16 <= n)
-            __builtin_prefetch(items.at(static_cast<int>(i + 15)).get());
+        if (i + 8 <= n) __builtin_prefetch(items.at(static_cast<int>(i + 7))->TextData());
+        if (i + 16 <= n) __builtin_prefetch(items.at(static_cast<int>(i + 15)).get());
         for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
             const QStringView v = record->Field(j);
             if (numeric[size_t(j)]) {
@@ -109,10 +107,8 @@ bool Normalize(Program& program, const RunContext& context)
                 // the closeness of every other listing.
                 if (text::FitsSingle(x)) {
                     const float s = static_cast<float>(x);
-                    if (s > max[size_t(j)])
-                        max[size_t(j)] = s;
-                    if (s < min[size_t(j)])
-                        min[size_t(j)] = s;
+                    if (s > max[size_t(j)]) max[size_t(j)] = s;
+                    if (s < min[size_t(j)]) min[size_t(j)] = s;
                 }
             }
             kb.AttributeValueLists[size_t(j)].AppendIfAbsent(v, zero);
@@ -127,7 +123,6 @@ bool Normalize(Program& program, const RunContext& context)
             kb.AttributeMin[size_t(j)] = min[size_t(j)];
         }
     }
-    if (cancelled)
-        return false;
+    if (cancelled) return false;
     return true;
 }

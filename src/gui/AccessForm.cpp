@@ -2,10 +2,10 @@
 
 #include "gui/EditorForm.h"
 #include "gui/ExpertForm.h"
-#include "platform/Prompts.h"
-#include "program/Program.h"
 #include "gui/GuiResources.h"
 #include "gui/SlotGuard.h"
+#include "platform/Prompts.h"
+#include "program/Program.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,7 +24,8 @@ AccessForm::AccessForm(Program& program, Prompts& prompts, QWidget* parent)
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Picture1"));
-    picture->setPixmap(QPixmap(QStringLiteral(":/img/house.png")).scaledToWidth(120, Qt::SmoothTransformation));
+    picture->setPixmap(
+        QPixmap(QStringLiteral(":/img/house.png")).scaledToWidth(120, Qt::SmoothTransformation));
 
     Option1 = new QRadioButton(QStringLiteral("Редактирование базы данных"), this);
     Option1->setObjectName(QStringLiteral("Option1"));
@@ -82,7 +83,7 @@ void AccessForm::enter()
     // space is not empty.
     if (!Text1->text().isEmpty() || !Text2->text().isEmpty()) {
         m_prompts.Message(QStringLiteral("Доступ запрещён"), QStringLiteral("Ошибка учётной записи"),
-                                       Prompts::Ok);
+                          Prompts::Ok);
         reject();
         return;
     }

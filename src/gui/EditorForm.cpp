@@ -1,15 +1,15 @@
 #include "gui/EditorForm.h"
 
-#include "gui/SyncForm.h"
-#include "gui/ProcessForm.h"
-#include "platform/Prompts.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
+#include "gui/ProcessForm.h"
+#include "gui/RecordForm.h"
 #include "gui/SlotGuard.h"
+#include "gui/SyncForm.h"
+#include "platform/Prompts.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 #include "store/FlatIdentity.h"
-#include "gui/RecordForm.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -24,7 +24,6 @@
 #include <QScopeGuard>
 #include <QTreeView>
 #include <QVBoxLayout>
-
 
 namespace {
 
@@ -61,12 +60,9 @@ public:
         const RecordList& items = m_program.Records.Items;
         // A collection changed behind the list's back shows empty rows, never
         // reads past its end.
-        if (!index.isValid() || index.row() >= items.Count())
-            return {};
-        if (role == Qt::DecorationRole)
-            return index.column() == 0 ? QVariant(m_icon) : QVariant();
-        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
-            return {};
+        if (!index.isValid() || index.row() >= items.Count()) return {};
+        if (role == Qt::DecorationRole) return index.column() == 0 ? QVariant(m_icon) : QVariant();
+        if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         const Record& r = *items.at(index.row());
         const fieldinfo::Column& column = EditorColumns[index.column()];
         QString cell = r.Field(column.parts[0]).toString();
@@ -80,8 +76,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         // The caption also as the tooltip of a header cut off by its fixed width.
-        if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::ToolTipRole) && section >= 0 &&
-            section < kColumnCount)
+        if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::ToolTipRole) &&
+            section >= 0 && section < kColumnCount)
             return QString::fromUtf16(EditorColumns[section].header);
         return {};
     }
@@ -163,8 +159,7 @@ EditorForm::EditorForm(Program& program, Prompts& prompts, QWidget* parent)
 
     // Another window or a run changed the listings: show them as they are now.
     connect(&m_program, &Program::listingsChanged, this, [this](QObject* source) {
-        if (source != this)
-            RefreshData();
+        if (source != this) RefreshData();
     });
     // Runs start and end in other windows too.
     connect(&m_program, &Program::busyChanged, this, &EditorForm::updateEnabled);
@@ -202,10 +197,9 @@ void EditorForm::notifyChanged()
 
 bool EditorForm::warnIfNothingSelected()
 {
-    if (SelectedPosition() > 0)
-        return false;
-    m_prompts.Message(QStringLiteral("Запись не выбрана"), QStringLiteral("Предупреждение"),
-                                   Prompts::Ok, Prompts::Icon::Information);
+    if (SelectedPosition() > 0) return false;
+    m_prompts.Message(QStringLiteral("Запись не выбрана"), QStringLiteral("Предупреждение"), Prompts::Ok,
+                      Prompts::Icon::Information);
     return true;
 }
 
@@ -215,12 +209,10 @@ bool EditorForm::warnIfNothingSelected()
 
 void EditorForm::onAdd()
 {
-    if (m_program.Busy())
-        return;
+    if (m_program.Busy()) return;
     auto record = std::make_shared<Record>();
     EditRecord(m_program, m_prompts, record, this);
-    if (m_program.DialogResult != 1)
-        return;
+    if (m_program.DialogResult != 1) return;
     m_program.Records.Items.Add(record);
     change = true;
     RefreshData();
@@ -234,15 +226,12 @@ void EditorForm::onAdd()
 
 void EditorForm::onDelete()
 {
-    if (m_program.Busy() || warnIfNothingSelected())
-        return;
+    if (m_program.Busy() || warnIfNothingSelected()) return;
     const int position = SelectedPosition();
     const auto answer =
         m_prompts.Message(QStringLiteral("Вы дейсвительно хотите удалить запись?"),
-                                       QStringLiteral("Подтверждение"),
-                                       Prompts::Yes | Prompts::No | Prompts::DefaultNo);
-    if (answer != Prompts::Yes)
-        return;
+                          QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No | Prompts::DefaultNo);
+    if (answer != Prompts::Yes) return;
     m_program.Records.Items.Remove(position);
     RefreshData();
     notifyChanged();
@@ -250,8 +239,7 @@ void EditorForm::onDelete()
 
 void EditorForm::onEdit()
 {
-    if (m_program.Busy() || warnIfNothingSelected())
-        return;
+    if (m_program.Busy() || warnIfNothingSelected()) return;
     EditRecord(m_program, m_prompts, m_program.Records.Items.Item(SelectedPosition()), this);
     RefreshData();
     notifyChanged();
@@ -259,22 +247,19 @@ void EditorForm::onEdit()
 
 void EditorForm::onClose()
 {
-    if (m_program.Busy())
-        return;
+    if (m_program.Busy()) return;
     if (change) {
-        const auto answer = m_prompts.Message(
-            QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?"),
-            QStringLiteral("?"), Prompts::Yes | Prompts::No);
-        if (answer == Prompts::Yes)
-            runReindex();
+        const auto answer =
+            m_prompts.Message(QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?"),
+                              QStringLiteral("?"), Prompts::Yes | Prompts::No);
+        if (answer == Prompts::Yes) runReindex();
     }
     close();
 }
 
 void EditorForm::onImport()
 {
-    if (m_program.Busy())
-        return;
+    if (m_program.Busy()) return;
     // The import window is modal: the others learn of its runs once it has closed.
     OpenSyncForm(m_program, m_prompts, this);
     RefreshData();
@@ -283,23 +268,20 @@ void EditorForm::onImport()
 
 void EditorForm::onReindex()
 {
-    if (m_program.Busy())
-        return;
+    if (m_program.Busy()) return;
     runReindex();
 }
 
 void EditorForm::onDedupe()
 {
-    if (m_program.Busy() || m_reindexing)
-        return;
+    if (m_program.Busy() || m_reindexing) return;
     // A million listings take a second; nothing else may change them meanwhile.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QList<FlatCopy> copies = FindCopies(m_program.Records.Items);
     QApplication::restoreOverrideCursor();
     if (copies.isEmpty()) {
         m_prompts.Message(QStringLiteral("Повторяющихся объявлений в базе нет."),
-                                       QStringLiteral("Удаление повторов"), Prompts::Ok,
-                                       Prompts::Icon::Information);
+                          QStringLiteral("Удаление повторов"), Prompts::Ok, Prompts::Icon::Information);
         return;
     }
     const auto answer = m_prompts.Message(
@@ -307,8 +289,7 @@ void EditorForm::onDedupe()
                        "у каждой квартиры останется первое объявление.\nУдалить повторы?")
             .arg(copies.size()),
         QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No | Prompts::DefaultNo);
-    if (answer != Prompts::Yes)
-        return;
+    if (answer != Prompts::Yes) return;
     RemoveCopies(m_program.Records, copies);
     RefreshData();
     notifyChanged();
@@ -332,7 +313,6 @@ void EditorForm::runReindex()
 void EditorForm::closeEvent(QCloseEvent* e)
 {
     // The window goes at once; its re-index ends at its next listing.
-    if (m_reindexing)
-        m_program.ProcessState = Program::ProcessCancelled;
+    if (m_reindexing) m_program.ProcessState = Program::ProcessCancelled;
     e->accept();
 }

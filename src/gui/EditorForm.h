@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-
 class Program;
 class Prompts;
 class QAction;

@@ -1,14 +1,14 @@
 #include "gui/ExpertForm.h"
 
 #include "editing/ExpertChecks.h"
+#include "gui/GuiItemToolTips.h"
+#include "gui/GuiResources.h"
+#include "gui/SlotGuard.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
 #include "platform/Text.h"
 #include "program/Program.h"
-#include "gui/GuiItemToolTips.h"
-#include "gui/GuiResources.h"
-#include "gui/SlotGuard.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -274,8 +274,7 @@ void ExpertForm::selectValue(int row)
 void ExpertForm::RefreshData()
 {
     const int k = selectedAttribute();
-    if (k < 0)
-        return;
+    if (k < 0) return;
     KnowledgeBase& kb = m_program.Knowledge;
     const auto slot = static_cast<size_t>(k);
     Frame1->setTitle(QStringLiteral("Параметры атрибута: ") + caption(List->item(k)->text()));
@@ -283,8 +282,7 @@ void ExpertForm::RefreshData()
     if (ListedAttribute != k) {
         ++m_quiet;
         m_values->setStringList(kb.AttributeValueLists[slot].Values());
-        if (m_values->rowCount() > 0)
-            selectValue(0);
+        if (m_values->rowCount() > 0) selectValue(0);
         --m_quiet;
     }
     ListedAttribute = k;
@@ -304,14 +302,13 @@ void ExpertForm::RefreshData()
     // A stored kind is shown as it is, also one that is none of the four.
     const QString& kind = kb.AttributeKinds[slot].Text();
     const int pick = Combo1->findText(kind, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (pick >= 0 && Combo1->currentIndex() != pick)
-        Combo1->setCurrentIndex(pick);
+    if (pick >= 0 && Combo1->currentIndex() != pick) Combo1->setCurrentIndex(pick);
     Combo1->setEditText(kind);
     m_writingBoxes = true;
     // Only a different text is written, and it shows its start; the text being
     // typed stays as it is, cursor included.
-    for (auto [box, stored] : {std::pair{Text1, &kb.AttributeFormulas[slot]},
-                               std::pair{Text2, &kb.AttributeComments[slot]}}) {
+    for (auto [box, stored] :
+         {std::pair{Text1, &kb.AttributeFormulas[slot]}, std::pair{Text2, &kb.AttributeComments[slot]}}) {
         if (box->text() != *stored) {
             box->setText(*stored);
             box->setCursorPosition(0);
@@ -322,11 +319,16 @@ void ExpertForm::RefreshData()
     // The formula box serves formula kinds, the value frame value kinds.
     bool formula = false, values = false;
     switch (kinds::Parse(Combo1->currentText())) {
-    case Kind::ByFormula: formula = true; break;
-    case Kind::ByValue: values = true; break;
+    case Kind::ByFormula:
+        formula = true;
+        break;
+    case Kind::ByValue:
+        values = true;
+        break;
     case Kind::Numeric:
     case Kind::Ordinal:
-    case Kind::Other: break;
+    case Kind::Other:
+        break;
     }
     Text1->setEnabled(formula);
     Frame2->setEnabled(values && !m_program.Busy());
@@ -349,15 +351,13 @@ bool ExpertForm::eventFilter(QObject* watched, QEvent* event)
 
 void ExpertForm::onValueSelectionChanged()
 {
-    if (m_quiet == 0)
-        RefreshData();
+    if (m_quiet == 0) RefreshData();
 }
 
 void ExpertForm::onKindPicked(int index)
 {
     const int k = selectedAttribute();
-    if (k < 0 || index < 0 || m_program.Busy())
-        return;
+    if (k < 0 || index < 0 || m_program.Busy()) return;
     m_program.Knowledge.AttributeKinds[static_cast<size_t>(k)] = Combo1->itemText(index);
     RefreshData();
 }
@@ -365,8 +365,7 @@ void ExpertForm::onKindPicked(int index)
 void ExpertForm::onFormulaChanged(const QString& text)
 {
     const int k = selectedAttribute();
-    if (m_writingBoxes || k < 0 || m_program.Busy())
-        return;
+    if (m_writingBoxes || k < 0 || m_program.Busy()) return;
     m_program.Knowledge.AttributeFormulas[static_cast<size_t>(k)] = text;
     RefreshData();
 }
@@ -374,8 +373,7 @@ void ExpertForm::onFormulaChanged(const QString& text)
 void ExpertForm::onCommentChanged(const QString& text)
 {
     const int k = selectedAttribute();
-    if (m_writingBoxes || k < 0 || m_program.Busy())
-        return;
+    if (m_writingBoxes || k < 0 || m_program.Busy()) return;
     m_program.Knowledge.AttributeComments[static_cast<size_t>(k)] = text;
     RefreshData();
 }
@@ -384,14 +382,12 @@ void ExpertForm::onFormalizedChanged(const QString& text)
 {
     switch (FormalizedValueCheck(text)) {
     case FormalizedCheck::Store:
-        if (!m_showingScore)
-            storeFormalized(text);
+        if (!m_showingScore) storeFormalized(text);
         return;
     case FormalizedCheck::ResetToZero:
         // The write of "0" runs this check again, which stores "0" before the
         // message below. A value merely shown keeps its text and what is stored.
-        if (!m_showingScore)
-            Text3->setText(QStringLiteral("0"));
+        if (!m_showingScore) Text3->setText(QStringLiteral("0"));
         break;
     case FormalizedCheck::Refuse:
         break;
@@ -403,8 +399,7 @@ void ExpertForm::storeFormalized(const QString& text)
 {
     const int k = selectedAttribute();
     const int q = selectedValue();
-    if (k < 0 || q < 0 || m_program.Busy())
-        return;
+    if (k < 0 || q < 0 || m_program.Busy()) return;
     try {
         m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].SetScore(q + 1, text);
     } catch (const VestranaError&) {
@@ -419,38 +414,31 @@ void ExpertForm::showFormalizedMessage()
 
 void ExpertForm::deleteValue()
 {
-    if (m_program.Busy())
-        return;
+    if (m_program.Busy()) return;
     const auto answer = m_prompts.Message(
         QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?"), QStringLiteral("?"),
         Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
-    if (answer != Prompts::Yes)
-        return;
+    if (answer != Prompts::Yes) return;
     const int k = selectedAttribute();
     const int q = selectedValue();
-    if (k < 0 || q < 0)
-        return;
+    if (k < 0 || q < 0) return;
     ++m_quiet;
     m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Remove(q + 1);
     m_values->removeRows(q, 1);
     // The entry that moved up into the deleted one's place, or the new last one.
-    if (m_values->rowCount() > 0)
-        selectValue(std::min(q, m_values->rowCount() - 1));
+    if (m_values->rowCount() > 0) selectValue(std::min(q, m_values->rowCount() - 1));
     --m_quiet;
     RefreshData();
 }
 
 void ExpertForm::addValue()
 {
-    if (m_program.Busy())
-        return;
+    if (m_program.Busy()) return;
     const std::optional<QString> answer = m_prompts.Input(
         QStringLiteral("Введите значение"), QStringLiteral("Новое значение атрибута"), QString());
-    if (!answer || answer->isEmpty())
-        return;
+    if (!answer || answer->isEmpty()) return;
     const int k = selectedAttribute();
-    if (k < 0)
-        return;
+    if (k < 0) return;
     if (!text::IsFileSafe(*answer)) {
         m_prompts.Message(
             QStringLiteral(
@@ -492,8 +480,7 @@ void ExpertForm::enablingCheck()
     const bool busy = m_program.Busy();
     Frame1->setEnabled(selectedAttribute() >= 0 && !busy);
     // Only a refresh enables the value frame again.
-    if (selectedValue() < 0 || busy)
-        Frame2->setEnabled(false);
+    if (selectedValue() < 0 || busy) Frame2->setEnabled(false);
     Command2->setEnabled(!busy);
 }
 

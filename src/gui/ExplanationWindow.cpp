@@ -1,8 +1,8 @@
 #include "gui/ExplanationWindow.h"
 
+#include "gui/GuiResources.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Text.h"
-#include "gui/GuiResources.h"
 
 #include <QFormLayout>
 #include <QHeaderView>
@@ -50,8 +50,7 @@ QString quoted(const QString& s)
 QString wishText(const AttributeExplanation& e)
 {
     const QString typed = text::Trimmed(e.wish);
-    if (e.prepared.isEmpty() || e.prepared == typed)
-        return typed;
+    if (e.prepared.isEmpty() || e.prepared == typed) return typed;
     return typed + QStringLiteral(" → ") + e.prepared;
 }
 
@@ -62,8 +61,7 @@ QString listingText(const AttributeExplanation& e)
     if (e.hasValue && text::Trimmed(e.field) != numberText(e.value) &&
         text::Trimmed(e.field) != text::Trimmed(text::NumberText(static_cast<double>(e.value))))
         s += QStringLiteral(" → ") + numberText(e.value);
-    if (!e.failure.isEmpty())
-        s += QStringLiteral(" (") + e.failure + u')';
+    if (!e.failure.isEmpty()) s += QStringLiteral(" (") + e.failure + u')';
     return s;
 }
 
@@ -89,8 +87,7 @@ public:
         QRect bar = area.adjusted(1, 1, -1, -1);
         bar.setWidth(static_cast<int>(bar.width() * part));
         QColor colour = score < 0 ? kWarningColour : kBarColour;
-        if (!index.data(Qt::UserRole + 2).toBool())
-            colour = kNoWishColour.lighter(130);
+        if (!index.data(Qt::UserRole + 2).toBool()) colour = kNoWishColour.lighter(130);
         painter->fillRect(bar, colour);
         painter->restore();
     }
@@ -117,8 +114,7 @@ QList<int> ExplanationWindow::RowOrder(const Explanation& x)
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         const AttributeExplanation& ea = x.attributes[static_cast<size_t>(a)];
         const AttributeExplanation& eb = x.attributes[static_cast<size_t>(b)];
-        if (hasWish(ea) != hasWish(eb))
-            return hasWish(ea);
+        if (hasWish(ea) != hasWish(eb)) return hasWish(ea);
         return ea.lost > eb.lost;
     });
     return order;
@@ -129,19 +125,22 @@ QString ExplanationWindow::Summary(const Explanation& x)
     QString s = QStringLiteral("Совпадение ") + ScoreText(x.so) + QStringLiteral(" %.");
     const QList<int> order = RowOrder(x);
     const AttributeExplanation& top = x.attributes[static_cast<size_t>(order.first())];
-    if (!hasWish(top))
-        return s + QStringLiteral(" Пожеланий не задано.");
-    if (top.lost <= 0)
-        return s + QStringLiteral(" Все пожелания выполнены.");
+    if (!hasWish(top)) return s + QStringLiteral(" Пожеланий не задано.");
+    if (top.lost <= 0) return s + QStringLiteral(" Все пожелания выполнены.");
     QString wish = QStringLiteral("пожелание ") + quoted(text::Trimmed(top.wish));
     // The listing's number is a formalized value or a formula's result only for those kinds.
     const char16_t* valueCaption = nullptr;
     switch (top.kind.Id()) {
-    case Kind::ByValue: valueCaption = u" — оценка "; break;
-    case Kind::ByFormula: valueCaption = u" — по формуле "; break;
+    case Kind::ByValue:
+        valueCaption = u" — оценка ";
+        break;
+    case Kind::ByFormula:
+        valueCaption = u" — по формуле ";
+        break;
     case Kind::Numeric:
     case Kind::Ordinal:
-    case Kind::Other: break;
+    case Kind::Other:
+        break;
     }
     if (top.kind == Kind::ByValue && top.prepared != text::Trimmed(top.wish))
         wish += QStringLiteral(" — оценка ") + QString(top.prepared).replace(u'.', u',');
@@ -156,8 +155,8 @@ QString ExplanationWindow::Summary(const Explanation& x)
            QStringLiteral("; ") + listing + QStringLiteral(").");
 }
 
-ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList& fields, const Explanation& x,
-                                     QWidget* parent)
+ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList& fields,
+                                     const Explanation& x, QWidget* parent)
     : QWidget(parent)
 {
     InitGuiResources();
@@ -193,14 +192,15 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
         item->setData(Bar, Qt::UserRole + 2, hasWish(e));
         item->setData(Attribute, Qt::UserRole, k);
         item->setTextAlignment(Score, Qt::AlignRight | Qt::AlignVCenter);
-        const QString tip = e.name + QStringLiteral("\nВид: ") + (e.kind.Text().isEmpty() ? QStringLiteral("не задан") : e.kind.Text()) +
+        const QString tip = e.name + QStringLiteral("\nВид: ") +
+                            (e.kind.Text().isEmpty() ? QStringLiteral("не задан") : e.kind.Text()) +
                             QStringLiteral("\nПожелание: ") + wishText(e) + QStringLiteral("\nУ квартиры: ") +
                             listingText(e) +
-                            (e.hasRange ? QStringLiteral("\nДиапазон: ") + numberText(e.lo) + QStringLiteral(" … ") +
-                                              numberText(e.hi)
+                            (e.hasRange ? QStringLiteral("\nДиапазон: ") + numberText(e.lo) +
+                                              QStringLiteral(" … ") + numberText(e.hi)
                                         : QString()) +
-                            QStringLiteral("\nОценка: ") + ScoreText(e.score) + QStringLiteral(", потеряно ") +
-                            ScoreText(e.lost);
+                            QStringLiteral("\nОценка: ") + ScoreText(e.score) +
+                            QStringLiteral(", потеряно ") + ScoreText(e.lost);
         for (int c = 0; c < ColumnCount; ++c)
             item->setToolTip(c, tip);
         if (!hasWish(e)) {

@@ -28,8 +28,7 @@ GuiApplication::~GuiApplication() = default;
 
 void GuiApplication::WatchTerminationSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFd) != 0)
-        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFd) != 0) return;
     m_notifier = new QSocketNotifier(g_signalFd[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char c;
@@ -46,8 +45,7 @@ void GuiApplication::WatchTerminationSignals()
 
 void GuiApplication::reportError(const QString& what)
 {
-    if (m_reporting)
-        return;
+    if (m_reporting) return;
     m_reporting = true;
     QMessageBox box(QMessageBox::Critical, AppTitle(),
                     QStringLiteral("Ошибка: %1\n\nДействие не выполнено; программа продолжает работу, "

@@ -10,8 +10,7 @@ namespace {
 QWidget* owner()
 {
     QWidget* w = QApplication::activeModalWidget();
-    if (!w)
-        w = QApplication::activeWindow();
+    if (!w) w = QApplication::activeWindow();
     return w;
 }
 
@@ -26,11 +25,21 @@ Prompts::Button GuiPrompts::Message(const QString& text, const QString& title, i
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     box.setText(shown);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     struct Choice
     {
@@ -48,24 +57,19 @@ Prompts::Button GuiPrompts::Message(const QString& text, const QString& title, i
     };
     QList<std::pair<QAbstractButton*, Button>> made;
     for (const Choice& c : choices) {
-        if (buttons & c.button)
-            made.append({box.addButton(QString::fromUtf16(c.caption), c.role), c.button});
+        if (buttons & c.button) made.append({box.addButton(QString::fromUtf16(c.caption), c.role), c.button});
     }
-    if (!made.isEmpty())
-        box.setDefaultButton(qobject_cast<QPushButton*>(made.first().first));
+    if (!made.isEmpty()) box.setDefaultButton(qobject_cast<QPushButton*>(made.first().first));
     if (buttons & DefaultNo)
         for (const auto& [w, btn] : made)
-            if (btn == No)
-                box.setDefaultButton(qobject_cast<QPushButton*>(w));
+            if (btn == No) box.setDefaultButton(qobject_cast<QPushButton*>(w));
     // Escape or the close box: the gentlest answer offered.
     for (Button b : {Cancel, No, Ok})
         for (const auto& [w, btn] : made)
-            if (btn == b && !box.escapeButton())
-                box.setEscapeButton(w);
+            if (btn == b && !box.escapeButton()) box.setEscapeButton(w);
     box.exec();
     for (const auto& [w, btn] : made)
-        if (box.clickedButton() == w)
-            return btn;
+        if (box.clickedButton() == w) return btn;
     return (buttons & Cancel) ? Cancel : (buttons & No) ? No : Ok;
 }
 
@@ -77,7 +81,6 @@ std::optional<QString> GuiPrompts::Input(const QString& prompt, const QString& t
     dlg.setTextValue(initial);
     dlg.setOkButtonText(QStringLiteral("ОК"));
     dlg.setCancelButtonText(QStringLiteral("Отмена"));
-    if (dlg.exec() != QDialog::Accepted)
-        return std::nullopt;
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     return dlg.textValue();
 }

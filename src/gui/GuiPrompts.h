@@ -8,6 +8,8 @@ class QWidget;
 class GuiPrompts : public Prompts
 {
 public:
-    Button Message(const QString& text, const QString& title, int buttons = Ok, Icon icon = Icon::None) override;
-    std::optional<QString> Input(const QString& prompt, const QString& title, const QString& initial) override;
+    Button Message(const QString& text, const QString& title, int buttons = Ok,
+                   Icon icon = Icon::None) override;
+    std::optional<QString> Input(const QString& prompt, const QString& title,
+                                 const QString& initial) override;
 };

@@ -1,14 +1,14 @@
 #include "gui/MainForm.h"
 
-#include "knowledge/KnowledgeBase.h"
-#include "platform/Errors.h"
-#include "platform/Prompts.h"
 #include "gui/AccessForm.h"
 #include "gui/ExplanationWindow.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
 #include "gui/HelpWindow.h"
 #include "gui/SlotGuard.h"
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/Prompts.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
 #include "store/Fields.h"
@@ -18,10 +18,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -37,8 +37,7 @@
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
-        Q_EMIT clicked();
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) Q_EMIT clicked();
     QLabel::mouseReleaseEvent(e);
 }
 
@@ -48,8 +47,7 @@ namespace {
 QString wishCaption(int k)
 {
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes)
-        if (s.field == k)
-            return QString::fromUtf16(s.caption).simplified();
+        if (s.field == k) return QString::fromUtf16(s.caption).simplified();
     return QString();
 }
 
@@ -119,8 +117,8 @@ void MainForm::buildWindow()
         link->setCursor(Qt::PointingHandCursor);
         link->setStyleSheet(QStringLiteral("color: #1f4e79; text-decoration: underline;"));
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{sep17, Label16, sep18, image2, label19, sep20, label21, sep22,
-                                                      image1, label15})
+    for (QWidget* w : std::initializer_list<QWidget*>{sep17, Label16, sep18, image2, label19, sep20, label21,
+                                                      sep22, image1, label15})
         bar->addWidget(w);
     bar->addStretch();
     root->addLayout(bar);
@@ -155,8 +153,7 @@ void MainForm::buildWindow()
         // The search uses the text as typed: no completion from the list
         // (picking an entry is still there).
         box->setCompleter(nullptr);
-        if (s.tooltip)
-            box->setToolTip(QString::fromUtf16(s.tooltip));
+        if (s.tooltip) box->setToolTip(QString::fromUtf16(s.tooltip));
         label->setBuddy(box);
         forms[s.column]->addRow(label, box);
         Combo[static_cast<size_t>(s.box)] = box;
@@ -168,16 +165,14 @@ void MainForm::buildWindow()
 
     // A box with a fixed list keeps it.
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
-        if (s.choices.empty())
-            continue;
+        if (s.choices.empty()) continue;
         QStringList choices;
         for (const char16_t* c : s.choices)
             choices << QString::fromUtf16(c);
         static_cast<QStringListModel*>(WishBox(s.field)->model())->setStringList(choices);
     }
     for (QComboBox* box : Combo)
-        if (box)
-            box->setEditText(QString());
+        if (box) box->setEditText(QString());
 
     auto* searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(10, 0, 10, 0);
@@ -246,8 +241,7 @@ void MainForm::buildWindow()
         }
     });
     connect(&m_program, &Program::knowledgeChanged, this, [this] {
-        if (m_started)
-            FillWishBoxes();
+        if (m_started) FillWishBoxes();
     });
 
     resize(1000, 640);
@@ -255,8 +249,7 @@ void MainForm::buildWindow()
 
 QComboBox* MainForm::WishBox(int attribute) const
 {
-    if (attribute >= 0 && attribute < field::Attributes)
-        return m_wishBoxes[static_cast<size_t>(attribute)];
+    if (attribute >= 0 && attribute < field::Attributes) return m_wishBoxes[static_cast<size_t>(attribute)];
     return nullptr;
 }
 
@@ -270,14 +263,14 @@ void MainForm::StartUp()
 
 void MainForm::ShowRecordCount()
 {
-    Label16->setText(QStringLiteral("Записей в базе данных : ") + QString::number(m_program.Records.Items.Count()));
+    Label16->setText(QStringLiteral("Записей в базе данных : ") +
+                     QString::number(m_program.Records.Items.Count()));
 }
 
 void MainForm::FillWishBoxes()
 {
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
-        if (!s.choices.empty())
-            continue;
+        if (!s.choices.empty()) continue;
         QStringList entries = m_program.Knowledge.AttributeValueLists[field::Slot(s.field)].Values();
         if (s.capitalized) {
             // (House types) shown with only their first letter in capitals.
@@ -340,8 +333,7 @@ void MainForm::onSearchTrigger()
 {
     // The trigger fires once per arming.
     Timer1->stop();
-    if (m_running)
-        return;
+    if (m_running) return;
     if (m_program.Busy()) {
         // A re-index or an import is reading or changing the listings: the
         // search waits, armed, until it has ended.
@@ -372,8 +364,7 @@ void MainForm::onSearchTrigger()
         failed.dismiss();
     });
     // A stopped run leaves its progress text saying so.
-    if (ran)
-        finishRun(completed);
+    if (ran) finishRun(completed);
 }
 
 void MainForm::showZeroHint(const QList<int>& attributes)
@@ -393,8 +384,7 @@ void MainForm::finishRun(bool clearProgress)
 {
     m_running = false;
     Command1->setText(QStringLiteral("&Поиск"));
-    if (clearProgress)
-        Label23->clear();
+    if (clearProgress) Label23->clear();
     Q_EMIT searchFinished();
     if (m_closeAfterRun) {
         m_closeAfterRun = false;
@@ -412,8 +402,7 @@ void MainForm::finishRun(bool clearProgress)
 void MainForm::refreshResults()
 {
     const QList<RecordPtr>& found = m_program.FoundList;
-    if (found.size() == ShownCount)
-        return;
+    if (found.size() == ShownCount) return;
     ShownCount = static_cast<int>(found.size());
     List->clear();
     m_shown = found;
@@ -431,8 +420,7 @@ void MainForm::refreshResults()
 
 ExplanationWindow* MainForm::OpenExplanation(int row)
 {
-    if (row < 0 || row >= m_shown.size())
-        return nullptr;
+    if (row < 0 || row >= m_shown.size()) return nullptr;
     const RecordPtr& r = m_shown[row];
     if (ExplanationWindow* open = m_explanations.value(r.get()).second) {
         open->show();
@@ -443,7 +431,8 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
     if (m_program.Busy() && !m_running) {
         // A re-index or an import may be changing the lists being compared.
         m_prompts.Message(
-            QStringLiteral("Сейчас идёт переиндексация или импорт. Подробности можно открыть после их окончания."),
+            QStringLiteral(
+                "Сейчас идёт переиндексация или импорт. Подробности можно открыть после их окончания."),
             AppTitle(), Prompts::Ok, Prompts::Icon::Information);
         return nullptr;
     }
@@ -469,8 +458,7 @@ void MainForm::closeExplanations()
     const auto windows = m_explanations.values();
     m_explanations.clear();
     for (const auto& [listing, w] : windows)
-        if (w)
-            w->close();
+        if (w) w->close();
 }
 
 bool MainForm::eventFilter(QObject* watched, QEvent* e)
@@ -487,32 +475,29 @@ void MainForm::CopySelectedRows()
 {
     QList<RecordPtr> rows;
     for (int i = 0; i < List->topLevelItemCount() && i < m_shown.size(); ++i)
-        if (List->topLevelItem(i)->isSelected())
-            rows.append(m_shown[i]);
-    if (rows.isEmpty())
-        return;
+        if (List->topLevelItem(i)->isSelected()) rows.append(m_shown[i]);
+    if (rows.isEmpty()) return;
     QApplication::clipboard()->setText(SearchRun::Tsv(rows));
 }
 
 void MainForm::SaveResults()
 {
-    if (m_shown.isEmpty())
-        return;
+    if (m_shown.isEmpty()) return;
     const QString suggested = m_program.DataDir.isEmpty()
                                   ? QStringLiteral("результаты.csv")
                                   : m_program.DataDir + QStringLiteral("/результаты.csv");
-    const QString path = m_chooseSaveFile ? m_chooseSaveFile(suggested)
-                                          : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить результаты"),
-                                                                         suggested,
-                                                                         QStringLiteral("Файлы CSV (*.csv);;Все файлы (*)"));
-    if (path.isEmpty())
-        return;
+    const QString path =
+        m_chooseSaveFile
+            ? m_chooseSaveFile(suggested)
+            : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить результаты"), suggested,
+                                           QStringLiteral("Файлы CSV (*.csv);;Все файлы (*)"));
+    if (path.isEmpty()) return;
     QSaveFile file(path);
     const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + SearchRun::Csv(m_program, m_shown).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_prompts.Message(QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2")
-                                           .arg(path, file.errorString()),
-                                       AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
+        m_prompts.Message(
+            QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2").arg(path, file.errorString()),
+            AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
     }
 }
 
@@ -575,14 +560,13 @@ bool MainForm::saveWithRetry(bool database)
             return true;
         } catch (const VestranaError& e) {
             const QString what = database ? QStringLiteral("базу данных (database.txt)")
-                                           : QStringLiteral("базу знаний (knows.txt)");
+                                          : QStringLiteral("базу знаний (knows.txt)");
             const auto answer = m_prompts.Message(
                 QStringLiteral("Не удалось сохранить %1.\n%2\n\n«Повторить» — попробовать снова, "
                                "«Отмена» — не закрывать программу, чтобы ничего не потерять.")
                     .arg(what, e.message()),
                 AppTitle(), Prompts::Retry | Prompts::Cancel | Prompts::Discard, Prompts::Icon::Critical);
-            if (answer == Prompts::Retry)
-                continue;
+            if (answer == Prompts::Retry) continue;
             return answer == Prompts::Discard;
         }
     }
@@ -593,8 +577,7 @@ void MainForm::closeOtherWindows()
     // Database editors and their dialogs close first, so that the files get the
     // collection as they left it.
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w))
-            w->close();
+        if (w != this && w->isVisible() && !qobject_cast<HelpWindow*>(w)) w->close();
     }
 }
 
@@ -627,8 +610,7 @@ void MainForm::closeEvent(QCloseEvent* e)
             connect(
                 &m_program, &Program::busyChanged, this,
                 [this](bool busy) {
-                    if (busy)
-                        return;
+                    if (busy) return;
                     m_closeAfterRun = false;
                     close();
                 },
@@ -652,8 +634,7 @@ void MainForm::closeEvent(QCloseEvent* e)
         return;
     }
     for (const QPointer<HelpWindow>& w : m_helpWindows)
-        if (w)
-            w->close();
+        if (w) w->close();
     m_helpWindows.clear();
     closeExplanations();
     m_closing = false;

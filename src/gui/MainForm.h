@@ -74,7 +74,10 @@ public:
     void SaveResults();
     // Who asks for the file name of SaveResults, given a suggestion; an empty
     // answer cancels. A file dialog unless a test sets another.
-    void SetSaveFileChooser(std::function<QString(const QString&)> chooser) { m_chooseSaveFile = std::move(chooser); }
+    void SetSaveFileChooser(std::function<QString(const QString&)> chooser)
+    {
+        m_chooseSaveFile = std::move(chooser);
+    }
 
     // "Записей в базе данных : N" with the listings there are now.
     void ShowRecordCount();
@@ -116,7 +119,7 @@ private:
     QTreeWidget* List = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
-    std::array<QComboBox*, 15> Combo{}; // Combo[1]..Combo[14]
+    std::array<QComboBox*, 15> Combo{};       // Combo[1]..Combo[14]
     std::array<QComboBox*, 17> m_wishBoxes{}; // by attribute; null where there is none
     int ShownCount = 0;
     QList<QPointer<HelpWindow>> m_helpWindows;

@@ -1,8 +1,8 @@
 #include "gui/ProcessForm.h"
 
 #include "editing/Reindex.h"
-#include "program/Program.h"
 #include "gui/GuiResources.h"
+#include "program/Program.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -53,8 +53,7 @@ ProcessForm::ProcessForm(Program& program, QWidget* parent) : QDialog(parent), m
     // sight: otherwise a click on the main window hides it, and the editor's
     // grey buttons would have no visible reason.
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focused) {
-        if (isVisible() && !m_finished && focused && focused != windowHandle())
-            raise();
+        if (isVisible() && !m_finished && focused && focused != windowHandle()) raise();
     });
     m_program.ProcessState = Program::ProcessOpen;
 }
@@ -113,12 +112,10 @@ bool RunReindex(Program& program, QWidget* parent)
     });
     RunContext run;
     run.progress = [&form](const QString& text) {
-        if (form)
-            form->Comment->setText(text);
+        if (form) form->Comment->setText(text);
     };
     run.steps = [&form](qint64 maximum, qint64 value) {
-        if (form)
-            form->SetProgress(maximum, value);
+        if (form) form->SetProgress(maximum, value);
     };
     // The cancel arrives as ProcessState, which the re-index reads itself.
     run.UseEventLoop();

@@ -1,8 +1,8 @@
 #include "gui/RecordForm.h"
 
+#include "gui/GuiResources.h"
 #include "platform/Prompts.h"
 #include "platform/Text.h"
-#include "gui/GuiResources.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 
@@ -20,11 +20,11 @@ namespace {
 // The order in which the boxes are filled and read back.
 // (Box by box, Combo1 and Text1 first: a refused text is reported for the first.)
 constexpr field::Field kFieldOrder[] = {
-    field::District,   field::Date,      field::Rooms,       field::Floor,      field::HouseType, field::Address,
-    field::Price,      field::TotalArea, field::LivingArea,  field::KitchenArea, field::Stop,     field::StopDistance,
-    field::Bathroom,   field::Telephone, field::Agency,      field::Description, field::Storeys,
+    field::District,    field::Date,         field::Rooms,     field::Floor,      field::HouseType,
+    field::Address,     field::Price,        field::TotalArea, field::LivingArea, field::KitchenArea,
+    field::Stop,        field::StopDistance, field::Bathroom,  field::Telephone,  field::Agency,
+    field::Description, field::Storeys,
 };
-
 
 } // namespace
 
@@ -118,18 +118,15 @@ RecordForm::~RecordForm() = default;
 
 QWidget* RecordForm::Box(int field) const
 {
-    if (field < 0 || field >= field::Attributes)
-        return nullptr;
+    if (field < 0 || field >= field::Attributes) return nullptr;
     return m_boxes[static_cast<size_t>(field)];
 }
 
 QString RecordForm::BoxText(int field) const
 {
     QWidget* box = Box(field);
-    if (auto* combo = qobject_cast<QComboBox*>(box))
-        return combo->currentText();
-    if (auto* edit = qobject_cast<QLineEdit*>(box))
-        return edit->text();
+    if (auto* combo = qobject_cast<QComboBox*>(box)) return combo->currentText();
+    if (auto* edit = qobject_cast<QLineEdit*>(box)) return edit->text();
     return QString();
 }
 
@@ -144,8 +141,7 @@ void RecordForm::setBoxText(int field, const QString& text)
         edit->setText(text);
     }
     // A long text shows its start, not its end.
-    if (edit)
-        edit->setCursorPosition(0);
+    if (edit) edit->setCursorPosition(0);
 }
 
 void RecordForm::Restore()
@@ -165,8 +161,7 @@ void RecordForm::onOk()
     // A "|" or a line break would split the listing's line in the database
     // file, so such a text is refused before anything is stored.
     for (int field : kFieldOrder) {
-        if (text::IsFileSafe(BoxText(field)))
-            continue;
+        if (text::IsFileSafe(BoxText(field))) continue;
         QPointer<RecordForm> self(this);
         m_prompts.Message(
             QStringLiteral(
@@ -174,8 +169,7 @@ void RecordForm::onOk()
                 "Исправьте текст; запись пока не изменена.")
                 .arg(m_captions[static_cast<size_t>(field)]),
             AppTitle(), Prompts::Ok, Prompts::Icon::Warning);
-        if (self)
-            Box(field)->setFocus();
+        if (self) Box(field)->setFocus();
         return;
     }
     Store();

@@ -22,8 +22,7 @@ inline void ReportSlotError(Prompts& prompts, const QString& what)
 }
 
 // Runs `body`; returns false when it raised an error, which has been shown.
-template <class Body>
-bool Guarded(Prompts& prompts, Body&& body)
+template <class Body> bool Guarded(Prompts& prompts, Body&& body)
 {
     try {
         std::forward<Body>(body)();
@@ -42,5 +41,6 @@ bool Guarded(Prompts& prompts, Body&& body)
 template <class Object, class... Args>
 auto GuardedSlot(Prompts& prompts, Object* object, void (Object::*member)(Args...))
 {
-    return [&prompts, object, member](Args... args) { Guarded(prompts, [&] { (object->*member)(args...); }); };
+    return
+        [&prompts, object, member](Args... args) { Guarded(prompts, [&] { (object->*member)(args...); }); };
 }

@@ -1,11 +1,11 @@
 #include "gui/SyncForm.h"
 
-#include "import/ImportRun.h"
-#include "platform/Prompts.h"
-#include "program/Program.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
 #include "gui/SlotGuard.h"
+#include "import/ImportRun.h"
+#include "platform/Prompts.h"
+#include "program/Program.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -52,8 +52,7 @@ public:
     {
         m_timer.stop();
         m_sinceFlush.restart();
-        if (m_pending.isEmpty())
-            return;
+        if (m_pending.isEmpty()) return;
         addItems(m_pending);
         m_pending.clear();
         executeDelayedItemsLayout();
@@ -85,7 +84,8 @@ private:
 } // namespace
 
 SyncForm::SyncForm(Program& program, Prompts& prompts, QWidget* parent, const QString& site)
-    : QDialog(parent), m_program(program), m_prompts(prompts), m_site(site.isEmpty() ? ListingSiteAddress() : site)
+    : QDialog(parent), m_program(program), m_prompts(prompts),
+      m_site(site.isEmpty() ? ListingSiteAddress() : site)
 {
     setObjectName(QStringLiteral("SyncForm"));
     setWindowTitle(QStringLiteral("Синхронизация"));
@@ -184,7 +184,7 @@ void SyncForm::onCommand1()
     if (m_running) return;
 
     if (m_prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
-                        Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes)
+                          Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes)
         m_program.Records.Clear();
     Timer1->setInterval(1000);
     Command1->setText(QStringLiteral("&Остановить"));

@@ -1,10 +1,10 @@
+#include "gui/GuiApplication.h"
+#include "gui/GuiPrompts.h"
+#include "gui/MainForm.h"
 #include "platform/DataFolder.h"
 #include "platform/Errors.h"
 #include "platform/FolderLock.h"
-#include "gui/GuiPrompts.h"
 #include "platform/Version.h"
-#include "gui/GuiApplication.h"
-#include "gui/MainForm.h"
 #include "program/Program.h"
 
 #include <QIcon>

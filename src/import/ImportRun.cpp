@@ -137,7 +137,7 @@ private:
     const ImportOptions m_options;
     ImportMerge m_merge;
     ImportResult m_result;
-    QUrl m_ahead; // the page loading ahead, if any
+    QUrl m_ahead;            // the page loading ahead, if any
     int m_failedDetails = 0; // listings in a row whose detail page failed
     QString m_giveUp;        // why the run ends at the next checkpoint
 };

@@ -145,8 +145,8 @@ struct ImportResult
 // nothing may change the listings meanwhile (Program::Busy() is true). It
 // announces no change itself: its driver does (the import window is modal, and
 // the database editor that opened it tells the others once it has closed).
-[[nodiscard]] ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,
-                       const ImportOptions& options = {});
+[[nodiscard]] ImportResult SyncStart(Program& program, const QString& site, PageSource& pages,
+                                     const ImportHooks& hooks, const ImportOptions& options = {});
 
 // Whether a link may be followed from the listing site `site`: its host is
 // the site's host or a subdomain of it.

@@ -10,8 +10,9 @@ constexpr int kDetailRows = 18;
 
 // Cell of a listing row -> field of the listing; -1 for cells not read. The
 // area cell (6) is split separately.
-constexpr int kCellField[kListingCells] = {field::Date,    -1,          field::Rooms, field::Floor, -1,
-                                           field::Address, -1, field::Description, field::Price, field::Agency};
+constexpr int kCellField[kListingCells] = {
+    field::Date,    -1, field::Rooms,       field::Floor, -1,
+    field::Address, -1, field::Description, field::Price, field::Agency};
 constexpr int kAreaCell = 6;
 constexpr int kDescriptionCell = 7;
 
@@ -21,8 +22,9 @@ struct DetailField
     int field;
 };
 // In the order the fields are written.
-constexpr DetailField kDetailFields[] = {{0, field::District},  {2, field::Stop},      {3, field::StopDistance},
-                                        {8, field::Bathroom}, {9, field::HouseType}, {12, field::Telephone}};
+constexpr DetailField kDetailFields[] = {{0, field::District},     {2, field::Stop},
+                                         {3, field::StopDistance}, {8, field::Bathroom},
+                                         {9, field::HouseType},    {12, field::Telephone}};
 
 QString cellText(const HtmlElement& cell)
 {

@@ -20,8 +20,7 @@ float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, c
             throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
         for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
             const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
-            if (name.isEmpty())
-                continue;
+            if (name.isEmpty()) continue;
             const QStringView field = listing.Field(i);
             // The text holds at most size / name occurrences; only when even
             // that many could pass the limit are they counted exactly, so an
@@ -40,8 +39,7 @@ float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, c
         return engine.EvalSingle(s, kb.AttributeNames);
     } catch (const VestranaError& e) {
         ok = false;
-        if (error)
-            *error = e.message();
+        if (error) *error = e.message();
         return 0;
     }
 }

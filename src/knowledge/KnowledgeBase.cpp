@@ -46,16 +46,13 @@ size_t AttributeValueList::hashOf(QStringView value)
 
 int AttributeValueList::find(QStringView value, size_t hash) const
 {
-    if (m_slots.empty())
-        return -1;
+    if (m_slots.empty()) return -1;
     const size_t mask = m_slots.size() - 1;
     for (size_t p = hash & mask;; p = (p + 1) & mask) {
         const uint64_t slot = m_slots[p];
-        if (slot == 0)
-            return -1;
+        if (slot == 0) return -1;
         const int index = int(uint32_t(slot)) - 1;
-        if ((slot >> 32) == tagOf(hash) && QStringView(m_values[index]) == value)
-            return index;
+        if ((slot >> 32) == tagOf(hash) && QStringView(m_values[index]) == value) return index;
     }
 }
 
@@ -81,8 +78,7 @@ void AttributeValueList::rebuild() const
     m_slots.assign(capacity, 0);
     const size_t mask = capacity - 1;
     for (size_t i = 0; i < m_hashes.size(); ++i) {
-        if (find(m_values[qsizetype(i)], m_hashes[i]) >= 0)
-            continue;
+        if (find(m_values[qsizetype(i)], m_hashes[i]) >= 0) continue;
         size_t p = m_hashes[i] & mask;
         while (m_slots[p] != 0)
             p = (p + 1) & mask;
@@ -96,8 +92,7 @@ void AttributeValueList::append(QString value, const QString& score, size_t hash
     m_values.append(std::move(value));
     m_scores.append(score);
     m_hashes.push_back(hash);
-    if (m_indexValid && first)
-        insertSlot(int(m_values.size() - 1));
+    if (m_indexValid && first) insertSlot(int(m_values.size() - 1));
 }
 
 void AttributeValueList::Append(const QString& value, const QString& score)
@@ -108,11 +103,9 @@ void AttributeValueList::Append(const QString& value, const QString& score)
 
 bool AttributeValueList::AppendIfAbsent(QStringView value, const QString& score)
 {
-    if (!m_indexValid)
-        rebuild();
+    if (!m_indexValid) rebuild();
     const size_t hash = hashOf(value);
-    if (find(value, hash) >= 0)
-        return false;
+    if (find(value, hash) >= 0) return false;
     append(value.toString(), score, hash, true);
     return true;
 }
@@ -137,8 +130,7 @@ void AttributeValueList::Clear()
 
 int AttributeValueList::IndexOf(QStringView value) const
 {
-    if (!m_indexValid)
-        rebuild();
+    if (!m_indexValid) rebuild();
     return find(value, hashOf(value));
 }
 
@@ -147,8 +139,7 @@ int AttributeValueList::IndexOf(QStringView value) const
 Kind kinds::Parse(const QString& text)
 {
     for (Kind kind : Named)
-        if (text == TextOf(kind))
-            return kind;
+        if (text == TextOf(kind)) return kind;
     return Kind::Other;
 }
 
@@ -156,11 +147,16 @@ const QString& kinds::TextOf(Kind kind)
 {
     static const QString none;
     switch (kind) {
-    case Kind::Numeric: return Numeric;
-    case Kind::Ordinal: return Ordinal;
-    case Kind::ByValue: return ByValue;
-    case Kind::ByFormula: return ByFormula;
-    case Kind::Other: return none;
+    case Kind::Numeric:
+        return Numeric;
+    case Kind::Ordinal:
+        return Ordinal;
+    case Kind::ByValue:
+        return ByValue;
+    case Kind::ByFormula:
+        return ByFormula;
+    case Kind::Other:
+        return none;
     }
     return none;
 }
@@ -193,8 +189,7 @@ QString shown(const QString& s)
 {
     QString out = s.left(40);
     for (QChar& c : out)
-        if (c.unicode() < 0x20)
-            c = u'?';
+        if (c.unicode() < 0x20) c = u'?';
     return s.size() > 40 ? out + QStringLiteral("…") : out;
 }
 
@@ -224,8 +219,7 @@ public:
     bool trailingBlank()
     {
         const qint64 at = m_in.LineNumber();
-        if (m_in.OnlyBlankLinesLeft())
-            return true;
+        if (m_in.OnlyBlankLinesLeft()) return true;
         failAt(at, VestranaError::Kind::Format,
                QStringLiteral("пустая строка; пустые строки бывают только в конце файла"));
     }
@@ -244,8 +238,9 @@ public:
     {
         const QString& p = piece(0, "номер атрибута");
         if (!text::IsNumber(p))
-            fail(VestranaError::Kind::Format, QStringLiteral("в начале строки должен стоять номер атрибута, а стоит «%1»%2")
-                                                   .arg(shown(p), markerHint()));
+            fail(VestranaError::Kind::Format,
+                 QStringLiteral("в начале строки должен стоять номер атрибута, а стоит «%1»%2")
+                     .arg(shown(p), markerHint()));
         const double v = text::RoundHalfEven(text::Val(p));
         if (!(std::fabs(v) <= 2147483647.0))
             fail(VestranaError::Kind::Overflow, QStringLiteral("номер атрибута слишком велик"));
@@ -260,8 +255,9 @@ public:
     {
         const QString& p = piece(i, what);
         if (!text::IsNumber(p))
-            fail(VestranaError::Kind::Format,
-                 QStringLiteral("%1 должно быть числом, а стоит «%2»").arg(QString::fromUtf8(what), shown(p)));
+            fail(
+                VestranaError::Kind::Format,
+                QStringLiteral("%1 должно быть числом, а стоит «%2»").arg(QString::fromUtf8(what), shown(p)));
         const double v = text::Val(p);
         if (!text::FitsSingle(v))
             fail(VestranaError::Kind::Overflow, QStringLiteral("число «%1» слишком велико").arg(shown(p)));
@@ -271,7 +267,8 @@ public:
     // A marker that stands where the layout has none.
     [[noreturn]] void misplacedMarker(const QString& why) const
     {
-        fail(VestranaError::Kind::Format, QStringLiteral("метка «%1» здесь не на месте: %2").arg(m_line, why));
+        fail(VestranaError::Kind::Format,
+             QStringLiteral("метка «%1» здесь не на месте: %2").arg(m_line, why));
     }
 
     // A line that is meant as a marker but differs in letter case or spaces.
@@ -280,7 +277,8 @@ public:
         const QString folded = m_line.trimmed().toLower();
         for (const QString& m : {kValuesMarker, kTypesMarker})
             if (folded == m.toLower())
-                return QStringLiteral(" (метка пишется точно так: «%1», без пробелов и с такими же буквами)").arg(m);
+                return QStringLiteral(" (метка пишется точно так: «%1», без пробелов и с такими же буквами)")
+                    .arg(m);
         return QString();
     }
 
@@ -323,11 +321,9 @@ void KnowledgeBase::load(textfile::LineReader& file)
     KnowledgeReader in(file);
 
     // An empty file (or one of blank lines only) is an empty knowledge base.
-    if (in.atEnd())
-        return;
+    if (in.atEnd()) return;
     in.next();
-    if (in.blank() && in.trailingBlank())
-        return;
+    if (in.blank() && in.trailingBlank()) return;
     if (in.line() != kValuesMarker)
         in.fail(VestranaError::Kind::Format,
                 QStringLiteral("первая строка файла базы знаний должна быть «%1»%2")
@@ -347,11 +343,11 @@ void KnowledgeBase::load(textfile::LineReader& file)
         if (in.line() == kTypesMarker) {
             // The layout ends the load here; anything after it would be dropped
             // and lost at the next save.
-            if (file.OnlyBlankLinesLeft())
-                return;
-            in.misplacedMarker(QStringLiteral("перед ней должны быть 17 строк диапазонов, а их %1, и строки после "
-                                              "неё не были бы прочитаны")
-                                   .arg(n));
+            if (file.OnlyBlankLinesLeft()) return;
+            in.misplacedMarker(
+                QStringLiteral("перед ней должны быть 17 строк диапазонов, а их %1, и строки после "
+                               "неё не были бы прочитаны")
+                    .arg(n));
         }
         if (in.blank() && in.trailingBlank())
             throw VestranaError(VestranaError::Kind::ReadPastEnd,
@@ -368,13 +364,10 @@ void KnowledgeBase::load(textfile::LineReader& file)
 
     // The value lines, up to the second marker.
     for (;;) {
-        if (in.atEnd())
-            return;
+        if (in.atEnd()) return;
         in.next();
-        if (in.line() == kTypesMarker)
-            break;
-        if (in.blank() && in.trailingBlank())
-            return;
+        if (in.line() == kTypesMarker) break;
+        if (in.blank() && in.trailingBlank()) return;
         if (in.line() == kValuesMarker)
             in.misplacedMarker(QStringLiteral("она бывает только в первой строке"));
         const int k = in.index();
@@ -386,10 +379,10 @@ void KnowledgeBase::load(textfile::LineReader& file)
     // The type lines, to the end of the file.
     while (!in.atEnd()) {
         in.next();
-        if (in.blank() && in.trailingBlank())
-            return;
+        if (in.blank() && in.trailingBlank()) return;
         if (in.line() == kValuesMarker || in.line() == kTypesMarker)
-            in.misplacedMarker(QStringLiteral("после «%1» до конца файла идут только строки типов").arg(kTypesMarker));
+            in.misplacedMarker(
+                QStringLiteral("после «%1» до конца файла идут только строки типов").arg(kTypesMarker));
         const int k = in.index();
         AttributeKinds[static_cast<size_t>(k)] = in.piece(1, "тип");
         AttributeFormulas[static_cast<size_t>(k)] = in.piece(2, "формула");
@@ -400,8 +393,7 @@ void KnowledgeBase::load(textfile::LineReader& file)
 namespace {
 
 // The file as SaveKnowledge writes it, into any sink of windows-1251 lines.
-template <class Lines>
-void writeKnowledge(const KnowledgeBase& kb, Lines& out)
+template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
 {
     auto index = [](int k) { return text::NumberText(k); };
     out.WriteLine(kValuesMarker);
@@ -414,13 +406,15 @@ void writeKnowledge(const KnowledgeBase& kb, Lines& out)
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         const QString prefix = index(k) + u'|';
         for (int p = 0; p < list.Count(); ++p)
-            out.WriteLine(prefix + text::FileSafe(list.Values()[p]) + u'|' + text::FileSafe(list.Scores()[p]));
+            out.WriteLine(prefix + text::FileSafe(list.Values()[p]) + u'|' +
+                          text::FileSafe(list.Scores()[p]));
     }
     out.WriteLine(kTypesMarker);
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
         out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s].Text()) + u'|' +
-                      text::FileSafe(kb.AttributeFormulas[s]) + u'|' + text::FileSafe(kb.AttributeComments[s]));
+                      text::FileSafe(kb.AttributeFormulas[s]) + u'|' +
+                      text::FileSafe(kb.AttributeComments[s]));
     }
 }
 

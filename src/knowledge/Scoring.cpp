@@ -32,12 +32,10 @@ float Closeness(float a, float v, float lo, float hi)
     // only then is the slower extended division needed.
     const double divisor = r != 0 ? static_cast<double>(r) : 1.0;
     const double q = static_cast<double>(t) * 100.0 / divisor;
-    if (!(std::fabs(q) <= static_cast<double>(std::numeric_limits<float>::max())))
-        return single(q);
+    if (!(std::fabs(q) <= static_cast<double>(std::numeric_limits<float>::max()))) return single(q);
     uint64_t bits;
     std::memcpy(&bits, &q, sizeof bits);
-    if ((bits & 0x1FFFFFFFu) != 0x10000000u)
-        return static_cast<float>(q);
+    if ((bits & 0x1FFFFFFFu) != 0x10000000u) return static_cast<float>(q);
     const long double extended = static_cast<long double>(t) * 100.0L / static_cast<long double>(divisor);
     return single(static_cast<double>(extended));
 }
@@ -45,11 +43,15 @@ float Closeness(float a, float v, float lo, float hi)
 Source SourceOf(Kind kind)
 {
     switch (kind) {
-    case Kind::ByValue: return Source::ByValue;
-    case Kind::ByFormula: return Source::ByFormula;
-    case Kind::Numeric: return Source::Number;
+    case Kind::ByValue:
+        return Source::ByValue;
+    case Kind::ByFormula:
+        return Source::ByFormula;
+    case Kind::Numeric:
+        return Source::Number;
     case Kind::Ordinal:
-    case Kind::Other: return Source::Zero;
+    case Kind::Other:
+        return Source::Zero;
     }
     return Source::Zero;
 }
@@ -67,8 +69,10 @@ float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& en
         bool ok = false;
         return EvaluateFormula(r, kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, engine);
     }
-    case Source::Number: return single(text::Val(r.Field(k)));
-    case Source::Zero: break;
+    case Source::Number:
+        return single(text::Val(r.Field(k)));
+    case Source::Zero:
+        break;
     }
     return 0.0f;
 }

@@ -15,10 +15,8 @@ std::unique_ptr<QLockFile> LockDataFolder(const QString& dataDir)
     // Staleness by the holder's process only: a program may rightly keep its
     // folder for days, and the age of the file says nothing about that.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0))
-        return lock;
-    if (lock->error() != QLockFile::LockFailedError)
-        return nullptr;
+    if (lock->tryLock(0)) return lock;
+    if (lock->error() != QLockFile::LockFailedError) return nullptr;
     qint64 pid = 0;
     QString host, app;
     QString holder;
@@ -26,9 +24,10 @@ std::unique_ptr<QLockFile> LockDataFolder(const QString& dataDir)
         holder = QStringLiteral("процесс %1 «%2» на компьютере %3").arg(pid).arg(app, host);
     else
         holder = QStringLiteral("другой процесс");
-    throw VestranaError(VestranaError::Kind::File,
-                        QStringLiteral("Папка данных «%1» занята: с ней уже работает %2. Одновременно менять "
-                                       "данные может только одна программа. Закройте ту программу и повторите; "
-                                       "здесь ничего не открыто и не изменено.")
-                            .arg(QDir::toNativeSeparators(QDir(dataDir).absolutePath()), holder));
+    throw VestranaError(
+        VestranaError::Kind::File,
+        QStringLiteral("Папка данных «%1» занята: с ней уже работает %2. Одновременно менять "
+                       "данные может только одна программа. Закройте ту программу и повторите; "
+                       "здесь ничего не открыто и не изменено.")
+            .arg(QDir::toNativeSeparators(QDir(dataDir).absolutePath()), holder));
 }

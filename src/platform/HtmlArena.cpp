@@ -18,8 +18,7 @@ void* Arena::allocate(void* userdata, size_t size)
 {
     auto* arena = static_cast<Arena*>(userdata);
     auto* b = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
-    if (!b)
-        std::abort(); // gumbo cannot recover from a failed allocation
+    if (!b) std::abort(); // gumbo cannot recover from a failed allocation
     b->prev = &arena->head;
     b->next = arena->head.next;
     arena->head.next->prev = b;
@@ -29,8 +28,7 @@ void* Arena::allocate(void* userdata, size_t size)
 
 void Arena::deallocate(void*, void* ptr)
 {
-    if (!ptr)
-        return;
+    if (!ptr) return;
     BlockHeader* b = static_cast<BlockHeader*>(ptr) - 1;
     b->prev->next = b->next;
     b->next->prev = b->prev;

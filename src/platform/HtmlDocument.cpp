@@ -13,30 +13,23 @@ namespace htmldoc {
 QString nameOf(const Node* n)
 {
     const GumboElement& e = n->v.element;
-    if (e.tag != GUMBO_TAG_UNKNOWN)
-        return QString::fromLatin1(gumbo_normalized_tagname(e.tag));
+    if (e.tag != GUMBO_TAG_UNKNOWN) return QString::fromLatin1(gumbo_normalized_tagname(e.tag));
     GumboStringPiece piece = e.original_tag;
-    if (!piece.data || piece.length == 0)
-        return {};
+    if (!piece.data || piece.length == 0) return {};
     gumbo_tag_from_original_text(&piece);
     const QString name = QString::fromUtf8(piece.data, qsizetype(piece.length)).toLower();
-    if (name == QLatin1String(kSvgAlias))
-        return QStringLiteral("svg");
-    if (name == QLatin1String(kMathAlias))
-        return QStringLiteral("math");
+    if (name == QLatin1String(kSvgAlias)) return QStringLiteral("svg");
+    if (name == QLatin1String(kMathAlias)) return QStringLiteral("math");
     return name;
 }
 
 QString textContentOf(const Node* root)
 {
-    if (isText(root))
-        return textOf(root);
+    if (isText(root)) return textOf(root);
     QString out;
-    if (root->type == GUMBO_NODE_TEMPLATE || !childrenOf(root))
-        return out;
+    if (root->type == GUMBO_NODE_TEMPLATE || !childrenOf(root)) return out;
     walkNodes(childrenOf(root), [&](const Node* c) {
-        if (isText(c))
-            out += textOf(c);
+        if (isText(c)) out += textOf(c);
         return c->type == GUMBO_NODE_ELEMENT;
     });
     return out;
@@ -68,8 +61,7 @@ public:
     }
     bool operator()(const Node* n) const
     {
-        if (m_all)
-            return true;
+        if (m_all) return true;
         const GumboTag t = tagOf(n);
         return (m_tag != GUMBO_TAG_UNKNOWN && t == m_tag) ||
                (m_byName && t == GUMBO_TAG_UNKNOWN && !m_wanted.isEmpty() && nameOf(n) == m_wanted);
@@ -88,13 +80,12 @@ private:
 QList<qsizetype> countsBelow(const Node* root, const TagMatch& listed, const TagMatch& counted)
 {
     QList<qsizetype> counts;
-    if (root->type == GUMBO_NODE_TEMPLATE)
-        return counts;
+    if (root->type == GUMBO_NODE_TEMPLATE) return counts;
     struct Open
     {
         const GumboVector* v;
         unsigned i;
-        qsizetype slot;      // in counts, or -1
+        qsizetype slot; // in counts, or -1
         qsizetype seenAtEntry;
     };
     qsizetype seen = 0;
@@ -103,22 +94,19 @@ QList<qsizetype> countsBelow(const Node* root, const TagMatch& listed, const Tag
     while (!stack.empty()) {
         Open& top = stack.back();
         if (top.i >= top.v->length) {
-            if (top.slot >= 0)
-                counts[top.slot] = seen - top.seenAtEntry;
+            if (top.slot >= 0) counts[top.slot] = seen - top.seenAtEntry;
             stack.pop_back();
             continue;
         }
         const Node* c = childAt(top.v, top.i++);
         step();
-        if (!isElement(c))
-            continue;
+        if (!isElement(c)) continue;
         qsizetype slot = -1;
         if (listed(c)) {
             slot = counts.size();
             counts.append(0);
         }
-        if (counted(c))
-            ++seen;
+        if (counted(c)) ++seen;
         // Template contents stay out, as in the DOM.
         if (c->type == GUMBO_NODE_ELEMENT && c->v.element.children.length > 0)
             stack.push_back({&c->v.element.children, 0, slot, seen});
@@ -130,41 +118,35 @@ QList<qsizetype> countsBelow(const Node* root, const TagMatch& listed, const Tag
 
 QList<HtmlElement> HtmlElement::descendants(QStringView tag) const
 {
-    if (!m_node)
-        return {};
+    if (!m_node) return {};
     QList<HtmlElement> out;
     const TagMatch match(tag);
     forEachDescendant(m_node, [&](const Node* n) {
-        if (match(n))
-            out.append(HtmlElement(m_doc, n));
+        if (match(n)) out.append(HtmlElement(m_doc, n));
     });
     return out;
 }
 
 QList<qsizetype> HtmlElement::descendantCounts(QStringView tag, QStringView counted) const
 {
-    if (!m_node)
-        return {};
+    if (!m_node) return {};
     return countsBelow(m_node, TagMatch(tag), TagMatch(counted));
 }
 
 QList<HtmlElement> HtmlElement::children() const
 {
     QList<HtmlElement> out;
-    if (!m_node || m_node->type == GUMBO_NODE_TEMPLATE)
-        return out;
+    if (!m_node || m_node->type == GUMBO_NODE_TEMPLATE) return out;
     const GumboVector* v = childrenOf(m_node);
     for (unsigned i = 0; i < v->length; ++i) {
-        if (isElement(childAt(v, i)))
-            out.append(HtmlElement(m_doc, childAt(v, i)));
+        if (isElement(childAt(v, i))) out.append(HtmlElement(m_doc, childAt(v, i)));
     }
     return out;
 }
 
 HtmlElement HtmlElement::parent() const
 {
-    if (!m_node || !isElement(m_node->parent))
-        return {};
+    if (!m_node || !isElement(m_node->parent)) return {};
     return HtmlElement(m_doc, m_node->parent);
 }
 
@@ -185,8 +167,7 @@ bool HtmlElement::hasAttribute(QStringView name) const
 
 QString HtmlElement::attribute(QStringView name) const
 {
-    if (!m_node)
-        return {};
+    if (!m_node) return {};
     const GumboAttribute* a = findAttribute(m_node, name.toString().toLower().toUtf8());
     return a ? QString::fromUtf8(a->value) : QString();
 }
@@ -209,12 +190,10 @@ HtmlDocument HtmlDocument::parse(const QString& html, const QUrl& url)
 
 HtmlElement HtmlDocument::documentElement() const
 {
-    if (!d)
-        return {};
+    if (!d) return {};
     const GumboVector* v = childrenOf(d->output->document);
     for (unsigned i = 0; i < v->length; ++i) {
-        if (isElement(childAt(v, i)))
-            return HtmlElement(d.get(), childAt(v, i));
+        if (isElement(childAt(v, i))) return HtmlElement(d.get(), childAt(v, i));
     }
     return {};
 }
@@ -223,23 +202,20 @@ HtmlElement HtmlDocument::body() const
 {
     for (const HtmlElement& e : documentElement().children()) {
         const GumboTag t = tagOf(e.m_node);
-        if (t == GUMBO_TAG_BODY || t == GUMBO_TAG_FRAMESET)
-            return e;
+        if (t == GUMBO_TAG_BODY || t == GUMBO_TAG_FRAMESET) return e;
     }
     return {};
 }
 
 QList<HtmlElement> HtmlDocument::descendants(QStringView tag) const
 {
-    if (!d)
-        return {};
+    if (!d) return {};
     return HtmlElement(d.get(), d->output->document).descendants(tag);
 }
 
 QList<qsizetype> HtmlDocument::descendantCounts(QStringView tag, QStringView counted) const
 {
-    if (!d)
-        return {};
+    if (!d) return {};
     return HtmlElement(d.get(), d->output->document).descendantCounts(tag, counted);
 }
 

@@ -8,7 +8,9 @@
 #include <memory>
 
 struct GumboInternalNode;
-namespace htmldoc { struct Data; }
+namespace htmldoc {
+struct Data;
+}
 
 // A web page parsed the way a browser parses it (HTML5 rules, so broken markup
 // gets the same tree a browser would build), behind the few DOM calls the page

@@ -330,17 +330,22 @@ private:
     qsizetype m_n = 0;
     std::vector<Open> m_stack;
     std::array<int, GUMBO_TAG_LAST + 1> m_openCount{}; // elements on the stack by tag
-    int m_drawings = 0; // drawings and formulas on the stack
+    int m_drawings = 0;                                // drawings and formulas on the stack
     std::vector<Edit> m_edits;
 };
 
 bool isRawTextParent(const Node* n)
 {
-    if (!isElement(n))
-        return false;
+    if (!isElement(n)) return false;
     switch (tagOf(n)) {
-    case GUMBO_TAG_SCRIPT: case GUMBO_TAG_STYLE: case GUMBO_TAG_TEXTAREA: case GUMBO_TAG_TITLE:
-    case GUMBO_TAG_XMP: case GUMBO_TAG_IFRAME: case GUMBO_TAG_NOEMBED: case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_TITLE:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
     case GUMBO_TAG_PLAINTEXT:
         return true;
     default:
@@ -357,13 +362,10 @@ std::vector<qsizetype> strandedFormEnds(const Data& d)
     std::vector<qsizetype> offsets;
     const char* base = d.utf8.constData();
     walkNodes(childrenOf(d.output->document), [&](const Node* c) {
-        if (isElement(c))
-            return true;
-        if (!isText(c) || c->type == GUMBO_NODE_CDATA || isRawTextParent(c->parent))
-            return false;
+        if (isElement(c)) return true;
+        if (!isText(c) || c->type == GUMBO_NODE_CDATA || isRawTextParent(c->parent)) return false;
         const GumboStringPiece& raw = c->v.text.original_text;
-        if (!raw.data || raw.length < 6)
-            return false;
+        if (!raw.data || raw.length < 6) return false;
         const QByteArrayView text(raw.data, qsizetype(raw.length));
         for (qsizetype at = text.indexOf("</"); at >= 0; at = text.indexOf("</", at + 2)) {
             if (at + 6 <= text.size() && qstrnicmp(raw.data + at + 2, "form", 4) == 0)

@@ -81,10 +81,8 @@ inline bool isText(const Node* n)
 
 inline const GumboVector* childrenOf(const Node* n)
 {
-    if (n->type == GUMBO_NODE_DOCUMENT)
-        return &n->v.document.children;
-    if (isElement(n))
-        return &n->v.element.children;
+    if (n->type == GUMBO_NODE_DOCUMENT) return &n->v.document.children;
+    if (isElement(n)) return &n->v.element.children;
     return nullptr;
 }
 
@@ -95,15 +93,13 @@ inline const Node* childAt(const GumboVector* v, unsigned i)
 
 inline const Node* previousSibling(const Node* n)
 {
-    if (!n->parent || n->index_within_parent == 0)
-        return nullptr;
+    if (!n->parent || n->index_within_parent == 0) return nullptr;
     return childAt(childrenOf(n->parent), unsigned(n->index_within_parent - 1));
 }
 
 inline const Node* nextSibling(const Node* n)
 {
-    if (!n->parent)
-        return nullptr;
+    if (!n->parent) return nullptr;
     const GumboVector* v = childrenOf(n->parent);
     const size_t i = n->index_within_parent + 1;
     return i < v->length ? childAt(v, unsigned(i)) : nullptr;
@@ -141,10 +137,13 @@ inline QString textOf(const Node* n)
 // Calls visit on every node of `children` and below, in document order,
 // without recursion (pages may nest deeply); visit returns whether to go into
 // the node's children, which only an element or a template has.
-template<typename F>
-void walkNodes(const GumboVector* children, F&& visit)
+template <typename F> void walkNodes(const GumboVector* children, F&& visit)
 {
-    struct Frame { const GumboVector* v; unsigned i; };
+    struct Frame
+    {
+        const GumboVector* v;
+        unsigned i;
+    };
     std::vector<Frame> stack;
     stack.push_back({children, 0});
     while (!stack.empty()) {
@@ -155,21 +154,17 @@ void walkNodes(const GumboVector* children, F&& visit)
         }
         const Node* c = childAt(top.v, top.i++);
         step();
-        if (visit(c) && c->v.element.children.length > 0)
-            stack.push_back({&c->v.element.children, 0});
+        if (visit(c) && c->v.element.children.length > 0) stack.push_back({&c->v.element.children, 0});
     }
 }
 
 // Calls f on every element below root (root itself excluded) in document
 // order. Template contents stay out, as in the DOM.
-template<typename F>
-void forEachDescendant(const Node* root, F&& f)
+template <typename F> void forEachDescendant(const Node* root, F&& f)
 {
-    if (root->type == GUMBO_NODE_TEMPLATE)
-        return;
+    if (root->type == GUMBO_NODE_TEMPLATE) return;
     walkNodes(childrenOf(root), [&](const Node* c) {
-        if (!isElement(c))
-            return false;
+        if (!isElement(c)) return false;
         f(c);
         return c->type == GUMBO_NODE_ELEMENT;
     });

@@ -27,28 +27,26 @@ QUrl resolveLink(const QUrl& base, const QString& href)
             scheme = s.left(i).toLower();
             break;
         }
-        if (!(c.isLetter() && c.unicode() < 0x80) && !(i > 0 && ((c.isDigit() && c.unicode() < 0x80) || c == u'+' || c == u'-' || c == u'.')))
+        if (!(c.isLetter() && c.unicode() < 0x80) &&
+            !(i > 0 && ((c.isDigit() && c.unicode() < 0x80) || c == u'+' || c == u'-' || c == u'.')))
             break;
     }
     bool web = scheme.isEmpty() ? isWeb(base.scheme()) : isWeb(scheme);
     if (!scheme.isEmpty() && web && scheme == base.scheme()) {
         const QStringView rest = QStringView(s).mid(scheme.size() + 1);
-        if (!rest.startsWith(u'/') && !rest.startsWith(u'\\'))
-            s = rest.toString();
+        if (!rest.startsWith(u'/') && !rest.startsWith(u'\\')) s = rest.toString();
     }
     if (web) {
         qsizetype end = s.indexOf(u'?');
         const qsizetype hash = s.indexOf(u'#');
-        if (end < 0 || (hash >= 0 && hash < end))
-            end = hash;
+        if (end < 0 || (hash >= 0 && hash < end)) end = hash;
         for (qsizetype i = 0; i < (end < 0 ? s.size() : end); ++i) {
-            if (s[i] == u'\\')
-                s[i] = u'/';
+            if (s[i] == u'\\') s[i] = u'/';
         }
     }
     QUrl url = base.resolved(QUrl(s));
-    if ((url.port() == 80 && url.scheme() == QLatin1String("http"))
-        || (url.port() == 443 && url.scheme() == QLatin1String("https")))
+    if ((url.port() == 80 && url.scheme() == QLatin1String("http")) ||
+        (url.port() == 443 && url.scheme() == QLatin1String("https")))
         url.setPort(-1);
     return url;
 }
@@ -57,11 +55,9 @@ QUrl documentBase(const HtmlDocument& doc, const QUrl& url)
 {
     // The first <base href> sets the address links resolve against.
     for (const HtmlElement& base : doc.descendants(u"base")) {
-        if (!base.hasAttribute(u"href"))
-            continue;
+        if (!base.hasAttribute(u"href")) continue;
         const QUrl resolved = resolveLink(url, base.attribute(u"href"));
-        if (resolved.isValid() && !resolved.isRelative())
-            return resolved;
+        if (resolved.isValid() && !resolved.isRelative()) return resolved;
         break;
     }
     return url;
@@ -73,10 +69,8 @@ using namespace htmldoc;
 
 QString HtmlElement::href() const
 {
-    if (!m_node)
-        return {};
+    if (!m_node) return {};
     const GumboAttribute* a = findAttribute(m_node, QByteArrayLiteral("href"));
-    if (!a)
-        return {};
+    if (!a) return {};
     return resolveLink(m_doc->baseUrl, QString::fromUtf8(a->value)).toString(QUrl::FullyEncoded);
 }

@@ -16,23 +16,17 @@ enum class Unknown { Other, Svg, Math, Dialog, Search, Text, HiddenPart };
 Unknown unknownKind(const Node* n)
 {
     GumboStringPiece piece = n->v.element.original_tag;
-    if (!piece.data || piece.length == 0)
-        return Unknown::Other;
+    if (!piece.data || piece.length == 0) return Unknown::Other;
     gumbo_tag_from_original_text(&piece);
     const auto is = [&](const char* lower) {
         const size_t len = std::strlen(lower);
         return piece.length == len && qstrnicmp(piece.data, lower, len) == 0;
     };
-    if (is(kSvgAlias))
-        return Unknown::Svg;
-    if (is(kMathAlias))
-        return Unknown::Math;
-    if (is("dialog"))
-        return Unknown::Dialog;
-    if (is("search"))
-        return Unknown::Search;
-    if (is("text"))
-        return Unknown::Text;
+    if (is(kSvgAlias)) return Unknown::Svg;
+    if (is(kMathAlias)) return Unknown::Math;
+    if (is("dialog")) return Unknown::Dialog;
+    if (is("search")) return Unknown::Search;
+    if (is("text")) return Unknown::Text;
     if (is("lineargradient") || is("radialgradient") || is("filter") || is("metadata"))
         return Unknown::HiddenPart;
     return Unknown::Other;
@@ -44,12 +38,12 @@ Unknown unknownKind(const Node* n)
 // attribute.
 
 enum class Box {
-    None,        // not rendered, nor anything inside
+    None, // not rendered, nor anything inside
     Inline,
     Replaced,    // an image, field or frame: takes room on the line, gives no text
     InlineBlock, // sits on the line like a replaced element, but shows its text
     Block,
-    Paragraph,   // a block that keeps a blank line around itself
+    Paragraph, // a block that keeps a blank line around itself
     Table,
     RowGroup,
     Row,
@@ -75,8 +69,7 @@ struct Context
 // The context of e's children, given the one e sits in.
 Context insideOf(const Node* e, Context outside)
 {
-    if (!isElement(e))
-        return outside;
+    if (!isElement(e)) return outside;
     Context c = outside;
     const GumboTag t = tagOf(e);
     const Unknown kind = t == GUMBO_TAG_UNKNOWN ? unknownKind(e) : Unknown::Other;
@@ -116,24 +109,18 @@ std::vector<Context> contextChain(const Node* n)
 Box unknownBox(const Node* n, Drawing in)
 {
     const Unknown kind = unknownKind(n);
-    if (kind == Unknown::Svg)
-        return Box::InlineBlock;
-    if (kind == Unknown::Math)
-        return Box::Block;
-    if (kind == Unknown::Dialog)
-        return hasAttr(n, "open") ? Box::Block : Box::None;
-    if (kind == Unknown::Search)
-        return Box::Block;
+    if (kind == Unknown::Svg) return Box::InlineBlock;
+    if (kind == Unknown::Math) return Box::Block;
+    if (kind == Unknown::Dialog) return hasAttr(n, "open") ? Box::Block : Box::None;
+    if (kind == Unknown::Search) return Box::Block;
     switch (in) {
     case Drawing::Math:
         return Box::Block;
     case Drawing::Svg:
         // A drawing shows the text of its <text> elements, each as a block.
         // Shapes stay transparent: a text may sit inside one.
-        if (kind == Unknown::Text)
-            return Box::Block;
-        if (kind == Unknown::HiddenPart)
-            return Box::None;
+        if (kind == Unknown::Text) return Box::Block;
+        if (kind == Unknown::HiddenPart) return Box::None;
         return Box::Inline;
     case Drawing::None:
         break;
@@ -143,61 +130,129 @@ Box unknownBox(const Node* n, Drawing in)
 
 Box defaultBox(const Node* n, Drawing in)
 {
-    if (n->type == GUMBO_NODE_TEMPLATE)
-        return Box::None;
+    if (n->type == GUMBO_NODE_TEMPLATE) return Box::None;
     const GumboElement& e = n->v.element;
-    if (e.tag == GUMBO_TAG_UNKNOWN)
-        return unknownBox(n, in);
+    if (e.tag == GUMBO_TAG_UNKNOWN) return unknownBox(n, in);
     switch (e.tag) {
-    case GUMBO_TAG_HEAD: case GUMBO_TAG_TITLE: case GUMBO_TAG_BASE: case GUMBO_TAG_LINK:
-    case GUMBO_TAG_META: case GUMBO_TAG_STYLE: case GUMBO_TAG_SCRIPT: case GUMBO_TAG_NOSCRIPT:
-    case GUMBO_TAG_TEMPLATE: case GUMBO_TAG_PARAM: case GUMBO_TAG_SOURCE: case GUMBO_TAG_TRACK:
-    case GUMBO_TAG_AREA: case GUMBO_TAG_RP: case GUMBO_TAG_DATALIST: case GUMBO_TAG_NOEMBED:
-    case GUMBO_TAG_NOFRAMES: case GUMBO_TAG_COLGROUP: case GUMBO_TAG_COL: case GUMBO_TAG_BASEFONT:
-    case GUMBO_TAG_BGSOUND: case GUMBO_TAG_NEXTID:
+    case GUMBO_TAG_HEAD:
+    case GUMBO_TAG_TITLE:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_TEMPLATE:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_RP:
+    case GUMBO_TAG_DATALIST:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_COLGROUP:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_BASEFONT:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_NEXTID:
         return Box::None;
     case GUMBO_TAG_INPUT:
         return attrValue(n, "type").compare(QLatin1String("hidden"), Qt::CaseInsensitive) == 0
-                   ? Box::None : Box::Replaced;
+                   ? Box::None
+                   : Box::Replaced;
     case GUMBO_TAG_AUDIO:
         return hasAttr(n, "controls") ? Box::Replaced : Box::None;
-    case GUMBO_TAG_IMG: case GUMBO_TAG_IMAGE: case GUMBO_TAG_IFRAME: case GUMBO_TAG_EMBED:
-    case GUMBO_TAG_APPLET: case GUMBO_TAG_VIDEO: case GUMBO_TAG_CANVAS:
-    case GUMBO_TAG_TEXTAREA: case GUMBO_TAG_KEYGEN: case GUMBO_TAG_PROGRESS: case GUMBO_TAG_METER:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_IMAGE:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_APPLET:
+    case GUMBO_TAG_VIDEO:
+    case GUMBO_TAG_CANVAS:
+    case GUMBO_TAG_TEXTAREA:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_PROGRESS:
+    case GUMBO_TAG_METER:
     case GUMBO_TAG_FRAME:
         return Box::Replaced;
-    case GUMBO_TAG_BUTTON: case GUMBO_TAG_SELECT: case GUMBO_TAG_MARQUEE:
+    case GUMBO_TAG_BUTTON:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_MARQUEE:
         return Box::InlineBlock;
     case GUMBO_TAG_P:
         return Box::Paragraph;
-    case GUMBO_TAG_HTML: case GUMBO_TAG_BODY: case GUMBO_TAG_ARTICLE: case GUMBO_TAG_SECTION:
-    case GUMBO_TAG_NAV: case GUMBO_TAG_ASIDE: case GUMBO_TAG_H1: case GUMBO_TAG_H2: case GUMBO_TAG_H3:
-    case GUMBO_TAG_H4: case GUMBO_TAG_H5: case GUMBO_TAG_H6: case GUMBO_TAG_HGROUP: case GUMBO_TAG_HEADER:
-    case GUMBO_TAG_FOOTER: case GUMBO_TAG_ADDRESS: case GUMBO_TAG_HR: case GUMBO_TAG_PRE:
-    case GUMBO_TAG_BLOCKQUOTE: case GUMBO_TAG_OL: case GUMBO_TAG_UL: case GUMBO_TAG_LI: case GUMBO_TAG_DL:
-    case GUMBO_TAG_DT: case GUMBO_TAG_DD: case GUMBO_TAG_FIGURE: case GUMBO_TAG_FIGCAPTION:
-    case GUMBO_TAG_MAIN: case GUMBO_TAG_DIV: case GUMBO_TAG_FORM: case GUMBO_TAG_FIELDSET:
-    case GUMBO_TAG_LEGEND: case GUMBO_TAG_OPTGROUP: case GUMBO_TAG_OPTION: case GUMBO_TAG_DETAILS:
-    case GUMBO_TAG_SUMMARY: case GUMBO_TAG_MENU: case GUMBO_TAG_DIR: case GUMBO_TAG_FRAMESET:
-    case GUMBO_TAG_LISTING: case GUMBO_TAG_XMP: case GUMBO_TAG_PLAINTEXT: case GUMBO_TAG_CENTER:
+    case GUMBO_TAG_HTML:
+    case GUMBO_TAG_BODY:
+    case GUMBO_TAG_ARTICLE:
+    case GUMBO_TAG_SECTION:
+    case GUMBO_TAG_NAV:
+    case GUMBO_TAG_ASIDE:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+    case GUMBO_TAG_HGROUP:
+    case GUMBO_TAG_HEADER:
+    case GUMBO_TAG_FOOTER:
+    case GUMBO_TAG_ADDRESS:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_BLOCKQUOTE:
+    case GUMBO_TAG_OL:
+    case GUMBO_TAG_UL:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_DL:
+    case GUMBO_TAG_DT:
+    case GUMBO_TAG_DD:
+    case GUMBO_TAG_FIGURE:
+    case GUMBO_TAG_FIGCAPTION:
+    case GUMBO_TAG_MAIN:
+    case GUMBO_TAG_DIV:
+    case GUMBO_TAG_FORM:
+    case GUMBO_TAG_FIELDSET:
+    case GUMBO_TAG_LEGEND:
+    case GUMBO_TAG_OPTGROUP:
+    case GUMBO_TAG_OPTION:
+    case GUMBO_TAG_DETAILS:
+    case GUMBO_TAG_SUMMARY:
+    case GUMBO_TAG_MENU:
+    case GUMBO_TAG_DIR:
+    case GUMBO_TAG_FRAMESET:
+    case GUMBO_TAG_LISTING:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_PLAINTEXT:
+    case GUMBO_TAG_CENTER:
     case GUMBO_TAG_MULTICOL:
         return Box::Block;
     case GUMBO_TAG_FOREIGNOBJECT:
         return Box::Block;
     case GUMBO_TAG_DESC:
         return Box::None;
-    case GUMBO_TAG_MATH: case GUMBO_TAG_MI: case GUMBO_TAG_MO: case GUMBO_TAG_MN: case GUMBO_TAG_MS:
-    case GUMBO_TAG_MTEXT: case GUMBO_TAG_MGLYPH: case GUMBO_TAG_MALIGNMARK: case GUMBO_TAG_ANNOTATION_XML:
+    case GUMBO_TAG_MATH:
+    case GUMBO_TAG_MI:
+    case GUMBO_TAG_MO:
+    case GUMBO_TAG_MN:
+    case GUMBO_TAG_MS:
+    case GUMBO_TAG_MTEXT:
+    case GUMBO_TAG_MGLYPH:
+    case GUMBO_TAG_MALIGNMARK:
+    case GUMBO_TAG_ANNOTATION_XML:
         return Box::Block; // the browser lays out each part of a formula as a block
     case GUMBO_TAG_TABLE:
         return Box::Table;
     case GUMBO_TAG_CAPTION:
         return Box::Caption;
-    case GUMBO_TAG_THEAD: case GUMBO_TAG_TBODY: case GUMBO_TAG_TFOOT:
+    case GUMBO_TAG_THEAD:
+    case GUMBO_TAG_TBODY:
+    case GUMBO_TAG_TFOOT:
         return Box::RowGroup;
     case GUMBO_TAG_TR:
         return Box::Row;
-    case GUMBO_TAG_TD: case GUMBO_TAG_TH:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
         return Box::Cell;
     default:
         break;
@@ -209,17 +264,14 @@ Box defaultBox(const Node* n, Drawing in)
 QString styleProperty(const Node* n, QLatin1String property)
 {
     const GumboAttribute* a = gumbo_get_attribute(&n->v.element.attributes, "style");
-    if (!a)
-        return {};
+    if (!a) return {};
     QString value;
     const QString style = QString::fromUtf8(a->value).toLower();
     for (QStringView decl : QStringView(style).split(u';')) {
         const qsizetype colon = decl.indexOf(u':');
-        if (colon < 0 || decl.left(colon).trimmed() != property)
-            continue;
+        if (colon < 0 || decl.left(colon).trimmed() != property) continue;
         QStringView v = decl.mid(colon + 1).trimmed();
-        if (v.endsWith(QLatin1String("!important")))
-            v = v.chopped(10).trimmed();
+        if (v.endsWith(QLatin1String("!important"))) v = v.chopped(10).trimmed();
         value = v.toString();
     }
     return value;
@@ -227,29 +279,21 @@ QString styleProperty(const Node* n, QLatin1String property)
 
 std::optional<Box> styleBox(const QString& display)
 {
-    if (display.isEmpty())
-        return std::nullopt;
-    if (display == QLatin1String("none"))
-        return Box::None;
-    if (display == QLatin1String("block") || display == QLatin1String("flow-root") || display == QLatin1String("flex")
-        || display == QLatin1String("grid") || display == QLatin1String("list-item"))
+    if (display.isEmpty()) return std::nullopt;
+    if (display == QLatin1String("none")) return Box::None;
+    if (display == QLatin1String("block") || display == QLatin1String("flow-root") ||
+        display == QLatin1String("flex") || display == QLatin1String("grid") ||
+        display == QLatin1String("list-item"))
         return Box::Block;
-    if (display == QLatin1String("inline") || display == QLatin1String("contents"))
-        return Box::Inline;
-    if (display.startsWith(QLatin1String("inline-")))
-        return Box::InlineBlock;
-    if (display == QLatin1String("table"))
-        return Box::Table;
-    if (display == QLatin1String("table-row"))
-        return Box::Row;
-    if (display == QLatin1String("table-cell"))
-        return Box::Cell;
-    if (display == QLatin1String("table-caption"))
-        return Box::Caption;
+    if (display == QLatin1String("inline") || display == QLatin1String("contents")) return Box::Inline;
+    if (display.startsWith(QLatin1String("inline-"))) return Box::InlineBlock;
+    if (display == QLatin1String("table")) return Box::Table;
+    if (display == QLatin1String("table-row")) return Box::Row;
+    if (display == QLatin1String("table-cell")) return Box::Cell;
+    if (display == QLatin1String("table-caption")) return Box::Caption;
     if (display.endsWith(QLatin1String("-group")) && display.startsWith(QLatin1String("table-")))
         return display.contains(QLatin1String("column")) ? Box::None : Box::RowGroup;
-    if (display == QLatin1String("table-column"))
-        return Box::None;
+    if (display == QLatin1String("table-column")) return Box::None;
     return std::nullopt;
 }
 
@@ -257,13 +301,10 @@ std::optional<Box> styleBox(const QString& display)
 bool hiddenByDetails(const Node* n)
 {
     const Node* p = n->parent;
-    if (!isElement(p) || tagOf(p) != GUMBO_TAG_DETAILS || hasAttr(p, "open"))
-        return false;
-    if (!isElement(n) || tagOf(n) != GUMBO_TAG_SUMMARY)
-        return true;
+    if (!isElement(p) || tagOf(p) != GUMBO_TAG_DETAILS || hasAttr(p, "open")) return false;
+    if (!isElement(n) || tagOf(n) != GUMBO_TAG_SUMMARY) return true;
     for (const Node* s = previousSibling(n); s; s = previousSibling(s)) {
-        if (isElement(s) && tagOf(s) == GUMBO_TAG_SUMMARY)
-            return true;
+        if (isElement(s) && tagOf(s) == GUMBO_TAG_SUMMARY) return true;
     }
     return false;
 }
@@ -278,37 +319,34 @@ bool textShown(const Node* t, Context in)
 // `in` is the context n sits in.
 Box boxOf(const Node* n, Context in)
 {
-    if (n->type == GUMBO_NODE_TEMPLATE || hiddenByDetails(n))
-        return Box::None;
+    if (n->type == GUMBO_NODE_TEMPLATE || hiddenByDetails(n)) return Box::None;
     const Box def = defaultBox(n, in.drawing);
-    if (n->v.element.attributes.length == 0)
-        return def;
+    if (n->v.element.attributes.length == 0) return def;
     const std::optional<Box> styled = styleBox(styleProperty(n, QLatin1String("display")));
     if (styled) {
         // A replaced element keeps showing no text whatever its display.
-        if (def == Box::Replaced && *styled != Box::None)
-            return def;
-        if (def == Box::Paragraph && *styled == Box::Block)
-            return def;
+        if (def == Box::Replaced && *styled != Box::None) return def;
+        if (def == Box::Paragraph && *styled == Box::Block) return def;
         return *styled;
     }
     // hidden="until-found" stays searchable; the browser leaves it out of the text too.
-    if (hasAttr(n, "hidden"))
-        return Box::None;
+    if (hasAttr(n, "hidden")) return Box::None;
     return def;
 }
 
 std::optional<Ws> ownWs(const Node* n)
 {
-    const QString ws = n->v.element.attributes.length ? styleProperty(n, QLatin1String("white-space")) : QString();
+    const QString ws =
+        n->v.element.attributes.length ? styleProperty(n, QLatin1String("white-space")) : QString();
     if (ws == QLatin1String("pre") || ws == QLatin1String("pre-wrap") || ws == QLatin1String("break-spaces"))
         return Ws::Pre;
-    if (ws == QLatin1String("pre-line"))
-        return Ws::PreLine;
-    if (ws == QLatin1String("normal") || ws == QLatin1String("nowrap"))
-        return Ws::Collapse;
+    if (ws == QLatin1String("pre-line")) return Ws::PreLine;
+    if (ws == QLatin1String("normal") || ws == QLatin1String("nowrap")) return Ws::Collapse;
     switch (tagOf(n)) {
-    case GUMBO_TAG_PRE: case GUMBO_TAG_LISTING: case GUMBO_TAG_XMP: case GUMBO_TAG_PLAINTEXT:
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_LISTING:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_PLAINTEXT:
     case GUMBO_TAG_TEXTAREA:
         return Ws::Pre;
     default:
@@ -318,13 +356,10 @@ std::optional<Ws> ownWs(const Node* n)
 
 std::optional<bool> ownVisibility(const Node* n)
 {
-    if (n->v.element.attributes.length == 0)
-        return std::nullopt;
+    if (n->v.element.attributes.length == 0) return std::nullopt;
     const QString v = styleProperty(n, QLatin1String("visibility"));
-    if (v == QLatin1String("hidden") || v == QLatin1String("collapse"))
-        return false;
-    if (v == QLatin1String("visible"))
-        return true;
+    if (v == QLatin1String("hidden") || v == QLatin1String("collapse")) return false;
+    if (v == QLatin1String("visible")) return true;
     return std::nullopt;
 }
 
@@ -332,8 +367,7 @@ bool visibleOf(const Node* n)
 {
     for (; isElement(n); n = n->parent) {
         step();
-        if (std::optional<bool> v = ownVisibility(n))
-            return *v;
+        if (std::optional<bool> v = ownVisibility(n)) return *v;
     }
     return true;
 }
@@ -342,8 +376,7 @@ Ws wsOf(const Node* n)
 {
     for (; isElement(n); n = n->parent) {
         step();
-        if (std::optional<Ws> ws = ownWs(n))
-            return *ws;
+        if (std::optional<Ws> ws = ownWs(n)) return *ws;
     }
     return Ws::Collapse;
 }
@@ -351,7 +384,9 @@ Ws wsOf(const Node* n)
 bool isCollapsible(QChar c, Ws ws)
 {
     switch (c.unicode()) {
-    case u' ': case u'\t': case u'\r':
+    case u' ':
+    case u'\t':
+    case u'\r':
         return ws != Ws::Pre;
     case u'\n':
         return ws == Ws::Collapse;
@@ -362,15 +397,14 @@ bool isCollapsible(QChar c, Ws ws)
 
 bool isBlockish(Box b)
 {
-    return b == Box::Block || b == Box::Paragraph || b == Box::Table || b == Box::RowGroup || b == Box::Row
-           || b == Box::Cell || b == Box::Caption;
+    return b == Box::Block || b == Box::Paragraph || b == Box::Table || b == Box::RowGroup || b == Box::Row ||
+           b == Box::Cell || b == Box::Caption;
 }
 
 // Options of a drop-down list get no boxes of their own, unlike those of a list box.
 bool inDropDown(const Node* n)
 {
-    if (tagOf(n) != GUMBO_TAG_OPTION && tagOf(n) != GUMBO_TAG_OPTGROUP)
-        return false;
+    if (tagOf(n) != GUMBO_TAG_OPTION && tagOf(n) != GUMBO_TAG_OPTGROUP) return false;
     for (const Node* p = n->parent; isElement(p); p = p->parent) {
         step();
         if (tagOf(p) == GUMBO_TAG_SELECT)
@@ -384,11 +418,9 @@ bool isRendered(const Node* n)
     const std::vector<Context> chain = contextChain(n);
     size_t k = 0;
     for (const Node* e = n; isElement(e); e = e->parent, ++k) {
-        if (inDropDown(e))
-            return false;
+        if (inDropDown(e)) return false;
         const Box b = boxOf(e, chain[k]);
-        if (b == Box::None || (b == Box::Replaced && e != n))
-            return false;
+        if (b == Box::None || (b == Box::Replaced && e != n)) return false;
     }
     return true;
 }
@@ -405,8 +437,7 @@ public:
     bool parentInline(const Node* cur) const
     {
         const Node* p = cur->parent;
-        if (!isElement(p))
-            return false;
+        if (!isElement(p)) return false;
         Context in;
         if (m_down.size() >= 2)
             in = m_down[m_down.size() - 2];
@@ -451,8 +482,7 @@ LineState stateBefore(const Node* root)
         step();
         const Node* p = previousSibling(cur);
         if (!p) {
-            if (!trail.parentInline(cur))
-                return {};
+            if (!trail.parentInline(cur)) return {};
             cur = cur->parent;
             trail.up();
             continue;
@@ -462,8 +492,7 @@ LineState stateBefore(const Node* root)
         for (;;) {
             step();
             if (isText(cur)) {
-                if (!textShown(cur, trail.here()))
-                    break;
+                if (!textShown(cur, trail.here())) break;
                 const Ws ws = wsOf(cur->parent);
                 const QString t = textOf(cur);
                 for (qsizetype i = t.size() - 1; i >= 0; --i) {
@@ -476,18 +505,13 @@ LineState stateBefore(const Node* root)
                 }
                 break;
             }
-            if (!isElement(cur))
-                break;
+            if (!isElement(cur)) break;
             const Box b = boxOf(cur, trail.here());
-            if (b == Box::None || tagOf(cur) == GUMBO_TAG_WBR)
-                break;
-            if (b == Box::Replaced || b == Box::InlineBlock)
-                return {false, sawSpace};
-            if (b != Box::Inline || tagOf(cur) == GUMBO_TAG_BR)
-                return {};
+            if (b == Box::None || tagOf(cur) == GUMBO_TAG_WBR) break;
+            if (b == Box::Replaced || b == Box::InlineBlock) return {false, sawSpace};
+            if (b != Box::Inline || tagOf(cur) == GUMBO_TAG_BR) return {};
             const GumboVector* v = childrenOf(cur);
-            if (v->length == 0)
-                break;
+            if (v->length == 0) break;
             trail.down(cur);
             cur = childAt(v, v->length - 1);
         }
@@ -504,8 +528,7 @@ bool contentAfter(const Node* root)
         step();
         const Node* n = nextSibling(cur);
         if (!n) {
-            if (!trail.parentInline(cur))
-                return false;
+            if (!trail.parentInline(cur)) return false;
             cur = cur->parent;
             trail.up();
             continue;
@@ -514,28 +537,21 @@ bool contentAfter(const Node* root)
         for (;;) {
             step();
             if (isText(cur)) {
-                if (!textShown(cur, trail.here()))
-                    break;
+                if (!textShown(cur, trail.here())) break;
                 const Ws ws = wsOf(cur->parent);
                 for (QChar c : textOf(cur)) {
-                    if (isCollapsible(c, ws))
-                        continue;
+                    if (isCollapsible(c, ws)) continue;
                     return c != u'\n';
                 }
                 break;
             }
-            if (!isElement(cur))
-                break;
+            if (!isElement(cur)) break;
             const Box b = boxOf(cur, trail.here());
-            if (b == Box::None || tagOf(cur) == GUMBO_TAG_WBR)
-                break;
-            if (b == Box::Replaced || b == Box::InlineBlock)
-                return true;
-            if (b != Box::Inline || tagOf(cur) == GUMBO_TAG_BR)
-                return false;
+            if (b == Box::None || tagOf(cur) == GUMBO_TAG_WBR) break;
+            if (b == Box::Replaced || b == Box::InlineBlock) return true;
+            if (b != Box::Inline || tagOf(cur) == GUMBO_TAG_BR) return false;
             const GumboVector* v = childrenOf(cur);
-            if (v->length == 0)
-                break;
+            if (v->length == 0) break;
             trail.down(cur);
             cur = childAt(v, 0);
         }
@@ -550,8 +566,7 @@ bool rowGroupHasRow(const Node* group, Context in)
     for (unsigned i = 0; i < v->length; ++i) {
         step();
         const Node* c = childAt(v, i);
-        if (isElement(c) && boxOf(c, inside) == Box::Row)
-            return true;
+        if (isElement(c) && boxOf(c, inside) == Box::Row) return true;
     }
     return false;
 }
@@ -561,19 +576,15 @@ bool isLastRow(const Node* row, Context in, Context groupIn)
 {
     for (const Node* s = nextSibling(row); s; s = nextSibling(s)) {
         step();
-        if (isElement(s) && boxOf(s, in) == Box::Row)
-            return false;
+        if (isElement(s) && boxOf(s, in) == Box::Row) return false;
     }
     const Node* group = row->parent;
-    if (!isElement(group) || boxOf(group, groupIn) != Box::RowGroup)
-        return true;
+    if (!isElement(group) || boxOf(group, groupIn) != Box::RowGroup) return true;
     for (const Node* s = nextSibling(group); s; s = nextSibling(s)) {
         step();
-        if (!isElement(s))
-            continue;
+        if (!isElement(s)) continue;
         const Box b = boxOf(s, groupIn);
-        if (b == Box::Row || (b == Box::RowGroup && rowGroupHasRow(s, groupIn)))
-            return false;
+        if (b == Box::Row || (b == Box::RowGroup && rowGroupHasRow(s, groupIn))) return false;
     }
     return true;
 }
@@ -582,8 +593,7 @@ bool isLastCell(const Node* cell, Context in)
 {
     for (const Node* s = nextSibling(cell); s; s = nextSibling(s)) {
         step();
-        if (isElement(s) && boxOf(s, in) == Box::Cell)
-            return false;
+        if (isElement(s) && boxOf(s, in) == Box::Cell) return false;
     }
     return true;
 }
@@ -609,8 +619,7 @@ public:
                 lineBreak(visible);
             } else {
                 flushSpace();
-                if (visible)
-                    m_cur += c == u'\r' ? QChar(u' ') : c;
+                if (visible) m_cur += c == u'\r' ? QChar(u' ') : c;
             }
         }
     }
@@ -618,8 +627,7 @@ public:
     void lineBreak(bool visible)
     {
         m_state = {};
-        if (visible)
-            m_cur += u'\n';
+        if (visible) m_cur += u'\n';
     }
     // An image or field: the line goes on, spaces around it stay.
     void atomic() { flushSpace(); }
@@ -644,8 +652,7 @@ public:
                 run = std::max(run, -item);
                 continue;
             }
-            if (!out.isEmpty())
-                out += QString(run, u'\n');
+            if (!out.isEmpty()) out += QString(run, u'\n');
             run = 0;
             out += m_strings[size_t(item)];
         }
@@ -656,14 +663,12 @@ public:
 private:
     void flushSpace()
     {
-        if (m_state.pendingSpace && m_pendingVisible)
-            m_cur += u' ';
+        if (m_state.pendingSpace && m_pendingVisible) m_cur += u' ';
         m_state = {false, false};
     }
     void flushString()
     {
-        if (m_cur.isEmpty())
-            return;
+        if (m_cur.isEmpty()) return;
         m_items.push_back(int(m_strings.size()));
         m_strings.push_back(m_cur);
         m_cur.clear();
@@ -681,7 +686,9 @@ int breaksAround(Box b)
     switch (b) {
     case Box::Paragraph:
         return 2;
-    case Box::Block: case Box::Table: case Box::Caption:
+    case Box::Block:
+    case Box::Table:
+    case Box::Caption:
         return 1;
     default:
         return 0;
@@ -706,8 +713,7 @@ void enterElement(InnerTextBuilder& out, Box b, bool visible)
         out.edge();
     } else if (isBlockish(b)) {
         out.edge();
-        if (const int count = breaksAround(b); count && visible)
-            out.requiredBreaks(count);
+        if (const int count = breaksAround(b); count && visible) out.requiredBreaks(count);
     }
 }
 
@@ -718,11 +724,9 @@ void leaveElement(InnerTextBuilder& out, const Frame& f, const Frame& parent)
         out.setNotAtLineStart();
         return;
     }
-    if (!isBlockish(f.box))
-        return;
+    if (!isBlockish(f.box)) return;
     out.edge();
-    if (!f.visible)
-        return;
+    if (!f.visible) return;
     if (f.box == Box::Row && !isLastRow(f.node, f.in, parent.in))
         out.append(u'\n');
     else if (f.box == Box::Cell && !isLastCell(f.node, f.in))
@@ -735,20 +739,17 @@ void leaveElement(InnerTextBuilder& out, const Frame& f, const Frame& parent)
 
 QString innerTextOf(const Node* root)
 {
-    if (!isRendered(root))
-        return textContentOf(root);
+    if (!isRendered(root)) return textContentOf(root);
     const Context rootIn = contextChain(root).front();
     const Box rootBox = boxOf(root, rootIn);
-    if (rootBox == Box::Replaced)
-        return {};
+    if (rootBox == Box::Replaced) return {};
     const bool inlineRoot = rootBox == Box::Inline;
     LineState start;
     if (inlineRoot) {
         // A space waiting just before the element shows outside it, so the
         // element's own leading spaces collapse into it.
         start = stateBefore(root);
-        if (start.pendingSpace)
-            start = {};
+        if (start.pendingSpace) start = {};
     }
     InnerTextBuilder out(start);
 
@@ -760,24 +761,20 @@ QString innerTextOf(const Node* root)
         if (top.next >= v->length) {
             const Frame done = top;
             stack.pop_back();
-            if (!stack.empty())
-                leaveElement(out, done, stack.back());
+            if (!stack.empty()) leaveElement(out, done, stack.back());
             continue;
         }
         const Node* c = childAt(v, top.next++);
         step();
         if (isText(c)) {
-            if (textShown(c, top.inside))
-                out.text(textOf(c), top.ws, top.visible);
+            if (textShown(c, top.inside)) out.text(textOf(c), top.ws, top.visible);
             continue;
         }
-        if (!isElement(c))
-            continue;
+        if (!isElement(c)) continue;
         const Context in = top.inside;
         const Box b = boxOf(c, in);
         const bool visible = ownVisibility(c).value_or(top.visible);
-        if (b == Box::None || (b == Box::Inline && tagOf(c) == GUMBO_TAG_WBR))
-            continue;
+        if (b == Box::None || (b == Box::Inline && tagOf(c) == GUMBO_TAG_WBR)) continue;
         if (b == Box::Replaced) {
             out.atomic();
             continue;
@@ -790,8 +787,7 @@ QString innerTextOf(const Node* root)
         const Ws ws = ownWs(c).value_or(top.ws);
         stack.push_back({c, b, ws, visible, 0, in, insideOf(c, in)});
     }
-    if (inlineRoot && out.pendingSpace() && contentAfter(root))
-        out.append(u' ');
+    if (inlineRoot && out.pendingSpace() && contentAfter(root)) out.append(u' ');
     return out.finish();
 }
 

@@ -33,8 +33,7 @@ bool isAsciiAlpha(char c)
 bool isOneOf(const QByteArray& label, std::initializer_list<const char*> names)
 {
     for (const char* n : names) {
-        if (label == n)
-            return true;
+        if (label == n) return true;
     }
     return false;
 }
@@ -44,25 +43,23 @@ bool isOneOf(const QByteArray& label, std::initializer_list<const char*> names)
 std::optional<QString> decodeAs(QByteArray label, const QByteArray& bytes)
 {
     label = label.trimmed().toLower();
-    if (label.isEmpty())
-        return std::nullopt;
-    if (isOneOf(label, {"windows-1251", "cp1251", "x-cp1251"}))
-        return textfile::FromCp1251(bytes);
-    if (isOneOf(label, {"utf-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8", "x-unicode20utf8"}))
+    if (label.isEmpty()) return std::nullopt;
+    if (isOneOf(label, {"windows-1251", "cp1251", "x-cp1251"})) return textfile::FromCp1251(bytes);
+    if (isOneOf(label,
+                {"utf-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8", "x-unicode20utf8"}))
         return QStringDecoder(QStringConverter::Utf8).decode(bytes);
     QByteArray name = label;
     // Browsers read every Latin-1 label as windows-1252.
     if (isOneOf(label, {"ansi_x3.4-1968", "ascii", "cp1252", "cp819", "csisolatin1", "ibm819", "iso-8859-1",
-                        "iso-ir-100", "iso8859-1", "iso88591", "iso_8859-1", "iso_8859-1:1987", "l1", "latin1",
-                        "us-ascii", "x-cp1252"}))
+                        "iso-ir-100", "iso8859-1", "iso88591", "iso_8859-1", "iso_8859-1:1987", "l1",
+                        "latin1", "us-ascii", "x-cp1252"}))
         name = "windows-1252";
     else if (isOneOf(label, {"cskoi8r", "koi", "koi8", "koi8_r"}))
         name = "koi8-r";
     else if (label == "koi8-ru")
         name = "koi8-u";
     QStringDecoder decoder(name.constData());
-    if (!decoder.isValid())
-        return std::nullopt;
+    if (!decoder.isValid()) return std::nullopt;
     return decoder.decode(bytes);
 }
 
@@ -73,10 +70,10 @@ QByteArray headerCharset(QByteArrayView contentType)
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const QByteArray part = parts[i].trimmed();
         const qsizetype eq = part.indexOf('=');
-        if (eq < 0 || part.left(eq).trimmed().toLower() != "charset")
-            continue;
+        if (eq < 0 || part.left(eq).trimmed().toLower() != "charset") continue;
         QByteArray value = part.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && (value.startsWith('"') || value.startsWith('\'')) && value.endsWith(value[0]))
+        if (value.size() >= 2 && (value.startsWith('"') || value.startsWith('\'')) &&
+            value.endsWith(value[0]))
             value = value.mid(1, value.size() - 2);
         return value.trimmed().toLower();
     }
@@ -99,8 +96,7 @@ QByteArray charsetFromContent(const QByteArray& content)
         ++i;
         while (i < lower.size() && isSpace(lower[i]))
             ++i;
-        if (i >= lower.size())
-            return {};
+        if (i >= lower.size()) return {};
         if (lower[i] == '"' || lower[i] == '\'') {
             const qsizetype end = lower.indexOf(lower[i], i + 1);
             return end < 0 ? QByteArray() : lower.mid(i + 1, end - i - 1);
@@ -121,18 +117,15 @@ bool nextAttribute(QByteArrayView s, qsizetype& pos, QByteArray& name, QByteArra
     value.clear();
     while (pos < s.size() && (isSpace(s[pos]) || s[pos] == '/'))
         ++pos;
-    if (pos >= s.size() || s[pos] == '>')
-        return false;
+    if (pos >= s.size() || s[pos] == '>') return false;
     while (pos < s.size() && !isSpace(s[pos]) && s[pos] != '/' && s[pos] != '>') {
-        if (s[pos] == '=' && !name.isEmpty())
-            break;
+        if (s[pos] == '=' && !name.isEmpty()) break;
         name += char(std::tolower(static_cast<unsigned char>(s[pos])));
         ++pos;
     }
     while (pos < s.size() && isSpace(s[pos]))
         ++pos;
-    if (pos >= s.size() || s[pos] != '=')
-        return true;
+    if (pos >= s.size() || s[pos] != '=') return true;
     ++pos;
     while (pos < s.size() && isSpace(s[pos]))
         ++pos;
@@ -165,8 +158,7 @@ QByteArray PageLoader::metaCharset(QByteArrayView bytes)
     qsizetype pos = 0;
     while (pos < s.size()) {
         const qsizetype lt = s.indexOf('<', pos);
-        if (lt < 0)
-            break;
+        if (lt < 0) break;
         pos = lt;
         const QByteArrayView rest = s.sliced(pos);
         if (rest.startsWith("<!--")) {
@@ -187,13 +179,11 @@ QByteArray PageLoader::metaCharset(QByteArrayView bytes)
         QByteArray tag;
         while (p < s.size() && !isSpace(s[p]) && s[p] != '/' && s[p] != '>')
             tag += char(std::tolower(static_cast<unsigned char>(s[p++])));
-        if (!endTag && tag == "body")
-            break;
+        if (!endTag && tag == "body") break;
         QByteArray name, value, charset;
         bool gotPragma = false, needPragma = false, haveCharset = false;
         while (nextAttribute(s, p, name, value)) {
-            if (endTag || tag != "meta")
-                continue;
+            if (endTag || tag != "meta") continue;
             if (name == "http-equiv" && value.trimmed().toLower() == "content-type") {
                 gotPragma = true;
             } else if (name == "content" && !haveCharset) {
@@ -210,30 +200,22 @@ QByteArray PageLoader::metaCharset(QByteArrayView bytes)
             }
         }
         pos = p + 1;
-        if (tag != "meta" || endTag || !haveCharset || (needPragma && !gotPragma))
-            continue;
+        if (tag != "meta" || endTag || !haveCharset || (needPragma && !gotPragma)) continue;
         // A page can only say it is UTF-16 once it has been read as ASCII, so
         // browsers take that claim as UTF-8.
-        if (charset.startsWith("utf-16"))
-            charset = "utf-8";
-        if (decodeAs(charset, QByteArray()))
-            return charset;
+        if (charset.startsWith("utf-16")) charset = "utf-8";
+        if (decodeAs(charset, QByteArray())) return charset;
     }
     return {};
 }
 
 QString PageLoader::decodeHtml(const QByteArray& bytes, QByteArrayView contentType)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QStringDecoder(QStringConverter::Utf8).decode(bytes);
-    if (bytes.startsWith("\xFF\xFE"))
-        return QStringDecoder(QStringConverter::Utf16LE).decode(bytes);
-    if (bytes.startsWith("\xFE\xFF"))
-        return QStringDecoder(QStringConverter::Utf16BE).decode(bytes);
-    if (std::optional<QString> s = decodeAs(headerCharset(contentType), bytes))
-        return *s;
-    if (std::optional<QString> s = decodeAs(metaCharset(bytes), bytes))
-        return *s;
+    if (bytes.startsWith("\xEF\xBB\xBF")) return QStringDecoder(QStringConverter::Utf8).decode(bytes);
+    if (bytes.startsWith("\xFF\xFE")) return QStringDecoder(QStringConverter::Utf16LE).decode(bytes);
+    if (bytes.startsWith("\xFE\xFF")) return QStringDecoder(QStringConverter::Utf16BE).decode(bytes);
+    if (std::optional<QString> s = decodeAs(headerCharset(contentType), bytes)) return *s;
+    if (std::optional<QString> s = decodeAs(metaCharset(bytes), bytes)) return *s;
     // The sites the program reads are Russian; the ones that declare nothing use windows-1251.
     return textfile::FromCp1251(bytes);
 }
@@ -288,9 +270,9 @@ void PageLoader::load(const QUrl& url)
         // Reported from the event loop all the same, so that callers see one
         // order of events whatever the address.
         QMetaObject::invokeMethod(
-            this, [this, generation] {
-                if (generation == m_generation && m_loading)
-                    finish();
+            this,
+            [this, generation] {
+                if (generation == m_generation && m_loading) finish();
             },
             Qt::QueuedConnection);
         return;
@@ -337,8 +319,7 @@ void PageLoader::startRequest(const QUrl& url)
 
 void PageLoader::abort()
 {
-    if (!m_loading)
-        return;
+    if (!m_loading) return;
     ++m_generation;
     dropReply();
     m_loading = false;
@@ -359,8 +340,7 @@ void PageLoader::onMetaData()
     m_ignoreBody = false;
     // A declared length over the cap fails at once (a compressed body only grows when unpacked).
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > m_sizeCap)
-        fail(sizeCapText());
+    if (length.isValid() && length.toLongLong() > m_sizeCap) fail(sizeCapText());
 }
 
 void PageLoader::onReadyRead()
@@ -370,12 +350,9 @@ void PageLoader::onReadyRead()
         // One byte past the cap is enough to know the page is too big.
         const qint64 room = m_ignoreBody ? kReadBufferSize : m_sizeCap - m_body.size() + 1;
         const QByteArray chunk = reply->read(std::min<qint64>(room, kReadBufferSize));
-        if (chunk.isEmpty())
-            break;
-        if (m_ignoreBody)
-            continue;
-        if (m_body.size() + chunk.size() > m_sizeCap)
-            return fail(sizeCapText());
+        if (chunk.isEmpty()) break;
+        if (m_ignoreBody) continue;
+        if (m_body.size() + chunk.size() > m_sizeCap) return fail(sizeCapText());
         m_body += chunk;
     }
 }
@@ -383,30 +360,25 @@ void PageLoader::onReadyRead()
 void PageLoader::onReplyFinished()
 {
     QNetworkReply* reply = m_reply;
-    if (!reply || !m_loading)
-        return;
+    if (!reply || !m_loading) return;
     onReadyRead();
-    if (!m_loading)
-        return;
+    if (!m_loading) return;
     m_finalUrl = reply->url();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
     // Errors below 200 are those of the connection, where any status code is
     // stale; the rest follow from the HTTP status.
-    const bool connectionError = (error != QNetworkReply::NoError && error <= QNetworkReply::UnknownProxyError)
-                                 || error == QNetworkReply::ProtocolUnknownError
-                                 || error == QNetworkReply::ProtocolFailure;
-    if (connectionError)
-        return fail(connectionErrorText(error));
+    const bool connectionError =
+        (error != QNetworkReply::NoError && error <= QNetworkReply::UnknownProxyError) ||
+        error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolFailure;
+    if (connectionError) return fail(connectionErrorText(error));
     const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
     if (status >= 300 && status < 400 && status != 304 && location.isValid()) {
         const QUrl target = reply->url().resolved(location);
         if (!isWebScheme(target) || target.host().isEmpty())
             return fail(QStringLiteral("переадресация на адрес не http/https"));
-        if (m_visited.contains(target))
-            return fail(QStringLiteral("переадресация по кругу"));
-        if (++m_redirects > kMaxRedirects)
-            return fail(QStringLiteral("слишком много переадресаций"));
+        if (m_visited.contains(target)) return fail(QStringLiteral("переадресация по кругу"));
+        if (++m_redirects > kMaxRedirects) return fail(QStringLiteral("слишком много переадресаций"));
         m_visited.append(target);
         // The time limit runs on: it is for the page as a whole.
         const int left = m_timer.remainingTime();
@@ -417,10 +389,8 @@ void PageLoader::onReplyFinished()
         request(target);
         return;
     }
-    if (status != 0 && (status < 200 || status >= 300))
-        return fail(QStringLiteral("HTTP %1").arg(status));
-    if (error != QNetworkReply::NoError || status == 0)
-        return fail(QStringLiteral("ошибка сети"));
+    if (status != 0 && (status < 200 || status >= 300)) return fail(QStringLiteral("HTTP %1").arg(status));
+    if (error != QNetworkReply::NoError || status == 0) return fail(QStringLiteral("ошибка сети"));
     m_html = decodeHtml(m_body, reply->rawHeader("Content-Type"));
     m_ok = true;
     dropReply();
@@ -458,8 +428,7 @@ QString PageLoader::timeoutText() const
 
 void PageLoader::onTimeout()
 {
-    if (!m_loading)
-        return;
+    if (!m_loading) return;
     fail(timeoutText());
 }
 

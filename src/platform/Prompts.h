@@ -19,7 +19,8 @@ public:
 
     // Shows `text` with the title and the buttons (an OR of Button values);
     // returns the button pressed (Cancel, or No, or Ok when the box was closed otherwise).
-    virtual Button Message(const QString& text, const QString& title, int buttons = Ok, Icon icon = Icon::None) = 0;
+    virtual Button Message(const QString& text, const QString& title, int buttons = Ok,
+                           Icon icon = Icon::None) = 0;
     // An input prompt; nothing when cancelled.
     virtual std::optional<QString> Input(const QString& prompt, const QString& title,
                                          const QString& initial = QString()) = 0;

@@ -12,8 +12,7 @@ public:
     // A whole number from 1 to n, each equally likely (rejection, no modulo bias).
     int Pick(int n)
     {
-        if (n <= 1)
-            return 1;
+        if (n <= 1) return 1;
         const uint64_t range = static_cast<uint64_t>(n);
         const uint64_t limit = UINT64_MAX - UINT64_MAX % range;
         uint64_t x;

@@ -28,7 +28,18 @@ class ScriptValue
 {
 public:
     enum class Type : std::uint8_t {
-        Empty, Null, Boolean, Byte, Integer, Long, Single, Double, Currency, Date, String, Array,
+        Empty,
+        Null,
+        Boolean,
+        Byte,
+        Integer,
+        Long,
+        Single,
+        Double,
+        Currency,
+        Date,
+        String,
+        Array,
     };
 
     ScriptValue() = default; // Empty
@@ -71,8 +82,8 @@ public:
 
     // Raw access for the engine; each is meaningful only for its subtype.
     std::int32_t intValue() const { return static_cast<std::int32_t>(m_i); } // Boolean, Byte, Integer, Long
-    std::int64_t currencyValue() const { return m_i; } // Currency, times 10000
-    double realValue() const { return m_d; }           // Single, Double, Date
+    std::int64_t currencyValue() const { return m_i; }                       // Currency, times 10000
+    double realValue() const { return m_d; }                                 // Single, Double, Date
     const QString& stringValue() const { return m_s; }
     const std::vector<ScriptValue>& arrayValue() const; // Array
 
@@ -130,6 +141,6 @@ public:
     float EvalSingle(QStringView expression, std::span<const QString> names) const;
 
 private:
-    double m_now = 0; // day number, as a Date holds it
+    double m_now = 0;  // day number, as a Date holds it
     QDateTime m_fixed; // when valid, the clock always reads it
 };

@@ -65,7 +65,8 @@ bool lowerAscii(const char16_t* p, qsizetype len, char* buf, qsizetype cap);
 
 // ---- Number text ----------------------------------------------------------
 
-struct Decimal {
+struct Decimal
+{
     double value = 0;
     bool whole = true;   // digits only: no point, no exponent
     bool tooBig = false; // beyond the Double range
@@ -75,7 +76,8 @@ struct Decimal {
 // exponent counts only when digits follow) from p[i]; false when there are no digits.
 bool scanDecimal(const char16_t* p, qsizetype n, qsizetype& i, Decimal& out);
 
-struct Radix {
+struct Radix
+{
     std::int32_t value = 0;
     bool isLong = false;
     bool tooBig = false;
@@ -126,18 +128,17 @@ ScriptValue logical(Logic op, const ScriptValue& a, const ScriptValue& b);
 // Fails before a text of n code units or an array of n items is built.
 inline void checkText(qint64 n)
 {
-    if (n > ScriptEngine::MaxText)
-        fail(OutOfStringSpace);
+    if (n > ScriptEngine::MaxText) fail(OutOfStringSpace);
 }
 inline void checkItems(qint64 n)
 {
-    if (n > ScriptEngine::MaxItems)
-        fail(OutOfMemory);
+    if (n > ScriptEngine::MaxItems) fail(OutOfMemory);
 }
 
 // What the current evaluation on this thread has built so far: the sum is
 // bounded too, or an Array of many large texts would still take gigabytes.
-struct Spent {
+struct Spent
+{
     qint64 text = 0;
     qint64 items = 0;
 };
@@ -149,14 +150,12 @@ constexpr qint64 kItemBudget = 4 * ScriptEngine::MaxItems;
 inline void spendText(qint64 n)
 {
     checkText(n);
-    if ((spent().text += n) > kTextBudget)
-        fail(OutOfStringSpace);
+    if ((spent().text += n) > kTextBudget) fail(OutOfStringSpace);
 }
 inline void spendItems(qint64 n)
 {
     checkItems(n);
-    if ((spent().items += n) > kItemBudget)
-        fail(OutOfMemory);
+    if ((spent().items += n) > kItemBudget) fail(OutOfMemory);
 }
 
 // ---- Dates ----------------------------------------------------------------------
@@ -165,7 +164,8 @@ inline void spendItems(qint64 n)
 constexpr double kMinDate = -657434;
 constexpr double kMaxDate = 2958465.99999;
 
-struct DateParts {
+struct DateParts
+{
     int year = 1899, month = 12, day = 30;
     int hour = 0, minute = 0, second = 0;
 };
@@ -187,12 +187,14 @@ ScriptValue dateResult(double serial);
 // ---- Built-in functions -------------------------------------------------------
 
 // What a function sees besides its arguments.
-struct Context {
+struct Context
+{
     double now = 0;
     std::span<const QString> names;
 };
 
-struct Args {
+struct Args
+{
     const ScriptValue* a;
     int count;
     const Context& ctx;
@@ -203,11 +205,36 @@ struct Args {
 using Impl = ScriptValue (*)(const Args&);
 
 enum class Fn : std::uint8_t {
-    Abs, Sgn, Int, Fix, Sqr, Exp, Log, Round, CInt, CLng, CSng, CDbl, CStr, CBool,
-    Len, Left, Right, Mid, InStr, LCase, UCase, Trim, LTrim, RTrim, IsNumeric, IsEmpty,
+    Abs,
+    Sgn,
+    Int,
+    Fix,
+    Sqr,
+    Exp,
+    Log,
+    Round,
+    CInt,
+    CLng,
+    CSng,
+    CDbl,
+    CStr,
+    CBool,
+    Len,
+    Left,
+    Right,
+    Mid,
+    InStr,
+    LCase,
+    UCase,
+    Trim,
+    LTrim,
+    RTrim,
+    IsNumeric,
+    IsEmpty,
 };
 
-struct FnInfo {
+struct FnInfo
+{
     std::string_view name; // lower case
     Fn fn;
     int minArgs;

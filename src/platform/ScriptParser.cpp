@@ -19,64 +19,116 @@ namespace {
 // ---- Reading and evaluating ---------------------------------------------------------
 
 enum class Tok : std::uint8_t {
-    End, Number, String, Name, LParen, RParen, Comma,
-    Imp, Eqv, Xor, Or, And, Not,
-    Eq, Ne, Lt, Gt, Le, Ge, Is,
-    Amp, Plus, Minus, Mod, IntDiv, Mul, Div, Pow,
-    True, False, Empty, Null, Nothing,
+    End,
+    Number,
+    String,
+    Name,
+    LParen,
+    RParen,
+    Comma,
+    Imp,
+    Eqv,
+    Xor,
+    Or,
+    And,
+    Not,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
+    Is,
+    Amp,
+    Plus,
+    Minus,
+    Mod,
+    IntDiv,
+    Mul,
+    Div,
+    Pow,
+    True,
+    False,
+    Empty,
+    Null,
+    Nothing,
 };
 
 // Binding levels, loosest first; 0 is not a binary operator.
 enum Level : int {
-    LImp = 1, LEqv, LXor, LOr, LAnd, LNot, LCompare, LConcat, LAdd, LMod, LIntDiv, LMul, LPow,
+    LImp = 1,
+    LEqv,
+    LXor,
+    LOr,
+    LAnd,
+    LNot,
+    LCompare,
+    LConcat,
+    LAdd,
+    LMod,
+    LIntDiv,
+    LMul,
+    LPow,
 };
 
 int binaryLevel(Tok t)
 {
     switch (t) {
-    case Tok::Imp: return LImp;
-    case Tok::Eqv: return LEqv;
-    case Tok::Xor: return LXor;
-    case Tok::Or: return LOr;
-    case Tok::And: return LAnd;
+    case Tok::Imp:
+        return LImp;
+    case Tok::Eqv:
+        return LEqv;
+    case Tok::Xor:
+        return LXor;
+    case Tok::Or:
+        return LOr;
+    case Tok::And:
+        return LAnd;
     case Tok::Eq:
     case Tok::Ne:
     case Tok::Lt:
     case Tok::Gt:
     case Tok::Le:
     case Tok::Ge:
-    case Tok::Is: return LCompare;
-    case Tok::Amp: return LConcat;
+    case Tok::Is:
+        return LCompare;
+    case Tok::Amp:
+        return LConcat;
     case Tok::Plus:
-    case Tok::Minus: return LAdd;
-    case Tok::Mod: return LMod;
-    case Tok::IntDiv: return LIntDiv;
+    case Tok::Minus:
+        return LAdd;
+    case Tok::Mod:
+        return LMod;
+    case Tok::IntDiv:
+        return LIntDiv;
     case Tok::Mul:
-    case Tok::Div: return LMul;
-    case Tok::Pow: return LPow;
-    default: return 0;
+    case Tok::Div:
+        return LMul;
+    case Tok::Pow:
+        return LPow;
+    default:
+        return 0;
     }
 }
 
 Tok keyword(const char16_t* p, qsizetype len)
 {
     char b[8];
-    if (len < 2 || !lowerAscii(p, len, b, sizeof b))
-        return Tok::Name;
+    if (len < 2 || !lowerAscii(p, len, b, sizeof b)) return Tok::Name;
     const std::string_view w(b, static_cast<size_t>(len));
-    struct Entry {
+    struct Entry
+    {
         std::string_view word;
         Tok tok;
     };
     static constexpr Entry kWords[] = {
-        {"mod", Tok::Mod},   {"not", Tok::Not},     {"and", Tok::And},         {"or", Tok::Or},
-        {"xor", Tok::Xor},   {"eqv", Tok::Eqv},     {"imp", Tok::Imp},         {"is", Tok::Is},
-        {"true", Tok::True}, {"false", Tok::False}, {"empty", Tok::Empty},     {"null", Tok::Null},
+        {"mod", Tok::Mod},         {"not", Tok::Not},     {"and", Tok::And},     {"or", Tok::Or},
+        {"xor", Tok::Xor},         {"eqv", Tok::Eqv},     {"imp", Tok::Imp},     {"is", Tok::Is},
+        {"true", Tok::True},       {"false", Tok::False}, {"empty", Tok::Empty}, {"null", Tok::Null},
         {"nothing", Tok::Nothing},
     };
     for (const Entry& e : kWords)
-        if (e.word == w)
-            return e.tok;
+        if (e.word == w) return e.tok;
     return Tok::Name;
 }
 
@@ -111,8 +163,7 @@ public:
     {
         next();
         ScriptValue v = expression();
-        if (m_tok != Tok::End)
-            fail(ExpectedEnd);
+        if (m_tok != Tok::End) fail(ExpectedEnd);
         return v;
     }
 
@@ -123,8 +174,7 @@ private:
     public:
         explicit Nest(int& depth) : m_depth(depth)
         {
-            if (++m_depth > ScriptEngine::MaxDepth)
-                fail(OutOfStack);
+            if (++m_depth > ScriptEngine::MaxDepth) fail(OutOfStack);
         }
         ~Nest() { --m_depth; }
         Nest(const Nest&) = delete;
@@ -160,7 +210,7 @@ private:
 
     // The current token.
     Tok m_tok = Tok::End;
-    qsizetype m_start = 0; // its text: m_p[m_start, m_pos)
+    qsizetype m_start = 0;  // its text: m_p[m_start, m_pos)
     bool m_escapes = false; // a string literal holds doubled quotes
     ScriptValue m_number;
 
@@ -168,7 +218,8 @@ private:
     // entries above those of the expression around it, and there at most one
     // per binding level, as the levels strictly rise. Kept here rather than in
     // the frames so that deep nesting costs little stack.
-    struct Pending {
+    struct Pending
+    {
         ScriptValue value;
         Tok op;
         std::uint8_t level;
@@ -195,8 +246,7 @@ private:
     void pushPending(ScriptValue&& v, Tok op, int level)
     {
         if (m_pendingSize == m_pendingRoom) {
-            if (m_pendingRoom == kPendingCapacity)
-                fail(OutOfStack);
+            if (m_pendingRoom == kPendingCapacity) fail(OutOfStack);
             spillPending();
         }
         new (&m_pending[m_pendingSize].entry) Pending{std::move(v), op, static_cast<std::uint8_t>(level), 0};
@@ -248,15 +298,33 @@ void Parser::next()
     }
     ++m_pos;
     switch (c) {
-    case u'(': m_tok = Tok::LParen; return;
-    case u')': m_tok = Tok::RParen; return;
-    case u',': m_tok = Tok::Comma; return;
-    case u'+': m_tok = Tok::Plus; return;
-    case u'-': m_tok = Tok::Minus; return;
-    case u'*': m_tok = Tok::Mul; return;
-    case u'/': m_tok = Tok::Div; return;
-    case u'\\': m_tok = Tok::IntDiv; return;
-    case u'^': m_tok = Tok::Pow; return;
+    case u'(':
+        m_tok = Tok::LParen;
+        return;
+    case u')':
+        m_tok = Tok::RParen;
+        return;
+    case u',':
+        m_tok = Tok::Comma;
+        return;
+    case u'+':
+        m_tok = Tok::Plus;
+        return;
+    case u'-':
+        m_tok = Tok::Minus;
+        return;
+    case u'*':
+        m_tok = Tok::Mul;
+        return;
+    case u'/':
+        m_tok = Tok::Div;
+        return;
+    case u'\\':
+        m_tok = Tok::IntDiv;
+        return;
+    case u'^':
+        m_tok = Tok::Pow;
+        return;
     case u'=':
         // "=>" and "=<" are old spellings of ">=" and "<=".
         if (c1 == u'>' || c1 == u'<') {
@@ -290,8 +358,7 @@ void Parser::next()
             qsizetype i = m_pos + 1;
             Radix r;
             if (scanRadix(m_p, m_n, i, base, r)) {
-                if (r.tooBig)
-                    fail(InvalidNumber);
+                if (r.tooBig) fail(InvalidNumber);
                 m_pos = i;
                 m_tok = Tok::Number;
                 m_number = r.isLong ? ScriptValue::fromLong(r.value)
@@ -302,8 +369,10 @@ void Parser::next()
         m_tok = Tok::Amp;
         return;
     }
-    case u'.': fail(SyntaxError);
-    default: fail(InvalidCharacter);
+    case u'.':
+        fail(SyntaxError);
+    default:
+        fail(InvalidCharacter);
     }
 }
 
@@ -311,8 +380,7 @@ void Parser::lexNumber()
 {
     Decimal d;
     scanDecimal(m_p, m_n, m_pos, d);
-    if (d.tooBig)
-        fail(InvalidNumber);
+    if (d.tooBig) fail(InvalidNumber);
     m_tok = Tok::Number;
     if (d.whole && d.value <= 32767)
         m_number = ScriptValue::fromInteger(static_cast<std::int16_t>(d.value));
@@ -326,8 +394,7 @@ void Parser::lexString()
 {
     m_escapes = false;
     for (++m_pos; m_pos < m_n; ++m_pos) {
-        if (m_p[m_pos] != u'"')
-            continue;
+        if (m_p[m_pos] != u'"') continue;
         if (m_pos + 1 < m_n && m_p[m_pos + 1] == u'"') {
             m_escapes = true;
             ++m_pos;
@@ -345,8 +412,7 @@ void Parser::lexDate()
     const qsizetype begin = ++m_pos;
     while (m_pos < m_n && m_p[m_pos] != u'#')
         ++m_pos;
-    if (m_pos >= m_n)
-        fail(SyntaxError, u"не закрыта дата #…#");
+    if (m_pos >= m_n) fail(SyntaxError, u"не закрыта дата #…#");
     double serial = 0;
     if (!readDateText(QStringView(m_p + begin, m_pos - begin), serial))
         fail(SyntaxError, u"недопустимая дата #…#");
@@ -358,14 +424,12 @@ void Parser::lexDate()
 ScriptValue Parser::stringLiteral() const
 {
     const QStringView body(m_p + m_start + 1, m_pos - m_start - 2);
-    if (!m_escapes)
-        return ScriptValue::fromString(body.toString());
+    if (!m_escapes) return ScriptValue::fromString(body.toString());
     QString s;
     s.reserve(body.size());
     for (qsizetype k = 0; k < body.size(); ++k) {
         s += body[k];
-        if (body[k] == u'"')
-            ++k; // the second of a doubled quote
+        if (body[k] == u'"') ++k; // the second of a doubled quote
     }
     return ScriptValue::fromString(std::move(s));
 }
@@ -379,8 +443,7 @@ ScriptValue Parser::expression()
         // Not takes everything down to the comparisons (Not 1 = 2 is Not (1 = 2)),
         // so it may stand only where such an expression may.
         while (m_tok == Tok::Not) {
-            if (m_pendingSize > base && topPending().level > LNot)
-                fail(SyntaxError);
+            if (m_pendingSize > base && topPending().level > LNot) fail(SyntaxError);
             if (m_pendingSize == base || topPending().op != Tok::Not)
                 pushPending(ScriptValue(), Tok::Not, LNot);
             ++topPending().nots;
@@ -402,8 +465,7 @@ ScriptValue Parser::expression()
             }
             popPending();
         }
-        if (level == 0)
-            return v;
+        if (level == 0) return v;
         pushPending(std::move(v), op, level);
         next();
     }
@@ -414,8 +476,7 @@ ScriptValue Parser::operand()
     // Signs bind tighter than ^ (-2^2 is 4) and stack (--1 is 1); "+" changes nothing.
     qsizetype minus = 0;
     while (m_tok == Tok::Plus || m_tok == Tok::Minus) {
-        if (m_tok == Tok::Minus)
-            ++minus;
+        if (m_tok == Tok::Minus) ++minus;
         next();
     }
     ScriptValue v = primary();
@@ -427,8 +488,7 @@ ScriptValue Parser::operand()
 
 ScriptValue Parser::primary()
 {
-    if (m_tok == Tok::LParen)
-        return parenthesized();
+    if (m_tok == Tok::LParen) return parenthesized();
     if (m_tok == Tok::Name) {
         const QStringView name(m_p + m_start, m_pos - m_start);
         next();
@@ -444,8 +504,7 @@ ScriptValue Parser::parenthesized()
     Nest nest(m_depth);
     next();
     ScriptValue v = expression();
-    if (m_tok != Tok::RParen)
-        fail(ExpectedParen);
+    if (m_tok != Tok::RParen) fail(ExpectedParen);
     next();
     return v;
 }
@@ -453,17 +512,23 @@ ScriptValue Parser::parenthesized()
 ScriptValue Parser::literal() const
 {
     switch (m_tok) {
-    case Tok::Number: return m_number;
-    case Tok::String: return m_eval ? stringLiteral() : ScriptValue();
-    case Tok::True: return ScriptValue::fromBool(true);
-    case Tok::False: return ScriptValue::fromBool(false);
-    case Tok::Empty: return {};
-    case Tok::Null: return ScriptValue::null();
-    case Tok::Nothing:
-        if (m_eval)
-            fail(ObjectNotSet); // no objects here
+    case Tok::Number:
+        return m_number;
+    case Tok::String:
+        return m_eval ? stringLiteral() : ScriptValue();
+    case Tok::True:
+        return ScriptValue::fromBool(true);
+    case Tok::False:
+        return ScriptValue::fromBool(false);
+    case Tok::Empty:
         return {};
-    default: fail(SyntaxError);
+    case Tok::Null:
+        return ScriptValue::null();
+    case Tok::Nothing:
+        if (m_eval) fail(ObjectNotSet); // no objects here
+        return {};
+    default:
+        fail(SyntaxError);
     }
 }
 
@@ -471,18 +536,13 @@ ScriptValue Parser::call(QStringView name)
 {
     const FnInfo* f = findFunction(name);
     if (m_tok != Tok::LParen) {
-        if (!m_eval)
-            return {};
+        if (!m_eval) return {};
         ScriptValue constant;
-        if (findConstant(name, constant))
-            return constant;
-        if (isRefused(name))
-            refused(name);
+        if (findConstant(name, constant)) return constant;
+        if (isRefused(name)) refused(name);
         // Date, Now and the like are called without parentheses.
-        if (f && f->minArgs == 0)
-            return callFunction(*f, Args{nullptr, 0, m_ctx});
-        if (f)
-            fail(WrongArgumentCount, name);
+        if (f && f->minArgs == 0) return callFunction(*f, Args{nullptr, 0, m_ctx});
+        if (f) fail(WrongArgumentCount, name);
         undefined(name);
     }
     ScriptValue args[kMaxArgs];
@@ -503,24 +563,20 @@ ScriptValue Parser::call(QStringView name)
                     many.push_back(std::move(v));
                 }
                 ++count;
-                if (m_tok != Tok::Comma)
-                    break;
+                if (m_tok != Tok::Comma) break;
                 next();
             }
         }
-        if (m_tok != Tok::RParen)
-            fail(ExpectedParen);
+        if (m_tok != Tok::RParen) fail(ExpectedParen);
         next();
     }
     ScriptValue result;
     if (m_eval) {
         if (!f) {
-            if (isRefused(name))
-                refused(name);
+            if (isRefused(name)) refused(name);
             undefined(name);
         }
-        if (count < f->minArgs || count > f->maxArgs)
-            fail(WrongArgumentCount, name);
+        if (count < f->minArgs || count > f->maxArgs) fail(WrongArgumentCount, name);
         result = callFunction(*f, Args{many.empty() ? args : many.data(), count, m_ctx});
     }
     // A call's result may be indexed at once: Split(s, ",")(0).
@@ -539,43 +595,35 @@ ScriptValue Parser::indexed(ScriptValue v)
         if (m_tok != Tok::RParen) {
             for (;;) {
                 ScriptValue e = expression();
-                if (count == 0)
-                    index = std::move(e);
+                if (count == 0) index = std::move(e);
                 ++count;
-                if (m_tok != Tok::Comma)
-                    break;
+                if (m_tok != Tok::Comma) break;
                 next();
             }
         }
-        if (m_tok != Tok::RParen)
-            fail(ExpectedParen);
+        if (m_tok != Tok::RParen) fail(ExpectedParen);
         next();
     }
-    if (!m_eval)
-        return {};
-    if (!v.isArray())
-        fail(TypeMismatch);
-    if (count != 1)
-        fail(SubscriptOutOfRange);
+    if (!m_eval) return {};
+    if (!v.isArray()) fail(TypeMismatch);
+    if (count != 1) fail(SubscriptOutOfRange);
     const std::vector<ScriptValue>& items = v.arrayValue();
-    if (index.isNull())
-        fail(InvalidNull);
+    if (index.isNull()) fail(InvalidNull);
     const std::int32_t k = argLong(index);
-    if (k < 0 || k >= static_cast<qsizetype>(items.size()))
-        fail(SubscriptOutOfRange);
+    if (k < 0 || k >= static_cast<qsizetype>(items.size())) fail(SubscriptOutOfRange);
     return items[static_cast<size_t>(k)];
 }
 
 void Parser::refused(QStringView name)
 {
-    fail(PermissionDenied, QStringLiteral("функция ") + name.toString() + QStringLiteral(" не разрешена в формулах"));
+    fail(PermissionDenied,
+         QStringLiteral("функция ") + name.toString() + QStringLiteral(" не разрешена в формулах"));
 }
 
 void Parser::undefined(QStringView name) const
 {
     const QString near = closestName(name, m_ctx.names);
-    if (near.isEmpty())
-        fail(Undefined, name);
+    if (near.isEmpty()) fail(Undefined, name);
     QString detail = name.toString();
     detail += QStringLiteral(". Возможно, имелось в виду «") + near + QStringLiteral("»?");
     fail(Undefined, detail);
@@ -584,27 +632,48 @@ void Parser::undefined(QStringView name) const
 ScriptValue Parser::apply(Tok op, const ScriptValue& a, const ScriptValue& b) const
 {
     switch (op) {
-    case Tok::Plus: return arithmetic(Arith::Add, a, b);
-    case Tok::Minus: return arithmetic(Arith::Sub, a, b);
-    case Tok::Mul: return arithmetic(Arith::Mul, a, b);
-    case Tok::Div: return divide(a, b);
-    case Tok::IntDiv: return integerDivide(a, b, false);
-    case Tok::Mod: return integerDivide(a, b, true);
-    case Tok::Pow: return power(a, b);
-    case Tok::Amp: return concatenate(a, b);
-    case Tok::Eq: return compare(Compare::Eq, a, b);
-    case Tok::Ne: return compare(Compare::Ne, a, b);
-    case Tok::Lt: return compare(Compare::Lt, a, b);
-    case Tok::Gt: return compare(Compare::Gt, a, b);
-    case Tok::Le: return compare(Compare::Le, a, b);
-    case Tok::Ge: return compare(Compare::Ge, a, b);
-    case Tok::Is: fail(ObjectRequired); // no objects here
-    case Tok::And: return logical(Logic::And, a, b);
-    case Tok::Or: return logical(Logic::Or, a, b);
-    case Tok::Xor: return logical(Logic::Xor, a, b);
-    case Tok::Eqv: return logical(Logic::Eqv, a, b);
-    case Tok::Imp: return logical(Logic::Imp, a, b);
-    default: fail(SyntaxError);
+    case Tok::Plus:
+        return arithmetic(Arith::Add, a, b);
+    case Tok::Minus:
+        return arithmetic(Arith::Sub, a, b);
+    case Tok::Mul:
+        return arithmetic(Arith::Mul, a, b);
+    case Tok::Div:
+        return divide(a, b);
+    case Tok::IntDiv:
+        return integerDivide(a, b, false);
+    case Tok::Mod:
+        return integerDivide(a, b, true);
+    case Tok::Pow:
+        return power(a, b);
+    case Tok::Amp:
+        return concatenate(a, b);
+    case Tok::Eq:
+        return compare(Compare::Eq, a, b);
+    case Tok::Ne:
+        return compare(Compare::Ne, a, b);
+    case Tok::Lt:
+        return compare(Compare::Lt, a, b);
+    case Tok::Gt:
+        return compare(Compare::Gt, a, b);
+    case Tok::Le:
+        return compare(Compare::Le, a, b);
+    case Tok::Ge:
+        return compare(Compare::Ge, a, b);
+    case Tok::Is:
+        fail(ObjectRequired); // no objects here
+    case Tok::And:
+        return logical(Logic::And, a, b);
+    case Tok::Or:
+        return logical(Logic::Or, a, b);
+    case Tok::Xor:
+        return logical(Logic::Xor, a, b);
+    case Tok::Eqv:
+        return logical(Logic::Eqv, a, b);
+    case Tok::Imp:
+        return logical(Logic::Imp, a, b);
+    default:
+        fail(SyntaxError);
     }
 }
 
@@ -622,8 +691,7 @@ void ScriptEngine::ReadClock()
     const QDateTime now = m_fixed.isValid() ? m_fixed : QDateTime::currentDateTime();
     const QDate d = now.date();
     double serial = 0;
-    if (!serialOf(d.year(), d.month(), d.day(), serial))
-        serial = 0;
+    if (!serialOf(d.year(), d.month(), d.day(), serial)) serial = 0;
     m_now = serial + (now.time().msecsSinceStartOfDay() / 1000.0) / 86400.0;
 }
 
@@ -637,8 +705,8 @@ QDateTime ScriptEngine::Clock() const
 {
     const DateParts p = partsOf(m_now);
     const double frac = m_now - std::floor(m_now);
-    return QDateTime(QDate(p.year, p.month, p.day),
-                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::llround(frac * 86400.0 * 1000.0))));
+    return QDateTime(QDate(p.year, p.month, p.day), QTime::fromMSecsSinceStartOfDay(static_cast<int>(
+                                                        std::llround(frac * 86400.0 * 1000.0))));
 }
 
 ScriptValue ScriptEngine::Eval(QStringView expression) const
@@ -654,16 +722,14 @@ QString ScriptEngine::TooLongText()
 ScriptValue ScriptEngine::Eval(QStringView expression, std::span<const QString> names) const
 {
     static_assert(TooLongError == SyntaxError);
-    if (expression.size() > MaxLength)
-        throw ScriptError(TooLongError, TooLongText());
+    if (expression.size() > MaxLength) throw ScriptError(TooLongError, TooLongText());
     const Context ctx{m_now, names};
     spent() = {};
     try {
         return Parser(expression, true, ctx).run();
     } catch (const ScriptError& e) {
         // A later syntax error wins over an evaluation error met on the way.
-        if (!isReadingError(e.number()))
-            Parser(expression, false, ctx).run();
+        if (!isReadingError(e.number())) Parser(expression, false, ctx).run();
         throw;
     }
 }

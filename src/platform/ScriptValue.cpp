@@ -14,26 +14,46 @@ namespace script {
 QString reasonText(int number)
 {
     switch (number) {
-    case InvalidCall: return QStringLiteral("Недопустимый вызов процедуры или аргумент");
-    case Overflow: return QStringLiteral("Переполнение");
-    case OutOfMemory: return QStringLiteral("Недостаточно памяти: слишком большой массив");
-    case SubscriptOutOfRange: return QStringLiteral("Индекс вне диапазона");
-    case OutOfStringSpace: return QStringLiteral("Недостаточно места для строки: слишком длинный текст");
-    case PermissionDenied: return QStringLiteral("Отказано в доступе");
-    case DivisionByZero: return QStringLiteral("Деление на ноль");
-    case TypeMismatch: return QStringLiteral("Несоответствие типов");
-    case OutOfStack: return QStringLiteral("Слишком глубокая вложенность выражения");
-    case ObjectNotSet: return QStringLiteral("Объектная переменная не задана");
-    case InvalidNull: return QStringLiteral("Недопустимое использование Null");
-    case ObjectRequired: return QStringLiteral("Требуется объект");
-    case WrongArgumentCount: return QStringLiteral("Неверное число аргументов");
-    case Undefined: return QStringLiteral("Переменная не определена");
-    case ExpectedParen: return QStringLiteral("Ожидается \")\"");
-    case ExpectedEnd: return QStringLiteral("Ожидается конец выражения");
-    case InvalidNumber: return QStringLiteral("Недопустимое число");
-    case InvalidCharacter: return QStringLiteral("Недопустимый знак");
-    case UnterminatedString: return QStringLiteral("Незавершенная строковая константа");
-    default: return QStringLiteral("Синтаксическая ошибка");
+    case InvalidCall:
+        return QStringLiteral("Недопустимый вызов процедуры или аргумент");
+    case Overflow:
+        return QStringLiteral("Переполнение");
+    case OutOfMemory:
+        return QStringLiteral("Недостаточно памяти: слишком большой массив");
+    case SubscriptOutOfRange:
+        return QStringLiteral("Индекс вне диапазона");
+    case OutOfStringSpace:
+        return QStringLiteral("Недостаточно места для строки: слишком длинный текст");
+    case PermissionDenied:
+        return QStringLiteral("Отказано в доступе");
+    case DivisionByZero:
+        return QStringLiteral("Деление на ноль");
+    case TypeMismatch:
+        return QStringLiteral("Несоответствие типов");
+    case OutOfStack:
+        return QStringLiteral("Слишком глубокая вложенность выражения");
+    case ObjectNotSet:
+        return QStringLiteral("Объектная переменная не задана");
+    case InvalidNull:
+        return QStringLiteral("Недопустимое использование Null");
+    case ObjectRequired:
+        return QStringLiteral("Требуется объект");
+    case WrongArgumentCount:
+        return QStringLiteral("Неверное число аргументов");
+    case Undefined:
+        return QStringLiteral("Переменная не определена");
+    case ExpectedParen:
+        return QStringLiteral("Ожидается \")\"");
+    case ExpectedEnd:
+        return QStringLiteral("Ожидается конец выражения");
+    case InvalidNumber:
+        return QStringLiteral("Недопустимое число");
+    case InvalidCharacter:
+        return QStringLiteral("Недопустимый знак");
+    case UnterminatedString:
+        return QStringLiteral("Незавершенная строковая константа");
+    default:
+        return QStringLiteral("Синтаксическая ошибка");
     }
 }
 
@@ -54,12 +74,10 @@ QString reasonText(int number)
 
 bool lowerAscii(const char16_t* p, qsizetype len, char* buf, qsizetype cap)
 {
-    if (len > cap)
-        return false;
+    if (len > cap) return false;
     for (qsizetype k = 0; k < len; ++k) {
         const char16_t c = p[k];
-        if (c >= 0x80)
-            return false;
+        if (c >= 0x80) return false;
         buf[k] = static_cast<char>(c >= u'A' && c <= u'Z' ? c | 0x20 : c);
     }
     return true;
@@ -89,15 +107,11 @@ bool scanDecimal(const char16_t* p, qsizetype n, qsizetype& i, Decimal& out)
         any = true;
         if (sig < 19) {
             mant = mant * 10 + static_cast<unsigned>(d);
-            if (mant != 0)
-                ++sig;
-            if (fraction)
-                ++fracDigits;
+            if (mant != 0) ++sig;
+            if (fraction) ++fracDigits;
         } else {
-            if (!fraction)
-                ++dropped;
-            if (d != 0)
-                exact = false;
+            if (!fraction) ++dropped;
+            if (d != 0) exact = false;
         }
     };
     while (i < n && isDigit(p[i]))
@@ -117,17 +131,14 @@ bool scanDecimal(const char16_t* p, qsizetype n, qsizetype& i, Decimal& out)
     if (i < n && ((p[i] | 0x20) == u'e' || (p[i] | 0x20) == u'd')) {
         qsizetype j = i + 1;
         bool negative = false;
-        if (j < n && (p[j] == u'+' || p[j] == u'-'))
-            negative = p[j++] == u'-';
+        if (j < n && (p[j] == u'+' || p[j] == u'-')) negative = p[j++] == u'-';
         if (j < n && isDigit(p[j])) {
             hasExponent = true;
             while (j < n && isDigit(p[j])) {
-                if (exponent < 1000000)
-                    exponent = exponent * 10 + (p[j] - u'0');
+                if (exponent < 1000000) exponent = exponent * 10 + (p[j] - u'0');
                 ++j;
             }
-            if (negative)
-                exponent = -exponent;
+            if (negative) exponent = -exponent;
             i = j;
         }
     }
@@ -176,8 +187,7 @@ bool scanRadix(const char16_t* p, qsizetype n, qsizetype& i, int base, Radix& ou
             d = c - u'0';
         else if ((c | 0x20) >= u'a' && (c | 0x20) <= u'f')
             d = (c | 0x20) - u'a' + 10;
-        if (d < 0 || d >= base)
-            break;
+        if (d < 0 || d >= base) break;
         any = true;
         v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
         if (v > 0xFFFFFFFFull) {
@@ -185,8 +195,7 @@ bool scanRadix(const char16_t* p, qsizetype n, qsizetype& i, int base, Radix& ou
             v = 0;
         }
     }
-    if (!any)
-        return false;
+    if (!any) return false;
     bool suffix = false;
     if (i < n && p[i] == u'&') {
         suffix = true;
@@ -215,17 +224,14 @@ int readNumberText(QStringView s, double& out)
         ++i;
     while (end > i && isBlank(p[end - 1]))
         --end;
-    if (i == end)
-        return TypeMismatch;
+    if (i == end) return TypeMismatch;
     if (p[i] == u'&' && i + 1 < end) {
         const char16_t k = p[i + 1] | 0x20;
         const int base = k == u'h' ? 16 : k == u'o' ? 8 : 0;
         qsizetype j = i + 2;
         Radix r;
-        if (base == 0 || !scanRadix(p, end, j, base, r) || j != end)
-            return TypeMismatch;
-        if (r.tooBig)
-            return Overflow;
+        if (base == 0 || !scanRadix(p, end, j, base, r) || j != end) return TypeMismatch;
+        if (r.tooBig) return Overflow;
         out = r.value;
         return 0;
     }
@@ -235,10 +241,8 @@ int readNumberText(QStringView s, double& out)
         ++i;
     }
     Decimal d;
-    if (!scanDecimal(p, end, i, d) || i != end)
-        return TypeMismatch;
-    if (d.tooBig)
-        return Overflow;
+    if (!scanDecimal(p, end, i, d) || i != end) return TypeMismatch;
+    if (d.tooBig) return Overflow;
     out = negative ? -d.value : d.value;
     return 0;
 }
@@ -246,8 +250,7 @@ int readNumberText(QStringView s, double& out)
 double textNumber(QStringView s)
 {
     double v = 0;
-    if (const int err = readNumberText(s, v))
-        fail(err);
+    if (const int err = readNumberText(s, v)) fail(err);
     return v;
 }
 // ---- Value helpers ----------------------------------------------------------
@@ -255,26 +258,32 @@ double textNumber(QStringView s)
 double numberOf(const ScriptValue& v)
 {
     switch (v.type()) {
-    case Type::Empty: return 0;
-    case Type::Null: fail(InvalidNull);
+    case Type::Empty:
+        return 0;
+    case Type::Null:
+        fail(InvalidNull);
     case Type::Boolean:
     case Type::Byte:
     case Type::Integer:
-    case Type::Long: return v.intValue();
+    case Type::Long:
+        return v.intValue();
     case Type::Single:
     case Type::Double:
-    case Type::Date: return v.realValue();
-    case Type::Currency: return static_cast<double>(v.currencyValue()) / 10000;
-    case Type::String: return textNumber(v.stringValue());
-    case Type::Array: fail(TypeMismatch);
+    case Type::Date:
+        return v.realValue();
+    case Type::Currency:
+        return static_cast<double>(v.currencyValue()) / 10000;
+    case Type::String:
+        return textNumber(v.stringValue());
+    case Type::Array:
+        fail(TypeMismatch);
     }
     return 0;
 }
 
 ScriptValue checkedDouble(double d)
 {
-    if (!std::isfinite(d))
-        fail(Overflow);
+    if (!std::isfinite(d)) fail(Overflow);
     return ScriptValue::fromDouble(d);
 }
 
@@ -282,15 +291,13 @@ ScriptValue checkedDouble(double d)
 std::int32_t roundedLong(double d)
 {
     const double r = text::RoundHalfEven(d);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0))
-        fail(Overflow);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) fail(Overflow);
     return static_cast<std::int32_t>(r);
 }
 
 std::int32_t argLong(const ScriptValue& v)
 {
-    if (v.type() >= Type::Boolean && v.type() <= Type::Long)
-        return v.intValue();
+    if (v.type() >= Type::Boolean && v.type() <= Type::Long) return v.intValue();
     return roundedLong(numberOf(v));
 }
 
@@ -306,8 +313,7 @@ ScriptValue narrowed(std::int64_t v, bool allowInteger)
 float singleOf(const ScriptValue& v)
 {
     const double d = numberOf(v);
-    if (!text::FitsSingle(d))
-        fail(Overflow);
+    if (!text::FitsSingle(d)) fail(Overflow);
     return static_cast<float>(d);
 }
 
@@ -436,18 +442,30 @@ const std::vector<ScriptValue>& ScriptValue::arrayValue() const
 QString ScriptValue::typeName() const
 {
     switch (m_type) {
-    case Type::Byte: return QStringLiteral("Byte");
-    case Type::Currency: return QStringLiteral("Currency");
-    case Type::Date: return QStringLiteral("Date");
-    case Type::Array: return QStringLiteral("Variant()");
-    case Type::Empty: return QStringLiteral("Empty");
-    case Type::Null: return QStringLiteral("Null");
-    case Type::Boolean: return QStringLiteral("Boolean");
-    case Type::Integer: return QStringLiteral("Integer");
-    case Type::Long: return QStringLiteral("Long");
-    case Type::Single: return QStringLiteral("Single");
-    case Type::Double: return QStringLiteral("Double");
-    case Type::String: return QStringLiteral("String");
+    case Type::Byte:
+        return QStringLiteral("Byte");
+    case Type::Currency:
+        return QStringLiteral("Currency");
+    case Type::Date:
+        return QStringLiteral("Date");
+    case Type::Array:
+        return QStringLiteral("Variant()");
+    case Type::Empty:
+        return QStringLiteral("Empty");
+    case Type::Null:
+        return QStringLiteral("Null");
+    case Type::Boolean:
+        return QStringLiteral("Boolean");
+    case Type::Integer:
+        return QStringLiteral("Integer");
+    case Type::Long:
+        return QStringLiteral("Long");
+    case Type::Single:
+        return QStringLiteral("Single");
+    case Type::Double:
+        return QStringLiteral("Double");
+    case Type::String:
+        return QStringLiteral("String");
     }
     return {};
 }
@@ -461,14 +479,18 @@ QString ScriptValue::toString() const
 {
     switch (m_type) {
     case Type::Empty:
-    case Type::Null: return {};
-    case Type::Boolean: return m_i ? QStringLiteral("True") : QStringLiteral("False");
+    case Type::Null:
+        return {};
+    case Type::Boolean:
+        return m_i ? QStringLiteral("True") : QStringLiteral("False");
     case Type::Byte:
     case Type::Integer:
-    case Type::Long: return QString::number(m_i);
+    case Type::Long:
+        return QString::number(m_i);
     case Type::Currency: {
         // Up to four decimals, trailing zeros dropped.
-        const std::uint64_t a = m_i < 0 ? 0 - static_cast<std::uint64_t>(m_i) : static_cast<std::uint64_t>(m_i);
+        const std::uint64_t a =
+            m_i < 0 ? 0 - static_cast<std::uint64_t>(m_i) : static_cast<std::uint64_t>(m_i);
         QString t = QString::number(a / 10000);
         if (const std::uint64_t f = a % 10000) {
             QString frac = QString::number(f).rightJustified(4, u'0');
@@ -478,11 +500,16 @@ QString ScriptValue::toString() const
         }
         return m_i < 0 ? u'-' + t : t;
     }
-    case Type::Date: return dateText(m_d);
-    case Type::Array: fail(TypeMismatch);
-    case Type::Single: return text::GeneralNumber(m_d, 7);
-    case Type::Double: return text::GeneralNumber(m_d, 15);
-    case Type::String: return m_s;
+    case Type::Date:
+        return dateText(m_d);
+    case Type::Array:
+        fail(TypeMismatch);
+    case Type::Single:
+        return text::GeneralNumber(m_d, 7);
+    case Type::Double:
+        return text::GeneralNumber(m_d, 15);
+    case Type::String:
+        return m_s;
     }
     return {};
 }

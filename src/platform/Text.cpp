@@ -39,12 +39,10 @@ namespace {
 bool fastVal(QStringView s, double& out)
 {
     const qsizetype n = s.size();
-    if (n == 0 || n > 16)
-        return false;
+    if (n == 0 || n > 16) return false;
     qsizetype i = 0;
     const bool neg = s[0] == u'-';
-    if (neg)
-        i = 1;
+    if (neg) i = 1;
     long long mantissa = 0;
     int digits = 0, decimals = 0;
     bool point = false;
@@ -53,17 +51,15 @@ bool fastVal(QStringView s, double& out)
         if (c >= u'0' && c <= u'9') {
             mantissa = mantissa * 10 + (c - u'0');
             ++digits;
-            if (point)
-                ++decimals;
+            if (point) ++decimals;
         } else if (c == u'.' && !point) {
             point = true;
         } else {
             return false;
         }
     }
-    if (digits == 0 || digits > 15)
-        return false;
-    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+    if (digits == 0 || digits > 15) return false;
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const double v = static_cast<double>(mantissa) / kPow10[decimals];
     out = neg ? -v : v;
@@ -75,8 +71,7 @@ bool fastVal(QStringView s, double& out)
 double Val(QStringView s)
 {
     double fast;
-    if (fastVal(s, fast))
-        return fast;
+    if (fastVal(s, fast)) return fast;
     // Collect the significant characters as ASCII, skipping the ignored ones.
     std::string buf;
     buf.reserve(static_cast<size_t>(std::min<qsizetype>(s.size(), 64)));
@@ -96,8 +91,7 @@ double Val(QStringView s)
             base = 16;
         else if (p == u'o' || p == u'O')
             base = 8;
-        if (base == 0)
-            return 0;
+        if (base == 0) return 0;
         ++i;
         unsigned long long v = 0;
         bool any = false;
@@ -106,14 +100,11 @@ double Val(QStringView s)
             if (v <= 0xFFFFFFFFull)
                 v = v * static_cast<unsigned>(base) + static_cast<unsigned>(digitValue(d, base));
         }
-        if (!any)
-            return 0;
+        if (!any) return 0;
         // As the language reads such literals: 16-bit values are signed 16-bit,
         // 32-bit values signed 32-bit.
-        if (v <= 0xFFFF)
-            return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(v)));
-        if (v <= 0xFFFFFFFFull)
-            return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v)));
+        if (v <= 0xFFFF) return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(v)));
+        if (v <= 0xFFFFFFFFull) return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v)));
         return static_cast<double>(v);
     }
 
@@ -140,8 +131,7 @@ double Val(QStringView s)
             c = next();
         }
     }
-    if (!digits)
-        return 0;
+    if (!digits) return 0;
     if (c == u'e' || c == u'E' || c == u'd' || c == u'D') {
         // The exponent counts only when digits follow it.
         const qsizetype save = i;
@@ -168,8 +158,7 @@ double Val(QStringView s)
     // from_chars ignores the C locale, which the application sets from the
     // environment (a Russian locale would stop strtod at the ".").
     const char* first = buf.c_str();
-    if (*first == '+')
-        ++first;
+    if (*first == '+') ++first;
     double v = 0;
     const auto r = std::from_chars(first, buf.c_str() + buf.size(), v);
     if (r.ec == std::errc::result_out_of_range) {
@@ -177,8 +166,7 @@ double Val(QStringView s)
         const bool neg = *first == '-';
         const auto exp = buf.find('e');
         const bool tiny = exp != std::string::npos && buf[exp + 1] == '-';
-        if (tiny)
-            return neg ? -0.0 : 0.0;
+        if (tiny) return neg ? -0.0 : 0.0;
         return neg ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     return v;
@@ -203,28 +191,23 @@ bool IsNumber(QStringView s)
         ++i;
         const QChar p = next();
         const int base = p == u'h' || p == u'H' ? 16 : p == u'o' || p == u'O' ? 8 : 0;
-        if (base == 0)
-            return false;
+        if (base == 0) return false;
         ++i;
         return digitsOf(base) > 0 && next().isNull();
     }
-    if (c == u'+' || c == u'-')
-        ++i;
+    if (c == u'+' || c == u'-') ++i;
     int digits = digitsOf(10);
     if (next() == u'.') {
         ++i;
         digits += digitsOf(10);
     }
-    if (digits == 0)
-        return false;
+    if (digits == 0) return false;
     c = next();
     if (c == u'e' || c == u'E' || c == u'd' || c == u'D') {
         ++i;
         c = next();
-        if (c == u'+' || c == u'-')
-            ++i;
-        if (digitsOf(10) == 0)
-            return false;
+        if (c == u'+' || c == u'-') ++i;
+        if (digitsOf(10) == 0) return false;
     }
     return next().isNull();
 }
@@ -236,12 +219,10 @@ double RoundHalfEven(double x)
 
 double RoundHalfEven(double x, int decimals)
 {
-    if (!std::isfinite(x))
-        return x;
+    if (!std::isfinite(x)) return x;
     const double scale = std::pow(10.0, decimals);
     const double scaled = x * scale;
-    if (!std::isfinite(scaled))
-        return x;
+    if (!std::isfinite(scaled)) return x;
     // Decide the half by the decimal text, so that 0.15 (stored a hair below)
     // still counts as a half as the user reads it.
     char buf[64];
@@ -263,8 +244,7 @@ namespace {
 // Shortest %g form with at most `digits` significant digits, VB style exponent.
 QString general(double x, int digits)
 {
-    if (x == 0)
-        return QStringLiteral("0");
+    if (x == 0) return QStringLiteral("0");
     char buf[64];
     const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, digits).ptr;
     QString s = QString::fromLatin1(buf, end - buf);
@@ -290,8 +270,7 @@ QString NumberText(double x, int digits)
         s.remove(0, 1);
     else if (s.startsWith(QLatin1String("-0.")))
         s.remove(1, 1);
-    if (!s.startsWith(u'-'))
-        s.prepend(u' ');
+    if (!s.startsWith(u'-')) s.prepend(u' ');
     return s;
 }
 
@@ -323,15 +302,13 @@ QString Folded(QStringView s)
 bool IsFileSafe(QStringView s)
 {
     for (QChar c : s)
-        if (c == u'|' || c == u'\r' || c == u'\n')
-            return false;
+        if (c == u'|' || c == u'\r' || c == u'\n') return false;
     return true;
 }
 
 QString FileSafe(const QString& s)
 {
-    if (IsFileSafe(s))
-        return s;
+    if (IsFileSafe(s)) return s;
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -340,8 +317,7 @@ QString FileSafe(const QString& s)
             out += QChar(0x00A6);
         } else if (c == u'\r') {
             out += u' ';
-            if (i + 1 < s.size() && s[i + 1] == u'\n')
-                ++i;
+            if (i + 1 < s.size() && s[i + 1] == u'\n') ++i;
         } else if (c == u'\n') {
             out += u' ';
         } else {

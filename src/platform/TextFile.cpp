@@ -18,22 +18,16 @@ namespace textfile {
 namespace {
 
 constexpr std::array<char16_t, 128> kHigh = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
-    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
-    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
-    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
-    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
-    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
-    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
-    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, 0x0410,
+    0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D,
+    0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A,
+    0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444,
+    0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
 // Reverse table for the whole BMP: 0 means "not in the code page".
@@ -84,8 +78,7 @@ void AppendCp1251(QByteArray& out, QStringView s)
     for (qsizetype i = 0; i < s.size(); ++i) {
         const char16_t c = s[i].unicode();
         unsigned char b = table[c];
-        if (b == 0 && c != 0)
-            b = '?';
+        if (b == 0 && c != 0) b = '?';
         o[i] = static_cast<char>(b);
     }
 }
@@ -111,25 +104,32 @@ LineReader::LineReader(const QString& path, bool createIfMissing) : m_path(path)
         }
         QFile create(path);
         if (!create.open(QIODevice::WriteOnly))
-            throw VestranaError(VestranaError::Kind::File,
-                                fileError(path, QStringLiteral("не удаётся создать файл (%1)").arg(create.errorString())));
+            throw VestranaError(
+                VestranaError::Kind::File,
+                fileError(path, QStringLiteral("не удаётся создать файл (%1)").arg(create.errorString())));
         create.close();
     }
     // Checked before opening: opening a pipe waits for a writer, and a device
     // such as /dev/zero never ends.
     if (!QFileInfo(path).isFile())
-        throw VestranaError(VestranaError::Kind::File,
-                            fileError(path, QStringLiteral("это не обычный файл (устройство, канал, папка или "
-                                                           "ссылка в никуда); файл данных должен быть обычным файлом")));
+        throw VestranaError(
+            VestranaError::Kind::File,
+            fileError(path, QStringLiteral("это не обычный файл (устройство, канал, папка или "
+                                           "ссылка в никуда); файл данных должен быть обычным файлом")));
     if (!m_file.open(QIODevice::ReadOnly))
-        throw VestranaError(VestranaError::Kind::File,
-                            fileError(path, QStringLiteral("не удаётся открыть файл (%1)").arg(m_file.errorString())));
+        throw VestranaError(
+            VestranaError::Kind::File,
+            fileError(path, QStringLiteral("не удаётся открыть файл (%1)").arg(m_file.errorString())));
     if (m_file.isSequential()) // replaced by something else since the check
-        throw VestranaError(VestranaError::Kind::File,
-                            fileError(path, QStringLiteral("это не обычный файл; файл данных должен быть обычным файлом")));
+        throw VestranaError(
+            VestranaError::Kind::File,
+            fileError(path, QStringLiteral("это не обычный файл; файл данных должен быть обычным файлом")));
 }
 
-LineReader::LineReader(const QString& name, QByteArray bytes) : m_path(name), m_buf(std::move(bytes)), m_eof(true) {}
+LineReader::LineReader(const QString& name, QByteArray bytes)
+    : m_path(name), m_buf(std::move(bytes)), m_eof(true)
+{
+}
 
 void LineReader::fail(const QString& what) const
 {
@@ -138,8 +138,7 @@ void LineReader::fail(const QString& what) const
 
 bool LineReader::fill()
 {
-    if (m_eof)
-        return false;
+    if (m_eof) return false;
     if (m_pos > 0) {
         m_buf.remove(0, m_pos);
         m_pos = 0;
@@ -152,16 +151,14 @@ bool LineReader::fill()
         fail(QStringLiteral("ошибка чтения (%1)").arg(m_file.errorString()));
     }
     m_buf.resize(old + got);
-    if (got == 0)
-        m_eof = true;
+    if (got == 0) m_eof = true;
     return got > 0;
 }
 
 bool LineReader::AtEndOfStream()
 {
     while (m_pos >= m_buf.size()) {
-        if (!fill())
-            return true;
+        if (!fill()) return true;
     }
     return false;
 }
@@ -169,17 +166,16 @@ bool LineReader::AtEndOfStream()
 QByteArrayView LineReader::ReadLineBytes()
 {
     if (AtEndOfStream())
-        throw VestranaError(VestranaError::Kind::ReadPastEnd,
-                            fileError(m_path, QStringLiteral("неожиданный конец файла после строки %1").arg(m_lineNumber)));
+        throw VestranaError(
+            VestranaError::Kind::ReadPastEnd,
+            fileError(m_path, QStringLiteral("неожиданный конец файла после строки %1").arg(m_lineNumber)));
     qsizetype nl;
     qsizetype scanned = 0; // bytes of this line already searched, so a long line is scanned once
     for (;;) {
         nl = m_buf.indexOf('\n', m_pos + scanned);
-        if (nl >= 0 || m_buf.size() - m_pos > MaxLineBytes)
-            break;
+        if (nl >= 0 || m_buf.size() - m_pos > MaxLineBytes) break;
         scanned = m_buf.size() - m_pos;
-        if (!fill())
-            break;
+        if (!fill()) break;
     }
     if ((nl >= 0 ? nl : m_buf.size()) - m_pos > MaxLineBytes)
         fail(QStringLiteral("строка %1 длиннее %2 МБ; в файле данных таких строк не бывает, файл не прочитан")
@@ -187,19 +183,19 @@ QByteArrayView LineReader::ReadLineBytes()
                  .arg(MaxLineBytes >> 20));
     if (m_lineNumber == 0) {
         const QByteArrayView head(m_buf.constData() + m_pos, std::min<qsizetype>(3, m_buf.size() - m_pos));
-        const char* encoding = head.startsWith("\xEF\xBB\xBF")                                  ? "UTF-8"
+        const char* encoding = head.startsWith("\xEF\xBB\xBF")                              ? "UTF-8"
                                : head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") ? "UTF-16"
-                                                                                             : nullptr;
+                                                                                            : nullptr;
         if (encoding)
-            fail(QStringLiteral("файл сохранён в кодировке %1 (начинается с метки порядка байтов), а должен быть "
-                                "в кодировке windows-1251; пересохраните его в windows-1251 без метки")
+            fail(QStringLiteral(
+                     "файл сохранён в кодировке %1 (начинается с метки порядка байтов), а должен быть "
+                     "в кодировке windows-1251; пересохраните его в windows-1251 без метки")
                      .arg(QLatin1String(encoding)));
     }
     ++m_lineNumber;
     qsizetype end = nl >= 0 ? nl : m_buf.size();
     const qsizetype next = nl >= 0 ? nl + 1 : m_buf.size();
-    if (end > m_pos && m_buf[end - 1] == '\r')
-        --end;
+    if (end > m_pos && m_buf[end - 1] == '\r') --end;
     QByteArrayView line(m_buf.constData() + m_pos, end - m_pos);
     m_pos = next;
     return line;
@@ -214,8 +210,7 @@ QString LineReader::ReadLine()
 bool LineReader::OnlyBlankLinesLeft()
 {
     for (;;) {
-        if (AtEndOfStream())
-            return true;
+        if (AtEndOfStream()) return true;
         const char c = m_buf[m_pos];
         if (c == '\n') {
             ++m_pos;
@@ -251,7 +246,9 @@ QString SaveFailureReason(int errorCode)
     case EISDIR:
         return QStringLiteral("на месте файла папка или устройство, а не обычный файл");
     default:
-        return QStringLiteral("системная ошибка %1: %2").arg(errorCode).arg(QString::fromLocal8Bit(std::strerror(errorCode)));
+        return QStringLiteral("системная ошибка %1: %2")
+            .arg(errorCode)
+            .arg(QString::fromLocal8Bit(std::strerror(errorCode)));
     }
 }
 
@@ -262,10 +259,8 @@ QString temporaryName(const QString& path)
 {
     static std::atomic<unsigned> counter{0};
     const QFileInfo info(path);
-    return info.absoluteDir().filePath(QStringLiteral(".%1.%2-%3.tmp")
-                                           .arg(info.fileName())
-                                           .arg(::getpid())
-                                           .arg(counter.fetch_add(1)));
+    return info.absoluteDir().filePath(
+        QStringLiteral(".%1.%2-%3.tmp").arg(info.fileName()).arg(::getpid()).arg(counter.fetch_add(1)));
 }
 
 bool writeAll(int fd, const char* data, qsizetype size)
@@ -273,8 +268,7 @@ bool writeAll(int fd, const char* data, qsizetype size)
     while (size > 0) {
         const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += n;
@@ -289,8 +283,7 @@ AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
 {
     m_buf.reserve(kBlock + 4096);
     // A link is followed: the file it names is replaced, the link stays.
-    if (const QFileInfo link(path); link.isSymLink() && link.exists())
-        m_target = link.canonicalFilePath();
+    if (const QFileInfo link(path); link.isSymLink() && link.exists()) m_target = link.canonicalFilePath();
     if (!QFileInfo(QFileInfo(m_target).absolutePath()).isDir()) {
         m_errno = ENOENT;
         return;
@@ -323,15 +316,13 @@ AtomicWriter::~AtomicWriter()
 
 void AtomicWriter::writeOut()
 {
-    if (m_fd >= 0 && m_errno == 0 && !writeAll(m_fd, m_buf.constData(), m_buf.size()))
-        m_errno = errno;
+    if (m_fd >= 0 && m_errno == 0 && !writeAll(m_fd, m_buf.constData(), m_buf.size())) m_errno = errno;
     m_buf.clear();
 }
 
 void AtomicWriter::flushIfLarge()
 {
-    if (m_buf.size() >= kBlock)
-        writeOut();
+    if (m_buf.size() >= kBlock) writeOut();
 }
 
 void AtomicWriter::WriteLine(QStringView line)
@@ -352,11 +343,9 @@ void AtomicWriter::Commit()
     writeOut();
     const QByteArray temp = QFile::encodeName(m_temp);
     // A full disk often shows only here: the data reach the disk at the sync.
-    if (m_errno == 0 && ::fsync(m_fd) != 0)
-        m_errno = errno;
+    if (m_errno == 0 && ::fsync(m_fd) != 0) m_errno = errno;
     if (m_fd >= 0) {
-        if (::close(m_fd) != 0 && m_errno == 0)
-            m_errno = errno;
+        if (::close(m_fd) != 0 && m_errno == 0) m_errno = errno;
         m_fd = -1;
     }
     if (m_errno == 0 && ::rename(temp.constData(), QFile::encodeName(m_target).constData()) != 0)
@@ -372,8 +361,7 @@ void AtomicWriter::Commit()
         }
         return;
     }
-    if (!m_temp.isEmpty())
-        ::unlink(temp.constData());
+    if (!m_temp.isEmpty()) ::unlink(temp.constData());
     const bool existed = QFileInfo::exists(m_target);
     throw VestranaError(VestranaError::Kind::File,
                         fileError(m_path, QStringLiteral("не удалось сохранить: %1; %2")
@@ -400,8 +388,7 @@ void AppendFieldCp1251(QByteArray& out, QStringView s)
             b = 0xA6;
         } else if (c == u'\r') {
             b = ' ';
-            if (i + 1 < s.size() && s[i + 1] == u'\n')
-                ++i;
+            if (i + 1 < s.size() && s[i + 1] == u'\n') ++i;
         } else if (c == u'\n') {
             b = ' ';
         } else if (b == 0 && c != 0) {

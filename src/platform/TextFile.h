@@ -10,7 +10,10 @@ namespace textfile {
 
 // Decodes windows-1251 bytes.
 QString FromCp1251(const char* data, qsizetype size);
-inline QString FromCp1251(const QByteArray& b) { return FromCp1251(b.constData(), b.size()); }
+inline QString FromCp1251(const QByteArray& b)
+{
+    return FromCp1251(b.constData(), b.size());
+}
 // Appends the windows-1251 form of s to out; a character the code page lacks
 // becomes "?", the code page's substitute.
 void AppendCp1251(QByteArray& out, QStringView s);

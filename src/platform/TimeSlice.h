@@ -18,18 +18,15 @@ public:
     // A yield point: runs the events when the slice is used up.
     void operator()()
     {
-        if (++m_calls < 64)
-            return;
+        if (++m_calls < 64) return;
         m_calls = 0;
-        if (m_timer.elapsed() >= m_ms)
-            now();
+        if (m_timer.elapsed() >= m_ms) now();
     }
 
     // Runs the events at once.
     void now()
     {
-        if (m_yield)
-            m_yield();
+        if (m_yield) m_yield();
         m_timer.restart();
         m_calls = 0;
     }

@@ -7,7 +7,8 @@
 #include <QDir>
 
 Program::Program(QString dataDir)
-    : QObject(nullptr), DataDir(dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : std::move(dataDir)),
+    : QObject(nullptr),
+      DataDir(dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : std::move(dataDir)),
       m_engine(std::make_unique<ScriptEngine>())
 {
 }
@@ -33,8 +34,7 @@ float Program::FormalizedValue(int k, int i)
 {
     KnowledgeBase::CheckIndex(k);
     const scoring::Source source = scoring::SourceOf(Knowledge.AttributeKinds[static_cast<size_t>(k)].Id());
-    if (source == scoring::Source::Zero)
-        return 0.0f; // other kinds never look the listing up
+    if (source == scoring::Source::Zero) return 0.0f; // other kinds never look the listing up
     return scoring::FormalizedValueOf(source, Knowledge, Engine(), *Records.Items.Item(i), k);
 }
 
@@ -65,18 +65,13 @@ void Program::SaveKnowledge() const
 
 void Program::beginBusy()
 {
-    if (m_busy++ == 0)
-        Q_EMIT busyChanged(true);
+    if (m_busy++ == 0) Q_EMIT busyChanged(true);
 }
 
 void Program::endBusy(int changes)
 {
-    if (--m_busy == 0)
-        Q_EMIT busyChanged(false);
-    if (changes & ChangesListings)
-        Q_EMIT listingsChanged(nullptr);
-    if (changes & ChangesKnowledge)
-        Q_EMIT knowledgeChanged();
-    if (changes & ChangesFoundList)
-        Q_EMIT foundListChanged();
+    if (--m_busy == 0) Q_EMIT busyChanged(false);
+    if (changes & ChangesListings) Q_EMIT listingsChanged(nullptr);
+    if (changes & ChangesKnowledge) Q_EMIT knowledgeChanged();
+    if (changes & ChangesFoundList) Q_EMIT foundListChanged();
 }

@@ -31,8 +31,7 @@ struct RunContext
 
     void Yield() const
     {
-        if (yield)
-            yield();
+        if (yield) yield();
     }
     void WaitForEvents() const
     {
@@ -44,8 +43,7 @@ struct RunContext
     bool StopRequested() const { return stopRequested && stopRequested(); }
     void Log(const QString& line) const
     {
-        if (log)
-            log(line);
+        if (log) log(line);
     }
 
     // Yields on the Qt event loop of this thread, as the windows, the command
@@ -57,6 +55,8 @@ struct RunContext
             yield = [sliceMs] { QCoreApplication::processEvents(QEventLoop::AllEvents, sliceMs); };
         else
             yield = [] { QCoreApplication::processEvents(); };
-        waitForEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); };
+        waitForEvents = [] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        };
     }
 };

@@ -1,7 +1,7 @@
 #include "sample/ListingGenerator.h"
 
-#include "knowledge/KnowledgeBase.h"
 #include "editing/Reindex.h"
+#include "knowledge/KnowledgeBase.h"
 #include "platform/Random.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
@@ -31,16 +31,14 @@ public:
     int Between(int lo, int hi) { return lo + int(Below(quint32(hi - lo + 1))); }
     bool Percent(quint32 p) { return Below(100) < p; }
     // An index drawn by integer weights.
-    template <size_t N>
-    int Weighted(const std::array<int, N>& w)
+    template <size_t N> int Weighted(const std::array<int, N>& w)
     {
         int total = 0;
         for (int x : w)
             total += x;
         int r = int(Below(quint32(total)));
         for (size_t i = 0; i < N; ++i) {
-            if (r < w[i])
-                return int(i);
+            if (r < w[i]) return int(i);
             r -= w[i];
         }
         return int(N - 1);
@@ -108,36 +106,33 @@ struct Adjective
     const char16_t* masculine;
 };
 constexpr std::array<Adjective, 50> kAdjectives = {{
-    {u"Рябинов", u"ый"},   {u"Кленов", u"ый"},    {u"Липов", u"ый"},      {u"Сиренев", u"ый"},
-    {u"Черёмухов", u"ый"}, {u"Ольхов", u"ый"},    {u"Берёзов", u"ый"},    {u"Тополин", u"ый"},
-    {u"Вишнёв", u"ый"},    {u"Малинов", u"ый"},   {u"Калинов", u"ый"},    {u"Ясенев", u"ый"},
-    {u"Кедров", u"ый"},    {u"Лугов", u"ой"},     {u"Полев", u"ой"},      {u"Кузнечн", u"ый"},
-    {u"Гончарн", u"ый"},   {u"Солнечн", u"ый"},   {u"Звёздн", u"ый"},     {u"Мельничн", u"ый"},
-    {u"Песчан", u"ый"},    {u"Каменн", u"ый"},    {u"Овражн", u"ый"},     {u"Родников", u"ый"},
-    {u"Ключев", u"ой"},    {u"Озёрн", u"ый"},     {u"Прудов", u"ой"},     {u"Нагорн", u"ый"},
-    {u"Подгорн", u"ый"},   {u"Берегов", u"ой"},   {u"Тенист", u"ый"},     {u"Янтарн", u"ый"},
-    {u"Хрустальн", u"ый"}, {u"Серебрян", u"ый"},  {u"Медов", u"ый"},      {u"Орехов", u"ый"},
-    {u"Брусничн", u"ый"},  {u"Земляничн", u"ый"}, {u"Ромашков", u"ый"},   {u"Васильков", u"ый"},
-    {u"Почтов", u"ый"},    {u"Школьн", u"ый"},    {u"Вокзальн", u"ый"},   {u"Фабричн", u"ый"},
-    {u"Ткацк", u"ий"},     {u"Слободск", u"ой"},  {u"Ярмарочн", u"ый"},   {u"Лодочн", u"ый"},
+    {u"Рябинов", u"ый"},   {u"Кленов", u"ый"},    {u"Липов", u"ый"},    {u"Сиренев", u"ый"},
+    {u"Черёмухов", u"ый"}, {u"Ольхов", u"ый"},    {u"Берёзов", u"ый"},  {u"Тополин", u"ый"},
+    {u"Вишнёв", u"ый"},    {u"Малинов", u"ый"},   {u"Калинов", u"ый"},  {u"Ясенев", u"ый"},
+    {u"Кедров", u"ый"},    {u"Лугов", u"ой"},     {u"Полев", u"ой"},    {u"Кузнечн", u"ый"},
+    {u"Гончарн", u"ый"},   {u"Солнечн", u"ый"},   {u"Звёздн", u"ый"},   {u"Мельничн", u"ый"},
+    {u"Песчан", u"ый"},    {u"Каменн", u"ый"},    {u"Овражн", u"ый"},   {u"Родников", u"ый"},
+    {u"Ключев", u"ой"},    {u"Озёрн", u"ый"},     {u"Прудов", u"ой"},   {u"Нагорн", u"ый"},
+    {u"Подгорн", u"ый"},   {u"Берегов", u"ой"},   {u"Тенист", u"ый"},   {u"Янтарн", u"ый"},
+    {u"Хрустальн", u"ый"}, {u"Серебрян", u"ый"},  {u"Медов", u"ый"},    {u"Орехов", u"ый"},
+    {u"Брусничн", u"ый"},  {u"Земляничн", u"ый"}, {u"Ромашков", u"ый"}, {u"Васильков", u"ый"},
+    {u"Почтов", u"ый"},    {u"Школьн", u"ый"},    {u"Вокзальн", u"ый"}, {u"Фабричн", u"ый"},
+    {u"Ткацк", u"ий"},     {u"Слободск", u"ой"},  {u"Ярмарочн", u"ый"}, {u"Лодочн", u"ый"},
     {u"Паромн", u"ый"},    {u"Мостов", u"ой"},
 }};
 
 // Street names in the genitive: they go with any kind of street.
 constexpr std::array<const char16_t*, 50> kGenitives = {{
-    u"Строителей",        u"Гончаров",          u"Садовников",       u"Ткачей",
-    u"Мельников",         u"Рыбаков",           u"Плотников",        u"Каменщиков",
-    u"Лесоводов",         u"Печатников",        u"Стекольщиков",     u"Речников",
-    u"Связистов",         u"Энергетиков",       u"Геологов",         u"Ветеранов",
-    u"Студентов",         u"Учителей",          u"Металлургов",      u"Химиков",
-    u"Авиаторов",         u"Мореходов",         u"Лоцманов",         u"Бондарей",
-    u"Кожевников",        u"Пасечников",        u"Звонарей",         u"Часовщиков",
-    u"Игната Ветрова",    u"Степана Орешина",   u"Фрола Куприянова", u"Матвея Зорина",
-    u"Прохора Бережнова", u"Ефима Ладыгина",    u"Агафьи Луговской", u"Савелия Крутова",
-    u"Тихона Ярцева",     u"Акима Полозова",    u"Лукьяна Дронова",  u"Марфы Ветлугиной",
-    u"Архипа Сомова",     u"Никанора Глебова",  u"Панкрата Осокина", u"Зиновия Рябцева",
-    u"Ульяны Сёминой",    u"Гордея Калашина",   u"Демьяна Вихрова",  u"Евсея Прудникова",
-    u"Трофима Шумилова",  u"Варвары Лесковой",
+    u"Строителей",       u"Гончаров",         u"Садовников",        u"Ткачей",           u"Мельников",
+    u"Рыбаков",          u"Плотников",        u"Каменщиков",        u"Лесоводов",        u"Печатников",
+    u"Стекольщиков",     u"Речников",         u"Связистов",         u"Энергетиков",      u"Геологов",
+    u"Ветеранов",        u"Студентов",        u"Учителей",          u"Металлургов",      u"Химиков",
+    u"Авиаторов",        u"Мореходов",        u"Лоцманов",          u"Бондарей",         u"Кожевников",
+    u"Пасечников",       u"Звонарей",         u"Часовщиков",        u"Игната Ветрова",   u"Степана Орешина",
+    u"Фрола Куприянова", u"Матвея Зорина",    u"Прохора Бережнова", u"Ефима Ладыгина",   u"Агафьи Луговской",
+    u"Савелия Крутова",  u"Тихона Ярцева",    u"Акима Полозова",    u"Лукьяна Дронова",  u"Марфы Ветлугиной",
+    u"Архипа Сомова",    u"Никанора Глебова", u"Панкрата Осокина",  u"Зиновия Рябцева",  u"Ульяны Сёминой",
+    u"Гордея Калашина",  u"Демьяна Вихрова",  u"Евсея Прудникова",  u"Трофима Шумилова", u"Варвары Лесковой",
 }};
 
 constexpr std::array<const char16_t*, 48> kLandmarks = {{
@@ -192,11 +187,11 @@ constexpr std::array<const char16_t*, 48> kLandmarks = {{
 }};
 
 constexpr std::array<const char16_t*, 20> kAgencies = {{
-    u"Новосёл",          u"Три окна",        u"Добрый адрес",    u"Кров и Ко",
-    u"Ольховый двор",    u"Жилфонд Заречья", u"Мой этаж",        u"Порог",
-    u"Ключница",         u"Светлица",        u"Горница",         u"Кварталъ-Сервис",
-    u"Домострой-Риэлт",  u"Ветлуга-Жильё",   u"Соборная палата", u"Лестница",
-    u"Надёжный угол",    u"Городская усадьба", u"Метр за метром", u"Новый порог",
+    u"Новосёл",         u"Три окна",          u"Добрый адрес",    u"Кров и Ко",
+    u"Ольховый двор",   u"Жилфонд Заречья",   u"Мой этаж",        u"Порог",
+    u"Ключница",        u"Светлица",          u"Горница",         u"Кварталъ-Сервис",
+    u"Домострой-Риэлт", u"Ветлуга-Жильё",     u"Соборная палата", u"Лестница",
+    u"Надёжный угол",   u"Городская усадьба", u"Метр за метром",  u"Новый порог",
 }};
 
 constexpr std::array<const char16_t*, 10> kConditions = {{
@@ -348,8 +343,7 @@ QString Hundredths(int h)
     if (frac != 0) {
         s += u'.';
         s += QChar(u'0' + frac / 10);
-        if (frac % 10 != 0)
-            s += QChar(u'0' + frac % 10);
+        if (frac % 10 != 0) s += QChar(u'0' + frac % 10);
     }
     return s;
 }
@@ -366,8 +360,7 @@ QString DateText(int dayOffset)
     constexpr std::array<int, 6> monthDays = {30, 31, 31, 30, 31, 30}; // June..November
     int month = 6;
     for (int len : monthDays) {
-        if (dayOffset < len)
-            break;
+        if (dayOffset < len) break;
         dayOffset -= len;
         ++month;
     }
@@ -393,8 +386,7 @@ QString Description(Rng& rng, HouseType type, int rooms)
     d.reserve(160);
     int condition = rng.Between(0, 9);
     // Finishing by the builder only happens in new monolithic houses.
-    if (type != Monolith && (condition == 5 || condition == 7))
-        condition -= 4;
+    if (type != Monolith && (condition == 5 || condition == 7)) condition -= 4;
     d += QStringView(kConditions[size_t(condition)]);
     d += QStringLiteral(", ");
     switch (rng.Below(6)) {
@@ -487,20 +479,17 @@ int Rating(int attribute, const QString& value)
 {
     auto find = [&value](const auto& list) {
         for (const auto& r : list)
-            if (value == QStringView(r.text))
-                return r.rating;
+            if (value == QStringView(r.text)) return r.rating;
         return 0;
     };
     switch (attribute) {
     case 0:
         for (const District& d : kDistricts)
-            if (value == QStringView(d.name))
-                return d.rating;
+            if (value == QStringView(d.name)) return d.rating;
         return 0;
     case 3:
         for (const HouseKind& h : kHouseKinds)
-            if (value == QStringView(h.name))
-                return h.rating;
+            if (value == QStringView(h.name)) return h.rating;
         return 0;
     case 11:
         return find(kBathrooms);
@@ -527,14 +516,12 @@ std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
     const int storeys = house.storeys[rng.Below(10)];
     const int floor = rng.Between(1, storeys);
     int rooms = 1 + rng.Weighted(std::array<int, 5>{30, 35, 25, 8, 2});
-    if (type == Wooden)
-        rooms = std::min(rooms, 3);
+    if (type == Wooden) rooms = std::min(rooms, 3);
 
     constexpr std::array<int, 5> areaMin = {300, 440, 580, 750, 950};
     constexpr std::array<int, 5> areaMax = {420, 620, 820, 1050, 1400};
     int total = rng.Between(areaMin[size_t(rooms - 1)], areaMax[size_t(rooms - 1)]);
-    if (type == Monolith)
-        total += total / 10;
+    if (type == Monolith) total += total / 10;
     const int living = total * rng.Between(rooms == 1 ? 48 : 55, rooms == 1 ? 60 : 68) / 100;
     const int kitchen = rng.Between(house.kitchenMin, house.kitchenMax);
 
@@ -557,8 +544,7 @@ std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
 
     // Integer arithmetic only: the price must come out the same on every machine.
     qint64 perMetre = qint64(dist.roublesPerMetre) * house.pricePercent / 100;
-    if (floor == 1 || (floor == storeys && storeys > 2))
-        perMetre = perMetre * 95 / 100;
+    if (floor == 1 || (floor == storeys && storeys > 2)) perMetre = perMetre * 95 / 100;
     perMetre = perMetre * rng.Between(88, 112) / 100;
     const qint64 thousands = (qint64(total) * perMetre / 10 / 1000 + 5) / 10 * 10;
     const bool negotiable = rng.Percent(2);
@@ -637,8 +623,7 @@ void BuildSampleMarket(Program& program, quint64 count, quint32 seed)
     // expert then rates the values of the attributes formalized by value.
     [[maybe_unused]] const bool finished = Normalize(program); // nothing here can cancel it
     for (int k = 0; k < kAttributes; ++k) {
-        if (kTypes[size_t(k)].kind != KindRated)
-            continue;
+        if (kTypes[size_t(k)].kind != KindRated) continue;
         AttributeValueList& list = kb.AttributeValueLists[size_t(k)];
         for (int p = 1; p <= list.Count(); ++p)
             list.SetScore(p, QString::number(Rating(k, list.Value(p))));
@@ -651,7 +636,8 @@ QStringList SampleKnowledgeLines(quint64 count, quint32 seed)
     // built in memory and only its file text is taken.
     Program program{QStringLiteral(".")};
     BuildSampleMarket(program, count, seed);
-    QStringList lines = textfile::FromCp1251(program.Knowledge.SaveKnowledgeBytes()).split(QStringLiteral("\r\n"));
+    QStringList lines =
+        textfile::FromCp1251(program.Knowledge.SaveKnowledgeBytes()).split(QStringLiteral("\r\n"));
     lines.removeLast(); // after the end of the last line
     return lines;
 }

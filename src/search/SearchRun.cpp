@@ -43,7 +43,6 @@ struct AttributeRule
 // Beyond this many accepted values the hash index beats a scan.
 constexpr int kScanLimit = 48;
 
-
 // Letters whose lower case is one letter of the same code-unit count: Latin and
 // Cyrillic, which is what the data holds.
 bool simpleCase(QChar c)
@@ -65,11 +64,9 @@ bool foldedEquals(QStringView field, const QString& folded)
                 simple = false;
                 break;
             }
-            if (c != folded[i] && c.toLower() != folded[i])
-                return false;
+            if (c != folded[i] && c.toLower() != folded[i]) return false;
         }
-        if (simple)
-            return true;
+        if (simple) return true;
     } else if (std::all_of(f.begin(), f.end(), simpleCase)) {
         return false; // simple letters keep their count when lower-cased
     }
@@ -89,14 +86,14 @@ struct Trace
 // scanned from the run's own copy instead of hashing every field. With Explain
 // the formula's failure reason is kept as well (the run never asks for it).
 template <bool Explain>
-float formalized(Program& program, const Record& r, int k, const AttributeRule& rule, [[maybe_unused]] Trace* trace)
+float formalized(Program& program, const Record& r, int k, const AttributeRule& rule,
+                 [[maybe_unused]] Trace* trace)
 {
     if (rule.useEntries) {
         const QStringView f = r.Field(k);
         for (const AttributeRule::Entry& e : rule.entries) {
             if (e.value.size() == f.size() && e.value == f) {
-                if (!e.fits)
-                    throw VestranaError::overflow();
+                if (!e.fits) throw VestranaError::overflow();
                 return e.score;
             }
         }
@@ -125,8 +122,10 @@ float attributeScore(Program& program, const Record& r, int k, const AttributeRu
                      [[maybe_unused]] Trace* trace = nullptr)
 {
     switch (rule.rule) {
-    case Rule::Empty: return 100.0f;
-    case Rule::Ordinal: return foldedEquals(r.Field(k), rule.folded) ? 100.0f : 0.0f;
+    case Rule::Empty:
+        return 100.0f;
+    case Rule::Ordinal:
+        return foldedEquals(r.Field(k), rule.folded) ? 100.0f : 0.0f;
     case Rule::Numeric:
     case Rule::Other:
         if (!rule.aFits) {
@@ -163,18 +162,21 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const QString& w = wishes[static_cast<size_t>(k)];
         AttributeRule& r = rules[static_cast<size_t>(k)];
-        if (w.isEmpty())
-            continue;
+        if (w.isEmpty()) continue;
         const Kind kind = kb.AttributeKinds[static_cast<size_t>(k)].Id();
         switch (kind) {
         case Kind::Ordinal:
             r.rule = Rule::Ordinal;
             r.folded = text::Folded(w);
             continue;
-        case Kind::Numeric: r.rule = Rule::Numeric; break;
+        case Kind::Numeric:
+            r.rule = Rule::Numeric;
+            break;
         case Kind::ByValue:
         case Kind::ByFormula:
-        case Kind::Other: r.rule = Rule::Other; break;
+        case Kind::Other:
+            r.rule = Rule::Other;
+            break;
         }
         r.source = scoring::SourceOf(kind);
         if (r.source == Source::ByValue) {
@@ -183,8 +185,7 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
                 r.useEntries = true;
                 for (int p = 0; p < list.Count(); ++p) {
                     const QString& value = list.Values()[p];
-                    if (list.IndexOf(value) != p)
-                        continue; // only the first occurrence counts
+                    if (list.IndexOf(value) != p) continue; // only the first occurrence counts
                     const double score = text::Val(list.Scores()[p]);
                     const bool fits = text::FitsSingle(score);
                     r.entries.push_back({QStringView(value), fits ? static_cast<float>(score) : 0.0f, fits});
@@ -206,11 +207,13 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
 bool replacesWish(Kind kind)
 {
     switch (kind) {
-    case Kind::ByValue: return true;
+    case Kind::ByValue:
+        return true;
     case Kind::Numeric:
     case Kind::Ordinal:
     case Kind::ByFormula:
-    case Kind::Other: return false;
+    case Kind::Other:
+        return false;
     }
     return false;
 }
@@ -219,11 +222,13 @@ bool replacesWish(Kind kind)
 bool comparesNumbers(Kind kind)
 {
     switch (kind) {
-    case Kind::Ordinal: return false;
+    case Kind::Ordinal:
+        return false;
     case Kind::Numeric:
     case Kind::ByValue:
     case Kind::ByFormula:
-    case Kind::Other: return true;
+    case Kind::Other:
+        return true;
     }
     return true;
 }
@@ -239,8 +244,7 @@ bool startsWithNumber(QStringView s)
     };
     auto isDigit = [](QChar c, int base) {
         const char16_t u = c.toLower().unicode();
-        if (u >= u'0' && u <= u'9')
-            return u - u'0' < base;
+        if (u >= u'0' && u <= u'9') return u - u'0' < base;
         return base == 16 && u >= u'a' && u <= u'f';
     };
     QChar c = next();
@@ -249,10 +253,8 @@ bool startsWithNumber(QStringView s)
         const int base = p == u'h' ? 16 : p == u'o' ? 8 : 0;
         return base != 0 && isDigit(next(), base);
     }
-    if (c == u'+' || c == u'-')
-        c = next();
-    if (c == u'.')
-        c = next();
+    if (c == u'+' || c == u'-') c = next();
+    if (c == u'.') c = next();
     return isDigit(c, 10);
 }
 
@@ -266,8 +268,7 @@ SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
         w = text::Trimmed(w);
         // An empty wish means "no wish", also where the list holds an empty
         // accepted value (a re-index adds one for every blank field).
-        if (w.isEmpty() || !replacesWish(kb.AttributeKinds[static_cast<size_t>(k)].Id()))
-            continue;
+        if (w.isEmpty() || !replacesWish(kb.AttributeKinds[static_cast<size_t>(k)].Id())) continue;
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         // The scan goes on after a match, comparing the rest with the replaced wish.
         QString folded = text::Folded(w);
@@ -342,12 +343,10 @@ struct Pace
 Rules prepareRules(Program& program, SearchRun::Wishes& wishes, const SearchHooks& hooks)
 {
     program.ClearFoundList();
-    if (hooks.refresh)
-        hooks.refresh();
+    if (hooks.refresh) hooks.refresh();
 
     wishes = SearchRun::Prepare(program, wishes);
-    if (hooks.prepared)
-        hooks.prepared(wishes);
+    if (hooks.prepared) hooks.prepared(wishes);
     return buildRules(program, wishes);
 }
 
@@ -380,10 +379,8 @@ int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<fl
                                QStringLiteral("%)..."));
         }
         // The listings lie all over the heap: ask for the next ones early.
-        if (i - 1 + kAhead < n)
-            __builtin_prefetch(items.at(i - 1 + kAhead).get());
-        if (i - 1 + kAhead / 2 < n)
-            __builtin_prefetch(items.at(i - 1 + kAhead / 2)->TextData());
+        if (i - 1 + kAhead < n) __builtin_prefetch(items.at(i - 1 + kAhead).get());
+        if (i - 1 + kAhead / 2 < n) __builtin_prefetch(items.at(i - 1 + kAhead / 2)->TextData());
         const RecordPtr& record = items.at(i - 1);
         record->Finded = false;
         record->So = 0;
@@ -429,28 +426,23 @@ bool rankingPass(Program& program, Pace& pace, const std::vector<float>& scores,
         return pace.yieldPoint();
     };
     auto stoppedRanking = [&] {
-        if (pace.hooks.progress)
-            pace.hooks.progress(SearchRun::StoppedText(n, n));
+        if (pace.hooks.progress) pace.hooks.progress(SearchRun::StoppedText(n, n));
         return false;
     };
     for (;;) {
-        if (rankingYield())
-            return stoppedRanking();
-        if (program.FoundList.size() >= program.MaxFound)
-            break;
+        if (rankingYield()) return stoppedRanking();
+        if (program.FoundList.size() >= program.MaxFound) break;
         float best = 0;
         int candidate = -1;
         for (int i = 0; i < scored; ++i) {
-            if ((i & 4095) == 0 && rankingYield())
-                return stoppedRanking();
+            if ((i & 4095) == 0 && rankingYield()) return stoppedRanking();
             const float so = scores[static_cast<size_t>(i)];
             if (so > best && !taken[static_cast<size_t>(i)]) {
                 best = so;
                 candidate = i;
             }
         }
-        if (candidate < 0)
-            break;
+        if (candidate < 0) break;
         taken[static_cast<size_t>(candidate)] = 1;
         items.at(candidate)->Finded = true;
         program.FoundList.append(items.at(candidate));
@@ -475,8 +467,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     const int n = program.Records.Items.Count();
     if (pace.stopped()) {
         program.Records.ClearFinded();
-        if (hooks.progress)
-            hooks.progress(StoppedText(0, n));
+        if (hooks.progress) hooks.progress(StoppedText(0, n));
         return false;
     }
     // The scores again, side by side, for the ranking walks.
@@ -484,11 +475,9 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     std::vector<char> taken(static_cast<size_t>(n), 0);
 
     const int scored = scoringPass(program, rules, pace, scores, taken);
-    if (!rankingPass(program, pace, scores, taken, scored))
-        return false;
+    if (!rankingPass(program, pace, scores, taken, scored)) return false;
     if (scored < n) {
-        if (hooks.progress)
-            hooks.progress(StoppedText(scored, n));
+        if (hooks.progress) hooks.progress(StoppedText(scored, n));
         return false;
     }
     return true;
@@ -538,8 +527,7 @@ namespace {
 
 QString csvField(const QString& s)
 {
-    if (!s.contains(u'"') && !s.contains(u',') && !s.contains(u'\n') && !s.contains(u'\r'))
-        return s;
+    if (!s.contains(u'"') && !s.contains(u',') && !s.contains(u'\n') && !s.contains(u'\r')) return s;
     QString q = s;
     q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + q + u'"';
@@ -548,8 +536,7 @@ QString csvField(const QString& s)
 void appendCsvRow(QString& out, const QStringList& cells)
 {
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (i > 0)
-            out += u',';
+        if (i > 0) out += u',';
         out += csvField(cells[i]);
     }
     out += QStringLiteral("\r\n");
@@ -558,16 +545,14 @@ void appendCsvRow(QString& out, const QStringList& cells)
 QString tsvCell(QString s)
 {
     for (QChar& c : s)
-        if (c == u'\t' || c == u'\n' || c == u'\r')
-            c = u' ';
+        if (c == u'\t' || c == u'\n' || c == u'\r') c = u' ';
     return s;
 }
 
 void appendTsvRow(QString& out, const QStringList& cells)
 {
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (i > 0)
-            out += u'\t';
+        if (i > 0) out += u'\t';
         out += tsvCell(cells[i]);
     }
     out += u'\n';

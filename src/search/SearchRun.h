@@ -91,7 +91,8 @@ public:
 
     // The explanation of one listing's score for the wishes as typed and as the
     // run prepared them, computed by the run's own scoring code.
-    static Explanation Explain(Program& program, const Record& r, const Wishes& typed, const Wishes& prepared);
+    static Explanation Explain(Program& program, const Record& r, const Wishes& typed,
+                               const Wishes& prepared);
 
     // The CSV text (RFC 4180, CRLF line ends, no byte order mark) of listings:
     // a header row, then per listing its 17 fields and its match.

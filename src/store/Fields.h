@@ -25,7 +25,7 @@ enum Field : int {
     Agency = 13,
     Date = 14, // text in no fixed form
     Description = 15,
-    Storeys = 16, // of the house
+    Storeys = 16,  // of the house
     Reserved = 17, // no attribute: only carried through the database file
 };
 
@@ -33,7 +33,10 @@ enum Field : int {
 constexpr int Attributes = 17;
 constexpr int Count = 18;
 
-inline constexpr std::size_t Slot(Field f) { return static_cast<std::size_t>(f); }
+inline constexpr std::size_t Slot(Field f)
+{
+    return static_cast<std::size_t>(f);
+}
 
 } // namespace field
 
@@ -44,11 +47,23 @@ namespace fieldinfo {
 // The attribute names, as the knowledge base starts with them; also the words
 // that stand for the fields in formulas.
 inline constexpr const char16_t* Names[field::Attributes] = {
-    u"Район",         u"Количество комнат", u"Этаж",          u"Тип дома",
-    u"Адрес",         u"Цена",              u"Общая площадь", u"Полезная площадь",
-    u"Площадь кухни", u"Остановка",         u"Расстояние до остановки",
-    u"Сан узел",      u"Телефон",           u"Агенство",      u"Дата",
-    u"Описание",      u"Количество этажей",
+    u"Район",
+    u"Количество комнат",
+    u"Этаж",
+    u"Тип дома",
+    u"Адрес",
+    u"Цена",
+    u"Общая площадь",
+    u"Полезная площадь",
+    u"Площадь кухни",
+    u"Остановка",
+    u"Расстояние до остановки",
+    u"Сан узел",
+    u"Телефон",
+    u"Агенство",
+    u"Дата",
+    u"Описание",
+    u"Количество этажей",
 };
 
 // A column of a listing table: its caption, its width and the fields its cell
@@ -78,16 +93,11 @@ inline constexpr int ResultColumnCount = static_cast<int>(std::size(ResultColumn
 
 // The listing table of the database editor.
 inline constexpr Column EditorColumns[] = {
-    {u"Дата", 1440, {field::Date}, 1},
-    {u"Район", 1440, {field::District}, 1},
-    {u"Ком", 700, {field::Rooms}, 1},
-    {u"Этаж", 700, {field::Floor, field::Storeys}, 2},
-    {u"Тип", 1000, {field::HouseType}, 1},
-    {u"Адрес", 1440, {field::Address}, 1},
-    {u"Площадь", 700, {field::TotalArea}, 1},
-    {u"Описание", 1440, {field::Description}, 1},
-    {u"Цена", 800, {field::Price}, 1},
-    {u"Агентство", 1440, {field::Agency}, 1},
+    {u"Дата", 1440, {field::Date}, 1},        {u"Район", 1440, {field::District}, 1},
+    {u"Ком", 700, {field::Rooms}, 1},         {u"Этаж", 700, {field::Floor, field::Storeys}, 2},
+    {u"Тип", 1000, {field::HouseType}, 1},    {u"Адрес", 1440, {field::Address}, 1},
+    {u"Площадь", 700, {field::TotalArea}, 1}, {u"Описание", 1440, {field::Description}, 1},
+    {u"Цена", 800, {field::Price}, 1},        {u"Агентство", 1440, {field::Agency}, 1},
 };
 inline constexpr int EditorColumnCount = static_cast<int>(std::size(EditorColumns));
 

@@ -42,8 +42,7 @@ void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
     QString text;
     text.reserve(total);
     for (int i = 0; i < FieldCount; ++i) {
-        if (i > 0)
-            text += u'|';
+        if (i > 0) text += u'|';
         text += fields[static_cast<size_t>(i)];
         m_end[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
     }
@@ -62,8 +61,7 @@ void Record::SetRecord(int index, const QString& data)
 FloorSplit SplitFloor(QStringView floorText)
 {
     const qsizetype slash = floorText.indexOf(u'/');
-    if (slash < 0)
-        return {floorText, {}, false};
+    if (slash < 0) return {floorText, {}, false};
     const qsizetype second = floorText.indexOf(u'/', slash + 1);
     return {floorText.left(slash),
             second < 0 ? floorText.mid(slash + 1) : floorText.mid(slash + 1, second - slash - 1), true};
@@ -72,8 +70,7 @@ FloorSplit SplitFloor(QStringView floorText)
 void Record::NormalizeData()
 {
     const FloorSplit split = SplitFloor(Field(field::Floor));
-    if (!split.combined)
-        return;
+    if (!split.combined) return;
     std::array<QStringView, FieldCount> fields;
     for (int i = 0; i < FieldCount; ++i)
         fields[static_cast<size_t>(i)] = Field(i);

@@ -74,8 +74,7 @@ void Records::load(textfile::LineReader& in)
             // end hold no listing and are ignored.
             const bool blank =
                 std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
-            if (blank && in.OnlyBlankLinesLeft())
-                return;
+            if (blank && in.OnlyBlankLinesLeft()) return;
             throw VestranaError(VestranaError::Kind::OutOfRange,
                                 QStringLiteral("Файл «%1», строка %2: полей %3, а нужно 18 (каждое поле "
                                                "заканчивается знаком «|»)")

@@ -29,7 +29,8 @@ Result run(const QStringList& args)
     QProcess p;
     p.start(qEnvironmentVariable("VESTRANA_CLI"), args);
     p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 // knows.txt with the price ranging over 1000..2000 (no range elsewhere), the
@@ -66,10 +67,10 @@ private Q_SLOTS:
     {
         m_db = m_dir.filePath("database.txt");
         m_kb = m_dir.filePath("knows.txt");
-        m_dbBytes = textfile::ToCp1251(
-            QStringLiteral("Центр|2|5|кирпичный|ул. Мира, 1|1500|54|32|8|Рынок|300|раздельный|есть|Дом|01.12.2026|"
-                           "Ремонт|9||\r\nЗаречье|1|1|панельный|ул. Лесная, 2|1200|31|18|6|Вокзал|200|совмещённый|"
-                           "нет|Дом|02.12.2026||5||\r\n"));
+        m_dbBytes = textfile::ToCp1251(QStringLiteral(
+            "Центр|2|5|кирпичный|ул. Мира, 1|1500|54|32|8|Рынок|300|раздельный|есть|Дом|01.12.2026|"
+            "Ремонт|9||\r\nЗаречье|1|1|панельный|ул. Лесная, 2|1200|31|18|6|Вокзал|200|совмещённый|"
+            "нет|Дом|02.12.2026||5||\r\n"));
         m_kbBytes = knowledge(QStringList{"Центр", "90", "Заречье", "30"},
                               QStringList{kinds::ByValue, "", "", "", "", kinds::Numeric});
         WriteBytes(m_db, m_dbBytes);
@@ -111,13 +112,16 @@ private Q_SLOTS:
 
     void searchPrintsTheResultRows()
     {
-        const Result r = run({"--data-dir", m_dir.path(), "search", "--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"});
+        const Result r =
+            run({"--data-dir", m_dir.path(), "search", "--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"});
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0], QStringLiteral("Центр\t2\t5/9\tкирпичный\tул. Мира, 1\t54/32/8\tРемонт\t1500\tДом\t 100"));
+        QCOMPARE(lines[0],
+                 QStringLiteral("Центр\t2\t5/9\tкирпичный\tул. Мира, 1\t54/32/8\tРемонт\t1500\tДом\t 100"));
         // Заречье: 30 against 90 gives 40, 1200 against 1500 over 1000 gives 70: (1500 + 110) / 17.
-        QVERIFY2(lines[1].startsWith(QStringLiteral("Заречье\t")) && lines[1].endsWith("\t 94.7"), qPrintable(lines[1]));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("Заречье\t")) && lines[1].endsWith("\t 94.7"),
+                 qPrintable(lines[1]));
         QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "14=x"}).code != 0);
         QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "Нет такого=x"}).code != 0);
     }
@@ -144,15 +148,18 @@ private Q_SLOTS:
         QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2 * 18);
         QVERIFY(lines[0].startsWith("Центр\t"));
-        QCOMPARE(lines[1], QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЦентр\t90\t100"));
+        QCOMPARE(lines[1],
+                 QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЦентр\t90\t100"));
         QCOMPARE(lines[2], QStringLiteral("Количество комнат\t\t\t\t2\t\t100"));
         QCOMPARE(lines[6], QStringLiteral("Цена\tЧисловой\t1500\t1500\t1500\t1500\t100"));
         QVERIFY(lines[18].startsWith("Заречье\t"));
-        QCOMPARE(lines[19], QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЗаречье\t30\t40"));
+        QCOMPARE(lines[19],
+                 QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЗаречье\t30\t40"));
         QCOMPARE(lines[24], QStringLiteral("Цена\tЧисловой\t1500\t1500\t1200\t1200\t70"));
 
         QProcess p;
-        p.start(qEnvironmentVariable("VESTRANA_CLI"), QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + wishes);
+        p.start(qEnvironmentVariable("VESTRANA_CLI"),
+                QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + wishes);
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 0);
         const QByteArray bytes = p.readAllStandardOutput();
@@ -160,8 +167,10 @@ private Q_SLOTS:
         lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith("Район,Количество комнат,"));
-        QCOMPARE(lines[1], QStringLiteral("Центр,2,5,кирпичный,\"ул. Мира, 1\",1500,54,32,8,Рынок,300,раздельный,есть,Дом,"
-                                          "01.12.2026,Ремонт,9,100"));
+        QCOMPARE(
+            lines[1],
+            QStringLiteral("Центр,2,5,кирпичный,\"ул. Мира, 1\",1500,54,32,8,Рынок,300,раздельный,есть,Дом,"
+                           "01.12.2026,Ремонт,9,100"));
         QVERIFY(lines[2].endsWith(",94.7"));
         QVERIFY(run(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--explain"}).code != 0);
     }
@@ -197,7 +206,8 @@ private Q_SLOTS:
     void everyCommandAcceptsHelp_data()
     {
         QTest::addColumn<QString>("command");
-        for (const char* c : {"info", "resave", "reindex", "search", "formula", "import", "dedupe", "demo-site"})
+        for (const char* c :
+             {"info", "resave", "reindex", "search", "formula", "import", "dedupe", "demo-site"})
             QTest::newRow(c) << QString::fromLatin1(c);
     }
     void everyCommandAcceptsHelp()
@@ -206,8 +216,9 @@ private Q_SLOTS:
         // Even without data: help loads nothing and writes nothing.
         const Result r = run({"--data-dir", m_dir.filePath("missing"), command, "--help"});
         QCOMPARE(r.code, 0);
-        QVERIFY2(r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
-                 qPrintable(r.out));
+        QVERIFY2(
+            r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
+            qPrintable(r.out));
     }
 
     // Commands that only read create no missing file and leave no trace.
@@ -218,7 +229,8 @@ private Q_SLOTS:
                                        QStringList{"formula", "1+2"}}) {
             const Result r = run(QStringList{"--data-dir", empty.path()} + cmd);
             QVERIFY2(r.code == 0 || cmd[0] == "formula", qPrintable(r.err));
-            QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+            QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList());
         }
         // A command that writes creates what is missing, as the program's start does.
         QCOMPARE(run({"--data-dir", empty.path(), "resave"}).code, 0);

@@ -1,7 +1,7 @@
-#include "knowledge/KnowledgeBase.h"
-#include "store/Fields.h"
 #include "editing/Reindex.h"
+#include "knowledge/KnowledgeBase.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 
 #include <QDir>

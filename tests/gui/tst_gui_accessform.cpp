@@ -1,6 +1,6 @@
+#include "gui/AccessForm.h"
 #include "gui/EditorForm.h"
 #include "gui/ExpertForm.h"
-#include "gui/AccessForm.h"
 #include "program/Program.h"
 #include "support/ScriptedPrompts.h"
 
@@ -18,16 +18,14 @@ QList<QWidget*> windowsOf(const char* className)
 {
     QList<QWidget*> out;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->inherits(className) && w->isVisible())
-            out << w;
+        if (w->inherits(className) && w->isVisible()) out << w;
     return out;
 }
 
 void closeAll()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
-            w->close();
+        if (w->isVisible()) w->close();
 }
 
 } // namespace
@@ -108,12 +106,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("knowledge");
         QTest::addColumn<QString>("login");
         QTest::addColumn<QString>("password");
-        QTest::newRow("database, login") << false << "admin" << "";
-        QTest::newRow("database, password") << false << "" << "secret";
-        QTest::newRow("database, both") << false << "admin" << "secret";
-        QTest::newRow("database, password of one space") << false << "" << " ";
-        QTest::newRow("knowledge, login") << true << "admin" << "";
-        QTest::newRow("knowledge, login of one space") << true << " " << "";
+        QTest::newRow("database, login") << false << "admin"
+                                         << "";
+        QTest::newRow("database, password") << false << ""
+                                            << "secret";
+        QTest::newRow("database, both") << false << "admin"
+                                        << "secret";
+        QTest::newRow("database, password of one space") << false << ""
+                                                         << " ";
+        QTest::newRow("knowledge, login") << true << "admin"
+                                          << "";
+        QTest::newRow("knowledge, login of one space") << true << " "
+                                                       << "";
     }
     void anyTextIsRefused()
     {

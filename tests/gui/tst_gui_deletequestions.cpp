@@ -1,9 +1,9 @@
 #include "gui/EditorForm.h"
-#include "store/Fields.h"
-#include "gui/SyncForm.h"
 #include "gui/ExpertForm.h"
 #include "gui/GuiPrompts.h"
+#include "gui/SyncForm.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 
 #include <QApplication>
@@ -44,7 +44,8 @@ private:
         p.InitAttributeNames();
         for (int i = 1; i <= 3; ++i)
             fixtures::AddListing(p, {QStringLiteral("Центр"), QStringLiteral("%1").arg(i)});
-        p.Knowledge.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("90"));
+        p.Knowledge.AttributeValueLists[field::District].Append(QStringLiteral("Центр"),
+                                                                QStringLiteral("90"));
         m_asked.clear();
         pressEnterInNextBox();
     }
@@ -72,7 +73,8 @@ private Q_SLOTS:
         auto* values = expert.findChild<QTreeView*>(QStringLiteral("ListView1"));
         values->setFocus();
         QTest::keyClick(values, Qt::Key_Delete);
-        QCOMPARE(m_asked, QStringList{QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?")});
+        QCOMPARE(m_asked,
+                 QStringList{QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?")});
         QCOMPARE(p.Knowledge.AttributeValueLists[field::District].Count(), 1);
     }
 
@@ -104,8 +106,9 @@ private Q_SLOTS:
     {
         m_asked.clear();
         pressEnterInNextBox();
-        QCOMPARE(m_boxes.Message(QStringLiteral("Выполнить?"), QStringLiteral("?"), Prompts::Yes | Prompts::No),
-                 Prompts::Yes);
+        QCOMPARE(
+            m_boxes.Message(QStringLiteral("Выполнить?"), QStringLiteral("?"), Prompts::Yes | Prompts::No),
+            Prompts::Yes);
         pressEnterInNextBox();
         QCOMPARE(m_boxes.Message(QStringLiteral("Удалить?"), QStringLiteral("?"),
                                  Prompts::Yes | Prompts::No | Prompts::DefaultNo),

@@ -1,9 +1,9 @@
 #include "gui/EditorForm.h"
-#include "store/Fields.h"
-#include "gui/SyncForm.h"
 #include "gui/GuiPrompts.h"
-#include "program/Program.h"
 #include "gui/RecordForm.h"
+#include "gui/SyncForm.h"
+#include "program/Program.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
 
@@ -224,7 +224,8 @@ private Q_SLOTS:
     {
         Setup s(80);
         const auto poll = whenRecordDialogShown([&](RecordForm* dialog) {
-            dialog->findChild<QComboBox*>(QStringLiteral("Combo5"))->setEditText(QStringLiteral("ул. Новая, 7"));
+            dialog->findChild<QComboBox*>(QStringLiteral("Combo5"))
+                ->setEditText(QStringLiteral("ул. Новая, 7"));
             click(dialog->findChild<QPushButton*>(QStringLiteral("Command1")));
         });
         click(s.form->Command1);
@@ -387,7 +388,8 @@ private Q_SLOTS:
         s.program.Records.Items.Remove(3);
         click(s.form->Command3);
         QCOMPARE(s.prompts.messages.size(), 1);
-        QVERIFY(s.prompts.messages[0].text.startsWith(QStringLiteral("Ошибка: Индекс вне допустимого диапазона")));
+        QVERIFY(s.prompts.messages[0].text.startsWith(
+            QStringLiteral("Ошибка: Индекс вне допустимого диапазона")));
         QCOMPARE(s.prompts.messages[0].icon, Prompts::Icon::Critical);
         QCOMPARE(s.prompts.messages[0].title, QStringLiteral("Vestrana"));
         s.form->RefreshData();

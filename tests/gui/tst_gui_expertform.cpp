@@ -1,7 +1,7 @@
 #include "gui/ExpertForm.h"
-#include "store/Fields.h"
 #include "platform/Text.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
@@ -26,7 +26,6 @@ using fixtures::AddListing;
 using guitest::TypeText;
 
 namespace {
-
 
 const QString kValueMessage = "Формализованное значение - число от 0 до 100";
 
@@ -136,7 +135,8 @@ private Q_SLOTS:
     void formulaShowsItsStartAndKeepsTheCursor()
     {
         Setup s;
-        const QString longFormula = QStringLiteral("100 - Расстояние до остоновки (м) / 20 + 0 * Цена / Общая площадь");
+        const QString longFormula =
+            QStringLiteral("100 - Расстояние до остоновки (м) / 20 + 0 * Цена / Общая площадь");
         s.program.Knowledge.AttributeFormulas[field::Price] = longFormula;
         s.clickAttribute(0);
         s.clickAttribute(5);
@@ -145,7 +145,8 @@ private Q_SLOTS:
         s.formula->setFocus();
         s.formula->setCursorPosition(4);
         QTest::keyClicks(s.formula, "1");
-        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], longFormula.left(4) + "1" + longFormula.mid(4));
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price],
+                 longFormula.left(4) + "1" + longFormula.mid(4));
         QCOMPARE(s.formula->cursorPosition(), 5);
         QCOMPARE(s.list->item(1)->toolTip(), QStringLiteral("Количество комнат"));
     }
@@ -503,8 +504,7 @@ private Q_SLOTS:
             QCOMPARE(m.buttons, int(Prompts::Ok));
         }
         // The "0" is stored before the message shows.
-        if (messages)
-            QCOMPARE(storedAtMessage, QStringList{stored});
+        if (messages) QCOMPARE(storedAtMessage, QStringList{stored});
     }
 
     void showingAStoredValueNeverChangesIt()
@@ -558,16 +558,15 @@ private Q_SLOTS:
         const QString address = lines[5].section(": ", 1);
         RecordPtr picked;
         for (const RecordPtr& r : s.program.Records.Items)
-            if (r->GetRecord(field::Address) == address)
-                picked = r;
+            if (r->GetRecord(field::Address) == address) picked = r;
         QVERIFY(picked);
         for (int k = 0; k < 17; ++k)
             QCOMPARE(lines[k + 1], s.program.Knowledge.AttributeNames[k] + ": " + picked->GetRecord(k));
-        const double expected =
-            attribute == 0 ? 6.0 : picked->GetRecord(field::Price).toDouble() / picked->GetRecord(field::TotalArea).toDouble();
+        const double expected = attribute == 0 ? 6.0
+                                               : picked->GetRecord(field::Price).toDouble() /
+                                                     picked->GetRecord(field::TotalArea).toDouble();
         QCOMPARE(lines[19], "Значение функции = " + text::NumberText(expected));
-        if (attribute == 0)
-            QCOMPARE(lines[19], "Значение функции =  6");
+        if (attribute == 0) QCOMPARE(lines[19], "Значение функции =  6");
         // Checking stores nothing.
         QCOMPARE(s.program.Knowledge.AttributeFormulas[attribute], formula);
     }

@@ -1,8 +1,8 @@
 #include "gui/ExplanationWindow.h"
-#include "store/Fields.h"
 #include "gui/MainForm.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
@@ -62,8 +62,7 @@ QList<QStringList> readCsv(const QString& text)
             any = true;
         }
     }
-    if (any || !row.isEmpty())
-        rows << (row << field);
+    if (any || !row.isEmpty()) rows << (row << field);
     return rows;
 }
 
@@ -71,8 +70,7 @@ QList<ExplanationWindow*> explanationWindows()
 {
     QList<ExplanationWindow*> out;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* x = qobject_cast<ExplanationWindow*>(w); x && x->isVisible())
-            out << x;
+        if (auto* x = qobject_cast<ExplanationWindow*>(w); x && x->isVisible()) out << x;
     return out;
 }
 
@@ -95,15 +93,29 @@ private:
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[field::District] = kinds::ByValue;
             kb.AttributeValueLists[field::District].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
-            kb.AttributeValueLists[field::District].Append(QStringLiteral("Старый Город"), QStringLiteral("85"));
+            kb.AttributeValueLists[field::District].Append(QStringLiteral("Старый Город"),
+                                                           QStringLiteral("85"));
             kb.AttributeKinds[field::Price] = kinds::Numeric;
             kb.AttributeMin[field::Price] = 1000;
             kb.AttributeMax[field::Price] = 2000;
-            AddListing(program, {QStringLiteral("Соборный"), QStringLiteral("2"), QStringLiteral("5"),
-                                 QStringLiteral("кирпичный"), QStringLiteral("ул. Мира, 1"), QStringLiteral("1500")});
-            AddListing(program, {QStringLiteral("Старый Город"), QStringLiteral("3"), QStringLiteral("2"),
-                                 QStringLiteral("панельный"), QStringLiteral("пр. \"Ленина\", 7"), QStringLiteral("1400"),
-                                 {}, {}, {}, {}, {}, {}, {}, QStringLiteral("Дом\tи сад"), {},
+            AddListing(program,
+                       {QStringLiteral("Соборный"), QStringLiteral("2"), QStringLiteral("5"),
+                        QStringLiteral("кирпичный"), QStringLiteral("ул. Мира, 1"), QStringLiteral("1500")});
+            AddListing(program, {QStringLiteral("Старый Город"),
+                                 QStringLiteral("3"),
+                                 QStringLiteral("2"),
+                                 QStringLiteral("панельный"),
+                                 QStringLiteral("пр. \"Ленина\", 7"),
+                                 QStringLiteral("1400"),
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 QStringLiteral("Дом\tи сад"),
+                                 {},
                                  QStringLiteral("Светлая, тёплая\nс ремонтом")});
             form = std::make_unique<MainForm>(program, prompts);
             form->show();
@@ -136,8 +148,9 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), QStringLiteral("пр. \"Ленина\", 7 — подробнее"));
         // 85 for the district, 90 for the price: (1500 + 175) / 17.
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Summary"))->text(),
-                 QStringLiteral("Совпадение 98,5 %. Больше всего потеряно: Район (пожелание «Соборный» — оценка 70; "
-                                "у квартиры «Старый Город» — оценка 85)."));
+                 QStringLiteral(
+                     "Совпадение 98,5 %. Больше всего потеряно: Район (пожелание «Соборный» — оценка 70; "
+                     "у квартиры «Старый Город» — оценка 85)."));
         auto* table = w->findChild<QTreeWidget*>(QStringLiteral("Attributes"));
         QCOMPARE(table->topLevelItemCount(), 17);
         auto row = [&](int i) {
@@ -149,9 +162,11 @@ private Q_SLOTS:
         // Without a wish: attribute order, greyed.
         QCOMPARE(row(2), (QStringList{"Количество комнат", "", "3", "100"}));
         QCOMPARE(row(16).first(), QStringLiteral("Количество этажей"));
-        QVERIFY(table->topLevelItem(2)->foreground(0).color() != table->topLevelItem(0)->foreground(0).color());
+        QVERIFY(table->topLevelItem(2)->foreground(0).color() !=
+                table->topLevelItem(0)->foreground(0).color());
         // The fields in full, line breaks kept.
-        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Field15"))->text(), QStringLiteral("Светлая, тёплая\nс ремонтом"));
+        QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Field15"))->text(),
+                 QStringLiteral("Светлая, тёплая\nс ремонтом"));
 
         // Enter on the same row brings the same window forward.
         s.list->setCurrentItem(s.list->topLevelItem(1));
@@ -190,7 +205,8 @@ private Q_SLOTS:
         QVERIFY(top->foreground(1).color() != table->topLevelItem(1)->foreground(1).color());
         QVERIFY(w->findChild<QLabel*>(QStringLiteral("Summary"))
                     ->text()
-                    .endsWith(QStringLiteral("Больше всего потеряно: Цена (пожелание «9000»; у квартиры «1500»).")));
+                    .endsWith(QStringLiteral(
+                        "Больше всего потеряно: Цена (пожелание «9000»; у квартиры «1500»).")));
     }
 
     void copyAndSaveTakeTheResultsAway()

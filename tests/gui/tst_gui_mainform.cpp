@@ -1,21 +1,20 @@
-#include "knowledge/KnowledgeBase.h"
-#include "platform/Errors.h"
-#include "store/Fields.h"
-#include "platform/FolderLock.h"
-#include "platform/TextFile.h"
 #include "gui/EditorForm.h"
-#include "gui/SyncForm.h"
 #include "gui/GuiPrompts.h"
-#include "platform/Version.h"
 #include "gui/HelpWindow.h"
 #include "gui/MainForm.h"
+#include "gui/SyncForm.h"
+#include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
+#include "platform/FolderLock.h"
+#include "platform/TextFile.h"
+#include "platform/Version.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -23,13 +22,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -66,10 +65,10 @@ void writeData(const QString& dir)
         field::Field field;
         const char16_t* value;
         const char16_t* score;
-    } values[] = {{field::District, u"ЦЕНТР", u"90"},  {field::District, u"заречье", u"30"},
+    } values[] = {{field::District, u"ЦЕНТР", u"90"},      {field::District, u"заречье", u"30"},
                   {field::HouseType, u"КИРПИЧНЫЙ", u"80"}, {field::HouseType, u"панельный", u"40"},
-                  {field::HouseType, u"м", u"10"},     {field::HouseType, u"", u"0"},
-                  {field::Price, u"1500", u"0"},       {field::Agency, u"Дом", u"0"}};
+                  {field::HouseType, u"м", u"10"},         {field::HouseType, u"", u"0"},
+                  {field::Price, u"1500", u"0"},           {field::Agency, u"Дом", u"0"}};
     for (const auto& v : values)
         kb.AttributeValueLists[field::Slot(v.field)].Append(QString::fromUtf16(v.value),
                                                             QString::fromUtf16(v.score));
@@ -97,13 +96,16 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье")}));
         // House types: first letter in capitals, the rest lower case.
         QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo4"))),
-                 (QStringList{QStringLiteral("Кирпичный"), QStringLiteral("Панельный"), QStringLiteral("М"), QString()}));
+                 (QStringList{QStringLiteral("Кирпичный"), QStringLiteral("Панельный"), QStringLiteral("М"),
+                              QString()}));
         // The price box keeps its fixed list, whatever the knowledge base holds.
         QComboBox* price = form.findChild<QComboBox*>(QStringLiteral("Combo14"));
-        QCOMPARE(entries(price), (QStringList{QStringLiteral("1000"), QStringLiteral("1500"), QStringLiteral("2000"),
-                                              QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
-                                              QStringLiteral("5000"), QStringLiteral("Договорная")}));
-        QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo13"))), QStringList{QStringLiteral("Дом")});
+        QCOMPARE(entries(price),
+                 (QStringList{QStringLiteral("1000"), QStringLiteral("1500"), QStringLiteral("2000"),
+                              QStringLiteral("3000"), QStringLiteral("4000"), QStringLiteral("500"),
+                              QStringLiteral("5000"), QStringLiteral("Договорная")}));
+        QCOMPARE(entries(form.findChild<QComboBox*>(QStringLiteral("Combo13"))),
+                 QStringList{QStringLiteral("Дом")});
         QCOMPARE(form.WishBox(field::Agency), form.findChild<QComboBox*>(QStringLiteral("Combo13")));
         QCOMPARE(form.WishBox(field::Price), price);
         QCOMPARE(price->toolTip(), QStringLiteral("Адрес, выберите из списка"));
@@ -143,8 +145,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!program.Busy());
         QCOMPARE(entries(agency), (QStringList{QStringLiteral("Дом"), QStringLiteral("Мой этаж")}));
         QCOMPARE(agency->currentText(), QStringLiteral("Мой"));
-        QCOMPARE(entries(form.WishBox(field::District)), (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье"),
-                                                        QStringLiteral("Центр")}));
+        QCOMPARE(entries(form.WishBox(field::District)),
+                 (QStringList{QStringLiteral("ЦЕНТР"), QStringLiteral("заречье"), QStringLiteral("Центр")}));
         QCOMPARE(form.WishBox(field::District)->currentText(), QString());
     }
 
@@ -179,13 +181,11 @@ private Q_SLOTS:
         form.StartUp();
         form.show();
         form.ShowHelp();
-        QPointer<QWidget> help = qobject_cast<QWidget*>(
-            [] {
-                for (QWidget* w : QApplication::topLevelWidgets())
-                    if (qobject_cast<HelpWindow*>(w))
-                        return w;
-                return static_cast<QWidget*>(nullptr);
-            }());
+        QPointer<QWidget> help = qobject_cast<QWidget*>([] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<HelpWindow*>(w)) return w;
+            return static_cast<QWidget*>(nullptr);
+        }());
         QVERIFY(help && help->isVisible());
         // The help names the version and the folder whose files this run uses.
         const auto* about = help->findChild<QLabel*>(QStringLiteral("HelpAbout"));
@@ -287,8 +287,7 @@ private Q_SLOTS:
     void sigtermSaves()
     {
         const QString gui = qEnvironmentVariable("VESTRANA_GUI");
-        if (gui.isEmpty())
-            QSKIP("the desktop program was not built");
+        if (gui.isEmpty()) QSKIP("the desktop program was not built");
         QTemporaryDir dir;
         writeData(dir.path());
         const QString exe = dir.filePath(QStringLiteral("vestrana"));
@@ -307,7 +306,8 @@ private Q_SLOTS:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY(ReadBytes(dir.filePath(QStringLiteral("database.txt"))).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+        QVERIFY(ReadBytes(dir.filePath(QStringLiteral("database.txt")))
+                    .startsWith(cp(QStringLiteral("Центр|2|5|"))));
     }
 
     // Starts a copy of the desktop program in `dir` (its data folder) and
@@ -327,7 +327,8 @@ private Q_SLOTS:
         p.start();
         QVERIFY(p.waitForStarted());
         QString said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromUtf8(p.readAllStandardError())).contains(expected), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromUtf8(p.readAllStandardError())).contains(expected),
+                                 10000);
         QCOMPARE(p.state(), QProcess::Running); // the box waits for an answer
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
         QVERIFY(p.waitForFinished(10000));
@@ -339,25 +340,26 @@ private Q_SLOTS:
 
     void signalEndsTheBadFileBox()
     {
-        if (qEnvironmentVariable("VESTRANA_GUI").isEmpty())
-            QSKIP("the desktop program was not built");
+        if (qEnvironmentVariable("VESTRANA_GUI").isEmpty()) QSKIP("the desktop program was not built");
         QTemporaryDir dir;
         writeData(dir.path());
-        WriteBytes(dir.filePath(QStringLiteral("knows.txt")), "\xEF\xBB\xBF" "AttributeValues\r\n");
+        WriteBytes(dir.filePath(QStringLiteral("knows.txt")), "\xEF\xBB\xBF"
+                                                              "AttributeValues\r\n");
         checkStartErrorEndsOnSignal(dir.path(), QStringLiteral("windows-1251"), 1);
     }
 
     // A second program on a data folder in use says who holds it and opens nothing.
     void secondProgramOnTheFolderOpensNothing()
     {
-        if (qEnvironmentVariable("VESTRANA_GUI").isEmpty())
-            QSKIP("the desktop program was not built");
+        if (qEnvironmentVariable("VESTRANA_GUI").isEmpty()) QSKIP("the desktop program was not built");
         QTemporaryDir dir;
         writeData(dir.path());
         const auto lock = LockDataFolder(dir.path());
         QVERIFY(lock);
         checkStartErrorEndsOnSignal(
-            dir.path(), QStringLiteral("занята: с ней уже работает процесс %1").arg(QCoreApplication::applicationPid()), 75);
+            dir.path(),
+            QStringLiteral("занята: с ней уже работает процесс %1").arg(QCoreApplication::applicationPid()),
+            75);
     }
 };
 

@@ -1,6 +1,6 @@
 #include "gui/ProcessForm.h"
-#include "store/Fields.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -19,8 +19,7 @@ namespace {
 ProcessForm* shownProgressWindow()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<ProcessForm*>(w); f && f->isVisible())
-            return f;
+        if (auto* f = qobject_cast<ProcessForm*>(w); f && f->isVisible()) return f;
     return nullptr;
 }
 
@@ -63,8 +62,7 @@ private Q_SLOTS:
         poll.setInterval(1);
         connect(&poll, &QTimer::timeout, [&] {
             ProcessForm* form = shownProgressWindow();
-            if (!form || seen || form->Progress->value() == 0)
-                return;
+            if (!form || seen || form->Progress->value() == 0) return;
             seen = form;
             comment = form->Comment->text();
             switch (how) {

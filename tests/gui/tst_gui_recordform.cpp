@@ -1,6 +1,6 @@
+#include "gui/RecordForm.h"
 #include "program/Program.h"
 #include "store/Fields.h"
-#include "gui/RecordForm.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -27,10 +27,8 @@ const std::pair<const char*, int> kBoxes[] = {
 QString boxText(QWidget* form, const char* name)
 {
     QWidget* w = form->findChild<QWidget*>(QString::fromLatin1(name));
-    if (auto* c = qobject_cast<QComboBox*>(w))
-        return c->currentText();
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-        return e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
     return QStringLiteral("<no box %1>").arg(QString::fromLatin1(name));
 }
 

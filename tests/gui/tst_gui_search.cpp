@@ -1,7 +1,7 @@
 #include "gui/MainForm.h"
-#include "store/Fields.h"
-#include "search/SearchRun.h"
 #include "program/Program.h"
+#include "search/SearchRun.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
@@ -10,15 +10,15 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QStringListModel>
-#include <QToolTip>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using fixtures::AddListing;
@@ -65,11 +65,23 @@ private:
             kb.AttributeMin[field::Price] = 1000;
             kb.AttributeMax[field::Price] = 2000;
             for (int i = 1; i <= 30; ++i)
-                AddListing(program, {i % 2 ? QStringLiteral("Центр") : QStringLiteral("Заречье"), QStringLiteral("2"),
-                                     QStringLiteral("5"), QStringLiteral("кирпичный"), QStringLiteral("ул. Мира, %1").arg(i),
-                                     QString::number(1000 + i * 10), QStringLiteral("54"), QStringLiteral("32"),
-                                     QStringLiteral("8"), {}, {}, {}, {}, QStringLiteral("Агентство %1").arg(i), {},
-                                     QStringLiteral("Описание %1").arg(i), QStringLiteral("9")});
+                AddListing(program, {i % 2 ? QStringLiteral("Центр") : QStringLiteral("Заречье"),
+                                     QStringLiteral("2"),
+                                     QStringLiteral("5"),
+                                     QStringLiteral("кирпичный"),
+                                     QStringLiteral("ул. Мира, %1").arg(i),
+                                     QString::number(1000 + i * 10),
+                                     QStringLiteral("54"),
+                                     QStringLiteral("32"),
+                                     QStringLiteral("8"),
+                                     {},
+                                     {},
+                                     {},
+                                     {},
+                                     QStringLiteral("Агентство %1").arg(i),
+                                     {},
+                                     QStringLiteral("Описание %1").arg(i),
+                                     QStringLiteral("9")});
             form = std::make_unique<MainForm>(program, prompts);
             form->show();
         }
@@ -127,8 +139,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         Setup s;
         QComboBox* box = s.form->WishBox(attribute);
-        if (!entries.isEmpty())
-            setEntries(box, entries);
+        if (!entries.isEmpty()) setEntries(box, entries);
         box->setFocus();
         TypeText(box->lineEdit(), typed);
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
@@ -162,7 +173,8 @@ private Q_SLOTS:
         for (int k : {0, 9, 12}) {
             kb.AttributeKinds[static_cast<size_t>(k)] = kinds::ByValue;
             kb.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
-            kb.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("100"));
+            kb.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"),
+                                                                  QStringLiteral("100"));
         }
         s.program.Records.Items.Item(3)->SetRecord(field::Telephone, QStringLiteral("есть"));
         s.form->WishBox(field::Telephone)->setEditText(QStringLiteral("  "));
@@ -188,10 +200,12 @@ private Q_SLOTS:
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
         TypeText(s.form->WishBox(field::Rooms)->lineEdit(), QStringLiteral("два"));
         TypeText(s.form->WishBox(field::Price)->lineEdit(), QStringLiteral("дёшево"));
-        TypeText(s.form->WishBox(field::District)->lineEdit(), QStringLiteral("Центр")); // ordinal: a text wish
+        TypeText(s.form->WishBox(field::District)->lineEdit(),
+                 QStringLiteral("Центр")); // ordinal: a text wish
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(done.wait(5000));
-        QCOMPARE(hint->text(), QStringLiteral("Не числа, считаются как 0: «Количество комнат», «Цена (т.р) от»"));
+        QCOMPARE(hint->text(),
+                 QStringLiteral("Не числа, считаются как 0: «Количество комнат», «Цена (т.р) от»"));
         s.form->WishBox(field::Rooms)->setEditText(QStringLiteral("2"));
         s.form->WishBox(field::Price)->setEditText(QString());
         QTest::mouseClick(button, Qt::LeftButton);
@@ -215,7 +229,8 @@ private Q_SLOTS:
         QTimer stopper;
         stopper.setInterval(1);
         connect(&stopper, &QTimer::timeout, [&] {
-            if (!stopped && s.form->SearchRunning() && progress->text().startsWith(QStringLiteral("Обработка"))) {
+            if (!stopped && s.form->SearchRunning() &&
+                progress->text().startsWith(QStringLiteral("Обработка"))) {
                 stopped = true;
                 QTest::mouseClick(button, Qt::LeftButton);
             }

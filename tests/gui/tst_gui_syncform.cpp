@@ -1,6 +1,6 @@
-#include "sample/DemoSite.h"
 #include "gui/SyncForm.h"
 #include "program/Program.h"
+#include "sample/DemoSite.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
 
@@ -65,8 +65,7 @@ bool logDrawn(const SyncForm& form)
     const QRgb base = form.List->palette().color(QPalette::Base).rgb();
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            if (img.pixel(x, y) != base)
-                return true;
+            if (img.pixel(x, y) != base) return true;
     return false;
 }
 
@@ -139,8 +138,7 @@ private Q_SLOTS:
             const int n = form.List->count();
             if (n > 2 && form.Running()) {
                 ++looks;
-                if (!logDrawn(form))
-                    faults << QStringLiteral("blank at %1 lines").arg(n);
+                if (!logDrawn(form)) faults << QStringLiteral("blank at %1 lines").arg(n);
                 if (!rowInView(form, n - 1))
                     faults << QStringLiteral("newest out of view at %1 lines").arg(n);
             }
@@ -318,7 +316,7 @@ private Q_SLOTS:
         Program program;
         SyncForm form(program, prompts, nullptr, site.Address());
         form.RunOptions.requestsPerSecond = 0; // the site is on this machine
-        form.PageTimeoutMs = 1000; // a run that missed the close still ends
+        form.PageTimeoutMs = 1000;             // a run that missed the close still ends
         bool openRightAfterClose = false;
         int step = 0;
         Script script([&] {

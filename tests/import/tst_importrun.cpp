@@ -1,9 +1,9 @@
-#include "sample/DemoSite.h"
-#include "store/Fields.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
+#include "sample/DemoSite.h"
 #include "sample/ListingGenerator.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
@@ -786,7 +786,8 @@ private Q_SLOTS:
             QVERIFY(o.result.completed);
             QCOMPARE(pages->requested, upToSecond.first(3));
             QCOMPARE(program.Records.Items.Count(), 1);
-            QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::Telephone), QStringLiteral("значение 12"));
+            QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::Telephone),
+                     QStringLiteral("значение 12"));
         }
         {
             const auto pages = pagesFor(6);

@@ -1,10 +1,10 @@
-#include "sample/DemoSite.h"
-#include "store/Fields.h"
 #include "import/ImportMerge.h"
 #include "import/ImportRun.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
+#include "sample/DemoSite.h"
 #include "sample/ListingGenerator.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 

@@ -1,8 +1,8 @@
 #include "knowledge/KnowledgeBase.h"
-#include "store/Fields.h"
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/TestSupport.h"
 
 #include <QTemporaryDir>
@@ -59,7 +59,8 @@ private Q_SLOTS:
 
     void roundTripIsByteForByte()
     {
-        const QByteArray original = ReadBytes(testsupport::DataFile(QStringLiteral("knowledge/roundtrip.txt")));
+        const QByteArray original =
+            ReadBytes(testsupport::DataFile(QStringLiteral("knowledge/roundtrip.txt")));
         KnowledgeBase kb;
         kb.LoadKnowledge(file(original));
         QCOMPARE(kb.AttributeMax[field::TotalArea], 120.5f);
@@ -69,7 +70,8 @@ private Q_SLOTS:
         QCOMPARE(kb.AttributeValueLists[field::District].Value(2), QStringLiteral(" Заречье "));
         QCOMPARE(kb.AttributeValueLists[field::District].Score(2), QStringLiteral("30"));
         QCOMPARE(kb.AttributeValueLists[field::District].Value(3), QString());
-        QCOMPARE(kb.AttributeFormulas[field::StopDistance], QStringLiteral("100 - Расстояние до остановки / 20"));
+        QCOMPARE(kb.AttributeFormulas[field::StopDistance],
+                 QStringLiteral("100 - Расстояние до остановки / 20"));
         QCOMPARE(kb.AttributeComments[field::Price], QStringLiteral("цена в т.р."));
         const QString out = m_dir.filePath(QStringLiteral("out.txt"));
         kb.SaveKnowledge(out);
@@ -113,8 +115,9 @@ private Q_SLOTS:
 
         // Value lines then the end (and the blank lines an editor adds): values but no kinds.
         KnowledgeBase c;
-        c.LoadKnowledge(file(lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines() +
-                                   QStringList{QStringLiteral(" 3|кирпичный|80"), QString(), QStringLiteral("  ")})));
+        c.LoadKnowledge(
+            file(lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines() +
+                       QStringList{QStringLiteral(" 3|кирпичный|80"), QString(), QStringLiteral("  ")})));
         QCOMPARE(c.AttributeValueLists[field::HouseType].Value(1), QStringLiteral("кирпичный"));
 
         // An empty file, or one of blank lines only: nothing at all.
@@ -144,7 +147,8 @@ private Q_SLOTS:
         odd.AttributeMin[field::District] = -3.4e38f;
         odd.AttributeMax[field::Rooms] = 0.0001f;
         odd.AttributeMin[field::Rooms] = 1e-30f;
-        odd.AttributeValueLists[field::Floor].Append(QStringLiteral("AttributeType"), QStringLiteral("AttributeValues"));
+        odd.AttributeValueLists[field::Floor].Append(QStringLiteral("AttributeType"),
+                                                     QStringLiteral("AttributeValues"));
         odd.AttributeValueLists[field::Floor].Append(QString(), QString());
         odd.AttributeValueLists[field::Storeys].Append(QStringLiteral("  "), QStringLiteral("высоко"));
         odd.AttributeKinds[field::HouseType] = QStringLiteral("AttributeType");
@@ -153,7 +157,8 @@ private Q_SLOTS:
         odd.SaveKnowledge(first);
         KnowledgeBase back;
         back.LoadKnowledge(first);
-        QCOMPARE(back.AttributeValueLists[field::Floor].Values(), (QStringList{QStringLiteral("AttributeType"), QString()}));
+        QCOMPARE(back.AttributeValueLists[field::Floor].Values(),
+                 (QStringList{QStringLiteral("AttributeType"), QString()}));
         QCOMPARE(back.AttributeValueLists[field::Storeys].Score(1), QStringLiteral("высоко"));
         QCOMPARE(back.AttributeMax[field::District], 3.4e38f);
         const QString second = m_dir.filePath(QStringLiteral("odd2.txt"));
@@ -173,7 +178,7 @@ private Q_SLOTS:
         KnowledgeBase kb;
         kb.LoadKnowledge(file(lines(l)));
         QCOMPARE(kb.AttributeMax[field::Address], 10.0f); // 3.5 rounds to 4
-        QCOMPARE(kb.AttributeMax[field::Floor], 20.0f); // 2.5 rounds to 2
+        QCOMPARE(kb.AttributeMax[field::Floor], 20.0f);   // 2.5 rounds to 2
         QCOMPARE(kb.AttributeMax[field::Price], 9500.0f); // the later line wins
         QCOMPARE(kb.AttributeValueLists[field::Reserved].Value(1), QStringLiteral("слот 17"));
         QCOMPARE(kb.AttributeKinds[field::Telephone], QStringLiteral("Порядковый"));
@@ -210,12 +215,14 @@ private Q_SLOTS:
                                                     << int(VestranaError::Kind::OutOfRange) << "строка 2";
         QTest::newRow("empty range line") << head + QStringList{QString(), QStringLiteral(" 1|1|1")}
                                           << int(VestranaError::Kind::Format) << "строка 2";
-        QTest::newRow("end inside the ranges") << head + rangeLines(5) << int(VestranaError::Kind::ReadPastEnd)
-                                               << "строке 6";
-        QTest::newRow("value line too short") << head + rangeLines() + QStringList{QStringLiteral(" 3|кирпичный")}
-                                              << int(VestranaError::Kind::OutOfRange) << "строка 19";
+        QTest::newRow("end inside the ranges")
+            << head + rangeLines(5) << int(VestranaError::Kind::ReadPastEnd) << "строке 6";
+        QTest::newRow("value line too short")
+            << head + rangeLines() + QStringList{QStringLiteral(" 3|кирпичный")}
+            << int(VestranaError::Kind::OutOfRange) << "строка 19";
         QTest::newRow("type line too short")
-            << head + rangeLines() + QStringList{QStringLiteral("AttributeType"), QStringLiteral(" 1|Числовой|")}
+            << head + rangeLines() +
+                   QStringList{QStringLiteral("AttributeType"), QStringLiteral(" 1|Числовой|")}
             << int(VestranaError::Kind::OutOfRange) << "строка 20";
         QTest::newRow("range too big for single") << head + QStringList{QStringLiteral(" 0|1e39|0")}
                                                   << int(VestranaError::Kind::Overflow) << "строка 2";
@@ -223,24 +230,27 @@ private Q_SLOTS:
         const QStringList types{QStringLiteral("AttributeType"), QStringLiteral(" 0|Числовой||")};
         QTest::newRow("marker in lower case") << QStringList{QStringLiteral("attributevalues")} + rangeLines()
                                               << int(VestranaError::Kind::Format) << "строка 1";
-        QTest::newRow("marker with a trailing space") << QStringList{QStringLiteral("AttributeValues ")} + rangeLines()
-                                                      << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("marker with a trailing space")
+            << QStringList{QStringLiteral("AttributeValues ")} + rangeLines()
+            << int(VestranaError::Kind::Format) << "строка 1";
         QTest::newRow("marker with a field") << QStringList{QStringLiteral("AttributeValues|")} + rangeLines()
                                              << int(VestranaError::Kind::Format) << "строка 1";
-        QTest::newRow("lines before the marker") << QStringList{QStringLiteral("база"), QStringLiteral("AttributeValues")}
-                                                 << int(VestranaError::Kind::Format) << "строка 1";
-        QTest::newRow("no marker at all") << QStringList{QStringLiteral(" 0|5|1")} << int(VestranaError::Kind::Format)
-                                          << "строка 1";
-        QTest::newRow("types before values") << types + head + rangeLines() << int(VestranaError::Kind::Format)
-                                             << "строка 1";
-        QTest::newRow("types marker among the ranges, lines after it") << head + rangeLines(3) + types
-                                                                       << int(VestranaError::Kind::Format) << "строка 5";
-        QTest::newRow("second values marker") << head + rangeLines() + head << int(VestranaError::Kind::Format)
-                                              << "строка 19";
-        QTest::newRow("second types marker") << head + rangeLines() + types + types
-                                             << int(VestranaError::Kind::Format) << "строка 21";
+        QTest::newRow("lines before the marker")
+            << QStringList{QStringLiteral("база"), QStringLiteral("AttributeValues")}
+            << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("no marker at all")
+            << QStringList{QStringLiteral(" 0|5|1")} << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("types before values")
+            << types + head + rangeLines() << int(VestranaError::Kind::Format) << "строка 1";
+        QTest::newRow("types marker among the ranges, lines after it")
+            << head + rangeLines(3) + types << int(VestranaError::Kind::Format) << "строка 5";
+        QTest::newRow("second values marker")
+            << head + rangeLines() + head << int(VestranaError::Kind::Format) << "строка 19";
+        QTest::newRow("second types marker")
+            << head + rangeLines() + types + types << int(VestranaError::Kind::Format) << "строка 21";
         QTest::newRow("types marker with a trailing space")
-            << head + rangeLines() + QStringList{QStringLiteral("AttributeType "), QStringLiteral(" 0|Числовой||")}
+            << head + rangeLines() +
+                   QStringList{QStringLiteral("AttributeType "), QStringLiteral(" 0|Числовой||")}
             << int(VestranaError::Kind::Format) << "строка 19";
         QTest::newRow("index is a word") << head + QStringList{QStringLiteral("ноль|1|1")}
                                          << int(VestranaError::Kind::Format) << "строка 2";
@@ -248,11 +258,12 @@ private Q_SLOTS:
                                          << int(VestranaError::Kind::Format) << "строка 2";
         QTest::newRow("range with a decimal comma") << head + QStringList{QStringLiteral(" 0|30,5|1")}
                                                     << int(VestranaError::Kind::Format) << "строка 2";
-        QTest::newRow("blank line in the middle") << head + rangeLines() + QStringList{QString(), QStringLiteral(" 1|2|0")}
-                                                  << int(VestranaError::Kind::Format) << "строка 19";
+        QTest::newRow("blank line in the middle")
+            << head + rangeLines() + QStringList{QString(), QStringLiteral(" 1|2|0")}
+            << int(VestranaError::Kind::Format) << "строка 19";
         QTest::newRow("blank lines inside the ranges at the end")
-            << head + rangeLines(4) + QStringList{QString(), QString()} << int(VestranaError::Kind::ReadPastEnd)
-            << "строке 7";
+            << head + rangeLines(4) + QStringList{QString(), QString()}
+            << int(VestranaError::Kind::ReadPastEnd) << "строке 7";
     }
     void badLinesNameFileAndLine()
     {
@@ -278,9 +289,13 @@ private Q_SLOTS:
         const QByteArray plain = lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines());
         QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBF") + plain << "UTF-8";
         QString wide = QStringLiteral("\uFEFFAttributeValues\r\n 0|1|1\r\n");
-        QTest::newRow("UTF-16 LE") << QByteArray(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2) << "UTF-16";
+        QTest::newRow("UTF-16 LE") << QByteArray(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2)
+                                   << "UTF-16";
         QTest::newRow("UTF-16 BE") << QByteArray("\xFE\xFF\0A\0t") << "UTF-16";
-        QTest::newRow("binary") << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0|\n\x01\x02", 14) << "AttributeValues";
+        QTest::newRow("binary") << QByteArray("\x7F"
+                                              "ELF\x02\x01\x01\0\0\0|\n\x01\x02",
+                                              14)
+                                << "AttributeValues";
     }
     void otherEncodingsAndBinaryAreRefused()
     {
@@ -316,7 +331,8 @@ private Q_SLOTS:
         QCOMPARE(back.AttributeFormulas[field::StopDistance], QStringLiteral("1¦2"));
         QCOMPARE(back.AttributeComments[field::StopDistance], QStringLiteral("строка вторая"));
         QCOMPARE(back.AttributeComments[field::Bathroom], QStringLiteral("на месте"));
-        QCOMPARE(back.AttributeValueLists[field::Address].Values(), (QStringList{QStringLiteral("ул. Мира"), QStringLiteral("после")}));
+        QCOMPARE(back.AttributeValueLists[field::Address].Values(),
+                 (QStringList{QStringLiteral("ул. Мира"), QStringLiteral("после")}));
         QCOMPARE(back.AttributeValueLists[field::Address].Score(2), QStringLiteral("7"));
     }
 

@@ -1,9 +1,9 @@
 #include "knowledge/Formula.h"
 #include "knowledge/Scoring.h"
-#include "store/Fields.h"
 #include "platform/Errors.h"
 #include "platform/ScriptEngine.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 
 #include <QTest>
@@ -69,7 +69,8 @@ private Q_SLOTS:
         kb.AttributeFormulas[field::Price] = QStringLiteral("Цена/Общая площадь");
         kb.AttributeKinds[field::District] = QStringLiteral("числовой"); // not a kind: letter case counts
         const QStringList house{QStringLiteral("кирпичный"), QStringLiteral("Кирпичный"),
-                                QStringLiteral("кирпичный "), QStringLiteral("монолит"), QStringLiteral("высокий")};
+                                QStringLiteral("кирпичный "), QStringLiteral("монолит"),
+                                QStringLiteral("высокий")};
         const QStringList area{QStringLiteral("50"), QStringLiteral("45.5"), QStringLiteral("45,5"),
                                QStringLiteral("0"), QStringLiteral("дог.")};
         for (int i = 0; i < house.size(); ++i)
@@ -97,16 +98,36 @@ private Q_SLOTS:
         QTest::addColumn<QString>("area");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<float>("value");
-        QTest::newRow("no names") << "1+2+3" << "1500" << "50" << true << 6.f;
-        QTest::newRow("price per metre") << "Цена/Общая площадь" << "1500" << "50" << true << 30.f;
-        QTest::newRow("division by zero") << "Цена/Общая площадь" << "1500" << "0" << false << 0.f;
-        QTest::newRow("empty price") << "Цена/Общая площадь" << "" << "50" << false << 0.f;
-        QTest::newRow("comma decimal is a syntax error") << "Общая площадь*2" << "1" << "45,5" << false << 0.f;
-        QTest::newRow("comparison true") << "Цена>1000" << "1500" << "1" << true << -1.f;
-        QTest::newRow("comparison false") << "Цена>1000" << "900" << "1" << true << 0.f;
-        QTest::newRow("other letter case is not replaced") << "цена>1000" << "1500" << "1" << false << 0.f;
-        QTest::newRow("a word has no number") << "Цена" << "дог." << "1" << false << 0.f;
-        QTest::newRow("too big for single") << "Цена*1E+300" << "1500" << "1" << false << 0.f;
+        QTest::newRow("no names") << "1+2+3"
+                                  << "1500"
+                                  << "50" << true << 6.f;
+        QTest::newRow("price per metre") << "Цена/Общая площадь"
+                                         << "1500"
+                                         << "50" << true << 30.f;
+        QTest::newRow("division by zero") << "Цена/Общая площадь"
+                                          << "1500"
+                                          << "0" << false << 0.f;
+        QTest::newRow("empty price") << "Цена/Общая площадь"
+                                     << ""
+                                     << "50" << false << 0.f;
+        QTest::newRow("comma decimal is a syntax error") << "Общая площадь*2"
+                                                         << "1"
+                                                         << "45,5" << false << 0.f;
+        QTest::newRow("comparison true") << "Цена>1000"
+                                         << "1500"
+                                         << "1" << true << -1.f;
+        QTest::newRow("comparison false") << "Цена>1000"
+                                          << "900"
+                                          << "1" << true << 0.f;
+        QTest::newRow("other letter case is not replaced") << "цена>1000"
+                                                           << "1500"
+                                                           << "1" << false << 0.f;
+        QTest::newRow("a word has no number") << "Цена"
+                                              << "дог."
+                                              << "1" << false << 0.f;
+        QTest::newRow("too big for single") << "Цена*1E+300"
+                                            << "1500"
+                                            << "1" << false << 0.f;
     }
     void formula()
     {

@@ -16,8 +16,8 @@ HtmlDocument parsePage(const QString& body)
 {
     const QString html = body.startsWith(u"<!doctype", Qt::CaseInsensitive)
                              ? body
-                             : QStringLiteral("<!doctype html><html><head><title>t</title></head><body>") + body
-                                   + QStringLiteral("</body></html>");
+                             : QStringLiteral("<!doctype html><html><head><title>t</title></head><body>") +
+                                   body + QStringLiteral("</body></html>");
     return HtmlDocument::parse(html, kPageUrl);
 }
 
@@ -38,55 +38,116 @@ private Q_SLOTS:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("expected");
-        auto row = [](const char* name, const char* html, QStringView tag, int index, const QString& expected) {
+        auto row = [](const char* name, const char* html, QStringView tag, int index,
+                      const QString& expected) {
             QTest::newRow(name) << QString::fromUtf8(html) << tag.toString() << index << expected;
         };
-        row("cells and rows", "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td><td>d</td></tr></table>", u"body", 0, QStringLiteral("a\tb\r\nc\td"));
-        row("white space between cells is no text", "<table>\n <tr>\n  <td> a </td>\n  <td>b  c</td>\n </tr>\n <tr> <td>d</td> </tr>\n</table>", u"body", 0, QStringLiteral("a\tb c\r\nd"));
-        row("nested table", "<table><tr><td>a</td><td><table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td><td>b</td></tr><tr><td>c</td></tr></table>", u"body", 0, QStringLiteral("a\t\r\nx\ty\r\nz\r\n\tb\r\nc"));
-        row("cell holding a table", "<table><tr><td>a</td><td><table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td><td>b</td></tr></table>", u"td", 1, QStringLiteral("x\ty\r\nz"));
-        row("row ending in an empty cell keeps its tab", "<table><tr><td>a</td><td> b </td><td></td></tr></table>", u"tr", 0, QStringLiteral("a\tb\t"));
-        row("caption and row groups", "<table><caption>cap</caption><thead><tr><th>h1</th><th>h2</th></tr></thead><tbody><tr><td>a</td><td>b</td></tr></tbody><tfoot><tr><td>f</td></tr></tfoot></table>", u"table", 0, QStringLiteral("cap\r\nh1\th2\r\na\tb\r\nf"));
-        row("empty cells and an empty row", "<table><tr><td></td><td>b</td><td></td></tr><tr></tr><tr><td>c</td></tr></table>", u"body", 0, QStringLiteral("\tb\t\r\n\r\nc"));
-        row("blocks in cells", "<table><tr><td><div>a</div><div>b</div></td><td><p>c</p></td><td>d</td></tr></table>", u"body", 0, QStringLiteral("a\r\nb\r\n\t\r\n\r\nc\r\n\r\n\td"));
-        row("hidden cell adds no tab", "<table><tr><td>a</td><td>b</td><td style=\"display:none\">c</td></tr></table>", u"body", 0, QStringLiteral("a\tb"));
-        row("invisible cells and rows", "<table><tr><td style=\"visibility:hidden\">a</td><td>b</td></tr><tr style=\"visibility:hidden\"><td>c</td><td style=\"visibility:visible\">d</td></tr><tr><td>e</td></tr></table>", u"body", 0, QStringLiteral("b\r\nde"));
-        row("text inside a table goes before it", "<table>junk<tr><td>a</td></tr></table>", u"body", 0, QStringLiteral("junk\r\na"));
-        row("unclosed cells and paragraphs", "<table><tr><td>a<td>b<tr><td>c</table><p>d<p>e", u"body", 0, QStringLiteral("a\tb\r\nc\r\n\r\nd\r\n\r\ne"));
+        row("cells and rows", "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td><td>d</td></tr></table>",
+            u"body", 0, QStringLiteral("a\tb\r\nc\td"));
+        row("white space between cells is no text",
+            "<table>\n <tr>\n  <td> a </td>\n  <td>b  c</td>\n </tr>\n <tr> <td>d</td> </tr>\n</table>",
+            u"body", 0, QStringLiteral("a\tb c\r\nd"));
+        row("nested table",
+            "<table><tr><td>a</td><td><table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></"
+            "td><td>b</td></tr><tr><td>c</td></tr></table>",
+            u"body", 0, QStringLiteral("a\t\r\nx\ty\r\nz\r\n\tb\r\nc"));
+        row("cell holding a table",
+            "<table><tr><td>a</td><td><table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></"
+            "td><td>b</td></tr></table>",
+            u"td", 1, QStringLiteral("x\ty\r\nz"));
+        row("row ending in an empty cell keeps its tab",
+            "<table><tr><td>a</td><td> b </td><td></td></tr></table>", u"tr", 0, QStringLiteral("a\tb\t"));
+        row("caption and row groups",
+            "<table><caption>cap</caption><thead><tr><th>h1</th><th>h2</th></tr></thead><tbody><tr><td>a</"
+            "td><td>b</td></tr></tbody><tfoot><tr><td>f</td></tr></tfoot></table>",
+            u"table", 0, QStringLiteral("cap\r\nh1\th2\r\na\tb\r\nf"));
+        row("empty cells and an empty row",
+            "<table><tr><td></td><td>b</td><td></td></tr><tr></tr><tr><td>c</td></tr></table>", u"body", 0,
+            QStringLiteral("\tb\t\r\n\r\nc"));
+        row("blocks in cells",
+            "<table><tr><td><div>a</div><div>b</div></td><td><p>c</p></td><td>d</td></tr></table>", u"body",
+            0, QStringLiteral("a\r\nb\r\n\t\r\n\r\nc\r\n\r\n\td"));
+        row("hidden cell adds no tab",
+            "<table><tr><td>a</td><td>b</td><td style=\"display:none\">c</td></tr></table>", u"body", 0,
+            QStringLiteral("a\tb"));
+        row("invisible cells and rows",
+            "<table><tr><td style=\"visibility:hidden\">a</td><td>b</td></tr><tr "
+            "style=\"visibility:hidden\"><td>c</td><td "
+            "style=\"visibility:visible\">d</td></tr><tr><td>e</td></tr></table>",
+            u"body", 0, QStringLiteral("b\r\nde"));
+        row("text inside a table goes before it", "<table>junk<tr><td>a</td></tr></table>", u"body", 0,
+            QStringLiteral("junk\r\na"));
+        row("unclosed cells and paragraphs", "<table><tr><td>a<td>b<tr><td>c</table><p>d<p>e", u"body", 0,
+            QStringLiteral("a\tb\r\nc\r\n\r\nd\r\n\r\ne"));
         row("spaces around br vanish", "a <br> b", u"body", 0, QStringLiteral("a\r\nb"));
-        row("br closing a block adds a line", "<div>a<br></div><div>b</div>", u"body", 0, QStringLiteral("a\r\n\r\nb"));
-        row("br at the end of a cell", "<table><tr><td>a<br></td></tr></table>", u"td", 0, QStringLiteral("a\r\n"));
+        row("br closing a block adds a line", "<div>a<br></div><div>b</div>", u"body", 0,
+            QStringLiteral("a\r\n\r\nb"));
+        row("br at the end of a cell", "<table><tr><td>a<br></td></tr></table>", u"td", 0,
+            QStringLiteral("a\r\n"));
         row("paragraphs keep a blank line", "<p>a</p><p>b</p>", u"body", 0, QStringLiteral("a\r\n\r\nb"));
         row("empty block breaks once", "a<div></div>b", u"body", 0, QStringLiteral("a\r\nb"));
-        row("entities", "a&nbsp;b &amp; &lt;c&gt; &#1042;&#x41; &quot;&copy;&mdash;", u"body", 0, QStringLiteral("a\u00A0b & <c> ВA \"©—"));
-        row("nbsp does not collapse", "a&nbsp;&nbsp; &nbsp;b", u"body", 0, QStringLiteral("a\u00A0\u00A0 \u00A0b"));
+        row("entities", "a&nbsp;b &amp; &lt;c&gt; &#1042;&#x41; &quot;&copy;&mdash;", u"body", 0,
+            QStringLiteral("a\u00A0b & <c> ВA \"©—"));
+        row("nbsp does not collapse", "a&nbsp;&nbsp; &nbsp;b", u"body", 0,
+            QStringLiteral("a\u00A0\u00A0 \u00A0b"));
         row("CR is a space, form feed stays", "a&#13;b&#12;c&#9;d", u"body", 0, QStringLiteral("a b\fc d"));
-        row("script, style, noscript and template skipped", "a<script>var x=1;</script><style>p{}</style> b<noscript>ns</noscript><template>tp</template>", u"body", 0, QStringLiteral("a b"));
-        row("head skipped", "<!doctype html><html><head><title>T</title><style>x</style><script>s</script></head><body>body</body></html>", u"html", 0, QStringLiteral("body"));
+        row("script, style, noscript and template skipped",
+            "a<script>var x=1;</script><style>p{}</style> b<noscript>ns</noscript><template>tp</template>",
+            u"body", 0, QStringLiteral("a b"));
+        row("head skipped",
+            "<!doctype "
+            "html><html><head><title>T</title><style>x</style><script>s</script></head><body>body</body></"
+            "html>",
+            u"html", 0, QStringLiteral("body"));
         row("white space collapses", "  a   b \n\t c  ", u"body", 0, QStringLiteral("a b c"));
-        row("spaces collapse across inline tags", "<span>a </span> b<span> c</span>", u"body", 0, QStringLiteral("a b c"));
-        row("count followed by a line break", "Всего предложений: 1 234<br>\nСтраница 1", u"body", 0, QStringLiteral("Всего предложений: 1 234\r\nСтраница 1"));
-        row("pre keeps spaces and line feeds", "<pre>\na  b\n  c\n</pre>d", u"body", 0, QStringLiteral("a  b\r\n  c\r\n\r\nd"));
-        row("list items", "<ul><li>a</li><li>b <b>c</b></li></ul><ol><li>d</li></ol>", u"body", 0, QStringLiteral("a\r\nb c\r\nd"));
-        row("image keeps the spaces on both sides", "a <img src=x.png> b", u"body", 0, QStringLiteral("a  b"));
-        row("fields and buttons", "a <input value=v> <button> B </button> c", u"body", 0, QStringLiteral("a  B c"));
-        row("options of a list on their own lines", "a<select><option>o1</option><option>o2</option></select>b", u"body", 0, QStringLiteral("a\r\no1\r\no2\r\nb"));
+        row("spaces collapse across inline tags", "<span>a </span> b<span> c</span>", u"body", 0,
+            QStringLiteral("a b c"));
+        row("count followed by a line break", "Всего предложений: 1 234<br>\nСтраница 1", u"body", 0,
+            QStringLiteral("Всего предложений: 1 234\r\nСтраница 1"));
+        row("pre keeps spaces and line feeds", "<pre>\na  b\n  c\n</pre>d", u"body", 0,
+            QStringLiteral("a  b\r\n  c\r\n\r\nd"));
+        row("list items", "<ul><li>a</li><li>b <b>c</b></li></ul><ol><li>d</li></ol>", u"body", 0,
+            QStringLiteral("a\r\nb c\r\nd"));
+        row("image keeps the spaces on both sides", "a <img src=x.png> b", u"body", 0,
+            QStringLiteral("a  b"));
+        row("fields and buttons", "a <input value=v> <button> B </button> c", u"body", 0,
+            QStringLiteral("a  B c"));
+        row("options of a list on their own lines",
+            "a<select><option>o1</option><option>o2</option></select>b", u"body", 0,
+            QStringLiteral("a\r\no1\r\no2\r\nb"));
         row("textarea gives no text", "a<textarea>t</textarea>b", u"body", 0, QStringLiteral("ab"));
-        row("hidden attribute", "a<span hidden>h</span>b<div hidden>d</div>", u"body", 0, QStringLiteral("ab"));
-        row("display none in style", "a<span style=\"display: none\">h</span>b", u"body", 0, QStringLiteral("ab"));
-        row("display block in style", "a<span style=\"display:block\">s</span>b", u"body", 0, QStringLiteral("a\r\ns\r\nb"));
-        row("closed details show the summary", "<details><summary>S</summary>body</details>x", u"body", 0, QStringLiteral("S\r\nx"));
-        row("drawing shows its text elements only", "a<svg><g>loose<text>T <tspan>u</tspan></text><title>tt</title><desc>dd</desc></g></svg>b", u"body", 0, QStringLiteral("a\r\nT u\r\nb"));
-        row("shapes written as <path/> hold no text", "a<svg><path d=\"M0\"/><text>T</text><rect/></svg>b", u"body", 0, QStringLiteral("a\r\nT\r\nb"));
-        row("icon keeps the space after it", "<a href=x><svg viewBox=\"0 0 1 1\"><path d=\"M0\"/></svg> Далее</a>", u"body", 0, QStringLiteral(" Далее"));
+        row("hidden attribute", "a<span hidden>h</span>b<div hidden>d</div>", u"body", 0,
+            QStringLiteral("ab"));
+        row("display none in style", "a<span style=\"display: none\">h</span>b", u"body", 0,
+            QStringLiteral("ab"));
+        row("display block in style", "a<span style=\"display:block\">s</span>b", u"body", 0,
+            QStringLiteral("a\r\ns\r\nb"));
+        row("closed details show the summary", "<details><summary>S</summary>body</details>x", u"body", 0,
+            QStringLiteral("S\r\nx"));
+        row("drawing shows its text elements only",
+            "a<svg><g>loose<text>T <tspan>u</tspan></text><title>tt</title><desc>dd</desc></g></svg>b",
+            u"body", 0, QStringLiteral("a\r\nT u\r\nb"));
+        row("shapes written as <path/> hold no text", "a<svg><path d=\"M0\"/><text>T</text><rect/></svg>b",
+            u"body", 0, QStringLiteral("a\r\nT\r\nb"));
+        row("icon keeps the space after it",
+            "<a href=x><svg viewBox=\"0 0 1 1\"><path d=\"M0\"/></svg> Далее</a>", u"body", 0,
+            QStringLiteral(" Далее"));
         row("object shows its fallback", "a<object>fb</object>b", u"body", 0, QStringLiteral("afbb"));
-        row("link: leading space collapses into the one before", "<div>Цена: <a href=\"x\"> 100 </a> руб</div>", u"a", 0, QStringLiteral("100 "));
-        row("link: trailing space at the end of a line vanishes", "<div>Цена: <a href=\"x\">100 </a></div>", u"a", 0, QStringLiteral("100"));
-        row("inline element keeps spaces that show", "<div>a<span> b </span>c</div>", u"span", 0, QStringLiteral(" b "));
-        row("element not shown gives its raw text", "<div style=\"display:none\"> a  <b>b</b><div>c</div></div>", u"div", 0, QStringLiteral(" a  bc"));
-        row("option of a drop-down gives its raw text", "<select><option> o  1 </option></select>", u"option", 0, QStringLiteral(" o  1 "));
-        row("text before </form> stays in the form", "<form>a<input type=hidden value=h>b</form>c", u"body", 0, QStringLiteral("ab\r\nc"));
-        row("form with text after a field", "<form>Поиск: <input name=q> найти</form>дальше", u"body", 0, QStringLiteral("Поиск:  найти\r\nдальше"));
+        row("link: leading space collapses into the one before",
+            "<div>Цена: <a href=\"x\"> 100 </a> руб</div>", u"a", 0, QStringLiteral("100 "));
+        row("link: trailing space at the end of a line vanishes", "<div>Цена: <a href=\"x\">100 </a></div>",
+            u"a", 0, QStringLiteral("100"));
+        row("inline element keeps spaces that show", "<div>a<span> b </span>c</div>", u"span", 0,
+            QStringLiteral(" b "));
+        row("element not shown gives its raw text",
+            "<div style=\"display:none\"> a  <b>b</b><div>c</div></div>", u"div", 0,
+            QStringLiteral(" a  bc"));
+        row("option of a drop-down gives its raw text", "<select><option> o  1 </option></select>", u"option",
+            0, QStringLiteral(" o  1 "));
+        row("text before </form> stays in the form", "<form>a<input type=hidden value=h>b</form>c", u"body",
+            0, QStringLiteral("ab\r\nc"));
+        row("form with text after a field", "<form>Поиск: <input name=q> найти</form>дальше", u"body", 0,
+            QStringLiteral("Поиск:  найти\r\nдальше"));
     }
     void innerText()
     {
@@ -104,7 +165,8 @@ private Q_SLOTS:
     void listingPage()
     {
         const QUrl address(QStringLiteral("http://realty.example/msk/list.php"));
-        const HtmlDocument doc = HtmlDocument::parse(readUtf8(testsupport::DataFile(QStringLiteral("html/listing.html"))), address);
+        const HtmlDocument doc = HtmlDocument::parse(
+            readUtf8(testsupport::DataFile(QStringLiteral("html/listing.html"))), address);
         QCOMPARE(doc.url(), address);
         QCOMPARE(doc.baseUrl(), QUrl(QStringLiteral("http://realty.example/msk/")));
         QCOMPARE(doc.body().innerText(), readUtf8(testsupport::DataFile(QStringLiteral("html/listing.txt"))));
@@ -125,7 +187,8 @@ private Q_SLOTS:
         QCOMPARE(cells[4].innerText(), QStringLiteral("\u00A0"));
         QCOMPARE(rows[3].descendants(u"td")[0].innerText(), QStringLiteral("Садовая, 7"));
         QCOMPARE(cells[0].descendants(u"a")[0].href(), QStringLiteral("http://realty.example/obj/102.html"));
-        QCOMPARE(rows[1].descendants(u"a")[0].href(), QStringLiteral("http://realty.example/msk/obj.php?id=101&p=1"));
+        QCOMPARE(rows[1].descendants(u"a")[0].href(),
+                 QStringLiteral("http://realty.example/msk/obj.php?id=101&p=1"));
         QCOMPARE(rows[1].descendants(u"a")[0].attribute(u"href"), QStringLiteral("obj.php?id=101&p=1"));
 
         QStringList pages;
@@ -150,11 +213,13 @@ private Q_SLOTS:
         row("empty is the page itself", "", "http://realty.example/msk/list.php?x=1");
         row("other host without scheme", "//cdn.example/x", "http://cdn.example/x");
         row("blanks and line feeds dropped", " /a\n/b.html\t ", "http://realty.example/a/b.html");
-        row("Cyrillic and spaces encoded", "кв 1.html?q=Москва", "http://realty.example/msk/%D0%BA%D0%B2%201.html?q=%D0%9C%D0%BE%D1%81%D0%BA%D0%B2%D0%B0");
+        row("Cyrillic and spaces encoded", "кв 1.html?q=Москва",
+            "http://realty.example/msk/%D0%BA%D0%B2%201.html?q=%D0%9C%D0%BE%D1%81%D0%BA%D0%B2%D0%B0");
         row("Cyrillic host", "http://пример.рф/", "http://xn--e1afmkfd.xn--p1ai/");
         row("default port dropped", "HTTP://Example.COM:80/a", "http://example.com/a");
         row("backslashes are slashes", "\\obj\\1.html?a\\b", "http://realty.example/obj/1.html?a%5Cb");
-        row("same scheme without slashes is relative", "http:other.html", "http://realty.example/msk/other.html");
+        row("same scheme without slashes is relative", "http:other.html",
+            "http://realty.example/msk/other.html");
         row("script link kept", "javascript:void(0)", "javascript:void(0)");
     }
     void href()
@@ -167,8 +232,10 @@ private Q_SLOTS:
 
     void tagsAndAttributes()
     {
-        const HtmlDocument doc = parsePage(QStringLiteral(
-            "<DIV ID=Main Data-X=\"a&amp;b\"><my-Widget>w</my-Widget><SPAN>s</SPAN></DIV><template><div>t</div></template>"));
+        const HtmlDocument doc =
+            parsePage(QStringLiteral("<DIV ID=Main "
+                                     "Data-X=\"a&amp;b\"><my-Widget>w</my-Widget><SPAN>s</SPAN></"
+                                     "DIV><template><div>t</div></template>"));
         const HtmlElement div = doc.descendants(u"div").value(0);
         QCOMPARE(doc.descendants(u"DiV").size(), 1); // the template's content is no part of the page
         QCOMPARE(div.tagName(), QStringLiteral("div"));

@@ -22,8 +22,8 @@ QByteArray cp1251(const QString& s)
 
 QByteArray response(const QByteArray& status, const QByteArray& headers, const QByteArray& body)
 {
-    return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size())
-           + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
 }
 
 QByteArray page(const QByteArray& contentType, const QByteArray& body)
@@ -96,7 +96,8 @@ public:
     }
     QUrl url(const char* path) const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(path)));
+        return QUrl(
+            QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(path)));
     }
 
 private:
@@ -104,19 +105,16 @@ private:
     {
         QByteArray& request = m_pending[socket];
         request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
+        if (!request.contains("\r\n\r\n")) return;
         const QByteArray path = request.split(' ').value(1);
         m_pending.remove(socket);
-        if (path == "/silent")
-            return;
+        if (path == "/silent") return;
         if (path == "/endless") {
             socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
             auto* timer = new QTimer(socket);
             connect(timer, &QTimer::timeout, socket, [socket, timer, sent = 0]() mutable {
                 // Bounded, so that a loader that never stops cannot keep the server busy.
-                if (socket->state() != QAbstractSocket::ConnectedState || ++sent > 1000)
-                    return timer->stop();
+                if (socket->state() != QAbstractSocket::ConnectedState || ++sent > 1000) return timer->stop();
                 socket->write(QByteArray(16 * 1024, 'x'));
             });
             timer->start(1);
@@ -176,9 +174,14 @@ private Q_SLOTS:
         r["/cp1251"] = page("text/html", cp1251(text));
         r["/header-utf8"] = page("text/html; charset=UTF-8", text.toUtf8());
         r["/header-koi8"] = page("text/html; charset=\"koi8-r\"", QByteArray("<p>\xf3\xd2\xc5\xc4\xc1</p>"));
-        r["/header-beats-meta"] = page("text/html; charset=windows-1251", cp1251(QStringLiteral("<meta charset=utf-8>") + text));
-        r["/meta-utf8"] = page("text/html", QStringLiteral("<head><meta charset=\"utf-8\"></head>").toUtf8() + text.toUtf8());
-        r["/meta-http-equiv"] = page("text/html", QStringLiteral("<META HTTP-EQUIV=Content-Type CONTENT='text/html; charset=utf-8'>").toUtf8() + text.toUtf8());
+        r["/header-beats-meta"] =
+            page("text/html; charset=windows-1251", cp1251(QStringLiteral("<meta charset=utf-8>") + text));
+        r["/meta-utf8"] = page("text/html", QStringLiteral("<head><meta charset=\"utf-8\"></head>").toUtf8() +
+                                                text.toUtf8());
+        r["/meta-http-equiv"] = page(
+            "text/html",
+            QStringLiteral("<META HTTP-EQUIV=Content-Type CONTENT='text/html; charset=utf-8'>").toUtf8() +
+                text.toUtf8());
         r["/moved"] = response("302 Found", "Location: /cp1251\r\n", "");
         r["/to-file"] = response("301 Moved Permanently", "Location: file:///etc/hostname\r\n", "");
         r["/loop"] = response("302 Found", "Location: /loop\r\n", "");
@@ -209,14 +212,17 @@ private Q_SLOTS:
             QTest::newRow(name) << url << timeoutMs << sizeCap << html << error << finalPath;
         };
         const TestServer& s = m_server;
-        row("windows-1251 when nothing is declared", s.url("/cp1251"), t, cap, text, none, QStringLiteral("/cp1251"));
-        row("charset in the header", s.url("/header-utf8"), t, cap, text, none, QStringLiteral("/header-utf8"));
-        row("quoted koi8-r charset in the header", s.url("/header-koi8"), t, cap, QStringLiteral("<p>Среда</p>"), none,
-            QStringLiteral("/header-koi8"));
-        row("header beats meta", s.url("/header-beats-meta"), t, cap, QStringLiteral("<meta charset=utf-8>") + text, none,
-            QStringLiteral("/header-beats-meta"));
-        row("meta charset", s.url("/meta-utf8"), t, cap, QStringLiteral("<head><meta charset=\"utf-8\"></head>") + text,
-            none, QStringLiteral("/meta-utf8"));
+        row("windows-1251 when nothing is declared", s.url("/cp1251"), t, cap, text, none,
+            QStringLiteral("/cp1251"));
+        row("charset in the header", s.url("/header-utf8"), t, cap, text, none,
+            QStringLiteral("/header-utf8"));
+        row("quoted koi8-r charset in the header", s.url("/header-koi8"), t, cap,
+            QStringLiteral("<p>Среда</p>"), none, QStringLiteral("/header-koi8"));
+        row("header beats meta", s.url("/header-beats-meta"), t, cap,
+            QStringLiteral("<meta charset=utf-8>") + text, none, QStringLiteral("/header-beats-meta"));
+        row("meta charset", s.url("/meta-utf8"), t, cap,
+            QStringLiteral("<head><meta charset=\"utf-8\"></head>") + text, none,
+            QStringLiteral("/meta-utf8"));
         row("meta http-equiv", s.url("/meta-http-equiv"), t, cap,
             QStringLiteral("<META HTTP-EQUIV=Content-Type CONTENT='text/html; charset=utf-8'>") + text, none,
             QStringLiteral("/meta-http-equiv"));
@@ -228,7 +234,8 @@ private Q_SLOTS:
             none);
         row("missing page", s.url("/missing"), t, cap, none, QStringLiteral("HTTP 404"), none);
         row("server error", s.url("/error"), t, cap, none, QStringLiteral("HTTP 500"), none);
-        row("server never answers", s.url("/silent"), 300, cap, none, QStringLiteral("нет ответа за 0,3 с"), none);
+        row("server never answers", s.url("/silent"), 300, cap, none, QStringLiteral("нет ответа за 0,3 с"),
+            none);
         row("declared length over the cap", s.url("/declared-big"), t, 1000, none,
             QStringLiteral("страница больше 1000 байт"), none);
         row("endless page cut at the cap", s.url("/endless"), t, 64 * 1024, none,
@@ -238,9 +245,10 @@ private Q_SLOTS:
             QStringLiteral("адрес не http/https"), none);
         row("script address", QUrl(QStringLiteral("javascript:alert(1)")), t, cap, none,
             QStringLiteral("адрес не http/https"), none);
-        row("ftp address", QUrl(QStringLiteral("ftp://127.0.0.1/")), t, cap, none, QStringLiteral("адрес не http/https"),
+        row("ftp address", QUrl(QStringLiteral("ftp://127.0.0.1/")), t, cap, none,
+            QStringLiteral("адрес не http/https"), none);
+        row("no host", QUrl(QStringLiteral("http:///x")), t, cap, none, QStringLiteral("неверный адрес"),
             none);
-        row("no host", QUrl(QStringLiteral("http:///x")), t, cap, none, QStringLiteral("неверный адрес"), none);
     }
     void load()
     {
@@ -265,8 +273,7 @@ private Q_SLOTS:
         QCOMPARE(loader.errorText(), expectedError);
         QCOMPARE(loader.ok(), expectedError.isEmpty());
         QCOMPARE(loader.html(), expectedHtml);
-        if (!finalPath.isEmpty())
-            QCOMPARE(loader.finalUrl().path(), finalPath);
+        if (!finalPath.isEmpty()) QCOMPARE(loader.finalUrl().path(), finalPath);
     }
 
     // A page that never ends, plain or inflating from a small compressed
@@ -328,21 +335,29 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const QByteArray yes = QStringLiteral("да").toUtf8();
         const QString da = QStringLiteral("да");
-        QTest::newRow("byte order mark beats the header") << QByteArray("\xEF\xBB\xBF" + yes) << QByteArray("text/html; charset=windows-1251") << da;
-        QTest::newRow("unknown header charset falls to meta") << QByteArray("<meta charset=utf-8>" + yes) << QByteArray("text/html; charset=bogus")
-                                                               << QStringLiteral("<meta charset=utf-8>") + da;
-        QTest::newRow("meta naming UTF-16 means UTF-8") << QByteArray("<meta charset=utf-16>" + yes) << QByteArray()
-                                                         << QStringLiteral("<meta charset=utf-16>") + da;
-        QTest::newRow("meta in a comment ignored") << QByteArray("<!-- <meta charset=utf-8> -->" + cp1251(da)) << QByteArray()
-                                                   << QStringLiteral("<!-- <meta charset=utf-8> -->") + da;
-        QTest::newRow("content without http-equiv ignored") << QByteArray("<meta content='text/html; charset=utf-8'>" + cp1251(da))
-                                                            << QByteArray() << QStringLiteral("<meta content='text/html; charset=utf-8'>") + da;
-        QTest::newRow("meta after the body starts ignored") << QByteArray("<body><meta charset=utf-8>" + cp1251(da)) << QByteArray()
-                                                            << QStringLiteral("<body><meta charset=utf-8>") + da;
-        const QByteArray longHead = "<head><script>" + QByteArray(3000, ' ') + "</script><meta charset=utf-8>";
-        QTest::newRow("meta far down the head") << QByteArray(longHead + yes) << QByteArray() << QString::fromLatin1(longHead) + da;
-        QTest::newRow("Latin-1 label reads as windows-1252") << QByteArray("\x80") << QByteArray("text/html; charset=iso-8859-1")
-                                                             << QStringLiteral("\u20AC");
+        QTest::newRow("byte order mark beats the header")
+            << QByteArray("\xEF\xBB\xBF" + yes) << QByteArray("text/html; charset=windows-1251") << da;
+        QTest::newRow("unknown header charset falls to meta")
+            << QByteArray("<meta charset=utf-8>" + yes) << QByteArray("text/html; charset=bogus")
+            << QStringLiteral("<meta charset=utf-8>") + da;
+        QTest::newRow("meta naming UTF-16 means UTF-8")
+            << QByteArray("<meta charset=utf-16>" + yes) << QByteArray()
+            << QStringLiteral("<meta charset=utf-16>") + da;
+        QTest::newRow("meta in a comment ignored")
+            << QByteArray("<!-- <meta charset=utf-8> -->" + cp1251(da)) << QByteArray()
+            << QStringLiteral("<!-- <meta charset=utf-8> -->") + da;
+        QTest::newRow("content without http-equiv ignored")
+            << QByteArray("<meta content='text/html; charset=utf-8'>" + cp1251(da)) << QByteArray()
+            << QStringLiteral("<meta content='text/html; charset=utf-8'>") + da;
+        QTest::newRow("meta after the body starts ignored")
+            << QByteArray("<body><meta charset=utf-8>" + cp1251(da)) << QByteArray()
+            << QStringLiteral("<body><meta charset=utf-8>") + da;
+        const QByteArray longHead =
+            "<head><script>" + QByteArray(3000, ' ') + "</script><meta charset=utf-8>";
+        QTest::newRow("meta far down the head")
+            << QByteArray(longHead + yes) << QByteArray() << QString::fromLatin1(longHead) + da;
+        QTest::newRow("Latin-1 label reads as windows-1252")
+            << QByteArray("\x80") << QByteArray("text/html; charset=iso-8859-1") << QStringLiteral("\u20AC");
     }
     void decodeHtml()
     {

@@ -13,8 +13,7 @@ QString Outcome(const QString& expression)
 {
     try {
         const ScriptValue v = ScriptEngine().Eval(expression);
-        if (v.isEmpty() || v.isNull())
-            return v.typeName();
+        if (v.isEmpty() || v.isNull()) return v.typeName();
         return v.typeName() + u':' + v.toString();
     } catch (const ScriptError& e) {
         return QStringLiteral("error %1").arg(e.number());

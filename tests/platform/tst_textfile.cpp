@@ -42,10 +42,8 @@ private:
                 messages[which] = e.message();
             }
         }
-        if (messages[0].isEmpty() || messages[1].isEmpty())
-            return QStringLiteral("no error");
-        if (!messages[0].contains(QFileInfo(file).fileName()))
-            return QStringLiteral("no file name");
+        if (messages[0].isEmpty() || messages[1].isEmpty()) return QStringLiteral("no error");
+        if (!messages[0].contains(QFileInfo(file).fileName())) return QStringLiteral("no file name");
         return messages[0];
     }
 
@@ -91,11 +89,13 @@ private Q_SLOTS:
     void overlongLineIsRefused()
     {
         QByteArray huge(textfile::LineReader::MaxLineBytes + 10, 'x');
-        const QString file = WriteBytes(path(QStringLiteral("long.txt")), QByteArray(18, '|') + "\r\n" + huge);
+        const QString file =
+            WriteBytes(path(QStringLiteral("long.txt")), QByteArray(18, '|') + "\r\n" + huge);
         const QString message = loadError(file);
         QVERIFY2(message.contains(QStringLiteral("строка 2 длиннее 8 МБ")), qPrintable(message));
         // A line just under the limit is still a line.
-        textfile::LineReader in(QStringLiteral("mem"), QByteArray(textfile::LineReader::MaxLineBytes, 'y') + "\nz");
+        textfile::LineReader in(QStringLiteral("mem"),
+                                QByteArray(textfile::LineReader::MaxLineBytes, 'y') + "\nz");
         QCOMPARE(in.ReadLineBytes().size(), textfile::LineReader::MaxLineBytes);
         QCOMPARE(in.ReadLine(), QStringLiteral("z"));
     }
@@ -157,7 +157,8 @@ private Q_SLOTS:
         QVERIFY2(message.contains(QStringLiteral("файл слишком велик")), qPrintable(message));
         QVERIFY(message.contains(QStringLiteral("прежний файл не изменён")));
         QCOMPARE(ReadBytes(file), QByteArray("old\r\n"));
-        QCOMPARE(QDir(path(QStringLiteral("big"))).entryList(QDir::Files | QDir::Hidden), QStringList{"knows.txt"});
+        QCOMPARE(QDir(path(QStringLiteral("big"))).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"knows.txt"});
     }
 
     // A save keeps the file's mode and writes through a link to the file it names.

@@ -168,10 +168,8 @@ private Q_SLOTS:
                 QVERIFY2(values[size_t(later)].isEmpty(), "value lines out of attribute order");
             QVERIFY(Matches(QStringLiteral("[0-9]{1,3}"), v[2]) && v[2].toInt() <= 100);
             // Districts and house types always carry a rating; other attributes are unrated.
-            if (k == 0 || k == 3)
-                QVERIFY2(v[2].toInt() > 0, qPrintable(v[1]));
-            if (kind[size_t(k)] != kKinds[2])
-                QCOMPARE(v[2], QStringLiteral("0"));
+            if (k == 0 || k == 3) QVERIFY2(v[2].toInt() > 0, qPrintable(v[1]));
+            if (kind[size_t(k)] != kKinds[2]) QCOMPARE(v[2], QStringLiteral("0"));
             values[size_t(k)].append(v[1]);
         }
         for (int k = 0; k < 17; ++k)

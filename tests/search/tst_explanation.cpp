@@ -1,9 +1,9 @@
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
-#include "store/Fields.h"
 #include "knowledge/Scoring.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 
 #include <QTest>
@@ -74,29 +74,37 @@ private Q_SLOTS:
         QTest::addColumn<float>("score");
         QTest::addColumn<QString>("failure"); // the start of the failure text, or empty
 
-        QTest::newRow("empty wish") << int(field::Rooms) << QString() << QString() << false << 0.f << 0.f << 0.f << 100.f
+        QTest::newRow("empty wish") << int(field::Rooms) << QString() << QString() << false << 0.f << 0.f
+                                    << 0.f << 100.f << QString();
+        QTest::newRow("ordinal match")
+            << int(field::HouseType) << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный") << false
+            << 0.f << 0.f << 0.f << 100.f << QString();
+        QTest::newRow("ordinal miss")
+            << int(field::HouseType) << QStringLiteral("панельный") << QStringLiteral("панельный") << false
+            << 0.f << 0.f << 0.f << 0.f << QString();
+        QTest::newRow("numeric") << int(field::Rooms) << QStringLiteral("2") << QStringLiteral("2") << true
+                                 << 3.f << 1.f << 5.f << 75.f << QString();
+        QTest::newRow("numeric far off goes negative")
+            << int(field::Rooms) << QStringLiteral("12") << QStringLiteral("12") << true << 3.f << 1.f << 5.f
+            << -125.f << QString();
+        QTest::newRow("by value replaced")
+            << int(field::District) << QStringLiteral("соборный ") << QStringLiteral("70") << true << 85.f
+            << 0.f << 100.f << 85.f << QString();
+        QTest::newRow("by value not replaced")
+            << int(field::District) << QStringLiteral("Заречный") << QStringLiteral("Заречный") << true
+            << 85.f << 0.f << 100.f << 15.f << QString();
+        QTest::newRow("formula ok") << int(field::StopDistance) << QStringLiteral("60")
+                                    << QStringLiteral("60") << true << 50.f << 0.f << 100.f << 90.f
                                     << QString();
-        QTest::newRow("ordinal match") << int(field::HouseType) << QStringLiteral(" кирпичный ") << QStringLiteral("кирпичный")
-                                       << false << 0.f << 0.f << 0.f << 100.f << QString();
-        QTest::newRow("ordinal miss") << int(field::HouseType) << QStringLiteral("панельный") << QStringLiteral("панельный") << false
-                                      << 0.f << 0.f << 0.f << 0.f << QString();
-        QTest::newRow("numeric") << int(field::Rooms) << QStringLiteral("2") << QStringLiteral("2") << true << 3.f << 1.f << 5.f
-                                 << 75.f << QString();
-        QTest::newRow("numeric far off goes negative") << int(field::Rooms) << QStringLiteral("12") << QStringLiteral("12") << true
-                                                       << 3.f << 1.f << 5.f << -125.f << QString();
-        QTest::newRow("by value replaced") << int(field::District) << QStringLiteral("соборный ") << QStringLiteral("70") << true
-                                           << 85.f << 0.f << 100.f << 85.f << QString();
-        QTest::newRow("by value not replaced") << int(field::District) << QStringLiteral("Заречный") << QStringLiteral("Заречный")
-                                               << true << 85.f << 0.f << 100.f << 15.f << QString();
-        QTest::newRow("formula ok") << int(field::StopDistance) << QStringLiteral("60") << QStringLiteral("60") << true << 50.f << 0.f
-                                    << 100.f << 90.f << QString();
-        QTest::newRow("formula fails") << int(field::Telephone) << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
-                                       << 100.f << 0.f << QStringLiteral("Формула не вычислена: ");
-        QTest::newRow("listing number beyond single") << int(field::TotalArea) << QStringLiteral("50") << QStringLiteral("50") << false
-                                                      << 0.f << 0.f << 100.f << 0.f
-                                                      << QStringLiteral("Переполнение");
-        QTest::newRow("wish beyond single") << int(field::Rooms) << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false
-                                            << 0.f << 1.f << 5.f << 0.f << QStringLiteral("Пожелание");
+        QTest::newRow("formula fails")
+            << int(field::Telephone) << QStringLiteral("100") << QStringLiteral("100") << true << 0.f << 0.f
+            << 100.f << 0.f << QStringLiteral("Формула не вычислена: ");
+        QTest::newRow("listing number beyond single")
+            << int(field::TotalArea) << QStringLiteral("50") << QStringLiteral("50") << false << 0.f << 0.f
+            << 100.f << 0.f << QStringLiteral("Переполнение");
+        QTest::newRow("wish beyond single")
+            << int(field::Rooms) << QStringLiteral("1E+40") << QStringLiteral("1E+40") << false << 0.f << 1.f
+            << 5.f << 0.f << QStringLiteral("Пожелание");
     }
     void rules()
     {
@@ -128,8 +136,7 @@ private Q_SLOTS:
         QCOMPARE(e.prepared, prepared);
         QCOMPARE(e.field, r->GetRecord(attribute));
         QCOMPARE(e.hasValue, hasValue);
-        if (hasValue)
-            QCOMPARE(e.value, value);
+        if (hasValue) QCOMPARE(e.value, value);
         QCOMPARE(e.hasRange, !prepared.isEmpty() && attribute != field::HouseType);
         if (e.hasRange) {
             QCOMPARE(e.lo, lo);
@@ -140,11 +147,11 @@ private Q_SLOTS:
         if (failure.isEmpty())
             QVERIFY2(e.failure.isEmpty(), qPrintable(e.failure));
         else
-            QVERIFY2(e.failure.startsWith(failure) && e.failure.size() > failure.size(), qPrintable(e.failure));
+            QVERIFY2(e.failure.startsWith(failure) && e.failure.size() > failure.size(),
+                     qPrintable(e.failure));
         QCOMPARE(e.formulaFailed, attribute == field::Telephone);
         for (const AttributeExplanation& other : x.attributes)
-            if (other.attribute != attribute)
-                QCOMPARE(other.score, 100.f);
+            if (other.attribute != attribute) QCOMPARE(other.score, 100.f);
         QCOMPARE(bits(x.so), bits(r->So));
     }
 
@@ -157,8 +164,8 @@ private Q_SLOTS:
         w[field::Telephone] = QStringLiteral("5");
         bool ok = true;
         QString reason;
-        EvaluateFormula(*p.Records.Items.Item(1), p.Knowledge.AttributeFormulas[field::Telephone], ok, p.Knowledge,
-                        p.Engine(), &reason);
+        EvaluateFormula(*p.Records.Items.Item(1), p.Knowledge.AttributeFormulas[field::Telephone], ok,
+                        p.Knowledge, p.Engine(), &reason);
         QVERIFY(!ok && !reason.isEmpty());
         const Explanation x = SearchRun::Explain(p, *p.Records.Items.Item(1), w, w);
         QCOMPARE(x.attributes[field::Telephone].failure, QStringLiteral("Формула не вычислена: ") + reason);
@@ -170,16 +177,20 @@ private Q_SLOTS:
     {
         std::mt19937 rng(20261210);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-        const QStringList words = {QStringLiteral("Соборный"), QStringLiteral("Старый Город"),
+        const QStringList words = {QStringLiteral("Соборный"),  QStringLiteral("Старый Город"),
                                    QStringLiteral("кирпичный"), QStringLiteral("Панельный"),
-                                   QStringLiteral("есть"),     QString(),
-                                   QStringLiteral("12abc"),    QStringLiteral("1E+39")};
+                                   QStringLiteral("есть"),      QString(),
+                                   QStringLiteral("12abc"),     QStringLiteral("1E+39")};
         auto fieldText = [&]() -> QString {
             switch (pick(4)) {
-            case 0: return words[pick(static_cast<int>(words.size()))];
-            case 1: return QString::number(pick(200));
-            case 2: return QString::number(double(pick(100000)) / 7.0, 'g', 9);
-            default: return QStringLiteral("v%1").arg(pick(60));
+            case 0:
+                return words[pick(static_cast<int>(words.size()))];
+            case 1:
+                return QString::number(pick(200));
+            case 2:
+                return QString::number(double(pick(100000)) / 7.0, 'g', 9);
+            default:
+                return QStringLiteral("v%1").arg(pick(60));
             }
         };
         int checked = 0;
@@ -198,11 +209,12 @@ private Q_SLOTS:
                 // Both the short scanned list and the hashed long one.
                 const int values = pick(2) ? pick(10) : 60 + pick(20);
                 for (int v = 0; v < values; ++v)
-                    kb.AttributeValueLists[ks].Append(v < 60 ? QStringLiteral("v%1").arg(v) : words[v % words.size()],
-                                                      pick(9) ? QString::number(pick(1000) / 9.0, 'g', 8)
-                                                              : QStringLiteral("1E+39"));
-                const QString formulas[] = {QStringLiteral("Этаж * 3 + 1"), QStringLiteral("Len(\"Адрес\") / 3"),
-                                            QStringLiteral("Кухня + 1"), QStringLiteral("1 / 0")};
+                    kb.AttributeValueLists[ks].Append(
+                        v < 60 ? QStringLiteral("v%1").arg(v) : words[v % words.size()],
+                        pick(9) ? QString::number(pick(1000) / 9.0, 'g', 8) : QStringLiteral("1E+39"));
+                const QString formulas[] = {QStringLiteral("Этаж * 3 + 1"),
+                                            QStringLiteral("Len(\"Адрес\") / 3"), QStringLiteral("Кухня + 1"),
+                                            QStringLiteral("1 / 0")};
                 kb.AttributeFormulas[ks] = formulas[pick(4)];
             }
             for (int i = 0; i < 150; ++i) {
@@ -214,8 +226,7 @@ private Q_SLOTS:
             for (int set = 0; set < 5; ++set) {
                 SearchRun::Wishes typed;
                 for (int k = 0; k <= 13; ++k)
-                    if (pick(3) != 0)
-                        typed[static_cast<size_t>(k)] = fieldText();
+                    if (pick(3) != 0) typed[static_cast<size_t>(k)] = fieldText();
                 SearchRun::Wishes prepared;
                 SearchHooks hooks;
                 hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };

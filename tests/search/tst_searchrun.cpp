@@ -1,6 +1,6 @@
 #include "program/Program.h"
-#include "store/Fields.h"
 #include "search/SearchRun.h"
+#include "store/Fields.h"
 #include "support/Fixtures.h"
 
 #include <QTest>
@@ -82,7 +82,8 @@ private Q_SLOTS:
         for (int k : {0, 12}) {
             p.Knowledge.AttributeKinds[static_cast<size_t>(k)] = kinds::ByValue;
             p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
-            p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"), QStringLiteral("80"));
+            p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"),
+                                                                           QStringLiteral("80"));
         }
         p.Records.Items.Item(1)->SetRecord(field::Telephone, QStringLiteral("есть"));
         SearchRun::Wishes wishes = wish(field::Telephone, typed);
@@ -93,7 +94,8 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
         // A wish that is not empty is replaced by its formalized value.
-        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12], QStringLiteral("80"));
+        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12],
+                 QStringLiteral("80"));
     }
 
     // The wishes read as 0 because they hold no number: not the ordinal ones,
@@ -165,7 +167,8 @@ private Q_SLOTS:
         // 500 -> 100 (perfect, database order); 700 -> (1000-200)/1000*100 = 80
         // so So = (16*100+80)/17 = 98.8; 900 -> 60, So 97.6; -5000 scores -450,
         // So = (1600-450)/17 = 67.6, still positive.
-        QCOMPARE(found(p), (QStringList{"L2: 100", "L5: 100", "L3: 98.8", "L4: 98.8", "L1: 97.6", "L6: 67.6"}));
+        QCOMPARE(found(p),
+                 (QStringList{"L2: 100", "L5: 100", "L3: 98.8", "L4: 98.8", "L1: 97.6", "L6: 67.6"}));
     }
 
     void negativeScoresAreNeverListed()
@@ -225,9 +228,9 @@ private Q_SLOTS:
         QTest::newRow("not listed reads 0") << centre << QStringLiteral("Окраина") << 30.0f;
         QTest::newRow("letter case counts") << centre << QStringLiteral("центр") << 30.0f;
         QTest::newRow("spaces count") << centre << QStringLiteral("Центр ") << 30.0f;
-        QTest::newRow("first occurrence wins")
-            << QStringList{QStringLiteral("Центр"), QStringLiteral("70"), QStringLiteral("Центр"), QStringLiteral("10")}
-            << QStringLiteral("Центр") << 100.0f;
+        QTest::newRow("first occurrence wins") << QStringList{QStringLiteral("Центр"), QStringLiteral("70"),
+                                                              QStringLiteral("Центр"), QStringLiteral("10")}
+                                               << QStringLiteral("Центр") << 100.0f;
         QTest::newRow("empty accepted value")
             << QStringList{QString(), QStringLiteral("55")} << QString() << 85.0f;
         QTest::newRow("score read with Val") << QStringList{QStringLiteral("Центр"), QStringLiteral("45,5")}
@@ -235,7 +238,8 @@ private Q_SLOTS:
         QTest::newRow("word score reads 0") << QStringList{QStringLiteral("Центр"), QStringLiteral("высокая")}
                                             << QStringLiteral("Центр") << 30.0f;
         QTest::newRow("score beyond single scores 0")
-            << QStringList{QStringLiteral("Центр"), QStringLiteral("1e39")} << QStringLiteral("Центр") << 0.0f;
+            << QStringList{QStringLiteral("Центр"), QStringLiteral("1e39")} << QStringLiteral("Центр")
+            << 0.0f;
     }
 
     void byValueScoresAgreeOnBothPaths()
@@ -275,7 +279,8 @@ private Q_SLOTS:
         kb.AttributeKinds[field::District] = kinds::ByValue;
         kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("70"));
         kb.AttributeValueLists[field::District].Append(QStringLiteral("70"), QStringLiteral("95"));
-        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0], QStringLiteral("95"));
+        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0],
+                 QStringLiteral("95"));
     }
 
     void hugeNumbersScoreZeroAndTheRunGoesOn()

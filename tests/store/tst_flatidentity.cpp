@@ -1,5 +1,5 @@
-#include "store/FlatIdentity.h"
 #include "store/Fields.h"
+#include "store/FlatIdentity.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "platform/Errors.h"
-#include "store/Fields.h"
 #include "platform/TextFile.h"
+#include "store/Fields.h"
 #include "store/Records.h"
 #include "support/TestSupport.h"
 
@@ -81,13 +81,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("storeys");
         QTest::addColumn<QString>("expectedFloor");
         QTest::addColumn<QString>("expectedStoreys");
-        QTest::newRow("floor/storeys") << "3/9" << "" << "3" << "9";
-        QTest::newRow("spaces kept") << "5 / 9" << "" << "5 " << " 9";
-        QTest::newRow("third piece dropped") << "5/9/12" << "" << "5" << "9";
-        QTest::newRow("no floor") << "/9" << "" << "" << "9";
-        QTest::newRow("no storeys") << "5/" << "12" << "5" << "";
-        QTest::newRow("no slash leaves both") << "3" << "" << "3" << "";
-        QTest::newRow("no slash keeps storeys") << "3" << "7" << "3" << "7";
+        QTest::newRow("floor/storeys") << "3/9"
+                                       << ""
+                                       << "3"
+                                       << "9";
+        QTest::newRow("spaces kept") << "5 / 9"
+                                     << ""
+                                     << "5 "
+                                     << " 9";
+        QTest::newRow("third piece dropped") << "5/9/12"
+                                             << ""
+                                             << "5"
+                                             << "9";
+        QTest::newRow("no floor") << "/9"
+                                  << ""
+                                  << ""
+                                  << "9";
+        QTest::newRow("no storeys") << "5/"
+                                    << "12"
+                                    << "5"
+                                    << "";
+        QTest::newRow("no slash leaves both") << "3"
+                                              << ""
+                                              << "3"
+                                              << "";
+        QTest::newRow("no slash keeps storeys") << "3"
+                                                << "7"
+                                                << "3"
+                                                << "7";
     }
     void normalizeData()
     {
@@ -128,7 +149,8 @@ private Q_SLOTS:
         QTest::newRow("CR LF lines") << full + "\r\n" + full + "\r\n" << 2 << "r";
         QTest::newRow("last line without CR LF") << full + "\r\n" + full << 2 << "r";
         QTest::newRow("bare LF ends a line") << full + "\n" + full + "\n" << 2 << "r";
-        QTest::newRow("without final bar") << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r\r\n") << 1 << "r";
+        QTest::newRow("without final bar")
+            << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r\r\n") << 1 << "r";
         QTest::newRow("extra pieces dropped") << full + "extra|more|\r\n" << 1 << "r";
         QTest::newRow("empty file") << QByteArray() << 0 << "";
         // Editors end a file with a blank line; blank lines at the end hold no listing.
@@ -143,8 +165,7 @@ private Q_SLOTS:
         Records db;
         db.LoadFromFile(WriteBytes(path(QStringLiteral("load.txt")), content));
         QCOMPARE(db.Items.Count(), count);
-        if (count > 0)
-            QTEST(db.Items.Item(count)->GetRecord(field::Reserved), "field17OfLast");
+        if (count > 0) QTEST(db.Items.Item(count)->GetRecord(field::Reserved), "field17OfLast");
     }
 
     void shortLineStopsWithLineNumber_data()
@@ -201,7 +222,8 @@ private Q_SLOTS:
     void floorIsSplitOnLoad()
     {
         Records db;
-        db.LoadFromFile(WriteBytes(path(QStringLiteral("floor.txt")), "a|b|5/9|" + QByteArray(15, '|') + "\r\n"));
+        db.LoadFromFile(
+            WriteBytes(path(QStringLiteral("floor.txt")), "a|b|5/9|" + QByteArray(15, '|') + "\r\n"));
         QCOMPARE(db.Items.Item(1)->GetRecord(field::Floor), QStringLiteral("5"));
         QCOMPARE(db.Items.Item(1)->GetRecord(field::Storeys), QStringLiteral("9"));
     }
@@ -226,8 +248,7 @@ private Q_SLOTS:
         QCOMPARE(b->GetRecord(field::Address), QStringLiteral("ул. Мира¦5"));
         QCOMPARE(b->GetRecord(field::Description), QStringLiteral("строка 1 строка 2 строка 3 конец"));
         for (int i = 0; i < 18; ++i)
-            if (i != 4 && i != 15)
-                QCOMPARE(b->GetRecord(i), QStringLiteral("f%1").arg(i));
+            if (i != 4 && i != 15) QCOMPARE(b->GetRecord(i), QStringLiteral("f%1").arg(i));
     }
 
     void unencodableCharacterBecomesSubstitute()
@@ -250,7 +271,8 @@ private Q_SLOTS:
             db.SaveToFile(path(QStringLiteral("nowhere/database.txt")));
             QFAIL("no error");
         } catch (const VestranaError& e) {
-            QVERIFY2(e.message().contains(QStringLiteral("папка не существует; файл не создан")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("папка не существует; файл не создан")),
+                     qPrintable(e.message()));
         }
         // A folder without write rights (root ignores them, so only checked where they count).
         QFile::setPermissions(path(QStringLiteral("keep")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -268,8 +290,8 @@ private Q_SLOTS:
                          qPrintable(e.message()));
             }
         }
-        QFile::setPermissions(path(QStringLiteral("keep")), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                 QFileDevice::ExeOwner);
+        QFile::setPermissions(path(QStringLiteral("keep")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(ReadBytes(file), QByteArray("old contents\r\n"));
     }
 

@@ -32,21 +32,17 @@ public:
     Button Message(const QString& text, const QString& title, int buttons, Icon icon) override
     {
         messages.append({text, title, buttons, icon});
-        if (onMessage)
-            onMessage(messages.last());
-        if (!answers.isEmpty())
-            return answers.dequeue();
+        if (onMessage) onMessage(messages.last());
+        if (!answers.isEmpty()) return answers.dequeue();
         for (Button b : {Ok, Yes, Retry, No, Cancel, Discard})
-            if (buttons & b)
-                return b;
+            if (buttons & b) return b;
         return Ok;
     }
 
     std::optional<QString> Input(const QString& prompt, const QString& title, const QString&) override
     {
         inputPrompts.append(title + QStringLiteral(": ") + prompt);
-        if (inputs.isEmpty())
-            return std::nullopt;
+        if (inputs.isEmpty()) return std::nullopt;
         return inputs.dequeue();
     }
 
