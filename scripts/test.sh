@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: a normal build with
-# warnings as errors (and its install and Debian package checked), the core
-# built without widgets, a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short run of every fuzzer (FUZZ_SECONDS
-# each, 30 by default), so that a new crash fails.
+# Installs what is missing, checks the formatting, builds, and runs every
+# test: a normal build with warnings as errors (and its install and Debian
+# package checked), the core built without widgets, a build under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every
+# fuzzer (FUZZ_SECONDS each, 30 by default), so that a new crash fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
+
+echo "== Форматирование"
+bash scripts/check-format.sh
 
 echo "== Сборка и тесты"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRANA_WERROR=ON >/dev/null
