@@ -1,5 +1,6 @@
 #include "gui/GuiApplication.h"
 
+#include "gui/SlotGuard.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
 
@@ -47,10 +48,7 @@ void GuiApplication::reportError(const QString& what)
 {
     if (m_reporting) return;
     m_reporting = true;
-    QMessageBox box(QMessageBox::Critical, AppTitle(),
-                    QStringLiteral("Ошибка: %1\n\nДействие не выполнено; программа продолжает работу, "
-                                   "данные сохранятся при закрытии.")
-                        .arg(what));
+    QMessageBox box(QMessageBox::Critical, AppTitle(), SlotErrorText(what));
     box.exec();
     m_reporting = false;
 }

@@ -13,12 +13,17 @@
 // slot that can fail runs its body through Guarded: an error is shown through
 // the prompts and the program goes on, the action undone.
 
+// The message of an error that ended an action.
+inline QString SlotErrorText(const QString& what)
+{
+    return QStringLiteral("Ошибка: %1\n\nДействие не выполнено; программа продолжает работу, "
+                          "данные сохранятся при закрытии.")
+        .arg(what);
+}
+
 inline void ReportSlotError(Prompts& prompts, const QString& what)
 {
-    prompts.Message(QStringLiteral("Ошибка: %1\n\nДействие не выполнено; программа продолжает работу, "
-                                   "данные сохранятся при закрытии.")
-                        .arg(what),
-                    AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
+    prompts.Message(SlotErrorText(what), AppTitle(), Prompts::Ok, Prompts::Icon::Critical);
 }
 
 // Runs `body`; returns false when it raised an error, which has been shown.
