@@ -64,13 +64,7 @@ public:
         if (role == Qt::DecorationRole) return index.column() == 0 ? QVariant(m_icon) : QVariant();
         if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
         const Record& r = *items.at(index.row());
-        const fieldinfo::Column& column = EditorColumns[index.column()];
-        QString cell = r.Field(column.parts[0]).toString();
-        for (int p = 1; p < column.partCount; ++p) {
-            cell += u'/';
-            cell += r.Field(column.parts[static_cast<size_t>(p)]);
-        }
-        return cell;
+        return CellText(r, EditorColumns[index.column()]);
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -117,7 +111,7 @@ EditorForm::EditorForm(Program& program, Prompts& prompts, QWidget* parent)
     List->header()->setSectionResizeMode(QHeaderView::Interactive);
     ShowCutOffTextsAsToolTips(List);
     for (int c = 0; c < kColumnCount; ++c)
-        List->setColumnWidth(c, EditorColumns[c].twips / 15);
+        List->setColumnWidth(c, Twips(EditorColumns[c].twips));
 
     auto button = [this](const char16_t* caption, int number) {
         auto* b = new QPushButton(QString::fromUtf16(caption), this);

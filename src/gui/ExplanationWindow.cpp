@@ -20,8 +20,6 @@ namespace {
 
 // The score column's data role holding the score as a number.
 constexpr int kScoreRole = Qt::UserRole + 1;
-// Where the listing's address is (the window's title).
-constexpr int kAddressField = 4;
 
 enum Column { Attribute, Score, Bar, Wish, Listing, ColumnCount };
 
@@ -162,7 +160,7 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
     InitGuiResources();
     setObjectName(QStringLiteral("ExplanationWindow"));
     ApplyWindowFont(this);
-    const QString address = fields.value(kAddressField);
+    const QString address = fields.value(field::Address);
     setWindowTitle((address.trimmed().isEmpty() ? QStringLiteral("Квартира без адреса") : address) +
                    QStringLiteral(" — подробнее"));
 

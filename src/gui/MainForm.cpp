@@ -601,16 +601,17 @@ void MainForm::closeEvent(QCloseEvent* e)
         // A run ends first (the search at its next yield point, a re-index at
         // its next check, an import when its window closes); the close follows.
         m_stopRequested = true;
+        const bool closeArmed = m_closeAfterRun; // a second close while waiting adds nothing
         m_closeAfterRun = true;
         m_program.ProcessState = Program::ProcessCancelled;
         closeOtherWindows();
         e->ignore();
-        if (!m_running) {
+        if (!m_running && !closeArmed) {
             // Queued: the close comes once the run has unwound, not from inside its end.
+            // Should another run hold the program by then, this close waits again.
             connect(
                 &m_program, &Program::busyChanged, this,
-                [this](bool busy) {
-                    if (busy) return;
+                [this] {
                     m_closeAfterRun = false;
                     close();
                 },

@@ -40,11 +40,6 @@ QString givenUpLine(const QString& why)
     return QStringLiteral("Импорт остановлен: ") + why;
 }
 
-QString secondsText(int ms)
-{
-    return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',') + QStringLiteral(" с");
-}
-
 // A page of nothing but blanks is no page: the site failed to send it.
 bool isBlank(const QString& html)
 {
@@ -197,7 +192,8 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
             reason = m_pages.ErrorText();
         }
         if (attempt < m_options.retries) {
-            log(failedLine(url, reason) + QStringLiteral("; повтор через ") + secondsText(pauseMs));
+            log(failedLine(url, reason) + QStringLiteral("; повтор через ") + text::SecondsText(pauseMs) +
+                QStringLiteral(" с"));
             if (!wait(pauseMs)) return done(false);
             pauseMs = std::min(pauseMs * 2, std::max(m_options.maxPauseMs, m_options.firstPauseMs));
             continue;

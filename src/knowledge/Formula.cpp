@@ -34,7 +34,8 @@ float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, c
                 if (s.size() + count * (field.size() - name.size()) > ScriptEngine::MaxLength)
                     throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
             }
-            s.replace(name, field.toString());
+            // The pointer form: no string is made of the field for a name the text lacks.
+            s.replace(name.constData(), name.size(), field.constData(), field.size());
         }
         return engine.EvalSingle(s, kb.AttributeNames);
     } catch (const VestranaError& e) {

@@ -1,5 +1,6 @@
 #include "platform/PageLoader.h"
 
+#include "platform/Text.h"
 #include "platform/TextFile.h"
 
 #include <QNetworkAccessManager>
@@ -139,11 +140,6 @@ bool nextAttribute(QByteArrayView s, qsizetype& pos, QByteArray& name, QByteArra
     while (pos < s.size() && !isSpace(s[pos]) && s[pos] != '>')
         value += s[pos++];
     return true;
-}
-
-QString secondsText(int ms)
-{
-    return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',');
 }
 
 } // namespace
@@ -423,7 +419,7 @@ QString PageLoader::timeoutText() const
 {
     return (m_gotResponse || !m_body.isEmpty() ? QStringLiteral("страница не загрузилась за %1 с")
                                                : QStringLiteral("нет ответа за %1 с"))
-        .arg(secondsText(m_timeoutMs));
+        .arg(text::SecondsText(m_timeoutMs));
 }
 
 void PageLoader::onTimeout()

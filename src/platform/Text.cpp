@@ -263,6 +263,11 @@ QString general(double x, int digits)
 
 } // namespace
 
+QString SecondsText(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 6).replace(u'.', u',');
+}
+
 QString NumberText(double x, int digits)
 {
     QString s = general(x, digits);

@@ -46,6 +46,9 @@ QString NumberText(double x, int digits = 7);
 // point below 1. Used for the ranges in the knowledge-base file.
 QString GeneralNumber(double x, int digits = 7);
 
+// Milliseconds as seconds for a Russian message: "1,5", "60", "0,25".
+QString SecondsText(int ms);
+
 // Leading and trailing space characters removed (spaces only, not tabs).
 QString Trimmed(QStringView s);
 QStringView TrimmedView(QStringView s);

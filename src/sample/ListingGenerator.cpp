@@ -429,8 +429,6 @@ QString Description(Rng& rng, HouseType type, int rooms)
     return d;
 }
 
-enum Kind { KindNumeric, KindOrdinal, KindRated, KindFormula };
-
 struct AttributeType
 {
     Kind kind;
@@ -439,40 +437,25 @@ struct AttributeType
 };
 
 constexpr std::array<AttributeType, kAttributes> kTypes = {{
-    {KindRated, u"", u"Центр и набережная ценятся выше окраин"},
-    {KindNumeric, u"", u"Больше комнат — просторнее, но дороже"},
-    {KindNumeric, u"", u"Первый и последний этажи обычно дешевле"},
-    {KindRated, u"", u"Кирпич и монолит теплее и долговечнее панели"},
-    {KindOrdinal, u"", u"Адрес сравнивается дословно"},
-    {KindNumeric, u"", u"Цена в тысячах рублей"},
-    {KindNumeric, u"", u"Общая площадь в квадратных метрах"},
-    {KindNumeric, u"", u"Жилая площадь комнат без кухни и коридоров"},
-    {KindNumeric, u"", u"Кухня от 9 кв. м удобна для семьи"},
-    {KindOrdinal, u"", u"Ближайшая остановка общественного транспорта"},
-    {KindFormula, u"100 - Расстояние до остановки / 20",
+    {Kind::ByValue, u"", u"Центр и набережная ценятся выше окраин"},
+    {Kind::Numeric, u"", u"Больше комнат — просторнее, но дороже"},
+    {Kind::Numeric, u"", u"Первый и последний этажи обычно дешевле"},
+    {Kind::ByValue, u"", u"Кирпич и монолит теплее и долговечнее панели"},
+    {Kind::Ordinal, u"", u"Адрес сравнивается дословно"},
+    {Kind::Numeric, u"", u"Цена в тысячах рублей"},
+    {Kind::Numeric, u"", u"Общая площадь в квадратных метрах"},
+    {Kind::Numeric, u"", u"Жилая площадь комнат без кухни и коридоров"},
+    {Kind::Numeric, u"", u"Кухня от 9 кв. м удобна для семьи"},
+    {Kind::Ordinal, u"", u"Ближайшая остановка общественного транспорта"},
+    {Kind::ByFormula, u"100 - Расстояние до остановки / 20",
      u"Чем ближе остановка, тем лучше: 100 у самой остановки, 0 за два километра"},
-    {KindRated, u"", u"Раздельный санузел удобнее совмещённого"},
-    {KindRated, u"", u"Две линии лучше одной, без телефона хуже всего"},
-    {KindOrdinal, u"", u"Агентство, через которое продаётся квартира"},
-    {KindOrdinal, u"", u"Дата подачи объявления"},
-    {KindOrdinal, u"", u"Свободное описание продавца"},
-    {KindNumeric, u"", u"Этажность дома"},
+    {Kind::ByValue, u"", u"Раздельный санузел удобнее совмещённого"},
+    {Kind::ByValue, u"", u"Две линии лучше одной, без телефона хуже всего"},
+    {Kind::Ordinal, u"", u"Агентство, через которое продаётся квартира"},
+    {Kind::Ordinal, u"", u"Дата подачи объявления"},
+    {Kind::Ordinal, u"", u"Свободное описание продавца"},
+    {Kind::Numeric, u"", u"Этажность дома"},
 }};
-
-const QString& KindName(Kind k)
-{
-    switch (k) {
-    case KindNumeric:
-        return kinds::Numeric;
-    case KindOrdinal:
-        return kinds::Ordinal;
-    case KindRated:
-        return kinds::ByValue;
-    case KindFormula:
-        break;
-    }
-    return kinds::ByFormula;
-}
 
 // The expert's rating of a value of a formalized attribute; 0 for anything unrated.
 int Rating(int attribute, const QString& value)
@@ -615,7 +598,7 @@ void BuildSampleMarket(Program& program, quint64 count, quint32 seed)
     for (int k = 0; k < kAttributes; ++k) {
         kb.AttributeNames[size_t(k)] = names[size_t(k)];
         const AttributeType& a = kTypes[size_t(k)];
-        kb.AttributeKinds[size_t(k)] = KindName(a.kind);
+        kb.AttributeKinds[size_t(k)] = kinds::TextOf(a.kind);
         kb.AttributeFormulas[size_t(k)] = QString::fromUtf16(a.formula);
         kb.AttributeComments[size_t(k)] = QString::fromUtf16(a.comment);
     }
@@ -623,7 +606,7 @@ void BuildSampleMarket(Program& program, quint64 count, quint32 seed)
     // expert then rates the values of the attributes formalized by value.
     [[maybe_unused]] const bool finished = Normalize(program); // nothing here can cancel it
     for (int k = 0; k < kAttributes; ++k) {
-        if (kTypes[size_t(k)].kind != KindRated) continue;
+        if (kTypes[size_t(k)].kind != Kind::ByValue) continue;
         AttributeValueList& list = kb.AttributeValueLists[size_t(k)];
         for (int p = 1; p <= list.Count(); ++p)
             list.SetScore(p, QString::number(Rating(k, list.Value(p))));

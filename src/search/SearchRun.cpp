@@ -314,10 +314,7 @@ QStringList SearchRun::ResultCells(const Record& r)
             cells << ScoreText(r.So);
             continue;
         }
-        QString cell = r.GetRecord(c.parts[0]);
-        for (int p = 1; p < c.partCount; ++p)
-            cell += u'/' + r.GetRecord(c.parts[static_cast<size_t>(p)]);
-        cells << cell;
+        cells << CellText(r, c);
     }
     return cells;
 }
@@ -331,7 +328,7 @@ struct Pace
     TimeSlice slice;
 
     explicit Pace(const SearchHooks& h) : hooks(h), slice(h.yield) {}
-    bool stopped() const { return hooks.stopRequested && hooks.stopRequested(); }
+    bool stopped() const { return hooks.StopRequested(); }
     bool yieldPoint()
     {
         slice();

@@ -114,3 +114,13 @@ void Record::AppendLine(QByteArray& out) const
     }
     out.append("\r\n", 2);
 }
+
+QString CellText(const Record& r, const fieldinfo::Column& column)
+{
+    QString cell = r.Field(column.parts[0]).toString();
+    for (int p = 1; p < column.partCount; ++p) {
+        cell += u'/';
+        cell += r.Field(column.parts[static_cast<size_t>(p)]);
+    }
+    return cell;
+}

@@ -66,3 +66,6 @@ private:
 };
 
 using RecordPtr = std::shared_ptr<Record>;
+
+// The text of a listing table's cell: the column's fields joined with "/".
+QString CellText(const Record& r, const fieldinfo::Column& column);

@@ -5,6 +5,7 @@
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
 #include "support/ScriptedPrompts.h"
+#include "support/Waits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -279,6 +280,21 @@ private Q_SLOTS:
         QCOMPARE(button->text(), QStringLiteral("&Поиск"));
         QVERIFY(!s.form->SearchActive());
         QVERIFY(s.program.FoundList.isEmpty());
+    }
+
+    // Closed twice while a run holds the program: the window closes once, after the run.
+    void closeTwiceWhileBusyClosesOnce()
+    {
+        Setup s;
+        QSignalSpy down(s.form.get(), &MainForm::shutDown);
+        {
+            Program::BusyScope run(s.program);
+            s.form->close();
+            s.form->close();
+            QCOMPARE(down.count(), 0);
+        }
+        QTRY_COMPARE(down.count(), 1);
+        QVERIFY(testsupport::StaysQuiet(down, 200));
     }
 
     void closeDuringRunEndsTheRunThenSaves()

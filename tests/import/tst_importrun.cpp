@@ -103,14 +103,6 @@ Record importedSample(int index)
     return r;
 }
 
-QStringList fieldsOf(const Record& r)
-{
-    QStringList out;
-    for (int k = 0; k < Record::FieldCount; ++k)
-        out << r.GetRecord(k);
-    return out;
-}
-
 struct Outcome
 {
     QStringList log;
@@ -411,7 +403,8 @@ private Q_SLOTS:
         QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::District), QStringLiteral("прежняя 0"));
         QCOMPARE(program.Records.Items.Item(2)->GetRecord(field::District), QStringLiteral("прежняя 1"));
         for (int i = 0; i < taken.size(); ++i)
-            QCOMPARE(fieldsOf(*program.Records.Items.Item(3 + i)), fieldsOf(importedSample(taken[i])));
+            QCOMPARE(testsupport::FieldsOf(*program.Records.Items.Item(3 + i)),
+                     testsupport::FieldsOf(importedSample(taken[i])));
     }
 
     // A site without any listing row is not asked for pages without end: the
@@ -577,7 +570,8 @@ private Q_SLOTS:
                 Record expected = importedSample(i);
                 for (int k : {0, 3, 9, 10, 11, 12})
                     expected.SetRecord(k, QString());
-                QCOMPARE(fieldsOf(*program.Records.Items.Item(i + 1)), fieldsOf(expected));
+                QCOMPARE(testsupport::FieldsOf(*program.Records.Items.Item(i + 1)),
+                         testsupport::FieldsOf(expected));
             }
         }
         {

@@ -36,14 +36,6 @@ RecordPtr sampleListing(int index)
     return r;
 }
 
-QStringList fieldsOf(const Record& r)
-{
-    QStringList out;
-    for (int k = 0; k < Record::FieldCount; ++k)
-        out << r.GetRecord(k);
-    return out;
-}
-
 struct Outcome
 {
     QStringList log;
@@ -107,7 +99,7 @@ private Q_SLOTS:
         const int afterFirst = program.Records.Items.Count();
         QList<QStringList> held;
         for (const RecordPtr& r : program.Records.Items)
-            held << fieldsOf(*r);
+            held << testsupport::FieldsOf(*r);
 
         const Outcome second = runImport(program, site.Address());
         QVERIFY(second.result.completed);
@@ -116,7 +108,7 @@ private Q_SLOTS:
         QVERIFY(second.log.filter(QStringLiteral("Обновлены")).isEmpty());
         QCOMPARE(program.Records.Items.Count(), afterFirst);
         for (int i = 0; i < afterFirst; ++i)
-            QCOMPARE(fieldsOf(*program.Records.Items.at(i)), held[i]);
+            QCOMPARE(testsupport::FieldsOf(*program.Records.Items.at(i)), held[i]);
     }
 
     // A flat offered at a new price: its listing takes the price where it
@@ -144,9 +136,9 @@ private Q_SLOTS:
         QCOMPARE(program.Records.Items.Count(), 7);
         QCOMPARE(program.Records.Items.Item(4), listing);
         QCOMPARE(listing->GetRecord(field::Price), price);
-        QStringList expected = fieldsOf(*sampleListing(2));
+        QStringList expected = testsupport::FieldsOf(*sampleListing(2));
         expected[5] = price;
-        QCOMPARE(fieldsOf(*listing), expected);
+        QCOMPARE(testsupport::FieldsOf(*listing), expected);
         const qsizetype at = o.log.indexOf(QStringLiteral("Обработка данных квартиры на ") + address(2));
         QVERIFY(at > 0);
         QCOMPARE(o.log.value(at + 1), updatedLine(2));
@@ -164,7 +156,7 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         QVERIFY(runImport(program, site.Address()).result.completed);
         program.Records.Items.Item(1)->SetRecord(field::Reserved, QStringLiteral("своё"));
-        const QStringList held = fieldsOf(*program.Records.Items.Item(1));
+        const QStringList held = testsupport::FieldsOf(*program.Records.Items.Item(1));
         QVERIFY(!held[12].isEmpty());
 
         DemoSite stalled({.count = 2, .stall = DemoSiteStall::DetailPages});
@@ -173,7 +165,7 @@ private Q_SLOTS:
 
         QCOMPARE(o.log.last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 2."));
         QCOMPARE(program.Records.Items.Count(), 2);
-        QCOMPARE(fieldsOf(*program.Records.Items.Item(1)), held);
+        QCOMPARE(testsupport::FieldsOf(*program.Records.Items.Item(1)), held);
     }
 
     // With updating off every listing is appended, copies included, and the
@@ -193,7 +185,8 @@ private Q_SLOTS:
             QCOMPARE(program.Records.Items.Count(), 1 + 5 * run);
         }
         for (int i = 0; i < 10; ++i)
-            QCOMPARE(fieldsOf(*program.Records.Items.at(1 + i)), fieldsOf(*sampleListing(i % 5)));
+            QCOMPARE(testsupport::FieldsOf(*program.Records.Items.at(1 + i)),
+                     testsupport::FieldsOf(*sampleListing(i % 5)));
     }
 
     // The update rule on its own: new texts win, empty ones keep what is held.

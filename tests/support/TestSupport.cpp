@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "store/Record.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +26,14 @@ QString WriteBytes(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     return path;
+}
+
+QStringList FieldsOf(const Record& r)
+{
+    QStringList out;
+    for (int k = 0; k < Record::FieldCount; ++k)
+        out << r.GetRecord(k);
+    return out;
 }
 
 } // namespace testsupport

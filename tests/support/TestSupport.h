@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+class Record;
 
 // Shared helpers of the tests: fixture paths and a scratch folder per test.
 namespace testsupport {
@@ -13,5 +16,8 @@ QString DataFile(const QString& name);
 QByteArray ReadBytes(const QString& path);
 // Writes bytes to a file, creating folders; returns the path.
 QString WriteBytes(const QString& path, const QByteArray& bytes);
+
+// All fields of a listing, in field order, for comparing listings whole.
+QStringList FieldsOf(const Record& r);
 
 } // namespace testsupport
