@@ -35,6 +35,7 @@ void AttributeValueList::SetScore(int position, const QString& score)
 {
     check(position);
     m_scores[position - 1] = score;
+    m_revision = revision::Next();
 }
 
 size_t AttributeValueList::hashOf(QStringView value)
@@ -92,6 +93,7 @@ void AttributeValueList::append(QString value, const QString& score, size_t hash
     m_values.append(std::move(value));
     m_scores.append(score);
     m_hashes.push_back(hash);
+    m_revision = revision::Next();
     if (m_indexValid && first) insertSlot(int(m_values.size() - 1));
 }
 
@@ -117,6 +119,7 @@ void AttributeValueList::Remove(int position)
     m_scores.removeAt(position - 1);
     m_hashes.erase(m_hashes.begin() + (position - 1));
     m_indexValid = false; // positions after it moved; rebuilt on the next lookup
+    m_revision = revision::Next();
 }
 
 void AttributeValueList::Clear()
@@ -126,6 +129,7 @@ void AttributeValueList::Clear()
     m_hashes.clear();
     m_slots.clear();
     m_indexValid = true;
+    m_revision = revision::Next();
 }
 
 int AttributeValueList::IndexOf(QStringView value) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Revision.h"
 #include "store/Fields.h"
 
 #include <QByteArray>
@@ -40,6 +41,10 @@ public:
     const QStringList& Values() const { return m_values; }
     const QStringList& Scores() const { return m_scores; }
 
+    // The mark of the list's present state (platform/Revision.h): new after
+    // every change, kept by a copy.
+    quint64 Revision() const { return m_revision; }
+
 private:
     void check(int position) const;
     void append(QString value, const QString& score, size_t hash, bool first);
@@ -50,6 +55,7 @@ private:
 
     QStringList m_values;
     QStringList m_scores;
+    quint64 m_revision = revision::Next();
     // The hash of every value, in parallel, so that growing the index never
     // touches the texts again.
     std::vector<size_t> m_hashes;

@@ -2,6 +2,7 @@
 #include "store/Fields.h"
 
 #include "platform/Errors.h"
+#include "platform/Revision.h"
 #include "platform/TextFile.h"
 
 namespace {
@@ -22,7 +23,7 @@ void checkIndex(int index)
 
 } // namespace
 
-Record::Record() : m_text(emptyText())
+Record::Record() : m_text(emptyText()), m_revision(revision::Next())
 {
     for (int i = 0; i < FieldCount; ++i)
         m_end[static_cast<size_t>(i)] = static_cast<quint32>(i);
@@ -47,6 +48,7 @@ void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
         m_end[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
     }
     m_text = std::move(text);
+    m_revision = revision::Next();
 }
 
 void Record::SetRecord(int index, const QString& data)
@@ -102,6 +104,7 @@ bool Record::AssignLine(QString line, int& pieces)
     m_end[FieldCount - 1] = static_cast<quint32>(cut);
     line.truncate(cut);
     m_text = std::move(line);
+    m_revision = revision::Next();
     pieces = FieldCount;
     return true;
 }

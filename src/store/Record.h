@@ -46,6 +46,10 @@ public:
         return QStringView(m_text).mid(start, m_end[static_cast<size_t>(index)] - start);
     }
 
+    // The mark of the fields' present state (platform/Revision.h): new for a
+    // new listing and after every change of a field, kept by a copy.
+    quint64 Revision() const { return m_revision; }
+
     // Where the field texts lie in memory (for prefetching in long walks).
     const void* TextData() const { return m_text.constData(); }
 
@@ -63,6 +67,7 @@ private:
 
     QString m_text;
     std::array<quint32, FieldCount> m_end{};
+    quint64 m_revision;
 };
 
 using RecordPtr = std::shared_ptr<Record>;
