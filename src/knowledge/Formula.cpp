@@ -6,7 +6,7 @@
 #include "store/Record.h"
 
 float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, const KnowledgeBase& kb,
-                      const ScriptEngine& engine, QString* error)
+                      const ScriptEngine& engine, QString* error, bool* readsClock)
 {
     ok = true;
     try {
@@ -37,7 +37,7 @@ float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, c
             // The pointer form: no string is made of the field for a name the text lacks.
             s.replace(name.constData(), name.size(), field.constData(), field.size());
         }
-        return engine.EvalSingle(s, kb.AttributeNames);
+        return engine.EvalSingle(s, kb.AttributeNames, readsClock);
     } catch (const VestranaError& e) {
         ok = false;
         if (error) *error = e.message();

@@ -24,20 +24,9 @@ float single(double x)
 
 float Closeness(float a, float v, float lo, float hi)
 {
-    const float d = single(std::fabs(static_cast<double>(v) - static_cast<double>(a)));
-    const float r = single(std::fabs(static_cast<double>(hi) - static_cast<double>(lo)));
-    const float t = single(static_cast<double>(r) - static_cast<double>(d));
-    // t * 100 is exact in double. The double quotient rounds to the same single
-    // as the extended one unless it lands exactly halfway between two singles;
-    // only then is the slower extended division needed.
-    const double divisor = r != 0 ? static_cast<double>(r) : 1.0;
-    const double q = static_cast<double>(t) * 100.0 / divisor;
-    if (!(std::fabs(q) <= static_cast<double>(std::numeric_limits<float>::max()))) return single(q);
-    uint64_t bits;
-    std::memcpy(&bits, &q, sizeof bits);
-    if ((bits & 0x1FFFFFFFu) != 0x10000000u) return static_cast<float>(q);
-    const long double extended = static_cast<long double>(t) * 100.0L / static_cast<long double>(divisor);
-    return single(static_cast<double>(extended));
+    float out = 0;
+    if (!TryCloseness(a, v, lo, hi, out)) throw VestranaError::overflow();
+    return out;
 }
 
 Source SourceOf(Kind kind)

@@ -117,6 +117,8 @@ public:
     void ReadClock();
     void SetClock(const QDateTime& fixed);
     QDateTime Clock() const;
+    // The same moment as a day number, as a Date holds it.
+    double ClockDay() const { return m_now; }
 
     // Longest expression text accepted, in UTF-16 code units.
     static constexpr qsizetype MaxLength = 65536;
@@ -130,15 +132,19 @@ public:
     // Evaluates one expression text; throws ScriptError on any syntax or evaluation error.
     ScriptValue Eval(QStringView expression) const;
     // The same; an undefined name that is close to one of names (or to a function)
-    // gets a suggestion in the message.
-    ScriptValue Eval(QStringView expression, std::span<const QString> names) const;
+    // gets a suggestion in the message. `readsClock`, when given, becomes true
+    // if Date, Time, Now or Timer was called (it is never set back to false):
+    // such a result holds only for the present clock reading.
+    ScriptValue Eval(QStringView expression, std::span<const QString> names,
+                     bool* readsClock = nullptr) const;
 
     // Eval followed by the conversion to single precision as CSng does: numbers to the nearest
     // single, Boolean -1/0, Empty 0, String parsed as a number ("." decimal point always;
     // surrounding spaces, sign, exponent, &H allowed; "" or a word -> type mismatch 13),
     // Null -> error 94, beyond single range -> overflow 6.
     float EvalSingle(QStringView expression) const;
-    float EvalSingle(QStringView expression, std::span<const QString> names) const;
+    float EvalSingle(QStringView expression, std::span<const QString> names,
+                     bool* readsClock = nullptr) const;
 
 private:
     double m_now = 0;  // day number, as a Date holds it

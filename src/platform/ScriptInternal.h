@@ -191,6 +191,12 @@ struct Context
 {
     double now = 0;
     std::span<const QString> names;
+    bool* clockRead = nullptr; // set when a function reads `now`
+    double readNow() const
+    {
+        if (clockRead) *clockRead = true;
+        return now;
+    }
 };
 
 struct Args

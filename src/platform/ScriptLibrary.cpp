@@ -649,22 +649,24 @@ int weekOfYear(qint64 day, int year, int firstDay, int firstWeek)
 
 Value fnDate(const Args& a)
 {
-    return Value::fromDate(std::trunc(a.ctx.now));
+    return Value::fromDate(std::trunc(a.ctx.readNow()));
 }
 
 Value fnTime(const Args& a)
 {
-    return Value::fromDate(a.ctx.now - std::trunc(a.ctx.now));
+    const double now = a.ctx.readNow();
+    return Value::fromDate(now - std::trunc(now));
 }
 
 Value fnNow(const Args& a)
 {
-    return Value::fromDate(a.ctx.now);
+    return Value::fromDate(a.ctx.readNow());
 }
 
 Value fnTimer(const Args& a)
 {
-    const double seconds = (a.ctx.now - std::trunc(a.ctx.now)) * 86400.0;
+    const double now = a.ctx.readNow();
+    const double seconds = (now - std::trunc(now)) * 86400.0;
     return Value::fromSingle(static_cast<float>(std::round(seconds * 100) / 100));
 }
 

@@ -719,11 +719,11 @@ QString ScriptEngine::TooLongText()
     return QStringLiteral("Слишком длинное выражение");
 }
 
-ScriptValue ScriptEngine::Eval(QStringView expression, std::span<const QString> names) const
+ScriptValue ScriptEngine::Eval(QStringView expression, std::span<const QString> names, bool* readsClock) const
 {
     static_assert(TooLongError == SyntaxError);
     if (expression.size() > MaxLength) throw ScriptError(TooLongError, TooLongText());
-    const Context ctx{m_now, names};
+    const Context ctx{m_now, names, readsClock};
     spent() = {};
     try {
         return Parser(expression, true, ctx).run();
@@ -739,7 +739,7 @@ float ScriptEngine::EvalSingle(QStringView expression) const
     return singleOf(Eval(expression));
 }
 
-float ScriptEngine::EvalSingle(QStringView expression, std::span<const QString> names) const
+float ScriptEngine::EvalSingle(QStringView expression, std::span<const QString> names, bool* readsClock) const
 {
-    return singleOf(Eval(expression, names));
+    return singleOf(Eval(expression, names, readsClock));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "knowledge/KnowledgeBase.h"
+#include "knowledge/ScoreColumns.h"
 #include "platform/Random.h"
 #include "store/Records.h"
 
@@ -39,6 +40,9 @@ public:
     int ProcessState = ProcessIdle;
     RandomSource Random;
     ScriptEngine& Engine();
+    // The search's compared values, kept between searches; they notice every
+    // change of the listings and the knowledge base by themselves.
+    ScoreColumns Columns;
 
     // Where both data files live (the executable's directory unless told otherwise).
     QString DataDir;

@@ -4,6 +4,7 @@
 #include "knowledge/KnowledgeBase.h"
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
+#include "platform/Parallel.h"
 #include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
@@ -38,6 +39,7 @@ struct AttributeRule
     };
     std::vector<Entry> entries;
     bool useEntries = false;
+    std::uint32_t foldedHash = 0; // Ordinal: ScoreColumns::HashOfFolded(folded)
 };
 
 // Beyond this many accepted values the hash index beats a scan.
@@ -168,6 +170,7 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
         case Kind::Ordinal:
             r.rule = Rule::Ordinal;
             r.folded = text::Folded(w);
+            r.foldedHash = ScoreColumns::HashOfFolded(r.folded);
             continue;
         case Kind::Numeric:
             r.rule = Rule::Numeric;
@@ -347,6 +350,70 @@ Rules prepareRules(Program& program, SearchRun::Wishes& wishes, const SearchHook
     return buildRules(program, wishes);
 }
 
+// The scores of the listings [begin, end) into `out`, read from the columns:
+// per attribute in attribute order, so that every listing's sum is added up in
+// the same order as attributeScore's. Pure computation over the columns and
+// (for a text match whose hash agrees) the listing's field.
+void scoreRows(const Program& program, const Rules& rules, int begin, int end, float* out)
+{
+    const ScoreColumns& columns = program.Columns;
+    const RecordList& items = program.Records.Items;
+    for (int i = begin; i < end; ++i)
+        out[i] = 0.0f;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const AttributeRule& rule = rules[static_cast<size_t>(k)];
+        switch (rule.rule) {
+        case Rule::Empty:
+            for (int i = begin; i < end; ++i)
+                out[i] += 100.0f;
+            continue;
+        case Rule::Ordinal: {
+            const std::uint32_t* hashes = columns.Hashes(k);
+            for (int i = begin; i < end; ++i) {
+                const bool same =
+                    hashes[i] == rule.foldedHash && foldedEquals(items.at(i)->Field(k), rule.folded);
+                out[i] += same ? 100.0f : 0.0f;
+            }
+            continue;
+        }
+        case Rule::Numeric:
+        case Rule::Other:
+            break;
+        }
+        if (!rule.aFits || rule.source == Source::Zero) {
+            // The same score for every listing: 0 for a wish beyond single
+            // precision, else the closeness of the wish to 0.
+            float constant = 0.0f;
+            if (rule.aFits && !scoring::TryCloseness(rule.a, 0.0f, rule.lo, rule.hi, constant))
+                constant = 0.0f;
+            for (int i = begin; i < end; ++i)
+                out[i] += constant;
+            continue;
+        }
+        const float* values = columns.Values(k);
+        const std::uint8_t* beyond = columns.Beyond(k);
+        for (int i = begin; i < end; ++i) {
+            float score = 0.0f;
+            if (beyond[i] || !scoring::TryCloseness(rule.a, values[i], rule.lo, rule.hi, score)) score = 0.0f;
+            out[i] += score;
+        }
+    }
+    for (int i = begin; i < end; ++i)
+        out[i] = out[i] / 17.0f;
+}
+
+// Whether the rule reads the attribute's column.
+bool readsColumn(const AttributeRule& rule)
+{
+    if (rule.rule == Rule::Ordinal) return true;
+    if (rule.rule == Rule::Empty) return false;
+    return rule.aFits && rule.source != Source::Zero;
+}
+
+// Listings per step of the scoring pass: the columns are extended and the
+// scores computed a step ahead of the walk that stores them.
+constexpr int kStep = 32768;
+
 // Step 2: scores every listing in order into its So and `scores`; a listing of
 // 100 goes straight into FoundList (`taken`), until it holds MaxFound. Every
 // listing's marks are reset as the pass reaches it, and the rest after an early
@@ -365,39 +432,54 @@ int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<fl
         }
     };
 
+    ScoreColumns& columns = program.Columns;
+    const KnowledgeBase& kb = program.Knowledge;
+    const ScriptEngine& engine = program.Engine();
+    columns.Refresh(kb, engine);
+    columns.Sync(items, kb, engine);
+
     int shownPercent = -1;
+    int nextPercentAt = 1; // the first listing whose percent may differ from shownPercent
     constexpr int kAhead = 8;
-    for (int i = 1; i <= n; ++i) {
-        const int percent = static_cast<int>(text::RoundHalfEven(double(i) * 100.0 / double(n)));
-        if (percent != shownPercent) {
-            shownPercent = percent;
-            if (hooks.progress)
-                hooks.progress(QStringLiteral("Обработка данных (") + text::NumberText(percent) +
-                               QStringLiteral("%)..."));
-        }
-        // The listings lie all over the heap: ask for the next ones early.
-        if (i - 1 + kAhead < n) __builtin_prefetch(items.at(i - 1 + kAhead).get());
-        if (i - 1 + kAhead / 2 < n) __builtin_prefetch(items.at(i - 1 + kAhead / 2)->TextData());
-        const RecordPtr& record = items.at(i - 1);
-        record->Finded = false;
-        record->So = 0;
-        if (pace.yieldPoint()) {
-            // The listings scored so far are still ranked and shown.
-            resetFrom(i);
-            return i - 1;
-        }
-        float sum = 0;
+    for (int begin = 0; begin < n; begin += kStep) {
+        const int end = std::min(n, begin + kStep);
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-            sum += attributeScore<false>(program, *record, k, rules[static_cast<size_t>(k)]);
-        record->So = sum / 17.0f;
-        scores[static_cast<size_t>(i - 1)] = record->So;
-        if (record->So == 100.0f) {
-            record->Finded = true;
-            taken[static_cast<size_t>(i - 1)] = 1;
-            program.FoundList.append(record);
-            if (program.FoundList.size() >= program.MaxFound) {
+            if (readsColumn(rules[static_cast<size_t>(k)])) columns.Extend(k, end, items, kb, engine);
+        parallel::For(begin, end, 4096,
+                      [&](int b, int e) { scoreRows(program, rules, b, e, scores.data()); });
+        for (int i = begin + 1; i <= end; ++i) {
+            if (i >= nextPercentAt) {
+                const int percent = static_cast<int>(text::RoundHalfEven(double(i) * 100.0 / double(n)));
+                if (percent != shownPercent) {
+                    shownPercent = percent;
+                    if (hooks.progress)
+                        hooks.progress(QStringLiteral("Обработка данных (") + text::NumberText(percent) +
+                                       QStringLiteral("%)..."));
+                }
+                // The percent rises with i: skip the listings that keep it.
+                nextPercentAt = i + 1;
+                const double step = double(n) / 100.0;
+                const int guess = static_cast<int>((double(percent) + 0.5) * step) - 2;
+                if (guess > nextPercentAt) nextPercentAt = guess;
+            }
+            if (i - 1 + kAhead < n) __builtin_prefetch(items.at(i - 1 + kAhead).get());
+            const RecordPtr& record = items.at(i - 1);
+            record->Finded = false;
+            record->So = 0;
+            if (pace.yieldPoint()) {
+                // The listings scored so far are still ranked and shown.
                 resetFrom(i);
-                break;
+                return i - 1;
+            }
+            record->So = scores[static_cast<size_t>(i - 1)];
+            if (record->So == 100.0f) {
+                record->Finded = true;
+                taken[static_cast<size_t>(i - 1)] = 1;
+                program.FoundList.append(record);
+                if (program.FoundList.size() >= program.MaxFound) {
+                    resetFrom(i);
+                    return n;
+                }
             }
         }
     }
