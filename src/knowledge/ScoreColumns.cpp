@@ -6,7 +6,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -20,10 +20,7 @@ bool simpleCase(char16_t u)
 struct Fnv
 {
     std::uint32_t h = 2166136261u;
-    void add(char16_t u)
-    {
-        h = (h ^ u) * 16777619u;
-    }
+    void add(char16_t u) { h = (h ^ u) * 16777619u; }
 };
 
 // Rows computed per part of a parallel step: a formula costs about a
@@ -106,7 +103,8 @@ void ScoreColumns::Refresh(const KnowledgeBase& kb, const ScriptEngine& engine)
         Column& c = m_columns[ks];
         const Mode mode = ModeOf(kb.AttributeKinds[ks].Id());
         bool current = c.mode == mode;
-        if (current && mode == Mode::ByValue) current = c.listRevision == kb.AttributeValueLists[ks].Revision();
+        if (current && mode == Mode::ByValue)
+            current = c.listRevision == kb.AttributeValueLists[ks].Revision();
         if (current && mode == Mode::ByFormula)
             current = c.formula == kb.AttributeFormulas[ks] && c.names == kb.AttributeNames &&
                       !(c.clockRead && c.clock != engine.ClockDay());
@@ -147,8 +145,7 @@ void ScoreColumns::computeRow(Column& c, int k, int row, const Record& r, const 
     }
 }
 
-void ScoreColumns::computeRows(Column& c, int k, int begin, int end, const RecordList& items,
-                               const KnowledgeBase& kb, const ScriptEngine& engine)
+void ScoreColumns::prepareColumn(Column& c, int k, const KnowledgeBase& kb)
 {
     const size_t n = m_rows.size();
     if (c.mode == Mode::Folded) {
@@ -162,18 +159,20 @@ void ScoreColumns::computeRows(Column& c, int k, int begin, int end, const Recor
         // threads read it.
         (void)kb.AttributeValueLists[static_cast<size_t>(k)].IndexOf(QStringView());
     }
-    const int grain = c.mode == Mode::ByFormula ? 256 : kGrain;
-    std::vector<char> clockRead(static_cast<size_t>(parallel::Threads()) + 1, 0);
-    std::atomic<int> part{0};
-    parallel::For(begin, end, grain, [&](int b, int e) {
+}
+
+void ScoreColumns::recomputeRow(int i, const Record& r, const KnowledgeBase& kb, const ScriptEngine& engine)
+{
+    m_revisions[static_cast<size_t>(i)] = r.Revision();
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        Column& c = m_columns[static_cast<size_t>(k)];
+        if (i >= c.built) continue;
         bool read = false;
-        for (int i = b; i < e; ++i)
-            computeRow(c, k, i, *items.at(i), kb, engine, read);
-        if (read) clockRead[static_cast<size_t>(part.fetch_add(1))] = 1;
-    });
-    if (std::any_of(clockRead.begin(), clockRead.end(), [](char x) { return x != 0; })) {
-        c.clockRead = true;
-        c.clock = engine.ClockDay();
+        computeRow(c, k, i, r, kb, engine, read);
+        if (read) {
+            c.clockRead = true;
+            c.clock = engine.ClockDay();
+        }
     }
 }
 
@@ -226,37 +225,74 @@ void ScoreColumns::remap(const RecordList& items)
     m_revisions = std::move(revisions);
 }
 
-void ScoreColumns::Sync(const RecordList& items, const KnowledgeBase& kb, const ScriptEngine& engine)
+void ScoreColumns::SyncRows(const RecordList& items)
 {
     const int n = items.Count();
     bool same = static_cast<int>(m_rows.size()) == n;
     for (int i = 0; same && i < n; ++i)
         same = items.at(i).get() == m_rows[static_cast<size_t>(i)];
     if (!same) remap(items);
-    // Revision 0 is never handed out, so a row without one is always changed.
-    for (int i = 0; i < n; ++i) {
-        const Record& r = *items.at(i);
-        const quint64 revision = r.Revision();
-        if (revision == m_revisions[static_cast<size_t>(i)]) continue;
-        m_revisions[static_cast<size_t>(i)] = revision;
-        for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-            Column& c = m_columns[static_cast<size_t>(k)];
-            if (i >= c.built) continue;
-            bool read = false;
-            computeRow(c, k, i, r, kb, engine, read);
-            if (read) {
-                c.clockRead = true;
-                c.clock = engine.ClockDay();
-            }
-        }
-    }
 }
 
-void ScoreColumns::Extend(int k, int end, const RecordList& items, const KnowledgeBase& kb,
+void ScoreColumns::Extend(const Attributes& wanted, int end, const RecordList& items, const KnowledgeBase& kb,
                           const ScriptEngine& engine)
 {
-    Column& c = m_columns[static_cast<size_t>(k)];
-    if (c.mode == Mode::None || c.built >= end) return;
-    computeRows(c, k, c.built, end, items, kb, engine);
-    c.built = end;
+    std::array<int, KnowledgeBase::Attributes> todo{};
+    int count = 0;
+    int begin = end;
+    bool formula = false;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        Column& c = m_columns[static_cast<size_t>(k)];
+        if (!wanted[static_cast<size_t>(k)] || c.mode == Mode::None || c.built >= end) continue;
+        prepareColumn(c, k, kb);
+        todo[static_cast<size_t>(count++)] = k;
+        begin = std::min(begin, c.built);
+        formula = formula || c.mode == Mode::ByFormula;
+    }
+    if (count == 0) return;
+    // Every other column holding a row of the walk is checked on the way too.
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        Column& c = m_columns[static_cast<size_t>(k)];
+        if (c.built > begin) prepareColumn(c, k, kb);
+    }
+    // Row by row, all columns at once: a listing's fields are read from memory
+    // once, not once per column.
+    std::vector<char> clockRead(static_cast<size_t>(KnowledgeBase::Attributes) * 2, 0);
+    std::mutex clockMutex;
+    parallel::For(begin, end, formula ? 256 : kGrain, [&](int b, int e) {
+        std::array<bool, KnowledgeBase::Attributes> read{};
+        for (int i = b; i < e; ++i) {
+            if (i + 4 < e) __builtin_prefetch(items.at(i + 4).get());
+            const Record& r = *items.at(i);
+            if (r.Revision() != m_revisions[static_cast<size_t>(i)]) {
+                // Changed since the columns holding the row computed it.
+                m_revisions[static_cast<size_t>(i)] = r.Revision();
+                for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+                    Column& c = m_columns[static_cast<size_t>(k)];
+                    bool was = false;
+                    if (i < c.built) computeRow(c, k, i, r, kb, engine, was);
+                    read[static_cast<size_t>(k)] = read[static_cast<size_t>(k)] || was;
+                }
+            }
+            for (int t = 0; t < count; ++t) {
+                const int k = todo[static_cast<size_t>(t)];
+                Column& c = m_columns[static_cast<size_t>(k)];
+                if (i < c.built) continue;
+                bool was = false;
+                computeRow(c, k, i, r, kb, engine, was);
+                read[static_cast<size_t>(k)] = read[static_cast<size_t>(k)] || was;
+            }
+        }
+        const std::lock_guard<std::mutex> lock(clockMutex);
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            if (read[static_cast<size_t>(k)]) clockRead[static_cast<size_t>(k)] = 1;
+    });
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        if (!clockRead[static_cast<size_t>(k)]) continue;
+        Column& c = m_columns[static_cast<size_t>(k)];
+        c.clockRead = true;
+        c.clock = engine.ClockDay();
+    }
+    for (int t = 0; t < count; ++t)
+        m_columns[static_cast<size_t>(todo[static_cast<size_t>(t)])].built = end;
 }

@@ -38,14 +38,28 @@ public:
     static std::uint32_t FoldedHash(QStringView field);
     static std::uint32_t HashOfFolded(QStringView folded);
 
+    using Attributes = std::array<bool, KnowledgeBase::Attributes>;
+
     // Drops the columns whose inputs in the knowledge base or clock changed.
     void Refresh(const KnowledgeBase& kb, const ScriptEngine& engine);
-    // Brings the rows up to the collection: the same listings in the same
-    // order, each at its present revision; a changed listing is computed again
-    // in every column that holds it.
-    void Sync(const RecordList& items, const KnowledgeBase& kb, const ScriptEngine& engine);
-    // Makes column k valid up to row `end` (after Refresh and Sync).
-    void Extend(int k, int end, const RecordList& items, const KnowledgeBase& kb, const ScriptEngine& engine);
+    // Brings the rows up to the collection's listings, in order: rows of
+    // listings still there are kept (their revisions are checked later, by
+    // Extend and CheckRow).
+    void SyncRows(const RecordList& items);
+    // Makes the `wanted` columns valid up to row `end`, one walk over the
+    // listings for all of them. A listing met on the way whose revision
+    // changed is computed again in every column that holds it.
+    void Extend(const Attributes& wanted, int end, const RecordList& items, const KnowledgeBase& kb,
+                const ScriptEngine& engine);
+    // Row i's listing `r` at its present revision in every column that holds
+    // the row: true when it had changed and was computed again.
+    bool CheckRow(int i, const Record& r, const KnowledgeBase& kb, const ScriptEngine& engine)
+    {
+        if (r.Revision() == m_revisions[static_cast<size_t>(i)]) [[likely]]
+            return false;
+        recomputeRow(i, r, kb, engine);
+        return true;
+    }
 
     Mode ModeAt(int k) const { return m_columns[static_cast<size_t>(k)].mode; }
     int Built(int k) const { return m_columns[static_cast<size_t>(k)].built; }
@@ -80,8 +94,8 @@ private:
     };
 
     void reset(Column& c, Mode mode, const KnowledgeBase& kb, int k);
-    void computeRows(Column& c, int k, int begin, int end, const RecordList& items, const KnowledgeBase& kb,
-                     const ScriptEngine& engine);
+    void recomputeRow(int i, const Record& r, const KnowledgeBase& kb, const ScriptEngine& engine);
+    void prepareColumn(Column& c, int k, const KnowledgeBase& kb);
     void computeRow(Column& c, int k, int row, const Record& r, const KnowledgeBase& kb,
                     const ScriptEngine& engine, bool& clockRead);
     void remap(const RecordList& items);

@@ -436,15 +436,17 @@ int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<fl
     const KnowledgeBase& kb = program.Knowledge;
     const ScriptEngine& engine = program.Engine();
     columns.Refresh(kb, engine);
-    columns.Sync(items, kb, engine);
+    columns.SyncRows(items);
+    ScoreColumns::Attributes wanted{};
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        wanted[static_cast<size_t>(k)] = readsColumn(rules[static_cast<size_t>(k)]);
 
     int shownPercent = -1;
     int nextPercentAt = 1; // the first listing whose percent may differ from shownPercent
     constexpr int kAhead = 8;
     for (int begin = 0; begin < n; begin += kStep) {
         const int end = std::min(n, begin + kStep);
-        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-            if (readsColumn(rules[static_cast<size_t>(k)])) columns.Extend(k, end, items, kb, engine);
+        columns.Extend(wanted, end, items, kb, engine);
         parallel::For(begin, end, 4096,
                       [&](int b, int e) { scoreRows(program, rules, b, e, scores.data()); });
         for (int i = begin + 1; i <= end; ++i) {
@@ -471,6 +473,9 @@ int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<fl
                 resetFrom(i);
                 return i - 1;
             }
+            // A listing changed since its columns were computed is scored anew.
+            if (columns.CheckRow(i - 1, *record, kb, engine))
+                scoreRows(program, rules, i - 1, i, scores.data());
             record->So = scores[static_cast<size_t>(i - 1)];
             if (record->So == 100.0f) {
                 record->Finded = true;
@@ -508,20 +513,27 @@ bool rankingPass(Program& program, Pace& pace, const std::vector<float>& scores,
         if (pace.hooks.progress) pace.hooks.progress(SearchRun::StoppedText(n, n));
         return false;
     };
-    for (;;) {
+    // One walk finds the best remaining scores, best first and lower positions
+    // first on ties: what one walk per entry would pick, entry by entry.
+    const int room = std::max(0, program.MaxFound - static_cast<int>(program.FoundList.size()));
+    std::vector<int> best;
+    best.reserve(static_cast<size_t>(room) + 1);
+    auto scoreAt = [&](int i) { return scores[static_cast<size_t>(i)]; };
+    for (int i = 0; i < scored && room > 0; ++i) {
+        if ((i & 4095) == 0 && rankingYield()) return stoppedRanking();
+        const float so = scoreAt(i);
+        if (!(so > 0.0f) || taken[static_cast<size_t>(i)]) continue;
+        if (static_cast<int>(best.size()) == room && !(so > scoreAt(best.back()))) continue;
+        auto at = std::upper_bound(best.begin(), best.end(), so,
+                                   [&](float value, int j) { return value > scoreAt(j); });
+        best.insert(at, i);
+        if (static_cast<int>(best.size()) > room) best.pop_back();
+    }
+    for (size_t next = 0;; ++next) {
         if (rankingYield()) return stoppedRanking();
         if (program.FoundList.size() >= program.MaxFound) break;
-        float best = 0;
-        int candidate = -1;
-        for (int i = 0; i < scored; ++i) {
-            if ((i & 4095) == 0 && rankingYield()) return stoppedRanking();
-            const float so = scores[static_cast<size_t>(i)];
-            if (so > best && !taken[static_cast<size_t>(i)]) {
-                best = so;
-                candidate = i;
-            }
-        }
-        if (candidate < 0) break;
+        if (next >= best.size()) break;
+        const int candidate = best[next];
         taken[static_cast<size_t>(candidate)] = 1;
         items.at(candidate)->Finded = true;
         program.FoundList.append(items.at(candidate));
@@ -568,6 +580,20 @@ QStringList SearchRun::ResultHeaders()
     for (const fieldinfo::Column& c : fieldinfo::ResultColumns)
         headers << QString::fromUtf16(c.header);
     return headers;
+}
+
+std::vector<float> SearchRun::StraightScores(Program& program, const Wishes& prepared)
+{
+    const Rules rules = buildRules(program, prepared);
+    std::vector<float> out;
+    out.reserve(static_cast<size_t>(program.Records.Items.Count()));
+    for (const RecordPtr& r : program.Records.Items) {
+        float sum = 0;
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            sum += attributeScore<false>(program, *r, k, rules[static_cast<size_t>(k)]);
+        out.push_back(sum / 17.0f);
+    }
+    return out;
 }
 
 Explanation SearchRun::Explain(Program& program, const Record& r, const Wishes& typed, const Wishes& prepared)

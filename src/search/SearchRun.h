@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class Program;
 class Record;
@@ -77,6 +78,11 @@ public:
     // The attributes whose prepared wish is not empty, is compared as a number
     // and holds none at its start, so that it is read as 0.
     static QList<int> ReadAsZero(const Program& program, const Wishes& prepared);
+
+    // Every listing's score for prepared wishes, computed listing by listing
+    // from the fields and the knowledge base, without the columns: the
+    // straightforward scoring the run must agree with bit for bit.
+    static std::vector<float> StraightScores(Program& program, const Wishes& prepared);
 
     // The progress text after a stop: how many of the listings were scored.
     static QString StoppedText(int scored, int total);
