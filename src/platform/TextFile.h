@@ -14,6 +14,8 @@ inline QString FromCp1251(const QByteArray& b)
 {
     return FromCp1251(b.constData(), b.size());
 }
+// Decodes `size` windows-1251 bytes into out, one character per byte.
+void DecodeCp1251(const char* data, qsizetype size, char16_t* out);
 // Appends the windows-1251 form of s to out; a character the code page lacks
 // becomes "?", the code page's substitute.
 void AppendCp1251(QByteArray& out, QStringView s);
@@ -47,6 +49,13 @@ public:
     QString ReadLine();
     // The raw bytes of the next line (valid until the next call).
     QByteArrayView ReadLineBytes();
+    // Whole lines at once, for a loader that splits them itself: about
+    // `target` bytes (at most MaxLineBytes / 2 are asked for) ending after a
+    // line feed, or the rest of the file at its end, with the line ends left in.
+    // LineNumber() then counts the lines of the block. Empty when the next
+    // line is too long for a block (read it with ReadLineBytes) or at the end.
+    // Valid until the next call.
+    QByteArrayView ReadBlock(qsizetype target);
     // Skips the blank lines (empty or spaces and tabs only) that follow; true
     // when the file ends after them. Lets a loader ignore the blank lines an
     // editor leaves at the end of a file.
@@ -57,6 +66,7 @@ public:
 
 private:
     bool fill();
+    void checkByteOrderMark() const;
     [[noreturn]] void fail(const QString& what) const;
 
     QString m_path;
@@ -108,4 +118,6 @@ namespace textfile {
 // Appends one data-file field in windows-1251: "|" is written as "¦" and each
 // line break (CR LF, CR or LF) as one space, so the line loads back as written.
 void AppendFieldCp1251(QByteArray& out, QStringView s);
+// The same into out, which has room for s.size() bytes; returns how many were written.
+qsizetype EncodeFieldCp1251(QStringView s, char* out);
 } // namespace textfile

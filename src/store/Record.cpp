@@ -5,6 +5,9 @@
 #include "platform/Revision.h"
 #include "platform/TextFile.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Seventeen separators: the storage of a listing whose fields are all empty,
@@ -25,8 +28,44 @@ void checkIndex(int index)
 
 Record::Record() : m_text(emptyText()), m_revision(revision::Next())
 {
-    for (int i = 0; i < FieldCount; ++i)
-        m_end[static_cast<size_t>(i)] = static_cast<quint32>(i);
+    for (int i = 0; i < FieldCount - 1; ++i)
+        m_end[static_cast<size_t>(i)] = static_cast<quint16>(i);
+}
+
+Record::Record(Blank) : m_revision(0) {}
+
+RecordPtr Record::FromLineCp1251(const char* data, qsizetype size, int& pieces)
+{
+    auto record = std::make_shared<Record>(Blank{});
+    if (!record->AssignLineCp1251(data, size, pieces)) return nullptr;
+    return record;
+}
+
+qsizetype Record::textSize() const
+{
+    return m_end[0] == kWide ? m_text.size() - kWideTail : m_text.size();
+}
+
+QStringView Record::wideField(size_t index) const
+{
+    std::array<quint32, FieldCount> ends;
+    std::memcpy(ends.data(), m_text.constData() + (m_text.size() - kWideTail), sizeof ends);
+    const qsizetype start = index == 0 ? 0 : qsizetype(ends[index - 1]) + 1;
+    return QStringView(m_text.constData() + start, qsizetype(ends[index]) - start);
+}
+
+// m_text holds the joined fields and nothing else when this is called.
+void Record::setEnds(const std::array<quint32, FieldCount>& ends)
+{
+    if (ends[FieldCount - 1] <= 0xFFFF) {
+        for (size_t i = 0; i + 1 < FieldCount; ++i)
+            m_end[i] = static_cast<quint16>(ends[i]);
+        return;
+    }
+    m_end[0] = kWide;
+    const qsizetype size = m_text.size();
+    m_text.resize(size + kWideTail);
+    std::memcpy(static_cast<void*>(m_text.data() + size), ends.data(), sizeof ends);
 }
 
 QString Record::GetRecord(int index) const
@@ -42,12 +81,14 @@ void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
         total += f.size();
     QString text;
     text.reserve(total);
+    std::array<quint32, FieldCount> ends;
     for (int i = 0; i < FieldCount; ++i) {
         if (i > 0) text += u'|';
         text += fields[static_cast<size_t>(i)];
-        m_end[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
+        ends[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
     }
     m_text = std::move(text);
+    setEnds(ends);
     m_revision = revision::Next();
 }
 
@@ -88,34 +129,107 @@ bool Record::AssignLine(QString line, int& pieces)
     const qsizetype size = line.size();
     int found = 0;
     qsizetype cut = size;
+    std::array<quint32, FieldCount> ends;
     for (qsizetype i = 0; i < size; ++i) {
         if (data[i] == u'|') {
             if (found == FieldCount - 1) {
                 cut = i;
                 break;
             }
-            m_end[static_cast<size_t>(found++)] = static_cast<quint32>(i);
+            ends[static_cast<size_t>(found++)] = static_cast<quint32>(i);
         }
     }
     if (found < FieldCount - 1) {
         pieces = size == 0 ? 0 : found + 1;
         return false;
     }
-    m_end[FieldCount - 1] = static_cast<quint32>(cut);
+    ends[FieldCount - 1] = static_cast<quint32>(cut);
     line.truncate(cut);
     m_text = std::move(line);
+    setEnds(ends);
     m_revision = revision::Next();
     pieces = FieldCount;
     return true;
 }
 
+bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
+{
+    // The bars of the 18 fields ("|" is one byte in windows-1251, and no other
+    // byte decodes to it); pieces after the 18th are dropped.
+    std::array<qsizetype, FieldCount> bar;
+    int found = 0;
+    const char* p = data;
+    const char* const end = data + size;
+    while (found < FieldCount) {
+        const void* hit = std::memchr(p, '|', static_cast<size_t>(end - p));
+        if (!hit) break;
+        p = static_cast<const char*>(hit);
+        bar[static_cast<size_t>(found++)] = p - data;
+        ++p;
+    }
+    if (found < FieldCount - 1) {
+        pieces = size == 0 ? 0 : found + 1;
+        return false;
+    }
+    if (found == FieldCount - 1) bar[FieldCount - 1] = size;
+    pieces = FieldCount;
+
+    std::array<quint32, FieldCount> ends;
+    const qsizetype floorStart = bar[field::Floor - 1] + 1;
+    const QByteArrayView floorBytes(data + floorStart, bar[field::Floor] - floorStart);
+    const qsizetype slash = floorBytes.indexOf('/');
+    if (slash < 0) {
+        // The common case: the text is the line up to its 18th bar.
+        const qsizetype cut = bar[FieldCount - 1];
+        QString text(cut, Qt::Uninitialized);
+        textfile::DecodeCp1251(data, cut, reinterpret_cast<char16_t*>(text.data()));
+        for (size_t i = 0; i < FieldCount; ++i)
+            ends[i] = static_cast<quint32>(bar[i]);
+        m_text = std::move(text);
+    } else {
+        // "floor/storeys": NormalizeData's split, done on the bytes ("/" too is
+        // one byte that nothing else decodes to).
+        const qsizetype second = floorBytes.indexOf('/', slash + 1);
+        std::array<QByteArrayView, FieldCount> fields;
+        for (size_t i = 0; i < FieldCount; ++i) {
+            const qsizetype start = i == 0 ? 0 : bar[i - 1] + 1;
+            fields[i] = QByteArrayView(data + start, bar[i] - start);
+        }
+        fields[field::Floor] = floorBytes.first(slash);
+        fields[field::Storeys] =
+            second < 0 ? floorBytes.sliced(slash + 1) : floorBytes.sliced(slash + 1, second - slash - 1);
+        qsizetype total = FieldCount - 1;
+        for (const auto& f : fields)
+            total += f.size();
+        QString text(total, Qt::Uninitialized);
+        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        qsizetype at = 0;
+        for (size_t i = 0; i < FieldCount; ++i) {
+            if (i > 0) out[at++] = u'|';
+            textfile::DecodeCp1251(fields[i].data(), fields[i].size(), out + at);
+            at += fields[i].size();
+            ends[i] = static_cast<quint32>(at);
+        }
+        m_text = std::move(text);
+    }
+    setEnds(ends);
+    m_revision = revision::Next();
+    return true;
+}
+
 void Record::AppendLine(QByteArray& out) const
 {
+    // One resize for the line: no field grows in the file.
+    const qsizetype start = out.size();
+    out.resize(start + textSize() + 3);
+    char* o = out.data() + start;
     for (int i = 0; i < FieldCount; ++i) {
-        textfile::AppendFieldCp1251(out, Field(i));
-        out.append('|');
+        o += textfile::EncodeFieldCp1251(Field(i), o);
+        *o++ = '|';
     }
-    out.append("\r\n", 2);
+    *o++ = '\r';
+    *o++ = '\n';
+    out.resize(o - out.constData());
 }
 
 QString CellText(const Record& r, const fieldinfo::Column& column)

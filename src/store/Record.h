@@ -20,13 +20,36 @@ struct FloorSplit
 };
 FloorSplit SplitFloor(QStringView floorText);
 
+class Record;
+using RecordPtr = std::shared_ptr<Record>;
+
 // One flat listing: 18 text fields (0 to 16 are the attributes, 17 is reserved
 // and only carried through the file) and the two marks of the last search.
 //
 // The fields live in one string with their end offsets, so that a listing read
 // from the file costs one allocation and a million of them stay compact.
+
 class Record
 {
+    struct Blank
+    {
+        explicit Blank() = default;
+    };
+
+    // A million listings stay small: the end of every field but the last (that
+    // one ends the text) in 16 bits. A listing longer than that marks m_end[0]
+    // with kWide and keeps all 18 ends in 32 bits after its text in m_text
+    // (a text of at most 65535 characters, the only kind kept in 16 bits,
+    // cannot have its first field end at kWide).
+    static constexpr quint16 kWide = 0xFFFF;
+    static constexpr qsizetype kWideTail = 2 * field::Count; // 18 ends, two characters each
+
+    // Declared first, with the two marks after m_end, so that the whole
+    // listing packs into 72 bytes (checked below the class).
+    QString m_text;
+    quint64 m_revision;
+    std::array<quint16, field::Count - 1> m_end{};
+
 public:
     static constexpr int FieldCount = field::Count;
 
@@ -42,8 +65,11 @@ public:
     // A view of a field without copying; the index must be valid.
     QStringView Field(int index) const
     {
-        const quint32 start = index == 0 ? 0 : m_end[static_cast<size_t>(index - 1)] + 1;
-        return QStringView(m_text).mid(start, m_end[static_cast<size_t>(index)] - start);
+        const auto i = static_cast<size_t>(index);
+        if (m_end[0] == kWide) return wideField(i);
+        const qsizetype start = i == 0 ? 0 : qsizetype(m_end[i - 1]) + 1;
+        const qsizetype end = i == FieldCount - 1 ? m_text.size() : qsizetype(m_end[i]);
+        return QStringView(m_text.constData() + start, end - start);
     }
 
     // The mark of the fields' present state (platform/Revision.h): new for a
@@ -59,18 +85,27 @@ public:
     // Loading: takes one decoded line of the database file. Returns false when
     // the line has fewer than 18 pieces; `pieces` then holds how many it has.
     bool AssignLine(QString line, int& pieces);
+    // The same straight from the windows-1251 bytes of a line (without its
+    // end), with the floor text already split as NormalizeData does: one pass
+    // and one allocation for the text.
+    bool AssignLineCp1251(const char* data, qsizetype size, int& pieces);
+    // A new listing from such a line, or null (with `pieces`) when it has fewer than 18 pieces.
+    static RecordPtr FromLineCp1251(const char* data, qsizetype size, int& pieces);
+    // Only for FromLineCp1251 (make_shared needs it public): a listing with no text yet.
+    explicit Record(Blank);
     // Saving: appends the 18 fields, each followed by "|", in windows-1251.
     void AppendLine(QByteArray& out) const;
 
 private:
     void assignFields(const std::array<QStringView, FieldCount>& fields);
+    void setEnds(const std::array<quint32, FieldCount>& ends);
 
-    QString m_text;
-    std::array<quint32, FieldCount> m_end{};
-    quint64 m_revision;
+    QStringView wideField(size_t index) const;
+    qsizetype textSize() const;
 };
 
-using RecordPtr = std::shared_ptr<Record>;
+// With its shared-pointer header a listing then takes one 96-byte heap block.
+static_assert(sizeof(Record) <= 72);
 
 // The text of a listing table's cell: the column's fields joined with "/".
 QString CellText(const Record& r, const fieldinfo::Column& column);

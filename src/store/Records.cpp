@@ -6,6 +6,9 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cstring>
+#include <exception>
+#include <thread>
 
 const RecordPtr& RecordList::Item(int position) const
 {
@@ -21,19 +24,74 @@ void RecordList::Remove(int position)
     m_items.erase(m_items.begin() + (position - 1));
 }
 
+namespace {
+
+bool twoThreads()
+{
+    if (Records::LoadThreads > 0) return Records::LoadThreads > 1;
+    return std::thread::hardware_concurrency() > 1;
+}
+
+// Runs `second` on a helper thread while the caller runs `first`; on one core
+// both run here, one after the other. The helper does pure computation; an
+// exception it raises is raised again here.
+template <typename First, typename Second> void sideBySide(bool parallel, First&& first, Second&& second)
+{
+    if (!parallel) {
+        first();
+        second();
+        return;
+    }
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            second();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+void encode(const RecordList& items, int from, int to, QByteArray& out)
+{
+    out.clear();
+    for (int i = from; i < to; ++i)
+        items.at(i)->AppendLine(out);
+}
+
+} // namespace
+
 void Records::SaveToFile(const QString& fileName) const
 {
     textfile::AtomicWriter out(fileName);
-    QByteArray chunk;
-    chunk.reserve(1 << 20);
-    for (const RecordPtr& r : Items) {
-        r->AppendLine(chunk);
-        if (chunk.size() >= (1 << 20)) {
-            out.WriteBytes(chunk);
-            chunk.clear();
-        }
+    // Rounds of two batches: the second is encoded on a helper while this
+    // thread encodes and writes the first; the file gets them in order.
+    constexpr int kBatch = 8192;
+    const bool parallel = twoThreads() && Items.Count() > kBatch;
+    QByteArray first, second;
+    first.reserve(4 << 20);
+    second.reserve(4 << 20);
+    const int count = Items.Count();
+    for (int from = 0; from < count; from += 2 * kBatch) {
+        const int mid = std::min(count, from + kBatch);
+        const int to = std::min(count, from + 2 * kBatch);
+        sideBySide(
+            parallel,
+            [&] {
+                encode(Items, from, mid, first);
+                out.WriteBytes(first);
+            },
+            [&] { encode(Items, mid, to, second); });
+        out.WriteBytes(second);
     }
-    out.WriteBytes(chunk);
     out.Commit();
 }
 
@@ -62,27 +120,113 @@ void Records::LoadFromBytes(const QString& name, QByteArray bytes)
     load(in);
 }
 
+namespace {
+
+// The listings decoded from a run of whole lines, up to the first bad one.
+struct Decoded
+{
+    std::vector<RecordPtr> records;
+    bool failed = false;
+    int pieces = 0;
+    QByteArrayView badLine;     // without its end
+    const char* rest = nullptr; // after the bad line's end
+};
+
+void decodeLines(const char* p, const char* end, Decoded& out)
+{
+    while (p < end) {
+        const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* next = nl ? nl + 1 : end;
+        const char* lineEnd = nl ? nl : end;
+        // As LineReader: a line ends at LF, and one CR before it belongs to the end.
+        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+        int pieces = 0;
+        RecordPtr record = Record::FromLineCp1251(p, lineEnd - p, pieces);
+        if (!record) {
+            out.failed = true;
+            out.pieces = pieces;
+            out.badLine = QByteArrayView(p, lineEnd - p);
+            out.rest = next;
+            return;
+        }
+        out.records.push_back(std::move(record));
+        p = next;
+    }
+}
+
+bool blankLine(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+bool onlyBlankBytes(const char* p, const char* end)
+{
+    return std::all_of(p, end, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+} // namespace
+
 void Records::load(textfile::LineReader& in)
 {
-    while (!in.AtEndOfStream()) {
-        const QByteArrayView bytes = in.ReadLineBytes();
-        const qint64 line = in.LineNumber();
-        auto record = std::make_shared<Record>();
-        int pieces = 0;
-        if (!record->AssignLine(textfile::FromCp1251(bytes.data(), bytes.size()), pieces)) {
-            // Editors like to end a file with a blank line: blank lines at the
-            // end hold no listing and are ignored.
-            const bool blank =
-                std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
-            if (blank && in.OnlyBlankLinesLeft()) return;
-            throw VestranaError(VestranaError::Kind::OutOfRange,
-                                QStringLiteral("Файл «%1», строка %2: полей %3, а нужно 18 (каждое поле "
-                                               "заканчивается знаком «|»)")
-                                    .arg(QDir::toNativeSeparators(in.Path()))
-                                    .arg(line)
-                                    .arg(pieces));
+    const bool parallel = twoThreads();
+    // Returns normally only for a bad line that is blank with nothing but
+    // blank lines after it: editors like to end a file with a blank line.
+    const auto badLine = [&](const Decoded& d, qint64 line, const char* blockEnd) {
+        if (blankLine(d.badLine) && onlyBlankBytes(d.rest, blockEnd) && in.OnlyBlankLinesLeft()) return;
+        throw VestranaError(VestranaError::Kind::OutOfRange,
+                            QStringLiteral("Файл «%1», строка %2: полей %3, а нужно 18 (каждое поле "
+                                           "заканчивается знаком «|»)")
+                                .arg(QDir::toNativeSeparators(in.Path()))
+                                .arg(line)
+                                .arg(d.pieces));
+    };
+    Decoded first, second;
+    for (;;) {
+        const qint64 base = in.LineNumber();
+        const QByteArrayView block = in.ReadBlock(LoadBlockBytes);
+        if (block.isEmpty()) {
+            if (in.AtEndOfStream()) return;
+            // A line longer than a block: read alone, with the reader's checks.
+            const QByteArrayView bytes = in.ReadLineBytes();
+            int pieces = 0;
+            RecordPtr record = Record::FromLineCp1251(bytes.data(), bytes.size(), pieces);
+            if (!record) {
+                Decoded d;
+                d.pieces = pieces;
+                d.badLine = bytes;
+                d.rest = bytes.data() + bytes.size();
+                badLine(d, in.LineNumber(), d.rest);
+                return;
+            }
+            Items.Add(std::move(record));
+            continue;
         }
-        record->NormalizeData();
-        Items.Add(std::move(record));
+        const char* begin = block.data();
+        const char* end = begin + block.size();
+        // The second half starts after the line end nearest the middle.
+        const char* mid = end;
+        if (parallel && block.size() >= LoadBlockBytes / 2) {
+            const char* half = begin + block.size() / 2;
+            if (const auto* nl =
+                    static_cast<const char*>(std::memchr(half, '\n', static_cast<size_t>(end - half))))
+                mid = nl + 1;
+        }
+        first = Decoded();
+        second = Decoded();
+        sideBySide(
+            mid != end, [&] { decodeLines(begin, mid, first); }, [&] { decodeLines(mid, end, second); });
+        for (RecordPtr& r : first.records)
+            Items.Add(std::move(r));
+        if (first.failed) {
+            badLine(first, base + qint64(first.records.size()) + 1, end);
+            return;
+        }
+        for (RecordPtr& r : second.records)
+            Items.Add(std::move(r));
+        if (second.failed) {
+            const qint64 firstLines = std::count(begin, mid, '\n');
+            badLine(second, base + firstLines + qint64(second.records.size()) + 1, end);
+            return;
+        }
     }
 }

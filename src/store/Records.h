@@ -55,6 +55,14 @@ public:
     // The same over the bytes of such a file; `name` stands for it in messages.
     void LoadFromBytes(const QString& name, QByteArray bytes);
 
+    // Loading reads the file in blocks of about this many bytes and decodes
+    // the two halves of a block side by side; saving encodes side by side too.
+    // Tests make the blocks small.
+    static inline qsizetype LoadBlockBytes = qsizetype(4) << 20;
+    // Threads for loading and saving: 0 as the machine has cores (one core:
+    // everything on the calling thread), 1 or 2 to force it (tests).
+    static inline int LoadThreads = 0;
+
 private:
     void load(textfile::LineReader& in);
 };

@@ -1,5 +1,6 @@
 #include "platform/Errors.h"
 #include "platform/TextFile.h"
+#include "sample/ListingGenerator.h"
 #include "store/Fields.h"
 #include "store/Records.h"
 #include "support/TestSupport.h"
@@ -24,6 +25,37 @@ QStringList fields(const Record& r)
     QStringList out;
     for (int i = 0; i < Record::FieldCount; ++i)
         out << r.GetRecord(i);
+    return out;
+}
+
+// Small blocks and a forced thread count for one test, the defaults after it.
+struct LoadKnobs
+{
+    LoadKnobs(int threads, qsizetype block)
+    {
+        Records::LoadThreads = threads;
+        Records::LoadBlockBytes = block;
+    }
+    ~LoadKnobs()
+    {
+        Records::LoadThreads = 0;
+        Records::LoadBlockBytes = qsizetype(4) << 20;
+    }
+};
+
+// The lines of a file as the reader splits them, each made a listing the plain
+// way: what a load in blocks must give.
+QList<QStringList> lineByLine(const QByteArray& content)
+{
+    QList<QStringList> out;
+    textfile::LineReader in(QStringLiteral("mem"), content);
+    while (!in.AtEndOfStream()) {
+        Record r;
+        int pieces = 0;
+        if (!r.AssignLine(in.ReadLine(), pieces)) break;
+        r.NormalizeData();
+        out << fields(r);
+    }
     return out;
 }
 
@@ -190,6 +222,107 @@ private Q_SLOTS:
             QVERIFY(e.message().contains(QStringLiteral("short.txt")));
         }
         QCOMPARE(db.Items.Count(), 2); // the earlier lines stay
+    }
+
+    // The file is read in blocks cut at line ends and the halves of a block are
+    // decoded side by side: whatever the cut, the listings, their order, the
+    // line of the first bad line and the listings before it stay as line by line.
+    void blockedLoadMatchesLineByLine_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("block");
+        QTest::newRow("one thread, small blocks") << 1 << 300;
+        QTest::newRow("two threads, small blocks") << 2 << 1200;
+        QTest::newRow("two threads, a line or two a block") << 2 << 600;
+        QTest::newRow("two threads, a line a block") << 2 << 90;
+        QTest::newRow("two threads, one block") << 2 << (1 << 20);
+    }
+    void blockedLoadMatchesLineByLine()
+    {
+        QFETCH(int, threads);
+        QFETCH(int, block);
+        const LoadKnobs knobs(threads, block);
+        QList<QByteArray> lines;
+        for (int i = 0; i < 40; ++i)
+            lines << cp(sample::DatabaseLine(sample::GenerateListing(quint64(i))));
+        // Lines that take the other paths: a split floor, extra pieces, no last
+        // bar, a bare CR inside, every high byte, and a line of 70000 characters.
+        lines[3] = "a|b|5/9/12|" + QByteArray(15, '|') + "r|";
+        lines[7] = "a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r|extra|more";
+        lines[11] = "a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r";
+        lines[12] = "a\rb|" + QByteArray(17, '|');
+        QByteArray high;
+        for (int b = 128; b < 256; ++b)
+            high += char(b);
+        lines[20] = high + "|" + high + "|3/4|" + QByteArray(15, '|');
+        lines[25] = QByteArray(70000, 'x') + "|2/5|" + QByteArray(16, '|');
+        const auto join = [&](int bad, const QByteArray& badText) {
+            QByteArray content;
+            for (int i = 0; i < lines.size(); ++i) {
+                content += i + 1 == bad ? badText : lines[i];
+                content += i % 5 == 4 ? "\n" : "\r\n"; // both line ends
+            }
+            return content;
+        };
+
+        const QByteArray content = join(0, {});
+        const QList<QStringList> expected = lineByLine(content);
+        QCOMPARE(expected.size(), lines.size());
+        for (const QByteArray& file : {content, content.chopped(2)}) { // also without the last end
+            Records db;
+            db.LoadFromFile(WriteBytes(path(QStringLiteral("blocks.txt")), file));
+            QList<QStringList> got;
+            for (const RecordPtr& r : db.Items)
+                got << fields(*r);
+            QCOMPARE(got, expected);
+            Records fromBytes;
+            fromBytes.LoadFromBytes(QStringLiteral("blocks.txt"), file);
+            QCOMPARE(fromBytes.Items.Count(), lines.size());
+            QCOMPARE(fields(*fromBytes.Items.at(25)), expected[25]);
+        }
+
+        // A bad line at every place, so in first and second halves alike (a
+        // blank one not last, where it would be a blank line at the end).
+        for (const QByteArray& badText : {QByteArray("a|b|c"), QByteArray("  ")}) {
+            for (int bad = 1; bad <= lines.size() - (badText.startsWith(' ') ? 1 : 0); ++bad) {
+                Records db;
+                try {
+                    db.LoadFromBytes(QStringLiteral("bad.txt"), join(bad, badText));
+                    QFAIL("no error");
+                } catch (const VestranaError& e) {
+                    const QString want =
+                        QStringLiteral("строка %1: полей %2,").arg(bad).arg(badText.startsWith(' ') ? 1 : 3);
+                    QVERIFY2(e.message().contains(want), qPrintable(e.message()));
+                }
+                QCOMPARE(db.Items.Count(), bad - 1);
+                if (bad > 1) QCOMPARE(fields(*db.Items.at(bad - 2)), expected[bad - 2]);
+            }
+        }
+        // Blank lines after the last listing, across blocks, are still ignored.
+        Records db;
+        db.LoadFromBytes(QStringLiteral("blank.txt"), content + QByteArray(500, ' ') + "\r\n\t\n\n");
+        QCOMPARE(db.Items.Count(), lines.size());
+    }
+
+    // Saving encodes batches of listings side by side; the file is the same
+    // as one written listing by listing.
+    void savedInBatchesAsLineByLine()
+    {
+        Records db;
+        QByteArray expected;
+        for (int i = 0; i < 20000; ++i) {
+            auto r = std::make_shared<Record>();
+            int pieces = 0;
+            QVERIFY(r->AssignLine(sample::DatabaseLine(sample::GenerateListing(quint64(i))), pieces));
+            if (i == 9000) r->SetRecord(field::Address, QStringLiteral("a|b\r\nc ★"));
+            r->AppendLine(expected);
+            db.Items.Add(std::move(r));
+        }
+        for (int threads : {1, 2}) {
+            const LoadKnobs knobs(threads, qsizetype(4) << 20);
+            db.SaveToFile(path(QStringLiteral("batches.txt")));
+            QVERIFY(ReadBytes(path(QStringLiteral("batches.txt"))) == expected);
+        }
     }
 
     void missingFileIsCreatedEmpty()
