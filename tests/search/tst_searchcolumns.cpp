@@ -72,7 +72,7 @@ struct Market
         p.Engine().SetClock(QDateTime(QDate(2026, 12, 1), QTime(12, 0)));
     }
 
-    int pick(int n) { return random.Pick(n); }
+    int pick(int n) { return random.Pick(n) - 1; } // 0 to n - 1
     const RecordPtr& any() { return p.Records.Items.at(pick(p.Records.Items.Count())); }
 
     // A wish for attribute k: a field of some listing (often an accepted value
@@ -200,11 +200,11 @@ class TestSearchColumns : public QObject
 private Q_SLOTS:
     void initTestCase() { std::setlocale(LC_ALL, "ru_RU.UTF-8"); }
 
-    // Large enough for several steps of the pass and both cores.
+    // Larger than one step of the pass (32768 listings), and split over both cores.
     void randomWishesAndEditsAgreeWithStraightScoring()
     {
-        Market m(40000);
-        for (int round = 0; round < 40; ++round) {
+        Market m(33000);
+        for (int round = 0; round < 24; ++round) {
             QString what = QStringLiteral("round %1:").arg(round);
             for (int e = m.pick(4); e > 0; --e)
                 what += QLatin1Char(' ') + m.edit();
@@ -216,13 +216,13 @@ private Q_SLOTS:
     // A stopped search leaves the columns half built; the next one goes on.
     void aStoppedSearchLeavesNothingStale()
     {
-        Market m(40000);
+        Market m(33000);
         SearchRun::Wishes w = m.wishes();
         w[field::StopDistance] = QStringLiteral("90");
         for (int round = 0; round < 6; ++round) {
             int checks = 0;
             SearchHooks hooks;
-            const int stopAt = 1 + m.pick(40000);
+            const int stopAt = 1 + m.pick(33000);
             hooks.stopRequested = [&] { return ++checks >= stopAt; };
             (void)SearchRun::Run(m.p, w, hooks);
             const QString what = QStringLiteral("after a stop at %1: %2").arg(stopAt).arg(m.edit());
