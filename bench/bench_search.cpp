@@ -1,6 +1,7 @@
 // The search run over generated listings, and the same ranking done by SQLite.
 #include "BenchData.h"
 #include "BenchSqlite.h"
+#include "platform/Heap.h"
 
 #include "platform/Text.h"
 #include "search/SearchRun.h"
@@ -80,6 +81,7 @@ BENCHMARK(BM_SqliteRanking)
 
 int main(int argc, char** argv)
 {
+    heap::PrepareForLargeData(); // as the programs do
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -29,6 +29,10 @@ struct CliArgs
 };
 CliArgs SplitOptions(const QStringList& args);
 
+// The command's program over ctx.dataDir; one per process, left to the
+// process's end (its memory goes back with the process).
+Program& NewProgram(CliContext& ctx);
+
 // Loads both data files into `program` as a start of the program would. On a
 // failed load prints the reason and returns false; nothing may be written then.
 bool LoadProgram(CliContext& ctx, Program& program);

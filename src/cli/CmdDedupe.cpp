@@ -20,7 +20,7 @@ int CmdDedupe(CliContext& ctx)
         }
     }
 
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
     const RecordList& items = program.Records.Items;
     const QList<FlatCopy> copies = FindCopies(items);

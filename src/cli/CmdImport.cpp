@@ -95,7 +95,7 @@ int CmdImport(CliContext& ctx)
         return 64;
     }
 
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
     if (clear) program.Records.Clear();
 

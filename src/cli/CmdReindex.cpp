@@ -6,7 +6,7 @@
 
 int CmdReindex(CliContext& ctx)
 {
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
 
     qint64 added = 0;

@@ -49,7 +49,7 @@ QString explanationLine(const AttributeExplanation& e)
 
 int CmdSearch(CliContext& ctx)
 {
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
     SearchRun::Wishes wishes;
     bool explain = false;
@@ -135,7 +135,7 @@ int CmdFormula(CliContext& ctx)
         return 64;
     }
     const QString formula = formulas.first();
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
     const int count = program.Records.Items.Count();
     if (position < 1 || position > count) {

@@ -3,6 +3,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Errors.h"
 #include "platform/FolderLock.h"
+#include "platform/Heap.h"
 #include "platform/Text.h"
 #include "platform/Version.h"
 #include "program/Program.h"
@@ -94,7 +95,7 @@ bool LoadProgram(CliContext& ctx, Program& program)
 
 int CmdInfo(CliContext& ctx)
 {
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
     const KnowledgeBase& kb = program.Knowledge;
     ctx.out << "Папка данных: " << QDir::toNativeSeparators(ctx.dataDir) << "\n";
@@ -111,7 +112,7 @@ int CmdInfo(CliContext& ctx)
 
 int CmdResave(CliContext& ctx)
 {
-    Program program(ctx.dataDir);
+    Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
     int rc = 0;
     for (bool database : {true, false}) {
@@ -125,8 +126,20 @@ int CmdResave(CliContext& ctx)
     return rc;
 }
 
+Program& NewProgram(CliContext& ctx)
+{
+    // Never deleted, and kept reachable here for leak checkers: the end of the
+    // process gives its memory back at once, where freeing a million listings
+    // one by one would take a good part of a second after the answer is out.
+    static Program* kept = nullptr;
+    Q_ASSERT(!kept);
+    kept = new Program(ctx.dataDir);
+    return *kept;
+}
+
 int main(int argc, char** argv)
 {
+    heap::PrepareForLargeData();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(ProgramVersion());
     QTextStream out(stdout);

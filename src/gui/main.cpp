@@ -4,6 +4,7 @@
 #include "platform/DataFolder.h"
 #include "platform/Errors.h"
 #include "platform/FolderLock.h"
+#include "platform/Heap.h"
 #include "platform/Version.h"
 #include "program/Program.h"
 
@@ -32,6 +33,7 @@ void showStartError(GuiApplication& app, const QString& text)
 
 int main(int argc, char** argv)
 {
+    heap::PrepareForLargeData();
     // Answered before the window system is reached, so it works without a display too.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {

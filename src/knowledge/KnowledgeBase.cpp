@@ -1,6 +1,7 @@
 #include "knowledge/KnowledgeBase.h"
 
 #include "platform/Errors.h"
+#include "platform/Parallel.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 #include "store/Fields.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 // ---------------------------------------------------------------------------
 
@@ -38,7 +40,7 @@ void AttributeValueList::SetScore(int position, const QString& score)
     m_revision = revision::Next();
 }
 
-size_t AttributeValueList::hashOf(QStringView value)
+size_t AttributeValueList::Hash(QStringView value)
 {
     // A fixed non-zero seed selects Qt's fast hardware hash where the
     // processor has one; the unseeded hash is the much slower SipHash.
@@ -97,16 +99,25 @@ void AttributeValueList::append(QString value, const QString& score, size_t hash
     if (m_indexValid && first) insertSlot(int(m_values.size() - 1));
 }
 
+void AttributeValueList::AppendRead(QString value, QString score, size_t hash)
+{
+    m_values.append(std::move(value));
+    m_scores.append(std::move(score));
+    m_hashes.push_back(hash);
+    m_indexValid = false;
+    m_revision = revision::Next();
+}
+
 void AttributeValueList::Append(const QString& value, const QString& score)
 {
-    const size_t hash = hashOf(value);
+    const size_t hash = Hash(value);
     append(value, score, hash, !m_indexValid || find(value, hash) < 0);
 }
 
 bool AttributeValueList::AppendIfAbsent(QStringView value, const QString& score)
 {
     if (!m_indexValid) rebuild();
-    const size_t hash = hashOf(value);
+    const size_t hash = Hash(value);
     if (find(value, hash) >= 0) return false;
     append(value.toString(), score, hash, true);
     return true;
@@ -135,7 +146,7 @@ void AttributeValueList::Clear()
 int AttributeValueList::IndexOf(QStringView value) const
 {
     if (!m_indexValid) rebuild();
-    return find(value, hashOf(value));
+    return find(value, Hash(value));
 }
 
 // ---------------------------------------------------------------------------
@@ -206,12 +217,35 @@ class KnowledgeReader
 public:
     explicit KnowledgeReader(textfile::LineReader& in) : m_in(in) {}
 
-    bool atEnd() { return m_in.AtEndOfStream(); }
+    bool atEnd() { return m_pending == m_pendingEnd && m_in.AtEndOfStream(); }
     void next()
     {
-        m_line = m_in.ReadLine();
+        if (m_pending != m_pendingEnd) {
+            // As LineReader: a line ends at LF, and one CR before it belongs to the end.
+            const auto* nl = static_cast<const char*>(
+                std::memchr(m_pending, '\n', static_cast<size_t>(m_pendingEnd - m_pending)));
+            const char* end = nl ? nl : m_pendingEnd;
+            const char* next = nl ? nl + 1 : m_pendingEnd;
+            if (end > m_pending && end[-1] == '\r') --end;
+            m_line = textfile::FromCp1251(m_pending, end - m_pending);
+            m_pending = next;
+            ++m_lineNumber;
+        } else {
+            m_line = m_in.ReadLine();
+            m_lineNumber = m_in.LineNumber();
+        }
         m_pieces = m_line.isEmpty() ? QStringList() : m_line.split(u'|');
     }
+    // Whole lines already taken from the file (by a block read) that are to be
+    // read before the file's next line; `before` is the number of the line
+    // preceding them.
+    void setPending(const char* begin, const char* end, qint64 before)
+    {
+        m_pending = begin;
+        m_pendingEnd = end;
+        m_lineNumber = before;
+    }
+    bool hasPending() const { return m_pending != m_pendingEnd; }
     const QString& line() const { return m_line; }
     bool blank() const
     {
@@ -222,8 +256,13 @@ public:
     // otherwise the error for a blank line in the middle of the file.
     bool trailingBlank()
     {
-        const qint64 at = m_in.LineNumber();
-        if (m_in.OnlyBlankLinesLeft()) return true;
+        const qint64 at = m_lineNumber;
+        const bool blankPending = std::all_of(
+            m_pending, m_pendingEnd, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+        if (blankPending) {
+            m_pending = m_pendingEnd;
+            if (m_in.OnlyBlankLinesLeft()) return true;
+        }
         failAt(at, VestranaError::Kind::Format,
                QStringLiteral("пустая строка; пустые строки бывают только в конце файла"));
     }
@@ -288,7 +327,7 @@ public:
 
     [[noreturn]] void fail(VestranaError::Kind kind, const QString& what) const
     {
-        failAt(m_in.LineNumber(), kind, what);
+        failAt(m_lineNumber, kind, what);
     }
     [[noreturn]] void failAt(qint64 line, VestranaError::Kind kind, const QString& what) const
     {
@@ -304,6 +343,9 @@ private:
     textfile::LineReader& m_in;
     QString m_line;
     QStringList m_pieces;
+    qint64 m_lineNumber = 0;
+    const char* m_pending = nullptr;
+    const char* m_pendingEnd = nullptr;
 };
 
 } // namespace
@@ -320,8 +362,85 @@ void KnowledgeBase::LoadKnowledgeBytes(const QString& name, QByteArray bytes)
     load(in);
 }
 
+namespace {
+
+// The plain value lines of a run of whole lines, up to the first other one.
+struct ValueRun
+{
+    struct Entry
+    {
+        int k;
+        QString value;
+        QString score;
+        size_t hash;
+    };
+    std::vector<Entry> entries;
+    const char* stop = nullptr; // the first line not parsed, or the end
+};
+
+bool digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A plain value line: an index of one or two digits (0 to 17), with or without
+// one space before it, "|", the value,
+// "|", the formalized value, and then either the end or "|" and anything (the
+// strict reader ignores the pieces after the third). It reads exactly as the
+// strict reader reads it.
+void parseValues(const char* p, const char* end, ValueRun& out)
+{
+    out.entries.clear();
+    // Most formalized values are one and the same text ("0" after a re-index):
+    // they share one string.
+    QByteArrayView lastScoreBytes;
+    QString lastScore;
+    while (p < end) {
+        const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* next = nl ? nl + 1 : end;
+        const char* lineEnd = nl ? nl : end;
+        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+        const char* q = p;
+        if (q < lineEnd && *q == ' ') ++q; // the file writes numbers with a leading space
+        int k = -1;
+        if (q < lineEnd && digit(*q)) {
+            k = *q++ - '0';
+            if (q < lineEnd && digit(*q)) k = k * 10 + (*q++ - '0');
+        }
+        if (k < 0 || k >= KnowledgeBase::Slots || q == lineEnd || *q != '|') break;
+        const char* value = q + 1;
+        const auto* bar =
+            static_cast<const char*>(std::memchr(value, '|', static_cast<size_t>(lineEnd - value)));
+        if (!bar) break;
+        const char* score = bar + 1;
+        const auto* scoreEnd =
+            static_cast<const char*>(std::memchr(score, '|', static_cast<size_t>(lineEnd - score)));
+        if (!scoreEnd) scoreEnd = lineEnd;
+        const QByteArrayView scoreBytes(score, scoreEnd - score);
+        if (lastScore.isNull() || scoreBytes != lastScoreBytes) {
+            lastScoreBytes = scoreBytes;
+            lastScore = textfile::FromCp1251(score, scoreEnd - score);
+        }
+        QString text = textfile::FromCp1251(value, bar - value);
+        const size_t hash = AttributeValueList::Hash(text);
+        out.entries.push_back({k, std::move(text), lastScore, hash});
+        p = next;
+    }
+    out.stop = p;
+}
+
+} // namespace
+
 void KnowledgeBase::load(textfile::LineReader& file)
 {
+    // Appends a run's entries in file order, counting its lines.
+    const auto appendValues = [this](ValueRun& run, qint64& lines) {
+        for (ValueRun::Entry& e : run.entries)
+            AttributeValueLists[static_cast<size_t>(e.k)].AppendRead(std::move(e.value), std::move(e.score),
+                                                                     e.hash);
+        lines += qint64(run.entries.size());
+    };
+
     KnowledgeReader in(file);
 
     // An empty file (or one of blank lines only) is an empty knowledge base.
@@ -366,8 +485,41 @@ void KnowledgeBase::load(textfile::LineReader& file)
         AttributeMin[static_cast<size_t>(k)] = in.single(2, "наименьшее значение");
     }
 
-    // The value lines, up to the second marker.
+    // The value lines, up to the second marker: the bulk of a large file. They
+    // are read in blocks and split on the bytes, the two halves of a block side
+    // by side; from the first line that is not a plain value line on (a marker,
+    // a blank line, an index written otherwise, a fault), the block's lines go
+    // through the strict reader one by one.
+    ValueRun first, second;
     for (;;) {
+        if (!in.hasPending()) {
+            const qint64 base = file.LineNumber();
+            const QByteArrayView block = file.ReadBlock(LoadBlockBytes);
+            if (!block.isEmpty()) {
+                const char* begin = block.data();
+                const char* end = begin + block.size();
+                const char* mid = end;
+                if (block.size() >= LoadBlockBytes / 2) {
+                    const char* half = begin + block.size() / 2;
+                    if (const auto* nl = static_cast<const char*>(
+                            std::memchr(half, '\n', static_cast<size_t>(end - half))))
+                        mid = nl + 1;
+                }
+                parallel::For(0, mid == end ? 1 : 2, 1, [&](int from, int to) {
+                    for (int h = from; h < to; ++h)
+                        h == 0 ? parseValues(begin, mid, first) : parseValues(mid, end, second);
+                });
+                qint64 lines = base;
+                const char* stop = first.stop;
+                appendValues(first, lines);
+                if (stop == mid && mid != end) {
+                    stop = second.stop;
+                    appendValues(second, lines);
+                }
+                if (stop == end) continue;
+                in.setPending(stop, end, lines);
+            }
+        }
         if (in.atEnd()) return;
         in.next();
         if (in.line() == kTypesMarker) break;

@@ -33,6 +33,12 @@ public:
     bool AppendIfAbsent(QStringView value, const QString& score);
     void Remove(int position);
     void Clear();
+    // Appends as the file is read, with the value's Hash: no lookup, and the
+    // index is built again at the next one, so that loading a list of a
+    // million texts costs one pass.
+    void AppendRead(QString value, QString score, size_t hash);
+    // The hash the index uses; pure, so a loader may take it on any thread.
+    static size_t Hash(QStringView value);
 
     // 0-based position of the first entry equal to `value` (exact comparison),
     // or -1. Hash lookup: the re-index and the scoring call this for every listing.
@@ -48,7 +54,6 @@ public:
 private:
     void check(int position) const;
     void append(QString value, const QString& score, size_t hash, bool first);
-    static size_t hashOf(QStringView value);
     int find(QStringView value, size_t hash) const;
     void insertSlot(int index) const;
     void rebuild() const;
@@ -132,6 +137,10 @@ public:
     std::array<AttributeValueList, Slots> AttributeValueLists;
     std::array<float, Slots> AttributeMax{};
     std::array<float, Slots> AttributeMin{};
+
+    // The value lines are read in blocks of about this many bytes (tests make
+    // them small).
+    static inline qsizetype LoadBlockBytes = qsizetype(4) << 20;
 
     // Raises the out-of-range error for an index outside 0..17.
     static void CheckIndex(int k);

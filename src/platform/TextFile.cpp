@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -12,6 +13,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace textfile {
 
@@ -57,10 +62,43 @@ QString fileError(const QString& path, const QString& reason)
 
 } // namespace
 
+constexpr bool lettersInUnicodeOrder()
+{
+    for (int b = 0xC0; b <= 0xFF; ++b)
+        if (kHigh[static_cast<size_t>(b - 128)] != 0x410 + (b - 0xC0)) return false;
+    return true;
+}
+static_assert(lettersInUnicodeOrder(), "the fast decode relies on it");
+
 void DecodeCp1251(const char* data, qsizetype size, char16_t* out)
 {
     const auto* in = reinterpret_cast<const unsigned char*>(data);
     qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time while they are ASCII or the Cyrillic letters
+    // 0xC0..0xFF, which the code page lays out in Unicode order from U+0410:
+    // the bulk of both files. The bytes 0x80..0xBF go through the table.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i below = _mm_set1_epi8(char(0xC0)); // as signed bytes, 0x80..0xBF are less
+    const __m128i letters = _mm_set1_epi16(0xBF);
+    const __m128i shift = _mm_set1_epi16(0x410 - 0xC0);
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        if (_mm_movemask_epi8(_mm_cmplt_epi8(v, below))) {
+            for (qsizetype k = i; k < i + 16; ++k) {
+                const unsigned char b = in[k];
+                out[k] = b < 128 ? char16_t(b) : kHigh[b - 128u];
+            }
+            continue;
+        }
+        __m128i lo = _mm_unpacklo_epi8(v, zero);
+        __m128i hi = _mm_unpackhi_epi8(v, zero);
+        lo = _mm_add_epi16(lo, _mm_and_si128(_mm_cmpgt_epi16(lo, letters), shift));
+        hi = _mm_add_epi16(hi, _mm_and_si128(_mm_cmpgt_epi16(hi, letters), shift));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), hi);
+    }
+#endif
     // Eight ASCII bytes at a time, the bulk of a listing's digits and bars.
     for (; i + 8 <= size; i += 8) {
         quint64 word;
@@ -237,7 +275,8 @@ QByteArrayView LineReader::ReadBlock(qsizetype target)
     }
     if (m_lineNumber == 0) checkByteOrderMark();
     const QByteArrayView block(m_buf.constData() + m_pos, end - m_pos);
-    m_lineNumber += block.count('\n') + (block.endsWith('\n') ? 0 : 1);
+    // std::count, inlined and vectorised, is several times faster here than Qt's.
+    m_lineNumber += std::count(block.begin(), block.end(), '\n') + (block.endsWith('\n') ? 0 : 1);
     m_pos = end;
     return block;
 }
@@ -426,7 +465,8 @@ qsizetype EncodeFieldCp1251(QStringView s, char* o)
     const auto& table = encoder().table;
     const char16_t* in = s.utf16();
     const qsizetype size = s.size();
-    for (qsizetype i = 0; i < size; ++i) {
+    // One character (CR LF together) from position i; returns the next position.
+    const auto one = [&](qsizetype i) {
         const char16_t c = in[i];
         unsigned char b = table[c];
         if (c == u'|') {
@@ -440,7 +480,45 @@ qsizetype EncodeFieldCp1251(QStringView s, char* o)
             b = '?';
         }
         o[n++] = static_cast<char>(b);
+        return i + 1;
+    };
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Sixteen characters at a time where they are ASCII other than "|" and the
+    // line breaks, or the Cyrillic letters U+0410..U+044F (bytes 0xC0..0xFF):
+    // the bulk of a listing. Any other sixteen go one by one.
+    const __m128i asciiBits = _mm_set1_epi16(short(0xFF80));
+    const __m128i letterBits = _mm_set1_epi16(short(0xFFC0));
+    const __m128i letterBase = _mm_set1_epi16(0x410);
+    const __m128i letterShift = _mm_set1_epi16(0x410 - 0xC0);
+    const __m128i zero = _mm_setzero_si128();
+    const auto plain = [&](__m128i c, __m128i& letter) {
+        const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(c, asciiBits), zero);
+        const __m128i special = _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16(u'|')),
+                                             _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16(u'\r')),
+                                                          _mm_cmpeq_epi16(c, _mm_set1_epi16(u'\n'))));
+        letter = _mm_cmpeq_epi16(_mm_and_si128(_mm_sub_epi16(c, letterBase), letterBits), zero);
+        return _mm_or_si128(_mm_andnot_si128(special, ascii), letter);
+    };
+    while (i + 16 <= size) {
+        const __m128i c0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 8));
+        __m128i letter0, letter1;
+        const __m128i ok = _mm_and_si128(plain(c0, letter0), plain(c1, letter1));
+        if (_mm_movemask_epi8(ok) != 0xFFFF) {
+            for (const qsizetype end = i + 16; i < end;)
+                i = one(i);
+            continue;
+        }
+        const __m128i b0 = _mm_sub_epi16(c0, _mm_and_si128(letter0, letterShift));
+        const __m128i b1 = _mm_sub_epi16(c1, _mm_and_si128(letter1, letterShift));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + n), _mm_packus_epi16(b0, b1));
+        n += 16;
+        i += 16;
     }
+#endif
+    while (i < size)
+        i = one(i);
     return n;
 }
 

@@ -60,6 +60,8 @@ public:
     // when the file ends after them. Lets a loader ignore the blank lines an
     // editor leaves at the end of a file.
     bool OnlyBlankLinesLeft();
+    // The size of the whole file (or of the bytes given), for a loader's estimate.
+    qint64 Size() const { return m_file.isOpen() ? m_file.size() : m_buf.size(); }
     // 1-based number of the line last read.
     qint64 LineNumber() const { return m_lineNumber; }
     const QString& Path() const { return m_path; }

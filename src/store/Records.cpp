@@ -181,6 +181,7 @@ void Records::load(textfile::LineReader& in)
                                 .arg(d.pieces));
     };
     Decoded first, second;
+    bool reserved = false;
     for (;;) {
         const qint64 base = in.LineNumber();
         const QByteArrayView block = in.ReadBlock(LoadBlockBytes);
@@ -215,6 +216,15 @@ void Records::load(textfile::LineReader& in)
         second = Decoded();
         sideBySide(
             mid != end, [&] { decodeLines(begin, mid, first); }, [&] { decodeLines(mid, end, second); });
+        if (!reserved && !first.failed && !second.failed) {
+            // Room for the whole file at the first block's bytes per line, so
+            // that the list is not copied as it grows and never stands twice
+            // in memory.
+            reserved = true;
+            const double lines = double(first.records.size() + second.records.size());
+            const double estimate = double(in.Size()) * lines / double(block.size()) * 1.02 + 16;
+            Items.Reserve(Items.Count() + int(std::min(estimate, 2e9 - double(Items.Count()))));
+        }
         for (RecordPtr& r : first.records)
             Items.Add(std::move(r));
         if (first.failed) {

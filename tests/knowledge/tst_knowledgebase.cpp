@@ -5,9 +5,11 @@
 #include "store/Fields.h"
 #include "support/TestSupport.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <clocale>
 
 using testsupport::ReadBytes;
@@ -278,6 +280,124 @@ private Q_SLOTS:
             QCOMPARE(int(e.kind()), kind);
             QVERIFY2(e.message().contains(line), qPrintable(e.message()));
             QVERIFY(e.message().contains(QStringLiteral("bad.txt")));
+        }
+    }
+
+    // The value lines are read in blocks and split on the bytes: whatever the
+    // block size, each line reads as it does alone, and a line of another form
+    // (an index written otherwise, a marker, a blank or a bad line) anywhere in
+    // a block, in either half, is read or refused as line by line.
+    void valuesReadInBlocksAsLineByLine_data()
+    {
+        QTest::addColumn<int>("block");
+        QTest::newRow("a line or two a block") << 64;
+        QTest::newRow("many lines a block, in halves") << 600;
+        QTest::newRow("one block") << (1 << 20);
+    }
+    void valuesReadInBlocksAsLineByLine()
+    {
+        QFETCH(int, block);
+        const qsizetype saved = KnowledgeBase::LoadBlockBytes;
+        KnowledgeBase::LoadBlockBytes = block;
+        const auto restore = qScopeGuard([&] { KnowledgeBase::LoadBlockBytes = saved; });
+
+        QString high; // every character of the code page above ASCII
+        for (int b = 128; b < 256; ++b)
+            if (b != 0x98) high += textfile::FromCp1251(QByteArray(1, char(b)));
+        struct Entry
+        {
+            int k;
+            QString value, score;
+        };
+        QStringList values;
+        QList<Entry> want;
+        for (int i = 0; i < 60; ++i) {
+            const int k = (i * 7) % 18;
+            QString value = QStringLiteral("значение %1").arg(i);
+            QString score = i % 3 ? QStringLiteral("0") : QString::number(i);
+            QString line = QStringLiteral(" %1|%2|%3").arg(k).arg(value, score);
+            switch (i) {
+            case 4:
+                value = high, line = QStringLiteral(" %1|%2|%3").arg(k).arg(value, score);
+                break;
+            case 5:
+                value = QString(), line = QStringLiteral(" %1||%2").arg(k).arg(score);
+                break;
+            case 6:
+                score = QString(), line = QStringLiteral(" %1|%2|").arg(k).arg(value);
+                break;
+            case 8:
+                line = QStringLiteral("0%1|%2|%3").arg(k).arg(value, score);
+                break; // "05"
+            case 11:
+                line = QStringLiteral("%1.0|%2|%3").arg(k).arg(value, score);
+                break; // strict path
+            case 14:
+                line += QStringLiteral("|лишнее|и ещё");
+                break; // pieces after the third are ignored
+            case 17:
+                value = QStringLiteral("a\rb"), line = QStringLiteral(" %1|a\rb|%2").arg(k).arg(score);
+                break;
+            case 23:
+                value = QString(3000, u'д'), line = QStringLiteral(" %1|%2|%3").arg(k).arg(value, score);
+                break;
+            case 31:
+                value = want[2].value, line = QStringLiteral(" %1|%2|%3").arg(k).arg(value, score);
+                break;
+            default:
+                break;
+            }
+            values << line;
+            want.append({k, value, score});
+        }
+        const QStringList types{QStringLiteral("AttributeType"), QStringLiteral(" 2|Числовой|[x] * 2|этаж"),
+                                QStringLiteral(" 16|Порядковый||")};
+        const QStringList head = QStringList{QStringLiteral("AttributeValues")} + rangeLines();
+        const auto bytes = [](const QStringList& l, const QByteArray& tail) {
+            QByteArray out;
+            for (int i = 0; i < l.size(); ++i)
+                out += cp(l[i]) + (i % 4 == 3 ? "\n" : "\r\n"); // both line ends
+            return out + tail;
+        };
+
+        for (const QByteArray& tail : {QByteArray(), QByteArray("  \r\n\r\n")}) {
+            for (bool withTypes : {true, false}) {
+                KnowledgeBase kb;
+                kb.LoadKnowledgeBytes(QStringLiteral("blocks.txt"),
+                                      bytes(head + values + (withTypes ? types : QStringList()), tail));
+                std::array<QStringList, KnowledgeBase::Slots> wantValues, wantScores;
+                for (const Entry& e : want) {
+                    wantValues[size_t(e.k)] << e.value;
+                    wantScores[size_t(e.k)] << e.score;
+                }
+                for (int k = 0; k < KnowledgeBase::Slots; ++k) {
+                    QCOMPARE(kb.AttributeValueLists[size_t(k)].Values(), wantValues[size_t(k)]);
+                    QCOMPARE(kb.AttributeValueLists[size_t(k)].Scores(), wantScores[size_t(k)]);
+                }
+                QCOMPARE(kb.AttributeValueLists[size_t(want[31].k)].IndexOf(want[2].value),
+                         int(wantValues[size_t(want[31].k)].indexOf(want[2].value)));
+                QCOMPARE(kb.AttributeFormulas[2], withTypes ? QStringLiteral("[x] * 2") : QString());
+                QCOMPARE(kb.AttributeKinds[16].Text(), withTypes ? kinds::Ordinal : QString());
+            }
+        }
+
+        // A bad line and a blank line at every place among the values.
+        const int first = int(head.size()) + 1;
+        for (int bad = 0; bad < values.size(); ++bad) {
+            for (const QString& badText : {QStringLiteral(" 3|кирпичный"), QString()}) {
+                QStringList l = values;
+                l[bad] = badText;
+                KnowledgeBase kb;
+                try {
+                    kb.LoadKnowledgeBytes(QStringLiteral("bad.txt"), bytes(head + l + types, {}));
+                    QFAIL("no error");
+                } catch (const VestranaError& e) {
+                    QCOMPARE(int(e.kind()), int(badText.isEmpty() ? VestranaError::Kind::Format
+                                                                  : VestranaError::Kind::OutOfRange));
+                    const QString at = QStringLiteral("строка %1:").arg(first + bad);
+                    QVERIFY2(e.message().contains(at), qPrintable(e.message() + QStringLiteral(" / ") + at));
+                }
+            }
         }
     }
 

@@ -50,6 +50,52 @@ private:
 private Q_SLOTS:
     // Something that never ends is refused before a byte is read, also a
     // pipe, which would otherwise wait for a writer.
+    // The code page in bulk and one character at a time agree, wherever a
+    // character stands among the sixteen that are converted at once.
+    void codePageInBulkAsCharByChar()
+    {
+        QString one[256]; // each byte decoded alone, through the table
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            char16_t out = 0;
+            textfile::DecodeCp1251(&c, 1, &out);
+            one[b] = QChar(out);
+        }
+        QCOMPARE(one[0xC0], QStringLiteral("А"));
+        QCOMPARE(one[0xFF], QStringLiteral("я"));
+        QCOMPARE(one[0xA8], QStringLiteral("Ё"));
+        // A field's characters: each alone, as the file gets them.
+        const auto encodeOne = [](QChar c) -> QByteArray {
+            if (c == u'|') return "\xA6";
+            if (c == u'\r' || c == u'\n') return " ";
+            return textfile::ToCp1251(QString(c));
+        };
+        const QString alphabet = QStringLiteral("aZ09 ,.|\r\nАЯабяёЁ«»№€—\u0098\u4E2D\u0000");
+        quint32 seed = 7;
+        const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+        for (int round = 0; round < 400; ++round) {
+            // Mostly letters, as in a listing, with the others here and there.
+            QString s;
+            const int length = int(next() % 70);
+            for (int i = 0; i < length; ++i)
+                s += next() % 4 ? QChar(char16_t(u'а' + next() % 32))
+                                : alphabet[int(next() % alphabet.size())];
+            QByteArray want;
+            for (qsizetype i = 0; i < s.size(); ++i) {
+                want += encodeOne(s[i]);
+                if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n') ++i; // CR LF: one space
+            }
+            QByteArray got;
+            textfile::AppendFieldCp1251(got, s);
+            QCOMPARE(got, want);
+
+            QString wantText;
+            for (char c : want)
+                wantText += one[uchar(c)];
+            QCOMPARE(textfile::FromCp1251(want), wantText);
+        }
+    }
+
     void onlyRegularFilesAreRead()
     {
         const QString zero = path(QStringLiteral("zero.txt"));

@@ -1,0 +1,16 @@
+#include "platform/Heap.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace heap {
+
+void PrepareForLargeData()
+{
+#if defined(__GLIBC__)
+    mallopt(M_TOP_PAD, 64 << 20);
+#endif
+}
+
+} // namespace heap
