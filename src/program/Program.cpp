@@ -1,10 +1,15 @@
 #include "program/Program.h"
 
 #include "knowledge/Scoring.h"
+#include "platform/Parallel.h"
 #include "platform/ScriptEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+
+#include <exception>
+#include <thread>
 
 Program::Program(QString dataDir)
     : QObject(nullptr),
@@ -49,8 +54,33 @@ void Program::InitAttributeNames()
 void Program::StartUp(bool readOnly)
 {
     InitAttributeNames();
-    Records.LoadFromFile(DatabasePath(), !readOnly);
-    Knowledge.LoadKnowledge(KnowledgePath(), !readOnly);
+    // The two files are independent, so the knowledge base loads on a helper
+    // thread (into its own tables only) while this one loads the listings. A
+    // fault in the listings is the one reported, as when they loaded first;
+    // and where the knowledge base would have to be created, it waits for the
+    // listings, so that a failed start creates nothing.
+    const bool together = parallel::Threads() > 1 && (readOnly || QFileInfo::exists(KnowledgePath()));
+    if (!together) {
+        Records.LoadFromFile(DatabasePath(), !readOnly);
+        Knowledge.LoadKnowledge(KnowledgePath(), !readOnly);
+        return;
+    }
+    std::exception_ptr knowledgeFailure;
+    std::thread helper([&] {
+        try {
+            Knowledge.LoadKnowledge(KnowledgePath(), !readOnly);
+        } catch (...) {
+            knowledgeFailure = std::current_exception();
+        }
+    });
+    try {
+        Records.LoadFromFile(DatabasePath(), !readOnly);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (knowledgeFailure) std::rethrow_exception(knowledgeFailure);
 }
 
 void Program::SaveDatabase() const

@@ -80,6 +80,45 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(out), original);
     }
 
+    // Both files load side by side; a start reports the listings' fault first,
+    // as when they loaded first, and a failed start creates no knows.txt.
+    void startReportsTheDatabaseFirst()
+    {
+        const QByteArray badDatabase = "short|line\r\n";
+        const QByteArray badKnowledge = "keep me\r\n";
+        const QByteArray goodDatabase = QByteArray("a|") + QByteArray(17, '|') + "\r\n";
+        struct Case
+        {
+            QByteArray database, knowledge; // null: no file
+            const char* names;              // the file the error names, or null: no error
+        };
+        const Case cases[] = {
+            {badDatabase, badKnowledge, "database.txt"},
+            {badDatabase, QByteArray(), "database.txt"},
+            {goodDatabase, badKnowledge, "knows.txt"},
+            {goodDatabase, lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines()), nullptr}};
+        int n = 0;
+        for (const Case& c : cases) {
+            for (bool readOnly : {false, true}) {
+                const QString dir = m_dir.filePath(QStringLiteral("start%1").arg(n++));
+                QDir().mkpath(dir);
+                WriteBytes(QDir(dir).filePath(QStringLiteral("database.txt")), c.database);
+                if (!c.knowledge.isNull())
+                    WriteBytes(QDir(dir).filePath(QStringLiteral("knows.txt")), c.knowledge);
+                Program p(dir);
+                try {
+                    p.StartUp(readOnly);
+                    QVERIFY2(!c.names, c.names);
+                    QCOMPARE(p.Records.Items.Count(), 1);
+                } catch (const VestranaError& e) {
+                    QVERIFY2(c.names && e.message().contains(QLatin1String(c.names)),
+                             qPrintable(e.message()));
+                }
+                QCOMPARE(QFileInfo::exists(p.KnowledgePath()), !c.knowledge.isNull());
+            }
+        }
+    }
+
     void emptyTablesAreWrittenInFull()
     {
         Program p(m_dir.filePath(QStringLiteral("fresh")));
