@@ -2,6 +2,7 @@
 
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
+#include "platform/Errors.h"
 #include "platform/Text.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
@@ -50,7 +51,7 @@ QString explanationLine(const AttributeExplanation& e)
 int CmdSearch(CliContext& ctx)
 {
     Program& program = NewProgram(ctx);
-    if (!LoadProgram(ctx, program)) return 2;
+    program.InitAttributeNames(); // the slots' names, before anything is read
     SearchRun::Wishes wishes;
     bool explain = false;
     bool csv = false;
@@ -89,8 +90,35 @@ int CmdSearch(CliContext& ctx)
     SearchRun::Wishes prepared;
     SearchHooks hooks;
     hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
-    // Nothing here asks the search to stop, so it always runs to its end.
-    [[maybe_unused]] const bool completed = SearchRun::Run(program, wishes, hooks);
+    bool started = false;  // both files loaded as a start loads them
+    bool answered = false; // the search ran over the file at rest
+    if (!explain && !csv) {
+        // The result rows alone are answered from the files at rest: the
+        // listings are scored as they are read and only the best are kept,
+        // with the results of a search over the loaded database.
+        try {
+            program.Knowledge.LoadKnowledge(program.KnowledgePath(), false);
+        } catch (const VestranaError&) {
+            // Reported as a start reports it: the database's fault first.
+            program.Knowledge = KnowledgeBase();
+            if (!LoadProgram(ctx, program)) return 2;
+            started = true;
+        }
+        if (!started) {
+            try {
+                SearchRun::RunOverFile(program, wishes, program.DatabasePath(), hooks);
+            } catch (const VestranaError& e) {
+                ctx.err << "Ошибка загрузки: " << e.message() << "\nФайлы данных не изменены.\n";
+                return 2;
+            }
+            answered = true;
+        }
+    }
+    if (!answered) {
+        if (!started && !LoadProgram(ctx, program)) return 2;
+        // Nothing here asks the search to stop, so it always runs to its end.
+        [[maybe_unused]] const bool completed = SearchRun::Run(program, wishes, hooks);
+    }
     if (csv) {
         // The same text as the file the window saves, byte order mark included.
         ctx.out << QChar(0xFEFF) << SearchRun::Csv(program, program.FoundList);

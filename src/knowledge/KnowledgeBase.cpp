@@ -16,6 +16,7 @@
 
 void AttributeValueList::check(int position) const
 {
+    decoded();
     if (position < 1 || position > Count())
         throw VestranaError::outOfRange(
             QStringLiteral("значение %1 атрибута (всего значений %2)").arg(position).arg(Count()));
@@ -75,6 +76,7 @@ void AttributeValueList::insertSlot(int index) const
 
 void AttributeValueList::rebuild() const
 {
+    decoded();
     size_t capacity = 16;
     while (capacity < m_hashes.size() * 2 + 2)
         capacity *= 2;
@@ -99,23 +101,61 @@ void AttributeValueList::append(QString value, const QString& score, size_t hash
     if (m_indexValid && first) insertSlot(int(m_values.size() - 1));
 }
 
-void AttributeValueList::AppendRead(QString value, QString score, size_t hash)
+void AttributeValueList::AppendRaw(const QByteArray& block, const RawValue* values, size_t count)
 {
-    m_values.append(std::move(value));
-    m_scores.append(std::move(score));
-    m_hashes.push_back(hash);
-    m_indexValid = false;
+    if (count == 0) return;
+    if (m_rawBlocks.isEmpty() || m_rawBlocks.last().constData() != block.constData())
+        m_rawBlocks.append(block);
+    m_raw.insert(m_raw.end(), values, values + count);
     m_revision = revision::Next();
+}
+
+void AttributeValueList::decode() const
+{
+    // Decoded side by side in parts, then appended in order. Most formalized
+    // values are one and the same text ("0" after a re-index): within a part,
+    // equal neighbours share one string.
+    const size_t n = m_raw.size();
+    std::vector<QString> values(n), scores(n);
+    std::vector<size_t> hashes(n);
+    parallel::For(0, int(n), 16384, [&](int begin, int end) {
+        QByteArrayView lastBytes;
+        QString last;
+        for (int i = begin; i < end; ++i) {
+            const RawValue& r = m_raw[size_t(i)];
+            values[size_t(i)] = textfile::FromCp1251(r.value, r.valueSize);
+            hashes[size_t(i)] = Hash(values[size_t(i)]);
+            const QByteArrayView bytes(r.value + r.valueSize + 1, r.scoreSize);
+            if (last.isNull() || bytes != lastBytes) {
+                lastBytes = bytes;
+                last = textfile::FromCp1251(bytes.data(), bytes.size());
+            }
+            scores[size_t(i)] = last;
+        }
+    });
+    m_values.reserve(m_values.size() + qsizetype(n));
+    m_scores.reserve(m_scores.size() + qsizetype(n));
+    for (size_t i = 0; i < n; ++i) {
+        m_values.append(std::move(values[i]));
+        m_scores.append(std::move(scores[i]));
+    }
+    m_hashes.insert(m_hashes.end(), hashes.begin(), hashes.end());
+    m_raw.clear();
+    m_raw.shrink_to_fit();
+    m_rawBlocks.clear();
+    m_indexValid = false;
 }
 
 void AttributeValueList::Append(const QString& value, const QString& score)
 {
+    decoded();
     const size_t hash = Hash(value);
     append(value, score, hash, !m_indexValid || find(value, hash) < 0);
 }
 
 bool AttributeValueList::AppendIfAbsent(QStringView value, const QString& score)
 {
+    decoded();
     if (!m_indexValid) rebuild();
     const size_t hash = Hash(value);
     if (find(value, hash) >= 0) return false;
@@ -135,6 +175,8 @@ void AttributeValueList::Remove(int position)
 
 void AttributeValueList::Clear()
 {
+    m_raw.clear();
+    m_rawBlocks.clear();
     m_values.clear();
     m_scores.clear();
     m_hashes.clear();
@@ -145,6 +187,7 @@ void AttributeValueList::Clear()
 
 int AttributeValueList::IndexOf(QStringView value) const
 {
+    decoded();
     if (!m_indexValid) rebuild();
     return find(value, Hash(value));
 }
@@ -370,9 +413,7 @@ struct ValueRun
     struct Entry
     {
         int k;
-        QString value;
-        QString score;
-        size_t hash;
+        AttributeValueList::RawValue raw; // pointing into the block read
     };
     std::vector<Entry> entries;
     const char* stop = nullptr; // the first line not parsed, or the end
@@ -384,17 +425,12 @@ bool digit(char c)
 }
 
 // A plain value line: an index of one or two digits (0 to 17), with or without
-// one space before it, "|", the value,
-// "|", the formalized value, and then either the end or "|" and anything (the
-// strict reader ignores the pieces after the third). It reads exactly as the
-// strict reader reads it.
+// one space before it, "|", the value, "|", the formalized value, and then
+// either the end or "|" and anything (the strict reader ignores the pieces
+// after the third). It reads exactly as the strict reader reads it.
 void parseValues(const char* p, const char* end, ValueRun& out)
 {
     out.entries.clear();
-    // Most formalized values are one and the same text ("0" after a re-index):
-    // they share one string.
-    QByteArrayView lastScoreBytes;
-    QString lastScore;
     while (p < end) {
         const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
         const char* next = nl ? nl + 1 : end;
@@ -416,14 +452,7 @@ void parseValues(const char* p, const char* end, ValueRun& out)
         const auto* scoreEnd =
             static_cast<const char*>(std::memchr(score, '|', static_cast<size_t>(lineEnd - score)));
         if (!scoreEnd) scoreEnd = lineEnd;
-        const QByteArrayView scoreBytes(score, scoreEnd - score);
-        if (lastScore.isNull() || scoreBytes != lastScoreBytes) {
-            lastScoreBytes = scoreBytes;
-            lastScore = textfile::FromCp1251(score, scoreEnd - score);
-        }
-        QString text = textfile::FromCp1251(value, bar - value);
-        const size_t hash = AttributeValueList::Hash(text);
-        out.entries.push_back({k, std::move(text), lastScore, hash});
+        out.entries.push_back({k, {value, quint32(bar - value), quint32(scoreEnd - score)}});
         p = next;
     }
     out.stop = p;
@@ -433,11 +462,21 @@ void parseValues(const char* p, const char* end, ValueRun& out)
 
 void KnowledgeBase::load(textfile::LineReader& file)
 {
-    // Appends a run's entries in file order, counting its lines.
-    const auto appendValues = [this](ValueRun& run, qint64& lines) {
-        for (ValueRun::Entry& e : run.entries)
-            AttributeValueLists[static_cast<size_t>(e.k)].AppendRead(std::move(e.value), std::move(e.score),
-                                                                     e.hash);
+    // The whole file at once: the lists keep pieces of it, undecoded, until
+    // they are first looked at.
+    file.ReadWhole();
+    const QByteArray whole = file.Bytes();
+
+    // Hands a run's entries to their lists in file order, counting its lines.
+    std::array<std::vector<AttributeValueList::RawValue>, Slots> byList;
+    const auto appendValues = [&](ValueRun& run, const QByteArray& kept, qint64& lines) {
+        for (auto& list : byList)
+            list.clear();
+        for (const ValueRun::Entry& e : run.entries)
+            byList[static_cast<size_t>(e.k)].push_back(e.raw);
+        for (int k = 0; k < Slots; ++k)
+            AttributeValueLists[static_cast<size_t>(k)].AppendRaw(kept, byList[static_cast<size_t>(k)].data(),
+                                                                  byList[static_cast<size_t>(k)].size());
         lines += qint64(run.entries.size());
     };
 
@@ -511,10 +550,10 @@ void KnowledgeBase::load(textfile::LineReader& file)
                 });
                 qint64 lines = base;
                 const char* stop = first.stop;
-                appendValues(first, lines);
+                appendValues(first, whole, lines);
                 if (stop == mid && mid != end) {
                     stop = second.stop;
-                    appendValues(second, lines);
+                    appendValues(second, whole, lines);
                 }
                 if (stop == end) continue;
                 in.setPending(stop, end, lines);

@@ -22,7 +22,7 @@ class LineReader;
 class AttributeValueList
 {
 public:
-    int Count() const { return static_cast<int>(m_values.size()); }
+    int Count() const { return static_cast<int>(m_values.size() + m_raw.size()); }
     // 1-based access, as the rest of the program counts; out of range raises an error.
     const QString& Value(int position) const;
     const QString& Score(int position) const;
@@ -33,10 +33,19 @@ public:
     bool AppendIfAbsent(QStringView value, const QString& score);
     void Remove(int position);
     void Clear();
-    // Appends as the file is read, with the value's Hash: no lookup, and the
-    // index is built again at the next one, so that loading a list of a
-    // million texts costs one pass.
-    void AppendRead(QString value, QString score, size_t hash);
+    // Appends value lines as the file holds them, windows-1251 bytes inside
+    // `block` (which the list keeps): a value and, one byte after it, its
+    // formalized value. They are decoded at the first access of any other
+    // kind, so that loading a list nobody looks at costs only its bytes. Like
+    // the index, that happens inside a const access: the first access must
+    // not come from two threads at once.
+    struct RawValue
+    {
+        const char* value;
+        quint32 valueSize;
+        quint32 scoreSize;
+    };
+    void AppendRaw(const QByteArray& block, const RawValue* values, size_t count);
     // The hash the index uses; pure, so a loader may take it on any thread.
     static size_t Hash(QStringView value);
 
@@ -44,26 +53,42 @@ public:
     // or -1. Hash lookup: the re-index and the scoring call this for every listing.
     int IndexOf(QStringView value) const;
 
-    const QStringList& Values() const { return m_values; }
-    const QStringList& Scores() const { return m_scores; }
+    const QStringList& Values() const
+    {
+        decoded();
+        return m_values;
+    }
+    const QStringList& Scores() const
+    {
+        decoded();
+        return m_scores;
+    }
 
     // The mark of the list's present state (platform/Revision.h): new after
     // every change, kept by a copy.
     quint64 Revision() const { return m_revision; }
 
 private:
+    void decoded() const
+    {
+        if (!m_raw.empty()) decode();
+    }
+    void decode() const;
     void check(int position) const;
     void append(QString value, const QString& score, size_t hash, bool first);
     int find(QStringView value, size_t hash) const;
     void insertSlot(int index) const;
     void rebuild() const;
 
-    QStringList m_values;
-    QStringList m_scores;
+    // Decoded values come first, then the raw ones (decoded at the next access).
+    mutable QStringList m_values;
+    mutable QStringList m_scores;
     quint64 m_revision = revision::Next();
-    // The hash of every value, in parallel, so that growing the index never
-    // touches the texts again.
-    std::vector<size_t> m_hashes;
+    // The hash of every decoded value, in parallel, so that growing the index
+    // never touches the texts again.
+    mutable std::vector<size_t> m_hashes;
+    mutable std::vector<RawValue> m_raw;
+    mutable QList<QByteArray> m_rawBlocks; // keeps the bytes m_raw points into
     // Open addressing over positions (index + 1, 0 free), at most half full,
     // holding the first occurrence of each text. A removal marks it stale.
     // Each slot keeps the upper half of its text's hash beside the position, so

@@ -119,6 +119,29 @@ void DecodeCp1251(const char* data, qsizetype size, char16_t* out)
     }
 }
 
+qsizetype CountLineFeeds(const char* data, qsizetype size)
+{
+    qsizetype total = 0;
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Byte counters, summed up before any of them can pass 255.
+    const __m128i feed = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= size) {
+        __m128i counts = zero;
+        for (int round = 0; round < 255 && i + 16 <= size; ++round, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, feed));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, zero);
+        total += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+#endif
+    for (; i < size; ++i)
+        total += data[i] == '\n';
+    return total;
+}
+
 QString FromCp1251(const char* data, qsizetype size)
 {
     QString s(size, Qt::Uninitialized);
@@ -212,6 +235,39 @@ bool LineReader::fill()
     return got > 0;
 }
 
+void LineReader::ReadWhole()
+{
+    if (m_eof) return;
+    if (m_pos > 0) {
+        m_buf.remove(0, m_pos);
+        m_pos = 0;
+    }
+    const qint64 rest = std::max<qint64>(0, m_file.size() - m_file.pos());
+    const qsizetype old = m_buf.size();
+    m_buf.resize(old + qsizetype(rest));
+    qint64 done = 0;
+    while (done < rest) {
+        const qint64 got = m_file.read(m_buf.data() + old + done, rest - done);
+        if (got < 0) {
+            m_buf.resize(old + qsizetype(done));
+            fail(QStringLiteral("ошибка чтения (%1)").arg(m_file.errorString()));
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    m_buf.resize(old + qsizetype(done));
+    // Should the file have grown meanwhile, the rest comes as usual (growing
+    // the buffer, which the usual end does not).
+    char more = 0;
+    if (m_file.read(&more, 1) != 1) {
+        m_eof = true;
+        return;
+    }
+    m_buf.append(more);
+    while (fill()) {
+    }
+}
+
 bool LineReader::AtEndOfStream()
 {
     while (m_pos >= m_buf.size()) {
@@ -242,7 +298,7 @@ QByteArrayView LineReader::ReadLineBytes()
     ++m_lineNumber;
     qsizetype end = nl >= 0 ? nl : m_buf.size();
     const qsizetype next = nl >= 0 ? nl + 1 : m_buf.size();
-    if (end > m_pos && m_buf[end - 1] == '\r') --end;
+    if (end > m_pos && m_buf.at(end - 1) == '\r') --end;
     QByteArrayView line(m_buf.constData() + m_pos, end - m_pos);
     m_pos = next;
     return line;
@@ -275,8 +331,7 @@ QByteArrayView LineReader::ReadBlock(qsizetype target)
     }
     if (m_lineNumber == 0) checkByteOrderMark();
     const QByteArrayView block(m_buf.constData() + m_pos, end - m_pos);
-    // std::count, inlined and vectorised, is several times faster here than Qt's.
-    m_lineNumber += std::count(block.begin(), block.end(), '\n') + (block.endsWith('\n') ? 0 : 1);
+    m_lineNumber += CountLineFeeds(block.data(), block.size()) + (block.endsWith('\n') ? 0 : 1);
     m_pos = end;
     return block;
 }
@@ -291,7 +346,7 @@ bool LineReader::OnlyBlankLinesLeft()
 {
     for (;;) {
         if (AtEndOfStream()) return true;
-        const char c = m_buf[m_pos];
+        const char c = m_buf.at(m_pos);
         if (c == '\n') {
             ++m_pos;
             ++m_lineNumber;

@@ -16,6 +16,8 @@ inline QString FromCp1251(const QByteArray& b)
 }
 // Decodes `size` windows-1251 bytes into out, one character per byte.
 void DecodeCp1251(const char* data, qsizetype size, char16_t* out);
+// How many line feeds the bytes hold (sixteen bytes at a time).
+qsizetype CountLineFeeds(const char* data, qsizetype size);
 // Appends the windows-1251 form of s to out; a character the code page lacks
 // becomes "?", the code page's substitute.
 void AppendCp1251(QByteArray& out, QStringView s);
@@ -60,6 +62,14 @@ public:
     // when the file ends after them. Lets a loader ignore the blank lines an
     // editor leaves at the end of a file.
     bool OnlyBlankLinesLeft();
+    // Reads the rest of the file into memory at once (one allocation, no
+    // moving later): from then on Bytes() holds all of it, and every view the
+    // reader hands out points into Bytes() and stays valid while a copy of it
+    // lives. A loader that keeps pieces of the file without copying them uses it.
+    void ReadWhole();
+    const QByteArray& Bytes() const { return m_buf; }
+    // (The reader only reads m_buf through const access once it holds the
+    // whole file, so that a copy of Bytes() never makes it copy the file.)
     // The size of the whole file (or of the bytes given), for a loader's estimate.
     qint64 Size() const { return m_file.isOpen() ? m_file.size() : m_buf.size(); }
     // 1-based number of the line last read.

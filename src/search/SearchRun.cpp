@@ -10,9 +10,11 @@
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
 #include "store/Fields.h"
+#include "store/Records.h"
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -140,6 +142,10 @@ float attributeScore(Program& program, const Record& r, int k, const AttributeRu
             if constexpr (Explain) {
                 trace->hasValue = rule.source != Source::Zero;
                 trace->value = v;
+            } else {
+                // Closeness without the exception it raises where this fails: the same 0.
+                float score = 0.0f;
+                return scoring::TryCloseness(rule.a, v, rule.lo, rule.hi, score) ? score : 0.0f;
             }
             return scoring::Closeness(rule.a, v, rule.lo, rule.hi);
         } catch (const VestranaError& e) {
@@ -572,6 +578,74 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
         return false;
     }
     return true;
+}
+
+void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& fileName,
+                            const SearchHooks& hooks)
+{
+    Program::BusyScope busy(program, Program::ChangesFoundList);
+    program.Engine().ReadClock(); // one moment for every formula of the run
+    const Rules rules = prepareRules(program, wishes, hooks);
+    // The lists' indexes are built lazily: here, before the threads read them.
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        if (rules[static_cast<size_t>(k)].source == Source::ByValue)
+            (void)program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].IndexOf(QStringView());
+
+    // What Run puts into FoundList: the first MaxFound listings of 100 in file
+    // order (the scoring pass ends at the last of them), then the best other
+    // positive scores, lower positions first on ties. Each run of listings
+    // keeps its own first perfect ones and its own best, which together hold
+    // the file's.
+    struct Kept
+    {
+        float so;
+        qint64 index;
+        RecordPtr record;
+    };
+    const auto before = [](const Kept& x, const Kept& y) {
+        return x.so > y.so || (x.so == y.so && x.index < y.index);
+    };
+    const size_t room = static_cast<size_t>(std::max(0, program.MaxFound));
+    // As Run: the pass ends at the perfect score that fills FoundList, which
+    // takes one even where MaxFound is 0.
+    const size_t perfectRoom = std::max<size_t>(1, room);
+    std::mutex mutex;
+    std::vector<Kept> perfect, best;
+    Records::ScanFile(fileName, [&](std::span<const Record> listings, qint64 first) {
+        std::vector<Kept> ownPerfect, ownBest;
+        for (size_t i = 0; i < listings.size(); ++i) {
+            const Record& r = listings[i];
+            float sum = 0;
+            for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+                sum += attributeScore<false>(program, r, k, rules[static_cast<size_t>(k)]);
+            const float so = sum / 17.0f;
+            const qint64 index = first + qint64(i);
+            if (so == 100.0f) {
+                if (ownPerfect.size() < perfectRoom)
+                    ownPerfect.push_back({so, index, std::make_shared<Record>(r)});
+                continue;
+            }
+            if (!(so > 0.0f) || room == 0) continue;
+            if (ownBest.size() == room && !before(Kept{so, index, nullptr}, ownBest.back())) continue;
+            const Kept kept{so, index, std::make_shared<Record>(r)};
+            ownBest.insert(std::upper_bound(ownBest.begin(), ownBest.end(), kept, before), kept);
+            if (ownBest.size() > room) ownBest.pop_back();
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        perfect.insert(perfect.end(), ownPerfect.begin(), ownPerfect.end());
+        best.insert(best.end(), ownBest.begin(), ownBest.end());
+    });
+    std::sort(perfect.begin(), perfect.end(), [](const Kept& x, const Kept& y) { return x.index < y.index; });
+    std::sort(best.begin(), best.end(), before);
+    const auto take = [&](const Kept& k) {
+        k.record->So = k.so;
+        k.record->Finded = true;
+        program.FoundList.append(k.record);
+    };
+    for (size_t i = 0; i < perfect.size() && i < perfectRoom; ++i)
+        take(perfect[i]);
+    for (size_t i = 0; i < best.size() && static_cast<size_t>(program.FoundList.size()) < room; ++i)
+        take(best[i]);
 }
 
 QStringList SearchRun::ResultHeaders()

@@ -70,6 +70,16 @@ public:
     // until then is still ranked, and the progress hook gets StoppedText.
     [[nodiscard]] static bool Run(Program& program, Wishes wishes, const SearchHooks& hooks);
 
+    // Run over the listings of a database file that are not loaded: each is
+    // read, scored and dropped unless it is among the best, so that a million
+    // listings never stand in memory together. FoundList gets what Run would
+    // give over the file loaded into Records (the same listings in the same
+    // order with the same So), as copies read from the file; Records is not
+    // touched. No progress and no stop: for a one-shot answer from the files
+    // at rest. A fault of the file raises the error loading it raises.
+    static void RunOverFile(Program& program, Wishes wishes, const QString& fileName,
+                            const SearchHooks& hooks);
+
     // The wishes after preparation: trimmed, and for value-scored attributes a
     // wish equal to an accepted value (ignoring case and surrounding spaces)
     // replaced by that value's formalized value. An empty wish stays empty.

@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Seventeen separators: the storage of a listing whose fields are all empty,
@@ -152,21 +156,38 @@ bool Record::AssignLine(QString line, int& pieces)
     return true;
 }
 
+char16_t* Record::textBuffer(qsizetype size)
+{
+    // A listing read again and again into the same record (a scan of the
+    // file) reuses its text's memory; a text shared with a copy is left to it.
+    if (m_text.isDetached() && m_text.capacity() >= size) {
+        m_text.resize(size);
+    } else {
+        m_text = QString(size, Qt::Uninitialized);
+    }
+    return reinterpret_cast<char16_t*>(m_text.data());
+}
+
 bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
 {
     // The bars of the 18 fields ("|" is one byte in windows-1251, and no other
     // byte decodes to it); pieces after the 18th are dropped.
     std::array<qsizetype, FieldCount> bar;
     int found = 0;
-    const char* p = data;
-    const char* const end = data + size;
-    while (found < FieldCount) {
-        const void* hit = std::memchr(p, '|', static_cast<size_t>(end - p));
-        if (!hit) break;
-        p = static_cast<const char*>(hit);
-        bar[static_cast<size_t>(found++)] = p - data;
-        ++p;
+    qsizetype scan = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: the bars stand a dozen bytes apart, too close
+    // for a call of memchr each.
+    const __m128i bars = _mm_set1_epi8('|');
+    for (; scan + 16 <= size && found < FieldCount; scan += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + scan));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, bars))); mask && found < FieldCount;
+             mask &= mask - 1)
+            bar[static_cast<size_t>(found++)] = scan + __builtin_ctz(mask);
     }
+#endif
+    for (; scan < size && found < FieldCount; ++scan)
+        if (data[scan] == '|') bar[static_cast<size_t>(found++)] = scan;
     if (found < FieldCount - 1) {
         pieces = size == 0 ? 0 : found + 1;
         return false;
@@ -181,11 +202,9 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
     if (slash < 0) {
         // The common case: the text is the line up to its 18th bar.
         const qsizetype cut = bar[FieldCount - 1];
-        QString text(cut, Qt::Uninitialized);
-        textfile::DecodeCp1251(data, cut, reinterpret_cast<char16_t*>(text.data()));
+        textfile::DecodeCp1251(data, cut, textBuffer(cut));
         for (size_t i = 0; i < FieldCount; ++i)
             ends[i] = static_cast<quint32>(bar[i]);
-        m_text = std::move(text);
     } else {
         // "floor/storeys": NormalizeData's split, done on the bytes ("/" too is
         // one byte that nothing else decodes to).
@@ -201,8 +220,7 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
         qsizetype total = FieldCount - 1;
         for (const auto& f : fields)
             total += f.size();
-        QString text(total, Qt::Uninitialized);
-        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        char16_t* out = textBuffer(total);
         qsizetype at = 0;
         for (size_t i = 0; i < FieldCount; ++i) {
             if (i > 0) out[at++] = u'|';
@@ -210,7 +228,6 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
             at += fields[i].size();
             ends[i] = static_cast<quint32>(at);
         }
-        m_text = std::move(text);
     }
     setEnds(ends);
     m_revision = revision::Next();

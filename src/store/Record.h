@@ -99,6 +99,8 @@ public:
 private:
     void assignFields(const std::array<QStringView, FieldCount>& fields);
     void setEnds(const std::array<quint32, FieldCount>& ends);
+    // m_text resized to `size` characters, not initialised.
+    char16_t* textBuffer(qsizetype size);
 
     QStringView wideField(size_t index) const;
     qsizetype textSize() const;

@@ -122,10 +122,14 @@ void Records::LoadFromBytes(const QString& name, QByteArray bytes)
 
 namespace {
 
-// The listings decoded from a run of whole lines, up to the first bad one.
+// The listings decoded from a run of whole lines, up to the first bad one:
+// into `records`, or for a scan into the first `lent` of `scratch` (which a
+// scan reuses from block to block).
 struct Decoded
 {
     std::vector<RecordPtr> records;
+    std::vector<Record> scratch;
+    size_t lent = 0;
     bool failed = false;
     int pieces = 0;
     QByteArrayView badLine;     // without its end
@@ -154,6 +158,38 @@ void decodeLines(const char* p, const char* end, Decoded& out)
     }
 }
 
+void decodeScratch(const char* p, const char* end, Decoded& out)
+{
+    while (p < end) {
+        const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* next = nl ? nl + 1 : end;
+        const char* lineEnd = nl ? nl : end;
+        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+        if (out.lent == out.scratch.size()) out.scratch.emplace_back();
+        int pieces = 0;
+        if (!out.scratch[out.lent].AssignLineCp1251(p, lineEnd - p, pieces)) {
+            out.failed = true;
+            out.pieces = pieces;
+            out.badLine = QByteArrayView(p, lineEnd - p);
+            out.rest = next;
+            return;
+        }
+        ++out.lent;
+        p = next;
+    }
+}
+
+// Makes a run ready for the next block, keeping a scan's records.
+void reset(Decoded& d)
+{
+    d.records.clear();
+    d.lent = 0;
+    d.failed = false;
+    d.pieces = 0;
+    d.badLine = {};
+    d.rest = nullptr;
+}
+
 bool blankLine(QByteArrayView bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -164,13 +200,16 @@ bool onlyBlankBytes(const char* p, const char* end)
     return std::all_of(p, end, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
 
-} // namespace
-
-void Records::load(textfile::LineReader& in)
+// Reads the file's listings block by block. A block's two halves are decoded
+// side by side; `visit`, when given, gets each half's listings (with the
+// 0-based index of the first) on the thread that decoded them, and then
+// `take(first, second, blockBytes)` runs on the calling thread, in file order
+// (blockBytes 0 for a line read alone). A bad line raises the error after the
+// listings before it were taken; a blank line with only blank lines after it
+// ends the file.
+template <typename Take> void readBlocks(textfile::LineReader& in, const Records::Visit* visit, Take&& take)
 {
     const bool parallel = twoThreads();
-    // Returns normally only for a bad line that is blank with nothing but
-    // blank lines after it: editors like to end a file with a blank line.
     const auto badLine = [&](const Decoded& d, qint64 line, const char* blockEnd) {
         if (blankLine(d.badLine) && onlyBlankBytes(d.rest, blockEnd) && in.OnlyBlankLinesLeft()) return;
         throw VestranaError(VestranaError::Kind::OutOfRange,
@@ -181,62 +220,98 @@ void Records::load(textfile::LineReader& in)
                                 .arg(d.pieces));
     };
     Decoded first, second;
-    bool reserved = false;
     for (;;) {
         const qint64 base = in.LineNumber();
-        const QByteArrayView block = in.ReadBlock(LoadBlockBytes);
+        const QByteArrayView block = in.ReadBlock(Records::LoadBlockBytes);
         if (block.isEmpty()) {
             if (in.AtEndOfStream()) return;
             // A line longer than a block: read alone, with the reader's checks.
             const QByteArrayView bytes = in.ReadLineBytes();
-            int pieces = 0;
-            RecordPtr record = Record::FromLineCp1251(bytes.data(), bytes.size(), pieces);
+            reset(first);
+            reset(second);
+            RecordPtr record = Record::FromLineCp1251(bytes.data(), bytes.size(), first.pieces);
             if (!record) {
-                Decoded d;
-                d.pieces = pieces;
-                d.badLine = bytes;
-                d.rest = bytes.data() + bytes.size();
-                badLine(d, in.LineNumber(), d.rest);
+                first.badLine = bytes;
+                first.rest = bytes.data() + bytes.size();
+                badLine(first, in.LineNumber(), first.rest);
                 return;
             }
-            Items.Add(std::move(record));
+            if (visit)
+                (*visit)(std::span<const Record>(record.get(), 1), base);
+            else
+                first.records.push_back(std::move(record));
+            take(first, second, 0);
             continue;
         }
         const char* begin = block.data();
         const char* end = begin + block.size();
         // The second half starts after the line end nearest the middle.
         const char* mid = end;
-        if (parallel && block.size() >= LoadBlockBytes / 2) {
+        if (parallel && block.size() >= Records::LoadBlockBytes / 2) {
             const char* half = begin + block.size() / 2;
             if (const auto* nl =
                     static_cast<const char*>(std::memchr(half, '\n', static_cast<size_t>(end - half))))
                 mid = nl + 1;
         }
-        first = Decoded();
-        second = Decoded();
+        const qint64 firstLines = mid != end && visit ? textfile::CountLineFeeds(begin, mid - begin) : 0;
+        reset(first);
+        reset(second);
+        const auto half = [&](const char* from, const char* to, Decoded& d, qint64 index) {
+            if (!visit) {
+                decodeLines(from, to, d);
+                return;
+            }
+            decodeScratch(from, to, d);
+            (*visit)(std::span<const Record>(d.scratch.data(), d.lent), index);
+        };
         sideBySide(
-            mid != end, [&] { decodeLines(begin, mid, first); }, [&] { decodeLines(mid, end, second); });
-        if (!reserved && !first.failed && !second.failed) {
+            mid != end, [&] { half(begin, mid, first, base); },
+            [&] { half(mid, end, second, base + firstLines); });
+        take(first, second, block.size());
+        const auto decoded = [](const Decoded& d) { return qint64(d.records.size() + d.lent); };
+        if (first.failed) {
+            badLine(first, base + decoded(first) + 1, end);
+            return;
+        }
+        if (second.failed) {
+            const qint64 lines = visit ? firstLines : textfile::CountLineFeeds(begin, mid - begin);
+            badLine(second, base + lines + decoded(second) + 1, end);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void Records::load(textfile::LineReader& in)
+{
+    bool reserved = false;
+    readBlocks(in, nullptr, [&](Decoded& first, Decoded& second, qsizetype blockBytes) {
+        if (!reserved && !first.failed && !second.failed && blockBytes > 0) {
             // Room for the whole file at the first block's bytes per line, so
             // that the list is not copied as it grows and never stands twice
             // in memory.
             reserved = true;
             const double lines = double(first.records.size() + second.records.size());
-            const double estimate = double(in.Size()) * lines / double(block.size()) * 1.02 + 16;
+            const double estimate = double(in.Size()) * lines / double(blockBytes) * 1.02 + 16;
             Items.Reserve(Items.Count() + int(std::min(estimate, 2e9 - double(Items.Count()))));
         }
-        for (RecordPtr& r : first.records)
-            Items.Add(std::move(r));
-        if (first.failed) {
-            badLine(first, base + qint64(first.records.size()) + 1, end);
-            return;
+        for (Decoded* d : {&first, &second}) {
+            for (RecordPtr& r : d->records)
+                Items.Add(std::move(r));
+            if (d->failed) return;
         }
-        for (RecordPtr& r : second.records)
-            Items.Add(std::move(r));
-        if (second.failed) {
-            const qint64 firstLines = std::count(begin, mid, '\n');
-            badLine(second, base + firstLines + qint64(second.records.size()) + 1, end);
-            return;
-        }
-    }
+    });
+}
+
+void Records::ScanFile(const QString& fileName, const Visit& visit)
+{
+    textfile::LineReader in(fileName, false);
+    readBlocks(in, &visit, [](Decoded&, Decoded&, qsizetype) {});
+}
+
+void Records::ScanBytes(const QString& name, QByteArray bytes, const Visit& visit)
+{
+    textfile::LineReader in(name, std::move(bytes));
+    readBlocks(in, &visit, [](Decoded&, Decoded&, qsizetype) {});
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace textfile {
@@ -54,6 +55,19 @@ public:
     void LoadFromFile(const QString& fileName, bool createIfMissing = true);
     // The same over the bytes of such a file; `name` stands for it in messages.
     void LoadFromBytes(const QString& name, QByteArray bytes);
+
+    // Reads the listings of a database file without keeping them: `visit`
+    // gets them in runs of whole lines, with the 0-based index of the run's
+    // first listing, and may keep any of them. Runs come on the loading
+    // threads, two at a time, so `visit` must only compute and write what is
+    // its own per run. The same errors as LoadFromFile raises, once the
+    // listings before the bad line were visited (some after it in the same
+    // block may have been too); a missing file reads as empty.
+    // The listings are lent for the call only (they are read into again);
+    // keep one by copying it.
+    using Visit = std::function<void(std::span<const Record> listings, qint64 first)>;
+    static void ScanFile(const QString& fileName, const Visit& visit);
+    static void ScanBytes(const QString& name, QByteArray bytes, const Visit& visit);
 
     // Loading reads the file in blocks of about this many bytes and decodes
     // the two halves of a block side by side; saving encodes side by side too.

@@ -106,6 +106,19 @@ private Q_SLOTS:
         }
         QCOMPARE(ReadBytes(m_db), bad);
         QCOMPARE(ReadBytes(m_kb), m_kbBytes);
+        // A search answered from the files at rest names the file at fault
+        // as a start does: the database first.
+        WriteBytes(m_kb, "AttributeValues\r\nbad\r\n");
+        for (bool badDatabase : {true, false}) {
+            WriteBytes(m_db, badDatabase ? bad : m_dbBytes);
+            const Result r = run({"--data-dir", m_dir.path(), "search", "--wish", "0=Центр"});
+            QCOMPARE(r.code, 2);
+            QVERIFY2(r.err.contains(QLatin1String(badDatabase ? "database.txt" : "knows.txt")),
+                     qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+        }
+        WriteBytes(m_db, m_dbBytes);
+        WriteBytes(m_kb, m_kbBytes);
         QVERIFY(run({"--data-dir", m_dir.filePath("missing"), "info"}).code != 0);
         QVERIFY(run({"--data-dir", m_dir.path(), "nonsense"}).code != 0);
     }

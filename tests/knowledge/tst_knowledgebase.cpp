@@ -440,6 +440,51 @@ private Q_SLOTS:
         }
     }
 
+    // Loaded lists stay undecoded until first used; every kind of use sees
+    // them in place, before what is added later, and a copy decodes on its own.
+    void listsDecodeOnFirstUse()
+    {
+        const QByteArray file =
+            lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines() +
+                  QStringList{QStringLiteral(" 0|Центр|90"), QStringLiteral(" 0|Заречье|0"),
+                              QStringLiteral(" 0|Центр|10"), QStringLiteral(" 4|ул. Мира|0")});
+        KnowledgeBase kb;
+        kb.LoadKnowledgeBytes(QStringLiteral("knows.txt"), file);
+        const KnowledgeBase copy = kb;
+        AttributeValueList& district = kb.AttributeValueLists[field::District];
+        QCOMPARE(district.Count(), 3);
+        district.Append(QStringLiteral("Новое"), QStringLiteral("5"));
+        QCOMPARE(district.Values(), (QStringList{"Центр", "Заречье", "Центр", "Новое"}));
+        QCOMPARE(district.Scores(), (QStringList{"90", "0", "10", "5"}));
+        QCOMPARE(district.IndexOf(u"Центр"), 0); // the first occurrence
+        district.SetScore(2, QStringLiteral("55"));
+        QVERIFY(district.AppendIfAbsent(u"Заречье ", QStringLiteral("0")));
+
+        AttributeValueList& address = kb.AttributeValueLists[field::Address];
+        address.Remove(1);
+        QCOMPARE(address.Count(), 0);
+        kb.AttributeValueLists[field::Address] = copy.AttributeValueLists[field::Address];
+        kb.AttributeValueLists[field::Address].Clear();
+        QCOMPARE(kb.AttributeValueLists[field::Address].Count(), 0);
+
+        // The copy kept the file's lists, decoded only now.
+        QCOMPARE(copy.AttributeValueLists[field::District].Count(), 3);
+        QCOMPARE(copy.AttributeValueLists[field::District].Score(2), QStringLiteral("0"));
+        QCOMPARE(copy.AttributeValueLists[field::Address].Value(1), QStringLiteral("ул. Мира"));
+        QCOMPARE(
+            copy.SaveKnowledgeBytes(),
+            lines(QStringList{QStringLiteral("AttributeValues")} + rangeLines() +
+                  QStringList{QStringLiteral(" 0|Центр|90"), QStringLiteral(" 0|Заречье|0"),
+                              QStringLiteral(" 0|Центр|10"), QStringLiteral(" 4|ул. Мира|0")}) +
+                lines(QStringList{QStringLiteral("AttributeType")}) + [] {
+                    QByteArray t;
+                    for (int k = 0; k < 17; ++k)
+                        t += cp(QStringLiteral(" %1|||").arg(k)) + "\r\n";
+                    return t;
+                }());
+        QCOMPARE(kb.AttributeValueLists[field::District].Score(2), QStringLiteral("55"));
+    }
+
     // A file that is not windows-1251 text says so; nothing loads.
     void otherEncodingsAndBinaryAreRefused_data()
     {
