@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <exception>
 #include <thread>
@@ -73,25 +74,36 @@ void Records::SaveToFile(const QString& fileName) const
 {
     textfile::AtomicWriter out(fileName);
     // Rounds of two batches: the second is encoded on a helper while this
-    // thread encodes and writes the first; the file gets them in order.
+    // thread writes the previous round's second, then encodes and writes the
+    // first; so every write overlaps an encoding, and the file gets the
+    // batches in order.
     constexpr int kBatch = 8192;
     const bool parallel = twoThreads() && Items.Count() > kBatch;
-    QByteArray first, second;
+    QByteArray first;
+    std::array<QByteArray, 2> seconds;
     first.reserve(4 << 20);
-    second.reserve(4 << 20);
+    for (QByteArray& b : seconds)
+        b.reserve(4 << 20);
     const int count = Items.Count();
+    size_t current = 0;
+    bool pending = false; // seconds[current ^ 1] waits to be written
     for (int from = 0; from < count; from += 2 * kBatch) {
         const int mid = std::min(count, from + kBatch);
         const int to = std::min(count, from + 2 * kBatch);
+        QByteArray& mine = seconds[current];
+        const QByteArray& previous = seconds[current ^ 1];
         sideBySide(
             parallel,
             [&] {
+                if (pending) out.WriteBytes(previous);
                 encode(Items, from, mid, first);
                 out.WriteBytes(first);
             },
-            [&] { encode(Items, mid, to, second); });
-        out.WriteBytes(second);
+            [&] { encode(Items, mid, to, mine); });
+        pending = true;
+        current ^= 1;
     }
+    if (pending) out.WriteBytes(seconds[current ^ 1]);
     out.Commit();
 }
 
