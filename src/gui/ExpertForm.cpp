@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -70,6 +71,21 @@ QString caption(const QString& s)
 {
     QString out = s;
     return out.replace(u'&', QStringLiteral("&&"));
+}
+
+// A frame's title of a fixed beginning and a text of any length (a listing's
+// description is an accepted value too): the text is shortened with "…" to
+// what the frame has room for, so that a long one cannot widen the frame and
+// the window past the screen; the whole title is then the frame's tooltip.
+void setTitle(QGroupBox* frame, const QString& head, const QString& text)
+{
+    const QFontMetrics metrics(frame->font());
+    // Before the window is laid out its frames have no width of their own yet.
+    const int width = frame->isVisible() ? frame->width() : 0;
+    const int room = std::max(width - metrics.horizontalAdvance(head) - 24, 240);
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, room);
+    frame->setTitle(head + caption(shown));
+    frame->setToolTip(shown == text ? QString() : head + text);
 }
 
 } // namespace
@@ -292,8 +308,8 @@ void ExpertForm::RefreshData()
         Frame2->setEnabled(false);
     } else {
         Frame2->setEnabled(true);
-        Frame2->setTitle(QStringLiteral("Параметры значения атрибута: ") +
-                         caption(m_values->index(q).data().toString()));
+        setTitle(Frame2, QStringLiteral("Параметры значения атрибута: "),
+                 m_values->index(q).data().toString());
         m_showingScore = true;
         Text3->setText(kb.AttributeValueLists[slot].Score(q + 1));
         m_showingScore = false;

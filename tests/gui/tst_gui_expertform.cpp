@@ -188,6 +188,28 @@ private Q_SLOTS:
         QVERIFY(s.prompts.messages.isEmpty());
     }
 
+    // A long accepted value (a description is one) is shortened in the value
+    // frame's title, whole in its tooltip, and the window keeps its width.
+    void longValueKeepsTheWindowWidth()
+    {
+        Setup s;
+        const QString longValue = QStringLiteral("Квартира в отличном состоянии, ") + QString(60, u'ж');
+        s.program.Knowledge.AttributeValueLists[field::Description].Append(longValue, "0");
+        QCoreApplication::processEvents();
+        const int width = s.form->width();
+        s.clickAttribute(field::Description);
+        s.clickValue(0);
+        QCoreApplication::processEvents();
+        QVERIFY(s.frame2->title().startsWith("Параметры значения атрибута: Квартира в отличном"));
+        QVERIFY(s.frame2->title().endsWith(QStringLiteral("…")));
+        QCOMPARE(s.frame2->toolTip(), "Параметры значения атрибута: " + longValue);
+        QVERIFY2(s.frame2->minimumSizeHint().width() <= s.frame2->width(), qPrintable(s.frame2->title()));
+        QCOMPARE(s.form->width(), width);
+        s.clickAttribute(3);
+        QCOMPARE(s.frame2->title(), "Параметры значения атрибута: кирпичный");
+        QCOMPARE(s.frame2->toolTip(), QString());
+    }
+
     void clickingTheSameAttributeKeepsTheValueSelection()
     {
         Setup s;
