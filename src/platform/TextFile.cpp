@@ -449,9 +449,29 @@ AtomicWriter::~AtomicWriter()
     }
 }
 
+void AtomicWriter::put(const char* data, qsizetype size)
+{
+    if (m_fd < 0 || m_errno != 0) return;
+    if (!writeAll(m_fd, data, size)) {
+        m_errno = errno;
+        return;
+    }
+    m_written += size;
+#if defined(__linux__)
+    // The disk starts on what is written while the rest is still being
+    // encoded, so that the sync at the commit waits only for the last part.
+    // Only a start: a failure shows at that sync.
+    constexpr qint64 kFlushStep = qint64(8) << 20;
+    if (m_written - m_flushed >= kFlushStep) {
+        (void)::sync_file_range(m_fd, m_flushed, m_written - m_flushed, SYNC_FILE_RANGE_WRITE);
+        m_flushed = m_written;
+    }
+#endif
+}
+
 void AtomicWriter::writeOut()
 {
-    if (m_fd >= 0 && m_errno == 0 && !writeAll(m_fd, m_buf.constData(), m_buf.size())) m_errno = errno;
+    put(m_buf.constData(), m_buf.size());
     m_buf.clear();
 }
 
@@ -471,7 +491,7 @@ void AtomicWriter::WriteBytes(QByteArrayView bytes)
 {
     if (m_buf.isEmpty() && bytes.size() >= kBlock) {
         // Already a block: written as it is, without the copy.
-        if (m_fd >= 0 && m_errno == 0 && !writeAll(m_fd, bytes.data(), bytes.size())) m_errno = errno;
+        put(bytes.data(), bytes.size());
         return;
     }
     m_buf.append(bytes);

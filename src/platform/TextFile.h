@@ -111,6 +111,7 @@ public:
 private:
     void flushIfLarge();
     void writeOut();
+    void put(const char* data, qsizetype size);
 
     QString m_path;
     QString m_target; // m_path with a link resolved
@@ -118,6 +119,8 @@ private:
     int m_fd = -1;
     int m_errno = 0; // the first failure, 0 while all is well
     QByteArray m_buf;
+    qint64 m_written = 0; // bytes handed to the file
+    qint64 m_flushed = 0; // of them, bytes whose writing to the disk was started
 };
 
 // What a failed save says about the system's error code, in Russian ("нет
