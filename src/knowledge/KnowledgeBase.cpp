@@ -41,7 +41,7 @@ void AttributeValueList::SetScore(int position, const QString& score)
     m_revision = revision::Next();
 }
 
-size_t AttributeValueList::Hash(QStringView value)
+size_t AttributeValueList::hashOf(QStringView value)
 {
     // A fixed non-zero seed selects Qt's fast hardware hash where the
     // processor has one; the unseeded hash is the much slower SipHash.
@@ -124,7 +124,7 @@ void AttributeValueList::decode() const
         for (int i = begin; i < end; ++i) {
             const RawValue& r = m_raw[size_t(i)];
             values[size_t(i)] = textfile::FromCp1251(r.value, r.valueSize);
-            hashes[size_t(i)] = Hash(values[size_t(i)]);
+            hashes[size_t(i)] = hashOf(values[size_t(i)]);
             const QByteArrayView bytes(r.value + r.valueSize + 1, r.scoreSize);
             if (last.isNull() || bytes != lastBytes) {
                 lastBytes = bytes;
@@ -149,7 +149,7 @@ void AttributeValueList::decode() const
 void AttributeValueList::Append(const QString& value, const QString& score)
 {
     decoded();
-    const size_t hash = Hash(value);
+    const size_t hash = hashOf(value);
     append(value, score, hash, !m_indexValid || find(value, hash) < 0);
 }
 
@@ -157,7 +157,7 @@ bool AttributeValueList::AppendIfAbsent(QStringView value, const QString& score)
 {
     decoded();
     if (!m_indexValid) rebuild();
-    const size_t hash = Hash(value);
+    const size_t hash = hashOf(value);
     if (find(value, hash) >= 0) return false;
     append(value.toString(), score, hash, true);
     return true;
@@ -189,7 +189,7 @@ int AttributeValueList::IndexOf(QStringView value) const
 {
     decoded();
     if (!m_indexValid) rebuild();
-    return find(value, Hash(value));
+    return find(value, hashOf(value));
 }
 
 // ---------------------------------------------------------------------------
@@ -264,14 +264,8 @@ public:
     void next()
     {
         if (m_pending != m_pendingEnd) {
-            // As LineReader: a line ends at LF, and one CR before it belongs to the end.
-            const auto* nl = static_cast<const char*>(
-                std::memchr(m_pending, '\n', static_cast<size_t>(m_pendingEnd - m_pending)));
-            const char* end = nl ? nl : m_pendingEnd;
-            const char* next = nl ? nl + 1 : m_pendingEnd;
-            if (end > m_pending && end[-1] == '\r') --end;
-            m_line = textfile::FromCp1251(m_pending, end - m_pending);
-            m_pending = next;
+            const QByteArrayView line = textfile::NextLine(m_pending, m_pendingEnd);
+            m_line = textfile::FromCp1251(line.data(), line.size());
             ++m_lineNumber;
         } else {
             m_line = m_in.ReadLine();
@@ -432,28 +426,32 @@ void parseValues(const char* p, const char* end, ValueRun& out)
 {
     out.entries.clear();
     while (p < end) {
-        const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char* next = nl ? nl + 1 : end;
-        const char* lineEnd = nl ? nl : end;
-        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
-        const char* q = p;
+        const char* start = p;
+        const QByteArrayView line = textfile::NextLine(p, end);
+        const char* lineEnd = line.data() + line.size();
+        const char* q = line.data();
         if (q < lineEnd && *q == ' ') ++q; // the file writes numbers with a leading space
         int k = -1;
         if (q < lineEnd && digit(*q)) {
             k = *q++ - '0';
             if (q < lineEnd && digit(*q)) k = k * 10 + (*q++ - '0');
         }
-        if (k < 0 || k >= KnowledgeBase::Slots || q == lineEnd || *q != '|') break;
+        if (k < 0 || k >= KnowledgeBase::Slots || q == lineEnd || *q != '|') {
+            p = start;
+            break;
+        }
         const char* value = q + 1;
         const auto* bar =
             static_cast<const char*>(std::memchr(value, '|', static_cast<size_t>(lineEnd - value)));
-        if (!bar) break;
+        if (!bar) {
+            p = start;
+            break;
+        }
         const char* score = bar + 1;
         const auto* scoreEnd =
             static_cast<const char*>(std::memchr(score, '|', static_cast<size_t>(lineEnd - score)));
         if (!scoreEnd) scoreEnd = lineEnd;
         out.entries.push_back({k, {value, quint32(bar - value), quint32(scoreEnd - score)}});
-        p = next;
     }
     out.stop = p;
 }
@@ -469,14 +467,14 @@ void KnowledgeBase::load(textfile::LineReader& file)
 
     // Hands a run's entries to their lists in file order, counting its lines.
     std::array<std::vector<AttributeValueList::RawValue>, Slots> byList;
-    const auto appendValues = [&](ValueRun& run, const QByteArray& kept, qint64& lines) {
+    const auto appendValues = [&](const ValueRun& run, qint64& lines) {
         for (auto& list : byList)
             list.clear();
         for (const ValueRun::Entry& e : run.entries)
             byList[static_cast<size_t>(e.k)].push_back(e.raw);
         for (int k = 0; k < Slots; ++k)
-            AttributeValueLists[static_cast<size_t>(k)].AppendRaw(kept, byList[static_cast<size_t>(k)].data(),
-                                                                  byList[static_cast<size_t>(k)].size());
+            AttributeValueLists[static_cast<size_t>(k)].AppendRaw(
+                whole, byList[static_cast<size_t>(k)].data(), byList[static_cast<size_t>(k)].size());
         lines += qint64(run.entries.size());
     };
 
@@ -544,16 +542,15 @@ void KnowledgeBase::load(textfile::LineReader& file)
                             std::memchr(half, '\n', static_cast<size_t>(end - half))))
                         mid = nl + 1;
                 }
-                parallel::For(0, mid == end ? 1 : 2, 1, [&](int from, int to) {
-                    for (int h = from; h < to; ++h)
-                        h == 0 ? parseValues(begin, mid, first) : parseValues(mid, end, second);
-                });
+                parallel::SideBySide(
+                    mid != end && parallel::Threads() > 1, [&] { parseValues(begin, mid, first); },
+                    [&] { parseValues(mid, end, second); });
                 qint64 lines = base;
                 const char* stop = first.stop;
-                appendValues(first, whole, lines);
+                appendValues(first, lines);
                 if (stop == mid && mid != end) {
                     stop = second.stop;
-                    appendValues(second, whole, lines);
+                    appendValues(second, lines);
                 }
                 if (stop == end) continue;
                 in.setPending(stop, end, lines);

@@ -46,8 +46,6 @@ public:
         quint32 scoreSize;
     };
     void AppendRaw(const QByteArray& block, const RawValue* values, size_t count);
-    // The hash the index uses; pure, so a loader may take it on any thread.
-    static size_t Hash(QStringView value);
 
     // 0-based position of the first entry equal to `value` (exact comparison),
     // or -1. Hash lookup: the re-index and the scoring call this for every listing.
@@ -76,6 +74,7 @@ private:
     void decode() const;
     void check(int position) const;
     void append(QString value, const QString& score, size_t hash, bool first);
+    static size_t hashOf(QStringView value);
     int find(QStringView value, size_t hash) const;
     void insertSlot(int index) const;
     void rebuild() const;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <functional>
+#include <thread>
 
 // Pure computation over a range, spread over the processor's cores: the
 // calling thread takes the last part itself and waits for the others. The
@@ -10,6 +12,35 @@
 namespace parallel {
 
 void For(int begin, int end, int grain, const std::function<void(int begin, int end)>& body);
+
+// Runs `second` on a helper thread while the caller runs `first`; without
+// `parallel`, both run here, one after the other. An exception from `first`
+// is the one raised (after the helper has ended); one from `second` is raised
+// after both have ended.
+template <typename First, typename Second> void SideBySide(bool parallel, First&& first, Second&& second)
+{
+    if (!parallel) {
+        first();
+        second();
+        return;
+    }
+    std::exception_ptr failure;
+    std::thread helper([&] {
+        try {
+            second();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failure) std::rethrow_exception(failure);
+}
 
 // How many threads For uses at most.
 int Threads();

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstring>
+
 // Windows-1251 text files: the format of both data files.
 namespace textfile {
 
@@ -16,6 +18,18 @@ inline QString FromCp1251(const QByteArray& b)
 }
 // Decodes `size` windows-1251 bytes into out, one character per byte.
 void DecodeCp1251(const char* data, qsizetype size, char16_t* out);
+// The line that starts at `p` in [p, end), without its end, as LineReader
+// reads lines (a line ends at LF, and one CR before it belongs to the end);
+// `p` moves past the line's end.
+inline QByteArrayView NextLine(const char*& p, const char* end)
+{
+    const char* start = p;
+    const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* lineEnd = nl ? nl : end;
+    p = nl ? nl + 1 : end;
+    if (lineEnd > start && lineEnd[-1] == '\r') --lineEnd;
+    return QByteArrayView(start, lineEnd - start);
+}
 // How many line feeds the bytes hold (sixteen bytes at a time).
 qsizetype CountLineFeeds(const char* data, qsizetype size);
 // Appends the windows-1251 form of s to out; a character the code page lacks
@@ -67,9 +81,9 @@ public:
     // reader hands out points into Bytes() and stays valid while a copy of it
     // lives. A loader that keeps pieces of the file without copying them uses it.
     void ReadWhole();
+    // (The reader reads its buffer through const access only, so that a copy
+    // of Bytes() never makes it copy the file.)
     const QByteArray& Bytes() const { return m_buf; }
-    // (The reader only reads m_buf through const access once it holds the
-    // whole file, so that a copy of Bytes() never makes it copy the file.)
     // The size of the whole file (or of the bytes given), for a loader's estimate.
     qint64 Size() const { return m_file.isOpen() ? m_file.size() : m_buf.size(); }
     // 1-based number of the line last read.

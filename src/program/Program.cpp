@@ -8,9 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <exception>
-#include <thread>
-
 Program::Program(QString dataDir)
     : QObject(nullptr),
       DataDir(dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : std::move(dataDir)),
@@ -60,27 +57,9 @@ void Program::StartUp(bool readOnly)
     // and where the knowledge base would have to be created, it waits for the
     // listings, so that a failed start creates nothing.
     const bool together = parallel::Threads() > 1 && (readOnly || QFileInfo::exists(KnowledgePath()));
-    if (!together) {
-        Records.LoadFromFile(DatabasePath(), !readOnly);
-        Knowledge.LoadKnowledge(KnowledgePath(), !readOnly);
-        return;
-    }
-    std::exception_ptr knowledgeFailure;
-    std::thread helper([&] {
-        try {
-            Knowledge.LoadKnowledge(KnowledgePath(), !readOnly);
-        } catch (...) {
-            knowledgeFailure = std::current_exception();
-        }
-    });
-    try {
-        Records.LoadFromFile(DatabasePath(), !readOnly);
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (knowledgeFailure) std::rethrow_exception(knowledgeFailure);
+    parallel::SideBySide(
+        together, [&] { Records.LoadFromFile(DatabasePath(), !readOnly); },
+        [&] { Knowledge.LoadKnowledge(KnowledgePath(), !readOnly); });
 }
 
 void Program::SaveDatabase() const

@@ -212,6 +212,16 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
     return rules;
 }
 
+// A listing's score from its fields, attribute by attribute: the sum in
+// attribute order divided by 17, as the run adds it up.
+float straightScore(Program& program, const Record& r, const Rules& rules)
+{
+    float sum = 0;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+        sum += attributeScore<false>(program, r, k, rules[static_cast<size_t>(k)]);
+    return sum / 17.0f;
+}
+
 // Whether a wish equal to an accepted value is replaced by its formalized value.
 bool replacesWish(Kind kind)
 {
@@ -615,10 +625,7 @@ void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& file
         std::vector<Kept> ownPerfect, ownBest;
         for (size_t i = 0; i < listings.size(); ++i) {
             const Record& r = listings[i];
-            float sum = 0;
-            for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-                sum += attributeScore<false>(program, r, k, rules[static_cast<size_t>(k)]);
-            const float so = sum / 17.0f;
+            const float so = straightScore(program, r, rules);
             const qint64 index = first + qint64(i);
             if (so == 100.0f) {
                 if (ownPerfect.size() < perfectRoom)
@@ -661,12 +668,8 @@ std::vector<float> SearchRun::StraightScores(Program& program, const Wishes& pre
     const Rules rules = buildRules(program, prepared);
     std::vector<float> out;
     out.reserve(static_cast<size_t>(program.Records.Items.Count()));
-    for (const RecordPtr& r : program.Records.Items) {
-        float sum = 0;
-        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-            sum += attributeScore<false>(program, *r, k, rules[static_cast<size_t>(k)]);
-        out.push_back(sum / 17.0f);
-    }
+    for (const RecordPtr& r : program.Records.Items)
+        out.push_back(straightScore(program, *r, rules));
     return out;
 }
 

@@ -28,7 +28,6 @@ using RecordPtr = std::shared_ptr<Record>;
 //
 // The fields live in one string with their end offsets, so that a listing read
 // from the file costs one allocation and a million of them stay compact.
-
 class Record
 {
     struct Blank

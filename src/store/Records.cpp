@@ -1,6 +1,7 @@
 #include "store/Records.h"
 
 #include "platform/Errors.h"
+#include "platform/Parallel.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <exception>
 #include <thread>
 
 const RecordPtr& RecordList::Item(int position) const
@@ -31,34 +31,6 @@ bool twoThreads()
 {
     if (Records::LoadThreads > 0) return Records::LoadThreads > 1;
     return std::thread::hardware_concurrency() > 1;
-}
-
-// Runs `second` on a helper thread while the caller runs `first`; on one core
-// both run here, one after the other. The helper does pure computation; an
-// exception it raises is raised again here.
-template <typename First, typename Second> void sideBySide(bool parallel, First&& first, Second&& second)
-{
-    if (!parallel) {
-        first();
-        second();
-        return;
-    }
-    std::exception_ptr failure;
-    std::thread helper([&] {
-        try {
-            second();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    try {
-        first();
-    } catch (...) {
-        helper.join();
-        throw;
-    }
-    helper.join();
-    if (failure) std::rethrow_exception(failure);
 }
 
 void encode(const RecordList& items, int from, int to, QByteArray& out)
@@ -92,7 +64,7 @@ void Records::SaveToFile(const QString& fileName) const
         const int to = std::min(count, from + 2 * kBatch);
         QByteArray& mine = seconds[current];
         const QByteArray& previous = seconds[current ^ 1];
-        sideBySide(
+        parallel::SideBySide(
             parallel,
             [&] {
                 if (pending) out.WriteBytes(previous);
@@ -148,47 +120,41 @@ struct Decoded
     const char* rest = nullptr; // after the bad line's end
 };
 
-void decodeLines(const char* p, const char* end, Decoded& out)
+// Decodes the lines of [p, end) with `decode(line)` (false for a bad line),
+// stopping at the first bad one.
+template <typename Decode> void decodeRun(const char* p, const char* end, Decoded& out, Decode&& decode)
 {
     while (p < end) {
-        const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char* next = nl ? nl + 1 : end;
-        const char* lineEnd = nl ? nl : end;
-        // As LineReader: a line ends at LF, and one CR before it belongs to the end.
-        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
-        int pieces = 0;
-        RecordPtr record = Record::FromLineCp1251(p, lineEnd - p, pieces);
-        if (!record) {
+        const QByteArrayView line = textfile::NextLine(p, end);
+        if (!decode(line)) {
             out.failed = true;
-            out.pieces = pieces;
-            out.badLine = QByteArrayView(p, lineEnd - p);
-            out.rest = next;
+            out.badLine = line;
+            out.rest = p;
             return;
         }
-        out.records.push_back(std::move(record));
-        p = next;
     }
 }
 
+// Into new listings.
+void decodeLines(const char* p, const char* end, Decoded& out)
+{
+    decodeRun(p, end, out, [&](QByteArrayView line) {
+        RecordPtr record = Record::FromLineCp1251(line.data(), line.size(), out.pieces);
+        if (!record) return false;
+        out.records.push_back(std::move(record));
+        return true;
+    });
+}
+
+// Into the scan's records, read into again block after block.
 void decodeScratch(const char* p, const char* end, Decoded& out)
 {
-    while (p < end) {
-        const auto* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char* next = nl ? nl + 1 : end;
-        const char* lineEnd = nl ? nl : end;
-        if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+    decodeRun(p, end, out, [&](QByteArrayView line) {
         if (out.lent == out.scratch.size()) out.scratch.emplace_back();
-        int pieces = 0;
-        if (!out.scratch[out.lent].AssignLineCp1251(p, lineEnd - p, pieces)) {
-            out.failed = true;
-            out.pieces = pieces;
-            out.badLine = QByteArrayView(p, lineEnd - p);
-            out.rest = next;
-            return;
-        }
+        if (!out.scratch[out.lent].AssignLineCp1251(line.data(), line.size(), out.pieces)) return false;
         ++out.lent;
-        p = next;
-    }
+        return true;
+    });
 }
 
 // Makes a run ready for the next block, keeping a scan's records.
@@ -276,7 +242,7 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
             decodeScratch(from, to, d);
             (*visit)(std::span<const Record>(d.scratch.data(), d.lent), index);
         };
-        sideBySide(
+        parallel::SideBySide(
             mid != end, [&] { half(begin, mid, first, base); },
             [&] { half(mid, end, second, base + firstLines); });
         take(first, second, block.size());
