@@ -70,34 +70,42 @@ constexpr bool lettersInUnicodeOrder()
 }
 static_assert(lettersInUnicodeOrder(), "the fast decode relies on it");
 
+namespace {
+
+#if defined(__SSE2__)
+// Sixteen bytes to sixteen characters: ASCII and the Cyrillic letters
+// 0xC0..0xFF, which the code page lays out in Unicode order from U+0410, in
+// registers (the bulk of both files); the few bytes 0x80..0xBF (Ё, ё, №,
+// quotes, dashes) are then looked up in the table one by one.
+inline void decode16(const unsigned char* in, char16_t* out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i below = _mm_set1_epi8(char(0xC0)); // as signed bytes, 0x80..0xBF are less
+    const __m128i letters = _mm_set1_epi16(0xBF);
+    const __m128i shift = _mm_set1_epi16(0x410 - 0xC0);
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    __m128i lo = _mm_unpacklo_epi8(v, zero);
+    __m128i hi = _mm_unpackhi_epi8(v, zero);
+    lo = _mm_add_epi16(lo, _mm_and_si128(_mm_cmpgt_epi16(lo, letters), shift));
+    hi = _mm_add_epi16(hi, _mm_and_si128(_mm_cmpgt_epi16(hi, letters), shift));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), hi);
+    for (unsigned table = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, below))); table; table &= table - 1) {
+        const int k = __builtin_ctz(table);
+        out[k] = kHigh[in[k] - 128u];
+    }
+}
+#endif
+
+} // namespace
+
 void DecodeCp1251(const char* data, qsizetype size, char16_t* out)
 {
     const auto* in = reinterpret_cast<const unsigned char*>(data);
     qsizetype i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time while they are ASCII or the Cyrillic letters
-    // 0xC0..0xFF, which the code page lays out in Unicode order from U+0410:
-    // the bulk of both files. The bytes 0x80..0xBF go through the table.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i below = _mm_set1_epi8(char(0xC0)); // as signed bytes, 0x80..0xBF are less
-    const __m128i letters = _mm_set1_epi16(0xBF);
-    const __m128i shift = _mm_set1_epi16(0x410 - 0xC0);
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        if (_mm_movemask_epi8(_mm_cmplt_epi8(v, below))) {
-            for (qsizetype k = i; k < i + 16; ++k) {
-                const unsigned char b = in[k];
-                out[k] = b < 128 ? char16_t(b) : kHigh[b - 128u];
-            }
-            continue;
-        }
-        __m128i lo = _mm_unpacklo_epi8(v, zero);
-        __m128i hi = _mm_unpackhi_epi8(v, zero);
-        lo = _mm_add_epi16(lo, _mm_and_si128(_mm_cmpgt_epi16(lo, letters), shift));
-        hi = _mm_add_epi16(hi, _mm_and_si128(_mm_cmpgt_epi16(hi, letters), shift));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), lo);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), hi);
-    }
+    for (; i + 16 <= size; i += 16)
+        decode16(in + i, out + i);
 #endif
     // Eight ASCII bytes at a time, the bulk of a listing's digits and bars.
     for (; i + 8 <= size; i += 8) {
@@ -117,6 +125,45 @@ void DecodeCp1251(const char* data, qsizetype size, char16_t* out)
         const unsigned char b = in[i];
         out[i] = b < 128 ? char16_t(b) : kHigh[b - 128u];
     }
+}
+
+void DecodeCp1251Joined(std::span<const Piece> pieces, const char* inEnd, char16_t* out, qsizetype outSize)
+{
+#if defined(__SSE2__)
+    const char16_t* const outEnd = out + outSize;
+    // The first piece starts the line, so sixteen bytes that end at inEnd
+    // stay inside it when the pieces hold that many.
+    const char* const lineStart = pieces.empty() ? inEnd : pieces.front().data;
+    for (const Piece& piece : pieces) {
+        const char* data = piece.data;
+        const qsizetype size = piece.size;
+        qsizetype i = 0;
+        // Sixteen bytes at a time even past the piece's end: most fields are
+        // shorter than that and take one step, and what it writes past the
+        // piece the next piece overwrites.
+        for (; i < size && 16 <= inEnd - (data + i) && 16 <= outEnd - (out + i); i += 16)
+            decode16(reinterpret_cast<const unsigned char*>(data + i), out + i);
+        const qsizetype left = size - i;
+        if (left > 0 && left <= 16 && inEnd - lineStart >= 16) {
+            // Near the end of the line or of out: the sixteen bytes that hold
+            // the rest and stay inside the line, decoded aside.
+            const char* window = std::min(data + i, inEnd - 16);
+            char16_t aside[16];
+            decode16(reinterpret_cast<const unsigned char*>(window), aside);
+            std::memcpy(out + i, aside + (data + i - window), size_t(left) * sizeof(char16_t));
+        } else if (left > 0) {
+            DecodeCp1251(data + i, left, out + i);
+        }
+        out += size;
+    }
+#else
+    Q_UNUSED(inEnd);
+    Q_UNUSED(outSize);
+    for (const Piece& piece : pieces) {
+        DecodeCp1251(piece.data, piece.size, out);
+        out += piece.size;
+    }
+#endif
 }
 
 qsizetype CountLineFeeds(const char* data, qsizetype size)

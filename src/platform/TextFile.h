@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -18,6 +20,16 @@ inline QString FromCp1251(const QByteArray& b)
 }
 // Decodes `size` windows-1251 bytes into out, one character per byte.
 void DecodeCp1251(const char* data, qsizetype size, char16_t* out);
+// Decodes the pieces one after another into out, joined with nothing between
+// them; out has room for exactly their total size. Each piece may be read up
+// to 15 bytes past its end, but never at or past inEnd.
+// (A plain pair, so that an array of them is not cleared before it is filled.)
+struct Piece
+{
+    const char* data;
+    qsizetype size;
+};
+void DecodeCp1251Joined(std::span<const Piece> pieces, const char* inEnd, char16_t* out, qsizetype outSize);
 // The line that starts at `p` in [p, end), without its end, as LineReader
 // reads lines (a line ends at LF, and one CR before it belongs to the end);
 // `p` moves past the line's end.

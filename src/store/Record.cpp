@@ -14,14 +14,6 @@
 
 namespace {
 
-// Seventeen separators: the storage of a listing whose fields are all empty,
-// shared by every new listing.
-const QString& emptyText()
-{
-    static const QString s(Record::FieldCount - 1, u'|');
-    return s;
-}
-
 void checkIndex(int index)
 {
     if (static_cast<unsigned>(index) >= static_cast<unsigned>(Record::FieldCount))
@@ -30,11 +22,7 @@ void checkIndex(int index)
 
 } // namespace
 
-Record::Record() : m_text(emptyText()), m_revision(revision::Next())
-{
-    for (int i = 0; i < FieldCount - 1; ++i)
-        m_end[static_cast<size_t>(i)] = static_cast<quint16>(i);
-}
+Record::Record() : m_revision(revision::Next()) {}
 
 Record::Record(Blank) : m_revision(0) {}
 
@@ -54,14 +42,14 @@ QStringView Record::wideField(size_t index) const
 {
     std::array<quint32, FieldCount> ends;
     std::memcpy(ends.data(), m_text.constData() + (m_text.size() - kWideTail), sizeof ends);
-    const qsizetype start = index == 0 ? 0 : qsizetype(ends[index - 1]) + 1;
+    const qsizetype start = index == 0 ? 0 : qsizetype(ends[index - 1]);
     return QStringView(m_text.constData() + start, qsizetype(ends[index]) - start);
 }
 
 // m_text holds the joined fields and nothing else when this is called.
 void Record::setEnds(const std::array<quint32, FieldCount>& ends)
 {
-    if (ends[FieldCount - 1] <= 0xFFFF) {
+    if (ends[FieldCount - 1] < kWide) {
         for (size_t i = 0; i + 1 < FieldCount; ++i)
             m_end[i] = static_cast<quint16>(ends[i]);
         return;
@@ -80,14 +68,13 @@ QString Record::GetRecord(int index) const
 
 void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
 {
-    qsizetype total = FieldCount - 1;
+    qsizetype total = 0;
     for (const auto& f : fields)
         total += f.size();
     QString text;
     text.reserve(total);
     std::array<quint32, FieldCount> ends;
     for (int i = 0; i < FieldCount; ++i) {
-        if (i > 0) text += u'|';
         text += fields[static_cast<size_t>(i)];
         ends[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
     }
@@ -133,22 +120,32 @@ bool Record::AssignLine(QString line, int& pieces)
     const qsizetype size = line.size();
     int found = 0;
     qsizetype cut = size;
-    std::array<quint32, FieldCount> ends;
     for (qsizetype i = 0; i < size; ++i) {
         if (data[i] == u'|') {
             if (found == FieldCount - 1) {
                 cut = i;
                 break;
             }
-            ends[static_cast<size_t>(found++)] = static_cast<quint32>(i);
+            ++found;
         }
     }
     if (found < FieldCount - 1) {
         pieces = size == 0 ? 0 : found + 1;
         return false;
     }
-    ends[FieldCount - 1] = static_cast<quint32>(cut);
-    line.truncate(cut);
+    // The bars taken out in place.
+    std::array<quint32, FieldCount> ends;
+    QChar* text = line.data();
+    qsizetype at = 0;
+    size_t field = 0;
+    for (qsizetype i = 0; i < cut; ++i) {
+        if (text[i] == u'|')
+            ends[field++] = static_cast<quint32>(at);
+        else
+            text[at++] = text[i];
+    }
+    ends[FieldCount - 1] = static_cast<quint32>(at);
+    line.truncate(at);
     m_text = std::move(line);
     setEnds(ends);
     m_revision = revision::Next();
@@ -195,40 +192,29 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
     if (found == FieldCount - 1) bar[FieldCount - 1] = size;
     pieces = FieldCount;
 
-    std::array<quint32, FieldCount> ends;
+    // The fields and their ends, with "floor/storeys" in the floor field split
+    // as NormalizeData does, on the bytes ("/" too is one byte that nothing
+    // else decodes to).
     const qsizetype floorStart = bar[field::Floor - 1] + 1;
     const QByteArrayView floorBytes(data + floorStart, bar[field::Floor] - floorStart);
     const qsizetype slash = floorBytes.indexOf('/');
-    if (slash < 0) {
-        // The common case: the text is the line up to its 18th bar.
-        const qsizetype cut = bar[FieldCount - 1];
-        textfile::DecodeCp1251(data, cut, textBuffer(cut));
-        for (size_t i = 0; i < FieldCount; ++i)
-            ends[i] = static_cast<quint32>(bar[i]);
-    } else {
-        // "floor/storeys": NormalizeData's split, done on the bytes ("/" too is
-        // one byte that nothing else decodes to).
+    textfile::Piece storeys{};
+    if (slash >= 0) {
         const qsizetype second = floorBytes.indexOf('/', slash + 1);
-        std::array<QByteArrayView, FieldCount> fields;
-        for (size_t i = 0; i < FieldCount; ++i) {
-            const qsizetype start = i == 0 ? 0 : bar[i - 1] + 1;
-            fields[i] = QByteArrayView(data + start, bar[i] - start);
-        }
-        fields[field::Floor] = floorBytes.first(slash);
-        fields[field::Storeys] =
-            second < 0 ? floorBytes.sliced(slash + 1) : floorBytes.sliced(slash + 1, second - slash - 1);
-        qsizetype total = FieldCount - 1;
-        for (const auto& f : fields)
-            total += f.size();
-        char16_t* out = textBuffer(total);
-        qsizetype at = 0;
-        for (size_t i = 0; i < FieldCount; ++i) {
-            if (i > 0) out[at++] = u'|';
-            textfile::DecodeCp1251(fields[i].data(), fields[i].size(), out + at);
-            at += fields[i].size();
-            ends[i] = static_cast<quint32>(at);
-        }
+        storeys = {floorBytes.data() + slash + 1, (second < 0 ? floorBytes.size() : second) - slash - 1};
     }
+    std::array<textfile::Piece, FieldCount> fields;
+    std::array<quint32, FieldCount> ends;
+    qsizetype total = 0;
+    for (size_t i = 0; i < FieldCount; ++i) {
+        const qsizetype start = i == 0 ? 0 : bar[i - 1] + 1;
+        fields[i] = {data + start, bar[i] - start};
+        if (slash >= 0 && i == field::Floor) fields[i].size = slash;
+        if (slash >= 0 && i == field::Storeys) fields[i] = storeys;
+        total += fields[i].size;
+        ends[i] = static_cast<quint32>(total);
+    }
+    textfile::DecodeCp1251Joined(fields, data + size, textBuffer(total), total);
     setEnds(ends);
     m_revision = revision::Next();
     return true;
@@ -238,7 +224,7 @@ void Record::AppendLine(QByteArray& out) const
 {
     // One resize for the line: no field grows in the file.
     const qsizetype start = out.size();
-    out.resize(start + textSize() + 3);
+    out.resize(start + textSize() + FieldCount + 2);
     char* o = out.data() + start;
     for (int i = 0; i < FieldCount; ++i) {
         o += textfile::EncodeFieldCp1251(Field(i), o);

@@ -35,11 +35,12 @@ class Record
         explicit Blank() = default;
     };
 
-    // A million listings stay small: the end of every field but the last (that
-    // one ends the text) in 16 bits. A listing longer than that marks m_end[0]
-    // with kWide and keeps all 18 ends in 32 bits after its text in m_text
-    // (a text of at most 65535 characters, the only kind kept in 16 bits,
-    // cannot have its first field end at kWide).
+    // A million listings stay small: the fields joined with nothing between
+    // them, and the end of every field but the last (that one ends the text)
+    // in 16 bits. A listing longer than that marks m_end[0] with kWide and
+    // keeps all 18 ends in 32 bits after its text in m_text (a text shorter
+    // than kWide characters, the only kind kept in 16 bits, cannot have its
+    // first field end at kWide).
     static constexpr quint16 kWide = 0xFFFF;
     static constexpr qsizetype kWideTail = 2 * field::Count; // 18 ends, two characters each
 
@@ -66,7 +67,7 @@ public:
     {
         const auto i = static_cast<size_t>(index);
         if (m_end[0] == kWide) return wideField(i);
-        const qsizetype start = i == 0 ? 0 : qsizetype(m_end[i - 1]) + 1;
+        const qsizetype start = i == 0 ? 0 : qsizetype(m_end[i - 1]);
         const qsizetype end = i == FieldCount - 1 ? m_text.size() : qsizetype(m_end[i]);
         return QStringView(m_text.constData() + start, end - start);
     }
