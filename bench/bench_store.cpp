@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <fstream>
 #include <string>
 
@@ -33,6 +34,21 @@ void BM_Load(benchmark::State& state)
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     state.counters["file_MB"] = double(bytes) / 1e6;
+}
+
+// A scan of the file (the search over the files at rest): decoding into
+// records read into again, without allocation, so the decoding's own cost.
+void BM_Scan(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const QString path = QDir(benchdata::DataDir(n, false)).filePath(QStringLiteral("database.txt"));
+    const qint64 bytes = QFileInfo(path).size();
+    for (auto _ : state) {
+        std::atomic<qint64> listings = 0;
+        Records::ScanFile(path, [&](std::span<const Record> run, qint64) { listings += qint64(run.size()); });
+        benchmark::DoNotOptimize(listings.load());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes);
 }
 
 void BM_Save(benchmark::State& state)
@@ -67,6 +83,7 @@ void BM_LoadKnowledge(benchmark::State& state)
 
 BENCHMARK(BM_LoadKnowledge)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_Load)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_Scan)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_Save)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // bench_store --memory N: peak memory of a process that loads N listings, as a

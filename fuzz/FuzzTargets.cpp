@@ -39,9 +39,19 @@ void Database(const uint8_t* data, size_t size)
     } catch (const VestranaError&) {
         return;
     }
-    for (const RecordPtr& r : records.Items)
-        for (int i = 0; i < Record::FieldCount; ++i)
+    // Every listing is its line as the line reader decodes it, split the plain
+    // way: the loader's decoding on the bytes, field by field, changes nothing.
+    textfile::LineReader lines(QStringLiteral("database.txt"), bytesOf(data, size));
+    for (const RecordPtr& r : records.Items) {
+        Record plain;
+        int pieces = 0;
+        if (!plain.AssignLine(lines.ReadLine(), pieces)) broken("a loaded listing's line has too few fields");
+        plain.NormalizeData();
+        for (int i = 0; i < Record::FieldCount; ++i) {
             if (r->Field(i).contains(u'\n')) broken("a field holds a line break");
+            if (r->Field(i) != plain.Field(i)) broken("a loaded field differs from its line's text");
+        }
+    }
 }
 
 void Knowledge(const uint8_t* data, size_t size)
