@@ -137,12 +137,16 @@ void DecodeCp1251Joined(std::span<const Piece> pieces, const char* inEnd, char16
     for (const Piece& piece : pieces) {
         const char* data = piece.data;
         const qsizetype size = piece.size;
-        qsizetype i = 0;
         // Sixteen bytes at a time even past the piece's end: most fields are
-        // shorter than that and take one step, and what it writes past the
-        // piece the next piece overwrites.
-        for (; i < size && 16 <= inEnd - (data + i) && 16 <= outEnd - (out + i); i += 16)
+        // shorter than that and take one step (an empty one too, which costs
+        // less than telling it apart), and what it writes past the piece the
+        // next piece overwrites.
+        qsizetype i = 0;
+        while (16 <= inEnd - (data + i) && 16 <= outEnd - (out + i)) {
             decode16(reinterpret_cast<const unsigned char*>(data + i), out + i);
+            i += 16;
+            if (i >= size) break;
+        }
         const qsizetype left = size - i;
         if (left > 0 && left <= 16 && inEnd - lineStart >= 16) {
             // Near the end of the line or of out: the sixteen bytes that hold
