@@ -90,21 +90,20 @@ int CmdSearch(CliContext& ctx)
     SearchRun::Wishes prepared;
     SearchHooks hooks;
     hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
-    bool started = false;  // both files loaded as a start loads them
     bool answered = false; // the search ran over the file at rest
     if (!explain && !csv) {
         // The result rows alone are answered from the files at rest: the
         // listings are scored as they are read and only the best are kept,
         // with the results of a search over the loaded database.
+        bool knowledge = true;
         try {
             program.Knowledge.LoadKnowledge(program.KnowledgePath(), false);
         } catch (const VestranaError&) {
-            // Reported as a start reports it: the database's fault first.
+            // Left to the start below, which reports the database's fault first.
             program.Knowledge = KnowledgeBase();
-            if (!LoadProgram(ctx, program)) return 2;
-            started = true;
+            knowledge = false;
         }
-        if (!started) {
+        if (knowledge) {
             try {
                 SearchRun::RunOverFile(program, wishes, program.DatabasePath(), hooks);
             } catch (const VestranaError& e) {
@@ -115,7 +114,7 @@ int CmdSearch(CliContext& ctx)
         }
     }
     if (!answered) {
-        if (!started && !LoadProgram(ctx, program)) return 2;
+        if (!LoadProgram(ctx, program)) return 2;
         // Nothing here asks the search to stop, so it always runs to its end.
         [[maybe_unused]] const bool completed = SearchRun::Run(program, wishes, hooks);
     }

@@ -294,9 +294,7 @@ public:
     bool trailingBlank()
     {
         const qint64 at = m_lineNumber;
-        const bool blankPending = std::all_of(
-            m_pending, m_pendingEnd, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-        if (blankPending) {
+        if (textfile::OnlyBlankBytes(m_pending, m_pendingEnd)) {
             m_pending = m_pendingEnd;
             if (m_in.OnlyBlankLinesLeft()) return true;
         }
@@ -535,13 +533,7 @@ void KnowledgeBase::load(textfile::LineReader& file)
             if (!block.isEmpty()) {
                 const char* begin = block.data();
                 const char* end = begin + block.size();
-                const char* mid = end;
-                if (block.size() >= LoadBlockBytes / 2) {
-                    const char* half = begin + block.size() / 2;
-                    if (const auto* nl = static_cast<const char*>(
-                            std::memchr(half, '\n', static_cast<size_t>(end - half))))
-                        mid = nl + 1;
-                }
+                const char* mid = block.size() >= LoadBlockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
                 parallel::SideBySide(
                     mid != end && parallel::Threads() > 1, [&] { parseValues(begin, mid, first); },
                     [&] { parseValues(mid, end, second); });

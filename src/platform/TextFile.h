@@ -20,15 +20,16 @@ inline QString FromCp1251(const QByteArray& b)
 }
 // Decodes `size` windows-1251 bytes into out, one character per byte.
 void DecodeCp1251(const char* data, qsizetype size, char16_t* out);
-// Decodes the pieces one after another into out, joined with nothing between
-// them; out has room for exactly their total size. Each piece may be read up
-// to 15 bytes past its end, but never at or past inEnd.
-// (A plain pair, so that an array of them is not cleared before it is filled.)
+// A run of bytes (a plain pair, so that an array of them is not cleared
+// before it is filled).
 struct Piece
 {
     const char* data;
     qsizetype size;
 };
+// Decodes the pieces one after another into out, joined with nothing between
+// them; out has room for exactly their total size. Each piece may be read up
+// to 15 bytes past its end, but never at or past inEnd.
 void DecodeCp1251Joined(std::span<const Piece> pieces, const char* inEnd, char16_t* out, qsizetype outSize);
 // The line that starts at `p` in [p, end), without its end, as LineReader
 // reads lines (a line ends at LF, and one CR before it belongs to the end);
@@ -44,6 +45,22 @@ inline QByteArrayView NextLine(const char*& p, const char* end)
 }
 // How many line feeds the bytes hold (sixteen bytes at a time).
 qsizetype CountLineFeeds(const char* data, qsizetype size);
+// Where the second half of a block of whole lines starts, for decoding the
+// halves side by side: after the first line end at or past the middle (the
+// block's end when there is none).
+inline const char* SecondHalf(const char* begin, const char* end)
+{
+    const char* half = begin + (end - begin) / 2;
+    const auto* nl = static_cast<const char*>(std::memchr(half, '\n', static_cast<size_t>(end - half)));
+    return nl ? nl + 1 : end;
+}
+// Whether [p, end) holds only spaces, tabs and line ends.
+inline bool OnlyBlankBytes(const char* p, const char* end)
+{
+    for (; p < end; ++p)
+        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n') return false;
+    return true;
+}
 // Appends the windows-1251 form of s to out; a character the code page lacks
 // becomes "?", the code page's substitute.
 void AppendCp1251(QByteArray& out, QStringView s);

@@ -115,34 +115,25 @@ void Record::NormalizeData()
 
 bool Record::AssignLine(QString line, int& pieces)
 {
-    // Pieces after the 18th are dropped; a line needs at least 18 of them.
-    const QChar* data = line.constData();
+    // The bars taken out in place (the line is this call's own); pieces after
+    // the 18th are dropped, and a line needs at least 18 of them.
     const qsizetype size = line.size();
-    int found = 0;
-    qsizetype cut = size;
+    QChar* text = line.data();
+    std::array<quint32, FieldCount> ends;
+    size_t field = 0;
+    qsizetype at = 0;
     for (qsizetype i = 0; i < size; ++i) {
-        if (data[i] == u'|') {
-            if (found == FieldCount - 1) {
-                cut = i;
-                break;
-            }
-            ++found;
+        if (text[i] != u'|') {
+            text[at++] = text[i];
+        } else if (field == FieldCount - 1) {
+            break;
+        } else {
+            ends[field++] = static_cast<quint32>(at);
         }
     }
-    if (found < FieldCount - 1) {
-        pieces = size == 0 ? 0 : found + 1;
+    if (field < FieldCount - 1) {
+        pieces = size == 0 ? 0 : int(field) + 1;
         return false;
-    }
-    // The bars taken out in place.
-    std::array<quint32, FieldCount> ends;
-    QChar* text = line.data();
-    qsizetype at = 0;
-    size_t field = 0;
-    for (qsizetype i = 0; i < cut; ++i) {
-        if (text[i] == u'|')
-            ends[field++] = static_cast<quint32>(at);
-        else
-            text[at++] = text[i];
     }
     ends[FieldCount - 1] = static_cast<quint32>(at);
     line.truncate(at);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <thread>
 
 const RecordPtr& RecordList::Item(int position) const
@@ -173,11 +172,6 @@ bool blankLine(QByteArrayView bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-bool onlyBlankBytes(const char* p, const char* end)
-{
-    return std::all_of(p, end, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
-}
-
 // Reads the file's listings block by block. A block's two halves are decoded
 // side by side; `visit`, when given, gets each half's listings (with the
 // 0-based index of the first) on the thread that decoded them, and then
@@ -189,7 +183,8 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
 {
     const bool parallel = twoThreads();
     const auto badLine = [&](const Decoded& d, qint64 line, const char* blockEnd) {
-        if (blankLine(d.badLine) && onlyBlankBytes(d.rest, blockEnd) && in.OnlyBlankLinesLeft()) return;
+        if (blankLine(d.badLine) && textfile::OnlyBlankBytes(d.rest, blockEnd) && in.OnlyBlankLinesLeft())
+            return;
         throw VestranaError(VestranaError::Kind::OutOfRange,
                             QStringLiteral("Файл «%1», строка %2: полей %3, а нужно 18 (каждое поле "
                                            "заканчивается знаком «|»)")
@@ -223,14 +218,8 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
         }
         const char* begin = block.data();
         const char* end = begin + block.size();
-        // The second half starts after the line end nearest the middle.
-        const char* mid = end;
-        if (parallel && block.size() >= Records::LoadBlockBytes / 2) {
-            const char* half = begin + block.size() / 2;
-            if (const auto* nl =
-                    static_cast<const char*>(std::memchr(half, '\n', static_cast<size_t>(end - half))))
-                mid = nl + 1;
-        }
+        const char* mid =
+            parallel && block.size() >= Records::LoadBlockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
         const qint64 firstLines = mid != end && visit ? textfile::CountLineFeeds(begin, mid - begin) : 0;
         reset(first);
         reset(second);
