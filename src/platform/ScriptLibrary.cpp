@@ -163,6 +163,8 @@ Value fnOct(const Args& a)
 
 Value fnCByte(const Args& a)
 {
+    // True is -1, whose low byte is 255.
+    if (a[0].type() == Type::Boolean) return Value::fromByte(static_cast<std::uint8_t>(a[0].intValue()));
     const double r = text::RoundHalfEven(numberOf(a[0]));
     if (!(r >= 0 && r <= 255)) fail(Overflow);
     return Value::fromByte(static_cast<std::uint8_t>(r));
@@ -702,9 +704,17 @@ Value fnMonthName(const Args& a)
     return text(str(boolArg(a, 1, false) ? kMonthsShort[k] : kMonths[k]));
 }
 
+// DateSerial's arguments are Integers: beyond 16 bits is an overflow.
+std::int16_t integerArg(const Value& v)
+{
+    const std::int32_t n = longArg(v);
+    if (n < -32768 || n > 32767) fail(Overflow);
+    return static_cast<std::int16_t>(n);
+}
+
 int yearArg(const Value& v)
 {
-    const std::int32_t y = longArg(v);
+    const int y = integerArg(v);
     // Two-digit years as the date texts read them.
     if (y >= 0 && y < 30) return y + 2000;
     if (y >= 30 && y < 100) return y + 1900;
@@ -714,10 +724,10 @@ int yearArg(const Value& v)
 Value fnDateSerial(const Args& a)
 {
     const int y = yearArg(a[0]);
-    const std::int32_t m = longArg(a[1]);
-    const std::int32_t d = longArg(a[2]);
+    const int m = integerArg(a[1]);
+    const int d = integerArg(a[2]);
     double serial = 0;
-    if (std::abs(m) > 1000000 || std::abs(d) > 10000000 || !serialOf(y, m, 1, serial)) fail(InvalidCall);
+    if (!serialOf(y, m, 1, serial)) fail(InvalidCall);
     serial += d - 1;
     if (serial < kMinDate || serial > kMaxDate) fail(InvalidCall);
     return Value::fromDate(serial);
@@ -766,7 +776,8 @@ Value fnDateAdd(const Args& a)
 {
     const Unit unit = unitArg(a[0]);
     if (a[1].isNull() || a[2].isNull()) return nullValue();
-    const double n = std::trunc(numberOf(a[1]));
+    // The count is rounded, halves to even, as a whole number argument is.
+    const double n = text::RoundHalfEven(numberOf(a[1]));
     const double d = dateOf(a[2]);
     if (std::fabs(n) > 1e9) fail(InvalidCall);
     double serial = 0;
@@ -948,7 +959,8 @@ bool tristateArg(const Args& a, int i, bool fallback)
 }
 
 // FormatNumber and its kin: "." as the decimal point as everywhere in formulas;
-// digits grouped by a space only when asked.
+// digits grouped by threes unless asked not to, as the Russian regional settings do, with a
+// plain space (the same one the explicit grouping has always written, so a formula can type it).
 QString formatted(double x, const Args& a, int first)
 {
     std::int32_t digits = a.has(first) ? longArg(a[first]) : -1;
@@ -956,7 +968,7 @@ QString formatted(double x, const Args& a, int first)
     if (digits < 0 || digits > 255) fail(InvalidCall);
     const bool leading = tristateArg(a, first + 1, true);
     const bool parens = tristateArg(a, first + 2, false);
-    const bool group = tristateArg(a, first + 3, false);
+    const bool group = tristateArg(a, first + 3, true);
     if (!std::isfinite(x) || std::fabs(x) >= 1e300) fail(Overflow);
     QString t = QString::number(std::fabs(x), 'f', digits);
     const bool negative =

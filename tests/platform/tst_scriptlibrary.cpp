@@ -107,6 +107,7 @@ private Q_SLOTS:
         Row("CByte", u"CByte(2.5)"_s, "Byte:2");
         Row("CByte overflow", u"CByte(256)"_s, "error 6");
         Row("CByte negative", u"CByte(-1)"_s, "error 6");
+        Row("CByte of True is its low byte", u"CByte(True)"_s, "Byte:255");
         Row("Byte plus Byte stays Byte", u"TypeName(CByte(1) + CByte(2))"_s, "String:Byte");
         Row("Byte sum beyond 255 is Integer", u"CByte(200) + CByte(100)"_s, "Integer:300");
         Row("CCur keeps four decimals", u"CCur(\"1234.56789\")"_s, "Currency:1234.5679");
@@ -314,6 +315,8 @@ private Q_SLOTS:
         Row("DateSerial two-digit year", u"DateSerial(8, 1, 1)"_s, "Date:01.01.2008");
         Row("DateSerial out of range", u"DateSerial(10000, 1, 1)"_s, "error 5");
         Row("DateSerial of Null", u"DateSerial(Null, 1, 1)"_s, "error 94");
+        Row("DateSerial day beyond an Integer", u"DateSerial(2000, 1, 40000)"_s, "error 6");
+        Row("DateSerial month beyond an Integer", u"DateSerial(2000, -32769, 1)"_s, "error 6");
         Row("TimeSerial", u"TimeSerial(13, 5, 7)"_s, "Date:13:05:07");
         Row("TimeSerial runs over", u"TimeSerial(0, 90, 0)"_s, "Date:1:30:00");
         Row("DateValue", u"DateValue(\"01.02.2008 13:05\")"_s, "Date:01.02.2008");
@@ -325,6 +328,8 @@ private Q_SLOTS:
         Row("DateAdd quarter", u"DateAdd(\"q\", 1, #15.11.2008#)"_s, "Date:15.02.2009");
         Row("DateAdd hours", u"DateAdd(\"h\", 25, #01.02.2008#)"_s, "Date:02.02.2008 1:00:00");
         Row("DateAdd weeks", u"DateAdd(\"ww\", 2, #01.02.2008#)"_s, "Date:15.02.2008");
+        Row("DateAdd rounds the count", u"DateAdd(\"d\", 1.7, 0)"_s, "Date:01.01.1900");
+        Row("DateAdd rounds halves to even", u"DateAdd(\"d\", 2.5, 0) = 2"_s, "Boolean:True");
         Row("DateAdd bad interval", u"DateAdd(\"x\", 1, #01.02.2008#)"_s, "error 5");
         Row("DateAdd beyond the range", u"DateAdd(\"yyyy\", 9000, #01.02.2008#)"_s, "error 5");
         Row("DateDiff days", u"DateDiff(\"d\", CDate(\"01.02.2008\"), Date)"_s, "Long:6617");
@@ -363,15 +368,19 @@ private Q_SLOTS:
     void formats_data()
     {
         columns();
-        Row("FormatNumber", u"FormatNumber(1234.567)"_s, "String:1234.57");
-        Row("FormatNumber digits", u"FormatNumber(1234.5, 0)"_s, "String:1235");
+        Row("FormatNumber", u"FormatNumber(1234.567)"_s, "String:1 234.57");
+        Row("FormatNumber groups by default", u"FormatNumber(1234.5)"_s, "String:1 234.50");
+        Row("FormatNumber digits", u"FormatNumber(1234.5, 0)"_s, "String:1 235");
+        Row("FormatNumber no digits grouped", u"FormatNumber(1234.6, 0)"_s, "String:1 235");
+        Row("FormatNumber ungrouped when asked", u"FormatNumber(1234.5, 2, , , False)"_s, "String:1234.50");
+        Row("FormatNumber short number has no group", u"FormatNumber(-123.4, 1)"_s, "String:-123.4");
         Row("FormatNumber grouped", u"FormatNumber(1234567.891, 2, , , True)"_s, "String:1 234 567.89");
         Row("FormatNumber no leading zero", u"FormatNumber(0.5, 1, False)"_s, "String:.5");
         Row("FormatNumber parentheses", u"FormatNumber(-2, 1, , True)"_s, "String:(2.0)");
         Row("FormatNumber negative", u"FormatNumber(-2.5, 1)"_s, "String:-2.5");
         Row("FormatNumber of a word", u"FormatNumber(\"x\")"_s, "error 13");
         Row("FormatNumber too many digits", u"FormatNumber(1, 300)"_s, "error 5");
-        Row("FormatCurrency", u"FormatCurrency(3000)"_s, "String:3000.00 ₽");
+        Row("FormatCurrency", u"FormatCurrency(3000)"_s, "String:3 000.00 ₽");
         Row("FormatPercent", u"FormatPercent(0.256, 1)"_s, "String:25.6%");
     }
     void formats() { check(); }
