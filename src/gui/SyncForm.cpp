@@ -3,6 +3,7 @@
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
 #include "gui/SlotGuard.h"
+#include "import/ImportMerge.h"
 #include "import/ImportRun.h"
 #include "platform/Prompts.h"
 #include "program/Program.h"
@@ -169,7 +170,8 @@ SyncForm::~SyncForm() = default;
 
 void SyncForm::requestStop()
 {
-    Command1->setText(QStringLiteral("&Старт"));
+    // Pressed again before the run has wound down, the button starts nothing.
+    Command1->setText(QStringLiteral("&Запуск"));
     Timer1->setInterval(0);
 }
 
@@ -188,7 +190,15 @@ void SyncForm::onCommand1()
         m_program.Records.Clear();
     Timer1->setInterval(1000);
     Command1->setText(QStringLiteral("&Остановить"));
-    SyncStart();
+    {
+        // However the run ends (also by an error), the window is ready for the next one.
+        const auto idle = qScopeGuard([this] {
+            Timer1->setInterval(0);
+            Command1->setText(QStringLiteral("&Запуск"));
+            Command2->setEnabled(true);
+        });
+        SyncStart();
+    }
 
     if (m_closePending) {
         m_closePending = false;
@@ -213,8 +223,18 @@ void SyncForm::SyncStart()
     hooks.stopRequested = [this] { return Timer1->interval() == 0; };
     hooks.UseEventLoop(0);
     const auto flush = qScopeGuard([log] { log->Flush(); });
-    // The log has said how the run ended.
-    [[maybe_unused]] const ImportResult result = ::SyncStart(m_program, m_site, pages, hooks, options);
+    const ImportResult result = ::SyncStart(m_program, m_site, pages, hooks, options);
+    // The run's own last line says "Завершено." for a stop as for the end of
+    // the list; say which, what to do when the site failed, and the counts.
+    if (result.gaveUp) {
+        log->Append(QStringLiteral("Проверьте подключение к интернету и адрес сайта (%1). Адрес задаёт "
+                                   "переменная окружения VESTRANA_SITE при запуске программы.")
+                        .arg(m_site));
+    } else if (!result.completed) {
+        log->Append(QStringLiteral("Импорт остановлен пользователем."));
+    }
+    if (!result.completed || !options.updateExisting)
+        log->Append(ImportSummaryLine(result.added, result.updated, result.unchanged));
 }
 
 void SyncForm::setProgress(qint64 maximum, qint64 value)

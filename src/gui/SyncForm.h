@@ -20,7 +20,8 @@ class QTimer;
 // in ImportRun.h) and this window only shows what it reports.
 //
 // Timer1 is never started: its interval is the run flag, 1000 while a run is
-// going (or has just reached its total) and 0 otherwise.
+// going and 0 otherwise. When a run ends, however it ends, the window is idle
+// again: "&Запуск" and "Отмена" enabled, and the log says how the run ended.
 class SyncForm : public QDialog
 {
     Q_OBJECT

@@ -158,7 +158,6 @@ private Q_SLOTS:
         // The last listing's line stays selected, just above.
         QCOMPARE(form.List->currentRow(), last - 2);
         QCOMPARE(form.List->verticalScrollBar()->value(), form.List->verticalScrollBar()->maximum());
-        QTest::mouseClick(form.Command1, Qt::LeftButton); // the finished run's flag
     }
 
     // The question comes before any page is loaded; Yes empties the database,
@@ -204,18 +203,12 @@ private Q_SLOTS:
         QCOMPARE(form.ProgressBar1->maximum(), 5);
         QCOMPARE(form.ProgressBar1->value(), 4);
 
-        // Finished: the flag is still up until the button is pressed once more.
-        QCOMPARE(form.Command1->text(), QStringLiteral("&Остановить"));
-        QCOMPARE(form.Timer1->interval(), 1000);
-        QTRY_VERIFY(!form.Command2->isEnabled());
-        QTest::mouseClick(form.Command1, Qt::LeftButton);
-        QCOMPARE(form.Command1->text(), QStringLiteral("&Старт"));
+        // Finished: the window is idle at once.
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Запуск"));
         QCOMPARE(form.Timer1->interval(), 0);
-        QCOMPARE(prompts.messages.size(), 1); // no run started
-        QCOMPARE(logOf(form), log);
-        QTRY_VERIFY(form.Command2->isEnabled());
+        QVERIFY(form.Command2->isEnabled());
 
-        // The next run starts with an empty log and finds the flats it took.
+        // The next run, one press away, starts with an empty log and finds the flats it took.
         prompts.answers.enqueue(Prompts::No);
         prompts.onMessage = [&](const ScriptedPrompts::Shown&) { QCOMPARE(logOf(form), log); };
         QTest::mouseClick(form.Command1, Qt::LeftButton);
@@ -228,6 +221,7 @@ private Q_SLOTS:
 
     // "Обновлять уже имеющиеся объявления" is read when a run starts and
     // locked while it goes on; off, every listing is appended as a new one.
+    // Either way the run ends with the counts.
     void updateCheckBox_data()
     {
         QTest::addColumn<bool>("update");
@@ -256,16 +250,19 @@ private Q_SLOTS:
         for (int run = 0; run < 2; ++run) {
             prompts.answers.enqueue(Prompts::No);
             QTest::mouseClick(form.Command1, Qt::LeftButton); // the run, to its total
-            QTest::mouseClick(form.Command1, Qt::LeftButton); // lowers the flag
         }
         QVERIFY(lockedWhileRunning);
         QVERIFY(form.Check1->isEnabled());
         QCOMPARE(program.Records.Items.Count(), afterTwoRuns);
-        QCOMPARE(logOf(form).filter(QStringLiteral("Новых объявлений")).size(), update ? 1 : 0);
+        QCOMPARE(logOf(form).last(),
+                 update ? QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 4.")
+                        : QStringLiteral("Новых объявлений: 4, обновлено: 0, без изменений: 0."));
+        QCOMPARE(logOf(form).filter(QStringLiteral("Новых объявлений")).size(), 1);
     }
 
     // A stop: "Отмена" is disabled while the run goes on; a second press while
-    // the stop is pending starts nothing; the run ends at its next checkpoint.
+    // the stop is pending starts nothing; the run ends at its next checkpoint,
+    // the log says it was stopped and what it took, and the window is idle.
     void stopDuringRun()
     {
         DemoSite site({.count = 20, .pageSize = 5, .delayMs = 40});
@@ -291,13 +288,51 @@ private Q_SLOTS:
         QVERIFY(!form.Running());
         QCOMPARE(captionWhileRunning, QStringLiteral("&Остановить"));
         QCOMPARE(prompts.messages.size(), 1);
-        QCOMPARE(logOf(form).last(), QStringLiteral("Завершено."));
-        QCOMPARE(logOf(form).filter(QStringLiteral("Соединение")).size(), 1);
-        QVERIFY(program.Records.Items.Count() < 20);
-        QCOMPARE(form.Command1->text(), QStringLiteral("&Старт"));
+        const QStringList log = logOf(form);
+        const int taken = program.Records.Items.Count();
+        QVERIFY(taken < 20);
+        QCOMPARE(log.mid(log.size() - 3),
+                 (QStringList{
+                     QStringLiteral("Завершено."), QStringLiteral("Импорт остановлен пользователем."),
+                     QStringLiteral("Новых объявлений: %1, обновлено: 0, без изменений: 0.").arg(taken)}));
+        QCOMPARE(log.filter(QStringLiteral("Соединение")).size(), 1);
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Запуск"));
         QCOMPARE(form.Timer1->interval(), 0);
         QVERIFY(!program.Busy());
-        QTRY_VERIFY(form.Command2->isEnabled());
+        QVERIFY(form.Command2->isEnabled());
+    }
+
+    // A site that cannot be reached: the run gives up, the log says what to
+    // check and where the address is set, and the window is idle again.
+    void failedRunSaysWhatToDo()
+    {
+        QString address;
+        {
+            DemoSite site({.count = 4});
+            QVERIFY(site.Listen());
+            address = site.Address();
+        } // nothing answers there any more
+        ScriptedPrompts prompts;
+        prompts.answers.enqueue(Prompts::No);
+        Program program;
+        SyncForm form(program, prompts, nullptr, address);
+        form.RunOptions.requestsPerSecond = 0;
+        form.RunOptions.retries = 0;
+        form.show();
+
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+        const QStringList log = logOf(form);
+        QVERIFY2(log.size() >= 3, qPrintable(log.join(u'\n')));
+        QVERIFY(log[log.size() - 3].startsWith(QStringLiteral("Импорт остановлен: ")));
+        QVERIFY(log[log.size() - 2].startsWith(QStringLiteral("Проверьте подключение")));
+        QVERIFY(log[log.size() - 2].contains(address));
+        QVERIFY(log[log.size() - 2].contains(QStringLiteral("VESTRANA_SITE")));
+        QCOMPARE(log.last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 0."));
+        QCOMPARE(form.Command1->text(), QStringLiteral("&Запуск"));
+        QCOMPARE(form.Timer1->interval(), 0);
+        QVERIFY(form.Command2->isEnabled());
+        QVERIFY(form.Check1->isEnabled());
     }
 
     // Closing during a run stops it first; the window closes once it has ended.
@@ -346,7 +381,8 @@ private Q_SLOTS:
         QVERIFY(!form.isVisible());
         QVERIFY(!form.Running());
         QCOMPARE(form.result(), int(QDialog::Rejected));
-        QCOMPARE(logOf(form).last(), QStringLiteral("Завершено."));
+        QCOMPARE(logOf(form).filter(QStringLiteral("Завершено.")).size(), 1);
+        QCOMPARE(logOf(form).last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 0."));
         QCOMPARE(program.Records.Items.Count(), 0);
         QVERIFY(!program.Busy());
     }
