@@ -75,6 +75,8 @@ AccessForm::AccessForm(Program& program, Prompts& prompts, QWidget* parent)
     auto* root = new QVBoxLayout(this);
     root->addLayout(top);
     root->addLayout(buttons);
+    // The user types here first; Tab still reaches the choice above.
+    Text1->setFocus();
 }
 
 void AccessForm::enter()

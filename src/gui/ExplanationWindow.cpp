@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
@@ -239,4 +240,7 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
     splitter->setStretchFactor(1, 2);
     root->addWidget(splitter, 1);
     resize(860, 680);
+
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }

@@ -30,15 +30,47 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QStringListModel>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setMargin(2); // room for the focus frame
+}
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) Q_EMIT clicked();
     QLabel::mouseReleaseEvent(e);
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* e)
+{
+    const int key = e->key();
+    if ((e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        e->accept();
+        Q_EMIT clicked();
+        return;
+    }
+    QLabel::keyPressEvent(e);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* e)
+{
+    QLabel::paintEvent(e);
+    if (!hasFocus()) return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
 }
 
 namespace {
@@ -125,6 +157,21 @@ void MainForm::buildWindow()
     connect(label19, &LinkLabel::clicked, this, &MainForm::OpenAccess);
     connect(label21, &LinkLabel::clicked, this, &MainForm::close);
     connect(label15, &LinkLabel::clicked, this, &MainForm::ShowHelp);
+    // The links' keys, named in their tooltips: function keys and Ctrl+Q, which a
+    // wish box's line edit does not take for itself.
+    const struct
+    {
+        LinkLabel* link;
+        QKeySequence keys;
+    } linkKeys[] = {{label19, QKeySequence(Qt::Key_F2)},
+                    {label21, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+                    {label15, QKeySequence(Qt::Key_F1)}};
+    for (const auto& k : linkKeys) {
+        auto* shortcut = new QShortcut(k.keys, this);
+        connect(shortcut, &QShortcut::activated, k.link, &LinkLabel::clicked);
+        k.link->setToolTip(k.link->text() + QStringLiteral(" (") + k.keys.toString(QKeySequence::NativeText) +
+                           u')');
+    }
 
     // The wish boxes in three columns.
     auto* columns = new QHBoxLayout;
@@ -221,6 +268,9 @@ void MainForm::buildWindow()
     listBox->setContentsMargins(10, 0, 10, 0);
     listBox->addWidget(List);
     root->addLayout(listBox, 1);
+    // The links, made first, lead the tab chain; the focus starts in the first wish box all
+    // the same, and Tab from the result list goes on to the links.
+    WishBox(fieldinfo::WishBoxes[0].field)->setFocus();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

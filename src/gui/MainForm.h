@@ -21,17 +21,20 @@ class HelpWindow;
 class ExplanationWindow;
 class QTreeWidgetItem;
 
-// A label that acts as a link.
+// A label that acts as a link: clicked, or reached with Tab and pressed with
+// Enter or Space; it shows a focus frame while it has the focus.
 class LinkLabel : public QLabel
 {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
 Q_SIGNALS:
     void clicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 };
 
 // The main window: start-up and shutdown of the whole program, the wish boxes,
