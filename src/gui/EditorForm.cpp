@@ -18,12 +18,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -131,9 +135,13 @@ EditorForm::EditorForm(Program& program, Prompts& prompts, QWidget* parent)
         buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(Command4);
+    Status = new QLabel(this);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setTextFormat(Qt::PlainText);
     auto* root = new QVBoxLayout(this);
     root->addWidget(List, 1);
     root->addLayout(buttons);
+    root->addWidget(Status);
 
     connect(Command1, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onAdd));
     connect(Command2, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onDelete));
@@ -141,6 +149,9 @@ EditorForm::EditorForm(Program& program, Prompts& prompts, QWidget* parent)
     connect(Command4, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onClose));
     connect(Command5, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onImport));
     connect(Command6, &QPushButton::clicked, this, GuardedSlot(m_prompts, this, &EditorForm::onReindex));
+    // A double click on a row, or Enter, opens the record dialog; Delete asks to delete.
+    connect(List, &QAbstractItemView::doubleClicked, this, GuardedSlot(m_prompts, this, &EditorForm::onEdit));
+    List->installEventFilter(this);
 
     ListMenu = new QMenu(this);
     ListMenu->setObjectName(QStringLiteral("ListMenu"));
@@ -173,6 +184,15 @@ int EditorForm::SelectedPosition() const
 {
     const QModelIndexList rows = List->selectionModel()->selectedRows();
     return rows.isEmpty() ? 0 : rows.first().row() + 1;
+}
+
+void EditorForm::selectPosition(int position)
+{
+    // The refill drops the selection; the keyboard user goes on from the same row.
+    if (position < 1 || position > m_model->rowCount()) return;
+    const QModelIndex row = m_model->index(position - 1, 0);
+    List->setCurrentIndex(row);
+    List->scrollTo(row);
 }
 
 void EditorForm::updateEnabled()
@@ -228,14 +248,18 @@ void EditorForm::onDelete()
     if (answer != Prompts::Yes) return;
     m_program.Records.Items.Remove(position);
     RefreshData();
+    selectPosition(std::min(position, m_model->rowCount()));
     notifyChanged();
 }
 
 void EditorForm::onEdit()
 {
     if (m_program.Busy() || warnIfNothingSelected()) return;
-    EditRecord(m_program, m_prompts, m_program.Records.Items.Item(SelectedPosition()), this);
+    const int position = SelectedPosition();
+    EditRecord(m_program, m_prompts, m_program.Records.Items.Item(position), this);
+    if (m_program.DialogResult == 1) change = true;
     RefreshData();
+    selectPosition(position);
     notifyChanged();
 }
 
@@ -255,7 +279,7 @@ void EditorForm::onImport()
 {
     if (m_program.Busy()) return;
     // The import window is modal: the others learn of its runs once it has closed.
-    OpenSyncForm(m_program, m_prompts, this);
+    if (OpenSyncForm(m_program, m_prompts, this)) change = true;
     RefreshData();
     notifyChanged();
 }
@@ -285,6 +309,7 @@ void EditorForm::onDedupe()
         QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No | Prompts::DefaultNo);
     if (answer != Prompts::Yes) return;
     RemoveCopies(m_program.Records, copies);
+    Status->setText(QStringLiteral("Удалено повторов: %1.").arg(copies.size()));
     RefreshData();
     notifyChanged();
 }
@@ -300,8 +325,28 @@ void EditorForm::runReindex()
             updateEnabled();
         }
     });
-    // A cancelled re-index needs nothing more.
-    [[maybe_unused]] const bool completed = RunReindex(m_program, this);
+    Status->setText(QStringLiteral("Индексирование…"));
+    const bool completed = RunReindex(m_program, this);
+    if (self)
+        Status->setText(completed ? QStringLiteral("Индексирование завершено.")
+                                  : QStringLiteral("Индексирование отменено."));
+}
+
+bool EditorForm::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == List && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (mods == Qt::NoModifier && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            Guarded(m_prompts, [this] { onEdit(); });
+            return true;
+        }
+        if (mods == Qt::NoModifier && key->key() == Qt::Key_Delete) {
+            Guarded(m_prompts, [this] { onDelete(); });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void EditorForm::closeEvent(QCloseEvent* e)

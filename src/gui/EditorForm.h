@@ -5,6 +5,7 @@
 class Program;
 class Prompts;
 class QAction;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QTreeView;
@@ -26,7 +27,9 @@ public:
     // Refills the list from the collection.
     void RefreshData();
 
-    // True once a listing was added through this window; never reset.
+    // True once a change through this window brought values the knowledge
+    // base may not hold (a listing added or edited, an import that took
+    // listings): closing with "Закрыть" then offers the re-index. Never reset.
     bool change = false;
 
     // The 1-based position of the selected row, or 0 when none is selected.
@@ -43,11 +46,15 @@ public:
     // copies of every flat the database holds more than once.
     QMenu* ListMenu = nullptr;
     QAction* DedupeAction = nullptr;
+    // The status line under the buttons: how the last re-index or dedupe ended.
+    QLabel* Status = nullptr;
 
 protected:
     // Closing by the frame closes without the re-index question; during this
     // window's re-index it asks the re-index to stop.
     void closeEvent(QCloseEvent* e) override;
+    // Enter on the list edits the selected listing, Delete deletes it.
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void onAdd();
@@ -60,6 +67,7 @@ private:
     void runReindex();
     void updateEnabled();
     bool warnIfNothingSelected();
+    void selectPosition(int position);
     void notifyChanged();
 
     Program& m_program;

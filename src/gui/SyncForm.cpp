@@ -211,6 +211,9 @@ void SyncForm::SyncStart()
     QScopedValueRollback<bool> running(m_running, true);
     Check1->setEnabled(false);
     const auto unlock = qScopeGuard([this] { Check1->setEnabled(true); });
+    // Not the bar of the run before (a range of 0 would show a busy bar).
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
     ImportOptions options = RunOptions;
     options.updateExisting = Check1->isChecked();
     LoaderPageSource pages(PageTimeoutMs);
@@ -224,12 +227,12 @@ void SyncForm::SyncStart()
     hooks.UseEventLoop(0);
     const auto flush = qScopeGuard([log] { log->Flush(); });
     const ImportResult result = ::SyncStart(m_program, m_site, pages, hooks, options);
+    if (result.added > 0 || result.updated > 0) m_tookListings = true;
     // The run's own last line says "Завершено." for a stop as for the end of
     // the list; say which, what to do when the site failed, and the counts.
     if (result.gaveUp) {
-        log->Append(QStringLiteral("Проверьте подключение к интернету и адрес сайта (%1). Адрес задаёт "
-                                   "переменная окружения VESTRANA_SITE при запуске программы.")
-                        .arg(m_site));
+        log->Append(QStringLiteral("Проверьте подключение к интернету и адрес сайта: %1").arg(m_site));
+        log->Append(QStringLiteral("Адрес задаёт переменная окружения VESTRANA_SITE при запуске программы."));
     } else if (!result.completed) {
         log->Append(QStringLiteral("Импорт остановлен пользователем."));
     }
@@ -259,8 +262,9 @@ void SyncForm::reject()
     QDialog::reject();
 }
 
-void OpenSyncForm(Program& program, Prompts& prompts, QWidget* parent)
+bool OpenSyncForm(Program& program, Prompts& prompts, QWidget* parent)
 {
     SyncForm form(program, prompts, parent);
     form.exec();
+    return form.TookListings();
 }

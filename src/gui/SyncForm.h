@@ -54,6 +54,9 @@ public:
     QString SiteAddress() const { return m_site; }
     // Whether SyncStart is going on (the window stays open until it returns).
     bool Running() const { return m_running; }
+    // Whether a run of this window added or updated listings: they may hold
+    // values the knowledge base does not.
+    bool TookListings() const { return m_tookListings; }
 
     // Carries out one run and returns when it ends. Only Command1 calls it.
     void SyncStart();
@@ -73,7 +76,9 @@ private:
     QString m_site;
     bool m_running = false;
     bool m_closePending = false;
+    bool m_tookListings = false;
 };
 
-// Opens a new import window, modal, and returns when it is closed.
-void OpenSyncForm(Program& program, Prompts& prompts, QWidget* parent);
+// Opens a new import window, modal, and returns when it is closed: true when
+// a run added or updated listings (TookListings).
+bool OpenSyncForm(Program& program, Prompts& prompts, QWidget* parent);

@@ -1,8 +1,10 @@
 #include "gui/EditorForm.h"
 #include "gui/GuiPrompts.h"
+#include "gui/ProcessForm.h"
 #include "gui/RecordForm.h"
 #include "gui/SyncForm.h"
 #include "program/Program.h"
+#include "sample/DemoSite.h"
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
@@ -13,9 +15,12 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -323,10 +328,56 @@ private Q_SLOTS:
         QCOMPARE(s.program.Records.Items.Item(2), second);
         QCOMPARE(second->GetRecord(field::Address), QStringLiteral("ул. Правленая, 2"));
         QCOMPARE(cell(*s.form, 1, 5), QStringLiteral("ул. Правленая, 2"));
-        QVERIFY(!s.form->change);
+        // The new address is a value the knowledge base does not hold yet.
+        QVERIFY(s.form->change);
+        s.prompts.answers.enqueue(Prompts::No);
         click(s.form->Command4);
         QVERIFY(!s.form->isVisible());
-        QVERIFY(s.prompts.messages.isEmpty());
+        QCOMPARE(s.prompts.texts(),
+                 QStringList{QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?")});
+    }
+
+    // Enter or a double click on a row opens the record dialog for it; Delete
+    // asks the delete question ("Нет" the default) and deletes on "Да".
+    void listKeys()
+    {
+        Setup s;
+        s.selectRow(*s.form, 1);
+        QStringList shown;
+        const auto cancelEach = [&] {
+            return whenRecordDialogShown([&](RecordForm* dialog) {
+                shown << dialog->findChild<QComboBox*>(QStringLiteral("Combo5"))->currentText();
+                click(dialog->findChild<QPushButton*>(QStringLiteral("Command2")));
+            });
+        };
+        {
+            const auto poll = cancelEach();
+            QTest::keyClick(s.form->List, Qt::Key_Return);
+        }
+        {
+            const auto poll = cancelEach();
+            const QRect r = s.form->List->visualRect(s.form->List->model()->index(2, 1));
+            QTest::mouseClick(s.form->List->viewport(), Qt::LeftButton, {}, r.center());
+            QTest::mouseDClick(s.form->List->viewport(), Qt::LeftButton, {}, r.center());
+        }
+        QCOMPARE(shown, (QStringList{"ул. Мира, 2", "ул. Мира, 3"}));
+        QVERIFY(!s.form->change);                // both cancelled
+        QCOMPARE(s.form->SelectedPosition(), 3); // still selected after the dialog
+
+        s.prompts.answers.enqueue(Prompts::No);
+        QTest::keyClick(s.form->List, Qt::Key_Delete);
+        QCOMPARE(s.prompts.texts(), QStringList{QStringLiteral("Вы дейсвительно хотите удалить запись?")});
+        QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No | Prompts::DefaultNo);
+        QCOMPARE(s.program.Records.Items.Count(), 3);
+        s.prompts.answers.enqueue(Prompts::Yes);
+        QTest::keyClick(s.form->List, Qt::Key_Delete);
+        QCOMPARE(s.program.Records.Items.Count(), 2);
+        QCOMPARE(address(s.program, 2), QStringLiteral("ул. Мира, 2"));
+        // The row that took the deleted one's place is selected: Delete goes on from there.
+        s.prompts.answers.enqueue(Prompts::Yes);
+        QTest::keyClick(s.form->List, Qt::Key_Delete);
+        QCOMPARE(s.program.Records.Items.Count(), 1);
+        QCOMPARE(address(s.program, 1), QStringLiteral("ул. Мира, 1"));
     }
 
     void reindexButtonRunsAtOnce()
@@ -334,6 +385,7 @@ private Q_SLOTS:
         Setup s;
         click(s.form->Command6);
         QVERIFY(s.prompts.messages.isEmpty());
+        QCOMPARE(s.form->Status->text(), QStringLiteral("Индексирование завершено."));
         QCOMPARE(s.program.Knowledge.AttributeValueLists[field::Address].Count(), 3);
         QCOMPARE(s.form->List->model()->rowCount(), 3);
         QVERIFY(!s.form->change);
@@ -360,6 +412,69 @@ private Q_SLOTS:
         QVERIFY(sawImport);
         QCOMPARE(s.form->List->model()->rowCount(), 4);
         QVERIFY(!s.form->change);
+    }
+
+    // A cancelled re-index says so in the status line.
+    void cancelledReindexIsReported()
+    {
+        Setup s(0);
+        const int n = 200000; // enough that the run lets events run many times
+        s.program.Records.Items.Reserve(n);
+        for (int i = 0; i < n; ++i) {
+            auto r = std::make_shared<Record>();
+            r->SetRecord(field::Address, QString::number(i));
+            s.program.Records.Items.Add(r);
+        }
+        s.form->RefreshData();
+        QTimer poll;
+        poll.setInterval(1);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* progress = qobject_cast<ProcessForm*>(w);
+                if (progress && progress->isVisible() && progress->Progress->value() > 0) {
+                    poll.stop();
+                    QCOMPARE(s.form->Status->text(), QStringLiteral("Индексирование…"));
+                    click(progress->Command1);
+                    return;
+                }
+            }
+        });
+        poll.start();
+        click(s.form->Command6);
+        QVERIFY(!poll.isActive());
+        QCOMPARE(s.form->Status->text(), QStringLiteral("Индексирование отменено."));
+    }
+
+    // An import run that took listings brings values the knowledge base may
+    // lack: closing offers the re-index.
+    void importThatTookListingsOffersTheReindex()
+    {
+        Setup s;
+        DemoSite site({.count = 2, .pageSize = 2});
+        QVERIFY(site.Listen());
+        qputenv("VESTRANA_SITE", site.Address().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("VESTRANA_SITE"); });
+        s.prompts.answers.enqueue(Prompts::No); // keep the listings held
+        QTimer runner;
+        runner.setSingleShot(true);
+        connect(&runner, &QTimer::timeout, this, [&] {
+            auto* sync = qobject_cast<SyncForm*>(QApplication::activeModalWidget());
+            if (!sync) {
+                runner.start(5);
+                return;
+            }
+            sync->RunOptions.requestsPerSecond = 0; // the site is on this machine
+            click(sync->Command1);                  // the run, to its total
+            sync->close();
+        });
+        runner.start(0);
+        click(s.form->Command5);
+        QCOMPARE(s.program.Records.Items.Count(), 5);
+        QVERIFY(s.form->change);
+        s.prompts.answers.enqueue(Prompts::No);
+        click(s.form->Command4);
+        QCOMPARE(s.prompts.texts().last(),
+                 QStringLiteral("База данных изменена, вы хотите выполнить индексирование БД?"));
     }
 
     // The buttons follow the program's busy state as soon as it changes.
@@ -459,6 +574,7 @@ private Q_SLOTS:
         QCOMPARE(addresses, (QStringList{"ул. Мира, 1", "ул. Мира, 2", "ул. Мира, 3", "ул. Мира, 3"}));
         QCOMPARE(s.program.Records.Items.Item(1)->GetRecord(field::Price), QStringLiteral("1500"));
         QVERIFY(!s.form->change);
+        QCOMPARE(s.form->Status->text(), QStringLiteral("Удалено повторов: 2."));
 
         openMenu();
         QCOMPARE(s.prompts.messages.last().text, QStringLiteral("Повторяющихся объявлений в базе нет."));
