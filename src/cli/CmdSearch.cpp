@@ -55,6 +55,7 @@ int CmdSearch(CliContext& ctx)
     SearchRun::Wishes wishes;
     bool explain = false;
     bool csv = false;
+    QChar separator = u';';
     for (int i = 0; i < ctx.args.size(); ++i) {
         QString arg = ctx.args[i];
         if (arg == QLatin1String("--explain")) {
@@ -65,13 +66,26 @@ int CmdSearch(CliContext& ctx)
             csv = true;
             continue;
         }
+        if (arg == QLatin1String("--csv-separator") || arg.startsWith(QLatin1String("--csv-separator="))) {
+            const qsizetype eq = arg.indexOf(u'=');
+            const QString value = eq > 0                    ? arg.mid(eq + 1)
+                                  : i + 1 < ctx.args.size() ? ctx.args[++i]
+                                                            : QString();
+            if (value != QLatin1String(";") && value != QLatin1String(",")) {
+                ctx.err << "Неверный разделитель CSV «" << value << "»: нужен «;» или «,»\n";
+                return 64;
+            }
+            separator = value[0];
+            continue;
+        }
         if (arg == QLatin1String("--wish") && i + 1 < ctx.args.size())
             arg = ctx.args[++i];
         else if (arg.startsWith(QLatin1String("--wish=")))
             arg = arg.mid(7);
         else {
             ctx.err << "Неизвестный параметр: " << arg
-                    << "\nИспользование: search [--explain | --csv] [--wish СЛОТ=ТЕКСТ]...\n";
+                    << "\nИспользование: search [--explain | --csv [--csv-separator ;|,]] [--wish "
+                       "СЛОТ=ТЕКСТ]...\n";
             return 64;
         }
         const qsizetype eq = arg.indexOf(u'=');
@@ -120,7 +134,7 @@ int CmdSearch(CliContext& ctx)
     }
     if (csv) {
         // The same text as the file the window saves, byte order mark included.
-        ctx.out << QChar(0xFEFF) << SearchRun::Csv(program, program.FoundList);
+        ctx.out << QChar(0xFEFF) << SearchRun::Csv(program, program.FoundList, separator);
         return 0;
     }
     for (const RecordPtr& r : program.FoundList) {

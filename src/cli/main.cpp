@@ -44,7 +44,7 @@ const std::map<QString, CommandInfo>& commands()
         {QStringLiteral("search"),
          {CmdSearch, Access::ReadOnly,
           "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута; [--explain] или "
-          "[--csv]"}},
+          "[--csv [--csv-separator ;|,]]"}},
         {QStringLiteral("formula"),
          {CmdFormula, Access::ReadOnly, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
         {QStringLiteral("import"),

@@ -33,11 +33,10 @@ bool hasWish(const AttributeExplanation& e)
     return !e.prepared.isEmpty();
 }
 
+// Numbers as the result list writes them: "." as the decimal point.
 QString numberText(float v)
 {
-    QString s = text::Trimmed(text::NumberText(static_cast<double>(v)));
-    s.replace(u'.', u',');
-    return s;
+    return text::Trimmed(text::NumberText(static_cast<double>(v)));
 }
 
 QString quoted(const QString& s)
@@ -57,8 +56,7 @@ QString wishText(const AttributeExplanation& e)
 QString listingText(const AttributeExplanation& e)
 {
     QString s = e.field;
-    if (e.hasValue && text::Trimmed(e.field) != numberText(e.value) &&
-        text::Trimmed(e.field) != text::Trimmed(text::NumberText(static_cast<double>(e.value))))
+    if (e.hasValue && text::Trimmed(e.field) != numberText(e.value))
         s += QStringLiteral(" → ") + numberText(e.value);
     if (!e.failure.isEmpty()) s += QStringLiteral(" (") + e.failure + u')';
     return s;
@@ -100,9 +98,7 @@ public:
 
 QString ExplanationWindow::ScoreText(float score)
 {
-    QString s = text::Trimmed(text::NumberText(text::RoundHalfEven(static_cast<double>(score), 1)));
-    s.replace(u'.', u',');
-    return s;
+    return text::Trimmed(text::NumberText(text::RoundHalfEven(static_cast<double>(score), 1)));
 }
 
 QList<int> ExplanationWindow::RowOrder(const Explanation& x)
@@ -142,7 +138,7 @@ QString ExplanationWindow::Summary(const Explanation& x)
         break;
     }
     if (top.kind == Kind::ByValue && top.prepared != text::Trimmed(top.wish))
-        wish += QStringLiteral(" — оценка ") + QString(top.prepared).replace(u'.', u',');
+        wish += QStringLiteral(" — оценка ") + top.prepared;
     QString listing = QStringLiteral("у квартиры ") + quoted(top.field);
     if (top.formulaFailed)
         listing += QStringLiteral(" — ") + top.failure.left(1).toLower() + top.failure.mid(1);

@@ -23,7 +23,7 @@ public:
     // The table's attribute order: most points lost first, attributes without a
     // wish last, ties in attribute order.
     static QList<int> RowOrder(const Explanation& explanation);
-    // A score as the window shows it ("94,8", "-125").
+    // A score as the window and the result list show it ("94.8", "-125").
     static QString ScoreText(float score);
 
 private:

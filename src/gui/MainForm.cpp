@@ -536,14 +536,22 @@ void MainForm::SaveResults()
     const QString suggested = m_program.DataDir.isEmpty()
                                   ? QStringLiteral("результаты.csv")
                                   : m_program.DataDir + QStringLiteral("/результаты.csv");
-    const QString path =
-        m_chooseSaveFile
-            ? m_chooseSaveFile(suggested)
-            : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить результаты"), suggested,
-                                           QStringLiteral("Файлы CSV (*.csv);;Все файлы (*)"));
+    QChar separator = u';';
+    QString path;
+    if (m_chooseSaveFile) {
+        path = m_chooseSaveFile(suggested, separator);
+    } else {
+        const QString semicolon = QStringLiteral("Файлы CSV, разделитель «;» (*.csv)");
+        const QString comma = QStringLiteral("Файлы CSV, разделитель «,» (*.csv)");
+        QString chosen = semicolon;
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить результаты"), suggested,
+                                            semicolon + QStringLiteral(";;") + comma, &chosen);
+        if (chosen == comma) separator = u',';
+    }
     if (path.isEmpty()) return;
     QSaveFile file(path);
-    const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + SearchRun::Csv(m_program, m_shown).toUtf8();
+    const QByteArray bytes =
+        QByteArray("\xEF\xBB\xBF") + SearchRun::Csv(m_program, m_shown, separator).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         m_prompts.Message(
             QStringLiteral("Не удалось сохранить результаты в файл «%1».\n%2").arg(path, file.errorString()),

@@ -75,9 +75,10 @@ public:
     void CopySelectedRows();
     // Asks for a file name and writes all results there as CSV.
     void SaveResults();
-    // Who asks for the file name of SaveResults, given a suggestion; an empty
-    // answer cancels. A file dialog unless a test sets another.
-    void SetSaveFileChooser(std::function<QString(const QString&)> chooser)
+    // Who asks for the file name of SaveResults, given a suggestion, and the
+    // separator (";" given, "," the other choice); an empty answer cancels. A
+    // file dialog, whose file types offer the two separators, unless a test sets another.
+    void SetSaveFileChooser(std::function<QString(const QString&, QChar&)> chooser)
     {
         m_chooseSaveFile = std::move(chooser);
     }
@@ -132,7 +133,7 @@ private:
     // The open explanation windows by listing; the listing is held so that its
     // address is not reused while its window is open.
     QHash<const Record*, std::pair<RecordPtr, QPointer<ExplanationWindow>>> m_explanations;
-    std::function<QString(const QString&)> m_chooseSaveFile;
+    std::function<QString(const QString&, QChar&)> m_chooseSaveFile;
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_rearm = false;

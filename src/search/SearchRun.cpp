@@ -707,19 +707,21 @@ Explanation SearchRun::Explain(Program& program, const Record& r, const Wishes& 
 
 namespace {
 
-QString csvField(const QString& s)
+QString csvField(QString s, QChar separator)
 {
-    if (!s.contains(u'"') && !s.contains(u',') && !s.contains(u'\n') && !s.contains(u'\r')) return s;
+    // A spreadsheet would keep the blanks of " 5" and read it as text.
+    if (text::IsNumber(s)) s = text::Trimmed(s);
+    if (!s.contains(u'"') && !s.contains(separator) && !s.contains(u'\n') && !s.contains(u'\r')) return s;
     QString q = s;
     q.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + q + u'"';
 }
 
-void appendCsvRow(QString& out, const QStringList& cells)
+void appendCsvRow(QString& out, const QStringList& cells, QChar separator)
 {
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        if (i > 0) out += u',';
-        out += csvField(cells[i]);
+        if (i > 0) out += separator;
+        out += csvField(cells[i], separator);
     }
     out += QStringLiteral("\r\n");
 }
@@ -742,20 +744,20 @@ void appendTsvRow(QString& out, const QStringList& cells)
 
 } // namespace
 
-QString SearchRun::Csv(const Program& program, const QList<RecordPtr>& listings)
+QString SearchRun::Csv(const Program& program, const QList<RecordPtr>& listings, QChar separator)
 {
     QString out;
     QStringList header;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
         header << program.Knowledge.AttributeNames[static_cast<size_t>(k)];
     header << QStringLiteral("% совпадения");
-    appendCsvRow(out, header);
+    appendCsvRow(out, header, separator);
     for (const RecordPtr& r : listings) {
         QStringList cells;
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
             cells << r->GetRecord(k);
-        cells << text::Trimmed(ScoreText(r->So));
-        appendCsvRow(out, cells);
+        cells << ScoreText(r->So);
+        appendCsvRow(out, cells, separator);
     }
     return out;
 }

@@ -110,9 +110,11 @@ public:
     static Explanation Explain(Program& program, const Record& r, const Wishes& typed,
                                const Wishes& prepared);
 
-    // The CSV text (RFC 4180, CRLF line ends, no byte order mark) of listings:
-    // a header row, then per listing its 17 fields and its match.
-    static QString Csv(const Program& program, const QList<RecordPtr>& listings);
+    // The CSV text (RFC 4180 but for the separator, CRLF line ends, no byte
+    // order mark) of listings: a header row, then per listing its 17 fields and
+    // its match. ";" is what spreadsheets in a Russian locale read; "," the
+    // other choice. A number is written without blanks around it.
+    static QString Csv(const Program& program, const QList<RecordPtr>& listings, QChar separator = u';');
     // The result rows of listings as tab-separated text, the header line first;
     // tabs and line breaks inside a cell become spaces.
     static QString Tsv(const QList<RecordPtr>& listings);

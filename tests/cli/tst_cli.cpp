@@ -170,14 +170,24 @@ private Q_SLOTS:
                  QStringLiteral("Район\tФормализованный числовым значением\tЦЕНТР \t90\tЗаречье\t30\t40"));
         QCOMPARE(lines[24], QStringLiteral("Цена\tЧисловой\t1500\t1500\t1200\t1200\t70"));
 
-        QProcess p;
-        p.start(qEnvironmentVariable("VESTRANA_CLI"),
-                QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + wishes);
-        QVERIFY(p.waitForFinished(60000));
-        QCOMPARE(p.exitCode(), 0);
-        const QByteArray bytes = p.readAllStandardOutput();
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+        // ";" unless "," is asked for; a field is quoted when it holds the separator.
+        const auto csvLines = [&](const QStringList& extra) {
+            QProcess p;
+            p.start(qEnvironmentVariable("VESTRANA_CLI"),
+                    QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + extra + wishes);
+            p.waitForFinished(60000);
+            const QByteArray bytes = p.readAllStandardOutput();
+            if (p.exitCode() != 0 || !bytes.startsWith("\xEF\xBB\xBF")) return QStringList{};
+            return QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+        };
+        lines = csvLines({});
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("Район;Количество комнат;"));
+        QCOMPARE(lines[1],
+                 QStringLiteral("Центр;2;5;кирпичный;ул. Мира, 1;1500;54;32;8;Рынок;300;раздельный;есть;Дом;"
+                                "01.12.2026;Ремонт;9;100"));
+        QVERIFY(lines[2].endsWith(";94.7"));
+        lines = csvLines({"--csv-separator", ","});
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith("Район,Количество комнат,"));
         QCOMPARE(
@@ -185,7 +195,11 @@ private Q_SLOTS:
             QStringLiteral("Центр,2,5,кирпичный,\"ул. Мира, 1\",1500,54,32,8,Рынок,300,раздельный,есть,Дом,"
                            "01.12.2026,Ремонт,9,100"));
         QVERIFY(lines[2].endsWith(",94.7"));
+        QCOMPARE(csvLines({"--csv-separator=;"}), csvLines({}));
         QVERIFY(run(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--explain"}).code != 0);
+        QCOMPARE(
+            run(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--csv-separator", "\t"}).code,
+            64);
     }
 
     void formula()

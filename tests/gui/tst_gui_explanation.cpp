@@ -24,9 +24,9 @@ using guitest::TypeText;
 
 namespace {
 
-// A CSV reader for the round trip: quoted fields with doubled quotes, commas
-// and line breaks inside, CRLF between records.
-QList<QStringList> readCsv(const QString& text)
+// A CSV reader for the round trip: quoted fields with doubled quotes, the
+// separator and line breaks inside, CRLF between records.
+QList<QStringList> readCsv(const QString& text, QChar separator)
 {
     QList<QStringList> rows;
     QStringList row;
@@ -47,7 +47,7 @@ QList<QStringList> readCsv(const QString& text)
         } else if (c == u'"') {
             quoted = true;
             any = true;
-        } else if (c == u',') {
+        } else if (c == separator) {
             row << field;
             field.clear();
         } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
@@ -149,8 +149,10 @@ private Q_SLOTS:
         // 85 for the district, 90 for the price: (1500 + 175) / 17.
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Summary"))->text(),
                  QStringLiteral(
-                     "Совпадение 98,5 %. Больше всего потеряно: Район (пожелание «Соборный» — оценка 70; "
+                     "Совпадение 98.5 %. Больше всего потеряно: Район (пожелание «Соборный» — оценка 70; "
                      "у квартиры «Старый Город» — оценка 85)."));
+        // The match is written as the list writes it.
+        QCOMPARE(s.list->topLevelItem(1)->text(9).trimmed(), QStringLiteral("98.5"));
         auto* table = w->findChild<QTreeWidget*>(QStringLiteral("Attributes"));
         QCOMPARE(table->topLevelItemCount(), 17);
         auto row = [&](int i) {
@@ -176,11 +178,18 @@ private Q_SLOTS:
         // A new search leaves the window as it was opened.
         s.search(QStringLiteral("Старый Город"), QString());
         QCOMPARE(row(0), (QStringList{"Район", "Соборный → 70", "Старый Город → 85", "85"}));
-        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Summary"))->text().startsWith("Совпадение 98,5 %."));
+        QVERIFY(w->findChild<QLabel*>(QStringLiteral("Summary"))->text().startsWith("Совпадение 98.5 %."));
         // Another row gets a window of its own, for the search it was opened from.
         s.list->setCurrentItem(s.list->topLevelItem(1));
         QTest::keyClick(s.list, Qt::Key_Enter);
         QCOMPARE(explanationWindows().size(), 2);
+        // Escape closes the window it is pressed in.
+        ExplanationWindow* second =
+            explanationWindows().first() == w ? explanationWindows().last() : explanationWindows().first();
+        second->activateWindow();
+        QTRY_VERIFY(second->isActiveWindow());
+        QTest::keyClick(second, Qt::Key_Escape);
+        QTRY_COMPARE(explanationWindows(), QList<ExplanationWindow*>{w});
 
         // They close with the main window.
         QPointer<ExplanationWindow> first = w;
@@ -223,41 +232,51 @@ private Q_SLOTS:
         QVERIFY(lines[2].contains(QStringLiteral("\tСветлая, тёплая с ремонтом\t")));
         QVERIFY(lines[2].contains(QStringLiteral("\tДом и сад\t")));
 
-        const QString path = s.dir.filePath("выгрузка.csv");
-        QString suggested;
-        s.form->SetSaveFileChooser([&](const QString& name) {
-            suggested = name;
-            return path;
-        });
-        s.form->SaveResults();
-        QVERIFY(suggested.endsWith(".csv"));
-        QVERIFY(s.prompts.messages.isEmpty());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        const QList<QStringList> rows = readCsv(QString::fromUtf8(bytes.mid(3)));
-        QCOMPARE(rows.size(), 3);
+        // ";" offered first, "," the other choice: the same cells either way.
         QStringList header;
         for (int k = 0; k < 17; ++k)
             header << s.program.Knowledge.AttributeNames[static_cast<size_t>(k)];
-        QCOMPARE(rows[0], header << "% совпадения");
-        for (int i = 0; i < 2; ++i) {
-            QStringList expected;
-            for (int k = 0; k < 17; ++k)
-                expected << s.program.FoundList[i]->GetRecord(k);
-            expected << SearchRun::ScoreText(s.program.FoundList[i]->So).trimmed();
-            QCOMPARE(rows[i + 1], expected);
+        header << "% совпадения";
+        for (const QChar separator : {QChar(u';'), QChar(u',')}) {
+            const QString path = s.dir.filePath("выгрузка.csv");
+            QString suggested;
+            QChar offered;
+            s.form->SetSaveFileChooser([&](const QString& name, QChar& chosen) {
+                suggested = name;
+                offered = chosen;
+                chosen = separator;
+                return path;
+            });
+            s.form->SaveResults();
+            QVERIFY(suggested.endsWith(".csv"));
+            QCOMPARE(offered, QChar(u';'));
+            QVERIFY(s.prompts.messages.isEmpty());
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+            QVERIFY(bytes.mid(3).startsWith(header.first().toUtf8() + QString(separator).toUtf8()));
+            const QList<QStringList> rows = readCsv(QString::fromUtf8(bytes.mid(3)), separator);
+            QCOMPARE(rows.size(), 3);
+            QCOMPARE(rows[0], header);
+            for (int i = 0; i < 2; ++i) {
+                QStringList expected;
+                for (int k = 0; k < 17; ++k)
+                    expected << s.program.FoundList[i]->GetRecord(k);
+                expected << SearchRun::ScoreText(s.program.FoundList[i]->So).trimmed();
+                QCOMPARE(rows[i + 1], expected);
+            }
+            QCOMPARE(rows[2][15], QStringLiteral("Светлая, тёплая\nс ремонтом"));
+            QCOMPARE(rows[2][4], QStringLiteral("пр. \"Ленина\", 7"));
         }
-        QCOMPARE(rows[2][15], QStringLiteral("Светлая, тёплая\nс ремонтом"));
-        QCOMPARE(rows[2][4], QStringLiteral("пр. \"Ленина\", 7"));
 
         // A file that cannot be written is said so; a cancelled dialog writes nothing.
-        s.form->SetSaveFileChooser([&](const QString&) { return s.dir.filePath("нет/такой/папки.csv"); });
+        s.form->SetSaveFileChooser(
+            [&](const QString&, QChar&) { return s.dir.filePath("нет/такой/папки.csv"); });
         s.form->SaveResults();
         QCOMPARE(s.prompts.messages.size(), 1);
         QVERIFY(s.prompts.messages[0].text.startsWith("Не удалось сохранить результаты"));
-        s.form->SetSaveFileChooser([&](const QString&) { return QString(); });
+        s.form->SetSaveFileChooser([&](const QString&, QChar&) { return QString(); });
         s.form->SaveResults();
         QCOMPARE(s.prompts.messages.size(), 1);
     }

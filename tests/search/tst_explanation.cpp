@@ -247,22 +247,40 @@ private Q_SLOTS:
         QCOMPARE(checked, 12 * 5 * 150);
     }
 
+    // Quoted: what holds the separator, a quote or a line break; numbers
+    // without the blanks around them, whichever separator.
+    void csvQuotesWhatNeedsIt_data()
+    {
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QString>("row");
+        QTest::newRow(";")
+            << QChar(u';')
+            << QStringLiteral("a,b;\"x\"\"\";2;\"1;5\";\"ул. \"\"Садовая\"\"\nд. 1\";1500;;;;;;;;;;;;94.8");
+        QTest::newRow(",")
+            << QChar(u',')
+            << QStringLiteral("\"a,b\",\"x\"\"\",2,1;5,\"ул. \"\"Садовая\"\"\nд. 1\",1500,,,,,,,,,,,,94.8");
+    }
     void csvQuotesWhatNeedsIt()
     {
+        QFETCH(QChar, separator);
+        QFETCH(QString, row);
         Program p;
         p.InitAttributeNames();
         QStringList fields(17);
         fields[0] = QStringLiteral("a,b");
+        fields[1] = QStringLiteral("x\"");
+        fields[2] = QStringLiteral(" 2 ");
+        fields[3] = QStringLiteral("1;5");
         fields[4] = QStringLiteral("ул. \"Садовая\"\nд. 1");
+        fields[5] = QStringLiteral(" 1500");
         auto r = fixtures::AddListing(p, fields);
         r->So = 94.8f;
-        const QString csv = SearchRun::Csv(p, {r});
+        const QString csv = SearchRun::Csv(p, {r}, separator);
         const QStringList lines = csv.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 3); // header, one row, the empty rest after the last CRLF
-        QVERIFY(lines[0].startsWith(p.Knowledge.AttributeNames[field::District] + u','));
-        QVERIFY(lines[0].endsWith(QStringLiteral(",% совпадения")));
-        QVERIFY(lines[1].startsWith(QStringLiteral("\"a,b\",,,,\"ул. \"\"Садовая\"\"\nд. 1\",")));
-        QVERIFY(lines[1].endsWith(QStringLiteral(",94.8")));
+        QVERIFY(lines[0].startsWith(p.Knowledge.AttributeNames[field::District] + separator));
+        QVERIFY(lines[0].endsWith(separator + QStringLiteral("% совпадения")));
+        QCOMPARE(lines[1], row);
     }
 };
 
