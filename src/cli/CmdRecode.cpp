@@ -121,7 +121,8 @@ int CmdRecode(CliContext& ctx)
             textfile::AtomicWriter out(r.path);
             out.WriteBytes(r.converted);
             out.Commit();
-            ctx.out << QFileInfo(r.path).fileName() << ": перекодирован из UTF-8 в windows-1251, прежний файл — "
+            ctx.out << QFileInfo(r.path).fileName()
+                    << ": перекодирован из UTF-8 в windows-1251, прежний файл — "
                     << QFileInfo(r.path).fileName() << ".utf8.bak\n";
         }
     } catch (const VestranaError& e) {
