@@ -40,7 +40,8 @@ QStringList SortedChoices(const QStringList& values)
         keys.push_back(collator.sortKey(values[i]));
     std::vector<size_t> order(texts.size());
     std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
 
     QStringList out;
     out.reserve(static_cast<qsizetype>(numbers.size() + texts.size()));

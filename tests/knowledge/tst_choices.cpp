@@ -21,7 +21,8 @@ private Q_SLOTS:
             << QStringList{"ул. Мира, 10", "ул. Мира, 2", "ул. Лесная, 1"}
             << QStringList{"ул. Лесная, 1", "ул. Мира, 2", "ул. Мира, 10"};
         QTest::newRow("numbers before texts, units make a text")
-            << QStringList{"Договорная", "1500", "60 м2", "900"} << QStringList{"900", "1500", "60 м2", "Договорная"};
+            << QStringList{"Договорная", "1500", "60 м2", "900"}
+            << QStringList{"900", "1500", "60 м2", "Договорная"};
         QTest::newRow("no blank entry, no repeat")
             << QStringList{"", "Центр", "  ", "Центр", "1", "1"} << QStringList{"1", "Центр"};
     }
