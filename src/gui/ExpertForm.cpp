@@ -493,7 +493,9 @@ void ExpertForm::markFormalized(bool refused)
         refused = false;
     }
     m_valueProblem->setVisible(refused);
-    Text3->setStyleSheet(refused ? QStringLiteral("QLineEdit { border: 2px solid #c00000; }") : QString());
+    // Every stored keystroke comes here: the box is restyled only on a change.
+    const QString sheet = refused ? QStringLiteral("QLineEdit { border: 2px solid #c00000; }") : QString();
+    if (Text3->styleSheet() != sheet) Text3->setStyleSheet(sheet);
 }
 
 void ExpertForm::storeFormalized(const QString& text)
