@@ -42,7 +42,7 @@ std::optional<QByteArray> toCp1251(const QString& path, QByteArrayView utf8, QSt
         const QString back = textfile::FromCp1251(bytes);
         if (back != text) {
             qsizetype i = 0;
-            while (i < back.size() && i < text.size() && back[i] == text[i])
+            while (i + 1 < text.size() && i < back.size() && back[i] == text[i])
                 ++i;
             const char32_t c = text.at(i).isHighSurrogate() && i + 1 < text.size()
                                    ? QChar::surrogateToUcs4(text[i], text[i + 1])
