@@ -22,6 +22,25 @@ FormalizedCheck FormalizedValueCheck(QStringView boxText)
     return FormalizedCheck::Store;
 }
 
+QString FormulaProblem(const KnowledgeBase& kb, const ScriptEngine& engine, const QString& formula)
+{
+    if (text::Trimmed(formula).isEmpty()) return QStringLiteral("Формула пуста");
+    // Each attribute name stands for a listing's field; a run of digits as long
+    // as the name reads as a value there and keeps every place in the text.
+    QString s = formula;
+    for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
+        const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
+        if (!name.isEmpty()) s.replace(name, QString(name.size(), u'1'));
+    }
+    const std::optional<ScriptProblem> problem = engine.Check(s, kb.AttributeNames);
+    if (!problem) return {};
+    const QString place = problem->position >= formula.size()
+                              ? QStringLiteral("в конце формулы")
+                              : QStringLiteral("в позиции %1").arg(problem->position + 1);
+    return (problem->syntax ? QStringLiteral("Синтаксическая ошибка ") : QStringLiteral("Ошибка ")) + place +
+           QStringLiteral(": ") + problem->reason;
+}
+
 FormulaCheckResult CheckFormula(Program& program, const QString& formula)
 {
     FormulaCheckResult result;
@@ -29,9 +48,15 @@ FormulaCheckResult CheckFormula(Program& program, const QString& formula)
     if (count == 0) return result;
     result.position = program.Random.Pick(count);
     const Record& listing = *program.Records.Items.Item(result.position);
+    result.reason = FormulaProblem(program.Knowledge, program.Engine(), formula);
+    if (!result.reason.isEmpty()) {
+        result.status = FormulaCheckResult::Status::Failed;
+        return result;
+    }
     bool ok = false;
     program.Engine().ReadClock();
-    const float value = EvaluateFormula(listing, formula, ok, program.Knowledge, program.Engine());
+    const float value =
+        EvaluateFormula(listing, formula, ok, program.Knowledge, program.Engine(), &result.reason);
     if (!ok) {
         result.status = FormulaCheckResult::Status::Failed;
         return result;

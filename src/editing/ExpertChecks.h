@@ -6,6 +6,7 @@
 class KnowledgeBase;
 class Program;
 class Record;
+class ScriptEngine;
 
 // What the formalized value box does with its text.
 enum class FormalizedCheck {
@@ -33,7 +34,14 @@ struct FormulaCheckResult
     int position = 0; // the picked listing, 1-based; 0 when there was none
     float value = 0;  // the formula's value when it succeeded
     QString text;     // the lines to show when it succeeded
+    QString reason;   // why it failed: the reading fault, or the evaluation's error
 };
+
+// Reads a formula without a listing: its syntax, and that every name in it is
+// an attribute, a built-in function or a named constant. Empty when it reads;
+// otherwise the reason with its place, 1-based: "Синтаксическая ошибка в
+// позиции 14: ожидалось число или имя".
+QString FormulaProblem(const KnowledgeBase& kb, const ScriptEngine& engine, const QString& formula);
 
 // Picks one listing uniformly with the program's random source (nothing is
 // picked from an empty database) and evaluates `formula` for it.

@@ -222,6 +222,11 @@ void ExpertForm::buildWindow()
     m_hint->setWordWrap(true);
     m_hint->setStyleSheet(QStringLiteral("color: #a00000;"));
     m_hint->hide();
+    m_formulaProblem = new QLabel(Frame1);
+    m_formulaProblem->setObjectName(QStringLiteral("LabelFormula"));
+    m_formulaProblem->setWordWrap(true);
+    m_formulaProblem->setStyleSheet(QStringLiteral("color: #a00000;"));
+    m_formulaProblem->hide();
     grid1->addWidget(kindLabel, 0, 0);
     grid1->addWidget(Combo1, 0, 1, 1, 2);
     grid1->addWidget(commentLabel, 1, 0);
@@ -229,7 +234,8 @@ void ExpertForm::buildWindow()
     grid1->addWidget(formulaLabel, 2, 0);
     grid1->addWidget(Text1, 2, 1);
     grid1->addWidget(Command1, 2, 2);
-    grid1->addWidget(m_hint, 3, 0, 1, 3);
+    grid1->addWidget(m_formulaProblem, 3, 1, 1, 2);
+    grid1->addWidget(m_hint, 4, 0, 1, 3);
     grid1->setColumnStretch(1, 1);
     right->addWidget(Frame1);
     for (QLineEdit* box : {Text1, Text2, Combo1->lineEdit()}) {
@@ -253,10 +259,16 @@ void ExpertForm::buildWindow()
                    Frame2);
     meaningLabel->setObjectName(QStringLiteral("Label8"));
     meaningLabel->setWordWrap(true);
+    m_valueProblem = new QLabel(Frame2);
+    m_valueProblem->setObjectName(QStringLiteral("LabelValue"));
+    m_valueProblem->setWordWrap(true);
+    m_valueProblem->setStyleSheet(QStringLiteral("color: #a00000;"));
+    m_valueProblem->hide();
     grid2->addWidget(valueLabel, 0, 0);
     grid2->addWidget(Text3, 0, 1);
-    grid2->addWidget(rangeLabel, 1, 0, 1, 2);
-    grid2->addWidget(meaningLabel, 2, 0, 1, 2);
+    grid2->addWidget(m_valueProblem, 1, 1);
+    grid2->addWidget(rangeLabel, 2, 0, 1, 2);
+    grid2->addWidget(meaningLabel, 3, 0, 1, 2);
     grid2->setColumnStretch(1, 1);
     right->addWidget(Frame2);
     right->addStretch();
@@ -311,7 +323,12 @@ void ExpertForm::RefreshData()
         setTitle(Frame2, QStringLiteral("Параметры значения атрибута: "),
                  m_values->index(q).data().toString());
         m_showingScore = true;
-        Text3->setText(kb.AttributeValueLists[slot].Score(q + 1));
+        const QString stored = kb.AttributeValueLists[slot].Score(q + 1);
+        // A refused entry stays marked until the box shows the stored value again.
+        if (Text3->text() != stored) {
+            Text3->setText(stored);
+            markFormalized(false);
+        }
         m_showingScore = false;
     }
 
@@ -348,6 +365,54 @@ void ExpertForm::RefreshData()
     }
     Text1->setEnabled(formula);
     Frame2->setEnabled(values && !m_program.Busy());
+    showFormulaProblem();
+}
+
+void ExpertForm::showFormulaProblem()
+{
+    const QString problem = Text1->isEnabled()
+                                ? FormulaProblem(m_program.Knowledge, m_program.Engine(), Text1->text())
+                                : QString();
+    m_formulaProblem->setText(problem);
+    m_formulaProblem->setVisible(!problem.isEmpty());
+}
+
+void ExpertForm::done(int result)
+{
+    const KnowledgeBase& kb = m_program.Knowledge;
+    QStringList names, lines;
+    int first = -1;
+    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        const auto slot = static_cast<size_t>(k);
+        if (kb.AttributeKinds[slot].Id() != Kind::ByFormula) continue;
+        const QString problem = FormulaProblem(kb, m_program.Engine(), kb.AttributeFormulas[slot]);
+        if (problem.isEmpty()) continue;
+        if (first < 0) first = k;
+        names << QStringLiteral("«%1»").arg(kb.AttributeNames[slot]);
+        lines << problem;
+    }
+    if (first >= 0) {
+        const bool one = names.size() == 1;
+        QString question =
+            one ? QStringLiteral("Формула атрибута %1 не читается:\n%2\nПри поиске этот атрибут "
+                                 "даст 0 для каждой записи.")
+                      .arg(names[0], lines[0])
+                : QStringLiteral("Формулы атрибутов %1 не читаются.\nПри поиске эти атрибуты "
+                                 "дадут 0 для каждой записи.")
+                      .arg(names.join(QStringLiteral(", ")));
+        question += one ? QStringLiteral("\n\nОставить формулу как есть и закрыть окно?")
+                        : QStringLiteral("\n\nОставить формулы как есть и закрыть окно?");
+        const auto answer = m_prompts.Message(
+            question, AppTitle(), Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
+        if (answer != Prompts::Yes) {
+            // Back to the first of them, ready for mending.
+            List->setCurrentRow(first);
+            RefreshData();
+            Text1->setFocus();
+            return;
+        }
+    }
+    QDialog::done(result);
 }
 
 bool ExpertForm::eventFilter(QObject* watched, QEvent* event)
@@ -398,7 +463,10 @@ void ExpertForm::onFormalizedChanged(const QString& text)
 {
     switch (FormalizedValueCheck(text)) {
     case FormalizedCheck::Store:
-        if (!m_showingScore) storeFormalized(text);
+        if (!m_showingScore) {
+            markFormalized(false);
+            storeFormalized(text);
+        }
         return;
     case FormalizedCheck::ResetToZero:
         // The write of "0" runs this check again, which stores "0" before the
@@ -406,9 +474,28 @@ void ExpertForm::onFormalizedChanged(const QString& text)
         if (!m_showingScore) Text3->setText(QStringLiteral("0"));
         break;
     case FormalizedCheck::Refuse:
+        // The typed text stays for correcting, marked as not stored.
+        if (!m_showingScore) markFormalized(true);
         break;
     }
     showFormalizedMessage();
+}
+
+void ExpertForm::markFormalized(bool refused)
+{
+    const int k = selectedAttribute();
+    const int q = selectedValue();
+    if (refused && k >= 0 && q >= 0) {
+        const QString stored = m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Score(q + 1);
+        m_valueProblem->setText(QStringLiteral("Не сохранено: нужно целое число от 0 до 100. Сохранено: %1")
+                                    .arg(stored.isEmpty() ? QStringLiteral("пусто") : stored));
+    } else {
+        refused = false;
+    }
+    m_valueProblem->setVisible(refused);
+    // Every stored keystroke comes here: the box is restyled only on a change.
+    const QString sheet = refused ? QStringLiteral("QLineEdit { border: 2px solid #c00000; }") : QString();
+    if (Text3->styleSheet() != sheet) Text3->setStyleSheet(sheet);
 }
 
 void ExpertForm::storeFormalized(const QString& text)
@@ -419,6 +506,7 @@ void ExpertForm::storeFormalized(const QString& text)
     try {
         m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].SetScore(q + 1, text);
     } catch (const VestranaError&) {
+        markFormalized(true);
         showFormalizedMessage();
     }
 }
@@ -482,8 +570,8 @@ void ExpertForm::checkFormula()
                         AppTitle(), Prompts::Ok, Prompts::Icon::Information);
         break;
     case FormulaCheckResult::Status::Failed:
-        prompts.Message(QStringLiteral("Ошибка формулы, проверте синтаксис формулы"), AppTitle(),
-                        Prompts::Ok);
+        prompts.Message(QStringLiteral("Ошибка формулы, проверте синтаксис формулы\n") + result.reason,
+                        AppTitle(), Prompts::Ok);
         break;
     case FormulaCheckResult::Status::Succeeded:
         prompts.Message(result.text, QStringLiteral("Отладка формулы"), Prompts::Ok);

@@ -34,6 +34,10 @@ public:
     // The attribute whose values the value list holds; none until the first refresh.
     std::optional<int> listedAttribute() const { return ListedAttribute; }
 
+    // Closing asks first while a formula attribute's formula does not read;
+    // "Нет" (the default) keeps the window open on that attribute.
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -49,6 +53,8 @@ private:
     void onFormalizedChanged(const QString& text);
     void storeFormalized(const QString& text);
     void showFormalizedMessage();
+    void markFormalized(bool refused);
+    void showFormulaProblem();
     void deleteValue();
     void addValue();
     void checkFormula();
@@ -70,6 +76,8 @@ private:
     QLineEdit* Text2 = nullptr;
     QLineEdit* Text3 = nullptr;
     QLabel* m_hint = nullptr;
+    QLabel* m_formulaProblem = nullptr;
+    QLabel* m_valueProblem = nullptr;
     QTimer* Timer1 = nullptr;
 
     std::optional<int> ListedAttribute;

@@ -1,18 +1,23 @@
 #include "gui/RecordForm.h"
 
 #include "gui/GuiResources.h"
+#include "knowledge/Choices.h"
+#include "knowledge/KnowledgeBase.h"
 #include "platform/Prompts.h"
 #include "platform/Text.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,6 +29,12 @@ constexpr field::Field kFieldOrder[] = {
     field::Address,     field::Price,        field::TotalArea, field::LivingArea, field::KitchenArea,
     field::Stop,        field::StopDistance, field::Bathroom,  field::Telephone,  field::Agency,
     field::Description, field::Storeys,
+};
+
+// The fields the search reads as numbers.
+constexpr field::Field kNumberFields[] = {
+    field::Rooms,     field::Floor,      field::Storeys,     field::Price,
+    field::TotalArea, field::LivingArea, field::KitchenArea, field::StopDistance,
 };
 
 } // namespace
@@ -65,9 +76,19 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
             auto* combo = new QComboBox(this);
             combo->setObjectName(QStringLiteral("Combo%1").arg(r.combo));
             combo->setEditable(true);
-            // The drop-down lists stay empty: Enter must not add the typed text.
+            // Enter must not add the typed text to the list.
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setFixedWidth(Twips(2295));
+            // The attribute's accepted values, in a plain list model: one may hold
+            // every address. Nothing completes what is typed.
+            auto* view = new QListView(combo);
+            view->setUniformItemSizes(true);
+            combo->setView(view);
+            combo->setModel(new QStringListModel(
+                SortedChoices(m_program.Knowledge.AttributeValueLists[static_cast<size_t>(r.field)].Values()),
+                combo));
+            combo->setCompleter(nullptr);
+            combo->setCurrentIndex(-1);
             box = combo;
         } else {
             auto* edit = new QLineEdit(this);
@@ -172,9 +193,43 @@ void RecordForm::onOk()
         if (self) Box(field)->setFocus();
         return;
     }
+    if (!confirmUnreadable()) return;
     Store();
     m_program.DialogResult = 1;
     accept();
+}
+
+bool RecordForm::confirmUnreadable()
+{
+    // Only what was changed here: a listing as it came is not questioned.
+    QStringList lines;
+    int first = -1;
+    const auto changed = [this](int field) {
+        const QString text = BoxText(field);
+        return !text::TrimmedView(text).isEmpty() && text != Record->GetRecord(field);
+    };
+    for (int field : kNumberFields) {
+        const QString text = BoxText(field);
+        if (!changed(field) || text::IsNumber(text)) continue;
+        if (first < 0) first = field;
+        lines << QStringLiteral("«%1»: «%2» — не число, поиск прочтёт его как %3")
+                     .arg(m_captions[static_cast<size_t>(field)], text, text::GeneralNumber(text::Val(text)));
+    }
+    const QString date = BoxText(field::Date);
+    if (changed(field::Date) &&
+        !QDate::fromString(text::Trimmed(date), QStringLiteral("dd.MM.yyyy")).isValid()) {
+        if (first < 0) first = field::Date;
+        lines << QStringLiteral("«%1»: «%2» — не дата вида дд.мм.гггг, поиск сравнит её как текст")
+                     .arg(m_captions[static_cast<size_t>(field::Date)], date);
+    }
+    if (lines.isEmpty()) return true;
+    QPointer<RecordForm> self(this);
+    const auto answer =
+        m_prompts.Message(lines.join(u'\n') + QStringLiteral("\n\nСохранить запись так?"), AppTitle(),
+                          Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
+    if (answer == Prompts::Yes) return true;
+    if (self) Box(first)->setFocus();
+    return false;
 }
 
 void RecordForm::reject()

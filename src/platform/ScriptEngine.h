@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -95,6 +96,15 @@ private:
     std::shared_ptr<const std::vector<ScriptValue>> m_a;
 };
 
+// Why an expression cannot be read, found without evaluating it.
+struct ScriptProblem
+{
+    int number = 0;         // the error number evaluating would give
+    qsizetype position = 0; // 0-based start of the fault; the text's length when it is at the end
+    bool syntax = true;     // a fault of the writing itself, not of a name
+    QString reason;         // short, lower case: "ожидалось число или имя"
+};
+
 // Evaluates VBScript expressions: literals, operators, and the pure built-in
 // functions. Names other than the built-ins and VBScript's named constants are
 // undefined (error 500). Nothing outside is reachable: the functions that would
@@ -143,6 +153,11 @@ public:
     // surrounding spaces, sign, exponent, &H allowed; "" or a word -> type mismatch 13),
     // Null -> error 94, beyond single range -> overflow 6.
     float EvalSingle(QStringView expression) const;
+
+    // Reads an expression without evaluating it: its syntax, and that every
+    // name is a named constant or a built-in function with a fitting number of
+    // arguments. An unknown name close to one of names gets a suggestion.
+    std::optional<ScriptProblem> Check(QStringView expression, std::span<const QString> names) const;
     float EvalSingle(QStringView expression, std::span<const QString> names,
                      bool* readsClock = nullptr) const;
 

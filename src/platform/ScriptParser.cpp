@@ -1,5 +1,6 @@
 #include "platform/ScriptInternal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -159,6 +160,11 @@ public:
     Parser(const Parser&) = delete;
     Parser& operator=(const Parser&) = delete;
 
+    // Without evaluating, still refuses names that are no constant or function.
+    void checkNames() { m_checkNames = true; }
+    // Where the last failure began: a name's start, or the token being read.
+    qsizetype failedAt() const { return m_failedAt >= 0 ? m_failedAt : m_start; }
+
     ScriptValue run()
     {
         next();
@@ -198,6 +204,7 @@ private:
     Q_NEVER_INLINE ScriptValue call(QStringView name);
     Q_NEVER_INLINE ScriptValue indexed(ScriptValue v);
     [[noreturn]] void undefined(QStringView name) const;
+    void checkName(QStringView name, const FnInfo* f, bool called, int count);
     [[noreturn]] static void refused(QStringView name);
     Q_NEVER_INLINE ScriptValue apply(Tok op, const ScriptValue& a, const ScriptValue& b) const;
 
@@ -205,6 +212,8 @@ private:
     qsizetype m_n;
     qsizetype m_pos = 0;
     bool m_eval;
+    bool m_checkNames = false;
+    qsizetype m_failedAt = -1;
     const Context& m_ctx;
     int m_depth = 0;
 
@@ -536,7 +545,10 @@ ScriptValue Parser::call(QStringView name)
 {
     const FnInfo* f = findFunction(name);
     if (m_tok != Tok::LParen) {
-        if (!m_eval) return {};
+        if (!m_eval) {
+            if (m_checkNames) checkName(name, f, false, 0);
+            return {};
+        }
         ScriptValue constant;
         if (findConstant(name, constant)) return constant;
         if (isRefused(name)) refused(name);
@@ -571,6 +583,7 @@ ScriptValue Parser::call(QStringView name)
         next();
     }
     ScriptValue result;
+    if (!m_eval && m_checkNames) checkName(name, f, true, count);
     if (m_eval) {
         if (!f) {
             if (isRefused(name)) refused(name);
@@ -612,6 +625,20 @@ ScriptValue Parser::indexed(ScriptValue v)
     const std::int32_t k = argLong(index);
     if (k < 0 || k >= static_cast<qsizetype>(items.size())) fail(SubscriptOutOfRange);
     return items[static_cast<size_t>(k)];
+}
+
+void Parser::checkName(QStringView name, const FnInfo* f, bool called, int count)
+{
+    if (!called) {
+        ScriptValue constant;
+        if (findConstant(name, constant) || (f && f->minArgs == 0)) return;
+    } else if (f && count >= f->minArgs && count <= f->maxArgs) {
+        return;
+    }
+    m_failedAt = name.utf16() - m_p;
+    if (f) fail(WrongArgumentCount, name);
+    if (isRefused(name)) refused(name);
+    undefined(name);
 }
 
 void Parser::refused(QStringView name)
@@ -742,4 +769,76 @@ float ScriptEngine::EvalSingle(QStringView expression) const
 float ScriptEngine::EvalSingle(QStringView expression, std::span<const QString> names, bool* readsClock) const
 {
     return singleOf(Eval(expression, names, readsClock));
+}
+
+namespace {
+
+// What the editor shows for a fault found by Check.
+ScriptProblem problemOf(const ScriptError& e, qsizetype at, QStringView expression)
+{
+    ScriptProblem p{e.number(), std::min(at, expression.size()), isReadingError(e.number()), {}};
+    // What the message says after its first colon, if anything.
+    const qsizetype colon = e.message().indexOf(u':');
+    const QString detail = colon < 0 ? QString() : e.message().mid(colon + 2);
+    switch (e.number()) {
+    case SyntaxError:
+        p.reason = detail.isEmpty() ? QStringLiteral("ожидалось число или имя") : detail;
+        break;
+    case ExpectedParen:
+        p.reason = QStringLiteral("ожидалась закрывающая скобка «)»");
+        break;
+    case ExpectedEnd:
+        p.reason = QStringLiteral("ожидался знак действия или конец выражения");
+        break;
+    case InvalidNumber:
+        p.reason = QStringLiteral("недопустимое число");
+        break;
+    case InvalidCharacter:
+        p.reason = QStringLiteral("недопустимый знак «%1»").arg(expression.at(p.position));
+        break;
+    case UnterminatedString:
+        p.reason = QStringLiteral("не закрыта кавычка");
+        break;
+    case OutOfStack:
+        p.reason = QStringLiteral("слишком глубокая вложенность скобок");
+        break;
+    case Undefined: {
+        // "Name" or "Name. Возможно, имелось в виду «…»?": a name holds no dot.
+        const qsizetype dot = detail.indexOf(u'.');
+        const QString name = dot < 0 ? detail : detail.left(dot);
+        p.reason = QStringLiteral("неизвестное имя «") + name + u'»' + detail.mid(name.size());
+        break;
+    }
+    case PermissionDenied:
+        p.reason = detail;
+        break;
+    case WrongArgumentCount:
+        p.reason = QStringLiteral("неверное число аргументов функции ") + detail;
+        break;
+    default:
+        p.reason = e.message();
+        break;
+    }
+    return p;
+}
+
+} // namespace
+
+std::optional<ScriptProblem> ScriptEngine::Check(QStringView expression, std::span<const QString> names) const
+{
+    if (expression.size() > MaxLength)
+        return ScriptProblem{TooLongError, MaxLength, true, QStringLiteral("слишком длинное выражение")};
+    const Context ctx{m_now, names, nullptr};
+    // The writing first, the names after: a syntax error wins, as when evaluating.
+    for (bool namesToo : {false, true}) {
+        Parser parser(expression, false, ctx);
+        if (namesToo) parser.checkNames();
+        try {
+            parser.run();
+            continue;
+        } catch (const ScriptError& e) {
+            return problemOf(e, parser.failedAt(), expression);
+        }
+    }
+    return std::nullopt;
 }

@@ -345,7 +345,7 @@ QByteArrayView LineReader::ReadLineBytes()
         fail(QStringLiteral("строка %1 длиннее %2 МБ; в файле данных таких строк не бывает, файл не прочитан")
                  .arg(m_lineNumber + 1)
                  .arg(MaxLineBytes >> 20));
-    if (m_lineNumber == 0) checkByteOrderMark();
+    if (m_lineNumber == 0) checkEncoding();
     ++m_lineNumber;
     qsizetype end = nl >= 0 ? nl : m_buf.size();
     const qsizetype next = nl >= 0 ? nl + 1 : m_buf.size();
@@ -355,7 +355,7 @@ QByteArrayView LineReader::ReadLineBytes()
     return line;
 }
 
-void LineReader::checkByteOrderMark() const
+void LineReader::checkEncoding() const
 {
     const QByteArrayView head(m_buf.constData() + m_pos, std::min<qsizetype>(3, m_buf.size() - m_pos));
     const char* encoding = head.startsWith("\xEF\xBB\xBF")                              ? "UTF-8"
@@ -365,6 +365,73 @@ void LineReader::checkByteOrderMark() const
         fail(QStringLiteral("файл сохранён в кодировке %1 (начинается с метки порядка байтов), а должен быть "
                             "в кодировке windows-1251; пересохраните его в windows-1251 без метки")
                  .arg(QLatin1String(encoding)));
+
+    // Without a mark: what has been read so far, and only when all of it is
+    // UTF-8, the rest of the file through a second handle.
+    Utf8Scan scan;
+    if (!scan.Feed(m_buf.constData() + m_pos, m_buf.size() - m_pos)) return;
+    if (!m_eof && m_file.isOpen()) {
+        QFile rest(m_file.fileName());
+        if (!rest.open(QIODevice::ReadOnly) || !rest.seek(m_file.pos())) return;
+        QByteArray chunk(qsizetype(1) << 20, Qt::Uninitialized);
+        for (;;) {
+            const qint64 got = rest.read(chunk.data(), chunk.size());
+            if (got <= 0) break;
+            if (!scan.Feed(chunk.constData(), got)) return;
+        }
+    }
+    if (scan.IsUtf8Text())
+        fail(QStringLiteral("файл сохранён в кодировке UTF-8, а должен быть в кодировке windows-1251; "
+                            "перекодируйте оба файла папки данных командой «vestrana-cli recode» (старые "
+                            "файлы останутся как *.utf8.bak)"));
+}
+
+bool Utf8Scan::Feed(const char* data, qsizetype size)
+{
+    if (m_invalid) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        if (m_need == 0) {
+            // ASCII eight bytes at a time: the bulk of either kind of file.
+            while (i + 8 <= size) {
+                quint64 word;
+                std::memcpy(&word, p + i, 8);
+                if (word & 0x8080808080808080ULL) break;
+                i += 8;
+            }
+            if (i >= size) break;
+            const unsigned char c = p[i++];
+            if (c < 0x80) continue;
+            m_nonAscii = true;
+            m_lo = 0x80;
+            m_hi = 0xBF;
+            if (c >= 0xC2 && c <= 0xDF) {
+                m_need = 1;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                m_need = 2;
+                if (c == 0xE0) m_lo = 0xA0; // no overlong forms
+                if (c == 0xED) m_hi = 0x9F; // no surrogates
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                m_need = 3;
+                if (c == 0xF0) m_lo = 0x90;
+                if (c == 0xF4) m_hi = 0x8F; // nothing past U+10FFFF
+            } else {
+                m_invalid = true;
+                return false;
+            }
+        } else {
+            const unsigned char c = p[i++];
+            if (c < m_lo || c > m_hi) {
+                m_invalid = true;
+                return false;
+            }
+            m_lo = 0x80;
+            m_hi = 0xBF;
+            --m_need;
+        }
+    }
+    return true;
 }
 
 QByteArrayView LineReader::ReadBlock(qsizetype target)
@@ -380,7 +447,7 @@ QByteArrayView LineReader::ReadBlock(qsizetype target)
         if (nl < 0) return {};
         end = m_pos + nl + 1;
     }
-    if (m_lineNumber == 0) checkByteOrderMark();
+    if (m_lineNumber == 0) checkEncoding();
     const QByteArrayView block(m_buf.constData() + m_pos, end - m_pos);
     m_lineNumber += CountLineFeeds(block.data(), block.size()) + (block.endsWith('\n') ? 0 : 1);
     m_pos = end;

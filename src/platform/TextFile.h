@@ -66,6 +66,25 @@ inline bool OnlyBlankBytes(const char* p, const char* end)
 void AppendCp1251(QByteArray& out, QStringView s);
 QByteArray ToCp1251(QStringView s);
 
+// Tells UTF-8 from windows-1251: reads bytes in pieces, split anywhere, and
+// stops at the first that UTF-8 cannot hold. A windows-1251 text with Cyrillic
+// in it fails at once; only a UTF-8 (or plain ASCII) file is read to its end.
+class Utf8Scan
+{
+public:
+    // False from the first byte that is not UTF-8 on; the rest is not read.
+    bool Feed(const char* data, qsizetype size);
+    // At the end: every byte was UTF-8, and at least one character was not ASCII.
+    bool IsUtf8Text() const { return !m_invalid && m_need == 0 && m_nonAscii; }
+    bool Invalid() const { return m_invalid; }
+
+private:
+    int m_need = 0; // continuation bytes still due
+    unsigned char m_lo = 0x80, m_hi = 0xBF;
+    bool m_invalid = false;
+    bool m_nonAscii = false;
+};
+
 // Reads a text file line by line in blocks, so that a large file is never held
 // whole in memory. A line ends at CR LF or at a bare LF; the last line may lack
 // its end. Opening a missing file creates it empty first, as the program's
@@ -73,7 +92,8 @@ QByteArray ToCp1251(QStringView s);
 //
 // Only a regular file is read (a device or a pipe may never end), no line may be
 // longer than MaxLineBytes, and a file that starts with a UTF-8 or UTF-16 byte
-// order mark is refused: each is a file error naming the file.
+// order mark, or that is UTF-8 text throughout, is refused: each is a file
+// error naming the file.
 class LineReader
 {
 public:
@@ -121,7 +141,7 @@ public:
 
 private:
     bool fill();
-    void checkByteOrderMark() const;
+    void checkEncoding() const;
     [[noreturn]] void fail(const QString& what) const;
 
     QString m_path;

@@ -82,6 +82,58 @@ private Q_SLOTS:
         QCOMPARE(r.status, FormulaCheckResult::Status::Failed);
         QCOMPARE(r.position, 1);
         QVERIFY(r.text.isEmpty());
+        QCOMPARE(r.reason, "Деление на ноль");
+    }
+
+    // Read without a listing: faults of writing and unknown names, with their
+    // place in the formula as typed (attribute names of any length before it);
+    // what only evaluating finds is no fault here.
+    void formulaProblem_data()
+    {
+        QTest::addColumn<QString>("formula");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("attributes and a function") << "Цена/Общая площадь + Len(Адрес)"
+                                                   << "";
+        QTest::newRow("division by zero is found only by evaluating") << "Цена/0"
+                                                                      << "";
+        QTest::newRow("attribute in quotes") << "IIf(\"Район\" = \"Центр\", 1, 0)"
+                                             << "Ошибка в позиции 1: неизвестное имя «IIf»";
+        QTest::newRow("operand missing after a long name")
+            << "100 - Расстояние до остановки / "
+            << "Синтаксическая ошибка в конце формулы: ожидалось число или имя";
+        QTest::newRow("operand missing inside")
+            << "Цена * / 2"
+            << "Синтаксическая ошибка в позиции 8: ожидалось число или имя";
+        QTest::newRow("parenthesis not closed")
+            << "(Цена + 1"
+            << "Синтаксическая ошибка в конце формулы: ожидалась закрывающая скобка «)»";
+        QTest::newRow("stray character") << "Этаж @ 2"
+                                         << "Синтаксическая ошибка в позиции 6: недопустимый знак «@»";
+        QTest::newRow("syntax wins over a name")
+            << "Цна +"
+            << "Синтаксическая ошибка в конце формулы: ожидалось число или имя";
+        QTest::newRow("misspelt attribute")
+            << "Общая площадь * Цна"
+            << "Ошибка в позиции 17: неизвестное имя «Цна». Возможно, имелось в виду «Цена»?";
+        QTest::newRow("function with too few arguments")
+            << "Этаж + Left(Адрес)"
+            << "Ошибка в позиции 8: неверное число аргументов функции Left";
+        QTest::newRow("refused function") << "Eval(Цена)"
+                                          << "Ошибка в позиции 1: функция Eval не разрешена в формулах";
+        QTest::newRow("blank") << "  "
+                               << "Формула пуста";
+    }
+    void formulaProblem()
+    {
+        QFETCH(QString, formula);
+        QFETCH(QString, problem);
+        Program program;
+        program.InitAttributeNames();
+        QCOMPARE(FormulaProblem(program.Knowledge, program.Engine(), formula), problem);
+        // The button's check says the same, before it evaluates anything.
+        AddListing(program, {"Центр", "2", "5", "", "", "1500", "50"});
+        const FormulaCheckResult r = CheckFormula(program, formula);
+        if (!problem.isEmpty()) QCOMPARE(r.reason, problem);
     }
 };
 

@@ -527,6 +527,40 @@ private Q_SLOTS:
         }
         // The "0" is stored before the message shows.
         if (messages) QCOMPARE(storedAtMessage, QStringList{stored});
+        // A text left on screen that is not what is stored is marked so, naming what is.
+        const auto* mark = s.form->findChild<QLabel*>("LabelValue");
+        QCOMPARE(mark->isVisible(), box != stored);
+        if (box != stored) QVERIFY(mark->text().endsWith("Сохранено: " + stored));
+    }
+
+    // Typed key by key, "150" is refused at its last key: the box keeps it,
+    // marked, beside "15" as stored; mending it or moving away clears the mark.
+    void refusedValueStaysMarkedUntilMended()
+    {
+        Setup s;
+        s.clickAttribute(3);
+        s.clickValue(1);
+        const auto* mark = s.form->findChild<QLabel*>("LabelValue");
+        s.score->selectAll();
+        TypeText(s.score, "150");
+        QCOMPARE(s.prompts.texts(), QStringList{kValueMessage});
+        QCOMPARE(s.score->text(), "150");
+        QCOMPARE(s.table(3).Score(2), "15");
+        QVERIFY(mark->isVisible());
+        QCOMPARE(mark->text(), "Не сохранено: нужно целое число от 0 до 100. Сохранено: 15");
+        QTest::keyClick(s.score, Qt::Key_Backspace);
+        QCOMPARE(s.table(3).Score(2), "15");
+        QVERIFY(!mark->isVisible());
+
+        TypeText(s.score, "0");
+        QVERIFY(mark->isVisible());
+        // Another value and back: the box shows what is stored, unmarked.
+        s.clickValue(0);
+        QVERIFY(!mark->isVisible());
+        s.clickValue(1);
+        QCOMPARE(s.score->text(), "15");
+        QVERIFY(!mark->isVisible());
+        QCOMPARE(s.prompts.messages.size(), 2);
     }
 
     void showingAStoredValueNeverChangesIt()
@@ -599,9 +633,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("formula");
         QTest::addColumn<QString>("message");
         QTest::newRow("syntax error") << true << "1+"
-                                      << "Ошибка формулы, проверте синтаксис формулы";
+                                      << "Ошибка формулы, проверте синтаксис формулы\n"
+                                         "Синтаксическая ошибка в конце формулы: ожидалось число или имя";
         QTest::newRow("division by zero") << true << "Цена/0"
-                                          << "Ошибка формулы, проверте синтаксис формулы";
+                                          << "Ошибка формулы, проверте синтаксис формулы\nДеление на ноль";
         QTest::newRow("empty database") << false << "1+2+3"
                                         << "В базе данных нет ни одной записи: формулу не на чем проверить.";
     }
@@ -617,6 +652,78 @@ private Q_SLOTS:
         QTest::mouseClick(s.check, Qt::LeftButton);
         QCOMPARE(s.prompts.texts(), QStringList{message});
         QCOMPARE(s.prompts.messages[0].title, "Vestrana");
+    }
+
+    // Checked as typed, without a listing: the reason and its place show beside
+    // the box while it is stored key by key; a kind without a formula shows none.
+    void formulaIsCheckedAsTyped()
+    {
+        Setup s(false);
+        const auto* problem = s.form->findChild<QLabel*>("LabelFormula");
+        s.clickAttribute(5);
+        QVERIFY(!problem->isVisible());
+        s.formula->end(false);
+        TypeText(s.formula, " * ");
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], "Цена/Общая площадь * ");
+        QVERIFY(problem->isVisible());
+        QCOMPARE(problem->text(), "Синтаксическая ошибка в конце формулы: ожидалось число или имя");
+        TypeText(s.formula, "Этж");
+        QCOMPARE(problem->text(),
+                 "Ошибка в позиции 22: неизвестное имя «Этж». Возможно, имелось в виду «Этаж»?");
+        QTest::keyClick(s.formula, Qt::Key_Left);
+        TypeText(s.formula, "а");
+        QVERIFY(!problem->isVisible());
+        s.program.Knowledge.AttributeFormulas[field::HouseType] = "(((";
+        s.clickAttribute(3);
+        QVERIFY(!problem->isVisible());
+        QVERIFY(s.prompts.messages.isEmpty());
+    }
+
+    // Closing while a formula attribute's formula does not read asks, "Нет"
+    // first; "Нет" keeps the window open on that attribute, "Да" closes.
+    void closingWithABrokenFormulaAsks_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("Escape, no") << true << int(Prompts::No) << false;
+        QTest::newRow("Escape, yes") << true << int(Prompts::Yes) << true;
+        QTest::newRow("window closed, no") << false << int(Prompts::No) << false;
+    }
+    void closingWithABrokenFormulaAsks()
+    {
+        QFETCH(bool, escape);
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        Setup s;
+        s.clickAttribute(5);
+        s.formula->end(false);
+        TypeText(s.formula, "+");
+        s.clickAttribute(3);
+        s.prompts.answers.enqueue(Prompts::Button(answer));
+        if (escape)
+            QTest::keyClick(s.form.get(), Qt::Key_Escape);
+        else
+            s.form->close();
+        QCOMPARE(s.prompts.messages.size(), 1);
+        const auto& m = s.prompts.messages[0];
+        QVERIFY2(m.text.startsWith("Формула атрибута «Цена» не читается:\n"
+                                   "Синтаксическая ошибка в конце формулы: ожидалось число или имя"),
+                 qPrintable(m.text));
+        QCOMPARE(m.buttons, int(Prompts::Yes | Prompts::No | Prompts::DefaultNo));
+        QCOMPARE(s.form->isVisible(), !closed);
+        QCOMPARE(s.program.Knowledge.AttributeFormulas[field::Price], "Цена/Общая площадь+");
+        if (!closed) QCOMPARE(s.list->currentRow(), 5);
+    }
+
+    void closingWithReadableFormulasAsksNothing()
+    {
+        Setup s;
+        // Not a formula kind: its formula is never used.
+        s.program.Knowledge.AttributeFormulas[field::HouseType] = "(((";
+        QTest::keyClick(s.form.get(), Qt::Key_Escape);
+        QVERIFY(!s.form->isVisible());
+        QVERIFY(s.prompts.messages.isEmpty());
     }
 
     void samePicksInEveryRun()

@@ -1,4 +1,5 @@
 #include "gui/RecordForm.h"
+#include "knowledge/KnowledgeBase.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 #include "support/ScriptedPrompts.h"
@@ -209,6 +210,114 @@ private Q_SLOTS:
         QVERIFY2(prompts.messages[0].text.contains(caption), qPrintable(prompts.messages[0].text));
         QCOMPARE(program.DialogResult, 2);
         QCOMPARE(record->GetRecord(field::District), QStringLiteral("поле 0"));
+    }
+
+    // A changed number field without a number, or a date not in the form
+    // dd.mm.yyyy, asks first ("Нет" first) and says how the search reads it.
+    void okAsksAboutUnreadableValues_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("answer"); // 0: nothing is asked
+        QTest::addColumn<QString>("says");
+        QTest::newRow("rooms in words, no")
+            << "Combo2"
+            << "три" << int(Prompts::No) << "«Количество комнат»: «три» — не число, поиск прочтёт его как 0";
+        QTest::newRow("price in words, yes")
+            << "Combo10"
+            << "дорого" << int(Prompts::Yes) << "«Цена (т.р)»: «дорого» — не число, поиск прочтёт его как 0";
+        QTest::newRow("area with its unit")
+            << "Combo9"
+            << "60 м2" << int(Prompts::No) << "«Общая площадь»: «60 м2» — не число, поиск прочтёт его как 60";
+        QTest::newRow("date in words")
+            << "Text1"
+            << "вчера" << int(Prompts::No)
+            << "«Дата»: «вчера» — не дата вида дд.мм.гггг, поиск сравнит её как текст";
+        QTest::newRow("no such day") << "Text1"
+                                     << "31.02.2026" << int(Prompts::Yes) << "«Дата»: «31.02.2026»";
+        QTest::newRow("number") << "Combo2"
+                                << "3" << 0 << "";
+        QTest::newRow("number with spaces around") << "Combo10"
+                                                   << " 1500 " << 0 << "";
+        QTest::newRow("date") << "Text1"
+                              << "01.12.2026" << 0 << "";
+        QTest::newRow("emptied") << "Combo3"
+                                 << "" << 0 << "";
+        QTest::newRow("text field") << "Combo1"
+                                    << "где-то" << 0 << "";
+    }
+    void okAsksAboutUnreadableValues()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(int, answer);
+        QFETCH(QString, says);
+        ScriptedPrompts prompts;
+        if (answer) prompts.answers.enqueue(Prompts::Button(answer));
+        Program program(QDir::tempPath());
+        // Fields as they came are not questioned, number fields or not.
+        const RecordPtr record = listingWithFieldNames();
+
+        bool stillOpen = false;
+        QWidget* focused = nullptr;
+        const auto poll = whenDialogShown([&](RecordForm* form) {
+            setBoxText(form, box.toLatin1().constData(), text);
+            end(form, Ending::Ok);
+            stillOpen = form->isVisible();
+            focused = form->focusWidget();
+            if (stillOpen) end(form, Ending::Cancel);
+        });
+        EditRecord(program, prompts, record, nullptr);
+
+        const bool stored = answer != int(Prompts::No);
+        QCOMPARE(prompts.messages.size(), answer ? 1 : 0);
+        if (answer) {
+            const auto& m = prompts.messages[0];
+            QVERIFY2(m.text.startsWith(says) && m.text.endsWith("\n\nСохранить запись так?"),
+                     qPrintable(m.text));
+            QCOMPARE(m.buttons, int(Prompts::Yes | Prompts::No | Prompts::DefaultNo));
+        }
+        QCOMPARE(stillOpen, !stored);
+        if (!stored) {
+            // Back in the box to mend it.
+            QVERIFY(focused &&
+                    (focused->objectName() == box || focused->parentWidget()->objectName() == box));
+        }
+        QCOMPARE(program.DialogResult, stored ? 1 : 2);
+    }
+
+    // Each list offers the attribute's accepted values, sorted, with no empty
+    // entry; the box still shows the listing's own text.
+    void dropDownsOfferAcceptedValues()
+    {
+        ScriptedPrompts prompts;
+        Program program(QDir::tempPath());
+        KnowledgeBase& kb = program.Knowledge;
+        for (const char* v : {"2", "1", "", "10", "3"})
+            kb.AttributeValueLists[field::Rooms].Append(QString::fromUtf8(v), "50");
+        for (const char* v : {"Центр", "авиагородок", "Ёлкино", "Заречье"})
+            kb.AttributeValueLists[field::District].Append(QString::fromUtf8(v), "50");
+        const RecordPtr record = listingWithFieldNames();
+        const auto items = [](QComboBox* c) {
+            QStringList out;
+            for (int i = 0; i < c->count(); ++i)
+                out << c->itemText(i);
+            return out;
+        };
+        QStringList rooms, districts, shown;
+        int storeys = -1;
+        const auto poll = whenDialogShown([&](RecordForm* form) {
+            rooms = items(form->findChild<QComboBox*>("Combo2"));
+            districts = items(form->findChild<QComboBox*>("Combo1"));
+            storeys = form->findChild<QComboBox*>("Combo12")->count();
+            shown << boxText(form, "Combo1") << boxText(form, "Combo2");
+            end(form, Ending::Cancel);
+        });
+        EditRecord(program, prompts, record, nullptr);
+        QCOMPARE(rooms, (QStringList{"1", "2", "3", "10"}));
+        QCOMPARE(districts, (QStringList{"авиагородок", "Ёлкино", "Заречье", "Центр"}));
+        QCOMPARE(storeys, 0);
+        QCOMPARE(shown, (QStringList{"поле 0", "поле 1"}));
     }
 };
 

@@ -375,6 +375,41 @@ private Q_SLOTS:
         }
     }
 
+    // Reading alone: what evaluating would refuse for the writing or a name is
+    // found with its place; what only values decide is not.
+    void checkWithoutEvaluating_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("expected"); // "number@position", or "" when it reads
+        QTest::newRow("division by zero") << u"1/0"_s << QString();
+        QTest::newRow("type mismatch") << u"\"a\" * 2"_s << QString();
+        QTest::newRow("constant and function without parentheses") << u"vbCrLf & Date"_s << QString();
+        QTest::newRow("indexed call") << u"Split(\"a,b\", \",\")(1)"_s << QString();
+        QTest::newRow("operand missing at the end") << u"1 +"_s << u"1002@3"_s;
+        QTest::newRow("Not after comparison") << u"1 = Not 2"_s << u"1002@4"_s;
+        QTest::newRow("parenthesis not closed") << u"(1+2"_s << u"1006@4"_s;
+        QTest::newRow("two numbers") << u"1 2"_s << u"1025@2"_s;
+        QTest::newRow("unknown character") << u"1 @ 2"_s << u"1032@2"_s;
+        QTest::newRow("unterminated string") << u"1 & \"abc"_s << u"1033@4"_s;
+        QTest::newRow("undefined name") << u"2 * x"_s << u"500@4"_s;
+        QTest::newRow("undefined function") << u"1 + IIf(1, 2, 3)"_s << u"500@4"_s;
+        QTest::newRow("too few arguments") << u"Left(\"a\")"_s << u"450@0"_s;
+        QTest::newRow("function needing arguments, bare") << u"1 + Abs"_s << u"450@4"_s;
+        QTest::newRow("refused") << u"Eval(1)"_s << u"70@0"_s;
+        QTest::newRow("syntax error wins over a name") << u"x + (1"_s << u"1006@6"_s;
+    }
+    void checkWithoutEvaluating()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QString, expected);
+        const std::optional<ScriptProblem> p = ScriptEngine().Check(expression, {});
+        QCOMPARE(p ? u"%1@%2"_s.arg(p->number).arg(p->position) : QString(), expected);
+        if (p) {
+            QCOMPARE(p->syntax, p->number >= 1000);
+            QVERIFY(!p->reason.isEmpty());
+        }
+    }
+
     void evalSingle_data()
     {
         QTest::addColumn<QString>("expression");

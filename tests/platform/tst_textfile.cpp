@@ -164,6 +164,67 @@ private Q_SLOTS:
         QVERIFY(message.contains(QStringLiteral("windows-1251")));
     }
 
+    // UTF-8 throughout with something beyond ASCII: refused by both loaders,
+    // also when the first such character comes long after the first block.
+    // Windows-1251 Cyrillic fails UTF-8 at once and loads, as does plain ASCII.
+    void utf8TextIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("refused");
+        const QByteArray line = QByteArray(18, '|') + "\r\n";
+        const QString cyrillic = QStringLiteral("Центр|Ёлка|");
+        QTest::newRow("UTF-8 Cyrillic") << cyrillic.toUtf8() + line << true;
+        QTest::newRow("UTF-8 after 3 MB of ASCII")
+            << line.repeated(150000) + cyrillic.toUtf8() + line << true;
+        QTest::newRow("windows-1251 Cyrillic") << textfile::ToCp1251(cyrillic) + line << false;
+        // "Пё" is a valid UTF-8 pair in windows-1251 bytes; the next letter is not.
+        QTest::newRow("windows-1251 starting like UTF-8")
+            << textfile::ToCp1251(QStringLiteral("Пётр|")) + line << false;
+        QTest::newRow("ASCII only") << line << false;
+    }
+    void utf8TextIsRefused()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, refused);
+        const QString file = WriteBytes(path(QStringLiteral("utf8.txt")), content);
+        const QString message = loadError(file);
+        if (!refused) {
+            // Either loader may refuse it as data, never for its encoding.
+            QVERIFY2(!message.contains(QStringLiteral("UTF-8")), qPrintable(message));
+            return;
+        }
+        QVERIFY2(message.contains(QStringLiteral("в кодировке UTF-8")), qPrintable(message));
+        QVERIFY(message.contains(QStringLiteral("windows-1251")));
+        QVERIFY(message.contains(QStringLiteral("vestrana-cli recode")));
+    }
+
+    // Fed in pieces split anywhere, even inside a character, the verdict is the same.
+    void utf8ScanAcrossPieces_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("utf8Text");
+        QTest::newRow("two-, three- and four-byte characters")
+            << QStringLiteral("abcdefghЖ€\U0001F600xyz").toUtf8() << true;
+        QTest::newRow("ASCII only") << QByteArray("abcdefghijklmnop") << false;
+        QTest::newRow("overlong slash") << QByteArray("abc\xC0\xAF") << false;
+        QTest::newRow("overlong three bytes") << QByteArray("\xE0\x80\xAF") << false;
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false;
+        QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+        QTest::newRow("cut off at the end") << QByteArray("abc\xD0") << false;
+        QTest::newRow("windows-1251 word") << textfile::ToCp1251(QStringLiteral("квартира")) << false;
+    }
+    void utf8ScanAcrossPieces()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, utf8Text);
+        for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+            textfile::Utf8Scan scan;
+            scan.Feed(bytes.constData(), cut);
+            scan.Feed(bytes.constData() + cut, bytes.size() - cut);
+            QCOMPARE(scan.IsUtf8Text(), utf8Text);
+        }
+    }
+
     void saveFailureSaysWhatHappened_data()
     {
         QTest::addColumn<int>("code");

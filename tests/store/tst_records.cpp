@@ -225,7 +225,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bad");
         QTest::newRow("16 bars") << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q");
         QTest::newRow("empty line") << QByteArray();
-        QTest::newRow("no bar at all") << QByteArray("просто текст");
+        QTest::newRow("no bar at all") << textfile::ToCp1251(QStringLiteral("просто текст"));
         QTest::newRow("spaces only, in the middle") << QByteArray("   ");
     }
     void shortLineStopsWithLineNumber()
