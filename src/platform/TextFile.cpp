@@ -465,6 +465,21 @@ bool writeAll(int fd, const char* data, qsizetype size)
 
 } // namespace
 
+QString TemporaryTarget(const QString& fileName)
+{
+    // ".<target>.<pid>-<counter>.tmp", as temporaryName makes it.
+    if (!fileName.startsWith(u'.') || !fileName.endsWith(u".tmp")) return QString();
+    const QStringView body = QStringView(fileName).chopped(4);
+    const qsizetype dot = body.lastIndexOf(u'.');
+    if (dot <= 1) return QString();
+    const QStringView mark = body.mid(dot + 1);
+    const qsizetype dash = mark.indexOf(u'-');
+    if (dash <= 0 || dash + 1 >= mark.size()) return QString();
+    for (qsizetype i = 0; i < mark.size(); ++i)
+        if (i != dash && !(mark[i] >= u'0' && mark[i] <= u'9')) return QString();
+    return body.mid(1, dot - 1).toString();
+}
+
 AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
 {
     m_buf.reserve(kBlock + 4096);

@@ -170,6 +170,11 @@ private:
 // места на диске" for ENOSPC and so on).
 QString SaveFailureReason(int errorCode);
 
+// When fileName (a name, no folder) is a temporary file an AtomicWriter writes
+// beside its target, as a save killed midway leaves it: the target's name;
+// otherwise empty.
+QString TemporaryTarget(const QString& fileName);
+
 } // namespace textfile
 
 namespace textfile {
