@@ -494,6 +494,14 @@ AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
         m_errno = EISDIR;
         return;
     }
+    // A file the user made read-only is respected, even where the folder (or
+    // being the superuser) would allow replacing it.
+    if (struct stat st; ::stat(QFile::encodeName(m_target).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+                        (st.st_mode & 0222) == 0) {
+        m_readOnly = true;
+        m_errno = EACCES;
+        return;
+    }
     m_temp = temporaryName(m_target);
     const QByteArray temp = QFile::encodeName(m_temp);
     // 0666 under the umask, as any new file; an existing target keeps its mode.
@@ -589,11 +597,14 @@ void AtomicWriter::Commit()
     }
     if (!m_temp.isEmpty()) ::unlink(temp.constData());
     const bool existed = QFileInfo::exists(m_target);
-    throw VestranaError(VestranaError::Kind::File,
-                        fileError(m_path, QStringLiteral("не удалось сохранить: %1; %2")
-                                              .arg(SaveFailureReason(m_errno),
-                                                   existed ? QStringLiteral("прежний файл не изменён")
-                                                           : QStringLiteral("файл не создан"))));
+    throw VestranaError(
+        VestranaError::Kind::File,
+        fileError(m_path, QStringLiteral("не удалось сохранить: %1; %2")
+                              .arg(m_readOnly ? QStringLiteral("файл защищён от записи (только "
+                                                               "для чтения)")
+                                              : SaveFailureReason(m_errno),
+                                   existed ? QStringLiteral("прежний файл не изменён")
+                                           : QStringLiteral("файл не создан"))));
 }
 
 } // namespace textfile

@@ -160,7 +160,8 @@ private:
     QString m_target; // m_path with a link resolved
     QString m_temp;
     int m_fd = -1;
-    int m_errno = 0; // the first failure, 0 while all is well
+    int m_errno = 0;         // the first failure, 0 while all is well
+    bool m_readOnly = false; // the target is write-protected: never replaced
     QByteArray m_buf;
     qint64 m_written = 0; // bytes handed to the file
     qint64 m_flushed = 0; // of them, bytes whose writing to the disk was started
