@@ -35,7 +35,17 @@ class TestFolderLock : public QObject
 {
     Q_OBJECT
 
-    enum Shape { Empty, Garbage, Unreadable, EmptyFolder, FolderWithFile, DanglingLink, LinkToFile, HeldUnreadable, JustMade };
+    enum Shape {
+        Empty,
+        Garbage,
+        Unreadable,
+        EmptyFolder,
+        FolderWithFile,
+        DanglingLink,
+        LinkToFile,
+        HeldUnreadable,
+        JustMade
+    };
 
 private Q_SLOTS:
     void unreadableOwners_data()
@@ -155,7 +165,8 @@ private Q_SLOTS:
     void leftoverTemporariesGoWhenTheFolderIsTaken()
     {
         QTemporaryDir dir;
-        const QStringList leftovers{".database.txt.4242-0.tmp", ".knows.txt.17-3.tmp", ".database.txt.bak.9-1.tmp"};
+        const QStringList leftovers{".database.txt.4242-0.tmp", ".knows.txt.17-3.tmp",
+                                    ".database.txt.bak.9-1.tmp"};
         const QStringList kept{".report.csv.4242-0.tmp", ".database.txt.tmp", ".database.txt.x-1.tmp",
                                "database.txt", "notes.tmp"};
         for (const QString& name : leftovers + kept)
