@@ -192,9 +192,14 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
             reason = m_pages.ErrorText();
         }
         if (attempt < m_options.retries) {
-            log(failedLine(url, reason) + QStringLiteral("; повтор через ") + text::SecondsText(pauseMs) +
-                QStringLiteral(" с"));
-            if (!wait(pauseMs)) return done(false);
+            // A site that says when to ask again (Retry-After) is not asked sooner.
+            const qint64 asked = m_pages.Ok() ? -1 : m_pages.RetryAfterMs();
+            const int waitMs = asked > pauseMs ? int(asked) : pauseMs;
+            log(failedLine(url, reason) +
+                (asked >= 0 ? QStringLiteral("; сайт просит подождать, повтор через ")
+                            : QStringLiteral("; повтор через ")) +
+                text::SecondsText(waitMs) + QStringLiteral(" с"));
+            if (!wait(waitMs)) return done(false);
             pauseMs = std::min(pauseMs * 2, std::max(m_options.maxPauseMs, m_options.firstPauseMs));
             continue;
         }
@@ -433,6 +438,11 @@ QUrl LoaderPageSource::FinalUrl() const
 void LoaderPageSource::SetMinInterval(int ms)
 {
     m_loader->setMinInterval(ms);
+}
+
+qint64 LoaderPageSource::RetryAfterMs() const
+{
+    return m_loader->retryAfterMs();
 }
 
 ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,

@@ -53,6 +53,9 @@ public:
     // Least time between the starts of two requests (0: none). Pages that do
     // not come from a site may ignore it.
     virtual void SetMinInterval(int ms) { Q_UNUSED(ms); }
+    // How long the site asked to wait before the next request after the last
+    // load failed (-1: it did not ask).
+    virtual qint64 RetryAfterMs() const { return -1; }
 };
 
 // Pages loaded over HTTP(S), with the loader's time limit and size cap.
@@ -70,6 +73,7 @@ public:
     QString Html() const override;
     QUrl FinalUrl() const override;
     void SetMinInterval(int ms) override;
+    qint64 RetryAfterMs() const override;
 
 private:
     std::unique_ptr<PageLoader> m_loader;

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -257,6 +258,7 @@ void PageLoader::load(const QUrl& url)
     m_body.clear();
     m_gotResponse = false;
     m_redirects = 0;
+    m_retryAfterMs = -1;
     m_url = url;
     m_finalUrl = url;
     m_visited = {url};
@@ -300,6 +302,10 @@ void PageLoader::startRequest(const QUrl& url)
                       QByteArrayLiteral("Mozilla/5.0 (Windows NT 10.0; Win64; x64) Vestrana/1.0"));
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
     request.setRawHeader("Accept-Language", "ru,en;q=0.5");
+    // Qt's own check for a compressed page that inflates too far errs and then
+    // never finishes the reply, so the load would wait for its time limit; the
+    // size cap below stops such a page at once.
+    request.setDecompressedSafetyCheckThreshold(-1);
 
     m_ignoreBody = false;
     m_lastStart.start();
@@ -385,12 +391,29 @@ void PageLoader::onReplyFinished()
         request(target);
         return;
     }
+    if (status == 429 || status == 503)
+        m_retryAfterMs = parseRetryAfter(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
     if (status != 0 && (status < 200 || status >= 300)) return fail(QStringLiteral("HTTP %1").arg(status));
     if (error != QNetworkReply::NoError || status == 0) return fail(QStringLiteral("ошибка сети"));
     m_html = decodeHtml(m_body, reply->rawHeader("Content-Type"));
     m_ok = true;
     dropReply();
     finish();
+}
+
+qint64 PageLoader::parseRetryAfter(QByteArrayView value, const QDateTime& now)
+{
+    const QByteArray v = value.toByteArray().trimmed();
+    if (v.isEmpty()) return -1;
+    bool number = false;
+    const qint64 seconds = v.toLongLong(&number);
+    if (number) return seconds < 0 ? -1 : std::min(seconds, kMaxRetryAfterMs / 1000) * 1000;
+    // An HTTP date, as RFC 9110 writes it: "Fri, 11 Dec 2026 15:00:00 GMT".
+    const QDateTime read =
+        QLocale::c().toDateTime(QString::fromLatin1(v), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!read.isValid()) return -1;
+    const QDateTime at(read.date(), read.time(), Qt::UTC);
+    return std::clamp<qint64>(now.msecsTo(at), 0, kMaxRetryAfterMs);
 }
 
 QString PageLoader::connectionErrorText(int error) const

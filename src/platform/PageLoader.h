@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -65,6 +66,13 @@ public:
     QUrl finalUrl() const { return m_finalUrl; }
     // The address given to load().
     QUrl url() const { return m_url; }
+    // How long the server asked to wait before asking again (Retry-After of a
+    // 429 or 503 answer), at most kMaxRetryAfterMs; -1 when it did not ask.
+    qint64 retryAfterMs() const { return m_retryAfterMs; }
+    static constexpr qint64 kMaxRetryAfterMs = 5 * 60 * 1000;
+    // A Retry-After value (seconds, or an HTTP date) in milliseconds from now,
+    // capped at kMaxRetryAfterMs; -1 when it is neither.
+    static qint64 parseRetryAfter(QByteArrayView value, const QDateTime& now);
 
     // Decodes a page the way a browser picks its character set: a byte order
     // mark, else the charset of the Content-Type header, else a <meta> tag
@@ -107,6 +115,7 @@ private:
     bool m_gotResponse = false; // some server answer arrived (for the time-out reason)
     bool m_ignoreBody = false;  // the current answer is no page (an error or a redirect)
     int m_redirects = 0;
+    qint64 m_retryAfterMs = -1;
     QString m_error;
     QString m_html;
     QByteArray m_body;

@@ -255,6 +255,7 @@ public:
     QHash<QString, QString> pages; // address -> HTML
     QStringList requested;
     int failuresBeforeSuccess = 0; // every address fails this many times first
+    qint64 retryAfterMs = -1;      // what a failed load asks to wait
 
     void Load(const QUrl& url) override
     {
@@ -280,6 +281,7 @@ public:
     QString ErrorText() const override { return Ok() ? QString() : QStringLiteral("HTTP 404"); }
     QString Html() const override { return pages.value(m_url.toString()); }
     QUrl FinalUrl() const override { return m_url; }
+    qint64 RetryAfterMs() const override { return Ok() ? -1 : retryAfterMs; }
 
 private:
     QUrl m_url;
@@ -548,6 +550,30 @@ private Q_SLOTS:
         QCOMPARE(o.log[7], kFailedPrefix + detail.toString() + QStringLiteral(": HTTP 404"));
         QCOMPARE(pages.requested.size(), 2 + 2 + 3);
         QCOMPARE(program.Records.Items.Count(), 1);
+    }
+
+    // A site that answers "ask again in so long" (Retry-After) is not asked
+    // sooner than that, however short the run's own pause, and the log says so.
+    void siteAskedWaitIsHonoured()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(), listPageWithLinks({}));
+        pages.failuresBeforeSuccess = 1;
+        pages.retryAfterMs = 300;
+        ImportOptions options = quick();
+        options.retries = 1;
+        options.firstPauseMs = 1;
+        Program program;
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome o = runImport(program, site, pages, {}, options);
+        QVERIFY(timer.elapsed() >= 2 * 300);
+        QVERIFY2(o.log.value(1).endsWith(QStringLiteral("; сайт просит подождать, повтор через 0,3 с")),
+                 qPrintable(o.log.value(1)));
+        QCOMPARE(pages.requested.mid(0, 2),
+                 (QStringList{StartPageUrl(site).toString(), StartPageUrl(site).toString()}));
     }
 
     // A detail page that still fails leaves the listing's detail fields empty
