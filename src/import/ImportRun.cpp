@@ -5,9 +5,11 @@
 #include "platform/HtmlDocument.h"
 #include "platform/PageLoader.h"
 #include "platform/Text.h"
+#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTimer>
@@ -276,11 +278,28 @@ ImportResult Run::Go()
     };
 
     if (m_hooks.clearLog) m_hooks.clearLog();
+    // What is taken is kept only by a save: a folder that takes none is found
+    // before the site is asked for anything, not after the whole walk.
+    if (!m_program.DataDir.isEmpty()) {
+        if (const QString why = textfile::CannotReplaceReason(m_program.DatabasePath()); !why.isEmpty()) {
+            log(givenUpLine(QStringLiteral("базу данных «%1» нельзя сохранить: %2; импорт не начат")
+                                .arg(QDir::toNativeSeparators(m_program.DatabasePath()), why)));
+            m_result.gaveUp = true;
+            return finish(false);
+        }
+    }
     log(QStringLiteral("Соединение с сервером..."));
     {
         HtmlDocument start;
         if (!load(StartPageUrl(m_site), start)) return finish(false);
         m_result.total = AnnouncedTotal(start.body().innerText());
+    }
+    if (m_result.total <= 0) {
+        // Without the total the run cannot tell when it is done.
+        log(givenUpLine(QStringLiteral("на начальной странице не удалось прочитать общее число предложений "
+                                       "(«Всего предложений: …»)")));
+        m_result.gaveUp = true;
+        return finish(false);
     }
     const qint64 total = m_result.total;
     qint64& taken = m_result.taken;

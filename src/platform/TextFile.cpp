@@ -480,6 +480,27 @@ QString TemporaryTarget(const QString& fileName)
     return body.mid(1, dot - 1).toString();
 }
 
+QString CannotReplaceReason(const QString& path)
+{
+    QString target = path;
+    if (const QFileInfo link(path); link.isSymLink() && link.exists()) target = link.canonicalFilePath();
+    const QByteArray native = QFile::encodeName(target);
+    struct stat st;
+    if (::stat(native.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return SaveFailureReason(EISDIR);
+        if ((st.st_mode & 0222) == 0) return QStringLiteral("файл защищён от записи (только для чтения)");
+    }
+    const QString probe = temporaryName(target);
+    const QByteArray probeName = QFile::encodeName(probe);
+    const int fd = ::open(probeName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return SaveFailureReason(errno);
+    const bool written = writeAll(fd, "\n", 1);
+    const int error = errno;
+    ::close(fd);
+    ::unlink(probeName.constData());
+    return written ? QString() : SaveFailureReason(error);
+}
+
 AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
 {
     m_buf.reserve(kBlock + 4096);

@@ -171,6 +171,12 @@ private:
 // места на диске" for ENOSPC and so on).
 QString SaveFailureReason(int errorCode);
 
+// Why an AtomicWriter could not replace the file at path now, in Russian ("нет
+// прав на запись", "файл защищён от записи"...), or empty when it could: its
+// folder takes a new file with a byte in it, and the file is not write-protected.
+// For a long run to ask before it starts work whose end is a save.
+QString CannotReplaceReason(const QString& path);
+
 // When fileName (a name, no folder) is a temporary file an AtomicWriter writes
 // beside its target, as a save killed midway leaves it: the target's name;
 // otherwise empty.

@@ -7,7 +7,9 @@
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QProcess>
 #include <QSet>
@@ -367,7 +369,6 @@ private Q_SLOTS:
             << 7 << 3 << 5 << false << Pages{{0, 1, 2}, {3, 4}};
         QTest::newRow("total reached on a page's last row")
             << 6 << 3 << 6 << false << Pages{{0, 1, 2}, {3, 4, 5}};
-        QTest::newRow("total of 0 ends after the first listing") << 4 << 3 << 0 << false << Pages{{0}};
         QTest::newRow("pages past the last one repeat it, taken again but not appended")
             << 3 << 2 << 5 << false << Pages{{0, 1}, {2}, {2}, {2}};
         QTest::newRow("UTF-8 pages") << 3 << 2 << 3 << true << Pages{{0, 1}, {2}};
@@ -409,11 +410,62 @@ private Q_SLOTS:
                      testsupport::FieldsOf(importedSample(taken[i])));
     }
 
+    // A start page whose total cannot be read gives the run no end but the
+    // site's: it gives up at once, saying so, rather than stopping after one
+    // listing as if complete.
+    void unreadableTotalGivesUp()
+    {
+        DemoSite site({.count = 4, .announced = 0, .pageSize = 3});
+        QVERIFY(site.Listen());
+        Program program;
+        withExisting(program, 2);
+        const Outcome o = runImport(program, site.Address());
+        QCOMPARE(o.log, (QStringList{kConnecting,
+                                     givenUp(QStringLiteral("на начальной странице не удалось прочитать "
+                                                            "общее число предложений («Всего "
+                                                            "предложений: …»)"))}));
+        QVERIFY(!o.result.completed);
+        QVERIFY(o.result.gaveUp);
+        QCOMPARE(program.Records.Items.Count(), 2);
+    }
+
+    // Before the first request, the run checks that the database can be saved
+    // where it lies: otherwise the whole walk of the site would be in vain.
+    void unsavableDatabaseStopsBeforeTheFirstRequest_data()
+    {
+        QTest::addColumn<bool>("missingFolder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("write-protected database.txt") << false << QStringLiteral("файл защищён от записи");
+        QTest::newRow("no data folder") << true << QStringLiteral("папка не существует");
+    }
+    void unsavableDatabaseStopsBeforeTheFirstRequest()
+    {
+        QFETCH(bool, missingFolder);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString folder = missingFolder ? dir.filePath(QStringLiteral("нет")) : dir.path();
+        if (!missingFolder) {
+            testsupport::WriteBytes(dir.filePath(QStringLiteral("database.txt")), QByteArray());
+            QVERIFY(
+                QFile::setPermissions(dir.filePath(QStringLiteral("database.txt")), QFileDevice::ReadOwner));
+        }
+        StoredPages pages;
+        Program program(folder);
+        const Outcome o = runImport(program, QStringLiteral("http://127.0.0.1:8808"), pages);
+        QCOMPARE(o.log.size(), 1);
+        QVERIFY2(o.log[0].startsWith(QStringLiteral("Импорт остановлен: базу данных")) &&
+                     o.log[0].contains(reason),
+                 qPrintable(o.log[0]));
+        QVERIFY(o.result.gaveUp);
+        QVERIFY(pages.requested.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), missingFolder ? 0 : 1);
+    }
+
     // A site without any listing row is not asked for pages without end: the
     // run gives up after a few list pages in a row without a listing.
     void noListingRowsGiveUp()
     {
-        DemoSite site({.count = 0});
+        DemoSite site({.count = 0, .announced = 5});
         QVERIFY(site.Listen());
         Program program;
         withExisting(program, 2);
