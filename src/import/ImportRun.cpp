@@ -137,6 +137,7 @@ private:
     QUrl m_ahead;            // the page loading ahead, if any
     int m_failedDetails = 0; // listings in a row whose detail page failed
     QString m_giveUp;        // why the run ends at the next checkpoint
+    bool m_decodingNoted = false;
 };
 
 bool Run::wait(int ms)
@@ -182,6 +183,11 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
         QString reason;
         if (m_pages.Ok()) {
             QString html = m_pages.Html();
+            // Said once: a mislabelled site is mislabelled on every page.
+            if (const QString note = m_pages.DecodingNote(); !note.isEmpty() && !m_decodingNoted) {
+                log(m_pages.FinalUrl().toDisplayString() + QStringLiteral(": ") + note);
+                m_decodingNoted = true;
+            }
             if (!isBlank(html)) {
                 page.html = std::move(html);
                 page.url = m_pages.FinalUrl();
@@ -462,6 +468,11 @@ void LoaderPageSource::SetMinInterval(int ms)
 qint64 LoaderPageSource::RetryAfterMs() const
 {
     return m_loader->retryAfterMs();
+}
+
+QString LoaderPageSource::DecodingNote() const
+{
+    return m_loader->decodingNote();
 }
 
 ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,

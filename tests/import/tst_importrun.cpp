@@ -258,6 +258,7 @@ public:
     QStringList requested;
     int failuresBeforeSuccess = 0; // every address fails this many times first
     qint64 retryAfterMs = -1;      // what a failed load asks to wait
+    QString decodingNote;          // what every page's decoding says
 
     void Load(const QUrl& url) override
     {
@@ -284,6 +285,7 @@ public:
     QString Html() const override { return pages.value(m_url.toString()); }
     QUrl FinalUrl() const override { return m_url; }
     qint64 RetryAfterMs() const override { return Ok() ? -1 : retryAfterMs; }
+    QString DecodingNote() const override { return Ok() ? decodingNote : QString(); }
 
 private:
     QUrl m_url;
@@ -626,6 +628,24 @@ private Q_SLOTS:
                  qPrintable(o.log.value(1)));
         QCOMPARE(pages.requested.mid(0, 2),
                  (QStringList{StartPageUrl(site).toString(), StartPageUrl(site).toString()}));
+    }
+
+    // A page read against its label (a windows-1251 site labelled otherwise)
+    // is logged once for the run, not for every page.
+    void decodingNoteLoggedOnce()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(),
+                           listPageWithLinks({QStringLiteral("/obj/1.html")}));
+        pages.pages.insert(site + QStringLiteral("/obj/1.html"), QStringLiteral("<p>описание</p>"));
+        pages.decodingNote = QStringLiteral("прочитана как windows-1251");
+        Program program;
+        const Outcome o = runImport(program, site, pages, {}, quick());
+        QVERIFY(o.result.completed);
+        QCOMPARE(o.log.filter(pages.decodingNote).size(), 1);
+        QCOMPARE(o.log.value(1), StartPageUrl(site).toString() + QStringLiteral(": ") + pages.decodingNote);
     }
 
     // A detail page that still fails leaves the listing's detail fields empty

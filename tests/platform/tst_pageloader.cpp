@@ -435,6 +435,52 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QCOMPARE(PageLoader::decodeHtml(bytes, contentType), expected);
     }
+
+    // A windows-1251 page under a wrong label is read as windows-1251, with a
+    // note, where the label gives replacement characters or Latin-1 words;
+    // pages the label reads well keep it.
+    void mislabelledPages_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("noted"); // 1 yes, 0 no, -1 either
+        const QString russian = QStringLiteral("<td>Центр</td><td>ул. Ленина, д. 5, кирпичный дом</td>");
+        const QString french = QStringLiteral("<p>Café crème à la française, très élégant</p>");
+        QTest::newRow("windows-1251 labelled utf-8")
+            << cp1251(russian) << QByteArray("text/html; charset=utf-8") << russian << 1;
+        QTest::newRow("windows-1251 labelled windows-1252")
+            << cp1251(russian) << QByteArray("text/html; charset=windows-1252") << russian << 1;
+        QTest::newRow("windows-1251 labelled iso-8859-1 in a meta")
+            << QByteArray("<meta charset=iso-8859-1>") + cp1251(russian) << QByteArray()
+            << QStringLiteral("<meta charset=iso-8859-1>") + russian << 1;
+        QTest::newRow("windows-1251 labelled iso-2022-jp")
+            << cp1251(russian) << QByteArray("text/html; charset=iso-2022-jp") << russian << -1;
+        QTest::newRow("windows-1251 labelled utf-7")
+            << cp1251(russian) << QByteArray("text/html; charset=utf-7") << russian << -1;
+        QTest::newRow("utf-8 as labelled")
+            << russian.toUtf8() << QByteArray("text/html; charset=utf-8") << russian << 0;
+        QTest::newRow("French in windows-1252 as labelled")
+            << french.toLatin1() << QByteArray("text/html; charset=windows-1252") << french << 0;
+        QTest::newRow("utf-8 with one broken byte stays utf-8")
+            << QByteArray("<p>plain \xff text</p>") << QByteArray("text/html; charset=utf-8")
+            << QStringLiteral("<p>plain \uFFFD text</p>") << 0;
+    }
+    void mislabelledPages()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QString, expected);
+        QFETCH(int, noted);
+        QString note;
+        const QString html = PageLoader::decodeHtml(bytes, contentType, &note);
+        // iso-2022-jp and utf-7 either decode with replacement characters
+        // (noted) or are unknown here (windows-1251 by default): Cyrillic either way.
+        QCOMPARE(html, expected);
+        if (noted == 1)
+            QVERIFY2(note.contains(QStringLiteral("прочитана как windows-1251")), qPrintable(note));
+        if (noted == 0) QVERIFY2(note.isEmpty(), qPrintable(note));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPageLoader)
