@@ -5,9 +5,11 @@
 #include "platform/HtmlDocument.h"
 #include "platform/PageLoader.h"
 #include "platform/Text.h"
+#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTimer>
@@ -135,6 +137,7 @@ private:
     QUrl m_ahead;            // the page loading ahead, if any
     int m_failedDetails = 0; // listings in a row whose detail page failed
     QString m_giveUp;        // why the run ends at the next checkpoint
+    bool m_decodingNoted = false;
 };
 
 bool Run::wait(int ms)
@@ -180,6 +183,11 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
         QString reason;
         if (m_pages.Ok()) {
             QString html = m_pages.Html();
+            // Said once: a mislabelled site is mislabelled on every page.
+            if (const QString note = m_pages.DecodingNote(); !note.isEmpty() && !m_decodingNoted) {
+                log(m_pages.FinalUrl().toDisplayString() + QStringLiteral(": ") + note);
+                m_decodingNoted = true;
+            }
             if (!isBlank(html)) {
                 page.html = std::move(html);
                 page.url = m_pages.FinalUrl();
@@ -192,9 +200,14 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
             reason = m_pages.ErrorText();
         }
         if (attempt < m_options.retries) {
-            log(failedLine(url, reason) + QStringLiteral("; повтор через ") + text::SecondsText(pauseMs) +
-                QStringLiteral(" с"));
-            if (!wait(pauseMs)) return done(false);
+            // A site that says when to ask again (Retry-After) is not asked sooner.
+            const qint64 asked = m_pages.Ok() ? -1 : m_pages.RetryAfterMs();
+            const int waitMs = asked > pauseMs ? int(asked) : pauseMs;
+            log(failedLine(url, reason) +
+                (asked >= 0 ? QStringLiteral("; сайт просит подождать, повтор через ")
+                            : QStringLiteral("; повтор через ")) +
+                text::SecondsText(waitMs) + QStringLiteral(" с"));
+            if (!wait(waitMs)) return done(false);
             pauseMs = std::min(pauseMs * 2, std::max(m_options.maxPauseMs, m_options.firstPauseMs));
             continue;
         }
@@ -271,11 +284,28 @@ ImportResult Run::Go()
     };
 
     if (m_hooks.clearLog) m_hooks.clearLog();
+    // What is taken is kept only by a save: a folder that takes none is found
+    // before the site is asked for anything, not after the whole walk.
+    if (!m_program.DataDir.isEmpty()) {
+        if (const QString why = textfile::CannotReplaceReason(m_program.DatabasePath()); !why.isEmpty()) {
+            log(givenUpLine(QStringLiteral("базу данных «%1» нельзя сохранить: %2; импорт не начат")
+                                .arg(QDir::toNativeSeparators(m_program.DatabasePath()), why)));
+            m_result.gaveUp = true;
+            return finish(false);
+        }
+    }
     log(QStringLiteral("Соединение с сервером..."));
     {
         HtmlDocument start;
         if (!load(StartPageUrl(m_site), start)) return finish(false);
         m_result.total = AnnouncedTotal(start.body().innerText());
+    }
+    if (m_result.total <= 0) {
+        // Without the total the run cannot tell when it is done.
+        log(givenUpLine(QStringLiteral("на начальной странице не удалось прочитать общее число предложений "
+                                       "(«Всего предложений: …»)")));
+        m_result.gaveUp = true;
+        return finish(false);
     }
     const qint64 total = m_result.total;
     qint64& taken = m_result.taken;
@@ -433,6 +463,16 @@ QUrl LoaderPageSource::FinalUrl() const
 void LoaderPageSource::SetMinInterval(int ms)
 {
     m_loader->setMinInterval(ms);
+}
+
+qint64 LoaderPageSource::RetryAfterMs() const
+{
+    return m_loader->retryAfterMs();
+}
+
+QString LoaderPageSource::DecodingNote() const
+{
+    return m_loader->decodingNote();
 }
 
 ImportResult SyncStart(Program& program, const QString& site, PageSource& pages, const ImportHooks& hooks,

@@ -53,6 +53,12 @@ public:
     // Least time between the starts of two requests (0: none). Pages that do
     // not come from a site may ignore it.
     virtual void SetMinInterval(int ms) { Q_UNUSED(ms); }
+    // How long the site asked to wait before the next request after the last
+    // load failed (-1: it did not ask).
+    virtual qint64 RetryAfterMs() const { return -1; }
+    // What reading the last page had to decide against what it said of itself
+    // (its character set), for the log; empty when nothing.
+    virtual QString DecodingNote() const { return {}; }
 };
 
 // Pages loaded over HTTP(S), with the loader's time limit and size cap.
@@ -70,6 +76,8 @@ public:
     QString Html() const override;
     QUrl FinalUrl() const override;
     void SetMinInterval(int ms) override;
+    qint64 RetryAfterMs() const override;
+    QString DecodingNote() const override;
 
 private:
     std::unique_ptr<PageLoader> m_loader;

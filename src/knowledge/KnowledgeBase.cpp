@@ -349,12 +349,13 @@ public:
              QStringLiteral("метка «%1» здесь не на месте: %2").arg(m_line, why));
     }
 
-    // A line that is meant as a marker but differs in letter case or spaces.
-    QString markerHint() const
+    // A line that is meant as a marker but differs in letter case or spaces;
+    // with `only`, just that marker is considered.
+    QString markerHint(const QString* only = nullptr) const
     {
         const QString folded = m_line.trimmed().toLower();
         for (const QString& m : {kValuesMarker, kTypesMarker})
-            if (folded == m.toLower())
+            if ((!only || *only == m) && folded == m.toLower())
                 return QStringLiteral(" (метка пишется точно так: «%1», без пробелов и с такими же буквами)")
                     .arg(m);
         return QString();
@@ -482,12 +483,18 @@ void KnowledgeBase::load(textfile::LineReader& file)
     if (in.atEnd()) return;
     in.next();
     if (in.blank() && in.trailingBlank()) return;
-    if (in.line() != kValuesMarker)
+    if (in.line() != kValuesMarker) {
+        // Only the expected marker may be hinted at: a file that starts with the
+        // other one has its sections the wrong way round, not a misspelling.
+        QString why = in.markerHint(&kValuesMarker);
+        if (why.isEmpty()) why = QStringLiteral(", а стоит «%1»").arg(shown(in.line()));
+        if (in.line().trimmed().compare(kTypesMarker, Qt::CaseInsensitive) == 0)
+            why += QStringLiteral(": разделы файла стоят в обратном порядке, раздел «%1» должен идти "
+                                  "после раздела «%2»")
+                       .arg(kTypesMarker, kValuesMarker);
         in.fail(VestranaError::Kind::Format,
-                QStringLiteral("первая строка файла базы знаний должна быть «%1»%2")
-                    .arg(kValuesMarker, in.markerHint().isEmpty()
-                                            ? QStringLiteral(", а стоит «%1»").arg(shown(in.line()))
-                                            : in.markerHint()));
+                QStringLiteral("первая строка файла базы знаний должна быть «%1»%2").arg(kValuesMarker, why));
+    }
 
     // The range lines: 17 of them, taken by their index.
     for (int n = 0; n < Attributes; ++n) {

@@ -233,3 +233,8 @@ QUrl HtmlDocument::url() const
 {
     return d ? d->url : QUrl();
 }
+
+bool HtmlDocument::truncated() const
+{
+    return d && d->truncated;
+}

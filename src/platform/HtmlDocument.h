@@ -91,6 +91,10 @@ public:
     QUrl baseUrl() const;
     // The address given to parse().
     QUrl url() const;
+    // True when the page was too costly to read whole (hundreds of thousands
+    // of elements, or tags that would make the parser search deep): its end
+    // was left out.
+    bool truncated() const;
 
     // The nodes the calls on documents of this thread have looked at so far
     // (walks down, along and up the tree): tests and benchmarks check that

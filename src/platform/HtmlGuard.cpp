@@ -21,13 +21,26 @@ namespace {
 //   nesting at a few hundred levels; start tags that would sit deeper than the
 //   limits below are dropped. A rough tag scan that follows the parser's
 //   closing rules tells how deep a tag sits.
+// - attributes of one tag past kMaxAttributes are dropped (below).
 constexpr int kMaxRun = 512;    // elements above the nearest table cell, table or caption
 constexpr int kMaxDepth = 4096; // elements in all
+// gumbo compares each attribute of a tag with all before it (to drop repeated
+// names), so a tag of a million attributes takes minutes. Those past this
+// many are dropped, as no page needs them.
+constexpr int kMaxAttributes = 256;
+// A page of millions of tiny elements, or of end tags that each make gumbo
+// look through hundreds of open elements, takes seconds and gigabytes, though
+// under the page size cap. Past these bounds (nodes kept, and the rough work of
+// the tags: end tags by the open elements below them, attributes by pairs) the
+// rest of the page is left out; a real listing page stays far below both.
+constexpr qint64 kMaxNodes = 150'000;
+constexpr qint64 kMaxWork = 16'000'000;
 
 class SourcePrep
 {
 public:
     explicit SourcePrep(QByteArray src) : m_src(std::move(src)) {}
+    bool cut() const { return m_cut; }
 
     QByteArray run()
     {
@@ -41,6 +54,16 @@ public:
             i = lt - m_p;
             if (i + 1 >= m_n) break;
             const char c = m_p[i + 1];
+            if (m_nodes >= kMaxNodes || m_work >= kMaxWork) {
+                // The rest of the page would cost more than any page may: it is left out.
+                m_edits.push_back({i, m_n - i, {}});
+                m_cut = true;
+                break;
+            }
+            if (c == '!' || c == '?') {
+                ++m_nodes; // a comment, or markup gumbo keeps as one
+                ++m_work;
+            }
             if (c == '!') {
                 if (startsWith(i, "<!--")) {
                     const qsizetype end = m_src.indexOf("-->", i + 4);
@@ -194,23 +217,53 @@ private:
         const Name name = nameAt(i + 1, nameEnd);
         qsizetype j = nameEnd;
         bool selfClosing = false;
+        int attributes = 0;
+        qsizetype cutFrom = -1, cutTo = -1; // the attributes past kMaxAttributes
         while (j < m_n && m_p[j] != '>') {
-            if (m_p[j] == '=') {
+            const char c = m_p[j];
+            if (isSpace(c)) {
                 ++j;
+                continue;
+            }
+            if (c == '/') {
+                selfClosing = j + 1 < m_n && m_p[j + 1] == '>';
+                ++j;
+                continue;
+            }
+            // An attribute: its name (which may begin with "="), then "=" and a value.
+            const qsizetype start = j++;
+            while (j < m_n && !isSpace(m_p[j]) && m_p[j] != '/' && m_p[j] != '>' && m_p[j] != '=')
+                ++j;
+            qsizetype k = j;
+            while (k < m_n && isSpace(m_p[k]))
+                ++k;
+            if (k < m_n && m_p[k] == '=') {
+                j = k + 1;
                 while (j < m_n && isSpace(m_p[j]))
                     ++j;
                 if (j < m_n && (m_p[j] == '"' || m_p[j] == '\'')) {
                     const char* q =
                         static_cast<const char*>(std::memchr(m_p + j + 1, m_p[j], size_t(m_n - j - 1)));
                     j = q ? q - m_p + 1 : m_n;
+                } else {
+                    while (j < m_n && !isSpace(m_p[j]) && m_p[j] != '>')
+                        ++j;
                 }
-                continue;
             }
-            selfClosing = m_p[j] == '/';
-            ++j;
+            if (++attributes > kMaxAttributes) {
+                if (cutFrom < 0) cutFrom = start;
+                cutTo = j;
+            }
         }
         const qsizetype end = j < m_n ? j + 1 : m_n;
+        // gumbo compares each attribute with those before it.
+        const qint64 kept = std::min(attributes, kMaxAttributes);
+        m_work += 1 + kept * (kept - 1) / 2;
+        const auto cutAttributes = [&] {
+            if (cutFrom >= 0) m_edits.push_back({cutFrom, cutTo - cutFrom, {}});
+        };
         if (selfClosing && m_drawings > 0) {
+            cutAttributes();
             if (!isVoid(name)) m_edits.push_back({end, 0, "</" + name.text.toByteArray().toLower() + ">"});
             return end;
         }
@@ -218,6 +271,8 @@ private:
             m_edits.push_back({i, end - i, {}});
             return end;
         }
+        ++m_nodes;
+        cutAttributes();
         // gumbo runs without scripting, so <noscript> holds markup.
         if (name.isIn({GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE, GUMBO_TAG_XMP,
                        GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES}))
@@ -316,13 +371,18 @@ private:
 
     void endTag(const Name& name)
     {
+        int k;
         if (name.isIn({GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TR, GUMBO_TAG_CAPTION}))
-            popTo(find(name, {GUMBO_TAG_TABLE}));
+            k = find(name, {GUMBO_TAG_TABLE});
         else if (name.is(GUMBO_TAG_TABLE))
-            popTo(find(name, {}));
+            k = find(name, {});
         else
-            popTo(find(name, {GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION,
-                              GUMBO_TAG_TEMPLATE, GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_APPLET}));
+            k = find(name, {GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_TABLE, GUMBO_TAG_CAPTION,
+                            GUMBO_TAG_TEMPLATE, GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_APPLET});
+        // gumbo looks down its open elements for the one an end tag closes: down
+        // to it, or for one that closes nothing, at most down to the run's start.
+        m_work += 1 + (k >= 0 ? qint64(m_stack.size()) - k : m_stack.empty() ? 0 : m_stack.back().run);
+        popTo(k);
     }
 
     QByteArray m_src;
@@ -332,6 +392,9 @@ private:
     std::array<int, GUMBO_TAG_LAST + 1> m_openCount{}; // elements on the stack by tag
     int m_drawings = 0;                                // drawings and formulas on the stack
     std::vector<Edit> m_edits;
+    qint64 m_nodes = 0; // elements and comments kept
+    qint64 m_work = 0;  // what gumbo will do for the tags so far, roughly
+    bool m_cut = false; // the page's end was left out
 };
 
 bool isRawTextParent(const Node* n)
@@ -381,7 +444,8 @@ std::vector<qsizetype> strandedFormEnds(const Data& d)
 
 std::unique_ptr<Data> parseGuarded(const QString& html)
 {
-    std::unique_ptr<Data> d = parseUtf8(SourcePrep(html.toUtf8()).run());
+    SourcePrep prep(html.toUtf8());
+    std::unique_ptr<Data> d = parseUtf8(prep.run());
     if (const std::vector<qsizetype> ends = strandedFormEnds(*d); !ends.empty()) {
         // A comment before each such end tag makes gumbo place the text first.
         const QByteArray& src = d->utf8;
@@ -396,6 +460,7 @@ std::unique_ptr<Data> parseGuarded(const QString& html)
         patched.append(src.constData() + from, src.size() - from);
         d = parseUtf8(std::move(patched));
     }
+    d->truncated = prep.cut();
     return d;
 }
 

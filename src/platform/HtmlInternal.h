@@ -48,6 +48,7 @@ struct Data
     GumboOutput* output = nullptr;
     QUrl url;
     QUrl baseUrl;
+    bool truncated = false; // the page's end was left out as too costly
 };
 
 using Node = GumboNode;

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -205,15 +206,68 @@ QByteArray PageLoader::metaCharset(QByteArrayView bytes)
     return {};
 }
 
-QString PageLoader::decodeHtml(const QByteArray& bytes, QByteArrayView contentType)
+namespace {
+
+bool isCyrillic(QChar c)
+{
+    return c.unicode() >= 0x0410 && c.unicode() <= 0x044F;
+}
+
+// Whether text decoded by a page's label is a windows-1251 page misread: it
+// holds replacement characters, or words of Latin-1 letters (what Russian
+// words become when read as windows-1252), where windows-1251 reads Cyrillic.
+bool misread(const QString& byLabel, const QString& asCp1251)
+{
+    qsizetype replaced = 0, latinInWords = 0, latin = 0, run = 0;
+    const auto endRun = [&] {
+        if (run >= 3) latinInWords += run;
+        run = 0;
+    };
+    for (const QChar c : byLabel) {
+        const char16_t u = c.unicode();
+        if (u == 0xFFFD) ++replaced;
+        if (u >= 0xC0 && u <= 0xFF && u != 0xD7 && u != 0xF7) {
+            ++latin;
+            ++run;
+        } else {
+            endRun();
+        }
+    }
+    endRun();
+    const bool mojibake = latinInWords >= 8 && latinInWords * 2 >= latin;
+    if (replaced == 0 && !mojibake) return false;
+    // A few stray bytes in a page the label reads well are no reason: it takes
+    // Cyrillic words that the label does not give.
+    const auto cyrillic = std::count_if(asCp1251.begin(), asCp1251.end(), isCyrillic);
+    const auto cyrillicByLabel = std::count_if(byLabel.begin(), byLabel.end(), isCyrillic);
+    return cyrillic >= std::max<qsizetype>({replaced, mojibake ? latinInWords / 2 : 0, 4}) &&
+           cyrillicByLabel * 4 < cyrillic;
+}
+
+} // namespace
+
+QString PageLoader::decodeHtml(const QByteArray& bytes, QByteArrayView contentType, QString* note)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) return QStringDecoder(QStringConverter::Utf8).decode(bytes);
     if (bytes.startsWith("\xFF\xFE")) return QStringDecoder(QStringConverter::Utf16LE).decode(bytes);
     if (bytes.startsWith("\xFE\xFF")) return QStringDecoder(QStringConverter::Utf16BE).decode(bytes);
-    if (std::optional<QString> s = decodeAs(headerCharset(contentType), bytes)) return *s;
-    if (std::optional<QString> s = decodeAs(metaCharset(bytes), bytes)) return *s;
+    QByteArray label = headerCharset(contentType);
+    std::optional<QString> s = decodeAs(label, bytes);
+    if (!s) {
+        label = metaCharset(bytes);
+        s = decodeAs(label, bytes);
+    }
     // The sites the program reads are Russian; the ones that declare nothing use windows-1251.
-    return textfile::FromCp1251(bytes);
+    if (!s) return textfile::FromCp1251(bytes);
+    if (isOneOf(label.trimmed().toLower(), {"windows-1251", "cp1251", "x-cp1251"})) return *s;
+    QString asCp1251 = textfile::FromCp1251(bytes);
+    if (!misread(*s, asCp1251)) return *s;
+    if (note)
+        *note =
+            QStringLiteral(
+                "страница объявлена в кодировке %1, но написана в windows-1251; прочитана как windows-1251")
+                .arg(QString::fromLatin1(label));
+    return asCp1251;
 }
 
 // ---- Loading --------------------------------------------------------------------
@@ -257,6 +311,8 @@ void PageLoader::load(const QUrl& url)
     m_body.clear();
     m_gotResponse = false;
     m_redirects = 0;
+    m_retryAfterMs = -1;
+    m_decodingNote.clear();
     m_url = url;
     m_finalUrl = url;
     m_visited = {url};
@@ -300,6 +356,10 @@ void PageLoader::startRequest(const QUrl& url)
                       QByteArrayLiteral("Mozilla/5.0 (Windows NT 10.0; Win64; x64) Vestrana/1.0"));
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
     request.setRawHeader("Accept-Language", "ru,en;q=0.5");
+    // Qt's own check for a compressed page that inflates too far errs and then
+    // never finishes the reply, so the load would wait for its time limit; the
+    // size cap below stops such a page at once.
+    request.setDecompressedSafetyCheckThreshold(-1);
 
     m_ignoreBody = false;
     m_lastStart.start();
@@ -385,12 +445,29 @@ void PageLoader::onReplyFinished()
         request(target);
         return;
     }
+    if (status == 429 || status == 503)
+        m_retryAfterMs = parseRetryAfter(reply->rawHeader("Retry-After"), QDateTime::currentDateTimeUtc());
     if (status != 0 && (status < 200 || status >= 300)) return fail(QStringLiteral("HTTP %1").arg(status));
     if (error != QNetworkReply::NoError || status == 0) return fail(QStringLiteral("ошибка сети"));
-    m_html = decodeHtml(m_body, reply->rawHeader("Content-Type"));
+    m_html = decodeHtml(m_body, reply->rawHeader("Content-Type"), &m_decodingNote);
     m_ok = true;
     dropReply();
     finish();
+}
+
+qint64 PageLoader::parseRetryAfter(QByteArrayView value, const QDateTime& now)
+{
+    const QByteArray v = value.toByteArray().trimmed();
+    if (v.isEmpty()) return -1;
+    bool number = false;
+    const qint64 seconds = v.toLongLong(&number);
+    if (number) return seconds < 0 ? -1 : std::min(seconds, kMaxRetryAfterMs / 1000) * 1000;
+    // An HTTP date, as RFC 9110 writes it: "Fri, 11 Dec 2026 15:00:00 GMT".
+    const QDateTime read =
+        QLocale::c().toDateTime(QString::fromLatin1(v), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    if (!read.isValid()) return -1;
+    const QDateTime at(read.date(), read.time(), Qt::UTC);
+    return std::clamp<qint64>(now.msecsTo(at), 0, kMaxRetryAfterMs);
 }
 
 QString PageLoader::connectionErrorText(int error) const

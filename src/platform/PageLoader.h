@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -65,11 +66,24 @@ public:
     QUrl finalUrl() const { return m_finalUrl; }
     // The address given to load().
     QUrl url() const { return m_url; }
+    // What the decoding of the last page had to decide against its label; empty when nothing.
+    QString decodingNote() const { return m_decodingNote; }
+    // How long the server asked to wait before asking again (Retry-After of a
+    // 429 or 503 answer), at most kMaxRetryAfterMs; -1 when it did not ask.
+    qint64 retryAfterMs() const { return m_retryAfterMs; }
+    static constexpr qint64 kMaxRetryAfterMs = 5 * 60 * 1000;
+    // A Retry-After value (seconds, or an HTTP date) in milliseconds from now,
+    // capped at kMaxRetryAfterMs; -1 when it is neither.
+    static qint64 parseRetryAfter(QByteArrayView value, const QDateTime& now);
 
     // Decodes a page the way a browser picks its character set: a byte order
     // mark, else the charset of the Content-Type header, else a <meta> tag
-    // near the top, else windows-1251.
-    static QString decodeHtml(const QByteArray& bytes, QByteArrayView contentType = {});
+    // near the top, else windows-1251. A page whose label misreads it (text
+    // in windows-1251 labelled utf-8, windows-1252, ...: replacement characters
+    // or Latin-1 words where windows-1251 gives Cyrillic) is read as
+    // windows-1251, and `note`, when given, says so.
+    static QString decodeHtml(const QByteArray& bytes, QByteArrayView contentType = {},
+                              QString* note = nullptr);
     // The character set a page declares in a <meta> tag, lower case; empty if none.
     static QByteArray metaCharset(QByteArrayView bytes);
 
@@ -107,6 +121,8 @@ private:
     bool m_gotResponse = false; // some server answer arrived (for the time-out reason)
     bool m_ignoreBody = false;  // the current answer is no page (an error or a redirect)
     int m_redirects = 0;
+    qint64 m_retryAfterMs = -1;
+    QString m_decodingNote;
     QString m_error;
     QString m_html;
     QByteArray m_body;

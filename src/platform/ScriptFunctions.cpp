@@ -253,7 +253,9 @@ Q_NEVER_INLINE ScriptValue callFunction(Fn fn, const ScriptValue* a, int count)
         const QString t1 = s1.toString();
         const QString t2 = s2.toString();
         if (start > t1.size()) return ScriptValue::fromLong(0);
-        return ScriptValue::fromLong(static_cast<std::int32_t>(t1.indexOf(t2, start - 1, cs) + 1));
+        const TextMatcher needle(t2, cs);
+        const SearchText hay(t1, cs);
+        return ScriptValue::fromLong(static_cast<std::int32_t>(needle.indexIn(hay.view(), start - 1) + 1));
     }
     case Fn::LCase:
     case Fn::UCase:

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace script {
 
@@ -25,6 +26,7 @@ enum Err : int {
     TypeMismatch = 13,
     OutOfStringSpace = 14,
     OutOfStack = 28,
+    Interrupted = 18, // the evaluation ran past its work budget
     PermissionDenied = 70,
     ObjectNotSet = 91,
     InvalidNull = 94,
@@ -141,6 +143,7 @@ struct Spent
 {
     qint64 text = 0;
     qint64 items = 0;
+    qint64 work = 0;
 };
 Spent& spent();
 constexpr qint64 kTextBudget = 16 * ScriptEngine::MaxText;
@@ -157,6 +160,50 @@ inline void spendItems(qint64 n)
     checkItems(n);
     if ((spent().items += n) > kItemBudget) fail(OutOfMemory);
 }
+
+// The work of one evaluation: a step for each operator and call, one for each
+// character a search reads. Bounded so that no formula, however built, runs
+// for more than a fraction of a second.
+constexpr qint64 kWorkBudget = qint64(1) << 24;
+inline void spendWork(qint64 n)
+{
+    if ((spent().work += n) > kWorkBudget) fail(Interrupted);
+}
+
+// ---- Text search ------------------------------------------------------------------
+
+// A text as a search compares it: itself, or folded to one case for a
+// text-mode comparison (code point by code point, so positions stay).
+class SearchText
+{
+public:
+    SearchText(QStringView s, Qt::CaseSensitivity cs);
+    QStringView view() const { return m_view; }
+
+private:
+    QString m_folded;
+    QStringView m_view;
+};
+
+// Finds one needle in texts in time linear in what it reads, however the
+// needle is built (Knuth-Morris-Pratt over the folded texts), and charges the
+// characters read to the work budget. Positions are those of QString::indexOf
+// and lastIndexOf; haystacks are passed as SearchText views with the same mode.
+class TextMatcher
+{
+public:
+    enum class Direction : std::uint8_t { Forward, Backward };
+    TextMatcher(QStringView needle, Qt::CaseSensitivity cs, Direction dir = Direction::Forward);
+    qsizetype size() const { return m_needle.view().size(); }
+    // The first match starting at or after from, or -1.
+    qsizetype indexIn(QStringView hay, qsizetype from = 0) const;
+    // The last match starting at or before from, or -1 (Backward only).
+    qsizetype lastIndexIn(QStringView hay, qsizetype from) const;
+
+private:
+    SearchText m_needle;
+    std::vector<std::int32_t> m_border; // longest proper border of each prefix (suffix when Backward)
+};
 
 // ---- Dates ----------------------------------------------------------------------
 

@@ -271,7 +271,9 @@ Value fnInStrRev(const Args& a)
     if (s2.isEmpty()) return Value::fromLong(start);
     const qsizetype from = start - s2.size();
     if (from < 0) return Value::fromLong(0);
-    return Value::fromLong(static_cast<std::int32_t>(s1.lastIndexOf(s2, from, cs) + 1));
+    const TextMatcher needle(s2, cs, TextMatcher::Direction::Backward);
+    const SearchText hay(s1, cs);
+    return Value::fromLong(static_cast<std::int32_t>(needle.lastIndexIn(hay.view(), from) + 1));
 }
 
 Value fnReplace(const Args& a)
@@ -294,10 +296,12 @@ Value fnReplace(const Args& a)
     // The result begins at start, as the function's contract says.
     const QStringView rest = QStringView(s).mid(start - 1);
     if (find.isEmpty() || count == 0) return text(rest.toString());
+    const TextMatcher needle(find, cs);
+    const SearchText hay(rest, cs);
     QString out;
     qsizetype pos = 0;
     for (std::int32_t done = 0; count < 0 || done < count; ++done) {
-        const qsizetype hit = rest.indexOf(find, pos, cs);
+        const qsizetype hit = needle.indexIn(hay.view(), pos);
         if (hit < 0) break;
         checkText(out.size() + (hit - pos) + with.size());
         out += rest.mid(pos, hit - pos);
@@ -325,12 +329,14 @@ Value fnSplit(const Args& a)
         items.push_back(text(s));
         return Value::fromArray(std::move(items));
     }
+    const TextMatcher needle(delimiter, cs);
+    const SearchText hay(s, cs);
     qsizetype pos = 0;
     for (;;) {
         checkItems(static_cast<qint64>(items.size()) + 1);
         const qsizetype hit = count >= 0 && static_cast<qsizetype>(items.size()) == count - 1
                                   ? -1
-                                  : s.indexOf(delimiter, pos, cs);
+                                  : needle.indexIn(hay.view(), pos);
         if (hit < 0) {
             items.push_back(text(s.mid(pos)));
             break;
@@ -364,10 +370,11 @@ Value fnFilter(const Args& a)
     const QString value = textArg(a[1]);
     const bool include = boolArg(a, 2, true);
     const Qt::CaseSensitivity cs = compareArg(a, 3);
+    const TextMatcher needle(value, cs);
     std::vector<Value> out;
     for (const Value& v : items) {
         const QString t = textArg(v);
-        if (t.contains(value, cs) == include) out.push_back(text(t));
+        if ((needle.indexIn(SearchText(t, cs).view()) >= 0) == include) out.push_back(text(t));
     }
     spendItems(static_cast<qint64>(out.size()));
     return Value::fromArray(std::move(out));
@@ -426,7 +433,9 @@ Value fnInStrB(const Args& a)
     const QString s2 = a[first + 1].toString();
     const qsizetype from = (start - 1) / 2;
     if (from > s1.size()) return Value::fromLong(0);
-    const qsizetype hit = s1.indexOf(s2, from, cs);
+    const TextMatcher needle(s2, cs);
+    const SearchText hay(s1, cs);
+    const qsizetype hit = needle.indexIn(hay.view(), from);
     return Value::fromLong(hit < 0 ? 0 : static_cast<std::int32_t>(hit * 2 + 1));
 }
 

@@ -590,6 +590,7 @@ ScriptValue Parser::call(QStringView name)
             undefined(name);
         }
         if (count < f->minArgs || count > f->maxArgs) fail(WrongArgumentCount, name);
+        spendWork(1);
         result = callFunction(*f, Args{many.empty() ? args : many.data(), count, m_ctx});
     }
     // A call's result may be indexed at once: Split(s, ",")(0).
@@ -658,6 +659,7 @@ void Parser::undefined(QStringView name) const
 
 ScriptValue Parser::apply(Tok op, const ScriptValue& a, const ScriptValue& b) const
 {
+    spendWork(1);
     switch (op) {
     case Tok::Plus:
         return arithmetic(Arith::Add, a, b);

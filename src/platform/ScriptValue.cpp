@@ -24,6 +24,8 @@ QString reasonText(int number)
         return QStringLiteral("Индекс вне диапазона");
     case OutOfStringSpace:
         return QStringLiteral("Недостаточно места для строки: слишком длинный текст");
+    case Interrupted:
+        return QStringLiteral("Слишком долгое вычисление");
     case PermissionDenied:
         return QStringLiteral("Отказано в доступе");
     case DivisionByZero:

@@ -532,6 +532,42 @@ bool writeAll(int fd, const char* data, qsizetype size)
 
 } // namespace
 
+QString TemporaryTarget(const QString& fileName)
+{
+    // ".<target>.<pid>-<counter>.tmp", as temporaryName makes it.
+    if (!fileName.startsWith(u'.') || !fileName.endsWith(u".tmp")) return QString();
+    const QStringView body = QStringView(fileName).chopped(4);
+    const qsizetype dot = body.lastIndexOf(u'.');
+    if (dot <= 1) return QString();
+    const QStringView mark = body.mid(dot + 1);
+    const qsizetype dash = mark.indexOf(u'-');
+    if (dash <= 0 || dash + 1 >= mark.size()) return QString();
+    for (qsizetype i = 0; i < mark.size(); ++i)
+        if (i != dash && !(mark[i] >= u'0' && mark[i] <= u'9')) return QString();
+    return body.mid(1, dot - 1).toString();
+}
+
+QString CannotReplaceReason(const QString& path)
+{
+    QString target = path;
+    if (const QFileInfo link(path); link.isSymLink() && link.exists()) target = link.canonicalFilePath();
+    const QByteArray native = QFile::encodeName(target);
+    struct stat st;
+    if (::stat(native.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return SaveFailureReason(EISDIR);
+        if ((st.st_mode & 0222) == 0) return QStringLiteral("файл защищён от записи (только для чтения)");
+    }
+    const QString probe = temporaryName(target);
+    const QByteArray probeName = QFile::encodeName(probe);
+    const int fd = ::open(probeName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return SaveFailureReason(errno);
+    const bool written = writeAll(fd, "\n", 1);
+    const int error = errno;
+    ::close(fd);
+    ::unlink(probeName.constData());
+    return written ? QString() : SaveFailureReason(error);
+}
+
 AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
 {
     m_buf.reserve(kBlock + 4096);
@@ -544,6 +580,14 @@ AtomicWriter::AtomicWriter(const QString& path) : m_path(path), m_target(path)
     if (const QFileInfo target(m_target); target.exists() && !target.isFile()) {
         // A device or a folder is never replaced by a data file.
         m_errno = EISDIR;
+        return;
+    }
+    // A file the user made read-only is respected, even where the folder (or
+    // being the superuser) would allow replacing it.
+    if (struct stat st; ::stat(QFile::encodeName(m_target).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+                        (st.st_mode & 0222) == 0) {
+        m_readOnly = true;
+        m_errno = EACCES;
         return;
     }
     m_temp = temporaryName(m_target);
@@ -641,11 +685,14 @@ void AtomicWriter::Commit()
     }
     if (!m_temp.isEmpty()) ::unlink(temp.constData());
     const bool existed = QFileInfo::exists(m_target);
-    throw VestranaError(VestranaError::Kind::File,
-                        fileError(m_path, QStringLiteral("не удалось сохранить: %1; %2")
-                                              .arg(SaveFailureReason(m_errno),
-                                                   existed ? QStringLiteral("прежний файл не изменён")
-                                                           : QStringLiteral("файл не создан"))));
+    throw VestranaError(
+        VestranaError::Kind::File,
+        fileError(m_path, QStringLiteral("не удалось сохранить: %1; %2")
+                              .arg(m_readOnly ? QStringLiteral("файл защищён от записи (только "
+                                                               "для чтения)")
+                                              : SaveFailureReason(m_errno),
+                                   existed ? QStringLiteral("прежний файл не изменён")
+                                           : QStringLiteral("файл не создан"))));
 }
 
 } // namespace textfile

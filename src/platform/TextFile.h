@@ -180,7 +180,8 @@ private:
     QString m_target; // m_path with a link resolved
     QString m_temp;
     int m_fd = -1;
-    int m_errno = 0; // the first failure, 0 while all is well
+    int m_errno = 0;         // the first failure, 0 while all is well
+    bool m_readOnly = false; // the target is write-protected: never replaced
     QByteArray m_buf;
     qint64 m_written = 0; // bytes handed to the file
     qint64 m_flushed = 0; // of them, bytes whose writing to the disk was started
@@ -189,6 +190,17 @@ private:
 // What a failed save says about the system's error code, in Russian ("нет
 // места на диске" for ENOSPC and so on).
 QString SaveFailureReason(int errorCode);
+
+// Why an AtomicWriter could not replace the file at path now, in Russian ("нет
+// прав на запись", "файл защищён от записи"...), or empty when it could: its
+// folder takes a new file with a byte in it, and the file is not write-protected.
+// For a long run to ask before it starts work whose end is a save.
+QString CannotReplaceReason(const QString& path);
+
+// When fileName (a name, no folder) is a temporary file an AtomicWriter writes
+// beside its target, as a save killed midway leaves it: the target's name;
+// otherwise empty.
+QString TemporaryTarget(const QString& fileName);
 
 } // namespace textfile
 

@@ -94,6 +94,19 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(m_kb), m_kbBytes);
     }
 
+    // A database.txt the user made read-only is not replaced: the command
+    // fails with the reason and the file stays as it was.
+    void writeProtectedDatabaseIsKept()
+    {
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QVERIFY(QFile::setPermissions(m_db, readOnly));
+        const Result r = run({"--data-dir", m_dir.path(), "resave"});
+        QVERIFY(QFile::setPermissions(m_db, readOnly | QFileDevice::WriteOwner));
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains("database.txt") && r.err.contains("защищён от записи"), qPrintable(r.err));
+        QCOMPARE(ReadBytes(m_db), m_dbBytes);
+    }
+
     void failedLoadWritesNothing()
     {
         const QByteArray bad = m_dbBytes + "too|short\r\n";

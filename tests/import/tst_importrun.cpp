@@ -7,7 +7,9 @@
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QProcess>
 #include <QSet>
@@ -255,6 +257,8 @@ public:
     QHash<QString, QString> pages; // address -> HTML
     QStringList requested;
     int failuresBeforeSuccess = 0; // every address fails this many times first
+    qint64 retryAfterMs = -1;      // what a failed load asks to wait
+    QString decodingNote;          // what every page's decoding says
 
     void Load(const QUrl& url) override
     {
@@ -280,6 +284,8 @@ public:
     QString ErrorText() const override { return Ok() ? QString() : QStringLiteral("HTTP 404"); }
     QString Html() const override { return pages.value(m_url.toString()); }
     QUrl FinalUrl() const override { return m_url; }
+    qint64 RetryAfterMs() const override { return Ok() ? -1 : retryAfterMs; }
+    QString DecodingNote() const override { return Ok() ? decodingNote : QString(); }
 
 private:
     QUrl m_url;
@@ -365,7 +371,6 @@ private Q_SLOTS:
             << 7 << 3 << 5 << false << Pages{{0, 1, 2}, {3, 4}};
         QTest::newRow("total reached on a page's last row")
             << 6 << 3 << 6 << false << Pages{{0, 1, 2}, {3, 4, 5}};
-        QTest::newRow("total of 0 ends after the first listing") << 4 << 3 << 0 << false << Pages{{0}};
         QTest::newRow("pages past the last one repeat it, taken again but not appended")
             << 3 << 2 << 5 << false << Pages{{0, 1}, {2}, {2}, {2}};
         QTest::newRow("UTF-8 pages") << 3 << 2 << 3 << true << Pages{{0, 1}, {2}};
@@ -407,11 +412,62 @@ private Q_SLOTS:
                      testsupport::FieldsOf(importedSample(taken[i])));
     }
 
+    // A start page whose total cannot be read gives the run no end but the
+    // site's: it gives up at once, saying so, rather than stopping after one
+    // listing as if complete.
+    void unreadableTotalGivesUp()
+    {
+        DemoSite site({.count = 4, .announced = 0, .pageSize = 3});
+        QVERIFY(site.Listen());
+        Program program;
+        withExisting(program, 2);
+        const Outcome o = runImport(program, site.Address());
+        QCOMPARE(o.log, (QStringList{kConnecting,
+                                     givenUp(QStringLiteral("на начальной странице не удалось прочитать "
+                                                            "общее число предложений («Всего "
+                                                            "предложений: …»)"))}));
+        QVERIFY(!o.result.completed);
+        QVERIFY(o.result.gaveUp);
+        QCOMPARE(program.Records.Items.Count(), 2);
+    }
+
+    // Before the first request, the run checks that the database can be saved
+    // where it lies: otherwise the whole walk of the site would be in vain.
+    void unsavableDatabaseStopsBeforeTheFirstRequest_data()
+    {
+        QTest::addColumn<bool>("missingFolder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("write-protected database.txt") << false << QStringLiteral("файл защищён от записи");
+        QTest::newRow("no data folder") << true << QStringLiteral("папка не существует");
+    }
+    void unsavableDatabaseStopsBeforeTheFirstRequest()
+    {
+        QFETCH(bool, missingFolder);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString folder = missingFolder ? dir.filePath(QStringLiteral("нет")) : dir.path();
+        if (!missingFolder) {
+            testsupport::WriteBytes(dir.filePath(QStringLiteral("database.txt")), QByteArray());
+            QVERIFY(
+                QFile::setPermissions(dir.filePath(QStringLiteral("database.txt")), QFileDevice::ReadOwner));
+        }
+        StoredPages pages;
+        Program program(folder);
+        const Outcome o = runImport(program, QStringLiteral("http://127.0.0.1:8808"), pages);
+        QCOMPARE(o.log.size(), 1);
+        QVERIFY2(o.log[0].startsWith(QStringLiteral("Импорт остановлен: базу данных")) &&
+                     o.log[0].contains(reason),
+                 qPrintable(o.log[0]));
+        QVERIFY(o.result.gaveUp);
+        QVERIFY(pages.requested.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), missingFolder ? 0 : 1);
+    }
+
     // A site without any listing row is not asked for pages without end: the
     // run gives up after a few list pages in a row without a listing.
     void noListingRowsGiveUp()
     {
-        DemoSite site({.count = 0});
+        DemoSite site({.count = 0, .announced = 5});
         QVERIFY(site.Listen());
         Program program;
         withExisting(program, 2);
@@ -548,6 +604,48 @@ private Q_SLOTS:
         QCOMPARE(o.log[7], kFailedPrefix + detail.toString() + QStringLiteral(": HTTP 404"));
         QCOMPARE(pages.requested.size(), 2 + 2 + 3);
         QCOMPARE(program.Records.Items.Count(), 1);
+    }
+
+    // A site that answers "ask again in so long" (Retry-After) is not asked
+    // sooner than that, however short the run's own pause, and the log says so.
+    void siteAskedWaitIsHonoured()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(), listPageWithLinks({}));
+        pages.failuresBeforeSuccess = 1;
+        pages.retryAfterMs = 300;
+        ImportOptions options = quick();
+        options.retries = 1;
+        options.firstPauseMs = 1;
+        Program program;
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome o = runImport(program, site, pages, {}, options);
+        QVERIFY(timer.elapsed() >= 2 * 300);
+        QVERIFY2(o.log.value(1).endsWith(QStringLiteral("; сайт просит подождать, повтор через 0,3 с")),
+                 qPrintable(o.log.value(1)));
+        QCOMPARE(pages.requested.mid(0, 2),
+                 (QStringList{StartPageUrl(site).toString(), StartPageUrl(site).toString()}));
+    }
+
+    // A page read against its label (a windows-1251 site labelled otherwise)
+    // is logged once for the run, not for every page.
+    void decodingNoteLoggedOnce()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(ListPageUrl(site, 1).toString(),
+                           listPageWithLinks({QStringLiteral("/obj/1.html")}));
+        pages.pages.insert(site + QStringLiteral("/obj/1.html"), QStringLiteral("<p>описание</p>"));
+        pages.decodingNote = QStringLiteral("прочитана как windows-1251");
+        Program program;
+        const Outcome o = runImport(program, site, pages, {}, quick());
+        QVERIFY(o.result.completed);
+        QCOMPARE(o.log.filter(pages.decodingNote).size(), 1);
+        QCOMPARE(o.log.value(1), StartPageUrl(site).toString() + QStringLiteral(": ") + pages.decodingNote);
     }
 
     // A detail page that still fails leaves the listing's detail fields empty

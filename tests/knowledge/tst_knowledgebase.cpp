@@ -322,6 +322,27 @@ private Q_SLOTS:
         }
     }
 
+    // A file whose sections stand the wrong way round is told so, and the
+    // message names only the marker the first line must be.
+    void swappedSectionsMessageNamesOneMarker()
+    {
+        const QStringList content =
+            QStringList{QStringLiteral("AttributeType"), QStringLiteral(" 0|Числовой||"),
+                        QStringLiteral("AttributeValues")} +
+            rangeLines();
+        KnowledgeBase kb;
+        try {
+            kb.LoadKnowledgeBytes(QStringLiteral("bad.txt"), lines(content));
+            QFAIL("no error");
+        } catch (const VestranaError& e) {
+            const QString m = e.message();
+            QVERIFY2(m.contains(QStringLiteral("должна быть «AttributeValues», а стоит «AttributeType»")),
+                     qPrintable(m));
+            QVERIFY2(m.contains(QStringLiteral("обратном порядке")), qPrintable(m));
+            QVERIFY2(!m.contains(QStringLiteral("пишется точно так")), qPrintable(m));
+        }
+    }
+
     // The value lines are read in blocks and split on the bytes: whatever the
     // block size, each line reads as it does alone, and a line of another form
     // (an index written otherwise, a marker, a blank or a bad line) anywhere in

@@ -340,6 +340,71 @@ private Q_SLOTS:
         }
     }
 
+    // gumbo compares each attribute of a tag with all before it: one tag of
+    // a hundred thousand attributes took minutes. Those past a few hundred are
+    // dropped; the first ones and the page around the tag stay.
+    void attributesOfOneTagAreBounded()
+    {
+        QString tag = QStringLiteral("<a href=\"/x\" title='a>b'");
+        for (int i = 0; i < 100000; ++i)
+            tag += QStringLiteral(" a%1=\"%1\"").arg(i);
+        const HtmlDocument doc =
+            parsePage(QStringLiteral("<p>до</p>") + tag + QStringLiteral(">ссылка</a><p>после</p>"));
+        const QList<HtmlElement> links = doc.descendants(u"a");
+        QCOMPARE(links.size(), 1);
+        QCOMPARE(links[0].attribute(u"title"), QStringLiteral("a>b"));
+        QCOMPARE(links[0].attribute(u"a200"), QStringLiteral("200"));
+        QVERIFY(links[0].attribute(u"a300").isNull());
+        QCOMPARE(links[0].innerText(), QStringLiteral("ссылка"));
+        QCOMPARE(doc.descendants(u"p").size(), 2);
+        QVERIFY(!doc.truncated());
+    }
+
+    // Pages under the size cap that would cost the parser seconds and
+    // gigabytes (millions of tiny elements or comments, end tags that make it
+    // search hundreds of open elements, many tags of many attributes) are read
+    // only up to a bound of elements and work; an ordinary large page is whole.
+    void costlyPagesAreCut_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<int>("atMost");
+        QTest::newRow("tiny elements") << QStringLiteral("<br>").repeated(400000) << true << "br" << 150000;
+        QTest::newRow("tiny elements with text")
+            << QStringLiteral("<a>x").repeated(400000) << true << "a" << 150000;
+        QTest::newRow("comments") << QStringLiteral("<!---->").repeated(400000) + QStringLiteral("<i>x</i>")
+                                  << true << "i" << 0;
+        QTest::newRow("stray end tags under deep elements")
+            << QStringLiteral("<span>").repeated(600) + QStringLiteral("</x>").repeated(100000) +
+                   QStringLiteral("<i>x</i>")
+            << true << "i" << 0;
+        QString attributes;
+        for (int i = 0; i < 256; ++i)
+            attributes += QStringLiteral(" a%1").arg(i);
+        QTest::newRow("many tags of many attributes")
+            << (QStringLiteral("<i") + attributes + u'>').repeated(2000) << true << "i" << 1000;
+        QTest::newRow("an ordinary large page")
+            << QStringLiteral("<table>") +
+                   QStringLiteral(
+                       "<tr><td><a href=\"/d?id=1\">Центр</a></td><td>2</td><td>3/9</td><td>4000</td></tr>")
+                       .repeated(10000) +
+                   QStringLiteral("</table><!-- конец -->")
+            << false << "a" << 10000;
+    }
+    void costlyPagesAreCut()
+    {
+        QFETCH(QString, html);
+        QFETCH(bool, cut);
+        QFETCH(QString, tag);
+        QFETCH(int, atMost);
+        const HtmlDocument doc = HtmlDocument::parse(html, kPageUrl);
+        QCOMPARE(doc.truncated(), cut);
+        const auto found = doc.descendants(tag).size();
+        QVERIFY2(found <= atMost, qPrintable(QString::number(found)));
+        if (!cut) QCOMPARE(found, atMost);
+    }
+
     void documentLifetime()
     {
         HtmlDocument doc = parsePage(QStringLiteral("<p>a</p>"));

@@ -3,6 +3,7 @@
 #include "platform/TextFile.h"
 #include "support/Waits.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QNetworkProxy>
@@ -83,6 +84,7 @@ class TestServer : public QObject
 public:
     QHash<QByteArray, QByteArray> routes;
     QByteArray bomb;
+    QByteArray wholeBomb;
 
     bool start()
     {
@@ -145,6 +147,13 @@ private:
             refill();
             return;
         }
+        if (path == "/bomb-whole") {
+            // The whole compressed page at once, its length declared, the connection kept.
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n"
+                          "Content-Length: " +
+                          QByteArray::number(wholeBomb.size()) + "\r\n\r\n" + wholeBomb);
+            return;
+        }
         socket->write(routes.value(path, response("404 Not Found", "", "нет такой страницы")));
         socket->disconnectFromHost();
     }
@@ -187,6 +196,9 @@ private Q_SLOTS:
         r["/loop"] = response("302 Found", "Location: /loop\r\n", "");
         r["/error"] = response("500 Internal Server Error", "Content-Type: text/html\r\n", "<p>сбой</p>");
         r["/declared-big"] = page("text/html", QByteArray(5000, 'x'));
+        r["/busy"] = response("503 Service Unavailable", "Retry-After: 7\r\n", "");
+        r["/too-many"] = response("429 Too Many Requests", "Retry-After: 99999\r\n", "");
+        r["/error-after"] = response("500 Internal Server Error", "Retry-After: 7\r\n", "");
         QVERIFY(m_server.start());
 
         QTcpServer closed;
@@ -307,6 +319,63 @@ private Q_SLOTS:
         QVERIFY2(grown < bound, qPrintable(QString::number(grown)));
     }
 
+    // A compressed page sent whole, that inflates far past the cap, fails at
+    // the cap at once, not when the time limit runs out.
+    void compressedPageFailsAtTheCapAtOnce()
+    {
+        // As a server compresses it: gzip at the best ratio (qCompress's zlib
+        // stream without its length and wrapping, in gzip's header).
+        if (m_server.wholeBomb.isEmpty()) {
+            const QByteArray zlib = qCompress(QByteArray(32 << 20, ' '), 9);
+            m_server.wholeBomb =
+                QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + zlib.mid(6, zlib.size() - 10);
+        }
+        PageLoader loader;
+        loader.setTimeout(20000);
+        QSignalSpy finished(&loader, &PageLoader::finished);
+        QElapsedTimer timer;
+        timer.start();
+        loader.load(m_server.url("/bomb-whole"));
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(loader.errorText(), QStringLiteral("страница больше 8 МБ"));
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // Retry-After counts on 429 and 503 only, in seconds or as an HTTP date,
+    // never beyond five minutes.
+    void retryAfter_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("seconds") << QByteArray(" 120 ") << qint64(120000);
+        QTest::newRow("zero") << QByteArray("0") << qint64(0);
+        QTest::newRow("beyond five minutes") << QByteArray("3600") << qint64(300000);
+        QTest::newRow("a date a minute on") << QByteArray("Fri, 11 Dec 2026 15:01:00 GMT") << qint64(60000);
+        QTest::newRow("a date past") << QByteArray("Fri, 11 Dec 2026 14:00:00 GMT") << qint64(0);
+        QTest::newRow("a date a day on") << QByteArray("Sat, 12 Dec 2026 15:00:00 GMT") << qint64(300000);
+        QTest::newRow("negative") << QByteArray("-5") << qint64(-1);
+        QTest::newRow("words") << QByteArray("soon") << qint64(-1);
+        QTest::newRow("empty") << QByteArray() << qint64(-1);
+    }
+    void retryAfter()
+    {
+        QFETCH(QByteArray, value);
+        const QDateTime now(QDate(2026, 12, 11), QTime(15, 0), Qt::UTC);
+        QTEST(PageLoader::parseRetryAfter(value, now), "ms");
+    }
+    void retryAfterOfAnAnswer()
+    {
+        for (const auto& [path, ms] :
+             {std::pair{"/busy", qint64(7000)}, std::pair{"/too-many", qint64(300000)},
+              std::pair{"/error-after", qint64(-1)}, std::pair{"/cp1251", qint64(-1)}}) {
+            PageLoader loader;
+            QSignalSpy finished(&loader, &PageLoader::finished);
+            loader.load(m_server.url(path));
+            QVERIFY(finished.wait(5000));
+            QCOMPARE(loader.retryAfterMs(), ms);
+        }
+    }
+
     void newLoadOrAbortDropsTheOldOne()
     {
         PageLoader loader;
@@ -365,6 +434,52 @@ private Q_SLOTS:
         QFETCH(QByteArray, contentType);
         QFETCH(QString, expected);
         QCOMPARE(PageLoader::decodeHtml(bytes, contentType), expected);
+    }
+
+    // A windows-1251 page under a wrong label is read as windows-1251, with a
+    // note, where the label gives replacement characters or Latin-1 words;
+    // pages the label reads well keep it.
+    void mislabelledPages_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("noted"); // 1 yes, 0 no, -1 either
+        const QString russian = QStringLiteral("<td>Центр</td><td>ул. Ленина, д. 5, кирпичный дом</td>");
+        const QString french = QStringLiteral("<p>Café crème à la française, très élégant</p>");
+        QTest::newRow("windows-1251 labelled utf-8")
+            << cp1251(russian) << QByteArray("text/html; charset=utf-8") << russian << 1;
+        QTest::newRow("windows-1251 labelled windows-1252")
+            << cp1251(russian) << QByteArray("text/html; charset=windows-1252") << russian << 1;
+        QTest::newRow("windows-1251 labelled iso-8859-1 in a meta")
+            << QByteArray("<meta charset=iso-8859-1>") + cp1251(russian) << QByteArray()
+            << QStringLiteral("<meta charset=iso-8859-1>") + russian << 1;
+        QTest::newRow("windows-1251 labelled iso-2022-jp")
+            << cp1251(russian) << QByteArray("text/html; charset=iso-2022-jp") << russian << -1;
+        QTest::newRow("windows-1251 labelled utf-7")
+            << cp1251(russian) << QByteArray("text/html; charset=utf-7") << russian << -1;
+        QTest::newRow("utf-8 as labelled")
+            << russian.toUtf8() << QByteArray("text/html; charset=utf-8") << russian << 0;
+        QTest::newRow("French in windows-1252 as labelled")
+            << french.toLatin1() << QByteArray("text/html; charset=windows-1252") << french << 0;
+        QTest::newRow("utf-8 with one broken byte stays utf-8")
+            << QByteArray("<p>plain \xff text</p>") << QByteArray("text/html; charset=utf-8")
+            << QStringLiteral("<p>plain \uFFFD text</p>") << 0;
+    }
+    void mislabelledPages()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QString, expected);
+        QFETCH(int, noted);
+        QString note;
+        const QString html = PageLoader::decodeHtml(bytes, contentType, &note);
+        // iso-2022-jp and utf-7 either decode with replacement characters
+        // (noted) or are unknown here (windows-1251 by default): Cyrillic either way.
+        QCOMPARE(html, expected);
+        if (noted == 1)
+            QVERIFY2(note.contains(QStringLiteral("прочитана как windows-1251")), qPrintable(note));
+        if (noted == 0) QVERIFY2(note.isEmpty(), qPrintable(note));
     }
 };
 

@@ -1,6 +1,7 @@
 // The built-in functions beyond arithmetic: texts, arrays, dates, formats,
 // named constants, the refused functions and the size bounds.
 #include "platform/ScriptEngine.h"
+#include "platform/ScriptInternal.h"
 
 #include <QTest>
 
@@ -442,6 +443,51 @@ private Q_SLOTS:
         Row("Split within", u"UBound(Split(Space(65535), \" \"))"_s, "Long:65535");
     }
     void sizeBounds() { check(); }
+
+    // Needles built to defeat a naive search (a long run of one character with
+    // one other at an end): each search reads every character a bounded number
+    // of times, in both compare modes, and still finds what it should.
+    void searchesReadEachCharacterBoundedTimes_data()
+    {
+        columns();
+        Row("InStr, no match", u"InStr(Space(2^20), \"x\" & Space(2^19))"_s, "Long:0");
+        Row("InStr, match at the end", u"InStr(Space(2^19) & \"x\", Space(2^18) & \"x\")"_s, "Long:262145");
+        Row("InStr, text compare", u"InStr(1, String(2^19, \"я\") & \"Ж\", String(2^18, \"Я\") & \"ж\", 1)"_s,
+            "Long:262145");
+        Row("InStr from a start", u"InStr(5, Space(2^19) & \"x\", Space(9) & \"x\")"_s, "Long:524280");
+        Row("InStrRev, no match", u"InStrRev(Space(2^20), \"x\" & Space(2^19))"_s, "Long:0");
+        Row("InStrRev, match at the start", u"InStrRev(\"x\" & Space(2^19), \"x\" & Space(2^18))"_s,
+            "Long:1");
+        Row("InStrRev, text compare from a start",
+            u"InStrRev(\"Ж\" & String(2^19, \"я\"), \"ж\" & String(2^18, \"Я\"), 2^18 + 1, 1)"_s, "Long:1");
+        Row("InStrB", u"InStrB(Space(2^19) & \"x\", Space(2^18) & \"x\")"_s, "Long:524289");
+        Row("Replace", u"Len(Replace(Space(2^20), Space(2^19) & \"x\", \"y\"))"_s, "Long:1048576");
+        Row("Replace, matches",
+            u"Replace(\"aab\" & Space(2^19) & \"aab\", \"ab\", \"\") = \"a\" & Space(2^19) & \"a\""_s,
+            "Boolean:True");
+        Row("Split", u"UBound(Split(Space(2^18) & \"x\" & Space(2^18), Space(2^17) & \"x\"))"_s, "Long:1");
+        Row("Filter, text compare",
+            u"UBound(Filter(Array(Space(2^19), Space(2^18) & \"X\"), Space(2^18) & \"x\", True, 1))"_s,
+            "Long:0");
+    }
+    void searchesReadEachCharacterBoundedTimes()
+    {
+        check();
+        // The bound is what a linear search costs: a few times the text built.
+        QVERIFY2(script::spent().work < 8 * script::spent().text + 4096,
+                 qPrintable(QStringLiteral("%1 for %2").arg(script::spent().work).arg(script::spent().text)));
+    }
+
+    // Work that no one search exceeds, spread over many, still ends: past the
+    // evaluation's budget it fails with its own message; half of it passes.
+    void workBudgetStopsAnEvaluation()
+    {
+        const QString search = u"InStr(1, Space(2^20), \"x\", 1)"_s;
+        QCOMPARE(Outcome(QStringList(4, search).join(u" + ")), u"Long:0"_s);
+        const QString tooMuch = QStringList(12, search).join(u" + ");
+        QCOMPARE(Outcome(tooMuch), u"error 18"_s);
+        QCOMPARE(Message(tooMuch), u"Слишком долгое вычисление"_s);
+    }
 
     void clockIsFixedPerEngine()
     {

@@ -268,6 +268,33 @@ private Q_SLOTS:
                  QStringList{"knows.txt"});
     }
 
+    // A write-protected file (mode 444) is never replaced, even where the folder
+    // or the superuser would allow it, directly or through a link.
+    void writeProtectedFileIsKept()
+    {
+        const QString file = WriteBytes(path(QStringLiteral("ro/database.txt")), "old\r\n");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                QFileDevice::ReadOther));
+        const QString link = path(QStringLiteral("ro/link.txt"));
+        QVERIFY(QFile::link(file, link));
+        for (const QString& target : {file, link}) {
+            QString message;
+            try {
+                textfile::AtomicWriter out(target);
+                out.WriteLine(u"новое");
+                out.Commit();
+            } catch (const VestranaError& e) {
+                message = e.message();
+            }
+            QVERIFY2(message.contains(QStringLiteral("защищён от записи")) &&
+                         message.contains(QStringLiteral("прежний файл не изменён")),
+                     qPrintable(message));
+        }
+        QCOMPARE(ReadBytes(file), QByteArray("old\r\n"));
+        QCOMPARE(QDir(path(QStringLiteral("ro"))).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 (QStringList{"database.txt", "link.txt"}));
+    }
+
     // A save keeps the file's mode and writes through a link to the file it names.
     void saveKeepsModeAndLink()
     {
