@@ -3,9 +3,11 @@
 #include "knowledge/Scoring.h"
 #include "platform/Parallel.h"
 #include "platform/ScriptEngine.h"
+#include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 Program::Program(QString dataDir)
@@ -48,7 +50,7 @@ void Program::InitAttributeNames()
         Knowledge.AttributeNames[static_cast<size_t>(k)] = names[static_cast<size_t>(k)];
 }
 
-void Program::StartUp(bool readOnly)
+void Program::StartUp(bool readOnly, const ::Records::Progress& progress)
 {
     InitAttributeNames();
     // The two files are independent, so the knowledge base loads on a helper
@@ -58,18 +60,51 @@ void Program::StartUp(bool readOnly)
     // listings, so that a failed start creates nothing.
     const bool together = parallel::Threads() > 1 && (readOnly || QFileInfo::exists(KnowledgePath()));
     parallel::SideBySide(
-        together, [&] { Records.LoadFromFile(DatabasePath(), !readOnly); },
+        together, [&] { Records.LoadFromFile(DatabasePath(), !readOnly, progress); },
         [&] { Knowledge.LoadKnowledge(KnowledgePath(), !readOnly); });
 }
 
-void Program::SaveDatabase() const
+void Program::SaveDatabase(const ::Records::Progress& progress) const
 {
-    Records.SaveToFile(DatabasePath());
+    Records.SaveToFile(DatabasePath(), progress);
 }
 
 void Program::SaveKnowledge() const
 {
     Knowledge.SaveKnowledge(KnowledgePath());
+}
+
+bool Program::SaveDatabaseIfChanged(const ::Records::Progress& progress) const
+{
+    if (Records.FileHolds(DatabasePath(), progress)) return false;
+    SaveDatabase(progress);
+    return true;
+}
+
+bool Program::SaveKnowledgeIfChanged() const
+{
+    const QByteArray bytes = Knowledge.SaveKnowledgeBytes();
+    {
+        // Compared piece by piece: after a re-index of a million listings the
+        // file is as large as the database.
+        QFile file(KnowledgePath());
+        if (file.open(QIODevice::ReadOnly) && file.size() == bytes.size()) {
+            constexpr qint64 kPiece = 4 << 20;
+            QByteArray piece;
+            qint64 at = 0;
+            while (at < bytes.size()) {
+                piece = file.read(kPiece);
+                // (The sizes are equal, so a piece never reaches past the bytes.)
+                if (piece.isEmpty() || QByteArrayView(bytes).sliced(at, piece.size()) != piece) break;
+                at += piece.size();
+            }
+            if (at == bytes.size()) return false;
+        }
+    }
+    textfile::AtomicWriter out(KnowledgePath());
+    out.WriteBytes(bytes);
+    out.Commit();
+    return true;
 }
 
 void Program::beginBusy()
