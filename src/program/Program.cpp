@@ -3,11 +3,9 @@
 #include "knowledge/Scoring.h"
 #include "platform/Parallel.h"
 #include "platform/ScriptEngine.h"
-#include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 Program::Program(QString dataDir)
@@ -83,27 +81,8 @@ bool Program::SaveDatabaseIfChanged(const ::Records::Progress& progress) const
 
 bool Program::SaveKnowledgeIfChanged() const
 {
-    const QByteArray bytes = Knowledge.SaveKnowledgeBytes();
-    {
-        // Compared piece by piece: after a re-index of a million listings the
-        // file is as large as the database.
-        QFile file(KnowledgePath());
-        if (file.open(QIODevice::ReadOnly) && file.size() == bytes.size()) {
-            constexpr qint64 kPiece = 4 << 20;
-            QByteArray piece;
-            qint64 at = 0;
-            while (at < bytes.size()) {
-                piece = file.read(kPiece);
-                // (The sizes are equal, so a piece never reaches past the bytes.)
-                if (piece.isEmpty() || QByteArrayView(bytes).sliced(at, piece.size()) != piece) break;
-                at += piece.size();
-            }
-            if (at == bytes.size()) return false;
-        }
-    }
-    textfile::AtomicWriter out(KnowledgePath());
-    out.WriteBytes(bytes);
-    out.Commit();
+    if (Knowledge.FileHolds(KnowledgePath())) return false;
+    SaveKnowledge();
     return true;
 }
 
