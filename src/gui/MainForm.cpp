@@ -1,6 +1,7 @@
 #include "gui/MainForm.h"
 
 #include "gui/AccessForm.h"
+#include "gui/AsideWork.h"
 #include "gui/ExplanationWindow.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
@@ -27,6 +28,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -37,6 +39,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <atomic>
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
@@ -235,6 +240,13 @@ void MainForm::buildWindow()
     m_zeroHint->setStyleSheet(QStringLiteral("color: #a00000;"));
     searchRow->addWidget(Command1);
     searchRow->addWidget(Label23, 1);
+    // Shown only while the files load or are saved.
+    m_fileProgress = new QProgressBar(this);
+    m_fileProgress->setObjectName(QStringLiteral("FileProgress"));
+    m_fileProgress->setTextVisible(false);
+    m_fileProgress->setMaximumWidth(240);
+    m_fileProgress->hide();
+    searchRow->addWidget(m_fileProgress);
     searchRow->addWidget(m_zeroHint);
     root->addLayout(searchRow);
 
@@ -305,10 +317,50 @@ QComboBox* MainForm::WishBox(int attribute) const
 
 void MainForm::StartUp()
 {
-    m_program.StartUp();
+    std::atomic<qint64> done{0}, total{0};
+    m_loading = true;
+    showFileProgress(QStringLiteral("Загрузка базы…"), 0, 0);
+    const auto loaded = qScopeGuard([this] {
+        m_loading = false;
+        hideFileProgress();
+    });
+    RunAside(
+        [&] {
+            m_program.StartUp(false, [&](qint64 d, qint64 t) {
+                done = d;
+                total = t;
+            });
+            // The accepted values are decoded and indexed at their first use:
+            // here, rather than on the window's thread when the wish boxes
+            // fill or the first search or re-index starts.
+            for (const AttributeValueList& list : m_program.Knowledge.AttributeValueLists)
+                (void)list.IndexOf(QStringView());
+        },
+        [&] {
+            if (total > 0)
+                showFileProgress(QStringLiteral("Загрузка базы: %1 из %2").arg(done).arg(total), done, total);
+        },
+        this);
     ShowRecordCount();
     FillWishBoxes();
     m_started = true;
+    if (m_closeAfterLoad) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void MainForm::showFileProgress(const QString& text, qint64 done, qint64 total)
+{
+    Label23->setText(text);
+    // A bar counts in int: a total beyond that is scaled down.
+    const int scale = total > 1000000000 ? 1000 : 1;
+    m_fileProgress->setRange(0, int(total / scale));
+    m_fileProgress->setValue(int(std::min(done, total) / scale));
+    m_fileProgress->show();
+}
+
+void MainForm::hideFileProgress()
+{
+    Label23->clear();
+    m_fileProgress->hide();
 }
 
 void MainForm::ShowRecordCount()
@@ -435,6 +487,8 @@ void MainForm::finishRun(bool clearProgress)
     m_running = false;
     Command1->setText(QStringLiteral("&Поиск"));
     if (clearProgress) Label23->clear();
+    // The whole result at once, not at the display timer's next tick.
+    refreshResults();
     Q_EMIT searchFinished();
     if (m_closeAfterRun) {
         m_closeAfterRun = false;
@@ -611,10 +665,26 @@ bool MainForm::saveWithRetry(bool database)
 {
     for (;;) {
         try {
-            if (database)
-                m_program.SaveDatabase();
-            else
-                m_program.SaveKnowledge();
+            // Written on a helper thread while the window says so; a file that
+            // already holds what would be written is left alone.
+            std::atomic<qint64> done{0}, total{0};
+            const QString saving = QStringLiteral("Сохранение…");
+            showFileProgress(saving, 0, 0);
+            const auto shown = qScopeGuard([this] { hideFileProgress(); });
+            RunAside(
+                [&] {
+                    if (database)
+                        m_program.SaveDatabaseIfChanged([&](qint64 d, qint64 t) {
+                            done = d;
+                            total = t;
+                        });
+                    else
+                        m_program.SaveKnowledgeIfChanged();
+                },
+                [&] {
+                    if (total > 0) showFileProgress(saving, done, total);
+                },
+                this);
             return true;
         } catch (const VestranaError& e) {
             const QString what = database ? QStringLiteral("базу данных (database.txt)")
@@ -642,6 +712,12 @@ void MainForm::closeOtherWindows()
 void MainForm::closeEvent(QCloseEvent* e)
 {
     if (m_closing) {
+        e->ignore();
+        return;
+    }
+    if (m_loading) {
+        // The listings are half there: the close follows the load.
+        m_closeAfterLoad = true;
         e->ignore();
         return;
     }

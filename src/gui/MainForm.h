@@ -14,6 +14,7 @@
 class Program;
 class Prompts;
 class QComboBox;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -48,7 +49,9 @@ public:
 
     // The start-up sequence: names, listings, knowledge base, the count label and
     // the wish boxes. Errors pass to the caller; after a failed start the window
-    // never writes the data files.
+    // never writes the data files. The files load on a helper thread while the
+    // window, if shown, answers and says how far the load has come; a close
+    // asked for meanwhile follows the load.
     void StartUp();
 
     Program& program() { return m_program; }
@@ -102,6 +105,9 @@ protected:
 private:
     void buildWindow();
     bool saveWithRetry(bool database);
+    // The start's and the shutdown's progress beside the search button.
+    void showFileProgress(const QString& text, qint64 done, qint64 total);
+    void hideFileProgress();
     void onSearchClicked();
     void onSearchTrigger();
     void refreshResults();
@@ -115,10 +121,13 @@ private:
     Prompts& m_prompts;
     bool m_started = false;
     bool m_closing = false;
+    bool m_loading = false;
+    bool m_closeAfterLoad = false;
 
     QLabel* Label16 = nullptr;
     QLabel* Label23 = nullptr;
     QLabel* m_zeroHint = nullptr;
+    QProgressBar* m_fileProgress = nullptr;
     QPushButton* Command1 = nullptr;
     QTreeWidget* List = nullptr;
     QTimer* Timer1 = nullptr;

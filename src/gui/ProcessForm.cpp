@@ -1,6 +1,7 @@
 #include "gui/ProcessForm.h"
 
 #include "editing/Reindex.h"
+#include "gui/AsideWork.h"
 #include "gui/GuiResources.h"
 #include "program/Program.h"
 
@@ -119,6 +120,7 @@ bool RunReindex(Program& program, QWidget* parent)
     };
     // The cancel arrives as ProcessState, which the re-index reads itself.
     run.UseEventLoop();
-    form->show();
+    // Painted before the run starts, which lets events run only every few milliseconds.
+    ShowAtOnce(form);
     return Normalize(program, run);
 }

@@ -83,6 +83,11 @@ int main(int argc, char** argv)
     }
 
     MainForm form(program, prompts);
+    QObject::connect(&form, &MainForm::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&app, &GuiApplication::terminationRequested, &form, &QWidget::close);
+    // The window comes at once (it paints while the files load) and shows the
+    // load's progress; a close asked for meanwhile follows the load.
+    form.show();
     try {
         form.StartUp();
     } catch (const VestranaError& e) {
@@ -91,8 +96,5 @@ int main(int argc, char** argv)
                                 .arg(e.message()));
         return 1;
     }
-    QObject::connect(&form, &MainForm::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    QObject::connect(&app, &GuiApplication::terminationRequested, &form, &QWidget::close);
-    form.show();
     return GuiApplication::exec();
 }

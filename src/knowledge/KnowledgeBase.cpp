@@ -7,6 +7,7 @@
 #include "store/Fields.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <cmath>
@@ -619,7 +620,34 @@ struct ByteLines
     }
 };
 
+// Compares the lines with a file's, reading no further than the first difference.
+struct CompareLines
+{
+    QFile& file;
+    bool same = true;
+    QByteArray line = {}, disk = {};
+    void WriteLine(QStringView text)
+    {
+        if (!same) return;
+        line.clear();
+        textfile::AppendCp1251(line, text);
+        line.append("\r\n", 2);
+        disk.resize(line.size());
+        same = file.read(disk.data(), line.size()) == line.size() && disk == line;
+    }
+};
+
 } // namespace
+
+bool KnowledgeBase::FileHolds(const QString& path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    CompareLines out{file};
+    writeKnowledge(*this, out);
+    char extra;
+    return out.same && file.read(&extra, 1) == 0;
+}
 
 void KnowledgeBase::SaveKnowledge(const QString& path) const
 {

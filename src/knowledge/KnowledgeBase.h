@@ -181,6 +181,9 @@ public:
     void SaveKnowledge(const QString& path) const;
     // The bytes SaveKnowledge writes.
     QByteArray SaveKnowledgeBytes() const;
+    // Whether the file already holds exactly those bytes; compared line by
+    // line as they are made, up to the first difference. A missing file: false.
+    bool FileHolds(const QString& path) const;
 
 private:
     void load(textfile::LineReader& in);

@@ -48,7 +48,7 @@ void Program::InitAttributeNames()
         Knowledge.AttributeNames[static_cast<size_t>(k)] = names[static_cast<size_t>(k)];
 }
 
-void Program::StartUp(bool readOnly)
+void Program::StartUp(bool readOnly, const ::Records::Progress& progress)
 {
     InitAttributeNames();
     // The two files are independent, so the knowledge base loads on a helper
@@ -58,18 +58,32 @@ void Program::StartUp(bool readOnly)
     // listings, so that a failed start creates nothing.
     const bool together = parallel::Threads() > 1 && (readOnly || QFileInfo::exists(KnowledgePath()));
     parallel::SideBySide(
-        together, [&] { Records.LoadFromFile(DatabasePath(), !readOnly); },
+        together, [&] { Records.LoadFromFile(DatabasePath(), !readOnly, progress); },
         [&] { Knowledge.LoadKnowledge(KnowledgePath(), !readOnly); });
 }
 
-void Program::SaveDatabase() const
+void Program::SaveDatabase(const ::Records::Progress& progress) const
 {
-    Records.SaveToFile(DatabasePath());
+    Records.SaveToFile(DatabasePath(), progress);
 }
 
 void Program::SaveKnowledge() const
 {
     Knowledge.SaveKnowledge(KnowledgePath());
+}
+
+bool Program::SaveDatabaseIfChanged(const ::Records::Progress& progress) const
+{
+    if (Records.FileHolds(DatabasePath(), progress)) return false;
+    SaveDatabase(progress);
+    return true;
+}
+
+bool Program::SaveKnowledgeIfChanged() const
+{
+    if (Knowledge.FileHolds(KnowledgePath())) return false;
+    SaveKnowledge();
+    return true;
 }
 
 void Program::beginBusy()

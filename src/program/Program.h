@@ -64,12 +64,18 @@ public:
     // Start-up: attribute names, the listings, the knowledge base, in this order.
     // Errors pass to the caller, who must then write neither file. A start that
     // only reads (readOnly) creates no missing file: it reads as empty.
-    void StartUp(bool readOnly = false);
+    // `progress` follows the listings' load (on the thread that loads them).
+    void StartUp(bool readOnly = false, const ::Records::Progress& progress = {});
     // Shutdown: the listings, then the knowledge base. Each step raises the file
     // error on failure; SaveDatabase and SaveKnowledge are also offered singly so
     // that a failed step can be tried again.
-    void SaveDatabase() const;
+    void SaveDatabase(const ::Records::Progress& progress = {}) const;
     void SaveKnowledge() const;
+    // The same, leaving a file alone that already holds what would be written
+    // (so closing after only looking writes nothing, and a read-only folder
+    // raises no error). True when the file was written.
+    bool SaveDatabaseIfChanged(const ::Records::Progress& progress = {}) const;
+    bool SaveKnowledgeIfChanged() const;
 
     // The one run going on that reads the listings and the knowledge base
     // (search, re-index, import); nothing may change them meanwhile.

@@ -5,6 +5,7 @@
 #include "platform/TextFile.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <array>
@@ -41,24 +42,28 @@ void encode(const RecordList& items, int from, int to, QByteArray& out)
 
 } // namespace
 
-void Records::SaveToFile(const QString& fileName) const
+namespace {
+
+// Encodes the listings in batches, in file order, handing each batch to
+// `put` (on the calling thread), which returns false to stop. Rounds of two
+// batches: the second is encoded on a helper while this thread hands over
+// the previous round's second, then encodes and hands over the first; so
+// every write overlaps an encoding.
+template <typename Put>
+void encodeInBatches(const RecordList& items, const Records::Progress& progress, Put&& put)
 {
-    textfile::AtomicWriter out(fileName);
-    // Rounds of two batches: the second is encoded on a helper while this
-    // thread writes the previous round's second, then encodes and writes the
-    // first; so every write overlaps an encoding, and the file gets the
-    // batches in order.
     constexpr int kBatch = 8192;
-    const bool parallel = twoThreads() && Items.Count() > kBatch;
+    const bool parallel = twoThreads() && items.Count() > kBatch;
     QByteArray first;
     std::array<QByteArray, 2> seconds;
     first.reserve(4 << 20);
     for (QByteArray& b : seconds)
         b.reserve(4 << 20);
-    const int count = Items.Count();
+    const int count = items.Count();
     size_t current = 0;
-    bool pending = false; // seconds[current ^ 1] waits to be written
-    for (int from = 0; from < count; from += 2 * kBatch) {
+    bool pending = false; // seconds[current ^ 1] waits to be handed over
+    bool going = true;
+    for (int from = 0; from < count && going; from += 2 * kBatch) {
         const int mid = std::min(count, from + kBatch);
         const int to = std::min(count, from + 2 * kBatch);
         QByteArray& mine = seconds[current];
@@ -66,16 +71,59 @@ void Records::SaveToFile(const QString& fileName) const
         parallel::SideBySide(
             parallel,
             [&] {
-                if (pending) out.WriteBytes(previous);
-                encode(Items, from, mid, first);
-                out.WriteBytes(first);
+                if (pending && !put(previous)) {
+                    going = false;
+                    return;
+                }
+                encode(items, from, mid, first);
+                going = put(first);
             },
-            [&] { encode(Items, mid, to, mine); });
+            [&] { encode(items, mid, to, mine); });
         pending = true;
         current ^= 1;
+        if (progress) progress(from, count);
     }
-    if (pending) out.WriteBytes(seconds[current ^ 1]);
+    if (pending && going) put(seconds[current ^ 1]);
+    if (progress) progress(count, count);
+}
+
+} // namespace
+
+quint64 Records::stateMark() const
+{
+    // Order matters: the same listings in another order make another file.
+    quint64 h = 0x9E3779B97F4A7C15ull ^ quint64(Items.Count());
+    for (const RecordPtr& r : Items)
+        h = (h ^ r->Revision()) * 0x100000001B3ull + 0x632BE59BD9B4E019ull;
+    return h;
+}
+
+void Records::SaveToFile(const QString& fileName, const Progress& progress) const
+{
+    textfile::AtomicWriter out(fileName);
+    encodeInBatches(Items, progress, [&](const QByteArray& batch) {
+        out.WriteBytes(batch);
+        return true;
+    });
     out.Commit();
+    m_fileMark = stateMark();
+}
+
+bool Records::FileHolds(const QString& fileName, const Progress& progress) const
+{
+    if (stateMark() != m_fileMark) return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    bool same = true;
+    QByteArray disk;
+    encodeInBatches(Items, progress, [&](const QByteArray& batch) {
+        disk.resize(batch.size());
+        same = file.read(disk.data(), batch.size()) == batch.size() && disk == batch;
+        return same;
+    });
+    // Nothing may follow the listings in the file.
+    char extra;
+    return same && file.read(&extra, 1) == 0;
 }
 
 void Records::ClearFinded()
@@ -91,10 +139,11 @@ void Records::Clear()
     Items.Clear();
 }
 
-void Records::LoadFromFile(const QString& fileName, bool createIfMissing)
+void Records::LoadFromFile(const QString& fileName, bool createIfMissing, const Progress& progress)
 {
     textfile::LineReader in(fileName, createIfMissing);
-    load(in);
+    load(in, progress);
+    m_fileMark = stateMark();
 }
 
 void Records::LoadFromBytes(const QString& name, QByteArray bytes)
@@ -250,9 +299,17 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
 
 } // namespace
 
-void Records::load(textfile::LineReader& in)
+void Records::load(textfile::LineReader& in, const Progress& progress)
 {
     bool reserved = false;
+    const int before = Items.Count();
+    qint64 bytesRead = 0;
+    const auto tell = [&](qsizetype blockBytes) {
+        bytesRead += blockBytes;
+        if (!progress || bytesRead <= 0) return;
+        const qint64 done = Items.Count() - before;
+        progress(done, std::max(done, qint64(double(done) * double(in.Size()) / double(bytesRead))));
+    };
     readBlocks(in, nullptr, [&](Decoded& first, Decoded& second, qsizetype blockBytes) {
         if (!reserved && !first.failed && !second.failed && blockBytes > 0) {
             // Room for the whole file at the first block's bytes per line, so
@@ -268,7 +325,9 @@ void Records::load(textfile::LineReader& in)
                 Items.Add(std::move(r));
             if (d->failed) return;
         }
+        tell(blockBytes);
     });
+    if (progress) progress(Items.Count() - before, Items.Count() - before);
 }
 
 void Records::ScanFile(const QString& fileName, const Visit& visit)

@@ -40,10 +40,21 @@ class Records
 public:
     RecordList Items;
 
+    // How far a long load, save or comparison has come: `done` listings of
+    // about `total` (a load estimates the total from the bytes read so far).
+    // Called on the thread that runs the load or save, now and then.
+    using Progress = std::function<void(qint64 done, qint64 total)>;
+
     // Writes every listing to the file (windows-1251, 18 fields each followed by
     // "|", CR LF). The file is replaced atomically: a failed save leaves the old
     // file untouched and raises the file error.
-    void SaveToFile(const QString& fileName) const;
+    void SaveToFile(const QString& fileName, const Progress& progress = {}) const;
+    // Whether the file already holds exactly the bytes SaveToFile would write.
+    // Listings changed since they were last loaded or saved answer false at
+    // once; otherwise the file is read and compared batch by batch, up to the
+    // first difference (a load may have tidied a line, so equal listings do
+    // not prove equal bytes). A missing or unreadable file answers false.
+    bool FileHolds(const QString& fileName, const Progress& progress = {}) const;
     // Every listing's Finded becomes false and So 0.
     void ClearFinded();
     // Empties Items.
@@ -52,7 +63,7 @@ public:
     // (or, without createIfMissing, read as empty). A line with fewer than 18
     // fields raises the out-of-range error naming the file and the line; the
     // listings of the earlier lines stay. Blank lines at the end are ignored.
-    void LoadFromFile(const QString& fileName, bool createIfMissing = true);
+    void LoadFromFile(const QString& fileName, bool createIfMissing = true, const Progress& progress = {});
     // The same over the bytes of such a file; `name` stands for it in messages.
     void LoadFromBytes(const QString& name, QByteArray bytes);
 
@@ -78,5 +89,9 @@ public:
     static inline int LoadThreads = 0;
 
 private:
-    void load(textfile::LineReader& in);
+    void load(textfile::LineReader& in, const Progress& progress = {});
+    // A mark of the listings' order and states (their revisions), to tell
+    // cheaply that they changed since the file was last read or written.
+    quint64 stateMark() const;
+    mutable quint64 m_fileMark = 0;
 };

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTemporaryDir>
@@ -200,6 +202,92 @@ private Q_SLOTS:
         // The floor "5/9" was split at the load, so the file shows that it was written.
         QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|КИРПИЧНЫЙ|"))));
         QVERIFY(ReadBytes(program.KnowledgePath()).contains(cp(QStringLiteral(" 3|КИРПИЧНЫЙ|80\r\n"))));
+    }
+
+    // Closing writes only a file whose contents would change, so a read-only
+    // data folder with nothing changed raises no message.
+    void closeWritesOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("databaseWritten");
+        QTest::addColumn<bool>("knowledgeWritten");
+        QTest::newRow("nothing") << QString() << false << false;
+        QTest::newRow("listing edited") << QStringLiteral("listing") << true << false;
+        QTest::newRow("score edited") << QStringLiteral("score") << false << true;
+        QTest::newRow("floor tidied at load") << QStringLiteral("floor") << true << false;
+    }
+
+    void closeWritesOnlyWhatChanged()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, databaseWritten);
+        QFETCH(bool, knowledgeWritten);
+        QTemporaryDir dir;
+        writeData(dir.path());
+        const QByteArray untidy = ReadBytes(dir.filePath(QStringLiteral("database.txt")));
+        {
+            // The files as the program writes them ("5/9" split).
+            Program first(dir.path());
+            first.StartUp();
+            first.SaveDatabase();
+            first.SaveKnowledge();
+        }
+        if (change == QStringLiteral("floor"))
+            WriteBytes(dir.filePath(QStringLiteral("database.txt")), untidy);
+        const QString files[] = {dir.filePath(QStringLiteral("database.txt")),
+                                 dir.filePath(QStringLiteral("knows.txt"))};
+        const QDateTime old = QDateTime::currentDateTime().addDays(-2);
+        for (const QString& f : files) {
+            QFile file(f);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        // With nothing changed the folder has no write rights (which count only
+        // where the tests do not run as root).
+        const auto rights = QFile::permissions(dir.path());
+        if (change.isEmpty())
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto restore = qScopeGuard([&] { QFile::setPermissions(dir.path(), rights); });
+
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        MainForm form(program, prompts);
+        form.StartUp();
+        form.show();
+        if (change == QStringLiteral("listing"))
+            program.Records.Items.Item(1)->SetRecord(field::Agency, QStringLiteral("Другое"));
+        if (change == QStringLiteral("score"))
+            program.Knowledge.AttributeValueLists[field::Slot(field::District)].SetScore(
+                1, QStringLiteral("95"));
+        QVERIFY(form.close());
+        QVERIFY(prompts.messages.isEmpty());
+        const auto written = [&](const QString& f) {
+            return QFileInfo(f).lastModified().toSecsSinceEpoch() != old.toSecsSinceEpoch();
+        };
+        QCOMPARE(written(files[0]), databaseWritten);
+        QCOMPARE(written(files[1]), knowledgeWritten);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary file left
+    }
+
+    // The window answers while the files load: a close asked for meanwhile
+    // comes once they have loaded.
+    void closeDuringTheLoadFollowsIt()
+    {
+        QTemporaryDir dir;
+        writeData(dir.path());
+        ScriptedPrompts prompts;
+        Program program(dir.path());
+        MainForm form(program, prompts);
+        form.show();
+        QSignalSpy down(&form, &MainForm::shutDown);
+        // Queued before the load starts, so it comes while the load runs.
+        QMetaObject::invokeMethod(&form, &QWidget::close, Qt::QueuedConnection);
+        form.StartUp();
+        QCOMPARE(down.count(), 0);
+        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label16"))->text(),
+                 QStringLiteral("Записей в базе данных : 2"));
+        QTRY_COMPARE(down.count(), 1);
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
     }
 
     void failedLoadWritesNothing()

@@ -102,8 +102,8 @@ private Q_SLOTS:
         QCOMPARE(button->text(), QStringLiteral("&Поиск"));
         QCOMPARE(s.form->findChild<QLabel*>(QStringLiteral("Label23"))->text(), QString());
         auto* list = s.form->findChild<QTreeWidget*>(QStringLiteral("List"));
-        // The display refresh draws the rows within a second.
-        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 10, 3000);
+        // The rows are there as soon as the run ends, not at the display timer's next tick.
+        QCOMPARE(list->topLevelItemCount(), 10);
         QTreeWidgetItem* first = list->topLevelItem(0);
         // Listing 15: Центр and 1150 exactly.
         QCOMPARE(first->text(0), QStringLiteral("Центр"));

@@ -80,6 +80,25 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(out), original);
     }
 
+    // Whether the file holds what a save would write: any differing, missing
+    // or extra byte says no.
+    void fileHoldsWhatASaveWouldWrite()
+    {
+        const QByteArray original =
+            ReadBytes(testsupport::DataFile(QStringLiteral("knowledge/roundtrip.txt")));
+        KnowledgeBase kb;
+        const QString path = file(original, QStringLiteral("holds.txt"));
+        kb.LoadKnowledge(path);
+        QVERIFY(kb.FileHolds(path));
+        const QByteArray differing[] = {original.left(original.size() - 1), original + "\r\n",
+                                        QByteArray(original).replace("30", "31")};
+        for (const QByteArray& other : differing)
+            QVERIFY(!kb.FileHolds(file(other, QStringLiteral("other.txt"))));
+        QVERIFY(!kb.FileHolds(m_dir.filePath(QStringLiteral("absent.txt"))));
+        kb.AttributeValueLists[field::District].SetScore(2, QStringLiteral("31"));
+        QVERIFY(!kb.FileHolds(path));
+    }
+
     // Both files load side by side; a start reports the listings' fault first,
     // as when they loaded first, and a failed start creates no knows.txt.
     void startReportsTheDatabaseFirst()

@@ -373,6 +373,82 @@ private Q_SLOTS:
         QCOMPARE(db.Items.Count(), 2);
     }
 
+    // Whether the file already holds what a save would write: it must never
+    // answer yes for a file that differs, in any batch, at its end, or in the
+    // tidying a load does to a line.
+    void fileHoldsWhatASaveWouldWrite_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("holds");
+        QTest::newRow("nothing") << QString() << true;
+        QTest::newRow("listing edited") << QStringLiteral("edit") << false;
+        QTest::newRow("listing appended") << QStringLiteral("append") << false;
+        QTest::newRow("listing removed") << QStringLiteral("remove") << false;
+        QTest::newRow("last byte differs on disk") << QStringLiteral("last byte") << false;
+        QTest::newRow("more on disk") << QStringLiteral("longer") << false;
+        QTest::newRow("file gone") << QStringLiteral("gone") << false;
+        QTest::newRow("floor tidied at load") << QStringLiteral("floor") << false;
+        QTest::newRow("LF line ends") << QStringLiteral("lf") << false;
+    }
+
+    void fileHoldsWhatASaveWouldWrite()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, holds);
+        // More listings than one batch of the encoder.
+        QByteArray bytes;
+        for (int i = 0; i < 20000; ++i)
+            bytes += cp(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
+        if (change == QStringLiteral("floor")) bytes += "a|b|5/9|" + QByteArray(15, '|') + "\r\n";
+        if (change == QStringLiteral("lf")) bytes.replace("\r\n", "\n");
+        for (int threads : {1, 2}) {
+            const LoadKnobs knobs(threads, qsizetype(4) << 20);
+            const QString file = WriteBytes(path(QStringLiteral("holds.txt")), bytes);
+            Records db;
+            db.LoadFromFile(file);
+            if (change == QStringLiteral("edit"))
+                db.Items.Item(15000)->SetRecord(field::Price, QStringLiteral("1"));
+            else if (change == QStringLiteral("append"))
+                db.Items.Add(std::make_shared<Record>());
+            else if (change == QStringLiteral("remove"))
+                db.Items.Remove(1);
+            else if (change == QStringLiteral("last byte"))
+                WriteBytes(file, bytes.left(bytes.size() - 1) + "x");
+            else if (change == QStringLiteral("longer"))
+                WriteBytes(file, bytes + "\r\n");
+            else if (change == QStringLiteral("gone"))
+                QFile::remove(file);
+            QCOMPARE(db.FileHolds(file), holds);
+            // After a save the file holds the listings, whatever came before.
+            db.SaveToFile(file);
+            QVERIFY(db.FileHolds(file));
+        }
+    }
+
+    // A load and a save tell how far they have come, ending at all of it.
+    void loadAndSaveTellTheirProgress()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 20000; ++i)
+            bytes += cp(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
+        const LoadKnobs knobs(2, 64 << 10);
+        const QString file = WriteBytes(path(QStringLiteral("progress.txt")), bytes);
+        QList<std::pair<qint64, qint64>> told;
+        const auto tell = [&](qint64 done, qint64 total) { told.append({done, total}); };
+        Records db;
+        db.LoadFromFile(file, true, tell);
+        QVERIFY(told.size() > 10);
+        for (qsizetype i = 0; i < told.size(); ++i) {
+            QVERIFY(told[i].first <= told[i].second);
+            if (i > 0) QVERIFY(told[i].first >= told[i - 1].first);
+        }
+        QCOMPARE(told.last(), (std::pair<qint64, qint64>(20000, 20000)));
+        told.clear();
+        db.SaveToFile(file, tell);
+        QVERIFY(told.size() > 1);
+        QCOMPARE(told.last(), (std::pair<qint64, qint64>(20000, 20000)));
+    }
+
     void floorIsSplitOnLoad()
     {
         Records db;
