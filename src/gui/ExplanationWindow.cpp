@@ -48,7 +48,11 @@ QString quoted(const QString& s)
 QString wishText(const AttributeExplanation& e)
 {
     const QString typed = text::Trimmed(e.wish);
-    if (e.prepared.isEmpty() || e.prepared == typed) return typed;
+    if (e.prepared.isEmpty()) return typed.isEmpty() ? typed : typed + QStringLiteral(" — не учитывается");
+    if (e.prepared == typed) return typed;
+    if (e.note == PreparedWish::Note::Formula)
+        return typed + QStringLiteral(" → ") + QString(e.prepared).replace(u'.', u',') +
+               QStringLiteral(" из 100");
     return typed + QStringLiteral(" → ") + e.prepared;
 }
 
@@ -192,8 +196,9 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
         item->setTextAlignment(Score, Qt::AlignRight | Qt::AlignVCenter);
         const QString tip = e.name + QStringLiteral("\nВид: ") +
                             (e.kind.Text().isEmpty() ? QStringLiteral("не задан") : e.kind.Text()) +
-                            QStringLiteral("\nПожелание: ") + wishText(e) + QStringLiteral("\nУ квартиры: ") +
-                            listingText(e) +
+                            QStringLiteral("\nПожелание: ") + wishText(e) +
+                            (e.hint.isEmpty() ? QString() : u'\n' + e.hint) +
+                            QStringLiteral("\nУ квартиры: ") + listingText(e) +
                             (e.hasRange ? QStringLiteral("\nДиапазон: ") + numberText(e.lo) +
                                               QStringLiteral(" … ") + numberText(e.hi)
                                         : QString()) +

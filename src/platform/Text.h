@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <limits>
@@ -59,5 +60,11 @@ QString Folded(QStringView s);
 // (CR LF, CR or LF) one space. Returns the text unchanged when there is nothing to do.
 QString FileSafe(const QString& s);
 bool IsFileSafe(QStringView s);
+
+// The entries of a list as a drop-down offers them: numbers first, by value;
+// then texts in Russian alphabetical order (letter case aside, ё beside е,
+// runs of digits by their value, so "дом 9" before "дом 10"); no empty entry
+// and no entry twice.
+QStringList SortedChoices(QStringList entries);
 
 } // namespace text
