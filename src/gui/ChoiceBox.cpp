@@ -1,5 +1,7 @@
 #include "gui/ChoiceBox.h"
 
+#include "platform/Text.h"
+
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QEvent>
@@ -19,6 +21,9 @@ namespace {
 // Entries measured for the width: the longest by characters. Measuring every
 // one of a few hundred thousand would hold the window up.
 constexpr int kMeasured = 64;
+// Entries the filtered list shows at most: enough to scroll, few enough to
+// show at once.
+constexpr int kMostShown = 1000;
 
 } // namespace
 
@@ -46,7 +51,11 @@ ChoiceBox::ChoiceBox(QWidget* parent) : QComboBox(parent)
     // attached one would make the box match the text to its entries ignoring
     // letter case when editing ends, and replace what the user typed.
     setCompleter(nullptr);
-    m_filter = new QCompleter(m_model, this);
+    // The filter shows a short list of the entries that hold the text, found
+    // here in one pass (the completer's own search over a few hundred
+    // thousand entries would hold up every keystroke).
+    m_matches = new QStringListModel(this);
+    m_filter = new QCompleter(m_matches, this);
     m_filter->setCaseSensitivity(Qt::CaseInsensitive);
     m_filter->setFilterMode(Qt::MatchContains);
     m_filter->setCompletionMode(QCompleter::PopupCompletion);
@@ -62,6 +71,17 @@ ChoiceBox::ChoiceBox(QWidget* parent) : QComboBox(parent)
             m_filter->popup()->hide();
             return;
         }
+        QStringList matches;
+        QString lowered = text;
+        for (QChar& c : lowered)
+            c = QChar(text::LowerChar(c.unicode()));
+        for (const QString& e : m_model->stringList()) {
+            if (text::ContainsLowered(e, lowered)) {
+                matches.append(e);
+                if (matches.size() >= kMostShown) break;
+            }
+        }
+        m_matches->setStringList(matches);
         m_filter->setCompletionPrefix(text);
         m_filter->complete();
     });
@@ -95,7 +115,8 @@ int ChoiceBox::PopupWidth() const
             lengths.push_back(e.size());
         qsizetype cut = 0;
         if (lengths.size() > static_cast<size_t>(kMeasured)) {
-            std::nth_element(lengths.begin(), lengths.begin() + (kMeasured - 1), lengths.end(), std::greater<>());
+            std::nth_element(lengths.begin(), lengths.begin() + (kMeasured - 1), lengths.end(),
+                             std::greater<>());
             cut = lengths[static_cast<size_t>(kMeasured - 1)];
         }
         const QFontMetrics metrics = view()->fontMetrics();

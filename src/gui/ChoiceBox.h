@@ -34,6 +34,7 @@ protected:
 
 private:
     QStringListModel* m_model = nullptr;
+    QStringListModel* m_matches = nullptr; // the entries the filter shows
     QCompleter* m_filter = nullptr;
     mutable int m_popupWidth = -1; // measured on first need after a change
 };

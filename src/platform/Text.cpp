@@ -342,7 +342,7 @@ namespace {
 // after е, everything else by its lower-case code.
 int alphabetic(QChar c)
 {
-    const char16_t u = c.toLower().unicode();
+    const char16_t u = text::LowerChar(c.unicode());
     if (u == u'ё') return (u'е' << 1) | 1;
     return u << 1;
 }
@@ -414,4 +414,30 @@ QStringList text::SortedChoices(QStringList entries)
     for (Entry& e : all)
         if (out.isEmpty() || out.last() != e.text) out.append(std::move(e.text));
     return out;
+}
+
+bool text::ContainsLowered(QStringView text, QStringView lowered)
+{
+    const qsizetype n = lowered.size();
+    if (n == 0) return true;
+    // The first letter is looked for in both cases with the fast character
+    // search; only where it stands is the rest compared.
+    const QChar lower = lowered[0];
+    const QChar upper = lower.toUpper();
+    qsizetype a = text.indexOf(lower);
+    qsizetype b = upper != lower ? text.indexOf(upper) : -1;
+    while (a >= 0 || b >= 0) {
+        const bool fromLower = b < 0 || (a >= 0 && a < b);
+        const qsizetype i = fromLower ? a : b;
+        if (i + n > text.size()) return false;
+        qsizetype j = 1;
+        while (j < n && LowerChar(text[i + j].unicode()) == lowered[j].unicode())
+            ++j;
+        if (j == n) return true;
+        if (fromLower)
+            a = text.indexOf(lower, a + 1);
+        else
+            b = text.indexOf(upper, b + 1);
+    }
+    return false;
 }

@@ -56,6 +56,19 @@ QStringView TrimmedView(QStringView s);
 // Trimmed, then lower-cased: the comparison form of wishes.
 QString Folded(QStringView s);
 
+// A character in lower case: Latin and Cyrillic letters by arithmetic, the
+// rest through Unicode. For comparisons over many texts.
+inline char16_t LowerChar(char16_t u)
+{
+    if (u < 0x80) return u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
+    if (u >= 0x410 && u <= 0x42F) return char16_t(u + 32);
+    if (u >= 0x430 && u <= 0x44F) return u;
+    return QChar(u).toLower().unicode();
+}
+
+// Whether a text holds `lowered` (already in lower case), letter case aside.
+bool ContainsLowered(QStringView text, QStringView lowered);
+
 // Texts that a data file cannot carry: "|" becomes "¦" and each line break
 // (CR LF, CR or LF) one space. Returns the text unchanged when there is nothing to do.
 QString FileSafe(const QString& s);

@@ -64,7 +64,8 @@ int distance(QStringView a, QStringView b, int limit)
         int best = row[0];
         for (qsizetype j = 1; j <= b.size(); ++j) {
             const auto js = static_cast<size_t>(j);
-            const int next = std::min({row[js] + 1, row[js - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            const int next =
+                std::min({row[js] + 1, row[js - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = row[js];
             row[js] = next;
             best = std::min(best, next);
@@ -140,7 +141,8 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
     };
     auto ignoreNoNumber = [&] {
         p.note = PreparedWish::Note::NoNumber;
-        p.hint = quoted(w) + QStringLiteral(" — не число; пожелание ") + box + QStringLiteral(" не учитывается.");
+        p.hint =
+            quoted(w) + QStringLiteral(" — не число; пожелание ") + box + QStringLiteral(" не учитывается.");
     };
 
     switch (kb.AttributeKinds[ks].Id()) {
@@ -183,8 +185,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
     case Kind::ByFormula: {
         const QString& formula = kb.AttributeFormulas[ks];
         const auto named = namedIn(kb, formula);
-        const bool ownOnly =
-            named[ks] && std::count(named.begin(), named.end(), true) == 1;
+        const bool ownOnly = named[ks] && std::count(named.begin(), named.end(), true) == 1;
         if (!number) {
             ignoreNoNumber();
             return p;
@@ -206,8 +207,8 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
         const float v = EvaluateFormula(r, formula, ok, kb, engine, &reason);
         if (!ok) {
             p.note = PreparedWish::Note::FormulaFailed;
-            p.hint = box + QStringLiteral(": формула не вычисляется для ") + shownNumber(a) + QStringLiteral(" (") +
-                     reason + QStringLiteral("); пожелание не учитывается.");
+            p.hint = box + QStringLiteral(": формула не вычисляется для ") + shownNumber(a) +
+                     QStringLiteral(" (") + reason + QStringLiteral("); пожелание не учитывается.");
             return p;
         }
         scoreAs(text::GeneralNumber(static_cast<double>(v)), static_cast<double>(v));

@@ -57,17 +57,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("hint"); // exactly, or "*part" for a part of it
 
         const int sd = field::StopDistance;
-        QTest::newRow("empty") << int(field::Rooms) << QStringLiteral("   ") << QString() << 0.0 << int(Note::None)
-                               << QString();
-        QTest::newRow("text match trimmed") << int(field::Address) << QStringLiteral(" ул. Мира ")
-                                            << QStringLiteral("ул. Мира") << 0.0 << int(Note::None) << QString();
+        QTest::newRow("empty") << int(field::Rooms) << QStringLiteral("   ") << QString() << 0.0
+                               << int(Note::None) << QString();
+        QTest::newRow("text match trimmed")
+            << int(field::Address) << QStringLiteral(" ул. Мира ") << QStringLiteral("ул. Мира") << 0.0
+            << int(Note::None) << QString();
         QTest::newRow("formula through its own attribute")
             << sd << QStringLiteral("500") << QStringLiteral("75") << 75.0 << int(Note::Formula)
             << QStringLiteral("«Расстояние до остоновки (м)»: 500 м → 75 из 100");
-        QTest::newRow("formula wish with its unit") << sd << QStringLiteral(" 500 м") << QStringLiteral("75")
-                                                    << 75.0 << int(Note::Formula) << QStringLiteral("*500 м → 75");
-        QTest::newRow("formula wish negative") << sd << QStringLiteral("-100") << QStringLiteral("105") << 105.0
-                                               << int(Note::Formula) << QStringLiteral("*-100 м → 105 из 100");
+        QTest::newRow("formula wish with its unit")
+            << sd << QStringLiteral(" 500 м") << QStringLiteral("75") << 75.0 << int(Note::Formula)
+            << QStringLiteral("*500 м → 75");
+        QTest::newRow("formula wish negative")
+            << sd << QStringLiteral("-100") << QStringLiteral("105") << 105.0 << int(Note::Formula)
+            << QStringLiteral("*-100 м → 105 из 100");
         QTest::newRow("formula wish without a number")
             << sd << QStringLiteral("близко") << QString() << 0.0 << int(Note::NoNumber)
             << QStringLiteral("«близко» — не число; пожелание «Расстояние до остоновки (м)» не учитывается.");
@@ -75,32 +78,34 @@ private Q_SLOTS:
             << int(field::Bathroom) << QStringLiteral("5") << QString() << 0.0 << int(Note::FormulaFailed)
             << QStringLiteral("*«Сан узел»: формула не вычисляется для 5");
         QTest::newRow("formula naming another attribute: as typed")
-            << int(field::KitchenArea) << QStringLiteral("20") << QStringLiteral("20") << 20.0 << int(Note::None)
-            << QString();
-        QTest::newRow("formula naming none: as typed") << int(field::Telephone) << QStringLiteral("60 ")
-                                                       << QStringLiteral("60") << 60.0 << int(Note::None)
-                                                       << QString();
+            << int(field::KitchenArea) << QStringLiteral("20") << QStringLiteral("20") << 20.0
+            << int(Note::None) << QString();
+        QTest::newRow("formula naming none: as typed")
+            << int(field::Telephone) << QStringLiteral("60 ") << QStringLiteral("60") << 60.0
+            << int(Note::None) << QString();
         QTest::newRow("accepted value, case and spaces aside")
             << int(field::District) << QStringLiteral(" СОБОРНЫЙ ") << QStringLiteral("90") << 90.0
             << int(Note::None) << QString();
         QTest::newRow("unknown value")
-            << int(field::District) << QStringLiteral("Соборны") << QString() << 0.0 << int(Note::UnknownValue)
+            << int(field::District) << QStringLiteral("Соборны") << QString() << 0.0
+            << int(Note::UnknownValue)
             << QStringLiteral("«Соборны» нет среди значений «Район»; может быть, «Соборный»?");
         QTest::newRow("unknown value with digits")
             << int(field::District) << QStringLiteral("заречный5000") << QString() << 0.0
             << int(Note::UnknownValue) << QStringLiteral("*может быть, «Заречный»?");
         QTest::newRow("number in a value box")
-            << int(field::District) << QStringLiteral("55,5") << QStringLiteral("55,5") << 55.0 << int(Note::Scale)
+            << int(field::District) << QStringLiteral("55,5") << QStringLiteral("55,5") << 55.0
+            << int(Note::Scale)
             << QStringLiteral("«Район»: число 55 сравнивается с оценками значений по шкале 0–100.");
-        QTest::newRow("Договорная") << int(field::Price) << QStringLiteral("Договорная") << QString() << 0.0
-                                    << int(Note::NoNumber)
-                                    << QStringLiteral("«Договорная» — не число; пожелание «Цена (т.р) от» не учитывается.");
-        QTest::newRow("60 м2") << int(field::TotalArea) << QStringLiteral("60 м2") << QStringLiteral("60 м2") << 60.0
-                               << int(Note::None) << QString();
-        QTest::newRow("60,5") << int(field::TotalArea) << QStringLiteral("60,5") << QStringLiteral("60,5") << 60.0
-                              << int(Note::None) << QString();
-        QTest::newRow("3 000") << int(field::Price) << QStringLiteral("3 000") << QStringLiteral("3 000") << 3000.0
-                               << int(Note::None) << QString();
+        QTest::newRow("Договорная")
+            << int(field::Price) << QStringLiteral("Договорная") << QString() << 0.0 << int(Note::NoNumber)
+            << QStringLiteral("«Договорная» — не число; пожелание «Цена (т.р) от» не учитывается.");
+        QTest::newRow("60 м2") << int(field::TotalArea) << QStringLiteral("60 м2") << QStringLiteral("60 м2")
+                               << 60.0 << int(Note::None) << QString();
+        QTest::newRow("60,5") << int(field::TotalArea) << QStringLiteral("60,5") << QStringLiteral("60,5")
+                              << 60.0 << int(Note::None) << QString();
+        QTest::newRow("3 000") << int(field::Price) << QStringLiteral("3 000") << QStringLiteral("3 000")
+                               << 3000.0 << int(Note::None) << QString();
     }
 
     void preparation()
@@ -196,19 +201,19 @@ private Q_SLOTS:
         QCOMPARE(prepared[field::StopDistance].text, QStringLiteral("75"));
 
         QProcess cli;
-        cli.start(qEnvironmentVariable("VESTRANA_CLI"),
-                  {"--data-dir", dir, "search", "--wish", "0=Соборны", "--wish", "5=Договорная", "--wish",
-                   "10=500"});
+        cli.start(qEnvironmentVariable("VESTRANA_CLI"), {"--data-dir", dir, "search", "--wish", "0=Соборны",
+                                                         "--wish", "5=Договорная", "--wish", "10=500"});
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitCode(), 0);
-        const QStringList rows = QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        const QStringList rows =
+            QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), 10);
         QCOMPARE(rows.first().section(u'\t', -1), SearchRun::ScoreText(p.FoundList.first()->So));
-        const QStringList hints = QString::fromUtf8(cli.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        const QStringList hints =
+            QString::fromUtf8(cli.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(hints, (QStringList{prepared[field::District].hint, prepared[field::Price].hint,
                                      prepared[field::StopDistance].hint}));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestPreparedWish)
