@@ -146,6 +146,8 @@ QString ExplanationWindow::Summary(const Explanation& x)
     }
     if (top.kind == Kind::ByValue && top.prepared != text::Trimmed(top.wish))
         wish += QStringLiteral(" — оценка ") + QString(top.prepared).replace(u'.', u',');
+    else if (top.note == PreparedWish::Note::Formula)
+        wish += QStringLiteral(" → ") + QString(top.prepared).replace(u'.', u',') + QStringLiteral(" из 100");
     QString listing = QStringLiteral("у квартиры ") + quoted(top.field);
     if (top.formulaFailed)
         listing += QStringLiteral(" — ") + top.failure.left(1).toLower() + top.failure.mid(1);
