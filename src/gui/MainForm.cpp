@@ -380,10 +380,12 @@ void MainForm::showWishHints()
         const PreparedWish& p = m_wishHints[field::Slot(s.field)];
         QComboBox* box = WishBox(s.field);
         const QString tooltip = s.tooltip ? QString::fromUtf16(s.tooltip) : QString();
-        // A wish that is not used gets a red frame; the tooltip says why.
-        box->setStyleSheet(p.Ignored() ? QStringLiteral("QComboBox { border: 2px solid #c0392b; "
-                                                        "border-radius: 3px; padding: 1px 4px; }")
-                                       : QString());
+        // A wish that is not used gets a red frame; the tooltip says why. Set
+        // only on a change: a new style sheet polishes the box anew.
+        const QString frame = p.Ignored() ? QStringLiteral("QComboBox { border: 2px solid #c0392b; "
+                                                           "border-radius: 3px; padding: 1px 4px; }")
+                                          : QString();
+        if (box->styleSheet() != frame) box->setStyleSheet(frame);
         box->setToolTip(p.hint.isEmpty() ? tooltip : (tooltip.isEmpty() ? p.hint : tooltip + u'\n' + p.hint));
         if (p.hint.isEmpty()) continue;
         QString line = p.hint.toHtmlEscaped();
