@@ -101,9 +101,14 @@ int CmdSearch(CliContext& ctx)
         ctx.err << "Параметры --explain и --csv вместе не используются\n";
         return 64;
     }
-    SearchRun::Wishes prepared;
+    PreparedWishes prepared;
     SearchHooks hooks;
-    hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
+    hooks.prepared = [&](const PreparedWishes& w) {
+        prepared = w;
+        // What the window says beside the boxes: wishes not used, units turned into scores.
+        for (const PreparedWish& p : w)
+            if (!p.hint.isEmpty()) ctx.err << p.hint << '\n';
+    };
     bool answered = false; // the search ran over the file at rest
     if (!explain && !csv) {
         // The result rows alone are answered from the files at rest: the
@@ -140,7 +145,7 @@ int CmdSearch(CliContext& ctx)
     for (const RecordPtr& r : program.FoundList) {
         ctx.out << SearchRun::ResultCells(*r).join(u'\t') << '\n';
         if (explain) {
-            const Explanation x = SearchRun::Explain(program, *r, wishes, prepared);
+            const Explanation x = SearchRun::Explain(program, *r, prepared);
             for (const AttributeExplanation& e : x.attributes)
                 ctx.out << explanationLine(e) << '\n';
         }

@@ -48,7 +48,10 @@ QString quoted(const QString& s)
 QString wishText(const AttributeExplanation& e)
 {
     const QString typed = text::Trimmed(e.wish);
-    if (e.prepared.isEmpty() || e.prepared == typed) return typed;
+    if (e.prepared.isEmpty()) return typed.isEmpty() ? typed : typed + QStringLiteral(" — не учитывается");
+    if (e.prepared == typed) return typed;
+    if (e.note == PreparedWish::Note::Formula)
+        return typed + QStringLiteral(" → ") + e.prepared + QStringLiteral(" из 100");
     return typed + QStringLiteral(" → ") + e.prepared;
 }
 
@@ -139,6 +142,8 @@ QString ExplanationWindow::Summary(const Explanation& x)
     }
     if (top.kind == Kind::ByValue && top.prepared != text::Trimmed(top.wish))
         wish += QStringLiteral(" — оценка ") + top.prepared;
+    else if (top.note == PreparedWish::Note::Formula)
+        wish += QStringLiteral(" → ") + top.prepared + QStringLiteral(" из 100");
     QString listing = QStringLiteral("у квартиры ") + quoted(top.field);
     if (top.formulaFailed)
         listing += QStringLiteral(" — ") + top.failure.left(1).toLower() + top.failure.mid(1);
@@ -189,8 +194,9 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
         item->setTextAlignment(Score, Qt::AlignRight | Qt::AlignVCenter);
         const QString tip = e.name + QStringLiteral("\nВид: ") +
                             (e.kind.Text().isEmpty() ? QStringLiteral("не задан") : e.kind.Text()) +
-                            QStringLiteral("\nПожелание: ") + wishText(e) + QStringLiteral("\nУ квартиры: ") +
-                            listingText(e) +
+                            QStringLiteral("\nПожелание: ") + wishText(e) +
+                            (e.hint.isEmpty() ? QString() : u'\n' + e.hint) +
+                            QStringLiteral("\nУ квартиры: ") + listingText(e) +
                             (e.hasRange ? QStringLiteral("\nДиапазон: ") + numberText(e.lo) +
                                               QStringLiteral(" … ") + numberText(e.hi)
                                         : QString()) +

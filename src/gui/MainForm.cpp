@@ -2,6 +2,7 @@
 
 #include "gui/AccessForm.h"
 #include "gui/AsideWork.h"
+#include "gui/ChoiceBox.h"
 #include "gui/ExplanationWindow.h"
 #include "gui/GuiItemToolTips.h"
 #include "gui/GuiResources.h"
@@ -10,6 +11,7 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Prompts.h"
+#include "platform/Text.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
 #include "store/Fields.h"
@@ -25,7 +27,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -36,8 +37,10 @@
 #include <QStringListModel>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -79,14 +82,6 @@ void LinkLabel::paintEvent(QPaintEvent* e)
 }
 
 namespace {
-
-// The caption beside the wish box of attribute k, with single spaces.
-QString wishCaption(int k)
-{
-    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes)
-        if (s.field == k) return QString::fromUtf16(s.caption).simplified();
-    return QString();
-}
 
 QLabel* separator(QWidget* parent)
 {
@@ -191,21 +186,13 @@ void MainForm::buildWindow()
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
         auto* label = new QLabel(QString::fromUtf16(s.caption), this);
         label->setObjectName(QStringLiteral("Label%1").arg(s.box));
-        auto* box = new QComboBox(this);
+        // The search uses the text as typed: the box filters its list as the
+        // user types but never completes inline.
+        auto* box = new ChoiceBox(this);
         box->setObjectName(QStringLiteral("Combo%1").arg(s.box));
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        // A list of a hundred thousand entries must not be measured entry by entry.
-        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box->setMinimumContentsLength(12);
-        auto* view = new QListView(box);
-        view->setUniformItemSizes(true);
-        box->setView(view);
-        box->setModel(new QStringListModel(box));
-        // The search uses the text as typed: no completion from the list
-        // (picking an entry is still there).
-        box->setCompleter(nullptr);
         if (s.tooltip) box->setToolTip(QString::fromUtf16(s.tooltip));
+        const int k = s.field;
+        connect(box, &QComboBox::editTextChanged, this, [this, k] { updateWishHint(k); });
         label->setBuddy(box);
         forms[s.column]->addRow(label, box);
         Combo[static_cast<size_t>(s.box)] = box;
@@ -221,7 +208,7 @@ void MainForm::buildWindow()
         QStringList choices;
         for (const char16_t* c : s.choices)
             choices << QString::fromUtf16(c);
-        static_cast<QStringListModel*>(WishBox(s.field)->model())->setStringList(choices);
+        static_cast<ChoiceBox*>(WishBox(s.field))->SetEntries(choices);
     }
     for (QComboBox* box : Combo)
         if (box) box->setEditText(QString());
@@ -233,11 +220,6 @@ void MainForm::buildWindow()
     Command1->setMinimumWidth(120);
     Label23 = new QLabel(this);
     Label23->setObjectName(QStringLiteral("Label23"));
-    // Says which number wishes were read as 0 because they hold no number.
-    m_zeroHint = new QLabel(this);
-    m_zeroHint->setObjectName(QStringLiteral("LabelHint"));
-    m_zeroHint->setTextFormat(Qt::PlainText);
-    m_zeroHint->setStyleSheet(QStringLiteral("color: #a00000;"));
     searchRow->addWidget(Command1);
     searchRow->addWidget(Label23, 1);
     // Shown only while the files load or are saved.
@@ -247,8 +229,17 @@ void MainForm::buildWindow()
     m_fileProgress->setMaximumWidth(240);
     m_fileProgress->hide();
     searchRow->addWidget(m_fileProgress);
-    searchRow->addWidget(m_zeroHint);
     root->addLayout(searchRow);
+    // What the boxes' wishes mean for the search: those not used (with a
+    // suggestion to click), numbers turned into scores, formulas that failed.
+    m_zeroHint = new QLabel(this);
+    m_zeroHint->setObjectName(QStringLiteral("LabelHint"));
+    m_zeroHint->setTextFormat(Qt::RichText);
+    m_zeroHint->setWordWrap(true);
+    m_zeroHint->setContentsMargins(10, 0, 10, 0);
+    m_zeroHint->hide();
+    connect(m_zeroHint, &QLabel::linkActivated, this, &MainForm::takeSuggestion);
+    root->addWidget(m_zeroHint);
 
     List = new QTreeWidget(this);
     List->setObjectName(QStringLiteral("List"));
@@ -379,14 +370,11 @@ void MainForm::FillWishBoxes()
             for (QString& e : entries)
                 e = e.left(1).toUpper() + e.mid(1).toLower();
         }
-        QComboBox* box = WishBox(s.field);
-        // A refill resets the box's text; what the user typed stays.
-        const QString typed = box->currentText();
-        const int cursor = box->lineEdit()->cursorPosition();
-        static_cast<QStringListModel*>(box->model())->setStringList(entries);
-        box->setEditText(typed);
-        box->lineEdit()->setCursorPosition(cursor);
+        static_cast<ChoiceBox*>(WishBox(s.field))->SetEntries(text::SortedChoices(std::move(entries)));
     }
+    // The accepted values (and with them what a wish means) may have changed.
+    for (int k = 0; k <= fieldinfo::LastWished; ++k)
+        updateWishHint(k);
 }
 
 bool MainForm::SearchActive() const
@@ -449,14 +437,21 @@ void MainForm::onSearchTrigger()
     Label23->clear();
     m_runTyped = ReadWishes();
     m_runPrepared = {};
+    m_failedEverywhere.clear();
     SearchHooks hooks;
     hooks.progress = [this](const QString& t) { Label23->setText(t); };
     hooks.UseEventLoop();
     hooks.stopRequested = [this] { return m_stopRequested; };
     hooks.refresh = [this] { refreshResults(); };
-    hooks.prepared = [this](const SearchRun::Wishes& w) {
+    hooks.prepared = [this](const PreparedWishes& w) {
         m_runPrepared = w;
-        showZeroHint(SearchRun::ReadAsZero(m_program, w));
+        for (int k = 0; k <= fieldinfo::LastWished; ++k)
+            m_wishHints[static_cast<size_t>(k)] = w[static_cast<size_t>(k)];
+        showWishHints();
+    };
+    hooks.formulaFailedEverywhere = [this](const QList<int>& attributes) {
+        m_failedEverywhere = attributes;
+        showWishHints();
     };
     bool completed = true;
     const bool ran = Guarded(m_prompts, [&] {
@@ -469,17 +464,70 @@ void MainForm::onSearchTrigger()
     if (ran) finishRun(completed);
 }
 
-void MainForm::showZeroHint(const QList<int>& attributes)
+void MainForm::updateWishHint(int k)
 {
-    QStringList names;
-    for (int k : attributes)
-        names << QStringLiteral("«") + wishCaption(k) + QStringLiteral("»");
-    if (names.isEmpty())
-        m_zeroHint->clear();
-    else
-        m_zeroHint->setText((names.size() == 1 ? QStringLiteral("Не число, считается как 0: ")
-                                               : QStringLiteral("Не числа, считаются как 0: ")) +
-                            names.join(QStringLiteral(", ")));
+    QComboBox* box = WishBox(k);
+    if (!box || !m_zeroHint) return; // the window is still being built
+    PreparedWish& hint = m_wishHints[static_cast<size_t>(k)];
+    Guarded(m_prompts,
+            [&] { hint = PrepareWish(m_program.Knowledge, m_program.Engine(), k, box->currentText()); });
+    // A changed wish may no longer be the one whose formula failed.
+    m_failedEverywhere.removeAll(k);
+    showWishHints();
+}
+
+void MainForm::showWishHints()
+{
+    QStringList lines;
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
+        const PreparedWish& p = m_wishHints[field::Slot(s.field)];
+        QComboBox* box = WishBox(s.field);
+        const QString tooltip = s.tooltip ? QString::fromUtf16(s.tooltip) : QString();
+        // A wish that is not used gets a red frame; the tooltip says why. Set
+        // only on a change: a new style sheet polishes the box anew.
+        const QString frame = p.Ignored() ? QStringLiteral("QComboBox { border: 2px solid #c0392b; "
+                                                           "border-radius: 3px; padding: 1px 4px; }")
+                                          : QString();
+        if (box->styleSheet() != frame) box->setStyleSheet(frame);
+        box->setToolTip(p.hint.isEmpty() ? tooltip : (tooltip.isEmpty() ? p.hint : tooltip + u'\n' + p.hint));
+        if (p.hint.isEmpty()) continue;
+        QString line = p.hint.toHtmlEscaped();
+        if (!p.suggestion.isEmpty()) {
+            // The suggestion is a link that puts it in the box.
+            const QString shown = (QStringLiteral("«") + p.suggestion + QStringLiteral("»")).toHtmlEscaped();
+            const QString link = QStringLiteral("<a href=\"%1:%2\">%3</a>")
+                                     .arg(s.field)
+                                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(p.suggestion)), shown);
+            line.replace(line.lastIndexOf(shown), shown.size(), link);
+        }
+        lines << QStringLiteral("<span style=\"color:%1\">%2</span>")
+                     .arg(p.Ignored() ? QStringLiteral("#a00000") : QStringLiteral("#505050"), line);
+    }
+    for (int k : m_failedEverywhere)
+        lines << QStringLiteral("<span style=\"color:#a00000\">%1</span>")
+                     .arg((QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, k) +
+                           QStringLiteral(
+                               "»: формула не вычислилась ни для одной квартиры, везде сравнивалось "
+                               "с 0. Проверьте формулу атрибута «") +
+                           m_program.Knowledge.AttributeNames[static_cast<size_t>(k)] + QStringLiteral("»."))
+                              .toHtmlEscaped());
+    m_zeroHint->setText(lines.join(QStringLiteral("<br>")));
+    m_zeroHint->setVisible(!lines.isEmpty());
+}
+
+void MainForm::takeSuggestion(const QString& link)
+{
+    const qsizetype colon = link.indexOf(u':');
+    QComboBox* box = WishBox(link.left(colon).toInt());
+    if (colon < 0 || !box) return;
+    box->setEditText(QUrl::fromPercentEncoding(link.mid(colon + 1).toLatin1()));
+    box->setFocus();
+}
+
+QString MainForm::WishHintText() const
+{
+    return m_zeroHint->isVisible() ? QTextDocumentFragment::fromHtml(m_zeroHint->text()).toPlainText()
+                                   : QString();
 }
 
 void MainForm::finishRun(bool clearProgress)
@@ -541,8 +589,7 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
         return nullptr;
     }
     Explanation x;
-    if (!Guarded(m_prompts, [&] { x = SearchRun::Explain(m_program, *r, m_shownTyped, m_shownPrepared); }))
-        return nullptr;
+    if (!Guarded(m_prompts, [&] { x = SearchRun::Explain(m_program, *r, m_shownPrepared); })) return nullptr;
     QStringList names, fields;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         names << m_program.Knowledge.AttributeNames[static_cast<size_t>(k)];

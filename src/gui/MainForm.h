@@ -70,6 +70,9 @@ public:
     bool SearchRunning() const;
     // The wishes as the boxes hold them.
     SearchRun::Wishes ReadWishes() const;
+    // The hints below the search button as plain text, one line per hint;
+    // empty when none is shown.
+    QString WishHintText() const;
 
     // Opens the explanation window of result row `row` (0-based) for the search
     // that filled the list, or brings forward the one already open for its listing.
@@ -112,7 +115,9 @@ private:
     void onSearchTrigger();
     void refreshResults();
     void finishRun(bool clearProgress);
-    void showZeroHint(const QList<int>& attributes);
+    void updateWishHint(int k);
+    void showWishHints();
+    void takeSuggestion(const QString& link);
     void closeOtherWindows();
     void closeExplanations();
     void showListMenu(const QPoint& at);
@@ -138,7 +143,12 @@ private:
     QList<QPointer<HelpWindow>> m_helpWindows;
     // The rows of the list and the wishes of the search that filled them.
     QList<RecordPtr> m_shown;
-    SearchRun::Wishes m_runTyped, m_runPrepared, m_shownTyped, m_shownPrepared;
+    SearchRun::Wishes m_runTyped, m_shownTyped;
+    PreparedWishes m_runPrepared, m_shownPrepared;
+    // What each box's wish means now (updated as it is typed), and the
+    // attributes whose formula failed for every listing in the last search.
+    PreparedWishes m_wishHints;
+    QList<int> m_failedEverywhere;
     // The open explanation windows by listing; the listing is held so that its
     // address is not reused while its window is open.
     QHash<const Record*, std::pair<RecordPtr, QPointer<ExplanationWindow>>> m_explanations;

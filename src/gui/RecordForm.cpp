@@ -1,7 +1,6 @@
 #include "gui/RecordForm.h"
 
 #include "gui/GuiResources.h"
-#include "knowledge/Choices.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Prompts.h"
 #include "platform/Text.h"
@@ -85,7 +84,7 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
             view->setUniformItemSizes(true);
             combo->setView(view);
             combo->setModel(new QStringListModel(
-                SortedChoices(m_program.Knowledge.AttributeValueLists[static_cast<size_t>(r.field)].Values()),
+                text::SortedChoices(m_program.Knowledge.AttributeValueLists[static_cast<size_t>(r.field)].Values()),
                 combo));
             combo->setCompleter(nullptr);
             combo->setCurrentIndex(-1);

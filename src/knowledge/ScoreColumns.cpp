@@ -91,7 +91,7 @@ void ScoreColumns::reset(Column& c, Mode mode, const KnowledgeBase& kb, int k)
             const double x = text::Val(scores[p]);
             const bool fits = text::FitsSingle(x);
             c.listScores[static_cast<size_t>(p)] = fits ? static_cast<float>(x) : 0.0f;
-            c.listBeyond[static_cast<size_t>(p)] = fits ? 0 : 1;
+            c.listBeyond[static_cast<size_t>(p)] = fits ? 0 : kBeyond;
         }
     }
 }
@@ -123,7 +123,7 @@ void ScoreColumns::computeRow(Column& c, int k, int row, const Record& r, const 
         const double x = text::Val(r.Field(k));
         const bool fits = text::FitsSingle(x);
         c.value[i] = fits ? static_cast<float>(x) : 0.0f;
-        c.beyond[i] = fits ? 0 : 1;
+        c.beyond[i] = fits ? 0 : kBeyond;
         return;
     }
     case Mode::ByValue: {
@@ -136,13 +136,22 @@ void ScoreColumns::computeRow(Column& c, int k, int row, const Record& r, const 
         // A failing formula gives 0, as the straightforward scoring has it.
         bool ok = false;
         c.value[i] = EvaluateFormula(r, c.formula, ok, kb, engine, nullptr, &clockRead);
-        c.beyond[i] = 0;
+        c.beyond[i] = ok ? 0 : kFailed;
         return;
     }
     case Mode::Folded:
         c.hash[i] = FoldedHash(r.Field(k));
         return;
     }
+}
+
+bool ScoreColumns::FailedEverywhere(int k, int rows) const
+{
+    const Column& c = m_columns[static_cast<size_t>(k)];
+    if (c.mode != Mode::ByFormula || rows <= 0 || c.built < rows) return false;
+    for (int i = 0; i < rows; ++i)
+        if (!(c.beyond[static_cast<size_t>(i)] & kFailed)) return false;
+    return true;
 }
 
 void ScoreColumns::prepareColumn(Column& c, int k, const KnowledgeBase& kb)

@@ -63,10 +63,15 @@ public:
 
     Mode ModeAt(int k) const { return m_columns[static_cast<size_t>(k)].mode; }
     int Built(int k) const { return m_columns[static_cast<size_t>(k)].built; }
-    // Number, ByValue, ByFormula: the value, and whether it is beyond single
-    // precision (the attribute then scores 0).
+    // Number, ByValue, ByFormula: the value, and its flags: kBeyond where it
+    // is beyond single precision (the attribute then scores 0), kFailed where
+    // the formula failed for the listing (the value is then 0).
+    static constexpr std::uint8_t kBeyond = 1, kFailed = 2;
     const float* Values(int k) const { return m_columns[static_cast<size_t>(k)].value.data(); }
     const std::uint8_t* Beyond(int k) const { return m_columns[static_cast<size_t>(k)].beyond.data(); }
+    // Whether the formula of ByFormula column k failed for each of the rows
+    // [0, rows) (all of them built); false for no rows.
+    bool FailedEverywhere(int k, int rows) const;
     // Folded: the hash of each row's folded field.
     const std::uint32_t* Hashes(int k) const { return m_columns[static_cast<size_t>(k)].hash.data(); }
 

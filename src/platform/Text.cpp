@@ -2,10 +2,12 @@
 
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace text {
 
@@ -333,3 +335,109 @@ QString FileSafe(const QString& s)
 }
 
 } // namespace text
+
+namespace {
+
+// A letter's place in Russian alphabetical order, letter case aside: ё right
+// after е, everything else by its lower-case code.
+int alphabetic(QChar c)
+{
+    const char16_t u = text::LowerChar(c.unicode());
+    if (u == u'ё') return (u'е' << 1) | 1;
+    return u << 1;
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Negative, zero or positive as a sorts before, with or after b.
+int compareText(QStringView a, QStringView b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isAsciiDigit(a[i]) && isAsciiDigit(b[j])) {
+            // Digit runs by value: leading zeros aside, the longer is larger.
+            qsizetype ie = i, je = j;
+            while (ie < a.size() && isAsciiDigit(a[ie]))
+                ++ie;
+            while (je < b.size() && isAsciiDigit(b[je]))
+                ++je;
+            qsizetype is = i, js = j;
+            while (is + 1 < ie && a[is] == u'0')
+                ++is;
+            while (js + 1 < je && b[js] == u'0')
+                ++js;
+            if (ie - is != je - js) return ie - is < je - js ? -1 : 1;
+            for (qsizetype x = 0; x < ie - is; ++x)
+                if (a[is + x] != b[js + x]) return a[is + x] < b[js + x] ? -1 : 1;
+            i = ie;
+            j = je;
+            continue;
+        }
+        const int x = alphabetic(a[i]), y = alphabetic(b[j]);
+        if (x != y) return x < y ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j ? -1 : 1;
+    // The same apart from letter case: a fixed order all the same.
+    return a.compare(b);
+}
+
+} // namespace
+
+QStringList text::SortedChoices(QStringList entries)
+{
+    struct Entry
+    {
+        QString text;
+        bool number;
+        double value;
+    };
+    std::vector<Entry> all;
+    all.reserve(static_cast<size_t>(entries.size()));
+    for (QString& e : entries) {
+        if (TrimmedView(e).isEmpty()) continue;
+        const bool number = IsNumber(e);
+        const double value = number ? Val(e) : 0.0;
+        all.push_back({std::move(e), number, value});
+    }
+    std::sort(all.begin(), all.end(), [](const Entry& x, const Entry& y) {
+        if (x.number != y.number) return x.number;
+        if (x.number && x.value != y.value) return x.value < y.value;
+        return compareText(x.text, y.text) < 0;
+    });
+    QStringList out;
+    out.reserve(static_cast<qsizetype>(all.size()));
+    for (Entry& e : all)
+        if (out.isEmpty() || out.last() != e.text) out.append(std::move(e.text));
+    return out;
+}
+
+bool text::ContainsLowered(QStringView text, QStringView lowered)
+{
+    const qsizetype n = lowered.size();
+    if (n == 0) return true;
+    // The first letter is looked for in both cases with the fast character
+    // search; only where it stands is the rest compared.
+    const QChar lower = lowered[0];
+    const QChar upper = lower.toUpper();
+    qsizetype a = text.indexOf(lower);
+    qsizetype b = upper != lower ? text.indexOf(upper) : -1;
+    while (a >= 0 || b >= 0) {
+        const bool fromLower = b < 0 || (a >= 0 && a < b);
+        const qsizetype i = fromLower ? a : b;
+        if (i + n > text.size()) return false;
+        qsizetype j = 1;
+        while (j < n && LowerChar(text[i + j].unicode()) == lowered[j].unicode())
+            ++j;
+        if (j == n) return true;
+        if (fromLower)
+            a = text.indexOf(lower, a + 1);
+        else
+            b = text.indexOf(upper, b + 1);
+    }
+    return false;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <limits>
@@ -55,9 +56,28 @@ QStringView TrimmedView(QStringView s);
 // Trimmed, then lower-cased: the comparison form of wishes.
 QString Folded(QStringView s);
 
+// A character in lower case: Latin and Cyrillic letters by arithmetic, the
+// rest through Unicode. For comparisons over many texts.
+inline char16_t LowerChar(char16_t u)
+{
+    if (u < 0x80) return u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
+    if (u >= 0x410 && u <= 0x42F) return char16_t(u + 32);
+    if (u >= 0x430 && u <= 0x44F) return u;
+    return QChar(u).toLower().unicode();
+}
+
+// Whether a text holds `lowered` (already in lower case), letter case aside.
+bool ContainsLowered(QStringView text, QStringView lowered);
+
 // Texts that a data file cannot carry: "|" becomes "¦" and each line break
 // (CR LF, CR or LF) one space. Returns the text unchanged when there is nothing to do.
 QString FileSafe(const QString& s);
 bool IsFileSafe(QStringView s);
+
+// The entries of a list as a drop-down offers them: numbers first, by value;
+// then texts in Russian alphabetical order (letter case aside, ё beside е,
+// runs of digits by their value, so "дом 9" before "дом 10"); no empty entry
+// and no entry twice.
+QStringList SortedChoices(QStringList entries);
 
 } // namespace text

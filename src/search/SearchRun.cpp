@@ -163,19 +163,19 @@ using Rules = std::array<AttributeRule, KnowledgeBase::Attributes>;
 
 // The rules of a run for its prepared wishes. Entries point into the knowledge
 // base's lists, which must not change while the rules are in use.
-Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
+Rules buildRules(const Program& program, const PreparedWishes& wishes)
 {
     const KnowledgeBase& kb = program.Knowledge;
     Rules rules;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const QString& w = wishes[static_cast<size_t>(k)];
+        const PreparedWish& w = wishes[static_cast<size_t>(k)];
         AttributeRule& r = rules[static_cast<size_t>(k)];
-        if (w.isEmpty()) continue;
+        if (!w.scored) continue;
         const Kind kind = kb.AttributeKinds[static_cast<size_t>(k)].Id();
         switch (kind) {
         case Kind::Ordinal:
             r.rule = Rule::Ordinal;
-            r.folded = text::Folded(w);
+            r.folded = text::Folded(w.text);
             r.foldedHash = ScoreColumns::HashOfFolded(r.folded);
             continue;
         case Kind::Numeric:
@@ -201,7 +201,7 @@ Rules buildRules(const Program& program, const SearchRun::Wishes& wishes)
                 }
             }
         }
-        const double a = text::Val(w);
+        const double a = w.number;
         r.aFits = text::FitsSingle(a);
         r.a = r.aFits ? static_cast<float>(a) : 0.0f;
         if (r.rule == Rule::Numeric) {
@@ -222,100 +222,16 @@ float straightScore(Program& program, const Record& r, const Rules& rules)
     return sum / 17.0f;
 }
 
-// Whether a wish equal to an accepted value is replaced by its formalized value.
-bool replacesWish(Kind kind)
-{
-    switch (kind) {
-    case Kind::ByValue:
-        return true;
-    case Kind::Numeric:
-    case Kind::Ordinal:
-    case Kind::ByFormula:
-    case Kind::Other:
-        return false;
-    }
-    return false;
-}
-
-// Whether the wish is read as a number (all but the text match do).
-bool comparesNumbers(Kind kind)
-{
-    switch (kind) {
-    case Kind::Ordinal:
-        return false;
-    case Kind::Numeric:
-    case Kind::ByValue:
-    case Kind::ByFormula:
-    case Kind::Other:
-        return true;
-    }
-    return true;
-}
-
-// Whether Val finds a number at the start of the text (else it reads 0).
-bool startsWithNumber(QStringView s)
-{
-    qsizetype i = 0;
-    auto next = [&]() -> QChar {
-        while (i < s.size() && (s[i] == u' ' || s[i] == u'\t' || s[i] == u'\n'))
-            ++i;
-        return i < s.size() ? s[i++] : QChar();
-    };
-    auto isDigit = [](QChar c, int base) {
-        const char16_t u = c.toLower().unicode();
-        if (u >= u'0' && u <= u'9') return u - u'0' < base;
-        return base == 16 && u >= u'a' && u <= u'f';
-    };
-    QChar c = next();
-    if (c == u'&') {
-        const QChar p = next().toLower();
-        const int base = p == u'h' ? 16 : p == u'o' ? 8 : 0;
-        return base != 0 && isDigit(next(), base);
-    }
-    if (c == u'+' || c == u'-') c = next();
-    if (c == u'.') c = next();
-    return isDigit(c, 10);
-}
-
 } // namespace
 
-SearchRun::Wishes SearchRun::Prepare(const Program& program, Wishes wishes)
+PreparedWishes SearchRun::Prepare(Program& program, const Wishes& wishes)
 {
-    const KnowledgeBase& kb = program.Knowledge;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        QString& w = wishes[static_cast<size_t>(k)];
-        w = text::Trimmed(w);
-        // An empty wish means "no wish", also where the list holds an empty
-        // accepted value (a re-index adds one for every blank field).
-        if (w.isEmpty() || !replacesWish(kb.AttributeKinds[static_cast<size_t>(k)].Id())) continue;
-        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
-        // The scan goes on after a match, comparing the rest with the replaced wish.
-        QString folded = text::Folded(w);
-        for (int p = 0; p < list.Count(); ++p) {
-            if (folded == text::Folded(list.Values()[p])) {
-                w = list.Scores()[p];
-                folded = text::Folded(w);
-            }
-        }
-    }
-    return wishes;
+    return PrepareWishes(program.Knowledge, program.Engine(), wishes);
 }
 
 QString SearchRun::StoppedText(int scored, int total)
 {
     return QStringLiteral("Поиск остановлен: просмотрено %1 из %2 записей.").arg(scored).arg(total);
-}
-
-QList<int> SearchRun::ReadAsZero(const Program& program, const Wishes& prepared)
-{
-    QList<int> out;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const QString& w = prepared[static_cast<size_t>(k)];
-        if (!w.isEmpty() && comparesNumbers(program.Knowledge.AttributeKinds[static_cast<size_t>(k)].Id()) &&
-            !startsWithNumber(w))
-            out.append(k);
-    }
-    return out;
 }
 
 QString SearchRun::ScoreText(float so)
@@ -356,14 +272,14 @@ struct Pace
 };
 
 // Step 1: empties the results and prepares the wishes, then works out the rules.
-Rules prepareRules(Program& program, SearchRun::Wishes& wishes, const SearchHooks& hooks)
+Rules prepareRules(Program& program, const SearchRun::Wishes& wishes, const SearchHooks& hooks)
 {
     program.ClearFoundList();
     if (hooks.refresh) hooks.refresh();
 
-    wishes = SearchRun::Prepare(program, wishes);
-    if (hooks.prepared) hooks.prepared(wishes);
-    return buildRules(program, wishes);
+    const PreparedWishes prepared = SearchRun::Prepare(program, wishes);
+    if (hooks.prepared) hooks.prepared(prepared);
+    return buildRules(program, prepared);
 }
 
 // The scores of the listings [begin, end) into `out`, read from the columns:
@@ -410,7 +326,9 @@ void scoreRows(const Program& program, const Rules& rules, int begin, int end, f
         const std::uint8_t* beyond = columns.Beyond(k);
         for (int i = begin; i < end; ++i) {
             float score = 0.0f;
-            if (beyond[i] || !scoring::TryCloseness(rule.a, values[i], rule.lo, rule.hi, score)) score = 0.0f;
+            if ((beyond[i] & ScoreColumns::kBeyond) ||
+                !scoring::TryCloseness(rule.a, values[i], rule.lo, rule.hi, score))
+                score = 0.0f;
             out[i] += score;
         }
     }
@@ -582,6 +500,13 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
     std::vector<char> taken(static_cast<size_t>(n), 0);
 
     const int scored = scoringPass(program, rules, pace, scores, taken);
+    if (hooks.formulaFailedEverywhere && scored == n) {
+        QList<int> failed;
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            if (readsColumn(rules[static_cast<size_t>(k)]) && program.Columns.FailedEverywhere(k, n))
+                failed.append(k);
+        if (!failed.isEmpty()) hooks.formulaFailedEverywhere(failed);
+    }
     if (!rankingPass(program, pace, scores, taken, scored)) return false;
     if (scored < n) {
         if (hooks.progress) hooks.progress(StoppedText(scored, n));
@@ -663,7 +588,7 @@ QStringList SearchRun::ResultHeaders()
     return headers;
 }
 
-std::vector<float> SearchRun::StraightScores(Program& program, const Wishes& prepared)
+std::vector<float> SearchRun::StraightScores(Program& program, const PreparedWishes& prepared)
 {
     const Rules rules = buildRules(program, prepared);
     std::vector<float> out;
@@ -673,7 +598,7 @@ std::vector<float> SearchRun::StraightScores(Program& program, const Wishes& pre
     return out;
 }
 
-Explanation SearchRun::Explain(Program& program, const Record& r, const Wishes& typed, const Wishes& prepared)
+Explanation SearchRun::Explain(Program& program, const Record& r, const PreparedWishes& prepared)
 {
     const KnowledgeBase& kb = program.Knowledge;
     const Rules rules = buildRules(program, prepared);
@@ -689,8 +614,10 @@ Explanation SearchRun::Explain(Program& program, const Record& r, const Wishes& 
         e.attribute = k;
         e.name = kb.AttributeNames[ks];
         e.kind = kb.AttributeKinds[ks];
-        e.wish = typed[ks];
-        e.prepared = prepared[ks];
+        e.wish = prepared[ks].typed;
+        e.prepared = prepared[ks].text;
+        e.note = prepared[ks].note;
+        e.hint = prepared[ks].hint;
         e.field = r.GetRecord(k);
         e.hasValue = trace.hasValue;
         e.value = trace.value;

@@ -6,6 +6,7 @@
 
 #include "knowledge/KnowledgeBase.h"
 #include "program/RunContext.h"
+#include "search/PreparedWish.h"
 #include "store/Record.h"
 
 #include <array>
@@ -26,7 +27,11 @@ struct SearchHooks : RunContext
     // Redraws the result list; called once right after FoundList was emptied.
     std::function<void()> refresh;
     // The wishes once prepared, before any listing is scored.
-    std::function<void(const std::array<QString, 18>&)> prepared;
+    std::function<void(const PreparedWishes&)> prepared;
+    // After a complete scoring pass: the attributes with a scored wish whose
+    // formula failed for every listing (so that every listing was compared
+    // with 0 there). Not called when there are none.
+    std::function<void(const QList<int>&)> formulaFailedEverywhere;
 };
 
 // Why one listing scored as it did, attribute by attribute.
@@ -36,8 +41,10 @@ struct AttributeExplanation
     QString name;
     AttributeKind kind;
     QString wish;     // as typed
-    QString prepared; // after trimming and the replacement by a formalized value
-    QString field;    // the listing's field text
+    QString prepared; // what was compared: empty when the wish was not scored
+    PreparedWish::Note note = PreparedWish::Note::None;
+    QString hint;  // what the preparation said about the wish
+    QString field; // the listing's field text
     // The listing's number that was compared (formalized value, formula result
     // or the number read from the field), where the kind has one.
     bool hasValue = false;
@@ -64,7 +71,7 @@ class SearchRun
 {
 public:
     // The wishes of attributes 0..17 as the boxes hold them (14..17 empty).
-    using Wishes = std::array<QString, 18>;
+    using Wishes = WishTexts;
 
     // Runs the whole search. Returns false when it was stopped; what was scored
     // until then is still ranked, and the progress hook gets StoppedText.
@@ -80,19 +87,14 @@ public:
     static void RunOverFile(Program& program, Wishes wishes, const QString& fileName,
                             const SearchHooks& hooks);
 
-    // The wishes after preparation: trimmed, and for value-scored attributes a
-    // wish equal to an accepted value (ignoring case and surrounding spaces)
-    // replaced by that value's formalized value. An empty wish stays empty.
-    static Wishes Prepare(const Program& program, Wishes wishes);
-
-    // The attributes whose prepared wish is not empty, is compared as a number
-    // and holds none at its start, so that it is read as 0.
-    static QList<int> ReadAsZero(const Program& program, const Wishes& prepared);
+    // The wishes made ready to be compared (PrepareWishes with the program's
+    // knowledge base and engine).
+    static PreparedWishes Prepare(Program& program, const Wishes& wishes);
 
     // Every listing's score for prepared wishes, computed listing by listing
     // from the fields and the knowledge base, without the columns: the
     // straightforward scoring the run must agree with bit for bit.
-    static std::vector<float> StraightScores(Program& program, const Wishes& prepared);
+    static std::vector<float> StraightScores(Program& program, const PreparedWishes& prepared);
 
     // The progress text after a stop: how many of the listings were scored.
     static QString StoppedText(int scored, int total);
@@ -105,10 +107,9 @@ public:
     // The captions of those columns.
     static QStringList ResultHeaders();
 
-    // The explanation of one listing's score for the wishes as typed and as the
-    // run prepared them, computed by the run's own scoring code.
-    static Explanation Explain(Program& program, const Record& r, const Wishes& typed,
-                               const Wishes& prepared);
+    // The explanation of one listing's score for the wishes as the run
+    // prepared them, computed by the run's own scoring code.
+    static Explanation Explain(Program& program, const Record& r, const PreparedWishes& prepared);
 
     // The CSV text (RFC 4180 but for the separator, CRLF line ends, no byte
     // order mark) of listings: a header row, then per listing its 17 fields and

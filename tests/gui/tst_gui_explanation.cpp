@@ -135,6 +135,24 @@ private:
     };
 
 private Q_SLOTS:
+    // A distance wished in metres is told as the score it stands for.
+    void summaryTellsTheFormalizedWish()
+    {
+        Program p;
+        p.InitAttributeNames();
+        p.Knowledge.AttributeKinds[field::StopDistance] = kinds::ByFormula;
+        p.Knowledge.AttributeFormulas[field::StopDistance] =
+            QStringLiteral("100 - Расстояние до остановки / 20");
+        const RecordPtr r = fixtures::AddListingWith(p, field::StopDistance, QStringLiteral("480"));
+        SearchRun::Wishes w;
+        w[field::StopDistance] = QStringLiteral("500");
+        const Explanation x = SearchRun::Explain(p, *r, SearchRun::Prepare(p, w));
+        QCOMPARE(
+            ExplanationWindow::Summary(x),
+            QStringLiteral("Совпадение 99,9 %. Больше всего потеряно: Расстояние до остановки (пожелание "
+                           "«500» → 75 из 100; у квартиры «480» — по формуле 76)."));
+    }
+
     void doubleClickOpensTheExplanation()
     {
         Setup s;

@@ -1,3 +1,4 @@
+#include "gui/ChoiceBox.h"
 #include "gui/MainForm.h"
 #include "program/Program.h"
 #include "search/SearchRun.h"
@@ -7,13 +8,17 @@
 #include "support/ScriptedPrompts.h"
 #include "support/Waits.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTemporaryDir>
@@ -21,6 +26,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 using fixtures::AddListing;
 using guitest::TypeText;
@@ -191,27 +197,158 @@ private Q_SLOTS:
         QCOMPARE(s.form->findChild<QLabel*>(QStringLiteral("LabelHint"))->text(), QString());
     }
 
-    // A number wish without a number counts as 0, and the user is told which.
-    void wishReadAsZeroIsNamed()
+    // A wish the search cannot use is marked as it is typed, named in the hint
+    // and left out; fixing it clears the mark.
+    void wishNotUsedIsNamed()
     {
         Setup s;
         s.program.Knowledge.AttributeKinds[field::Rooms] = kinds::Numeric;
-        auto* hint = s.form->findChild<QLabel*>(QStringLiteral("LabelHint"));
-        auto* button = s.form->findChild<QPushButton*>(QStringLiteral("Command1"));
+        QComboBox* rooms = s.form->WishBox(field::Rooms);
+        QComboBox* price = s.form->WishBox(field::Price);
+        TypeText(rooms->lineEdit(), QStringLiteral("два"));
+        price->setEditText(QStringLiteral("Договорная")); // picked from its list
+        TypeText(s.form->WishBox(field::District)->lineEdit(), QStringLiteral("Центр")); // a text wish
+        const QString roomsHint =
+            QStringLiteral("«два» — не число; пожелание «Количество комнат» не учитывается.");
+        const QString priceHint =
+            QStringLiteral("«Договорная» — не число; пожелание «Цена (т.р) от» не учитывается.");
+        QCOMPARE(s.form->WishHintText(), roomsHint + u'\n' + priceHint);
+        QVERIFY(!rooms->styleSheet().isEmpty());
+        QVERIFY(s.form->WishBox(field::District)->styleSheet().isEmpty());
+        QCOMPARE(rooms->toolTip(), QStringLiteral("Количество комнат, численное значение\n") + roomsHint);
+        // Not scored: every listing matches the rest (district Центр) fully.
         QSignalSpy done(s.form.get(), &MainForm::searchFinished);
-        TypeText(s.form->WishBox(field::Rooms)->lineEdit(), QStringLiteral("два"));
-        TypeText(s.form->WishBox(field::Price)->lineEdit(), QStringLiteral("дёшево"));
-        TypeText(s.form->WishBox(field::District)->lineEdit(),
-                 QStringLiteral("Центр")); // ordinal: a text wish
-        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(done.wait(5000));
-        QCOMPARE(hint->text(),
-                 QStringLiteral("Не числа, считаются как 0: «Количество комнат», «Цена (т.р) от»"));
-        s.form->WishBox(field::Rooms)->setEditText(QStringLiteral("2"));
-        s.form->WishBox(field::Price)->setEditText(QString());
-        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(s.program.FoundList.size(), 10);
+        for (const RecordPtr& r : s.program.FoundList)
+            QCOMPARE(r->So, 100.0f);
+        rooms->setEditText(QStringLiteral("2"));
+        price->setEditText(QString());
+        QCOMPARE(s.form->WishHintText(), QString());
+        QVERIFY(rooms->styleSheet().isEmpty());
+        QCOMPARE(rooms->toolTip(), QStringLiteral("Количество комнат, численное значение"));
+    }
+
+    // A misspelt accepted value: the hint offers the nearest, a click puts it in the box.
+    void unknownValueOffersTheNearest()
+    {
+        Setup s;
+        KnowledgeBase& kb = s.program.Knowledge;
+        kb.AttributeKinds[field::District] = kinds::ByValue;
+        kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("90"));
+        kb.AttributeValueLists[field::District].Append(QStringLiteral("Заречье"), QStringLiteral("30"));
+        QComboBox* district = s.form->WishBox(field::District);
+        TypeText(district->lineEdit(), QStringLiteral("Заречя"));
+        QCOMPARE(s.form->WishHintText(),
+                 QStringLiteral("«Заречя» нет среди значений «Район»; может быть, «Заречье»?"));
+        auto* hint = s.form->findChild<QLabel*>(QStringLiteral("LabelHint"));
+        const QRegularExpressionMatch link =
+            QRegularExpression(QStringLiteral("href=\"([^\"]+)\"")).match(hint->text());
+        QVERIFY(link.hasMatch());
+        Q_EMIT hint->linkActivated(link.captured(1));
+        QCOMPARE(district->currentText(), QStringLiteral("Заречье"));
+        QCOMPARE(s.form->WishHintText(), QString());
+        QVERIFY(district->styleSheet().isEmpty());
+    }
+
+    // A distance wish in metres is shown as the score it stands for.
+    void formulaWishShowsItsScore()
+    {
+        Setup s;
+        KnowledgeBase& kb = s.program.Knowledge;
+        kb.AttributeKinds[field::StopDistance] = kinds::ByFormula;
+        kb.AttributeFormulas[field::StopDistance] = QStringLiteral("100 - Расстояние до остановки / 20");
+        QComboBox* box = s.form->WishBox(field::StopDistance);
+        QTest::keyClicks(box->lineEdit(), QStringLiteral("500"));
+        const QString said = QStringLiteral("«Расстояние до остоновки (м)»: 500 м → 75 из 100");
+        QCOMPARE(box->toolTip(), said);
+        QCOMPARE(s.form->WishHintText(), said);
+        QVERIFY(box->styleSheet().isEmpty());
+    }
+
+    // A formula that fails for every listing is named after the search.
+    void formulaFailingEverywhereIsNamed()
+    {
+        Setup s;
+        KnowledgeBase& kb = s.program.Knowledge;
+        kb.AttributeKinds[field::Telephone] = kinds::ByFormula;
+        // Another attribute's field, a word in every listing: the formula fails for each.
+        kb.AttributeFormulas[field::Telephone] = QStringLiteral("Агенство + 1");
+        QTest::keyClicks(s.form->WishBox(field::Telephone)->lineEdit(), QStringLiteral("50"));
+        QCOMPARE(s.form->WishHintText(), QString());
+        QSignalSpy done(s.form.get(), &MainForm::searchFinished);
+        QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(done.wait(5000));
-        QCOMPARE(hint->text(), QString());
+        QVERIFY2(s.form->WishHintText().startsWith(
+                     QStringLiteral("«Наличие телефона»: формула не вычислилась ни для одной квартиры")),
+                 qPrintable(s.form->WishHintText()));
+        QVERIFY(s.form->WishHintText().contains(QStringLiteral("«Телефон»")));
+        // A listing for which it works: no longer named.
+        s.program.Records.Items.Item(2)->SetRecord(field::Agency, QStringLiteral("1"));
+        QTest::mouseClick(s.form->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(done.wait(5000));
+        QCOMPARE(s.form->WishHintText(), QString());
+    }
+
+    // Typing filters the list by a match anywhere, as wide as its entries, and
+    // never completes the box's text.
+    void typingFiltersTheList()
+    {
+        Setup s;
+        QComboBox* address = s.form->WishBox(field::Address);
+        QStringList streets;
+        for (int i = 1; i <= 30; ++i)
+            streets << QStringLiteral("ул. Мира, %1").arg(i);
+        const QString longest =
+            QStringLiteral("пр-т Героев Великой Отечественной войны, д. 118, корп. 2, кв. 19");
+        streets << longest;
+        setEntries(address, streets);
+        address->setFocus();
+        TypeText(address->lineEdit(), QStringLiteral("мира, 2"));
+        auto* box = static_cast<ChoiceBox*>(address);
+        QAbstractItemView* popup = box->Filter()->popup();
+        QTRY_VERIFY(popup->isVisible());
+        QCOMPARE(address->currentText(), QStringLiteral("мира, 2"));
+        QStringList shown;
+        for (int i = 0; i < popup->model()->rowCount(); ++i)
+            shown << popup->model()->index(i, 0).data().toString();
+        QStringList expected{QStringLiteral("ул. Мира, 2")};
+        for (int i = 20; i <= 29; ++i)
+            expected << QStringLiteral("ул. Мира, %1").arg(i);
+        QCOMPARE(shown, expected);
+        const int wide = popup->fontMetrics().horizontalAdvance(longest);
+        QVERIFY2(popup->width() > wide, qPrintable(QString::number(popup->width())));
+        QVERIFY(popup->width() > address->width());
+        QVERIFY(popup->geometry().right() <= popup->screen()->availableGeometry().right());
+        QTest::keyClick(popup, Qt::Key_Escape);
+        // The box's own list is as wide too.
+        address->showPopup();
+        QTRY_VERIFY(address->view()->isVisible());
+        QVERIFY(address->view()->width() > wide);
+        address->hidePopup();
+    }
+
+    // Scrolling past a box without focus leaves its wish alone.
+    void wheelChangesOnlyAFocusedBox()
+    {
+        Setup s;
+        QComboBox* rooms = s.form->WishBox(field::Rooms);
+        setEntries(rooms, {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+        s.form->findChild<QPushButton*>(QStringLiteral("Command1"))->setFocus();
+        QTRY_VERIFY(!rooms->hasFocus());
+        auto wheel = [&] {
+            const QPoint at = rooms->rect().center();
+            QWheelEvent e(at, rooms->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(rooms, &e);
+        };
+        wheel();
+        QCOMPARE(rooms->currentText(), QString());
+        rooms->setFocus();
+        QTRY_VERIFY(rooms->hasFocus());
+        wheel();
+        QVERIFY(!rooms->currentText().isEmpty());
     }
 
     // A stop during the scoring pass still ranks and shows what was scored.

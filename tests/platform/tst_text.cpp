@@ -148,6 +148,40 @@ private Q_SLOTS:
         QCOMPARE(text::FileSafe(input), expected);
         QVERIFY(text::IsFileSafe(text::FileSafe(input)));
     }
+
+    // The wish boxes' filter: a match anywhere, letter case aside.
+    void containsLowered_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("lowered");
+        QTest::addColumn<bool>("contains");
+        QTest::newRow("Cyrillic, case aside") << "пер. Липовый, д. 12"
+                                              << "липовый, д. 1" << true;
+        QTest::newRow("Latin, case aside") << "ЖК Sky Tower"
+                                           << "sky t" << true;
+        QTest::newRow("Ё") << "ул. ЁЛОЧНАЯ"
+                           << "ёлоч" << true;
+        QTest::newRow("at the very end") << "д. 12"
+                                         << "12" << true;
+        QTest::newRow("first letter repeated") << "ААБ"
+                                               << "аб" << true;
+        QTest::newRow("both cases of the first letter") << "Мама мыла"
+                                                        << "мыл" << true;
+        QTest::newRow("cut off by the end") << "Липовый, д. 1"
+                                            << "д. 12" << false;
+        QTest::newRow("absent") << "ул. Мира"
+                                << "липов" << false;
+        QTest::newRow("empty looked for") << "ул. Мира"
+                                          << "" << true;
+    }
+    void containsLowered()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, lowered);
+        QFETCH(bool, contains);
+        QCOMPARE(text::ContainsLowered(text, lowered), contains);
+        QCOMPARE(text.contains(lowered, Qt::CaseInsensitive), contains);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestText)

@@ -90,10 +90,14 @@ private Q_SLOTS:
         QTest::newRow("by value replaced")
             << int(field::District) << QStringLiteral("соборный ") << QStringLiteral("70") << true << 85.f
             << 0.f << 100.f << 85.f << QString();
-        QTest::newRow("by value not replaced")
-            << int(field::District) << QStringLiteral("Заречный") << QStringLiteral("Заречный") << true
-            << 85.f << 0.f << 100.f << 15.f << QString();
-        QTest::newRow("formula ok") << int(field::StopDistance) << QStringLiteral("60")
+        QTest::newRow("by value, a number on the scale")
+            << int(field::District) << QStringLiteral("15") << QStringLiteral("15") << true << 85.f << 0.f
+            << 100.f << 30.f << QString();
+        QTest::newRow("by value, unknown value is no wish")
+            << int(field::District) << QStringLiteral("Заречный") << QString() << false << 0.f << 0.f << 0.f
+            << 100.f << QString();
+        // The formula names only its own attribute: the wish is in metres.
+        QTest::newRow("formula ok") << int(field::StopDistance) << QStringLiteral("600 м")
                                     << QStringLiteral("60") << true << 50.f << 0.f << 100.f << 90.f
                                     << QString();
         QTest::newRow("formula fails")
@@ -122,11 +126,11 @@ private Q_SLOTS:
         buildFixture(p);
         SearchRun::Wishes typed;
         typed[static_cast<size_t>(attribute)] = wish;
-        const SearchRun::Wishes ready = SearchRun::Prepare(p, typed);
-        QCOMPARE(ready[static_cast<size_t>(attribute)], prepared);
+        const PreparedWishes ready = SearchRun::Prepare(p, typed);
+        QCOMPARE(ready[static_cast<size_t>(attribute)].text, prepared);
         QVERIFY(SearchRun::Run(p, typed, {}));
         const RecordPtr r = p.Records.Items.Item(1);
-        const Explanation x = SearchRun::Explain(p, *r, typed, ready);
+        const Explanation x = SearchRun::Explain(p, *r, ready);
 
         const AttributeExplanation& e = x.attributes[static_cast<size_t>(attribute)];
         QCOMPARE(e.attribute, attribute);
@@ -167,7 +171,7 @@ private Q_SLOTS:
         EvaluateFormula(*p.Records.Items.Item(1), p.Knowledge.AttributeFormulas[field::Telephone], ok,
                         p.Knowledge, p.Engine(), &reason);
         QVERIFY(!ok && !reason.isEmpty());
-        const Explanation x = SearchRun::Explain(p, *p.Records.Items.Item(1), w, w);
+        const Explanation x = SearchRun::Explain(p, *p.Records.Items.Item(1), SearchRun::Prepare(p, w));
         QCOMPARE(x.attributes[field::Telephone].failure, QStringLiteral("Формула не вычислена: ") + reason);
     }
 
@@ -227,14 +231,14 @@ private Q_SLOTS:
                 SearchRun::Wishes typed;
                 for (int k = 0; k <= 13; ++k)
                     if (pick(3) != 0) typed[static_cast<size_t>(k)] = fieldText();
-                SearchRun::Wishes prepared;
+                PreparedWishes prepared;
                 SearchHooks hooks;
-                hooks.prepared = [&](const SearchRun::Wishes& w) { prepared = w; };
+                hooks.prepared = [&](const PreparedWishes& w) { prepared = w; };
                 QVERIFY(SearchRun::Run(p, typed, hooks));
                 // Every listing, also those with a score too low to be ranked.
                 for (int i = 1; i <= p.Records.Items.Count(); ++i) {
                     const RecordPtr r = p.Records.Items.Item(i);
-                    const Explanation x = SearchRun::Explain(p, *r, typed, prepared);
+                    const Explanation x = SearchRun::Explain(p, *r, prepared);
                     float sum = 0;
                     for (const AttributeExplanation& e : x.attributes)
                         sum += e.score;

@@ -261,11 +261,11 @@ private Q_SLOTS:
             atRest.Knowledge = m.p.Knowledge;
             atRest.MaxFound = m.p.MaxFound;
             atRest.Engine().SetClock(m.p.Engine().Clock());
-            SearchRun::Wishes prepared;
+            PreparedWishes prepared;
             SearchHooks hooks;
-            hooks.prepared = [&](const SearchRun::Wishes& x) { prepared = x; };
+            hooks.prepared = [&](const PreparedWishes& x) { prepared = x; };
             SearchRun::RunOverFile(atRest, w, path, hooks);
-            QCOMPARE(prepared, SearchRun::Prepare(m.p, w));
+            QCOMPARE(PreparedTexts(prepared), PreparedTexts(SearchRun::Prepare(m.p, w)));
             QCOMPARE(atRest.Records.Items.Count(), 0);
             QVERIFY2(atRest.FoundList.size() == m.p.FoundList.size(), qPrintable(what));
             for (qsizetype i = 0; i < m.p.FoundList.size(); ++i) {

@@ -87,43 +87,15 @@ private Q_SLOTS:
         }
         p.Records.Items.Item(1)->SetRecord(field::Telephone, QStringLiteral("есть"));
         SearchRun::Wishes wishes = wish(field::Telephone, typed);
-        QCOMPARE(SearchRun::Prepare(p, wishes)[12], QString());
-        QCOMPARE(SearchRun::Prepare(p, wishes)[0], QString());
+        QCOMPARE(SearchRun::Prepare(p, wishes)[12].text, QString());
+        QCOMPARE(SearchRun::Prepare(p, wishes)[0].text, QString());
         QVERIFY(SearchRun::Run(p, wishes, {}));
         QCOMPARE(p.FoundList.size(), 10);
         for (int i = 0; i < 10; ++i)
             QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
         // A wish that is not empty is replaced by its formalized value.
-        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12],
+        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12].text,
                  QStringLiteral("80"));
-    }
-
-    // The wishes read as 0 because they hold no number: not the ordinal ones,
-    // not those replaced by a formalized value, not the empty ones.
-    void wishesReadAsZero()
-    {
-        Program p;
-        p.InitAttributeNames();
-        KnowledgeBase& kb = p.Knowledge;
-        kb.AttributeKinds[field::District] = kinds::Ordinal;
-        kb.AttributeKinds[field::Rooms] = kinds::Numeric;
-        kb.AttributeKinds[field::Floor] = kinds::Numeric;
-        kb.AttributeKinds[field::HouseType] = kinds::ByValue;
-        kb.AttributeValueLists[field::HouseType].Append(QStringLiteral("кирпичный"), QStringLiteral("80"));
-        kb.AttributeKinds[field::Price] = kinds::Numeric;
-        kb.AttributeKinds[field::TotalArea] = kinds::Numeric;
-        kb.AttributeKinds[field::LivingArea] = kinds::Numeric;
-        SearchRun::Wishes w;
-        w[0] = QStringLiteral("Центр");
-        w[1] = QStringLiteral("два");
-        w[2] = QStringLiteral(" 0");
-        w[3] = QStringLiteral("Кирпичный");
-        w[4] = QStringLiteral("что-то"); // empty kind: compared as a number too
-        w[5] = QStringLiteral("дёшево");
-        w[6] = QStringLiteral("-.5");
-        w[7] = QStringLiteral("&H1F");
-        w[8] = QStringLiteral("  ");
-        QCOMPARE(SearchRun::ReadAsZero(p, SearchRun::Prepare(p, w)), (QList<int>{1, 4, 5}));
     }
 
     void ordinalMismatchScores94()
@@ -205,12 +177,14 @@ private Q_SLOTS:
         AddListing(p, {"P", {}, {}, QStringLiteral("панельный")});
         AddListing(p, {"X", {}, {}, QStringLiteral("монолит")});
         const auto prepared = SearchRun::Prepare(p, wish(field::HouseType, QStringLiteral("  КИРПИЧНЫЙ ")));
-        QCOMPARE(prepared[field::HouseType], QStringLiteral("80"));
+        QCOMPARE(prepared[field::HouseType].text, QStringLiteral("80"));
         QVERIFY(SearchRun::Run(p, wish(field::HouseType, QStringLiteral("  КИРПИЧНЫЙ ")), {}));
         // K: 100; P: 100-40 = 60; X: 0 -> 100-80 = 20.
         QCOMPARE(found(p), (QStringList{"K: 100", "P: 97.6", "X: 95.3"}));
-        // A wish that is no accepted value keeps its text: a word reads as 0.
+        // A word that is no accepted value is no wish; a number is a score.
         QVERIFY(SearchRun::Run(p, wish(field::HouseType, QStringLiteral("дерево")), {}));
+        QCOMPARE(found(p), (QStringList{"K: 100", "P: 100", "X: 100"}));
+        QVERIFY(SearchRun::Run(p, wish(field::HouseType, QStringLiteral("0")), {}));
         QCOMPARE(found(p), (QStringList{"X: 100", "P: 97.6", "K: 95.3"}));
     }
 
@@ -261,7 +235,7 @@ private Q_SLOTS:
                 list.Append(QStringLiteral("pad%1").arg(i), QStringLiteral("99"));
             const RecordPtr r = AddListingWith(p, field::District, field);
             QVERIFY(SearchRun::Run(p, w, {}));
-            const Explanation x = SearchRun::Explain(p, *r, w, SearchRun::Prepare(p, w));
+            const Explanation x = SearchRun::Explain(p, *r, SearchRun::Prepare(p, w));
             QCOMPARE(x.attributes[field::District].score, expected);
             QCOMPARE(r->So, x.so);
             so[padding ? 1 : 0] = r->So;
@@ -279,7 +253,7 @@ private Q_SLOTS:
         kb.AttributeKinds[field::District] = kinds::ByValue;
         kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("70"));
         kb.AttributeValueLists[field::District].Append(QStringLiteral("70"), QStringLiteral("95"));
-        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0],
+        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0].text,
                  QStringLiteral("95"));
     }
 

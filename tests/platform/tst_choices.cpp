@@ -1,4 +1,4 @@
-#include "knowledge/Choices.h"
+#include "platform/Text.h"
 
 #include <QTest>
 
@@ -13,10 +13,10 @@ private Q_SLOTS:
         QTest::newRow("numbers by value, not as text")
             << QStringList{"2", "8", "10", "3", "-1", "2.5"} << QStringList{"-1", "2", "2.5", "3", "8", "10"};
         // Code points would put Ё before А and every capital before the small letters;
-        // Ё counts as Е here.
+        // ё stands right after е.
         QTest::newRow("Russian alphabetical order, case aside")
             << QStringList{"Заречье", "авиагородок", "Ёлкино", "Жуково", "Березовая", "Елово"}
-            << QStringList{"авиагородок", "Березовая", "Ёлкино", "Елово", "Жуково", "Заречье"};
+            << QStringList{"авиагородок", "Березовая", "Елово", "Ёлкино", "Жуково", "Заречье"};
         QTest::newRow("numbers inside a text by value")
             << QStringList{"ул. Мира, 10", "ул. Мира, 2", "ул. Лесная, 1"}
             << QStringList{"ул. Лесная, 1", "ул. Мира, 2", "ул. Мира, 10"};
@@ -29,7 +29,7 @@ private Q_SLOTS:
     void sortedChoices()
     {
         QFETCH(QStringList, values);
-        QTEST(SortedChoices(values), "offered");
+        QTEST(text::SortedChoices(values), "offered");
     }
 };
 
