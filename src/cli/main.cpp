@@ -49,7 +49,7 @@ const std::map<QString, CommandInfo>& commands()
          {CmdFormula, Access::ReadOnly, "вычислить формулу для записи: [--listing НОМЕР] ФОРМУЛА"}},
         {QStringLiteral("import"),
          {CmdImport, Access::Writes,
-          "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all]"}},
+          "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all] [--max-new N]"}},
         {QStringLiteral("dedupe"),
          {CmdDedupe, Access::Writes,
           "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},

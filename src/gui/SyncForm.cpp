@@ -183,12 +183,14 @@ void SyncForm::onCommand1()
     // may a new one begin.
     if (m_running) return;
 
-    if (m_prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
-                          Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes)
-        m_program.Records.Clear();
+    // "Да" empties the database only once the run has its first listing: a
+    // site that fails from the start leaves the listings as they were.
+    m_clearFirst = m_prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
+                                     Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes;
     Timer1->setInterval(1000);
     Command1->setText(QStringLiteral("&Остановить"));
     SyncStart();
+    m_clearFirst = false;
 
     if (m_closePending) {
         m_closePending = false;
@@ -203,6 +205,7 @@ void SyncForm::SyncStart()
     const auto unlock = qScopeGuard([this] { Check1->setEnabled(true); });
     ImportOptions options = RunOptions;
     options.updateExisting = Check1->isChecked();
+    options.clearFirst = m_clearFirst;
     LoaderPageSource pages(PageTimeoutMs);
     ImportHooks hooks;
     auto* log = static_cast<LogList*>(List);

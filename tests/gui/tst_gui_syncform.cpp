@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -226,6 +227,32 @@ private Q_SLOTS:
         QCOMPARE(logOf(form).last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 4."));
     }
 
+    // "Да" empties the database only once a listing has come: a site that
+    // does not answer leaves every listing in place, and the log says so.
+    void yesKeepsTheListingsWhenNothingComes()
+    {
+        QTcpServer probe; // a port where nothing listens
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString site = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        ScriptedPrompts prompts;
+        prompts.answers.enqueue(Prompts::Yes);
+        Program program;
+        fixtures::AddListing(program, {QStringLiteral("прежняя 0")});
+        fixtures::AddListing(program, {QStringLiteral("прежняя 1")});
+        SyncForm form(program, prompts, nullptr, site);
+        form.RunOptions.retries = 0;
+        form.show();
+
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+        QCOMPARE(prompts.texts(), QStringList{kQuestion});
+        QCOMPARE(program.Records.Items.Count(), 2);
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(0), QStringLiteral("прежняя 0"));
+        QCOMPARE(logOf(form).last(),
+                 QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."));
+    }
+
     // "Обновлять уже имеющиеся объявления" is read when a run starts and
     // locked while it goes on; off, every listing is appended as a new one.
     void updateCheckBox_data()
@@ -291,7 +318,13 @@ private Q_SLOTS:
         QVERIFY(!form.Running());
         QCOMPARE(captionWhileRunning, QStringLiteral("&Остановить"));
         QCOMPARE(prompts.messages.size(), 1);
-        QCOMPARE(logOf(form).last(), QStringLiteral("Завершено."));
+        // The question was answered "Да": stopped before its first listing,
+        // the run says it left the database as it was.
+        QStringList log = logOf(form);
+        if (program.Records.Items.Count() == 0)
+            QCOMPARE(log.takeLast(),
+                     QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."));
+        QCOMPARE(log.last(), QStringLiteral("Завершено."));
         QCOMPARE(logOf(form).filter(QStringLiteral("Соединение")).size(), 1);
         QVERIFY(program.Records.Items.Count() < 20);
         QCOMPARE(form.Command1->text(), QStringLiteral("&Старт"));
@@ -346,7 +379,9 @@ private Q_SLOTS:
         QVERIFY(!form.isVisible());
         QVERIFY(!form.Running());
         QCOMPARE(form.result(), int(QDialog::Rejected));
-        QCOMPARE(logOf(form).last(), QStringLiteral("Завершено."));
+        QCOMPARE(logOf(form).mid(logOf(form).size() - 2),
+                 (QStringList{QStringLiteral("Завершено."),
+                              QStringLiteral("Записи в БД не удалены: не получено ни одного объявления.")}));
         QCOMPARE(program.Records.Items.Count(), 0);
         QVERIFY(!program.Busy());
     }
