@@ -52,7 +52,8 @@ const std::map<QString, CommandInfo>& commands()
           "загрузить объявления с сайта: [--site АДРЕС] [--clear] [--append-all] [--max-new N]"}},
         {QStringLiteral("dedupe"),
          {CmdDedupe, Access::Writes,
-          "удалить повторы квартир, оставив первое объявление каждой: [--dry-run]"}},
+          "удалить повторы квартир, оставив самое новое объявление каждой (копия в database.txt.bak): "
+          "[--dry-run]"}},
         {QStringLiteral("demo-site"),
          {CmdDemoSite, Access::ReadOnly,
           "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},

@@ -656,3 +656,27 @@ void AppendFieldCp1251(QByteArray& out, QStringView s)
 }
 
 } // namespace textfile
+
+namespace textfile {
+
+void CopyFileAtomic(const QString& from, const QString& to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw VestranaError(
+            VestranaError::Kind::File,
+            fileError(from, QStringLiteral("не удаётся открыть файл (%1)").arg(in.errorString())));
+    AtomicWriter out(to);
+    QByteArray chunk(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(chunk.data(), chunk.size());
+        if (got < 0)
+            throw VestranaError(VestranaError::Kind::File,
+                                fileError(from, QStringLiteral("ошибка чтения (%1)").arg(in.errorString())));
+        if (got == 0) break;
+        out.WriteBytes(QByteArrayView(chunk.constData(), got));
+    }
+    out.Commit();
+}
+
+} // namespace textfile

@@ -166,6 +166,10 @@ private:
     qint64 m_flushed = 0; // of them, bytes whose writing to the disk was started
 };
 
+// Copies a file whole, replacing `to` atomically as AtomicWriter does (a
+// backup before a change); throws the file error naming the file at fault.
+void CopyFileAtomic(const QString& from, const QString& to);
+
 // What a failed save says about the system's error code, in Russian ("нет
 // места на диске" for ENOSPC and so on).
 QString SaveFailureReason(int errorCode);
