@@ -46,3 +46,4 @@ int CmdFormula(CliContext& ctx);
 int CmdImport(CliContext& ctx);
 int CmdDemoSite(CliContext& ctx);
 int CmdDedupe(CliContext& ctx);
+int CmdRepair(CliContext& ctx);

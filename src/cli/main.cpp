@@ -54,6 +54,9 @@ const std::map<QString, CommandInfo>& commands()
          {CmdDedupe, Access::Writes,
           "удалить повторы квартир, оставив самое новое объявление каждой (копия в database.txt.bak): "
           "[--dry-run]"}},
+        {QStringLiteral("repair"),
+         {CmdRepair, Access::Writes,
+          "перенести нечитаемые строки database.txt в database.rejected.txt (копия в database.txt.bak)"}},
         {QStringLiteral("demo-site"),
          {CmdDemoSite, Access::ReadOnly,
           "демонстрационный сайт на 127.0.0.1: [--port ПОРТ] [--seconds СЕКУНДЫ] [--count N]"}},

@@ -344,7 +344,8 @@ QByteArrayView LineReader::ReadLineBytes()
     if ((nl >= 0 ? nl : m_buf.size()) - m_pos > MaxLineBytes)
         fail(QStringLiteral("строка %1 длиннее %2 МБ; в файле данных таких строк не бывает, файл не прочитан")
                  .arg(m_lineNumber + 1)
-                 .arg(MaxLineBytes >> 20));
+                 .arg(MaxLineBytes >> 20) +
+             m_longLineHint);
     if (m_lineNumber == 0) checkByteOrderMark();
     ++m_lineNumber;
     qsizetype end = nl >= 0 ? nl : m_buf.size();

@@ -117,6 +117,8 @@ public:
     qint64 Size() const { return m_file.isOpen() ? m_file.size() : m_buf.size(); }
     // 1-based number of the line last read.
     qint64 LineNumber() const { return m_lineNumber; }
+    // Appended to the message about a line too long: what the user can do.
+    void SetLongLineHint(const QString& hint) { m_longLineHint = hint; }
     const QString& Path() const { return m_path; }
 
 private:
@@ -130,6 +132,7 @@ private:
     qsizetype m_pos = 0;
     bool m_eof = false;
     qint64 m_lineNumber = 0;
+    QString m_longLineHint;
 };
 
 // Writes a file atomically: the text goes to a temporary file beside the target

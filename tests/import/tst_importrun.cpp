@@ -843,6 +843,47 @@ private Q_SLOTS:
         QCOMPARE(saved.startsWith(textfile::ToCp1251(sample::GenerateListing(100)[0])), !clear);
     }
 
+    // A site cannot make the database unreadable: a listing of 5,000,000
+    // characters on its list page and as many on its detail page has every
+    // field cut to 4,000 (each cut logged), and the file saved then loads.
+    void oversizedListingIsCutAndLoads()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        const QString detail = site + QStringLiteral("/obj/1.html");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1\r</p>"));
+        pages.pages.insert(
+            ListPageUrl(site, 1).toString(),
+            QStringLiteral("<table><tr><td>Дата</td></tr><tr><td>1</td><td>2</td><td>3</td><td></td>"
+                           "<td></td><td>ул. Длинная, 1</td><td>40</td><td><a href=\"%1\">%2</a></td>"
+                           "<td>100</td><td>А</td></tr></table>")
+                .arg(detail, QString(5000000, u'Я')));
+        QString detailPage = QStringLiteral("<table>");
+        for (int row = 0; row < 18; ++row)
+            detailPage +=
+                QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(row).arg(QString(277000, u'ж'));
+        pages.pages.insert(detail, detailPage + QStringLiteral("</table>"));
+        Program program;
+        const Outcome o = runImport(program, site, pages);
+
+        QVERIFY(o.result.completed);
+        QCOMPARE(program.Records.Items.Count(), 1);
+        const Record& listing = *program.Records.Items.Item(1);
+        QCOMPARE(listing.Field(field::Description).size(), kMaxImportedFieldChars);
+        QCOMPARE(listing.Field(field::District).size(), kMaxImportedFieldChars);
+        QVERIFY(o.log.contains(QStringLiteral("Поле «Описание» обрезано до 4000 знаков (было 5000000): "
+                                              "ул. Длинная, 1")));
+        QCOMPARE(o.log.filter(QStringLiteral("обрезано до 4000 знаков")).size(), 7);
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("database.txt"));
+        program.Records.SaveToFile(file);
+        Records loaded;
+        loaded.LoadFromFile(file);
+        QCOMPARE(loaded.Items.Count(), 1);
+        QCOMPARE(testsupport::FieldsOf(*loaded.Items.Item(1)), testsupport::FieldsOf(listing));
+    }
+
     // Emptying the database waits for the run's first listing: a run that
     // ends before it, whatever the reason, leaves database.txt byte for byte
     // as it was, from the import window's "Да" (the run's clearFirst, then
