@@ -93,7 +93,8 @@ int CmdRepair(CliContext& ctx)
     for (;;) {
         const qint64 got = in.read(chunk.data(), chunk.size());
         if (got < 0) {
-            ctx.err << "Ошибка чтения файла database.txt: " << in.errorString() << "\nФайлы данных не изменены.\n";
+            ctx.err << "Ошибка чтения файла database.txt: " << in.errorString()
+                    << "\nФайлы данных не изменены.\n";
             return 2;
         }
         if (got == 0) break;

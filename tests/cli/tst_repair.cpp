@@ -31,8 +31,9 @@ QByteArray line(const QString& text)
     return textfile::ToCp1251(text) + "\r\n";
 }
 
-const QString kGood = QStringLiteral("Центр|2|5|кирпичный|ул. Мира, %1|1500|54|32|8|Рынок|300|раздельный|есть|Дом|"
-                                     "01.12.2026|Ремонт|9||");
+const QString kGood =
+    QStringLiteral("Центр|2|5|кирпичный|ул. Мира, %1|1500|54|32|8|Рынок|300|раздельный|есть|Дом|"
+                   "01.12.2026|Ремонт|9||");
 
 } // namespace
 
@@ -55,8 +56,8 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QByteArray shortLine = textfile::ToCp1251(QStringLiteral("Центр|2|5"));
-        const QByteArray longLine =
-            textfile::ToCp1251(kGood.arg(4).replace(QStringLiteral("Ремонт"), QString(9 << 20, u'x'))); // 18 fields, 9 MB
+        const QByteArray longLine = textfile::ToCp1251(
+            kGood.arg(4).replace(QStringLiteral("Ремонт"), QString(9 << 20, u'x'))); // 18 fields, 9 MB
         const QByteArray before = line(kGood.arg(1)) + shortLine + "\r\n" + line(kGood.arg(2)) + " \t\r\n" +
                                   longLine + "\n" + line(kGood.arg(3)).chopped(2);
         const QString db = WriteBytes(dir.filePath("database.txt"), before);
@@ -70,11 +71,12 @@ private Q_SLOTS:
         r = run({"--data-dir", dir.path(), "repair"});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.size() == 4, qPrintable(r.out.join(u'\n') + r.err));
-        QCOMPARE(r.out, (QStringList{"Строка 2 перенесена в database.rejected.txt: полей 3, а нужно 18",
-                                     "Строка 5 перенесена в database.rejected.txt: длиннее 8 МБ",
-                                     "Прежний файл сохранён как database.txt.bak.",
-                                     "Перенесено строк: 2, пустых строк убрано: 1. Файл database.txt сохранён, "
-                                     "записей: 3."}));
+        QCOMPARE(r.out,
+                 (QStringList{"Строка 2 перенесена в database.rejected.txt: полей 3, а нужно 18",
+                              "Строка 5 перенесена в database.rejected.txt: длиннее 8 МБ",
+                              "Прежний файл сохранён как database.txt.bak.",
+                              "Перенесено строк: 2, пустых строк убрано: 1. Файл database.txt сохранён, "
+                              "записей: 3."}));
         QCOMPARE(ReadBytes(db), line(kGood.arg(1)) + line(kGood.arg(2)) + line(kGood.arg(3)));
         QCOMPARE(ReadBytes(db + ".bak"), before);
         QCOMPARE(ReadBytes(rejected), "1\tearlier\r\n2\t" + shortLine + "\r\n5\t" + longLine + "\r\n");
