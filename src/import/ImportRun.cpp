@@ -117,13 +117,13 @@ private:
     // run and looks at the stop request: a crafted page can take gumbo
     // seconds. False when stopped; the parse then ends on its own, unseen.
     bool parseAside(Page& page);
-    // Loads a page and waits for it (see fetch); `doc` holds the page.
-    // Reads listing row i of a list page, completes it from its detail page
-    // and takes it into the database. False when the run ends meanwhile.
-    bool takeRow(const QList<HtmlElement>& rows, qsizetype i, qint64 total);
+    // Completes the listing read from row i of a list page from its detail
+    // page and takes it into the database. False when the run ends meanwhile.
+    bool takeRow(const QList<HtmlElement>& rows, qsizetype i, RecordPtr listing, qint64 total);
     void cutLongFields(Record& listing);
     // What tells a listing row apart from the rows taken before in the run.
     static size_t rowKey(const Record& listing, const QUrl& link);
+    // Loads a page and waits for it (see fetch); `doc` holds the page.
     bool load(const QUrl& url, HtmlDocument& doc)
     {
         Page page;
@@ -301,11 +301,14 @@ ImportResult Run::Go()
         const QList<HtmlElement> rows = FindListingRows(listPage);
         // A site may answer every page past its end with its last page again:
         // a page of nothing but listings this run has seen counts as empty.
+        std::vector<RecordPtr> listings;
         std::vector<size_t> keys;
+        listings.reserve(size_t(rows.size()));
         keys.reserve(size_t(rows.size()));
         bool allSeen = !rows.isEmpty();
         for (const HtmlElement& row : rows) {
-            keys.push_back(rowKey(*ReadListingRow(row), FindDetailLink(row)));
+            listings.push_back(ReadListingRow(row));
+            keys.push_back(rowKey(*listings.back(), FindDetailLink(row)));
             allSeen = allSeen && m_seen.contains(keys.back());
         }
         if (allSeen) {
@@ -313,7 +316,7 @@ ImportResult Run::Go()
         } else {
             for (qsizetype i = 0; i < rows.size(); ++i) {
                 if (checkpoint()) return finish(false);
-                if (!takeRow(rows, i, total)) return finish(false);
+                if (!takeRow(rows, i, std::move(listings[size_t(i)]), total)) return finish(false);
                 m_seen.insert(keys[size_t(i)]);
                 if (taken >= total) {
                     log(QStringLiteral("================= Завершено ================ "));
@@ -350,10 +353,9 @@ ImportResult Run::Go()
     }
 }
 
-bool Run::takeRow(const QList<HtmlElement>& rows, qsizetype i, qint64 total)
+bool Run::takeRow(const QList<HtmlElement>& rows, qsizetype i, RecordPtr listing, qint64 total)
 {
     qint64& taken = m_result.taken;
-    RecordPtr listing = ReadListingRow(rows[i]);
     log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(field::Address));
     // Without a link, or when its page fails, the detail fields stay
     // empty: they are never taken from another listing's page.
