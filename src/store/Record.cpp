@@ -232,6 +232,10 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
 
 void Record::AppendLine(QByteArray& out) const
 {
+    if (m_end[0] == kWide && !Extra().isEmpty()) {
+        appendLineWithExtra(out);
+        return;
+    }
     // One resize for the line: no field grows in the file.
     const qsizetype start = out.size();
     out.resize(start + textSize() + FieldCount + 2);
@@ -240,19 +244,20 @@ void Record::AppendLine(QByteArray& out) const
         o += textfile::EncodeFieldCp1251(Field(i), o);
         *o++ = '|';
     }
-    if (m_end[0] == kWide) {
-        const QStringView extra = Extra();
-        if (!extra.isEmpty()) {
-            // Written back exactly as read, bars and all.
-            out.resize(o - out.constData());
-            textfile::AppendCp1251(out, extra);
-            out.append("\r\n", 2);
-            return;
-        }
-    }
     *o++ = '\r';
     *o++ = '\n';
     out.resize(o - out.constData());
+}
+
+void Record::appendLineWithExtra(QByteArray& out) const
+{
+    for (int i = 0; i < FieldCount; ++i) {
+        textfile::AppendFieldCp1251(out, Field(i));
+        out.append('|');
+    }
+    // Written back exactly as read, bars and all.
+    textfile::AppendCp1251(out, Extra());
+    out.append("\r\n", 2);
 }
 
 QString CellText(const Record& r, const fieldinfo::Column& column)

@@ -109,6 +109,9 @@ private:
     // m_text resized to `size` characters, not initialised.
     char16_t* textBuffer(qsizetype size);
 
+    // AppendLine for a listing with pieces after its fields (kept out of
+    // the common path).
+    [[gnu::noinline]] void appendLineWithExtra(QByteArray& out) const;
     QStringView wideField(size_t index) const;
     qsizetype textSize() const;
 };
