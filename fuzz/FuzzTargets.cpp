@@ -51,6 +51,7 @@ void Database(const uint8_t* data, size_t size)
             if (r->Field(i).contains(u'\n')) broken("a field holds a line break");
             if (r->Field(i) != plain.Field(i)) broken("a loaded field differs from its line's text");
         }
+        if (r->Extra() != plain.Extra()) broken("the pieces after the fields differ from the line's");
     }
 }
 

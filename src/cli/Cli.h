@@ -47,3 +47,4 @@ int CmdImport(CliContext& ctx);
 int CmdDemoSite(CliContext& ctx);
 int CmdDedupe(CliContext& ctx);
 int CmdRecode(CliContext& ctx);
+int CmdRepair(CliContext& ctx);

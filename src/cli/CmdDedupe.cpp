@@ -1,13 +1,28 @@
 #include "cli/Cli.h"
 
 #include "platform/Errors.h"
+#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 #include "store/FlatIdentity.h"
 
-// Cleans a database that earlier imports filled with copies: the first
-// listing of each flat stays as it is, the later ones go. The knowledge base
-// is not touched; a re-index brings it in line as after any change.
+namespace {
+
+// The names of the fields in which a copy differs from the listing that stays.
+QString differences(const Record& copy, const Record& kept)
+{
+    QStringList names;
+    for (int k : DifferingFields(copy, kept))
+        names << (k < field::Attributes ? QString::fromUtf16(fieldinfo::Names[k]) : QStringLiteral("Резерв"));
+    return names.isEmpty() ? QStringLiteral("ничем") : names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+// Cleans a database that earlier imports filled with copies: the newest
+// listing of each flat stays, filled in where it is empty from its copies, and
+// the copies go. The file as it was is kept as database.txt.bak first. The
+// knowledge base is not touched; a re-index brings it in line as after any change.
 int CmdDedupe(CliContext& ctx)
 {
     bool dryRun = false;
@@ -28,7 +43,8 @@ int CmdDedupe(CliContext& ctx)
         const Record& r = *items.Item(c.position);
         ctx.out << (dryRun ? "Будет удалена запись " : "Удалена запись ") << c.position << " (повтор записи "
                 << c.original << "): " << r.Field(field::Address) << ", этаж " << r.Field(field::Floor)
-                << ", площадь " << r.Field(field::TotalArea) << '\n';
+                << ", площадь " << r.Field(field::TotalArea)
+                << "; отличается: " << differences(r, *items.Item(c.original)) << '\n';
     }
     const int before = items.Count();
     if (dryRun) {
@@ -40,6 +56,14 @@ int CmdDedupe(CliContext& ctx)
         ctx.out << "Повторов нет, записей: " << before << ". Файл database.txt не изменён.\n";
         return 0;
     }
+    const QString backup = program.DatabasePath() + QStringLiteral(".bak");
+    try {
+        textfile::CopyFileAtomic(program.DatabasePath(), backup);
+    } catch (const VestranaError& e) {
+        ctx.err << "Ошибка сохранения копии: " << e.message() << "\nФайл database.txt не изменён.\n";
+        return 3;
+    }
+    ctx.out << "Прежний файл сохранён как database.txt.bak.\n";
     RemoveCopies(program.Records, copies);
     try {
         program.SaveDatabase();

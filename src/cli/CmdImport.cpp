@@ -81,9 +81,16 @@ int CmdImport(CliContext& ctx)
             clear = true;
         } else if (ctx.args[i] == QLatin1String("--append-all")) {
             options.updateExisting = false; // copies of flats already held are appended too
+        } else if (optionValue(ctx.args, i, QStringLiteral("--max-new"), value)) {
+            bool ok = false;
+            options.maxNewListings = value.toLongLong(&ok);
+            if (!ok || options.maxNewListings < 0) {
+                ctx.err << "Неверное число новых объявлений: «" << value << "»\n";
+                return 64;
+            }
         } else {
             ctx.err << "Неизвестный параметр: " << ctx.args[i]
-                    << "\nИспользование: import [--site АДРЕС] [--clear] [--append-all]\n";
+                    << "\nИспользование: import [--site АДРЕС] [--clear] [--append-all] [--max-new N]\n";
             return 64;
         }
     }
@@ -97,7 +104,8 @@ int CmdImport(CliContext& ctx)
 
     Program& program = NewProgram(ctx);
     if (!LoadProgram(ctx, program)) return 2;
-    if (clear) program.Records.Clear();
+    // Emptied by the run once it has its first listing, never before.
+    options.clearFirst = clear;
 
     ImportResult result;
     {
@@ -113,13 +121,18 @@ int CmdImport(CliContext& ctx)
         result = SyncStart(program, site, pages, hooks, options);
     }
 
-    try {
-        program.SaveDatabase();
-    } catch (const VestranaError& e) {
-        ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл database.txt не изменён.\n";
-        return 3;
+    if (result.taken == 0) {
+        // Nothing came from the site: the file stays exactly as it was.
+        ctx.out << "Файл database.txt не изменён, записей: " << program.Records.Items.Count() << ".\n";
+    } else {
+        try {
+            program.SaveDatabase();
+        } catch (const VestranaError& e) {
+            ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл database.txt не изменён.\n";
+            return 3;
+        }
+        ctx.out << "Файл database.txt сохранён, записей: " << program.Records.Items.Count() << ".\n";
     }
-    ctx.out << "Файл database.txt сохранён, записей: " << program.Records.Items.Count() << ".\n";
     // A run that gave up on the site is told apart from one that was stopped.
     if (result.gaveUp) return 4;
     return result.completed ? 0 : 130;

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -302,12 +303,20 @@ void EditorForm::onDedupe()
                           QStringLiteral("Удаление повторов"), Prompts::Ok, Prompts::Icon::Information);
         return;
     }
+    const QString backup = m_program.DatabasePath() + QStringLiteral(".bak");
     const auto answer = m_prompts.Message(
         QStringLiteral("Будет удалено объявлений: %1. Это повторы квартир, которые уже есть в базе; "
-                       "у каждой квартиры останется первое объявление.\nУдалить повторы?")
-            .arg(copies.size()),
+                       "у каждой квартиры останется самое новое объявление.\nПеред удалением все записи "
+                       "будут сохранены в файле «%2».\nУдалить повторы?")
+            .arg(copies.size())
+            .arg(QDir::toNativeSeparators(backup)),
         QStringLiteral("Подтверждение"), Prompts::Yes | Prompts::No | Prompts::DefaultNo);
     if (answer != Prompts::Yes) return;
+    // The listings as they are now, unsaved edits included: a failed write
+    // stops here, before anything is removed.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    m_program.Records.SaveToFile(backup);
     RemoveCopies(m_program.Records, copies);
     Status->setText(QStringLiteral("Удалено повторов: %1.").arg(copies.size()));
     RefreshData();

@@ -42,8 +42,9 @@ public:
     QPushButton* Command4 = nullptr; // "&Закрыть"
     QPushButton* Command5 = nullptr; // "&Синхронизация"
     QPushButton* Command6 = nullptr; // "&Индексирование"
-    // The list's context menu with "Удалить повторы…": removes the later
-    // copies of every flat the database holds more than once.
+    // The list's context menu with "Удалить повторы…": of every flat the
+    // database holds more than once, keeps the newest listing and removes the
+    // others, after writing all listings to database.txt.bak.
     QMenu* ListMenu = nullptr;
     QAction* DedupeAction = nullptr;
     // The status line under the buttons: how the last re-index or dedupe ended.

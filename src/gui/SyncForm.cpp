@@ -185,9 +185,10 @@ void SyncForm::onCommand1()
     // may a new one begin.
     if (m_running) return;
 
-    if (m_prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
-                          Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes)
-        m_program.Records.Clear();
+    // "Да" empties the database only once the run has its first listing: a
+    // site that fails from the start leaves the listings as they were.
+    m_clearFirst = m_prompts.Message(QStringLiteral("Вы хотите удалить все записи в БД?"), AppTitle(),
+                                     Prompts::Yes | Prompts::No | Prompts::DefaultNo) == Prompts::Yes;
     Timer1->setInterval(1000);
     Command1->setText(QStringLiteral("&Остановить"));
     {
@@ -196,6 +197,7 @@ void SyncForm::onCommand1()
             Timer1->setInterval(0);
             Command1->setText(QStringLiteral("&Запуск"));
             Command2->setEnabled(true);
+            m_clearFirst = false;
         });
         SyncStart();
     }
@@ -216,6 +218,7 @@ void SyncForm::SyncStart()
     ProgressBar1->setValue(0);
     ImportOptions options = RunOptions;
     options.updateExisting = Check1->isChecked();
+    options.clearFirst = m_clearFirst;
     LoaderPageSource pages(PageTimeoutMs);
     ImportHooks hooks;
     auto* log = static_cast<LogList*>(List);

@@ -77,6 +77,7 @@ private:
     bool m_running = false;
     bool m_closePending = false;
     bool m_tookListings = false;
+    bool m_clearFirst = false; // the user asked to empty the database for this run
 };
 
 // Opens a new import window, modal, and returns when it is closed: true when

@@ -19,6 +19,7 @@
 #include <limits>
 #include <memory>
 #include <thread>
+#include <unordered_set>
 
 namespace {
 
@@ -118,6 +119,12 @@ private:
     // run and looks at the stop request: a crafted page can take gumbo
     // seconds. False when stopped; the parse then ends on its own, unseen.
     bool parseAside(Page& page);
+    // Completes the listing read from row i of a list page from its detail
+    // page and takes it into the database. False when the run ends meanwhile.
+    bool takeRow(const QList<HtmlElement>& rows, qsizetype i, RecordPtr listing, qint64 total);
+    void cutLongFields(Record& listing);
+    // What tells a listing row apart from the rows taken before in the run.
+    static size_t rowKey(const Record& listing, const QUrl& link);
     // Loads a page and waits for it (see fetch); `doc` holds the page.
     bool load(const QUrl& url, HtmlDocument& doc)
     {
@@ -134,9 +141,10 @@ private:
     const ImportOptions m_options;
     ImportMerge m_merge;
     ImportResult m_result;
-    QUrl m_ahead;            // the page loading ahead, if any
-    int m_failedDetails = 0; // listings in a row whose detail page failed
-    QString m_giveUp;        // why the run ends at the next checkpoint
+    QUrl m_ahead;                      // the page loading ahead, if any
+    int m_failedDetails = 0;           // listings in a row whose detail page failed
+    QString m_giveUp;                  // why the run ends at the next checkpoint
+    std::unordered_set<size_t> m_seen; // the rows taken in this run (rowKey)
     bool m_decodingNoted = false;
 };
 
@@ -274,6 +282,8 @@ ImportResult Run::Go()
             m_pages.Abort();
             m_ahead.clear();
         }
+        if (m_options.clearFirst && !m_result.cleared)
+            log(QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."));
         m_result.completed = completed;
         m_result.added = m_merge.Added();
         m_result.updated = m_merge.UpdatedCount();
@@ -311,52 +321,118 @@ ImportResult Run::Go()
     qint64& taken = m_result.taken;
     if (m_hooks.steps) m_hooks.steps(total + 1, 0);
 
-    int emptyPages = 0; // list pages in a row without a listing
+    int emptyPages = 0;        // list pages in a row without a new listing
+    bool repeatsInRow = false; // some of them only repeated listings taken before
     for (qint64& page = m_result.pages;;) {
         ++page;
         log(QStringLiteral("Загрузка ") + countText(page) + QStringLiteral(" страницы..."));
         HtmlDocument listPage;
         if (!load(ListPageUrl(m_site, page), listPage)) return finish(false);
         const QList<HtmlElement> rows = FindListingRows(listPage);
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            if (checkpoint()) return finish(false);
-            RecordPtr listing = ReadListingRow(rows[i]);
-            log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(field::Address));
-            // Without a link, or when its page fails, the detail fields stay
-            // empty: they are never taken from another listing's page.
-            const QUrl link = FindDetailLink(rows[i]);
-            if (!link.isEmpty()) {
-                Page detail;
-                if (!fetch(link, detail)) return finish(false); // the listing being built is dropped
-                if (taken + 1 < total && i + 1 < rows.size()) loadAhead(FindDetailLink(rows[i + 1]));
-                ReadDetailPage(parse(detail), *listing);
-            }
-            const QString address = listing->GetRecord(field::Address);
-            if (m_merge.Take(std::move(listing)) == ImportMerge::Outcome::Updated)
-                log(QStringLiteral("Обновлены данные квартиры на ") + address);
-            ++taken;
-            if (m_hooks.steps) m_hooks.steps(total + 1, taken);
-            if (m_hooks.listingTaken) m_hooks.listingTaken();
-            if (taken >= total) {
-                log(QStringLiteral("================= Завершено ================ "));
-                if (m_options.updateExisting)
-                    log(ImportSummaryLine(m_merge.Added(), m_merge.UpdatedCount(), m_merge.UnchangedCount()));
-                return finish(true);
+        // A site may answer every page past its end with its last page again:
+        // a page of nothing but listings this run has seen counts as empty.
+        std::vector<RecordPtr> listings;
+        std::vector<size_t> keys;
+        listings.reserve(size_t(rows.size()));
+        keys.reserve(size_t(rows.size()));
+        bool allSeen = !rows.isEmpty();
+        for (const HtmlElement& row : rows) {
+            listings.push_back(ReadListingRow(row));
+            keys.push_back(rowKey(*listings.back(), FindDetailLink(row)));
+            allSeen = allSeen && m_seen.contains(keys.back());
+        }
+        if (allSeen) {
+            log(QStringLiteral("На странице только предложения, уже полученные в этом импорте."));
+        } else {
+            for (qsizetype i = 0; i < rows.size(); ++i) {
+                if (checkpoint()) return finish(false);
+                if (!takeRow(rows, i, std::move(listings[size_t(i)]), total)) return finish(false);
+                m_seen.insert(keys[size_t(i)]);
+                if (taken >= total) {
+                    log(QStringLiteral("================= Завершено ================ "));
+                    if (m_options.updateExisting)
+                        log(ImportSummaryLine(m_merge.Added(), m_merge.UpdatedCount(),
+                                              m_merge.UnchangedCount()));
+                    return finish(true);
+                }
+                if (m_options.maxNewListings > 0 && m_merge.Added() >= m_options.maxNewListings) {
+                    log(givenUpLine(QStringLiteral("добавлено новых объявлений: %1, больше одному импорту "
+                                                   "не положено")
+                                        .arg(m_merge.Added())));
+                    m_result.gaveUp = true;
+                    return finish(false);
+                }
             }
         }
         log(QStringLiteral("------------ данные страницы обработаны, итого ") +
             countText(m_program.Records.Items.Count()) + QStringLiteral(" записей в БД.  ------------"));
         // A site that has run out of listings, or serves something else,
         // would be asked for pages without end.
-        emptyPages = rows.isEmpty() ? emptyPages + 1 : 0;
+        const bool empty = rows.isEmpty() || allSeen;
+        repeatsInRow = empty && (allSeen || repeatsInRow);
+        emptyPages = empty ? emptyPages + 1 : 0;
         if (emptyPages == m_options.emptyListPages) {
-            log(givenUpLine(QStringLiteral("на %1 страницах подряд нет ни одного предложения, последняя ")
-                                .arg(emptyPages) +
-                            ListPageUrl(m_site, page).toDisplayString()));
+            const QString none = repeatsInRow ? QStringLiteral("ни одного нового предложения")
+                                              : QStringLiteral("ни одного предложения");
+            log(givenUpLine(
+                QStringLiteral("на %1 страницах подряд нет %2, последняя ").arg(emptyPages).arg(none) +
+                ListPageUrl(m_site, page).toDisplayString()));
             m_result.gaveUp = true;
             return finish(false);
         }
     }
+}
+
+bool Run::takeRow(const QList<HtmlElement>& rows, qsizetype i, RecordPtr listing, qint64 total)
+{
+    qint64& taken = m_result.taken;
+    log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(field::Address));
+    // Without a link, or when its page fails, the detail fields stay
+    // empty: they are never taken from another listing's page.
+    const QUrl link = FindDetailLink(rows[i]);
+    if (!link.isEmpty()) {
+        Page detail;
+        if (!fetch(link, detail)) return false; // the listing being built is dropped
+        if (taken + 1 < total && i + 1 < rows.size()) loadAhead(FindDetailLink(rows[i + 1]));
+        ReadDetailPage(parse(detail), *listing);
+    }
+    cutLongFields(*listing);
+    if (m_options.clearFirst && !m_result.cleared) {
+        // Only now: until the run has a listing, the old ones stay.
+        m_program.Records.Clear();
+        m_result.cleared = true;
+    }
+    const QString address = listing->GetRecord(field::Address);
+    if (m_merge.Take(std::move(listing)) == ImportMerge::Outcome::Updated)
+        log(QStringLiteral("Обновлены данные квартиры на ") + address);
+    ++taken;
+    if (m_hooks.steps) m_hooks.steps(total + 1, taken);
+    if (m_hooks.listingTaken) m_hooks.listingTaken();
+    return true;
+}
+
+void Run::cutLongFields(Record& listing)
+{
+    for (int k = 0; k < Record::FieldCount; ++k) {
+        const qsizetype size = listing.Field(k).size();
+        if (size <= kMaxImportedFieldChars) continue;
+        listing.SetRecord(k, listing.Field(k).left(kMaxImportedFieldChars).toString());
+        const QString name =
+            k < field::Attributes ? QString::fromUtf16(fieldinfo::Names[k]) : QStringLiteral("резерв");
+        log(QStringLiteral("Поле «%1» обрезано до %2 знаков (было %3): ")
+                .arg(name)
+                .arg(kMaxImportedFieldChars)
+                .arg(size) +
+            listing.Field(field::Address).left(200).toString());
+    }
+}
+
+size_t Run::rowKey(const Record& listing, const QUrl& link)
+{
+    size_t h = qHash(link.toString(), 0x9e3779b9);
+    for (int k = 0; k < Record::FieldCount; ++k)
+        h = qHash(listing.Field(k), h ^ (size_t(k) * 0x100000001b3ULL));
+    return h;
 }
 
 } // namespace

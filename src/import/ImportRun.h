@@ -118,12 +118,23 @@ struct ImportOptions
     // (0: never).
     int emptyListPages = 3;
     int failedDetailPages = 3;
+    // Empties the database, but only once the run has its first listing in
+    // hand: a run that takes none leaves the listings as they were.
+    bool clearFirst = false;
+    // The run stops after adding this many listings (0: no bound), so that a
+    // site announcing more than it has cannot fill the memory.
+    qint64 maxNewListings = 1'000'000;
 };
+
+// A field the site sends longer than this is cut to it (and logged), so that
+// no listing grows beyond what the database file may hold on one line.
+inline constexpr qsizetype kMaxImportedFieldChars = 4000;
 
 struct ImportResult
 {
     bool completed = false; // the announced total was reached (else stopped)
     bool gaveUp = false;    // ended because the site failed (see the log)
+    bool cleared = false;   // clearFirst took effect
     qint64 total = 0;
     qint64 taken = 0;   // listings read from the site: added + updated + unchanged
     qint64 added = 0;   // appended to the database
@@ -145,8 +156,9 @@ struct ImportResult
 // for again after a growing pause; a listing whose detail page still cannot be
 // had keeps its detail fields empty. The run gives up, saying why in the log,
 // when the start page or a list page cannot be had, when several list pages in
-// a row hold no listing, or when the detail pages of several listings in a row
-// fail. Detail links to other sites than the listing site (or its subdomains)
+// a row hold no listing (or only listings this run has taken already), when the
+// detail pages of several listings in a row fail, or when it has added
+// `options.maxNewListings` listings. Detail links to other sites than the listing site (or its subdomains)
 // are not followed.
 //
 // Runs on the caller's thread, letting events run while it waits for pages;

@@ -313,6 +313,14 @@ public:
         return m_pieces[i];
     }
 
+    // "|" and the pieces after the first `count`, as the line had them
+    // (empty when it has no more).
+    QString tail(int count) const
+    {
+        if (m_pieces.size() <= count) return QString();
+        return u'|' + m_pieces.mid(count).join(u'|');
+    }
+
     int index() const
     {
         const QString& p = piece(0, "номер атрибута");
@@ -419,9 +427,9 @@ bool digit(char c)
 }
 
 // A plain value line: an index of one or two digits (0 to 17), with or without
-// one space before it, "|", the value, "|", the formalized value, and then
-// either the end or "|" and anything (the strict reader ignores the pieces
-// after the third). It reads exactly as the strict reader reads it.
+// one space before it, "|", the value, "|", the formalized value, and the end.
+// (A line with pieces after the third goes to the strict reader, which keeps
+// them.) It reads exactly as the strict reader reads it.
 void parseValues(const char* p, const char* end, ValueRun& out)
 {
     out.entries.clear();
@@ -448,10 +456,11 @@ void parseValues(const char* p, const char* end, ValueRun& out)
             break;
         }
         const char* score = bar + 1;
-        const auto* scoreEnd =
-            static_cast<const char*>(std::memchr(score, '|', static_cast<size_t>(lineEnd - score)));
-        if (!scoreEnd) scoreEnd = lineEnd;
-        out.entries.push_back({k, {value, quint32(bar - value), quint32(scoreEnd - score)}});
+        if (std::memchr(score, '|', static_cast<size_t>(lineEnd - score))) {
+            p = start;
+            break;
+        }
+        out.entries.push_back({k, {value, quint32(bar - value), quint32(lineEnd - score)}});
     }
     out.stop = p;
 }
@@ -526,6 +535,7 @@ void KnowledgeBase::load(textfile::LineReader& file)
         const int k = in.index();
         AttributeMax[static_cast<size_t>(k)] = in.single(1, "наибольшее значение");
         AttributeMin[static_cast<size_t>(k)] = in.single(2, "наименьшее значение");
+        RangeTails[static_cast<size_t>(k)] = in.tail(3);
     }
 
     // The value lines, up to the second marker: the bulk of a large file. They
@@ -566,6 +576,8 @@ void KnowledgeBase::load(textfile::LineReader& file)
         const QString& value = in.piece(1, "значение");
         const QString& score = in.piece(2, "формализованное значение");
         AttributeValueLists[static_cast<size_t>(k)].Append(value, score);
+        if (QString tail = in.tail(3); !tail.isEmpty())
+            ValueTails[static_cast<size_t>(k)].insert(value, tail);
     }
 
     // The type lines, to the end of the file.
@@ -579,6 +591,7 @@ void KnowledgeBase::load(textfile::LineReader& file)
         AttributeKinds[static_cast<size_t>(k)] = in.piece(1, "тип");
         AttributeFormulas[static_cast<size_t>(k)] = in.piece(2, "формула");
         AttributeComments[static_cast<size_t>(k)] = in.piece(3, "комментарий");
+        TypeTails[static_cast<size_t>(k)] = in.tail(4);
     }
 }
 
@@ -592,21 +605,24 @@ template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
         out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[s]) + u'|' +
-                      text::GeneralNumber(kb.AttributeMin[s]));
+                      text::GeneralNumber(kb.AttributeMin[s]) + kb.RangeTails[s]);
     }
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
         const QString prefix = index(k) + u'|';
-        for (int p = 0; p < list.Count(); ++p)
-            out.WriteLine(prefix + text::FileSafe(list.Values()[p]) + u'|' +
-                          text::FileSafe(list.Scores()[p]));
+        const QHash<QString, QString>& tails = kb.ValueTails[static_cast<size_t>(k)];
+        for (int p = 0; p < list.Count(); ++p) {
+            const QString& value = list.Values()[p];
+            out.WriteLine(prefix + text::FileSafe(value) + u'|' + text::FileSafe(list.Scores()[p]) +
+                          (tails.isEmpty() ? QString() : tails.value(value)));
+        }
     }
     out.WriteLine(kTypesMarker);
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
         out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s].Text()) + u'|' +
                       text::FileSafe(kb.AttributeFormulas[s]) + u'|' +
-                      text::FileSafe(kb.AttributeComments[s]));
+                      text::FileSafe(kb.AttributeComments[s]) + kb.TypeTails[s]);
     }
 }
 

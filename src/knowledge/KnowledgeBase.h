@@ -161,6 +161,13 @@ public:
     std::array<AttributeValueList, Slots> AttributeValueLists;
     std::array<float, Slots> AttributeMax{};
     std::array<float, Slots> AttributeMin{};
+    // What a line of knows.txt had after its last piece ("|" and the rest, as
+    // it stood; empty for most), written back after that line: a column added
+    // in a spreadsheet survives a save. By attribute for the range and type
+    // lines, by attribute and value text for the value lines.
+    std::array<QString, Slots> RangeTails;
+    std::array<QString, Slots> TypeTails;
+    std::array<QHash<QString, QString>, Slots> ValueTails;
 
     // The value lines are read in blocks of about this many bytes (tests make
     // them small).

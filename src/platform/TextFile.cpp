@@ -344,7 +344,8 @@ QByteArrayView LineReader::ReadLineBytes()
     if ((nl >= 0 ? nl : m_buf.size()) - m_pos > MaxLineBytes)
         fail(QStringLiteral("строка %1 длиннее %2 МБ; в файле данных таких строк не бывает, файл не прочитан")
                  .arg(m_lineNumber + 1)
-                 .arg(MaxLineBytes >> 20));
+                 .arg(MaxLineBytes >> 20) +
+             m_longLineHint);
     if (m_lineNumber == 0) checkEncoding();
     ++m_lineNumber;
     qsizetype end = nl >= 0 ? nl : m_buf.size();
@@ -767,6 +768,30 @@ void AppendFieldCp1251(QByteArray& out, QStringView s)
     const qsizetype start = out.size();
     out.resize(start + s.size());
     out.resize(start + EncodeFieldCp1251(s, out.data() + start));
+}
+
+} // namespace textfile
+
+namespace textfile {
+
+void CopyFileAtomic(const QString& from, const QString& to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw VestranaError(
+            VestranaError::Kind::File,
+            fileError(from, QStringLiteral("не удаётся открыть файл (%1)").arg(in.errorString())));
+    AtomicWriter out(to);
+    QByteArray chunk(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(chunk.data(), chunk.size());
+        if (got < 0)
+            throw VestranaError(VestranaError::Kind::File,
+                                fileError(from, QStringLiteral("ошибка чтения (%1)").arg(in.errorString())));
+        if (got == 0) break;
+        out.WriteBytes(QByteArrayView(chunk.constData(), got));
+    }
+    out.Commit();
 }
 
 } // namespace textfile

@@ -137,6 +137,8 @@ public:
     qint64 Size() const { return m_file.isOpen() ? m_file.size() : m_buf.size(); }
     // 1-based number of the line last read.
     qint64 LineNumber() const { return m_lineNumber; }
+    // Appended to the message about a line too long: what the user can do.
+    void SetLongLineHint(const QString& hint) { m_longLineHint = hint; }
     const QString& Path() const { return m_path; }
 
 private:
@@ -150,6 +152,7 @@ private:
     qsizetype m_pos = 0;
     bool m_eof = false;
     qint64 m_lineNumber = 0;
+    QString m_longLineHint;
 };
 
 // Writes a file atomically: the text goes to a temporary file beside the target
@@ -186,6 +189,10 @@ private:
     qint64 m_written = 0; // bytes handed to the file
     qint64 m_flushed = 0; // of them, bytes whose writing to the disk was started
 };
+
+// Copies a file whole, replacing `to` atomically as AtomicWriter does (a
+// backup before a change); throws the file error naming the file at fault.
+void CopyFileAtomic(const QString& from, const QString& to);
 
 // What a failed save says about the system's error code, in Russian ("нет
 // места на диске" for ENOSPC and so on).

@@ -4,6 +4,8 @@
 #include "platform/TimeSlice.h"
 #include "store/Fields.h"
 
+#include <algorithm>
+
 namespace {
 
 // A field as the import would store it; a copy only when it needs cleaning.
@@ -33,6 +35,7 @@ FlatKey::FlatKey(const Record& r)
     m_part[0] = text::TrimmedView(cleaned(r.Field(field::Address), m_cleaned[0]));
     m_part[1] = text::TrimmedView(SplitFloor(cleaned(r.Field(field::Floor), m_cleaned[1])).floor);
     m_part[2] = text::TrimmedView(cleaned(r.Field(field::TotalArea), m_cleaned[2]));
+    m_part[3] = text::TrimmedView(cleaned(r.Field(field::Rooms), m_cleaned[3]));
 }
 
 quint32 FlatKey::Hash() const
@@ -130,15 +133,52 @@ void FlatIndex::grow()
 
 // ---- Cleaning a database ---------------------------------------------------------
 
+namespace {
+
+// A listing's date as a number that grows with it (yyyymmdd), 0 when the
+// field is no date dd.mm.yyyy.
+int dateOrder(const Record& r)
+{
+    const QStringView d = text::TrimmedView(r.Field(field::Date));
+    const auto number = [&](qsizetype from, qsizetype size) {
+        int n = 0;
+        for (qsizetype i = from; i < from + size; ++i) {
+            if (d[i] < u'0' || d[i] > u'9') return -1;
+            n = n * 10 + (d[i].unicode() - u'0');
+        }
+        return n;
+    };
+    if (d.size() != 10 || d[2] != u'.' || d[5] != u'.') return 0;
+    const int day = number(0, 2), month = number(3, 2), year = number(6, 4);
+    if (day < 1 || day > 31 || month < 1 || month > 12 || year < 0) return 0;
+    return year * 10000 + month * 100 + day;
+}
+
+} // namespace
+
 QList<FlatCopy> FindCopies(const RecordList& items)
 {
-    // The index holds the first listing of each flat; every other listing it
-    // leads to is a later copy.
+    // The index leads every listing to the first of its flat; the newest of
+    // each flat is found in one pass, the copies in a second.
     const FlatIndex index(items);
-    QList<FlatCopy> copies;
+    const auto n = size_t(items.Count());
+    std::vector<int> group(n, -1);
+    std::vector<int> newest(n, -1); // by the first listing of a flat
+    std::vector<int> dates(n, 0);
     for (int i = 0; i < items.Count(); ++i) {
         const int first = index.Find(*items.at(i));
-        if (first >= 0 && first != i) copies.append({i + 1, first + 1});
+        if (first < 0) continue;
+        group[size_t(i)] = first;
+        dates[size_t(i)] = dateOrder(*items.at(i));
+        int& best = newest[size_t(first)];
+        if (best < 0 || dates[size_t(i)] >= dates[size_t(best)]) best = i;
+    }
+    QList<FlatCopy> copies;
+    for (int i = 0; i < items.Count(); ++i) {
+        const int first = group[size_t(i)];
+        if (first < 0) continue;
+        const int kept = newest[size_t(first)];
+        if (kept != i) copies.append({i + 1, kept + 1});
     }
     return copies;
 }
@@ -146,6 +186,21 @@ QList<FlatCopy> FindCopies(const RecordList& items)
 void RemoveCopies(Records& records, const QList<FlatCopy>& copies)
 {
     if (copies.isEmpty()) return;
+    const RecordList& items = records.Items;
+    // Empty fields of a listing that stays are filled from its copies, the
+    // newest copy first.
+    QList<FlatCopy> byAge = copies;
+    std::stable_sort(byAge.begin(), byAge.end(), [&](const FlatCopy& a, const FlatCopy& b) {
+        const int da = dateOrder(*items.Item(a.position)), db = dateOrder(*items.Item(b.position));
+        return da != db ? da > db : a.position > b.position;
+    });
+    for (const FlatCopy& c : byAge) {
+        Record& kept = *items.Item(c.original);
+        const Record& copy = *items.Item(c.position);
+        for (int k = 0; k < Record::FieldCount; ++k)
+            if (kept.Field(k).isEmpty() && !copy.Field(k).isEmpty()) kept.SetRecord(k, copy.GetRecord(k));
+    }
+
     std::vector<RecordPtr> kept;
     kept.reserve(size_t(records.Items.Count() - copies.size()));
     qsizetype next = 0;
@@ -160,4 +215,12 @@ void RemoveCopies(Records& records, const QList<FlatCopy>& copies)
     records.Items.Reserve(int(kept.size()));
     for (RecordPtr& r : kept)
         records.Items.Add(std::move(r));
+}
+
+QList<int> DifferingFields(const Record& copy, const Record& kept)
+{
+    QList<int> fields;
+    for (int k = 0; k < Record::FieldCount; ++k)
+        if (copy.Field(k) != kept.Field(k)) fields.append(k);
+    return fields;
 }

@@ -14,12 +14,12 @@
 // again, so the import and the clean-up of the database must recognise a flat
 // they already hold.
 //
-// Two listings are the same flat when their address (field 4), floor (field 2)
-// and total area (field 6) agree, each compared trimmed and ignoring letter
-// case, after the cleaning the import does ("|" as "¦", a line break as one
-// space), and with a combined floor such as "5/9" taken as its floor "5", as
-// loading splits it. A listing without an address names no flat: it is never
-// the same as another one.
+// Two listings are the same flat when their address (field 4), floor (field 2),
+// total area (field 6) and number of rooms (field 1) agree, each compared
+// trimmed and ignoring letter case, after the cleaning the import does ("|" as
+// "¦", a line break as one space), and with a combined floor such as "5/9"
+// taken as its floor "5", as loading splits it. A listing without an address,
+// a floor or a total area names no flat: it is never the same as another one.
 bool SameFlat(const Record& a, const Record& b);
 
 // The comparison form of a listing's flat. It refers to the listing's fields,
@@ -31,14 +31,14 @@ public:
     FlatKey(const FlatKey&) = delete;
     FlatKey& operator=(const FlatKey&) = delete;
 
-    // False for a listing without an address.
-    bool Valid() const { return !m_part[0].isEmpty(); }
+    // False for a listing without an address, a floor or a total area.
+    bool Valid() const { return !m_part[0].isEmpty() && !m_part[1].isEmpty() && !m_part[2].isEmpty(); }
     quint32 Hash() const;
     bool operator==(const FlatKey& other) const;
 
 private:
-    std::array<QStringView, 3> m_part;
-    std::array<QString, 3> m_cleaned; // only for a field that needed cleaning
+    std::array<QStringView, 4> m_part; // address, floor, total area, rooms
+    std::array<QString, 4> m_cleaned;  // only for a field that needed cleaning
 };
 
 // The listings of a list by flat: a hash table of positions, so that finding
@@ -74,16 +74,22 @@ private:
     size_t m_used = 0;
 };
 
-// A later copy of a flat in the database and the listing it repeats, both
-// 1-based positions.
+// A copy of a flat to remove and the listing of the same flat that stays,
+// both 1-based positions.
 struct FlatCopy
 {
     int position;
     int original;
 };
 
-// Every listing that repeats an earlier one, in database order.
+// Every listing that repeats another one, in database order. Of each flat the
+// newest listing stays: the latest date (field 14, dd.mm.yyyy; a date that
+// does not read is older than any that does), and of equal dates the last in
+// the database.
 QList<FlatCopy> FindCopies(const RecordList& items);
 // Removes the copies (as FindCopies gave them for these very listings); the
-// others keep their order and are left as they are.
+// others keep their order. A field the listing that stays leaves empty takes
+// the text of the newest copy that has one.
 void RemoveCopies(Records& records, const QList<FlatCopy>& copies);
+// The fields (0 to 17) in which a copy differs from the listing that stays.
+QList<int> DifferingFields(const Record& copy, const Record& kept);

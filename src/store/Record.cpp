@@ -46,10 +46,17 @@ QStringView Record::wideField(size_t index) const
     return QStringView(m_text.constData() + start, qsizetype(ends[index]) - start);
 }
 
-// m_text holds the joined fields and nothing else when this is called.
-void Record::setEnds(const std::array<quint32, FieldCount>& ends)
+QStringView Record::Extra() const
 {
-    if (ends[FieldCount - 1] < kWide) {
+    if (m_end[0] != kWide) return {};
+    quint32 fieldsEnd;
+    std::memcpy(&fieldsEnd, m_text.constData() + (m_text.size() - 2), sizeof fieldsEnd);
+    return QStringView(m_text.constData() + fieldsEnd, textSize() - qsizetype(fieldsEnd));
+}
+
+void Record::setEnds(const std::array<quint32, FieldCount>& ends, qsizetype extra)
+{
+    if (extra == 0 && ends[FieldCount - 1] < kWide) {
         for (size_t i = 0; i + 1 < FieldCount; ++i)
             m_end[i] = static_cast<quint16>(ends[i]);
         return;
@@ -68,7 +75,9 @@ QString Record::GetRecord(int index) const
 
 void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
 {
-    qsizetype total = 0;
+    // The pieces after the 18th stay with the listing through any change.
+    const QStringView extra = Extra();
+    qsizetype total = extra.size();
     for (const auto& f : fields)
         total += f.size();
     QString text;
@@ -78,8 +87,9 @@ void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
         text += fields[static_cast<size_t>(i)];
         ends[static_cast<size_t>(i)] = static_cast<quint32>(text.size());
     }
+    text += extra;
     m_text = std::move(text);
-    setEnds(ends);
+    setEnds(ends, extra.size());
     m_revision = revision::Next();
 }
 
@@ -116,16 +126,18 @@ void Record::NormalizeData()
 bool Record::AssignLine(QString line, int& pieces)
 {
     // The bars taken out in place (the line is this call's own); pieces after
-    // the 18th are dropped, and a line needs at least 18 of them.
+    // the 18th are kept as they stand, and a line needs at least 18 of them.
     const qsizetype size = line.size();
     QChar* text = line.data();
     std::array<quint32, FieldCount> ends;
     size_t field = 0;
     qsizetype at = 0;
+    qsizetype extraFrom = size;
     for (qsizetype i = 0; i < size; ++i) {
         if (text[i] != u'|') {
             text[at++] = text[i];
         } else if (field == FieldCount - 1) {
+            extraFrom = i + 1;
             break;
         } else {
             ends[field++] = static_cast<quint32>(at);
@@ -136,9 +148,12 @@ bool Record::AssignLine(QString line, int& pieces)
         return false;
     }
     ends[FieldCount - 1] = static_cast<quint32>(at);
-    line.truncate(at);
+    const qsizetype extra = size - extraFrom;
+    if (extra > 0)
+        std::memmove(static_cast<void*>(text + at), text + extraFrom, size_t(extra) * sizeof(QChar));
+    line.truncate(at + extra);
     m_text = std::move(line);
-    setEnds(ends);
+    setEnds(ends, extra);
     m_revision = revision::Next();
     pieces = FieldCount;
     return true;
@@ -182,6 +197,8 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
     }
     if (found == FieldCount - 1) bar[FieldCount - 1] = size;
     pieces = FieldCount;
+    // Pieces after the 18th: kept as they stand (rare, so apart from the rest).
+    const qsizetype extra = found == FieldCount ? size - bar[FieldCount - 1] - 1 : 0;
 
     // The fields and their ends, with "floor/storeys" in the floor field split
     // as NormalizeData does, on the bytes ("/" too is one byte that nothing
@@ -205,14 +222,20 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
         total += fields[i].size;
         ends[i] = static_cast<quint32>(total);
     }
-    textfile::DecodeCp1251Joined(fields, data + size, textBuffer(total), total);
-    setEnds(ends);
+    char16_t* text = textBuffer(total + extra);
+    textfile::DecodeCp1251Joined(fields, data + size, text, total);
+    if (extra > 0) textfile::DecodeCp1251(data + size - extra, extra, text + total);
+    setEnds(ends, extra);
     m_revision = revision::Next();
     return true;
 }
 
 void Record::AppendLine(QByteArray& out) const
 {
+    if (m_end[0] == kWide && !Extra().isEmpty()) {
+        appendLineWithExtra(out);
+        return;
+    }
     // One resize for the line: no field grows in the file.
     const qsizetype start = out.size();
     out.resize(start + textSize() + FieldCount + 2);
@@ -224,6 +247,17 @@ void Record::AppendLine(QByteArray& out) const
     *o++ = '\r';
     *o++ = '\n';
     out.resize(o - out.constData());
+}
+
+void Record::appendLineWithExtra(QByteArray& out) const
+{
+    for (int i = 0; i < FieldCount; ++i) {
+        textfile::AppendFieldCp1251(out, Field(i));
+        out.append('|');
+    }
+    // Written back exactly as read, bars and all.
+    textfile::AppendCp1251(out, Extra());
+    out.append("\r\n", 2);
 }
 
 QString CellText(const Record& r, const fieldinfo::Column& column)

@@ -40,7 +40,9 @@ class Record
     // in 16 bits. A listing longer than that marks m_end[0] with kWide and
     // keeps all 18 ends in 32 bits after its text in m_text (a text shorter
     // than kWide characters, the only kind kept in 16 bits, cannot have its
-    // first field end at kWide).
+    // first field end at kWide). A line of the file with pieces after the
+    // 18th keeps them, as they stood, between the fields and the 32-bit ends:
+    // only such a listing pays for them.
     static constexpr quint16 kWide = 0xFFFF;
     static constexpr qsizetype kWideTail = 2 * field::Count; // 18 ends, two characters each
 
@@ -93,15 +95,23 @@ public:
     static RecordPtr FromLineCp1251(const char* data, qsizetype size, int& pieces);
     // Only for FromLineCp1251 (make_shared needs it public): a listing with no text yet.
     explicit Record(Blank);
-    // Saving: appends the 18 fields, each followed by "|", in windows-1251.
+    // Saving: appends the 18 fields, each followed by "|", in windows-1251,
+    // then any pieces the line had after the 18th, unchanged.
     void AppendLine(QByteArray& out) const;
+    // What the file's line held after the 18th field's "|" ("" for most).
+    QStringView Extra() const;
 
 private:
     void assignFields(const std::array<QStringView, FieldCount>& fields);
-    void setEnds(const std::array<quint32, FieldCount>& ends);
+    // m_text holds the joined fields, then `extra` characters of pieces
+    // after the 18th.
+    void setEnds(const std::array<quint32, FieldCount>& ends, qsizetype extra = 0);
     // m_text resized to `size` characters, not initialised.
     char16_t* textBuffer(qsizetype size);
 
+    // AppendLine for a listing with pieces after its fields (kept out of
+    // the common path).
+    [[gnu::noinline]] void appendLineWithExtra(QByteArray& out) const;
     QStringView wideField(size_t index) const;
     qsizetype textSize() const;
 };

@@ -216,6 +216,10 @@ void reset(Decoded& d)
     d.rest = nullptr;
 }
 
+// What the user can do about a line that does not load.
+const QString kRepairHint = QStringLiteral(". Нечитаемые строки можно перенести в файл database.rejected.txt "
+                                           "командой «vestrana-cli repair»");
+
 bool blankLine(QByteArrayView bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -230,6 +234,7 @@ bool blankLine(QByteArrayView bytes)
 // ends the file.
 template <typename Take> void readBlocks(textfile::LineReader& in, const Records::Visit* visit, Take&& take)
 {
+    in.SetLongLineHint(kRepairHint);
     const bool parallel = twoThreads();
     const auto badLine = [&](const Decoded& d, qint64 line, const char* blockEnd) {
         if (blankLine(d.badLine) && textfile::OnlyBlankBytes(d.rest, blockEnd) && in.OnlyBlankLinesLeft())
@@ -237,9 +242,10 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
         throw VestranaError(VestranaError::Kind::OutOfRange,
                             QStringLiteral("Файл «%1», строка %2: полей %3, а нужно 18 (каждое поле "
                                            "заканчивается знаком «|»)")
-                                .arg(QDir::toNativeSeparators(in.Path()))
-                                .arg(line)
-                                .arg(d.pieces));
+                                    .arg(QDir::toNativeSeparators(in.Path()))
+                                    .arg(line)
+                                    .arg(d.pieces) +
+                                kRepairHint);
     };
     Decoded first, second;
     for (;;) {

@@ -8,6 +8,7 @@
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -532,14 +534,20 @@ private Q_SLOTS:
     }
 
     // "Удалить повторы…" from the list's context menu: the question names how
-    // many listings go, "Нет" keeps them all, "Да" keeps the first listing of
-    // each flat, and another open editor shows the result.
+    // many listings go and the backup, "Нет" keeps them all, "Да" writes every
+    // listing to database.txt.bak and keeps the newest listing of each flat
+    // (no dates: the last one), and another open editor shows the result.
     void dedupeFromTheContextMenu()
     {
-        Setup s; // ул. Мира, 1 to 3
-        AddListing(s.program, {"Центр", "2", "5/9", "кирпичный", "УЛ. МИРА, 1", "1700"});
-        AddListing(s.program, {"Центр", "2", "5", "кирпичный", " ул. Мира, 3", "1500"});
-        AddListing(s.program, {"Центр", "2", "6", "кирпичный", "ул. Мира, 3", "1500"});
+        QTemporaryDir dir;
+        Setup s(0);
+        s.program.DataDir = dir.path();
+        for (int i = 1; i <= 3; ++i)
+            AddListing(s.program,
+                       {"Центр", "2", "5", "кирпичный", QStringLiteral("ул. Мира, %1").arg(i), "1500", "54"});
+        AddListing(s.program, {"Центр", "2", "5/9", "кирпичный", "УЛ. МИРА, 1", "1700", "54"});
+        AddListing(s.program, {"Центр", "2", "5", "кирпичный", " ул. Мира, 3", "1500", "54"});
+        AddListing(s.program, {"Центр", "2", "6", "кирпичный", "ул. Мира, 3", "1500", "54"});
         s.form->RefreshData();
         auto other = s.newEditor();
         const auto openMenu = [&] {
@@ -552,6 +560,7 @@ private Q_SLOTS:
             QTest::mouseClick(s.form->ListMenu, Qt::LeftButton, {},
                               s.form->ListMenu->actionGeometry(s.form->DedupeAction).center());
         };
+        const QString backup = dir.filePath(QStringLiteral("database.txt.bak"));
 
         s.prompts.answers.enqueue(Prompts::No);
         openMenu();
@@ -559,6 +568,8 @@ private Q_SLOTS:
         const ScriptedPrompts::Shown question = s.prompts.messages[0];
         QVERIFY2(question.text.startsWith(QStringLiteral("Будет удалено объявлений: 2.")),
                  qPrintable(question.text));
+        QVERIFY2(question.text.contains(QDir::toNativeSeparators(backup)), qPrintable(question.text));
+        QVERIFY(!QFile::exists(backup));
         QCOMPARE(question.title, QStringLiteral("Подтверждение"));
         QCOMPARE(question.buttons, int(Prompts::Yes | Prompts::No | Prompts::DefaultNo));
         QCOMPARE(s.program.Records.Items.Count(), 6);
@@ -571,8 +582,10 @@ private Q_SLOTS:
         QStringList addresses;
         for (int p = 1; p <= 4; ++p)
             addresses << address(s.program, p);
-        QCOMPARE(addresses, (QStringList{"ул. Мира, 1", "ул. Мира, 2", "ул. Мира, 3", "ул. Мира, 3"}));
-        QCOMPARE(s.program.Records.Items.Item(1)->GetRecord(field::Price), QStringLiteral("1500"));
+        QCOMPARE(addresses, (QStringList{"ул. Мира, 2", "УЛ. МИРА, 1", " ул. Мира, 3", "ул. Мира, 3"}));
+        QCOMPARE(s.program.Records.Items.Item(2)->GetRecord(field::Price), QStringLiteral("1700"));
+        // The backup holds all six as they were before.
+        QCOMPARE(testsupport::ReadBytes(backup).count("\r\n"), 6);
         QVERIFY(!s.form->change);
         QCOMPARE(s.form->Status->text(), QStringLiteral("Удалено повторов: 2."));
 
@@ -591,8 +604,9 @@ private Q_SLOTS:
     // Enter at the real question answers "Нет": nothing is deleted.
     void enterAtTheDedupeQuestionDeletesNothing()
     {
-        Setup s(2);
-        AddListing(s.program, {"Центр", "2", "5", "кирпичный", "ул. Мира, 1", "1500"});
+        Setup s(0);
+        for (const char* street : {"ул. Мира, 1", "ул. Мира, 2", "ул. Мира, 1"})
+            AddListing(s.program, {"Центр", "2", "5", "кирпичный", QString::fromUtf8(street), "1500", "54"});
         s.form->RefreshData();
         GuiPrompts gui;
         s.form = s.newEditor(gui);

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -219,6 +220,32 @@ private Q_SLOTS:
         QCOMPARE(logOf(form).last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 4."));
     }
 
+    // "Да" empties the database only once a listing has come: a site that
+    // does not answer leaves every listing in place, and the log says so.
+    void yesKeepsTheListingsWhenNothingComes()
+    {
+        QTcpServer probe; // a port where nothing listens
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString site = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
+        probe.close();
+        ScriptedPrompts prompts;
+        prompts.answers.enqueue(Prompts::Yes);
+        Program program;
+        fixtures::AddListing(program, {QStringLiteral("прежняя 0")});
+        fixtures::AddListing(program, {QStringLiteral("прежняя 1")});
+        SyncForm form(program, prompts, nullptr, site);
+        form.RunOptions.retries = 0;
+        form.show();
+
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+
+        QCOMPARE(prompts.texts(), QStringList{kQuestion});
+        QCOMPARE(program.Records.Items.Count(), 2);
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(0), QStringLiteral("прежняя 0"));
+        QCOMPARE(logOf(form).last(),
+                 QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."));
+    }
+
     // "Обновлять уже имеющиеся объявления" is read when a run starts and
     // locked while it goes on; off, every listing is appended as a new one.
     // Either way the run ends with the counts.
@@ -291,10 +318,13 @@ private Q_SLOTS:
         const QStringList log = logOf(form);
         const int taken = program.Records.Items.Count();
         QVERIFY(taken < 20);
-        QCOMPARE(log.mid(log.size() - 3),
-                 (QStringList{
-                     QStringLiteral("Завершено."), QStringLiteral("Импорт остановлен пользователем."),
-                     QStringLiteral("Новых объявлений: %1, обновлено: 0, без изменений: 0.").arg(taken)}));
+        QStringList ending{QStringLiteral("Завершено.")};
+        // The question was answered "Да": stopped before its first listing,
+        // the run says it left the database as it was.
+        if (taken == 0) ending << QStringLiteral("Записи в БД не удалены: не получено ни одного объявления.");
+        ending << QStringLiteral("Импорт остановлен пользователем.")
+               << QStringLiteral("Новых объявлений: %1, обновлено: 0, без изменений: 0.").arg(taken);
+        QCOMPARE(log.mid(log.size() - ending.size()), ending);
         QCOMPARE(log.filter(QStringLiteral("Соединение")).size(), 1);
         QCOMPARE(form.Command1->text(), QStringLiteral("&Запуск"));
         QCOMPARE(form.Timer1->interval(), 0);
@@ -382,8 +412,13 @@ private Q_SLOTS:
         QVERIFY(!form.isVisible());
         QVERIFY(!form.Running());
         QCOMPARE(form.result(), int(QDialog::Rejected));
-        QCOMPARE(logOf(form).filter(QStringLiteral("Завершено.")).size(), 1);
-        QCOMPARE(logOf(form).last(), QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 0."));
+        const QStringList log = logOf(form);
+        QCOMPARE(log.filter(QStringLiteral("Завершено.")).size(), 1);
+        QCOMPARE(log.mid(log.size() - 4),
+                 (QStringList{QStringLiteral("Завершено."),
+                              QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."),
+                              QStringLiteral("Импорт остановлен пользователем."),
+                              QStringLiteral("Новых объявлений: 0, обновлено: 0, без изменений: 0.")}));
         QCOMPARE(program.Records.Items.Count(), 0);
         QVERIFY(!program.Busy());
     }

@@ -371,8 +371,6 @@ private Q_SLOTS:
             << 7 << 3 << 5 << false << Pages{{0, 1, 2}, {3, 4}};
         QTest::newRow("total reached on a page's last row")
             << 6 << 3 << 6 << false << Pages{{0, 1, 2}, {3, 4, 5}};
-        QTest::newRow("pages past the last one repeat it, taken again but not appended")
-            << 3 << 2 << 5 << false << Pages{{0, 1}, {2}, {2}, {2}};
         QTest::newRow("UTF-8 pages") << 3 << 2 << 3 << true << Pages{{0, 1}, {2}};
     }
     void completedRuns()
@@ -943,8 +941,169 @@ private Q_SLOTS:
         QCOMPARE(saved.startsWith(textfile::ToCp1251(sample::GenerateListing(100)[0])), !clear);
     }
 
-    // A termination request stops the run at its next checkpoint, and what
-    // the database holds then is saved.
+    // A site cannot make the database unreadable: a listing of 5,000,000
+    // characters on its list page and as many on its detail page has every
+    // field cut to 4,000 (each cut logged), and the file saved then loads.
+    void oversizedListingIsCutAndLoads()
+    {
+        const QString site = QStringLiteral("http://127.0.0.1:8808");
+        const QString detail = site + QStringLiteral("/obj/1.html");
+        StoredPages pages;
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1\r</p>"));
+        pages.pages.insert(
+            ListPageUrl(site, 1).toString(),
+            QStringLiteral("<table><tr><td>Дата</td></tr><tr><td>1</td><td>2</td><td>3</td><td></td>"
+                           "<td></td><td>ул. Длинная, 1</td><td>40</td><td><a href=\"%1\">%2</a></td>"
+                           "<td>100</td><td>А</td></tr></table>")
+                .arg(detail, QString(5000000, u'Я')));
+        QString detailPage = QStringLiteral("<table>");
+        for (int row = 0; row < 18; ++row)
+            detailPage +=
+                QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(row).arg(QString(277000, u'ж'));
+        pages.pages.insert(detail, detailPage + QStringLiteral("</table>"));
+        Program program;
+        const Outcome o = runImport(program, site, pages);
+
+        QVERIFY(o.result.completed);
+        QCOMPARE(program.Records.Items.Count(), 1);
+        const Record& listing = *program.Records.Items.Item(1);
+        QCOMPARE(listing.Field(field::Description).size(), kMaxImportedFieldChars);
+        QCOMPARE(listing.Field(field::District).size(), kMaxImportedFieldChars);
+        QVERIFY(o.log.contains(QStringLiteral("Поле «Описание» обрезано до 4000 знаков (было 5000000): "
+                                              "ул. Длинная, 1")));
+        QCOMPARE(o.log.filter(QStringLiteral("обрезано до 4000 знаков")).size(), 7);
+
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("database.txt"));
+        program.Records.SaveToFile(file);
+        Records loaded;
+        loaded.LoadFromFile(file);
+        QCOMPARE(loaded.Items.Count(), 1);
+        QCOMPARE(testsupport::FieldsOf(*loaded.Items.Item(1)), testsupport::FieldsOf(listing));
+    }
+
+    // Emptying the database waits for the run's first listing: a run that
+    // ends before it, whatever the reason, leaves database.txt byte for byte
+    // as it was, from the import window's "Да" (the run's clearFirst, then
+    // the save at the program's end) and from the command line's --clear
+    // (which stops it during its first pause, or during the start page).
+    void clearWaitsForTheFirstListing_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("commandLine");
+        for (const char* failure : {"no answer", "server error", "redirect loop", "stop at the start page"}) {
+            QTest::addRow("%s, window", failure) << QString::fromLatin1(failure) << false;
+            QTest::addRow("%s, --clear", failure) << QString::fromLatin1(failure) << true;
+        }
+    }
+    void clearWaitsForTheFirstListing()
+    {
+        QFETCH(QString, failure);
+        QFETCH(bool, commandLine);
+        const QString cli = qEnvironmentVariable("VESTRANA_CLI");
+        if (commandLine && cli.isEmpty()) QSKIP("VESTRANA_CLI is not set");
+        RouteServer server;
+        QVERIFY(server.Listen());
+        DemoSite stalling({.count = 3, .stall = DemoSiteStall::StartPage});
+        QVERIFY(stalling.Listen());
+        QString site = server.Address();
+        const QByteArray start = targetOf(StartPageUrl(site));
+        if (failure == QLatin1String("no answer")) {
+            site = QStringLiteral("http://127.0.0.1:%1").arg(closedPort());
+        } else if (failure == QLatin1String("server error")) {
+            server.routes.insert(start, RouteServer::Response("500 Internal Server Error", "", "сбой"));
+        } else if (failure == QLatin1String("redirect loop")) {
+            server.routes.insert(start,
+                                 RouteServer::Response("302 Found", "Location: " + start + "\r\n", ""));
+        } else {
+            site = stalling.Address();
+        }
+        QTemporaryDir dir;
+        const QString database = dir.filePath(QStringLiteral("database.txt"));
+        const QByteArray before = textfile::ToCp1251(
+            sample::SampleDatabaseLines(3).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+        testsupport::WriteBytes(database, before);
+
+        if (!commandLine) {
+            Program program;
+            program.Records.LoadFromFile(database);
+            ImportOptions options = quick();
+            options.clearFirst = true;
+            const Outcome o = runImport(
+                program, site, site == stalling.Address() ? afterLastLine(kConnecting, 100) : StopWhen(),
+                30000, options);
+            QVERIFY(!o.result.cleared);
+            QCOMPARE(o.result.taken, qint64(0));
+            QCOMPARE(o.log.last(),
+                     QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."));
+            program.Records.SaveToFile(database);
+            QCOMPARE(testsupport::ReadBytes(database), before);
+            return;
+        }
+        QProcess process;
+        process.start(cli, {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("import"),
+                            QStringLiteral("--site"), site, QStringLiteral("--clear")});
+        const QByteArray waitFor = site == stalling.Address() ? "Соединение" : "Не удалось загрузить";
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains(waitFor), 20000);
+        process.terminate();
+        QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 20000);
+        out += process.readAllStandardOutput();
+        QCOMPARE(process.exitCode(), 130);
+        const QStringList lines = QString::fromUtf8(out).split(u'\n');
+        QCOMPARE(lines.mid(lines.size() - 3),
+                 (QStringList{QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."),
+                              QStringLiteral("Файл database.txt не изменён, записей: 3."), QString()}));
+        QCOMPARE(testsupport::ReadBytes(database), before);
+    }
+
+    // A site that answers every page past its end with its last page again
+    // (as the demo site does) ends the run: a page of listings already taken
+    // in this run counts as an empty page, with copies appended or not. And
+    // a run stops at its bound on new listings.
+    void repeatedPagesAndTheBoundEndARun_data()
+    {
+        QTest::addColumn<bool>("update");
+        QTest::addColumn<qint64>("bound");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<QString>("last");
+        const QString repeats =
+            givenUp(QStringLiteral("на 3 страницах подряд нет ни одного нового предложения, "
+                                   "последняя "));
+        QTest::newRow("repeating site, updating") << true << qint64(1000000) << 5 << repeats;
+        QTest::newRow("repeating site, appending all") << false << qint64(1000000) << 5 << repeats;
+        QTest::newRow("bound on new listings")
+            << true << qint64(3) << 3
+            << givenUp(QStringLiteral("добавлено новых объявлений: 3, больше одному импорту не положено"));
+    }
+    void repeatedPagesAndTheBoundEndARun()
+    {
+        QFETCH(bool, update);
+        QFETCH(qint64, bound);
+        QFETCH(int, added);
+        QFETCH(QString, last);
+        DemoSite site({.count = 5, .announced = 1000, .pageSize = 2});
+        QVERIFY(site.Listen());
+        Program program;
+        ImportOptions options = quick();
+        options.updateExisting = update;
+        options.maxNewListings = bound;
+        const Outcome o = runImport(program, site.Address(), {}, 30000, options);
+        QVERIFY(o.log.last().startsWith(last));
+        QVERIFY(o.result.gaveUp);
+        QVERIFY(!o.result.completed);
+        QCOMPARE(o.result.added, qint64(added));
+        QCOMPARE(program.Records.Items.Count(), added);
+        if (bound > added) {
+            // Pages 1 to 3 hold the five listings; 4, 5 and 6 repeat page 3.
+            QCOMPARE(o.result.pages, qint64(6));
+            QCOMPARE(o.log.filter(QStringLiteral("уже полученные")).size(), 3);
+            QCOMPARE(o.log.filter(QStringLiteral("Обработка данных")).size(), 5);
+        }
+    }
+
+    // A termination request stops the run at its next checkpoint; stopped
+    // before its first listing, even with --clear, it leaves the file as it was.
     void commandLineStopSaves()
     {
         const QString cli = qEnvironmentVariable("VESTRANA_CLI");
@@ -953,9 +1112,9 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
-        testsupport::WriteBytes(
-            database,
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+        const QByteArray before =
+            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n"));
+        testsupport::WriteBytes(database, before);
 
         QProcess process;
         process.start(cli, {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("import"),
@@ -970,8 +1129,9 @@ private Q_SLOTS:
         QCOMPARE(process.exitCode(), 130);
         QCOMPARE(QString::fromUtf8(out).split(u'\n'),
                  (QStringList{kConnecting, loading(1), processing(0), kStopped,
-                              QStringLiteral("Файл database.txt сохранён, записей: 0."), QString()}));
-        QCOMPARE(testsupport::ReadBytes(database), QByteArray());
+                              QStringLiteral("Записи в БД не удалены: не получено ни одного объявления."),
+                              QStringLiteral("Файл database.txt не изменён, записей: 1."), QString()}));
+        QCOMPARE(testsupport::ReadBytes(database), before);
     }
 };
 

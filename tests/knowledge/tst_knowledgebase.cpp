@@ -99,6 +99,42 @@ private Q_SLOTS:
         QVERIFY(!kb.FileHolds(path));
     }
 
+    // Pieces after a line's last one (a column added in a spreadsheet) are
+    // written back after that line as they stood: on range, value and type
+    // lines, through a change of the line's own values; a value removed takes
+    // its pieces with it.
+    void extraPiecesWrittenBack()
+    {
+        QStringList l{QStringLiteral("AttributeValues")};
+        l << rangeLines();
+        l[1] += QStringLiteral("|примечание|");
+        l << QStringLiteral(" 0|Центр|80|столбец") << QStringLiteral(" 0|Заречье|40")
+          << QStringLiteral(" 0|Окраина|10||") << QStringLiteral("AttributeType");
+        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
+            l << QStringLiteral(" %1|Числовой||").arg(k) +
+                     (k == 5 ? QStringLiteral("|в рублях|") : QString());
+        KnowledgeBase kb;
+        kb.LoadKnowledge(file(lines(l), QStringLiteral("tails.txt")));
+        QCOMPARE(
+            kb.AttributeValueLists[field::District].Values(),
+            (QStringList{QStringLiteral("Центр"), QStringLiteral("Заречье"), QStringLiteral("Окраина")}));
+        QCOMPARE(kb.AttributeComments[field::Price], QString());
+        const QString out = m_dir.filePath(QStringLiteral("tails-out.txt"));
+        kb.SaveKnowledge(out);
+        QCOMPARE(ReadBytes(out), lines(l));
+
+        kb.AttributeValueLists[field::District].SetScore(1, QStringLiteral("90"));
+        kb.AttributeValueLists[field::District].Remove(3);
+        kb.AttributeMax[field::District] = 5;
+        kb.AttributeComments[field::Price] = QStringLiteral("цена");
+        kb.SaveKnowledge(out);
+        l[1] = QStringLiteral(" 0|5|0|примечание|");
+        l[18] = QStringLiteral(" 0|Центр|90|столбец");
+        l.removeAt(20);
+        l[20 + 1 + 5] = QStringLiteral(" 5|Числовой||цена|в рублях|");
+        QCOMPARE(ReadBytes(out), lines(l));
+    }
+
     // Both files load side by side; a start reports the listings' fault first,
     // as when they loaded first, and a failed start creates no knows.txt.
     void startReportsTheDatabaseFirst()
@@ -413,7 +449,7 @@ private Q_SLOTS:
                 break; // strict path
             case 14:
                 line += QStringLiteral("|лишнее|и ещё");
-                break; // pieces after the third are ignored
+                break; // pieces after the third are kept apart
             case 17:
                 value = QStringLiteral("a\rb"), line = QStringLiteral(" %1|a\rb|%2").arg(k).arg(score);
                 break;
@@ -455,6 +491,8 @@ private Q_SLOTS:
                 }
                 QCOMPARE(kb.AttributeValueLists[size_t(want[31].k)].IndexOf(want[2].value),
                          int(wantValues[size_t(want[31].k)].indexOf(want[2].value)));
+                QCOMPARE(kb.ValueTails[size_t(want[14].k)],
+                         (QHash<QString, QString>{{want[14].value, QStringLiteral("|лишнее|и ещё")}}));
                 QCOMPARE(kb.AttributeFormulas[2], withTypes ? QStringLiteral("[x] * 2") : QString());
                 QCOMPARE(kb.AttributeKinds[16].Text(), withTypes ? kinds::Ordinal : QString());
             }

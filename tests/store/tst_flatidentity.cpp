@@ -5,11 +5,12 @@
 
 namespace {
 
-// A listing with address, floor, storeys and total area; `rest` fills field 0.
+// A listing with address, floor, storeys, total area and rooms; `rest` fills field 0.
 RecordPtr flat(const QString& address, const QString& floor, const QString& area, const QString& storeys = {},
-               const QString& rest = {})
+               const QString& rest = {}, const QString& rooms = QStringLiteral("2"))
 {
     auto r = std::make_shared<Record>();
+    r->SetRecord(field::Rooms, rooms);
     r->SetRecord(field::Address, address);
     r->SetRecord(field::Floor, floor);
     r->SetRecord(field::TotalArea, area);
@@ -32,7 +33,7 @@ class TestFlatIdentity : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // Each listing is given as address | floor | storeys | area.
+    // Each listing is given as address | floor | storeys | area [| rooms, "2" when not given].
     void sameFlat_data()
     {
         QTest::addColumn<QStringList>("a");
@@ -58,8 +59,23 @@ private Q_SLOTS:
             << QStringList{"ул. Мира, 1, кв. 5", "5", "", "54"} << true;
         QTest::newRow("bar cleaned as the import does")
             << QStringList{"ул. Мира|1", "5", "", "54"} << QStringList{"ул. Мира¦1", "5", "", "54"} << true;
-        QTest::newRow("no floor and no area on both")
-            << QStringList{"ул. Мира, 1", "", "", ""} << QStringList{"ул. мира, 1", "", "", ""} << true;
+        QTest::newRow("rooms with letter case and blanks")
+            << QStringList{"ул. Мира, 1, кв. 5", "5", "9", "54", " 2К"}
+            << QStringList{"ул. Мира, 1, кв. 5", "5", "9", "54", "2к "} << true;
+        QTest::newRow("another number of rooms")
+            << QStringList{"ул. Мира, 1, кв. 5", "5", "9", "54", "1"}
+            << QStringList{"ул. Мира, 1, кв. 5", "5", "9", "54", "3"} << false;
+        QTest::newRow("rooms given on one only")
+            << mira << QStringList{"ул. Мира, 1, кв. 5", "5", "9", "54", ""} << false;
+        QTest::newRow("no floor and no area names no flat")
+            << QStringList{"ул. Мира, 1", "", "", ""} << QStringList{"ул. мира, 1", "", "", ""} << false;
+        QTest::newRow("no floor names no flat")
+            << QStringList{"ул. Мира, 1", " ", "", "54"} << QStringList{"ул. Мира, 1", "", "", "54"} << false;
+        QTest::newRow("floor of a bare \"/9\" names no flat")
+            << QStringList{"ул. Мира, 1", "/9", "", "54"} << QStringList{"ул. Мира, 1", "/9", "", "54"}
+            << false;
+        QTest::newRow("no area names no flat")
+            << QStringList{"ул. Мира, 1", "5", "", " "} << QStringList{"ул. Мира, 1", "5", "", ""} << false;
         QTest::newRow("another flat number in the address")
             << mira << QStringList{"ул. Мира, 1, кв. 6", "5", "9", "54"} << false;
         QTest::newRow("another area") << mira << QStringList{"ул. Мира, 1, кв. 5", "5", "9", "54.5"} << false;
@@ -76,8 +92,10 @@ private Q_SLOTS:
         QFETCH(QStringList, a);
         QFETCH(QStringList, b);
         QFETCH(bool, same);
-        const RecordPtr ra = flat(a[0], a[1], a[3], a[2], QStringLiteral("первое"));
-        const RecordPtr rb = flat(b[0], b[1], b[3], b[2], QStringLiteral("второе"));
+        const RecordPtr ra =
+            flat(a[0], a[1], a[3], a[2], QStringLiteral("первое"), a.value(4, QStringLiteral("2")));
+        const RecordPtr rb =
+            flat(b[0], b[1], b[3], b[2], QStringLiteral("второе"), b.value(4, QStringLiteral("2")));
         QCOMPARE(SameFlat(*ra, *rb), same);
         QCOMPARE(SameFlat(*rb, *ra), same);
         // The index finds exactly the same flats as the rule.
@@ -113,33 +131,52 @@ private Q_SLOTS:
             QCOMPARE(built.Find(*items.at(i)), index.Find(*items.at(i)));
     }
 
-    // The clean-up keeps the first listing of each flat as it is, in order.
+    // The clean-up keeps the newest listing of each flat (by date, then the
+    // last), fills its empty fields from the copies, newest first, and leaves
+    // the order of what stays.
     void copiesFoundAndRemoved()
     {
-        const RecordPtr a = flat("ул. Мира, 1", "5", "54", "9", "первая");
+        const auto dated = [](RecordPtr r, const QString& date, const QString& price = {},
+                              const QString& description = {}) {
+            r->SetRecord(field::Date, date);
+            r->SetRecord(field::Price, price);
+            r->SetRecord(field::Description, description);
+            return r;
+        };
+        const RecordPtr a =
+            dated(flat("ул. Мира, 1", "5", "54", "9", "первая"), "01.10.2026", "3000", "старое");
         const RecordPtr b = flat("ул. Лесная, 2", "1", "31");
-        const RecordPtr a2 = flat("ул. мира, 1", "5/9", "54", "", "вторая, новее");
-        const RecordPtr noAddress1 = flat("", "1", "31");
-        const RecordPtr noAddress2 = flat("", "1", "31");
+        const RecordPtr a2 =
+            dated(flat("ул. мира, 1", "5/9", "54", "", "вторая, новее"), " 01.11.2026", "2800");
+        const RecordPtr noArea1 = flat("ул. Лесная, 3", "1", "");
+        const RecordPtr noArea2 = flat("ул. Лесная, 3", "1", "");
         const RecordPtr b2 = flat(" ул. Лесная, 2", "1", "31");
-        const RecordPtr a3 = flat("ул. Мира, 1", "5", "54");
+        const RecordPtr a3 =
+            dated(flat("ул. Мира, 1", "5", "54"), "дата не читается", "", "самое позднее место");
         const RecordPtr c = flat("ул. Мира, 1", "6", "54");
         Records records;
-        for (const RecordPtr& r : {a, b, a2, noAddress1, noAddress2, b2, a3, c})
+        for (const RecordPtr& r : {a, b, a2, noArea1, noArea2, b2, a3, c})
             records.Items.Add(r);
 
         const QList<FlatCopy> copies = FindCopies(records.Items);
         QList<std::pair<int, int>> pairs;
         for (const FlatCopy& copy : copies)
             pairs.append({copy.position, copy.original});
-        QCOMPARE(pairs, (QList<std::pair<int, int>>{{3, 1}, {6, 2}, {7, 1}}));
+        QCOMPARE(pairs, (QList<std::pair<int, int>>{{1, 3}, {2, 6}, {7, 3}}));
+        QCOMPARE(DifferingFields(*a, *a2),
+                 (QList<int>{field::District, field::Floor, field::Address, field::Price, field::Date,
+                             field::Description, field::Storeys}));
 
         RemoveCopies(records, copies);
-        QCOMPARE(records.Items.Count(), 5);
-        const QList<RecordPtr> kept{a, b, noAddress1, noAddress2, c};
+        const QList<RecordPtr> kept{a2, noArea1, noArea2, b2, c};
+        QCOMPARE(records.Items.Count(), kept.size());
         for (int i = 0; i < kept.size(); ++i)
             QCOMPARE(records.Items.at(i), kept[i]);
-        QCOMPARE(a->GetRecord(field::District), QStringLiteral("первая"));
+        // Its own fields stay; the empty ones come from the newest copy that
+        // has them (the undated one is older than any dated one).
+        QCOMPARE(a2->GetRecord(field::Price), QStringLiteral("2800"));
+        QCOMPARE(a2->GetRecord(field::District), QStringLiteral("вторая, новее"));
+        QCOMPARE(a2->GetRecord(field::Description), QStringLiteral("старое"));
         QVERIFY(FindCopies(records.Items).isEmpty());
     }
 };

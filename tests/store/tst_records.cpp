@@ -20,11 +20,13 @@ QByteArray cp(const QString& s)
     return textfile::ToCp1251(s);
 }
 
+// The 18 fields, and what the line had after them when it had anything.
 QStringList fields(const Record& r)
 {
     QStringList out;
     for (int i = 0; i < Record::FieldCount; ++i)
         out << r.GetRecord(i);
+    if (!r.Extra().isEmpty()) out << QStringLiteral("после полей: ") + r.Extra().toString();
     return out;
 }
 
@@ -192,6 +194,46 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(path(QStringLiteral("out.txt"))), original);
     }
 
+    // Pieces after the 18th field (a column added in a spreadsheet) are kept
+    // and written back as they stood, through a change of a field, a split
+    // floor and a listing too long for 16-bit ends; lines without them are
+    // unaffected.
+    void extraPiecesWrittenBack()
+    {
+        QByteArray high;
+        for (int b = 128; b < 256; ++b)
+            high += char(b);
+        const QByteArray plain =
+            cp(QStringLiteral("Центр|2|5|к|ул. Мира, 1|1500|54|32|8|Р|300|р|есть|Дом|01.12.2026|"
+                              "Ремонт|9||"));
+        const QByteArray withExtra = plain + cp(QStringLiteral("новый столбец|ещё|")) + high + "||";
+        const QByteArray split = cp(QStringLiteral("Заречье|1|3/5|п|ул. Лесная|900|31|18|6|В|200|с|нет|Дом|"
+                                                   "02.12.2026||||заметка"));
+        const QByteArray wide = "a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|" + QByteArray(70000, 'z') + "|q|r|x|y";
+        const QString file = WriteBytes(path(QStringLiteral("extra.txt")),
+                                        plain + "\r\n" + withExtra + "\r\n" + split + "\r\n" + wide + "\r\n");
+        Records db;
+        db.LoadFromFile(file);
+        QCOMPARE(db.Items.Count(), 4);
+        QVERIFY(db.Items.Item(1)->Extra().isEmpty());
+        QCOMPARE(db.Items.Item(2)->GetRecord(field::Reserved), QString());
+        QCOMPARE(db.Items.Item(3)->GetRecord(field::Floor), QStringLiteral("3"));
+        QCOMPARE(db.Items.Item(3)->Extra(), QStringLiteral("заметка"));
+        db.Items.Item(2)->SetRecord(field::Price, QStringLiteral("1400"));
+        db.Items.Item(4)->SetRecord(field::District, QString(70000, u'Ж'));
+        db.SaveToFile(file);
+
+        QByteArray changed = withExtra;
+        changed.replace("|1500|", "|1400|");
+        QCOMPARE(ReadBytes(file), plain + "\r\n" + changed + "\r\n" +
+                                      QByteArray(split).replace("3/5", "3").replace("2026||||", "2026||5||") +
+                                      "\r\n" + cp(QString(70000, u'Ж')) + wide.mid(1) + "\r\n");
+        // A listing made in the program has nothing after its fields.
+        Record fresh;
+        fresh.SetRecord(field::District, QString(70000, u'Ж'));
+        QVERIFY(fresh.Extra().isEmpty());
+    }
+
     void load_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -203,7 +245,7 @@ private Q_SLOTS:
         QTest::newRow("bare LF ends a line") << full + "\n" + full + "\n" << 2 << "r";
         QTest::newRow("without final bar")
             << QByteArray("a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r\r\n") << 1 << "r";
-        QTest::newRow("extra pieces dropped") << full + "extra|more|\r\n" << 1 << "r";
+        QTest::newRow("extra pieces") << full + "extra|more|\r\n" << 1 << "r";
         QTest::newRow("empty file") << QByteArray() << 0 << "";
         // Editors end a file with a blank line; blank lines at the end hold no listing.
         QTest::newRow("blank line at the end") << full + "\r\n\r\n" << 1 << "r";
@@ -276,6 +318,11 @@ private Q_SLOTS:
             high += char(b);
         lines[20] = high + "|" + high + "|3/4|" + QByteArray(15, '|');
         lines[25] = QByteArray(70000, 'x') + "|2/5|" + QByteArray(16, '|');
+        // Pieces after the 18th: several, one empty, one without a bar, high
+        // bytes among them, after a split floor, and on the long line.
+        lines[8] = "a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r||";
+        lines[9] = "a|b|4/9|d|e|f|g|h|i|j|k|l|m|n|o|p|q|r|" + high + "|x";
+        lines[26] = QByteArray(70000, 'y') + "|2/5|" + QByteArray(16, '|') + "столбец|";
         const auto join = [&](int bad, const QByteArray& badText) {
             QByteArray content;
             for (int i = 0; i < lines.size(); ++i) {
