@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgumbo-dev
           locales fonts-dejavu-core qt6-translations-l10n
-          desktop-file-utils appstream dpkg-dev file
+          desktop-file-utils appstream dpkg-dev file lintian man-db # scripts/check-install.sh
           clang-14 libclang-rt-14-dev # the fuzzers (scripts/fuzz.sh) are part of the test run
           clang-format-14) # scripts/check-format.sh
 if [[ "${1:-}" == "--bench" ]]; then
