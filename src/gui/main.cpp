@@ -15,7 +15,9 @@
 #include <QTextStream>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -34,26 +36,33 @@ constexpr int kUsageError = 64;
 
 // Qt's own options (QGuiApplication, QApplication, xcb); Qt takes them out of
 // the arguments itself, so they only have to pass here. Qt reads "--x" as "-x".
-struct QtOption
-{
-    const char* name;
-    bool takesValue;
-};
-constexpr QtOption kQtOptions[] = {
-    {"platform", true}, {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
-    {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"session", true},
-    {"style", true}, {"stylesheet", true}, {"display", true}, {"geometry", true}, {"title", true},
-    {"icon", true}, {"name", true}, {"visual", true}, {"ncols", true}, {"qmljsdebugger", true},
-    {"reverse", false}, {"widgetcount", false}, {"nograb", false}, {"dograb", false}, {"sync", false},
-    {"cmap", false}, {"testability", false},
-};
+constexpr const char* kQtOptionsWithValue[] = {"platform",
+                                               "platformpluginpath",
+                                               "platformtheme",
+                                               "plugin",
+                                               "qwindowgeometry",
+                                               "qwindowicon",
+                                               "qwindowtitle",
+                                               "session",
+                                               "style",
+                                               "stylesheet",
+                                               "display",
+                                               "geometry",
+                                               "title",
+                                               "icon",
+                                               "name",
+                                               "visual",
+                                               "ncols",
+                                               "qmljsdebugger"};
+constexpr const char* kQtFlags[] = {"reverse", "widgetcount", "nograb",     "dograb",
+                                    "sync",    "cmap",        "testability"};
 
 struct Options
 {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
-    QString dataDir;  // empty when not given
-    QString platform; // -platform's value, empty when not given
+    QString dataDir;      // empty when not given
+    QString platform;     // -platform's value, empty when not given
     bool display = false; // -display given
     QString error;
 };
@@ -90,25 +99,24 @@ Options parseOptions(int argc, char** argv)
             continue;
         }
         const QString name = arg.startsWith(QLatin1String("--")) ? arg.mid(2)
-                             : arg.startsWith(QLatin1Char('-')) ? arg.mid(1)
-                                                                : QString();
-        const QtOption* known = nullptr;
-        for (const QtOption& q : kQtOptions) {
-            if (name == QLatin1String(q.name) || (q.takesValue && name.startsWith(QLatin1String(q.name) + u'=')))
-                known = &q;
-        }
-        if (!known) return fail(QStringLiteral("Неизвестный параметр: %1").arg(arg));
+                             : arg.startsWith(QLatin1Char('-'))  ? arg.mid(1)
+                                                                 : QString();
+        const auto is = [&name](const char* option) { return name == QLatin1String(option); };
+        if (std::any_of(std::begin(kQtFlags), std::end(kQtFlags), is)) continue;
+        const QString option = name.section(u'=', 0, 0);
+        const auto known = std::find_if(std::begin(kQtOptionsWithValue), std::end(kQtOptionsWithValue),
+                                        [&option](const char* q) { return option == QLatin1String(q); });
+        if (known == std::end(kQtOptionsWithValue))
+            return fail(QStringLiteral("Неизвестный параметр: %1").arg(arg));
         QString value;
-        if (known->takesValue) {
-            if (name.contains(u'='))
-                value = name.section(u'=', 1);
-            else if (i + 1 < argc)
-                value = QString::fromLocal8Bit(argv[++i]);
-            else
-                return fail(QStringLiteral("После %1 нужно значение.").arg(arg));
-        }
-        if (qstrcmp(known->name, "platform") == 0) o.platform = value;
-        if (qstrcmp(known->name, "display") == 0) o.display = true;
+        if (name.contains(u'='))
+            value = name.section(u'=', 1);
+        else if (i + 1 < argc)
+            value = QString::fromLocal8Bit(argv[++i]);
+        else
+            return fail(QStringLiteral("После %1 нужно значение.").arg(arg));
+        if (option == QLatin1String("platform")) o.platform = value;
+        if (option == QLatin1String("display")) o.display = true;
     }
     return o;
 }
@@ -171,7 +179,8 @@ int main(int argc, char** argv)
         if (noDisplay(options)) {
             err << "Окно программы открыть негде: нет графического экрана (переменные DISPLAY и "
                    "WAYLAND_DISPLAY пусты).\n"
-                   "Запустите vestrana в графическом сеансе или укажите экран, например: DISPLAY=:0 vestrana\n"
+                   "Запустите vestrana в графическом сеансе или укажите экран, например: DISPLAY=:0 "
+                   "vestrana\n"
                    "Без экрана работает консольная версия: vestrana-cli --help"
                 << Qt::endl;
             return 1;

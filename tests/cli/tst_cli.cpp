@@ -236,7 +236,8 @@ private Q_SLOTS:
         const Result r = run(args);
         QCOMPARE(r.code, code);
         if (out.isEmpty())
-            QVERIFY2(r.err.contains(QStringLiteral("Неизвестный параметр: ") + args.first()), qPrintable(r.err));
+            QVERIFY2(r.err.contains(QStringLiteral("Неизвестный параметр: ") + args.first()),
+                     qPrintable(r.err));
         else
             QVERIFY2(r.out.startsWith(out), qPrintable(r.out));
     }

@@ -8,7 +8,6 @@
 
 #include <csignal>
 
-
 namespace {
 
 struct Result
@@ -67,7 +66,8 @@ private Q_SLOTS:
         QTest::newRow("--version") << QStringList{"--version"} << "" << 0
                                    << QStringLiteral("vestrana %1\n").arg(ProgramVersion()) << "";
         QTest::newRow("--help") << QStringList{"--help"} << "" << 0 << usage << "";
-        QTest::newRow("-h after an option") << QStringList{"--data-dir", "/nowhere", "-h"} << "" << 0 << usage << "";
+        QTest::newRow("-h after an option")
+            << QStringList{"--data-dir", "/nowhere", "-h"} << "" << 0 << usage << "";
         QTest::newRow("no display") << QStringList{} << "" << 1 << "" << noScreen;
         QTest::newRow("xcb without X") << QStringList{} << "xcb" << 1 << "" << noScreen;
         QTest::newRow("-platform xcb without X")
@@ -76,12 +76,13 @@ private Q_SLOTS:
                                         << "Неизвестный параметр: --frobnicate";
         QTest::newRow("operand") << QStringList{"database.txt"} << "offscreen" << 64 << ""
                                  << "Неизвестный параметр: database.txt";
-        QTest::newRow("Qt option without its value")
-            << QStringList{"-style"} << "offscreen" << 64 << "" << "После -style нужно значение.";
-        QTest::newRow("--data-dir without a folder")
-            << QStringList{"--data-dir"} << "offscreen" << 64 << "" << "После --data-dir нужна папка данных.";
-        QTest::newRow("missing data folder") << QStringList{"--data-dir=/nowhere/at/all"} << "offscreen" << 2
-                                             << "" << "Папка данных не существует: /nowhere/at/all";
+        QTest::newRow("Qt option without its value") << QStringList{"-style"} << "offscreen" << 64 << ""
+                                                     << "После -style нужно значение.";
+        QTest::newRow("--data-dir without a folder") << QStringList{"--data-dir"} << "offscreen" << 64 << ""
+                                                     << "После --data-dir нужна папка данных.";
+        QTest::newRow("missing data folder")
+            << QStringList{"--data-dir=/nowhere/at/all"} << "offscreen" << 2 << ""
+            << "Папка данных не существует: /nowhere/at/all";
     }
     void answers()
     {
@@ -114,9 +115,8 @@ private Q_SLOTS:
         p.start(qEnvironmentVariable("VESTRANA_GUI"),
                 {"-platform", "offscreen", "-style=fusion", "--data-dir=" + dir.path()});
         QVERIFY(p.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(DataFolderLockName())) ||
-                                     p.state() == QProcess::NotRunning,
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile::exists(dir.filePath(DataFolderLockName())) || p.state() == QProcess::NotRunning, 20000);
         QVERIFY2(p.state() == QProcess::Running, p.readAllStandardError().constData());
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
         QVERIFY(p.waitForFinished(20000));
