@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Run last by `cmake --install`: adds the files installed so far, as placed
 # (with DESTDIR), to the record the uninstall target reads (vestrana_record).
 # cpack's own install into its staging folder inside the build folder is not

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Removes what `cmake --install` put on the system from this build folder, as
 # written down in RECORD (see RecordInstall.cmake).
 # The program's own folders go too once they are empty; the user's data

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Checks what `cmake --install` puts on a system, from a built folder (default
 # build-test): the layout in a temporary DESTDIR, the desktop entry and the
 # AppStream metadata, the installed vestrana-cli on a fresh HOME (so the first

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Installs what building and testing Vestrana needs on Debian 12, only when
 # something is missing. Run as root.
 set -euo pipefail
