@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 // The search of bench_search's wishes as one SQLite query, shared by bench_search
 // (in memory) and bench_sqlite (a database file for the sqlite3 shell).

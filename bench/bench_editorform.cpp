@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // Opening the database editor on generated listings: constructing the window,
 // filling the list and showing it, offscreen.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // The import: reading the demo site's pages (decode, parse, read the rows and
 // the detail tables) and a whole run over the demo site on 127.0.0.1.
 //

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // The re-index over generated listings: a first run that meets every text
 // anew (near-unique addresses and descriptions), and a second run that only
 // looks texts up.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // The search run over generated listings, and the same ranking done by SQLite.
 #include "BenchData.h"
 #include "BenchSqlite.h"

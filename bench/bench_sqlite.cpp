@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // Writes, for a data folder of database.txt and knows.txt, what the sqlite3 shell
 // needs to run the search of bench_search's wishes from files at rest:
 //   bench_sqlite DATADIR OUTDIR

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // How long the main window stops answering: the event loop's longest stall
 // while the program starts, searches, re-indexes, imports and exits, over the
 // data files of a folder (vestrana-gendata --count 1000000 DIR makes them).

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // From nothing to the shown main window: both files loaded, the wish boxes filled.
 #include "BenchData.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // Loading and saving database.txt, and the memory a loaded database takes.
 #include "BenchData.h"
 #include "platform/Heap.h"

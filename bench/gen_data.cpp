@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // Writes OUTDIR/database.txt and OUTDIR/knows.txt of the sample market, so that
 // the shipped sample and the benchmark inputs come from one reproducible source.
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Whole-process search from files at rest: vestrana-cli search against the same
 # ranking in the sqlite3 shell, measured in one run so the ratio is fair.
 #   bash bench/whole-process.sh [N] [BUILD]     (N listings, default 1000000; BUILD default build-rel)

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 cmake_minimum_required(VERSION 3.25)
 # Fails when a file under src/ includes a header from a folder its layer may
 # not see. Run as a test: cmake -DSRC=<source dir>/src -P CheckLayers.cmake

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # cmake -DTESTS_DIR=<tests folder> -P CheckNoBareWaits.cmake
 # Fails when a test file outside tests/support waits bare (QTest::qWait) or
 # sleeps: a test waits for a condition (QTRY_*, QSignalSpy::wait), and a wait

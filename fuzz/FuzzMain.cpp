@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // One libFuzzer executable per entry point; FUZZ_ENTRY names it.
 #include "FuzzTargets.h"
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Fails when a C++ file of ours differs from what clang-format makes of it
 # (.clang-format). `scripts/check-format.sh --fix` formats them in place.
 set -euo pipefail

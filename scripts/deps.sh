@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Installs what building and testing Vestrana needs on Debian 12, only when
 # something is missing. Run as root.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgumbo-dev
           locales fonts-dejavu-core qt6-translations-l10n
-          desktop-file-utils appstream dpkg-dev file
+          desktop-file-utils appstream dpkg-dev file lintian man-db # scripts/check-install.sh
           clang-14 libclang-rt-14-dev # the fuzzers (scripts/fuzz.sh) are part of the test run
           clang-format-14) # scripts/check-format.sh
 if [[ "${1:-}" == "--bench" ]]; then

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 60),
 # one after another. The stored corpus (fuzz/corpus/<target>) seeds every run and
 # is replayed first, so an input that once crashed fails again at once. New

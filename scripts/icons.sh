@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Renders the program icon resources/vestrana.svg into the PNG sizes that the
 # menu entry and the window use. Run after changing the SVG and commit the PNGs:
 # the build itself then needs no SVG renderer, and the window icon can be

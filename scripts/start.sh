@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Installs what is missing, builds, and starts Vestrana on the sample data.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Vestrana developers
 # Installs what is missing, checks the formatting, builds, and runs every
 # test: a normal build with warnings as errors (and its install and Debian
 # package checked), the core built without widgets, a build under

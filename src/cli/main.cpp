@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "cli/Cli.h"
 
 #include "platform/DataFolder.h"
@@ -72,6 +74,7 @@ void usage(QTextStream& s)
     s << "Использование: vestrana-cli [--data-dir ПАПКА] КОМАНДА [ПАРАМЕТРЫ]\n"
          "Без --data-dir файлы database.txt и knows.txt берутся из папки программы, а у установленной\n"
          "программы — из папки пользователя (~/.local/share/vestrana); команда info называет папку.\n"
+         "  --help, -h — эта справка; после команды — справка по ней\n"
          "  --version — версия программы\n\nКоманды:\n";
     for (const auto& [name, cmd] : commands())
         s << "  " << name << " — " << QString::fromUtf8(cmd.help) << "\n";
@@ -156,7 +159,7 @@ int main(int argc, char** argv)
 
     QStringList args = QCoreApplication::arguments().mid(1);
     QString dataDir;
-    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+    while (!args.isEmpty() && args.first().startsWith(u'-')) {
         const QString opt = args.takeFirst();
         if (opt == QLatin1String("--")) {
             break; // the command follows
@@ -164,7 +167,7 @@ int main(int argc, char** argv)
             dataDir = args.takeFirst();
         } else if (opt.startsWith(QLatin1String("--data-dir="))) {
             dataDir = opt.mid(11);
-        } else if (opt == QLatin1String("--help")) {
+        } else if (opt == QLatin1String("--help") || opt == QLatin1String("-h")) {
             usage(out);
             return 0;
         } else if (opt == QLatin1String("--version")) {

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "gui/GuiApplication.h"
 #include "gui/GuiPrompts.h"
 #include "gui/MainForm.h"
@@ -8,14 +10,16 @@
 #include "platform/Version.h"
 #include "program/Program.h"
 
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTextStream>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -29,16 +33,159 @@ void showStartError(GuiApplication& app, const QString& text)
     box.exec();
 }
 
+// A wrong command line: the same code as the console tool's.
+constexpr int kUsageError = 64;
+
+// Qt's own options (QGuiApplication, QApplication, xcb); Qt takes them out of
+// the arguments itself, so they only have to pass here. Qt reads "--x" as "-x".
+constexpr const char* kQtOptionsWithValue[] = {"platform",
+                                               "platformpluginpath",
+                                               "platformtheme",
+                                               "plugin",
+                                               "qwindowgeometry",
+                                               "qwindowicon",
+                                               "qwindowtitle",
+                                               "session",
+                                               "style",
+                                               "stylesheet",
+                                               "display",
+                                               "geometry",
+                                               "title",
+                                               "icon",
+                                               "name",
+                                               "visual",
+                                               "ncols",
+                                               "qmljsdebugger"};
+constexpr const char* kQtFlags[] = {"reverse", "widgetcount", "nograb",     "dograb",
+                                    "sync",    "cmap",        "testability"};
+
+struct Options
+{
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    QString dataDir;      // empty when not given
+    QString platform;     // -platform's value, empty when not given
+    bool display = false; // -display given
+    QString error;
+};
+
+// The command line as the console tool reads its own options: --data-dir
+// FOLDER (or --data-dir=FOLDER), --help (-h), --version; besides them only
+// Qt's options.
+Options parseOptions(int argc, char** argv)
+{
+    Options o;
+    const auto fail = [&o](const QString& error) {
+        o.action = Options::Action::Error;
+        o.error = error;
+        return o;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            o.action = Options::Action::Help;
+            return o;
+        }
+        if (arg == QLatin1String("--version")) {
+            o.action = Options::Action::Version;
+            return o;
+        }
+        if (arg == QLatin1String("--data-dir")) {
+            if (i + 1 >= argc) return fail(QStringLiteral("После --data-dir нужна папка данных."));
+            o.dataDir = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
+        if (arg.startsWith(QLatin1String("--data-dir="))) {
+            o.dataDir = arg.mid(11);
+            if (o.dataDir.isEmpty()) return fail(QStringLiteral("После --data-dir нужна папка данных."));
+            continue;
+        }
+        const QString name = arg.startsWith(QLatin1String("--")) ? arg.mid(2)
+                             : arg.startsWith(QLatin1Char('-'))  ? arg.mid(1)
+                                                                 : QString();
+        const auto is = [&name](const char* option) { return name == QLatin1String(option); };
+        if (std::any_of(std::begin(kQtFlags), std::end(kQtFlags), is)) continue;
+        const QString option = name.section(u'=', 0, 0);
+        const auto known = std::find_if(std::begin(kQtOptionsWithValue), std::end(kQtOptionsWithValue),
+                                        [&option](const char* q) { return option == QLatin1String(q); });
+        if (known == std::end(kQtOptionsWithValue))
+            return fail(QStringLiteral("Неизвестный параметр: %1").arg(arg));
+        QString value;
+        if (name.contains(u'='))
+            value = name.section(u'=', 1);
+        else if (i + 1 < argc)
+            value = QString::fromLocal8Bit(argv[++i]);
+        else
+            return fail(QStringLiteral("После %1 нужно значение.").arg(arg));
+        if (option == QLatin1String("platform")) o.platform = value;
+        if (option == QLatin1String("display")) o.display = true;
+    }
+    return o;
+}
+
+void printUsage(QTextStream& s)
+{
+    s << "Использование: vestrana [--data-dir ПАПКА]\n"
+         "Советник по выбору квартиры: десять объявлений базы, которые лучше всего подходят к пожеланиям.\n"
+         "  --data-dir ПАПКА — взять database.txt и knows.txt из этой папки (она должна существовать)\n"
+         "  --version — версия программы\n"
+         "  --help, -h — эта справка\n"
+         "Без --data-dir файлы берутся из папки программы, а у установленной программы — из папки\n"
+         "пользователя (~/.local/share/vestrana); окно справки называет папку.\n"
+         "Принимаются и параметры Qt, например -platform или -style.\n"
+         "Без экрана работает консольная версия: vestrana-cli --help\n";
+}
+
+// Whether Qt would find no window system to open the window on; it would abort
+// the program then. The platform comes from -platform or QT_QPA_PLATFORM, and
+// the default one needs an X or a Wayland display.
+bool noDisplay(const Options& o)
+{
+    const QString platform =
+        (o.platform.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : o.platform).section(u':', 0, 0);
+    const bool x = o.display || !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platform.isEmpty()) return !x && !wayland;
+    if (platform == QLatin1String("xcb")) return !x;
+    return false; // offscreen, wayland, eglfs, vnc...: Qt's own matter
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     heap::PrepareForLargeData();
-    // Answered before the window system is reached, so it works without a display too.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("vestrana %s\n", ProgramVersion().toUtf8().constData());
+    // The command line is answered before the window system is reached, so it
+    // works without a display too.
+    const Options options = parseOptions(argc, argv);
+    {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        switch (options.action) {
+        case Options::Action::Help:
+            printUsage(out);
             return 0;
+        case Options::Action::Version:
+            out << "vestrana " << ProgramVersion() << Qt::endl;
+            return 0;
+        case Options::Action::Error:
+            err << options.error << "\nПараметры программы: vestrana --help" << Qt::endl;
+            return kUsageError;
+        case Options::Action::Run:
+            break;
+        }
+        if (!options.dataDir.isEmpty() && !QDir(options.dataDir).exists()) {
+            err << "Папка данных не существует: " << QDir::toNativeSeparators(options.dataDir) << Qt::endl;
+            return 2;
+        }
+        if (noDisplay(options)) {
+            err << "Окно программы открыть негде: нет графического экрана (переменные DISPLAY и "
+                   "WAYLAND_DISPLAY пусты).\n"
+                   "Запустите vestrana в графическом сеансе или укажите экран, например: DISPLAY=:0 "
+                   "vestrana\n"
+                   "Без экрана работает консольная версия: vestrana-cli --help"
+                << Qt::endl;
+            return 1;
         }
     }
     GuiApplication app(argc, argv);
@@ -62,7 +209,7 @@ int main(int argc, char** argv)
 
     DataFolder dataFolder;
     try {
-        dataFolder = SelectDataFolder(CurrentDataFolderFacts());
+        dataFolder = SelectDataFolder(CurrentDataFolderFacts(options.dataDir));
     } catch (const VestranaError& e) {
         QMessageBox::critical(nullptr, AppTitle(),
                               e.message() + QStringLiteral("\n\nПрограмма закрывается."));

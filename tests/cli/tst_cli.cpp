@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "knowledge/KnowledgeBase.h"
 #include "platform/FolderLock.h"
 #include "platform/TextFile.h"
@@ -241,6 +243,32 @@ private Q_SLOTS:
         QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "--unknown", "1"}).code, 64);
         QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1", "--", "2"}).code, 64);
         QCOMPARE(run({"--data-dir", m_dir.path(), "--", "formula", "1"}).out, QStringLiteral(" 1\n"));
+    }
+
+    void programOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        const QString usage = QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] КОМАНДА");
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << usage;
+        QTest::newRow("-h") << QStringList{"-h"} << 0 << usage;
+        QTest::newRow("-h after --data-dir") << QStringList{"--data-dir", "x", "-h"} << 0 << usage;
+        QTest::newRow("unknown short option") << QStringList{"-x", "info"} << 64 << QString();
+        QTest::newRow("unknown option") << QStringList{"--frobnicate", "info"} << 64 << QString();
+    }
+    void programOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        const Result r = run(args);
+        QCOMPARE(r.code, code);
+        if (out.isEmpty())
+            QVERIFY2(r.err.contains(QStringLiteral("Неизвестный параметр: ") + args.first()),
+                     qPrintable(r.err));
+        else
+            QVERIFY2(r.out.startsWith(out), qPrintable(r.out));
     }
 
     void everyCommandAcceptsHelp_data()

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "editing/ExpertChecks.h"
 #include "program/Program.h"
 #include "support/Fixtures.h"

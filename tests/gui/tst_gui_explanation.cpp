@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "gui/ExplanationWindow.h"
 #include "gui/MainForm.h"
 #include "program/Program.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "gui/ProcessForm.h"
 #include "program/Program.h"
 #include "store/Fields.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // The built-in functions beyond arithmetic: texts, arrays, dates, formats,
 // named constants, the refused functions and the size bounds.
 #include "platform/ScriptEngine.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Vestrana developers
 // The search reads columns kept between searches; every result must be the one
 // the straightforward scoring of every listing gives, whatever changed in
 // between. Random wishes and random edits over a generated market.
