@@ -86,7 +86,8 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
             view->setUniformItemSizes(true);
             combo->setView(view);
             combo->setModel(new QStringListModel(
-                text::SortedChoices(m_program.Knowledge.AttributeValueLists[static_cast<size_t>(r.field)].Values()),
+                text::SortedChoices(
+                    m_program.Knowledge.AttributeValueLists[static_cast<size_t>(r.field)].Values()),
                 combo));
             combo->setCompleter(nullptr);
             combo->setCurrentIndex(-1);
