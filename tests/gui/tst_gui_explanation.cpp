@@ -151,7 +151,7 @@ private Q_SLOTS:
         const Explanation x = SearchRun::Explain(p, *r, SearchRun::Prepare(p, w));
         QCOMPARE(
             ExplanationWindow::Summary(x),
-            QStringLiteral("Совпадение 99,9 %. Больше всего потеряно: Расстояние до остановки (пожелание "
+            QStringLiteral("Совпадение 99.9 %. Больше всего потеряно: Расстояние до остановки (пожелание "
                            "«500» → 75 из 100; у квартиры «480» — по формуле 76)."));
     }
 

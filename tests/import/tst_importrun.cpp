@@ -951,7 +951,7 @@ private Q_SLOTS:
         const QString site = QStringLiteral("http://127.0.0.1:8808");
         const QString detail = site + QStringLiteral("/obj/1.html");
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1\r</p>"));
+        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
         pages.pages.insert(
             ListPageUrl(site, 1).toString(),
             QStringLiteral("<table><tr><td>Дата</td></tr><tr><td>1</td><td>2</td><td>3</td><td></td>"
@@ -966,7 +966,7 @@ private Q_SLOTS:
         Program program;
         const Outcome o = runImport(program, site, pages);
 
-        QVERIFY(o.result.completed);
+        QVERIFY2(o.result.completed, qPrintable(o.log.join(u'\n')));
         QCOMPARE(program.Records.Items.Count(), 1);
         const Record& listing = *program.Records.Items.Item(1);
         QCOMPARE(listing.Field(field::Description).size(), kMaxImportedFieldChars);
