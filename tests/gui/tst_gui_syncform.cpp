@@ -244,7 +244,8 @@ private Q_SLOTS:
         QCOMPARE(prompts.texts(), QStringList{kQuestion});
         QCOMPARE(program.Records.Items.Count(), 2);
         QCOMPARE(program.Records.Items.Item(1)->GetRecord(0), QStringLiteral("прежняя 0"));
-        QVERIFY(logOf(form).contains(QStringLiteral("Записи в БД не удалены: не получено ни одного объявления.")));
+        QVERIFY(logOf(form).contains(
+            QStringLiteral("Записи в БД не удалены: не получено ни одного объявления.")));
     }
 
     // "Обновлять уже имеющиеся объявления" is read when a run starts and
