@@ -1285,30 +1285,6 @@ bool sameName(QStringView name, std::string_view known)
     return true;
 }
 
-// Edit distance, letters compared without case; stops early beyond `limit`.
-int distance(QStringView a, QStringView b, int limit)
-{
-    if (std::abs(a.size() - b.size()) > limit) return limit + 1;
-    std::vector<int> row(static_cast<size_t>(b.size()) + 1);
-    for (size_t j = 0; j < row.size(); ++j)
-        row[j] = static_cast<int>(j);
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        int diag = row[0];
-        row[0] = static_cast<int>(i);
-        int best = row[0];
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const int up = row[static_cast<size_t>(j)];
-            const bool same = a[i - 1].toCaseFolded() == b[j - 1].toCaseFolded();
-            row[static_cast<size_t>(j)] =
-                std::min({up + 1, row[static_cast<size_t>(j - 1)] + 1, diag + (same ? 0 : 1)});
-            diag = up;
-            best = std::min(best, row[static_cast<size_t>(j)]);
-        }
-        if (best > limit) return limit + 1;
-    }
-    return row.back();
-}
-
 } // namespace
 
 std::span<const FnInfo> libraryFunctions()
@@ -1362,7 +1338,7 @@ QString closestName(QStringView name, std::span<const QString> names)
     QString found;
     const auto consider = [&](const QString& candidate) {
         if (candidate.isEmpty()) return;
-        const int d = distance(name, candidate, limit);
+        const int d = text::EditDistance(name, candidate, limit + 1);
         if (d > 0 && d < best) {
             best = d;
             found = candidate;

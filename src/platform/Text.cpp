@@ -443,3 +443,26 @@ bool text::ContainsLowered(QStringView text, QStringView lowered)
     }
     return false;
 }
+
+int text::EditDistance(QStringView a, QStringView b, int cap)
+{
+    if (std::abs(a.size() - b.size()) >= cap) return cap;
+    std::vector<int> row(static_cast<size_t>(b.size()) + 1);
+    for (size_t j = 0; j < row.size(); ++j)
+        row[j] = static_cast<int>(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = static_cast<int>(i);
+        int best = row[0];
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const auto js = static_cast<size_t>(j);
+            const bool same = a[i - 1].toCaseFolded() == b[j - 1].toCaseFolded();
+            const int next = std::min({row[js] + 1, row[js - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[js];
+            row[js] = next;
+            best = std::min(best, next);
+        }
+        if (best >= cap) return cap;
+    }
+    return std::min(row.back(), cap);
+}

@@ -70,6 +70,9 @@ inline char16_t LowerChar(char16_t u)
 
 // Whether a text holds `lowered` (already in lower case), letter case aside.
 bool ContainsLowered(QStringView text, QStringView lowered);
+// Levenshtein distance of two texts, letters compared without case; `cap` once
+// it reaches cap, where the count stops (a search for the nearest passes its best so far).
+int EditDistance(QStringView a, QStringView b, int cap);
 
 // Texts that a data file cannot carry: "|" becomes "¦" and each line break
 // (CR LF, CR or LF) one space. Returns the text unchanged when there is nothing to do.

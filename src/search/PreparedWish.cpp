@@ -53,30 +53,6 @@ std::array<bool, KnowledgeBase::Attributes> namedIn(const KnowledgeBase& kb, QSt
     return named;
 }
 
-// Levenshtein distance, giving up (returning `limit`) once it cannot stay below it.
-int distance(QStringView a, QStringView b, int limit)
-{
-    if (std::abs(a.size() - b.size()) >= limit) return limit;
-    std::vector<int> row(static_cast<size_t>(b.size()) + 1);
-    for (size_t j = 0; j < row.size(); ++j)
-        row[j] = static_cast<int>(j);
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = static_cast<int>(i);
-        int best = row[0];
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const auto js = static_cast<size_t>(j);
-            const int next =
-                std::min({row[js] + 1, row[js - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = row[js];
-            row[js] = next;
-            best = std::min(best, next);
-        }
-        if (best >= limit) return limit;
-    }
-    return std::min(row.back(), limit);
-}
-
 } // namespace
 
 bool HoldsNumber(QStringView s)
@@ -111,7 +87,7 @@ QString NearestValue(const QStringList& values, const QString& wish)
     for (const QString& v : values) {
         const QString candidate = text::Folded(v);
         if (candidate.isEmpty()) continue;
-        const int d = distance(folded, candidate, bestDistance);
+        const int d = text::EditDistance(folded, candidate, bestDistance);
         if (d < bestDistance) {
             bestDistance = d;
             best = v;

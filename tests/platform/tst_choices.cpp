@@ -27,6 +27,17 @@ private Q_SLOTS:
             << QStringList{"900", "1500", "60 м2", "Договорная"};
         QTest::newRow("no blank entry, no repeat")
             << QStringList{"", "Центр", "  ", "Центр", "1", "1"} << QStringList{"1", "Центр"};
+        QTest::newRow("numbers by value, no empty entry")
+            << QStringList{"2", "", "1", "10", "3", " ", "4", "5", "8"}
+            << QStringList{"1", "2", "3", "4", "5", "8", "10"};
+        QTest::newRow("Russian order, ё beside е, case aside")
+            << QStringList{"Ёлочный", "Центр", "абрикосовый", "Еловый", "Жуковка", "Берёзовый"}
+            << QStringList{"абрикосовый", "Берёзовый", "Еловый", "Ёлочный", "Жуковка", "Центр"};
+        QTest::newRow("house numbers by value")
+            << QStringList{"ул. Мира, 10", "ул. Мира, 9", "ул. Лесная, 2"}
+            << QStringList{"ул. Лесная, 2", "ул. Мира, 9", "ул. Мира, 10"};
+        QTest::newRow("numbers before words, repeats once")
+            << QStringList{"есть", "2", "нет", "есть", "2"} << QStringList{"2", "есть", "нет"};
     }
     void sortedChoices()
     {

@@ -151,30 +151,6 @@ private Q_SLOTS:
             QCOMPARE(r->So, 100.0f);
     }
 
-    void sortedChoices_data()
-    {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("sorted");
-        QTest::newRow("numbers by value, no empty entry")
-            << QStringList{"2", "", "1", "10", "3", " ", "4", "5", "8"}
-            << QStringList{"1", "2", "3", "4", "5", "8", "10"};
-        QTest::newRow("Russian order, ё beside е, case aside")
-            << QStringList{"Ёлочный", "Центр", "абрикосовый", "Еловый", "Жуковка", "Берёзовый"}
-            << QStringList{"абрикосовый", "Берёзовый", "Еловый", "Ёлочный", "Жуковка", "Центр"};
-        QTest::newRow("house numbers by value")
-            << QStringList{"ул. Мира, 10", "ул. Мира, 9", "ул. Лесная, 2"}
-            << QStringList{"ул. Лесная, 2", "ул. Мира, 9", "ул. Мира, 10"};
-        QTest::newRow("numbers before words, repeats once")
-            << QStringList{"есть", "2", "нет", "есть", "2"} << QStringList{"2", "есть", "нет"};
-    }
-
-    void sortedChoices()
-    {
-        QFETCH(QStringList, entries);
-        QFETCH(QStringList, sorted);
-        QCOMPARE(text::SortedChoices(entries), sorted);
-    }
-
     // The sample data: what a new user types first gives a sensible top ten,
     // and the console tool says what it made of each wish.
     void sampleDataSearch()
