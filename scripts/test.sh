@@ -6,7 +6,7 @@
 # package checked), the core built without widgets, a build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every
 # fuzzer (FUZZ_SECONDS each, 30 by default), so that a new crash fails; an
-# input that takes longer than FUZZ_TIMEOUT seconds (3) fails as a hang.
+# input that takes longer than FUZZ_TIMEOUT seconds (6) fails as a hang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,4 +34,4 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j2
 
 echo "== Фаззинг, ${FUZZ_SECONDS:-30} с на каждую цель"
-FUZZ_TIMEOUT="${FUZZ_TIMEOUT:-3}" bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+FUZZ_TIMEOUT="${FUZZ_TIMEOUT:-6}" bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
