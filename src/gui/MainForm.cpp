@@ -311,6 +311,7 @@ QComboBox* MainForm::WishBox(int attribute) const
 void MainForm::StartUp()
 {
     std::atomic<qint64> done{0}, total{0};
+    WishEntries entries;
     m_loading = true;
     showFileProgress(QStringLiteral("Загрузка базы…"), 0, 0);
     const auto loaded = qScopeGuard([this] {
@@ -328,6 +329,8 @@ void MainForm::StartUp()
             // fill or the first search or re-index starts.
             for (const AttributeValueList& list : m_program.Knowledge.AttributeValueLists)
                 (void)list.IndexOf(QStringView());
+            // Sorting a million addresses takes seconds: not on the window's thread.
+            entries = wishEntries();
         },
         [&] {
             if (total > 0)
@@ -335,7 +338,7 @@ void MainForm::StartUp()
         },
         this);
     ShowRecordCount();
-    FillWishBoxes();
+    setWishEntries(std::move(entries));
     m_started = true;
     if (m_closeAfterLoad) QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -362,8 +365,9 @@ void MainForm::ShowRecordCount()
                      QString::number(m_program.Records.Items.Count()));
 }
 
-void MainForm::FillWishBoxes()
+MainForm::WishEntries MainForm::wishEntries() const
 {
+    WishEntries all;
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
         if (!s.choices.empty()) continue;
         QStringList entries = m_program.Knowledge.AttributeValueLists[field::Slot(s.field)].Values();
@@ -372,11 +376,24 @@ void MainForm::FillWishBoxes()
             for (QString& e : entries)
                 e = e.left(1).toUpper() + e.mid(1).toLower();
         }
-        static_cast<ChoiceBox*>(WishBox(s.field))->SetEntries(text::SortedChoices(std::move(entries)));
+        all[field::Slot(s.field)] = text::SortedChoices(std::move(entries));
     }
+    return all;
+}
+
+void MainForm::setWishEntries(WishEntries entries)
+{
+    for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes)
+        if (s.choices.empty())
+            static_cast<ChoiceBox*>(WishBox(s.field))->SetEntries(std::move(entries[field::Slot(s.field)]));
     // The accepted values (and with them what a wish means) may have changed.
     for (int k = 0; k <= fieldinfo::LastWished; ++k)
         updateWishHint(k);
+}
+
+void MainForm::FillWishBoxes()
+{
+    setWishEntries(wishEntries());
 }
 
 bool MainForm::SearchActive() const

@@ -141,6 +141,11 @@ private:
     QTimer* Timer2 = nullptr;
     std::array<QComboBox*, 15> Combo{};       // Combo[1]..Combo[14]
     std::array<QComboBox*, 17> m_wishBoxes{}; // by attribute; null where there is none
+    using WishEntries = std::array<QStringList, 17>;
+    // What each listed box offers, sorted: pure work on the knowledge base, so
+    // that the start-up can do it beside the load instead of on this thread.
+    WishEntries wishEntries() const;
+    void setWishEntries(WishEntries entries);
     int ShownCount = 0;
     QList<QPointer<HelpWindow>> m_helpWindows;
     // The rows of the list and the wishes of the search that filled them.
