@@ -40,6 +40,46 @@ inline constexpr std::size_t Slot(Field f)
     return static_cast<std::size_t>(f);
 }
 
+inline constexpr Field At(int index)
+{
+    return static_cast<Field>(index);
+}
+
+// Every field that is an attribute, in order, and every field of a listing:
+// for (field::Field f : field::AttributeFields) ...
+inline constexpr std::array<Field, Attributes> AttributeFields = [] {
+    std::array<Field, Attributes> all{};
+    for (int i = 0; i < Attributes; ++i)
+        all[static_cast<std::size_t>(i)] = static_cast<Field>(i);
+    return all;
+}();
+inline constexpr std::array<Field, Count> AllFields = [] {
+    std::array<Field, Count> all{};
+    for (int i = 0; i < Count; ++i)
+        all[static_cast<std::size_t>(i)] = static_cast<Field>(i);
+    return all;
+}();
+
+// One value per field, indexed by the field's name only: an int does not index
+// it, so a table and its index cannot drift apart. N is Count (every field of a
+// listing, the knowledge base's slots) or Attributes.
+template <typename T, int N = Count> struct FieldArray
+{
+    static_assert(N == Attributes || N == Count);
+    std::array<T, N> items{};
+
+    constexpr T& operator[](Field f) { return items[static_cast<std::size_t>(f)]; }
+    constexpr const T& operator[](Field f) const { return items[static_cast<std::size_t>(f)]; }
+    static constexpr int size() { return N; }
+    constexpr auto begin() { return items.begin(); }
+    constexpr auto end() { return items.end(); }
+    constexpr auto begin() const { return items.begin(); }
+    constexpr auto end() const { return items.end(); }
+    constexpr T* data() { return items.data(); }
+    constexpr const T* data() const { return items.data(); }
+    friend bool operator==(const FieldArray&, const FieldArray&) = default;
+};
+
 } // namespace field
 
 // What the windows, the command line and the importer show of the fields.
