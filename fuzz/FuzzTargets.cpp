@@ -7,9 +7,9 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/PageLoader.h"
-#include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
+#include "script/ScriptEngine.h"
 #include "store/Records.h"
 
 #include <cmath>

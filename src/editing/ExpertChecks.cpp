@@ -4,9 +4,9 @@
 
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
-#include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "program/Program.h"
+#include "script/ScriptEngine.h"
 #include "store/Record.h"
 
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
-#include "platform/ScriptEngine.h"
+#include "script/ScriptEngine.h"
 #include "store/Record.h"
 
 float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, const KnowledgeBase& kb,

@@ -4,8 +4,8 @@
 
 #include "knowledge/Formula.h"
 #include "platform/Parallel.h"
-#include "platform/ScriptEngine.h"
 #include "platform/Text.h"
+#include "script/ScriptEngine.h"
 
 #include <algorithm>
 #include <mutex>

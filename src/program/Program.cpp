@@ -4,7 +4,7 @@
 
 #include "knowledge/Scoring.h"
 #include "platform/Parallel.h"
-#include "platform/ScriptEngine.h"
+#include "script/ScriptEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>

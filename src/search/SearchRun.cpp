@@ -7,10 +7,10 @@
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
 #include "platform/Parallel.h"
-#include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
+#include "script/ScriptEngine.h"
 #include "store/Fields.h"
 #include "store/Records.h"
 

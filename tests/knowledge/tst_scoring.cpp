@@ -3,8 +3,8 @@
 #include "knowledge/Formula.h"
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
-#include "platform/ScriptEngine.h"
 #include "program/Program.h"
+#include "script/ScriptEngine.h"
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 

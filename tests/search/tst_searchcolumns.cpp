@@ -5,10 +5,10 @@
 // between. Random wishes and random edits over a generated market.
 #include "platform/Errors.h"
 #include "platform/Random.h"
-#include "platform/ScriptEngine.h"
 #include "platform/Text.h"
 #include "program/Program.h"
 #include "sample/ListingGenerator.h"
+#include "script/ScriptEngine.h"
 #include "search/SearchRun.h"
 #include "store/Fields.h"
 #include "store/Records.h"

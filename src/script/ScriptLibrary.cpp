@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "platform/ScriptInternal.h"
+#include "script/ScriptInternal.h"
 
 #include "platform/Text.h"
 #include "platform/TextFile.h"

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 // The built-in functions beyond arithmetic: texts, arrays, dates, formats,
 // named constants, the refused functions and the size bounds.
-#include "platform/ScriptEngine.h"
-#include "platform/ScriptInternal.h"
+#include "script/ScriptEngine.h"
+#include "script/ScriptInternal.h"
 
 #include <QTest>
 

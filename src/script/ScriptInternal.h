@@ -5,7 +5,7 @@
 // Shared by the parts of the script engine: error numbers, number text,
 // coercions, the operators and the built-in functions. Not for callers.
 
-#include "platform/ScriptEngine.h"
+#include "script/ScriptEngine.h"
 
 #include <QStringView>
 
