@@ -94,10 +94,11 @@ const FnInfo* findFunction(QStringView name)
     // Both tables, sorted once by name for a binary search.
     static const std::vector<const FnInfo*> sorted = [] {
         std::vector<const FnInfo*> all;
-        for (const FnInfo& f : kFunctions)
-            all.push_back(&f);
-        for (const FnInfo& f : libraryFunctions())
-            all.push_back(&f);
+        for (const std::span<const FnInfo> table :
+             {std::span<const FnInfo>(kFunctions), charFunctions(), numberFunctions(), textFunctions(),
+              arrayFunctions(), dateFunctions(), formatFunctions()})
+            for (const FnInfo& f : table)
+                all.push_back(&f);
         std::sort(all.begin(), all.end(), [](const FnInfo* a, const FnInfo* b) { return a->name < b->name; });
         return all;
     }();

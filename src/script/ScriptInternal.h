@@ -305,10 +305,74 @@ const FnInfo* findFunction(QStringView name);
 ScriptValue callFunction(Fn fn, const ScriptValue* a, int count);
 ScriptValue callFunction(const FnInfo& f, const Args& args);
 
-// The functions of the library file, the named constants, the names refused.
-std::span<const FnInfo> libraryFunctions();
+// ---- The library's argument helpers ------------------------------------------
+
+inline ScriptValue nullValue()
+{
+    return ScriptValue::null();
+}
+
+// A text argument: Null refused (94).
+inline QString textArg(const ScriptValue& v)
+{
+    if (v.isNull()) fail(InvalidNull);
+    return v.toString();
+}
+
+// A count or position: Null refused, rounded half to even.
+inline std::int32_t longArg(const ScriptValue& v)
+{
+    if (v.isNull()) fail(InvalidNull);
+    return argLong(v);
+}
+
+inline Qt::CaseSensitivity compareArg(const Args& a, int i)
+{
+    if (!a.has(i)) return Qt::CaseSensitive;
+    const std::int32_t mode = longArg(a[i]);
+    if (mode < 0 || mode > 2) fail(InvalidCall);
+    return mode == 0 ? Qt::CaseSensitive : Qt::CaseInsensitive;
+}
+
+inline bool boolArg(const Args& a, int i, bool fallback)
+{
+    if (!a.has(i)) return fallback;
+    if (a[i].isNull()) fail(InvalidNull);
+    return numberOf(a[i]) != 0;
+}
+
+inline const std::vector<ScriptValue>& arrayArg(const ScriptValue& v)
+{
+    if (v.isNull()) fail(InvalidNull);
+    if (!v.isArray()) fail(TypeMismatch);
+    return v.arrayValue();
+}
+
+inline ScriptValue text(QString s)
+{
+    return ScriptValue::fromString(std::move(s));
+}
+
+inline ScriptValue dateValue(double serial)
+{
+    return dateResult(serial);
+}
+
+// The character of the data files' code page, which stands for the "ANSI" code.
+QString ansiChar(std::int32_t code);
+
+// The library's functions, a table per file: ScriptChars.cpp, ScriptNumbers.cpp,
+// ScriptTexts.cpp, ScriptArrays.cpp, ScriptDateFunctions.cpp, ScriptFormats.cpp.
+std::span<const FnInfo> charFunctions();
+std::span<const FnInfo> numberFunctions();
+std::span<const FnInfo> textFunctions();
+std::span<const FnInfo> arrayFunctions();
+std::span<const FnInfo> dateFunctions();
+std::span<const FnInfo> formatFunctions();
+// The named constants and the names refused (ScriptConstants.cpp).
 bool findConstant(QStringView name, ScriptValue& out);
 bool isRefused(QStringView name);
+std::vector<std::string_view> constantNames();
 // Every function and constant name in its usual spelling, for suggestions.
 std::span<const std::string_view> knownNames();
 // The closest of knownNames() and names to name, or "" when none is close.
