@@ -12,7 +12,7 @@
 
 #include "import/ImportRun.h"
 #include "import/PageReader.h"
-#include "platform/PageLoader.h"
+#include "html/PageLoader.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"
 #include "sample/DemoSite.h"

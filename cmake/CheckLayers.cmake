@@ -3,19 +3,21 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when a file under src/ includes a header from a folder its layer may
 # not see. Run as a test: cmake -DSRC=<source dir>/src -P CheckLayers.cmake
-# The formula language (script) stands on the platform and sees nothing else.
+# The formula language (script) and the web pages (html) stand beside each
+# other on the platform and see nothing else.
 set(base platform script store knowledge program)
 set(allowed_platform  platform)
 set(allowed_script    platform script)
+set(allowed_html      platform html)
 set(allowed_store     platform store)
 set(allowed_knowledge platform script store knowledge)
 set(allowed_program   ${base})
 set(allowed_search    ${base} search)
 set(allowed_editing   ${base} editing)
-set(allowed_import    ${base} import)
-set(allowed_sample    ${base} search editing import sample)
-set(allowed_gui       ${base} search editing import gui)
-set(allowed_cli       ${base} search editing import sample cli)
+set(allowed_import    ${base} html import)
+set(allowed_sample    ${base} html search editing import sample)
+set(allowed_gui       ${base} html search editing import gui)
+set(allowed_cli       ${base} html search editing import sample cli)
 
 file(GLOB layers RELATIVE ${SRC} ${SRC}/*)
 set(faults "")

@@ -6,7 +6,7 @@
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
-#include "platform/PageLoader.h"
+#include "html/PageLoader.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 #include "script/ScriptEngine.h"

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "html/PageLoader.h"
 #include "import/ImportRun.h"
-#include "platform/PageLoader.h"
 
 #include <QDialog>
 #include <QString>

@@ -2,10 +2,10 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "import/ImportRun.h"
 
+#include "html/HtmlDocument.h"
+#include "html/PageLoader.h"
 #include "import/ImportMerge.h"
 #include "import/PageReader.h"
-#include "platform/HtmlDocument.h"
-#include "platform/PageLoader.h"
 #include "platform/Text.h"
 #include "platform/TextFile.h"
 #include "program/Program.h"

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
-#include "platform/PageLoader.h"
+#include "html/PageLoader.h"
 #include "program/RunContext.h"
 
 #include <QString>

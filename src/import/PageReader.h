@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
-#include "platform/HtmlDocument.h"
+#include "html/HtmlDocument.h"
 #include "store/Record.h"
 
 #include <QList>

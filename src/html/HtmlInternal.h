@@ -5,7 +5,7 @@
 // What the files of the page parser share: the document's data, the arena
 // gumbo allocates from, and the small tree helpers every walk uses.
 
-#include "platform/HtmlDocument.h"
+#include "html/HtmlDocument.h"
 
 #include <gumbo.h>
 

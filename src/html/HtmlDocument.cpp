@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "platform/HtmlDocument.h"
+#include "html/HtmlDocument.h"
 
-#include "platform/HtmlInternal.h"
+#include "html/HtmlInternal.h"
 
 #include <vector>
 

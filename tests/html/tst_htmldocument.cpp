@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "platform/HtmlDocument.h"
+#include "html/HtmlDocument.h"
 
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "platform/HtmlInternal.h"
+#include "html/HtmlInternal.h"
 
 #include <cstring>
 #include <optional>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "platform/PageLoader.h"
+#include "html/PageLoader.h"
 
 #include "platform/Text.h"
 #include "platform/TextFile.h"
