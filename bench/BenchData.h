@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
-#include "platform/TextFile.h"
+#include "platform/AtomicWriter.h"
 #include "program/Program.h"
 #include "sample/ListingGenerator.h"
 

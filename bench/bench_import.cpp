@@ -10,10 +10,10 @@
 // hash index, so a page costs the same in both ("ms/page"); the index is
 // built once per run ("index ms").
 
+#include "html/PageLoader.h"
 #include "import/ImportRun.h"
 #include "import/PageReader.h"
-#include "html/PageLoader.h"
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 #include "program/Program.h"
 #include "sample/DemoSite.h"
 #include "sample/ListingGenerator.h"

@@ -2,13 +2,14 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "FuzzTargets.h"
 
+#include "html/PageLoader.h"
 #include "import/PageReader.h"
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
-#include "html/PageLoader.h"
+#include "platform/LineReader.h"
 #include "platform/Text.h"
-#include "platform/TextFile.h"
 #include "script/ScriptEngine.h"
 #include "store/Records.h"
 

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "cli/Cli.h"
 
+#include "platform/AtomicWriter.h"
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 #include "store/FlatIdentity.h"

@@ -2,8 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "cli/Cli.h"
 
+#include "platform/AtomicWriter.h"
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
+#include "platform/LineReader.h"
 #include "store/Record.h"
 
 #include <QDir>

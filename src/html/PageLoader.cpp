@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "html/PageLoader.h"
 
+#include "platform/CodePage.h"
 #include "platform/Text.h"
-#include "platform/TextFile.h"
 
 #include <QLocale>
 #include <QNetworkAccessManager>

@@ -6,8 +6,8 @@
 #include "html/PageLoader.h"
 #include "import/ImportMerge.h"
 #include "import/PageReader.h"
+#include "platform/AtomicWriter.h"
 #include "platform/Text.h"
-#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 

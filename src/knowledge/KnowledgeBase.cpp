@@ -2,10 +2,12 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "knowledge/KnowledgeBase.h"
 
+#include "platform/AtomicWriter.h"
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
+#include "platform/LineReader.h"
 #include "platform/Parallel.h"
 #include "platform/Text.h"
-#include "platform/TextFile.h"
 #include "store/Fields.h"
 
 #include <QDir>

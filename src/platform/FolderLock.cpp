@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "platform/FolderLock.h"
 
+#include "platform/AtomicWriter.h"
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
 
 #include <QDateTime>
 #include <QDir>

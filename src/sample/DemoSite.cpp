@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "sample/DemoSite.h"
 
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 #include "sample/ListingGenerator.h"
 
 #include <QHostAddress>

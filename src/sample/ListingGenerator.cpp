@@ -4,8 +4,8 @@
 
 #include "editing/Reindex.h"
 #include "knowledge/KnowledgeBase.h"
+#include "platform/CodePage.h"
 #include "platform/Random.h"
-#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Records.h"
 

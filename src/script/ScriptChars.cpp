@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "script/ScriptInternal.h"
 
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 
 // Asc, Chr and their W and B forms.
 

@@ -3,9 +3,9 @@
 #include "store/Record.h"
 #include "store/Fields.h"
 
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
 #include "platform/Revision.h"
-#include "platform/TextFile.h"
 
 #include <algorithm>
 #include <cstring>

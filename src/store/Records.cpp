@@ -2,9 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "store/Records.h"
 
+#include "platform/AtomicWriter.h"
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
+#include "platform/LineReader.h"
 #include "platform/Parallel.h"
-#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
+#include "platform/CodePage.h"
 #include "platform/FolderLock.h"
-#include "platform/TextFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "html/PageLoader.h"
 
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 #include "support/Waits.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "import/ImportRun.h"
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 #include "program/Program.h"
 #include "sample/DemoSite.h"
 #include "sample/ListingGenerator.h"

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "import/ImportMerge.h"
 #include "import/ImportRun.h"
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 #include "program/Program.h"
 #include "sample/DemoSite.h"
 #include "sample/ListingGenerator.h"

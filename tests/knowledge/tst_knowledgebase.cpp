@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "knowledge/KnowledgeBase.h"
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
 #include "program/Program.h"
 #include "store/Fields.h"
 #include "support/TestSupport.h"

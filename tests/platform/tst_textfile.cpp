@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "knowledge/KnowledgeBase.h"
+#include "platform/AtomicWriter.h"
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
+#include "platform/LineReader.h"
 #include "store/Records.h"
 #include "support/TestSupport.h"
 

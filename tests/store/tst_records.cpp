@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
+#include "platform/CodePage.h"
 #include "platform/Errors.h"
-#include "platform/TextFile.h"
+#include "platform/LineReader.h"
 #include "sample/ListingGenerator.h"
 #include "store/Fields.h"
 #include "store/Records.h"
