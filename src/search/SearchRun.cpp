@@ -8,6 +8,7 @@
 #include "platform/Errors.h"
 #include "platform/Parallel.h"
 #include "platform/ScriptEngine.h"
+#include "platform/Simd.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
@@ -400,7 +401,7 @@ int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<fl
                 const int guess = static_cast<int>((double(percent) + 0.5) * step) - 2;
                 if (guess > nextPercentAt) nextPercentAt = guess;
             }
-            if (i - 1 + kAhead < n) __builtin_prefetch(items.at(i - 1 + kAhead).get());
+            if (i - 1 + kAhead < n) simd::Prefetch(items.at(i - 1 + kAhead).get());
             const RecordPtr& record = items.at(i - 1);
             record->Finded = false;
             record->So = 0;
