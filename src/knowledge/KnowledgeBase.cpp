@@ -397,16 +397,16 @@ private:
 
 } // namespace
 
-void KnowledgeBase::LoadKnowledge(const QString& path, bool createIfMissing)
+void KnowledgeBase::LoadKnowledge(const QString& path, bool createIfMissing, const LoadOptions& options)
 {
     textfile::LineReader in(path, createIfMissing);
-    load(in);
+    load(in, options);
 }
 
-void KnowledgeBase::LoadKnowledgeBytes(const QString& name, QByteArray bytes)
+void KnowledgeBase::LoadKnowledgeBytes(const QString& name, QByteArray bytes, const LoadOptions& options)
 {
     textfile::LineReader in(name, std::move(bytes));
-    load(in);
+    load(in, options);
 }
 
 namespace {
@@ -469,7 +469,7 @@ void parseValues(const char* p, const char* end, ValueRun& out)
 
 } // namespace
 
-void KnowledgeBase::load(textfile::LineReader& file)
+void KnowledgeBase::load(textfile::LineReader& file, const LoadOptions& options)
 {
     // The whole file at once: the lists keep pieces of it, undecoded, until
     // they are first looked at.
@@ -549,13 +549,14 @@ void KnowledgeBase::load(textfile::LineReader& file)
     for (;;) {
         if (!in.hasPending()) {
             const qint64 base = file.LineNumber();
-            const QByteArrayView block = file.ReadBlock(LoadBlockBytes);
+            const QByteArrayView block = file.ReadBlock(options.blockBytes);
             if (!block.isEmpty()) {
                 const char* begin = block.data();
                 const char* end = begin + block.size();
-                const char* mid = block.size() >= LoadBlockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
+                const char* mid =
+                    block.size() >= options.blockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
                 parallel::SideBySide(
-                    mid != end && parallel::Threads() > 1, [&] { parseValues(begin, mid, first); },
+                    mid != end && options.TwoThreads(), [&] { parseValues(begin, mid, first); },
                     [&] { parseValues(mid, end, second); });
                 qint64 lines = base;
                 const char* stop = first.stop;

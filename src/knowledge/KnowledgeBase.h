@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "platform/LoadOptions.h"
 #include "platform/Revision.h"
 #include "store/Fields.h"
 
@@ -171,10 +172,6 @@ public:
     std::array<QString, Slots> TypeTails;
     std::array<QHash<QString, QString>, Slots> ValueTails;
 
-    // The value lines are read in blocks of about this many bytes (tests make
-    // them small).
-    static inline qsizetype LoadBlockBytes = qsizetype(4) << 20;
-
     // Raises the out-of-range error for an index outside 0..17.
     static void CheckIndex(int k);
 
@@ -183,9 +180,10 @@ public:
     // layout SaveKnowledge writes: the values marker first, then only markers
     // and well-formed entries of their sections (blank lines at the end aside);
     // anything else is an error naming the file, the line and what is wrong.
-    void LoadKnowledge(const QString& path, bool createIfMissing = true);
+    // The value lines are read in blocks of `options.blockBytes`.
+    void LoadKnowledge(const QString& path, bool createIfMissing = true, const LoadOptions& options = {});
     // The same over the bytes of such a file; `name` stands for it in messages.
-    void LoadKnowledgeBytes(const QString& name, QByteArray bytes);
+    void LoadKnowledgeBytes(const QString& name, QByteArray bytes, const LoadOptions& options = {});
     // Writes the tables to knows.txt atomically.
     void SaveKnowledge(const QString& path) const;
     // The bytes SaveKnowledge writes.
@@ -195,7 +193,7 @@ public:
     bool FileHolds(const QString& path) const;
 
 private:
-    void load(textfile::LineReader& in);
+    void load(textfile::LineReader& in, const LoadOptions& options);
 };
 
 // The fixed attribute names, index 0 to 16.
