@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/LoadOptions.h"
+#include "platform/OpenHash.h"
 #include "platform/Revision.h"
 #include "store/Fields.h"
 
@@ -79,7 +80,6 @@ private:
     void append(QString value, const QString& score, size_t hash, bool first);
     static size_t hashOf(QStringView value);
     int find(QStringView value, size_t hash) const;
-    void insertSlot(int index) const;
     void rebuild() const;
 
     // Decoded values come first, then the raw ones (decoded at the next access).
@@ -91,14 +91,8 @@ private:
     mutable std::vector<size_t> m_hashes;
     mutable std::vector<RawValue> m_raw;
     mutable QList<QByteArray> m_rawBlocks; // keeps the bytes m_raw points into
-    // Open addressing over positions (index + 1, 0 free), at most half full,
-    // holding the first occurrence of each text. A removal marks it stale.
-    // Each slot keeps the upper half of its text's hash beside the position, so
-    // that a probe reads the texts of true candidates only (a million texts do
-    // not fit any cache).
-    mutable std::vector<uint64_t> m_slots;
-    static uint64_t tagOf(size_t hash) { return uint64_t(hash) >> 32 | 1; }
-    static uint64_t slotOf(size_t hash, int index) { return tagOf(hash) << 32 | uint32_t(index + 1); }
+    // The first occurrence of each text by its hash. A removal marks it stale.
+    mutable PositionIndex m_index;
     mutable bool m_indexValid = true;
 };
 
