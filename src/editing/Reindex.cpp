@@ -5,6 +5,7 @@
 #include <array>
 
 #include "knowledge/KnowledgeBase.h"
+#include "platform/Simd.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
@@ -98,8 +99,8 @@ bool Normalize(Program& program, const RunContext& context)
         // out-of-range error, not read freed memory.
         const Record* record = items.Item(static_cast<int>(i)).get();
         // Fetch the next listings and their texts early.
-        if (i + 8 <= n) __builtin_prefetch(items.at(static_cast<int>(i + 7))->TextData());
-        if (i + 16 <= n) __builtin_prefetch(items.at(static_cast<int>(i + 15)).get());
+        if (i + 8 <= n) simd::Prefetch(items.at(static_cast<int>(i + 7))->TextData());
+        if (i + 16 <= n) simd::Prefetch(items.at(static_cast<int>(i + 15)).get());
         for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
             const QStringView v = record->Field(j);
             if (numeric[size_t(j)]) {

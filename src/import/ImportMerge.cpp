@@ -2,8 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "import/ImportMerge.h"
 
-#include <QElapsedTimer>
-
 ImportMerge::ImportMerge(Records& records, bool updateExisting, std::function<void()> yield)
     : m_records(records), m_updateExisting(updateExisting), m_yield(std::move(yield))
 {
@@ -26,12 +24,7 @@ ImportMerge::Outcome ImportMerge::Take(RecordPtr listing)
     listing->NormalizeData();
     RecordList& items = m_records.Items;
     if (m_updateExisting) {
-        if (!m_index) {
-            QElapsedTimer t;
-            t.start();
-            m_index.emplace(items, m_yield);
-            m_indexNs = t.nsecsElapsed();
-        }
+        if (!m_index) m_index.emplace(items, m_yield);
         const int held = m_index->Find(*listing);
         if (held >= 0) {
             if (Update(*items.at(held), *listing)) {

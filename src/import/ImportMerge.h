@@ -29,8 +29,6 @@ public:
     qint64 Added() const { return m_added; }
     qint64 UpdatedCount() const { return m_updated; }
     qint64 UnchangedCount() const { return m_unchanged; }
-    // Time spent building the index of the database (once, at the first listing).
-    qint64 IndexNs() const { return m_indexNs; }
 
     // The listing held takes the site's new values: every attribute field
     // (0 to 16) whose new text is not empty and differs. An empty text means
@@ -47,7 +45,6 @@ private:
     qint64 m_added = 0;
     qint64 m_updated = 0;
     qint64 m_unchanged = 0;
-    qint64 m_indexNs = 0;
 };
 
 // The line that follows a run's completion line: how many listings were new,

@@ -12,7 +12,6 @@
 #include "store/Fields.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTimer>
 
@@ -176,19 +175,13 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
         log(QStringLiteral("Ссылка на другой сайт не загружается: ") + url.toDisplayString());
         return true;
     }
-    QElapsedTimer waited;
-    waited.start();
-    const auto done = [&](bool go) {
-        m_result.waitingNs += waited.nsecsElapsed();
-        return go;
-    };
     int pauseMs = m_options.firstPauseMs;
     for (int attempt = 0;; ++attempt) {
         if (attempt > 0 || m_ahead != url) m_pages.Load(url); // drops a page loaded ahead in vain
         m_ahead.clear();
         if (!wait()) {
             m_pages.Abort();
-            return done(false);
+            return false;
         }
         QString reason;
         if (m_pages.Ok()) {
@@ -202,8 +195,8 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
                 page.html = std::move(html);
                 page.url = m_pages.FinalUrl();
                 if (!needed) m_failedDetails = 0;
-                if (page.html.size() >= kParseAsideChars && !parseAside(page)) return done(false);
-                return done(true);
+                if (page.html.size() >= kParseAsideChars && !parseAside(page)) return false;
+                return true;
             }
             reason = QStringLiteral("пустая страница");
         } else {
@@ -217,7 +210,7 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
                 (asked >= 0 ? QStringLiteral("; сайт просит подождать, повтор через ")
                             : QStringLiteral("; повтор через ")) +
                 text::SecondsText(waitMs) + QStringLiteral(" с"));
-            if (!wait(waitMs)) return done(false);
+            if (!wait(waitMs)) return false;
             pauseMs = std::min(pauseMs * 2, std::max(m_options.maxPauseMs, m_options.firstPauseMs));
             continue;
         }
@@ -225,14 +218,14 @@ bool Run::fetch(const QUrl& url, Page& page, bool needed)
             log(givenUpLine(QStringLiteral("не удалось загрузить ") + url.toDisplayString() +
                             QStringLiteral(": ") + reason));
             m_result.gaveUp = true;
-            return done(false);
+            return false;
         }
         log(failedLine(url, reason));
         if (++m_failedDetails == m_options.failedDetailPages)
             m_giveUp = QStringLiteral("не загрузились страницы %1 предложений подряд, последняя ")
                            .arg(m_failedDetails) +
                        url.toDisplayString() + QStringLiteral(": ") + reason;
-        return done(true);
+        return true;
     }
 }
 
@@ -277,8 +270,6 @@ void Run::loadAhead(const QUrl& url)
 
 ImportResult Run::Go()
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
     const auto finish = [&](bool completed) {
         if (!m_ahead.isEmpty()) { // stopped with the next page on its way
             m_pages.Abort();
@@ -290,8 +281,6 @@ ImportResult Run::Go()
         m_result.added = m_merge.Added();
         m_result.updated = m_merge.UpdatedCount();
         m_result.unchanged = m_merge.UnchangedCount();
-        m_result.indexNs = m_merge.IndexNs();
-        m_result.elapsedNs = elapsed.nsecsElapsed();
         return m_result;
     };
 

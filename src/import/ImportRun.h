@@ -142,10 +142,7 @@ struct ImportResult
     qint64 added = 0;   // appended to the database
     qint64 updated = 0; // a listing already held took new values
     qint64 unchanged = 0;
-    qint64 indexNs = 0;   // indexing the database by flat, once per run
-    qint64 pages = 0;     // list pages requested
-    qint64 elapsedNs = 0; // the whole run
-    qint64 waitingNs = 0; // of which waiting for pages
+    qint64 pages = 0; // list pages requested
 };
 
 // One import run: reads the total the site announces, then walks list pages

@@ -55,44 +55,16 @@ size_t AttributeValueList::hashOf(QStringView value)
 
 int AttributeValueList::find(QStringView value, size_t hash) const
 {
-    if (m_slots.empty()) return -1;
-    const size_t mask = m_slots.size() - 1;
-    for (size_t p = hash & mask;; p = (p + 1) & mask) {
-        const uint64_t slot = m_slots[p];
-        if (slot == 0) return -1;
-        const int index = int(uint32_t(slot)) - 1;
-        if ((slot >> 32) == tagOf(hash) && QStringView(m_values[index]) == value) return index;
-    }
-}
-
-void AttributeValueList::insertSlot(int index) const
-{
-    if ((m_hashes.size() + 1) * 2 > m_slots.size()) {
-        // Grow from the stored hashes, keeping first occurrences only.
-        rebuild();
-        return;
-    }
-    const size_t mask = m_slots.size() - 1;
-    size_t p = m_hashes[size_t(index)] & mask;
-    while (m_slots[p] != 0)
-        p = (p + 1) & mask;
-    m_slots[p] = slotOf(m_hashes[size_t(index)], index);
+    return m_index.Find(hash, [&](int index) { return QStringView(m_values[index]) == value; });
 }
 
 void AttributeValueList::rebuild() const
 {
     decoded();
-    size_t capacity = 16;
-    while (capacity < m_hashes.size() * 2 + 2)
-        capacity *= 2;
-    m_slots.assign(capacity, 0);
-    const size_t mask = capacity - 1;
+    m_index.Reset(m_hashes.size());
     for (size_t i = 0; i < m_hashes.size(); ++i) {
-        if (find(m_values[qsizetype(i)], m_hashes[i]) >= 0) continue;
-        size_t p = m_hashes[i] & mask;
-        while (m_slots[p] != 0)
-            p = (p + 1) & mask;
-        m_slots[p] = slotOf(m_hashes[i], int(i));
+        const QStringView value = m_values[qsizetype(i)];
+        m_index.Insert(m_hashes[i], int(i), [&](int index) { return QStringView(m_values[index]) == value; });
     }
     m_indexValid = true;
 }
@@ -103,7 +75,7 @@ void AttributeValueList::append(QString value, const QString& score, size_t hash
     m_scores.append(score);
     m_hashes.push_back(hash);
     m_revision = revision::Next();
-    if (m_indexValid && first) insertSlot(int(m_values.size() - 1));
+    if (m_indexValid && first) m_index.Add(hash, int(m_values.size() - 1));
 }
 
 void AttributeValueList::AppendRaw(const QByteArray& block, const RawValue* values, size_t count)
@@ -185,7 +157,7 @@ void AttributeValueList::Clear()
     m_values.clear();
     m_scores.clear();
     m_hashes.clear();
-    m_slots.clear();
+    m_index.Reset(0);
     m_indexValid = true;
     m_revision = revision::Next();
 }
@@ -399,16 +371,16 @@ private:
 
 } // namespace
 
-void KnowledgeBase::LoadKnowledge(const QString& path, bool createIfMissing)
+void KnowledgeBase::LoadKnowledge(const QString& path, bool createIfMissing, const LoadOptions& options)
 {
     textfile::LineReader in(path, createIfMissing);
-    load(in);
+    load(in, options);
 }
 
-void KnowledgeBase::LoadKnowledgeBytes(const QString& name, QByteArray bytes)
+void KnowledgeBase::LoadKnowledgeBytes(const QString& name, QByteArray bytes, const LoadOptions& options)
 {
     textfile::LineReader in(name, std::move(bytes));
-    load(in);
+    load(in, options);
 }
 
 namespace {
@@ -471,7 +443,7 @@ void parseValues(const char* p, const char* end, ValueRun& out)
 
 } // namespace
 
-void KnowledgeBase::load(textfile::LineReader& file)
+void KnowledgeBase::load(textfile::LineReader& file, const LoadOptions& options)
 {
     // The whole file at once: the lists keep pieces of it, undecoded, until
     // they are first looked at.
@@ -551,13 +523,14 @@ void KnowledgeBase::load(textfile::LineReader& file)
     for (;;) {
         if (!in.hasPending()) {
             const qint64 base = file.LineNumber();
-            const QByteArrayView block = file.ReadBlock(LoadBlockBytes);
+            const QByteArrayView block = file.ReadBlock(options.blockBytes);
             if (!block.isEmpty()) {
                 const char* begin = block.data();
                 const char* end = begin + block.size();
-                const char* mid = block.size() >= LoadBlockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
+                const char* mid =
+                    block.size() >= options.blockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
                 parallel::SideBySide(
-                    mid != end && parallel::Threads() > 1, [&] { parseValues(begin, mid, first); },
+                    mid != end && options.TwoThreads(), [&] { parseValues(begin, mid, first); },
                     [&] { parseValues(mid, end, second); });
                 qint64 lines = base;
                 const char* stop = first.stop;

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "platform/LoadOptions.h"
+#include "platform/OpenHash.h"
 #include "platform/Revision.h"
 #include "store/Fields.h"
 
@@ -78,7 +80,6 @@ private:
     void append(QString value, const QString& score, size_t hash, bool first);
     static size_t hashOf(QStringView value);
     int find(QStringView value, size_t hash) const;
-    void insertSlot(int index) const;
     void rebuild() const;
 
     // Decoded values come first, then the raw ones (decoded at the next access).
@@ -90,14 +91,8 @@ private:
     mutable std::vector<size_t> m_hashes;
     mutable std::vector<RawValue> m_raw;
     mutable QList<QByteArray> m_rawBlocks; // keeps the bytes m_raw points into
-    // Open addressing over positions (index + 1, 0 free), at most half full,
-    // holding the first occurrence of each text. A removal marks it stale.
-    // Each slot keeps the upper half of its text's hash beside the position, so
-    // that a probe reads the texts of true candidates only (a million texts do
-    // not fit any cache).
-    mutable std::vector<uint64_t> m_slots;
-    static uint64_t tagOf(size_t hash) { return uint64_t(hash) >> 32 | 1; }
-    static uint64_t slotOf(size_t hash, int index) { return tagOf(hash) << 32 | uint32_t(index + 1); }
+    // The first occurrence of each text by its hash. A removal marks it stale.
+    mutable PositionIndex m_index;
     mutable bool m_indexValid = true;
 };
 
@@ -171,10 +166,6 @@ public:
     std::array<QString, Slots> TypeTails;
     std::array<QHash<QString, QString>, Slots> ValueTails;
 
-    // The value lines are read in blocks of about this many bytes (tests make
-    // them small).
-    static inline qsizetype LoadBlockBytes = qsizetype(4) << 20;
-
     // Raises the out-of-range error for an index outside 0..17.
     static void CheckIndex(int k);
 
@@ -183,9 +174,10 @@ public:
     // layout SaveKnowledge writes: the values marker first, then only markers
     // and well-formed entries of their sections (blank lines at the end aside);
     // anything else is an error naming the file, the line and what is wrong.
-    void LoadKnowledge(const QString& path, bool createIfMissing = true);
+    // The value lines are read in blocks of `options.blockBytes`.
+    void LoadKnowledge(const QString& path, bool createIfMissing = true, const LoadOptions& options = {});
     // The same over the bytes of such a file; `name` stands for it in messages.
-    void LoadKnowledgeBytes(const QString& name, QByteArray bytes);
+    void LoadKnowledgeBytes(const QString& name, QByteArray bytes, const LoadOptions& options = {});
     // Writes the tables to knows.txt atomically.
     void SaveKnowledge(const QString& path) const;
     // The bytes SaveKnowledge writes.
@@ -195,7 +187,7 @@ public:
     bool FileHolds(const QString& path) const;
 
 private:
-    void load(textfile::LineReader& in);
+    void load(textfile::LineReader& in, const LoadOptions& options);
 };
 
 // The fixed attribute names, index 0 to 16.

@@ -4,6 +4,7 @@
 
 #include "knowledge/Formula.h"
 #include "platform/Parallel.h"
+#include "platform/Simd.h"
 #include "platform/Text.h"
 #include "script/ScriptEngine.h"
 
@@ -273,7 +274,7 @@ void ScoreColumns::Extend(const Attributes& wanted, int end, const RecordList& i
     parallel::For(begin, end, formula ? 256 : kGrain, [&](int b, int e) {
         std::array<bool, KnowledgeBase::Attributes> read{};
         for (int i = b; i < e; ++i) {
-            if (i + 4 < e) __builtin_prefetch(items.at(i + 4).get());
+            if (i + 4 < e) simd::Prefetch(items.at(i + 4).get());
             const Record& r = *items.at(i);
             if (r.Revision() != m_revisions[static_cast<size_t>(i)]) {
                 // Changed since the columns holding the row computed it.

@@ -7,6 +7,7 @@
 #include "knowledge/Scoring.h"
 #include "platform/Errors.h"
 #include "platform/Parallel.h"
+#include "platform/Simd.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
@@ -400,7 +401,7 @@ int scoringPass(Program& program, const Rules& rules, Pace& pace, std::vector<fl
                 const int guess = static_cast<int>((double(percent) + 0.5) * step) - 2;
                 if (guess > nextPercentAt) nextPercentAt = guess;
             }
-            if (i - 1 + kAhead < n) __builtin_prefetch(items.at(i - 1 + kAhead).get());
+            if (i - 1 + kAhead < n) simd::Prefetch(items.at(i - 1 + kAhead).get());
             const RecordPtr& record = items.at(i - 1);
             record->Finded = false;
             record->So = 0;
@@ -518,7 +519,7 @@ bool SearchRun::Run(Program& program, Wishes wishes, const SearchHooks& hooks)
 }
 
 void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& fileName,
-                            const SearchHooks& hooks)
+                            const SearchHooks& hooks, const LoadOptions& options)
 {
     Program::BusyScope busy(program, Program::ChangesFoundList);
     program.Engine().ReadClock(); // one moment for every formula of the run
@@ -548,7 +549,7 @@ void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& file
     const size_t perfectRoom = std::max<size_t>(1, room);
     std::mutex mutex;
     std::vector<Kept> perfect, best;
-    Records::ScanFile(fileName, [&](std::span<const Record> listings, qint64 first) {
+    const auto visit = [&](std::span<const Record> listings, qint64 first) {
         std::vector<Kept> ownPerfect, ownBest;
         for (size_t i = 0; i < listings.size(); ++i) {
             const Record& r = listings[i];
@@ -568,7 +569,8 @@ void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& file
         const std::lock_guard<std::mutex> lock(mutex);
         perfect.insert(perfect.end(), ownPerfect.begin(), ownPerfect.end());
         best.insert(best.end(), ownBest.begin(), ownBest.end());
-    });
+    };
+    Records::ScanFile(fileName, visit, options);
     std::sort(perfect.begin(), perfect.end(), [](const Kept& x, const Kept& y) { return x.index < y.index; });
     std::sort(best.begin(), best.end(), before);
     const auto take = [&](const Kept& k) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "knowledge/KnowledgeBase.h"
+#include "platform/LoadOptions.h"
 #include "program/RunContext.h"
 #include "search/PreparedWish.h"
 #include "store/Record.h"
@@ -87,7 +88,7 @@ public:
     // touched. No progress and no stop: for a one-shot answer from the files
     // at rest. A fault of the file raises the error loading it raises.
     static void RunOverFile(Program& program, Wishes wishes, const QString& fileName,
-                            const SearchHooks& hooks);
+                            const SearchHooks& hooks, const LoadOptions& options = {});
 
     // The wishes made ready to be compared (PrepareWishes with the program's
     // knowledge base and engine).

@@ -75,12 +75,9 @@ bool SameFlat(const Record& a, const Record& b)
 
 // ---- The index -------------------------------------------------------------------
 
-FlatIndex::FlatIndex(const RecordList& items, const std::function<void()>& yield) : m_items(items)
+FlatIndex::FlatIndex(const RecordList& items, const std::function<void()>& yield)
+    : m_items(items), m_index(size_t(items.Count()))
 {
-    size_t capacity = 16;
-    while (capacity < size_t(items.Count()) * 2)
-        capacity *= 2;
-    m_slots.assign(capacity, Slot{0, -1});
     TimeSlice slice(yield);
     for (int i = 0; i < items.Count(); ++i) {
         Insert(i);
@@ -88,49 +85,18 @@ FlatIndex::FlatIndex(const RecordList& items, const std::function<void()>& yield
     }
 }
 
-int FlatIndex::find(const FlatKey& key, quint32 hash, size_t& slot) const
-{
-    const size_t mask = m_slots.size() - 1;
-    for (slot = hash & mask;; slot = (slot + 1) & mask) {
-        const Slot& s = m_slots[slot];
-        if (s.index < 0) return -1;
-        if (s.hash == hash && FlatKey(*m_items.at(s.index)) == key) return s.index;
-    }
-}
-
 int FlatIndex::Find(const Record& r) const
 {
     const FlatKey key(r);
     if (!key.Valid()) return -1;
-    size_t slot = 0;
-    return find(key, key.Hash(), slot);
+    return m_index.Find(key.Hash(), [&](int held) { return FlatKey(*m_items.at(held)) == key; });
 }
 
 int FlatIndex::Insert(int index)
 {
     const FlatKey key(*m_items.at(index));
     if (!key.Valid()) return -1;
-    const quint32 hash = key.Hash();
-    size_t slot = 0;
-    const int held = find(key, hash, slot);
-    if (held >= 0) return held;
-    m_slots[slot] = {hash, index};
-    if (++m_used * 2 > m_slots.size()) grow();
-    return index;
-}
-
-void FlatIndex::grow()
-{
-    std::vector<Slot> old(m_slots.size() * 2, Slot{0, -1});
-    old.swap(m_slots);
-    const size_t mask = m_slots.size() - 1;
-    for (const Slot& s : old) {
-        if (s.index < 0) continue;
-        size_t slot = s.hash & mask;
-        while (m_slots[slot].index >= 0)
-            slot = (slot + 1) & mask;
-        m_slots[slot] = s;
-    }
+    return m_index.Insert(key.Hash(), index, [&](int held) { return FlatKey(*m_items.at(held)) == key; });
 }
 
 // ---- Cleaning a database ---------------------------------------------------------

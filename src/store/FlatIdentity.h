@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "platform/OpenHash.h"
 #include "store/Records.h"
 
 #include <QList>
@@ -63,17 +64,8 @@ public:
     int Insert(int index);
 
 private:
-    struct Slot
-    {
-        quint32 hash;
-        qint32 index; // -1: empty
-    };
-    int find(const FlatKey& key, quint32 hash, size_t& slot) const;
-    void grow();
-
     const RecordList& m_items;
-    std::vector<Slot> m_slots; // a power of two, at most half full
-    size_t m_used = 0;
+    PositionIndex m_index;
 };
 
 // A copy of a flat to remove and the listing of the same flat that stays,

@@ -6,13 +6,11 @@
 #include "platform/CodePage.h"
 #include "platform/Errors.h"
 #include "platform/Revision.h"
+#include "platform/Simd.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -180,17 +178,11 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
     std::array<qsizetype, FieldCount> bar;
     int found = 0;
     qsizetype scan = 0;
-#if defined(__SSE2__)
     // Sixteen bytes at a time: the bars stand a dozen bytes apart, too close
     // for a call of memchr each.
-    const __m128i bars = _mm_set1_epi8('|');
-    for (; scan + 16 <= size && found < FieldCount; scan += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + scan));
-        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, bars))); mask && found < FieldCount;
-             mask &= mask - 1)
-            bar[static_cast<size_t>(found++)] = scan + __builtin_ctz(mask);
-    }
-#endif
+    for (; scan + 16 <= size && found < FieldCount; scan += 16)
+        for (unsigned mask = simd::Matches16(data + scan, '|'); mask && found < FieldCount; mask &= mask - 1)
+            bar[static_cast<size_t>(found++)] = scan + std::countr_zero(mask);
     for (; scan < size && found < FieldCount; ++scan)
         if (data[scan] == '|') bar[static_cast<size_t>(found++)] = scan;
     if (found < FieldCount - 1) {

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <thread>
 
 const RecordPtr& RecordList::Item(int position) const
 {
@@ -30,12 +29,6 @@ void RecordList::Remove(int position)
 }
 
 namespace {
-
-bool twoThreads()
-{
-    if (Records::LoadThreads > 0) return Records::LoadThreads > 1;
-    return std::thread::hardware_concurrency() > 1;
-}
 
 void encode(const RecordList& items, int from, int to, QByteArray& out)
 {
@@ -54,10 +47,11 @@ namespace {
 // the previous round's second, then encodes and hands over the first; so
 // every write overlaps an encoding.
 template <typename Put>
-void encodeInBatches(const RecordList& items, const Records::Progress& progress, Put&& put)
+void encodeInBatches(const RecordList& items, const Records::Progress& progress, const LoadOptions& options,
+                     Put&& put)
 {
     constexpr int kBatch = 8192;
-    const bool parallel = twoThreads() && items.Count() > kBatch;
+    const bool parallel = options.TwoThreads() && items.Count() > kBatch;
     QByteArray first;
     std::array<QByteArray, 2> seconds;
     first.reserve(4 << 20);
@@ -102,10 +96,10 @@ quint64 Records::stateMark() const
     return h;
 }
 
-void Records::SaveToFile(const QString& fileName, const Progress& progress) const
+void Records::SaveToFile(const QString& fileName, const Progress& progress, const LoadOptions& options) const
 {
     textfile::AtomicWriter out(fileName);
-    encodeInBatches(Items, progress, [&](const QByteArray& batch) {
+    encodeInBatches(Items, progress, options, [&](const QByteArray& batch) {
         out.WriteBytes(batch);
         return true;
     });
@@ -113,14 +107,14 @@ void Records::SaveToFile(const QString& fileName, const Progress& progress) cons
     m_fileMark = stateMark();
 }
 
-bool Records::FileHolds(const QString& fileName, const Progress& progress) const
+bool Records::FileHolds(const QString& fileName, const Progress& progress, const LoadOptions& options) const
 {
     if (stateMark() != m_fileMark) return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     bool same = true;
     QByteArray disk;
-    encodeInBatches(Items, progress, [&](const QByteArray& batch) {
+    encodeInBatches(Items, progress, options, [&](const QByteArray& batch) {
         disk.resize(batch.size());
         same = file.read(disk.data(), batch.size()) == batch.size() && disk == batch;
         return same;
@@ -143,17 +137,18 @@ void Records::Clear()
     Items.Clear();
 }
 
-void Records::LoadFromFile(const QString& fileName, bool createIfMissing, const Progress& progress)
+void Records::LoadFromFile(const QString& fileName, bool createIfMissing, const Progress& progress,
+                           const LoadOptions& options)
 {
     textfile::LineReader in(fileName, createIfMissing);
-    load(in, progress);
+    load(in, progress, options);
     m_fileMark = stateMark();
 }
 
-void Records::LoadFromBytes(const QString& name, QByteArray bytes)
+void Records::LoadFromBytes(const QString& name, QByteArray bytes, const LoadOptions& options)
 {
     textfile::LineReader in(name, std::move(bytes));
-    load(in);
+    load(in, {}, options);
 }
 
 namespace {
@@ -236,10 +231,12 @@ bool blankLine(QByteArrayView bytes)
 // (blockBytes 0 for a line read alone). A bad line raises the error after the
 // listings before it were taken; a blank line with only blank lines after it
 // ends the file.
-template <typename Take> void readBlocks(textfile::LineReader& in, const Records::Visit* visit, Take&& take)
+template <typename Take>
+void readBlocks(textfile::LineReader& in, const Records::Visit* visit, const LoadOptions& options,
+                Take&& take)
 {
     in.SetLongLineHint(kRepairHint);
-    const bool parallel = twoThreads();
+    const bool parallel = options.TwoThreads();
     const auto badLine = [&](const Decoded& d, qint64 line, const char* blockEnd) {
         if (blankLine(d.badLine) && textfile::OnlyBlankBytes(d.rest, blockEnd) && in.OnlyBlankLinesLeft())
             return;
@@ -254,7 +251,7 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
     Decoded first, second;
     for (;;) {
         const qint64 base = in.LineNumber();
-        const QByteArrayView block = in.ReadBlock(Records::LoadBlockBytes);
+        const QByteArrayView block = in.ReadBlock(options.blockBytes);
         if (block.isEmpty()) {
             if (in.AtEndOfStream()) return;
             // A line longer than a block: read alone, with the reader's checks.
@@ -278,7 +275,7 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
         const char* begin = block.data();
         const char* end = begin + block.size();
         const char* mid =
-            parallel && block.size() >= Records::LoadBlockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
+            parallel && block.size() >= options.blockBytes / 2 ? textfile::SecondHalf(begin, end) : end;
         const qint64 firstLines = mid != end && visit ? textfile::CountLineFeeds(begin, mid - begin) : 0;
         reset(first);
         reset(second);
@@ -309,7 +306,7 @@ template <typename Take> void readBlocks(textfile::LineReader& in, const Records
 
 } // namespace
 
-void Records::load(textfile::LineReader& in, const Progress& progress)
+void Records::load(textfile::LineReader& in, const Progress& progress, const LoadOptions& options)
 {
     bool reserved = false;
     const int before = Items.Count();
@@ -320,7 +317,7 @@ void Records::load(textfile::LineReader& in, const Progress& progress)
         const qint64 done = Items.Count() - before;
         progress(done, std::max(done, qint64(double(done) * double(in.Size()) / double(bytesRead))));
     };
-    readBlocks(in, nullptr, [&](Decoded& first, Decoded& second, qsizetype blockBytes) {
+    readBlocks(in, nullptr, options, [&](Decoded& first, Decoded& second, qsizetype blockBytes) {
         if (!reserved && !first.failed && !second.failed && blockBytes > 0) {
             // Room for the whole file at the first block's bytes per line, so
             // that the list is not copied as it grows and never stands twice
@@ -340,14 +337,8 @@ void Records::load(textfile::LineReader& in, const Progress& progress)
     if (progress) progress(Items.Count() - before, Items.Count() - before);
 }
 
-void Records::ScanFile(const QString& fileName, const Visit& visit)
+void Records::ScanFile(const QString& fileName, const Visit& visit, const LoadOptions& options)
 {
     textfile::LineReader in(fileName, false);
-    readBlocks(in, &visit, [](Decoded&, Decoded&, qsizetype) {});
-}
-
-void Records::ScanBytes(const QString& name, QByteArray bytes, const Visit& visit)
-{
-    textfile::LineReader in(name, std::move(bytes));
-    readBlocks(in, &visit, [](Decoded&, Decoded&, qsizetype) {});
+    readBlocks(in, &visit, options, [](Decoded&, Decoded&, qsizetype) {});
 }

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "platform/LoadOptions.h"
 #include "store/Record.h"
 
 #include <QString>
@@ -50,13 +51,15 @@ public:
     // Writes every listing to the file (windows-1251, 18 fields each followed by
     // "|", CR LF). The file is replaced atomically: a failed save leaves the old
     // file untouched and raises the file error.
-    void SaveToFile(const QString& fileName, const Progress& progress = {}) const;
+    void SaveToFile(const QString& fileName, const Progress& progress = {},
+                    const LoadOptions& options = {}) const;
     // Whether the file already holds exactly the bytes SaveToFile would write.
     // Listings changed since they were last loaded or saved answer false at
     // once; otherwise the file is read and compared batch by batch, up to the
     // first difference (a load may have tidied a line, so equal listings do
     // not prove equal bytes). A missing or unreadable file answers false.
-    bool FileHolds(const QString& fileName, const Progress& progress = {}) const;
+    bool FileHolds(const QString& fileName, const Progress& progress = {},
+                   const LoadOptions& options = {}) const;
     // Every listing's Finded becomes false and So 0.
     void ClearFinded();
     // Empties Items.
@@ -65,9 +68,10 @@ public:
     // (or, without createIfMissing, read as empty). A line with fewer than 18
     // fields raises the out-of-range error naming the file and the line; the
     // listings of the earlier lines stay. Blank lines at the end are ignored.
-    void LoadFromFile(const QString& fileName, bool createIfMissing = true, const Progress& progress = {});
+    void LoadFromFile(const QString& fileName, bool createIfMissing = true, const Progress& progress = {},
+                      const LoadOptions& options = {});
     // The same over the bytes of such a file; `name` stands for it in messages.
-    void LoadFromBytes(const QString& name, QByteArray bytes);
+    void LoadFromBytes(const QString& name, QByteArray bytes, const LoadOptions& options = {});
 
     // Reads the listings of a database file without keeping them: `visit`
     // gets them in runs of whole lines, with the 0-based index of the run's
@@ -79,19 +83,10 @@ public:
     // The listings are lent for the call only (they are read into again);
     // keep one by copying it.
     using Visit = std::function<void(std::span<const Record> listings, qint64 first)>;
-    static void ScanFile(const QString& fileName, const Visit& visit);
-    static void ScanBytes(const QString& name, QByteArray bytes, const Visit& visit);
-
-    // Loading reads the file in blocks of about this many bytes and decodes
-    // the two halves of a block side by side; saving encodes side by side too.
-    // Tests make the blocks small.
-    static inline qsizetype LoadBlockBytes = qsizetype(4) << 20;
-    // Threads for loading and saving: 0 as the machine has cores (one core:
-    // everything on the calling thread), 1 or 2 to force it (tests).
-    static inline int LoadThreads = 0;
+    static void ScanFile(const QString& fileName, const Visit& visit, const LoadOptions& options = {});
 
 private:
-    void load(textfile::LineReader& in, const Progress& progress = {});
+    void load(textfile::LineReader& in, const Progress& progress, const LoadOptions& options);
     // A mark of the listings' order and states (their revisions), to tell
     // cheaply that they changed since the file was last read or written.
     quint64 stateMark() const;

@@ -414,9 +414,8 @@ private Q_SLOTS:
     void valuesReadInBlocksAsLineByLine()
     {
         QFETCH(int, block);
-        const qsizetype saved = KnowledgeBase::LoadBlockBytes;
-        KnowledgeBase::LoadBlockBytes = block;
-        const auto restore = qScopeGuard([&] { KnowledgeBase::LoadBlockBytes = saved; });
+        LoadOptions options;
+        options.blockBytes = block;
 
         QString high; // every character of the code page above ASCII
         for (int b = 128; b < 256; ++b)
@@ -481,7 +480,8 @@ private Q_SLOTS:
             for (bool withTypes : {true, false}) {
                 KnowledgeBase kb;
                 kb.LoadKnowledgeBytes(QStringLiteral("blocks.txt"),
-                                      bytes(head + values + (withTypes ? types : QStringList()), tail));
+                                      bytes(head + values + (withTypes ? types : QStringList()), tail),
+                                      options);
                 std::array<QStringList, KnowledgeBase::Slots> wantValues, wantScores;
                 for (const Entry& e : want) {
                     wantValues[size_t(e.k)] << e.value;
@@ -508,7 +508,7 @@ private Q_SLOTS:
                 l[bad] = badText;
                 KnowledgeBase kb;
                 try {
-                    kb.LoadKnowledgeBytes(QStringLiteral("bad.txt"), bytes(head + l + types, {}));
+                    kb.LoadKnowledgeBytes(QStringLiteral("bad.txt"), bytes(head + l + types, {}), options);
                     QFAIL("no error");
                 } catch (const VestranaError& e) {
                     QCOMPARE(int(e.kind()), int(badText.isEmpty() ? VestranaError::Kind::Format

@@ -246,17 +246,12 @@ private Q_SLOTS:
     // loading gives.
     void searchOverTheFileAtRestAgreesWithTheLoadedSearch()
     {
-        const qsizetype savedBlock = Records::LoadBlockBytes;
-        const int savedThreads = Records::LoadThreads;
-        const auto restore = qScopeGuard([&] {
-            Records::LoadBlockBytes = savedBlock;
-            Records::LoadThreads = savedThreads;
-        });
+        LoadOptions options;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("database.txt"));
         Market m(6000);
         const auto compare = [&](const SearchRun::Wishes& w, const QString& what) {
-            m.p.Records.SaveToFile(path);
+            m.p.Records.SaveToFile(path, {}, options);
             QVERIFY2(SearchRun::Run(m.p, w, {}), qPrintable(what));
             Program atRest(dir.path());
             atRest.InitAttributeNames();
@@ -266,7 +261,7 @@ private Q_SLOTS:
             PreparedWishes prepared;
             SearchHooks hooks;
             hooks.prepared = [&](const PreparedWishes& x) { prepared = x; };
-            SearchRun::RunOverFile(atRest, w, path, hooks);
+            SearchRun::RunOverFile(atRest, w, path, hooks, options);
             QCOMPARE(PreparedTexts(prepared), PreparedTexts(SearchRun::Prepare(m.p, w)));
             QCOMPARE(atRest.Records.Items.Count(), 0);
             QVERIFY2(atRest.FoundList.size() == m.p.FoundList.size(), qPrintable(what));
@@ -302,8 +297,8 @@ private Q_SLOTS:
                 items.at(pos)->SetRecord(field::Description, QStringLiteral("копия %1").arg(pos));
             }
             for (int threads : {1, 2}) {
-                Records::LoadThreads = threads;
-                Records::LoadBlockBytes = 1 << 14;
+                options.threads = threads;
+                options.blockBytes = 1 << 14;
                 compare(exact, QStringLiteral("copies, %1 threads").arg(threads));
                 QCOMPARE(m.p.FoundList.size(), qsizetype(10));
                 QCOMPARE(m.p.FoundList[2], items.at(4000));
@@ -313,8 +308,8 @@ private Q_SLOTS:
         }
 
         for (int round = 0; round < 16; ++round) {
-            Records::LoadThreads = 1 + round % 2;
-            Records::LoadBlockBytes = round % 4 < 2 ? (1 << 14) : (4 << 20);
+            options.threads = 1 + round % 2;
+            options.blockBytes = round % 4 < 2 ? (1 << 14) : (4 << 20);
             QString what = QStringLiteral("round %1:").arg(round);
             for (int e = m.pick(4); e > 0; --e)
                 what += QLatin1Char(' ') + m.edit();

@@ -33,20 +33,14 @@ QStringList fields(const Record& r)
     return out;
 }
 
-// Small blocks and a forced thread count for one test, the defaults after it.
-struct LoadKnobs
+// Small blocks and a forced thread count.
+LoadOptions knobs(int threads, qsizetype block)
 {
-    LoadKnobs(int threads, qsizetype block)
-    {
-        Records::LoadThreads = threads;
-        Records::LoadBlockBytes = block;
-    }
-    ~LoadKnobs()
-    {
-        Records::LoadThreads = 0;
-        Records::LoadBlockBytes = qsizetype(4) << 20;
-    }
-};
+    LoadOptions options;
+    options.threads = threads;
+    options.blockBytes = block;
+    return options;
+}
 
 // The lines of a file as the reader splits them, each made a listing the plain
 // way: what a load in blocks must give.
@@ -306,7 +300,7 @@ private Q_SLOTS:
     {
         QFETCH(int, threads);
         QFETCH(int, block);
-        const LoadKnobs knobs(threads, block);
+        const LoadOptions options = knobs(threads, block);
         QList<QByteArray> lines;
         for (int i = 0; i < 40; ++i)
             lines << cp(sample::DatabaseLine(sample::GenerateListing(quint64(i))));
@@ -340,13 +334,13 @@ private Q_SLOTS:
         QCOMPARE(expected.size(), lines.size());
         for (const QByteArray& file : {content, content.chopped(2)}) { // also without the last end
             Records db;
-            db.LoadFromFile(WriteBytes(path(QStringLiteral("blocks.txt")), file));
+            db.LoadFromFile(WriteBytes(path(QStringLiteral("blocks.txt")), file), true, {}, options);
             QList<QStringList> got;
             for (const RecordPtr& r : db.Items)
                 got << fields(*r);
             QCOMPARE(got, expected);
             Records fromBytes;
-            fromBytes.LoadFromBytes(QStringLiteral("blocks.txt"), file);
+            fromBytes.LoadFromBytes(QStringLiteral("blocks.txt"), file, options);
             QCOMPARE(fromBytes.Items.Count(), lines.size());
             QCOMPARE(fields(*fromBytes.Items.at(25)), expected[25]);
         }
@@ -357,7 +351,7 @@ private Q_SLOTS:
             for (int bad = 1; bad <= lines.size() - (badText.startsWith(' ') ? 1 : 0); ++bad) {
                 Records db;
                 try {
-                    db.LoadFromBytes(QStringLiteral("bad.txt"), join(bad, badText));
+                    db.LoadFromBytes(QStringLiteral("bad.txt"), join(bad, badText), options);
                     QFAIL("no error");
                 } catch (const VestranaError& e) {
                     const QString want =
@@ -370,7 +364,7 @@ private Q_SLOTS:
         }
         // Blank lines after the last listing, across blocks, are still ignored.
         Records db;
-        db.LoadFromBytes(QStringLiteral("blank.txt"), content + QByteArray(500, ' ') + "\r\n\t\n\n");
+        db.LoadFromBytes(QStringLiteral("blank.txt"), content + QByteArray(500, ' ') + "\r\n\t\n\n", options);
         QCOMPARE(db.Items.Count(), lines.size());
     }
 
@@ -390,8 +384,7 @@ private Q_SLOTS:
             db.Items.Add(std::move(r));
         }
         for (int threads : {1, 2}) {
-            const LoadKnobs knobs(threads, qsizetype(4) << 20);
-            db.SaveToFile(path(QStringLiteral("batches.txt")));
+            db.SaveToFile(path(QStringLiteral("batches.txt")), {}, knobs(threads, qsizetype(4) << 20));
             QVERIFY(ReadBytes(path(QStringLiteral("batches.txt"))) == expected);
         }
     }
@@ -452,10 +445,10 @@ private Q_SLOTS:
         if (change == QStringLiteral("floor")) bytes += "a|b|5/9|" + QByteArray(15, '|') + "\r\n";
         if (change == QStringLiteral("lf")) bytes.replace("\r\n", "\n");
         for (int threads : {1, 2}) {
-            const LoadKnobs knobs(threads, qsizetype(4) << 20);
+            const LoadOptions options = knobs(threads, qsizetype(4) << 20);
             const QString file = WriteBytes(path(QStringLiteral("holds.txt")), bytes);
             Records db;
-            db.LoadFromFile(file);
+            db.LoadFromFile(file, true, {}, options);
             if (change == QStringLiteral("edit"))
                 db.Items.Item(15000)->SetRecord(field::Price, QStringLiteral("1"));
             else if (change == QStringLiteral("append"))
@@ -468,10 +461,10 @@ private Q_SLOTS:
                 WriteBytes(file, bytes + "\r\n");
             else if (change == QStringLiteral("gone"))
                 QFile::remove(file);
-            QCOMPARE(db.FileHolds(file), holds);
+            QCOMPARE(db.FileHolds(file, {}, options), holds);
             // After a save the file holds the listings, whatever came before.
-            db.SaveToFile(file);
-            QVERIFY(db.FileHolds(file));
+            db.SaveToFile(file, {}, options);
+            QVERIFY(db.FileHolds(file, {}, options));
         }
     }
 
@@ -481,12 +474,12 @@ private Q_SLOTS:
         QByteArray bytes;
         for (int i = 0; i < 20000; ++i)
             bytes += cp(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
-        const LoadKnobs knobs(2, 64 << 10);
+        const LoadOptions options = knobs(2, 64 << 10);
         const QString file = WriteBytes(path(QStringLiteral("progress.txt")), bytes);
         QList<std::pair<qint64, qint64>> told;
         const auto tell = [&](qint64 done, qint64 total) { told.append({done, total}); };
         Records db;
-        db.LoadFromFile(file, true, tell);
+        db.LoadFromFile(file, true, tell, options);
         QVERIFY(told.size() > 10);
         for (qsizetype i = 0; i < told.size(); ++i) {
             QVERIFY(told[i].first <= told[i].second);
@@ -494,7 +487,7 @@ private Q_SLOTS:
         }
         QCOMPARE(told.last(), (std::pair<qint64, qint64>(20000, 20000)));
         told.clear();
-        db.SaveToFile(file, tell);
+        db.SaveToFile(file, tell, options);
         QVERIFY(told.size() > 1);
         QCOMPARE(told.last(), (std::pair<qint64, qint64>(20000, 20000)));
     }
