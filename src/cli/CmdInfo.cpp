@@ -4,6 +4,7 @@
 
 #include "platform/Text.h"
 #include "program/Program.h"
+#include "store/Fields.h"
 
 #include <QDir>
 
@@ -25,12 +26,11 @@ ExitCode Info::Run(CliContext& ctx) const
     ctx.out << "Папка данных: " << QDir::toNativeSeparators(ctx.dataDir) << "\n";
     ctx.out << "Записей в базе данных: " << program.Records.Items.Count() << "\n";
     ctx.out << "№\tАтрибут\tТип\tЗначений\tМинимум\tМаксимум\n";
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto s = static_cast<size_t>(k);
-        ctx.out << k << '\t' << kb.AttributeNames[s] << '\t' << kb.AttributeKinds[s].Text() << '\t'
-                << kb.AttributeValueLists[s].Count() << '\t' << text::GeneralNumber(kb.AttributeMin[s])
-                << '\t' << text::GeneralNumber(kb.AttributeMax[s]) << '\n';
-    }
+    for (field::Field f : field::AttributeFields)
+        ctx.out << field::Slot(f) << '\t' << kb.AttributeNames[f] << '\t' << kb.AttributeKinds[f].Text()
+                << '\t' << kb.AttributeValueLists[f].Count() << '\t'
+                << text::GeneralNumber(kb.AttributeMin[f]) << '\t' << text::GeneralNumber(kb.AttributeMax[f])
+                << '\n';
     return ExitCode::Ok;
 }
 
