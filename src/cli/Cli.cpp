@@ -239,8 +239,9 @@ QString Command::Help() const
     for (qsizetype i = 0; i < options.size(); ++i)
         help += QStringLiteral("  ") + names[i].leftJustified(width) + QStringLiteral("  ") +
                 options[i].description() + u'\n';
-    help +=
-        QStringLiteral("После «--» параметры не разбираются: вычислить «-3^2» можно так: formula -- -3^2\n");
+    if (TakesOperands())
+        help += QStringLiteral(
+            "После «--» параметры не разбираются: вычислить «-3^2» можно так: formula -- -3^2\n");
     return help;
 }
 
