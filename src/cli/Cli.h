@@ -2,51 +2,30 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
-#include <QString>
 #include <QStringList>
 #include <QTextStream>
 
-class Program;
-
-// What every command of the headless tool gets: its own arguments (after the
-// command word) and the streams. Output is UTF-8.
-struct CliContext
-{
-    QString dataDir;
-    QStringList args;
-    QTextStream& out;
-    QTextStream& err;
-    // Whether the command writes the data files (and holds the folder's lock);
-    // one that does not creates no missing file either.
-    bool writes = false;
+// The exit codes of the headless tool; scripts rely on their numbers.
+enum class ExitCode : int {
+    Ok = 0,
+    FormulaFailed = 1,
+    LoadFailed = 2, // the data files did not load, or the data folder is missing
+    SaveFailed = 3,
+    ImportGaveUp = 4, // the site does not answer or gives no listings
+    Usage = 64,
+    FolderBusy = 75, // another process holds the data folder
+    Stopped = 130,   // SIGINT or SIGTERM
 };
 
-// A command's arguments split at the first "--": what follows it are operands,
-// never options, so a formula may start with "-" (formula -- -3^2).
-struct CliArgs
-{
-    QStringList options;
-    QStringList operands;
-    bool help = false; // "--help" (or "-h") among the options
-};
-CliArgs SplitOptions(const QStringList& args);
+// What becomes of a command's listings when it ends. The tool leaves them to
+// the end of its process, which gives a million listings back at once, where
+// freeing them one by one would take a good part of a second after the answer
+// is out; a test runs many commands in one process and frees each.
+enum class ProgramMemory { Freed, LeftToProcessEnd };
 
-// The command's program over ctx.dataDir; one per process, left to the
-// process's end (its memory goes back with the process).
-Program& NewProgram(CliContext& ctx);
-
-// Loads both data files into `program` as a start of the program would. On a
-// failed load prints the reason and returns false; nothing may be written then.
-bool LoadProgram(CliContext& ctx, Program& program);
-
-// Each command returns the process exit code.
-int CmdInfo(CliContext& ctx);
-int CmdResave(CliContext& ctx);
-int CmdReindex(CliContext& ctx);
-int CmdSearch(CliContext& ctx);
-int CmdFormula(CliContext& ctx);
-int CmdImport(CliContext& ctx);
-int CmdDemoSite(CliContext& ctx);
-int CmdDedupe(CliContext& ctx);
-int CmdRecode(CliContext& ctx);
-int CmdRepair(CliContext& ctx);
+// The whole command line after the program's name ([--data-dir FOLDER]
+// COMMAND [OPTIONS]): picks the command, parses its options, takes the data
+// folder's lock for a command that writes, and runs it. Output is written to
+// `out`, messages and progress to `err`.
+ExitCode RunCli(const QStringList& args, QTextStream& out, QTextStream& err,
+                ProgramMemory memory = ProgramMemory::Freed);

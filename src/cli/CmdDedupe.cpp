@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "cli/Cli.h"
+#include "cli/Command.h"
 
 #include "platform/AtomicWriter.h"
 #include "platform/Errors.h"
@@ -19,26 +19,36 @@ QString differences(const Record& copy, const Record& kept)
     return names.isEmpty() ? QStringLiteral("ничем") : names.join(QStringLiteral(", "));
 }
 
-} // namespace
-
 // Cleans a database that earlier imports filled with copies: the newest
 // listing of each flat stays, filled in where it is empty from its copies, and
 // the copies go. The file as it was is kept as database.txt.bak first. The
 // knowledge base is not touched; a re-index brings it in line as after any change.
-int CmdDedupe(CliContext& ctx)
+class Dedupe final : public Command
 {
-    bool dryRun = false;
-    for (const QString& arg : ctx.args) {
-        if (arg == QLatin1String("--dry-run")) {
-            dryRun = true;
-        } else {
-            ctx.err << "Неизвестный параметр: " << arg << "\nИспользование: dedupe [--dry-run]\n";
-            return 64;
-        }
+public:
+    Dedupe()
+        : Command(
+              "dedupe", Access::Writes,
+              "удалить повторы квартир, оставив самое новое объявление каждой (копия в database.txt.bak): "
+              "[--dry-run]",
+              "dedupe [--dry-run]")
+    {
     }
+    QList<QCommandLineOption> Options() const override { return {m_dryRun}; }
+    ExitCode Run(CliContext& ctx) const override;
+
+private:
+    const QCommandLineOption m_dryRun{
+        QStringLiteral("dry-run"),
+        QStringLiteral("только показать, что было бы удалено, и чем повтор отличается")};
+};
+
+ExitCode Dedupe::Run(CliContext& ctx) const
+{
+    const bool dryRun = ctx.parser.isSet(m_dryRun);
 
     Program& program = NewProgram(ctx);
-    if (!LoadProgram(ctx, program)) return 2;
+    if (!LoadProgram(ctx, program)) return ExitCode::LoadFailed;
     const RecordList& items = program.Records.Items;
     const QList<FlatCopy> copies = FindCopies(items);
     for (const FlatCopy& c : copies) {
@@ -52,18 +62,18 @@ int CmdDedupe(CliContext& ctx)
     if (dryRun) {
         ctx.out << "Повторов: " << copies.size() << " из " << before
                 << " записей. Проверка без изменений: файл database.txt не изменён.\n";
-        return 0;
+        return ExitCode::Ok;
     }
     if (copies.isEmpty()) {
         ctx.out << "Повторов нет, записей: " << before << ". Файл database.txt не изменён.\n";
-        return 0;
+        return ExitCode::Ok;
     }
     const QString backup = program.DatabasePath() + QStringLiteral(".bak");
     try {
         textfile::CopyFileAtomic(program.DatabasePath(), backup);
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка сохранения копии: " << e.message() << "\nФайл database.txt не изменён.\n";
-        return 3;
+        return ExitCode::SaveFailed;
     }
     ctx.out << "Прежний файл сохранён как database.txt.bak.\n";
     RemoveCopies(program.Records, copies);
@@ -71,9 +81,17 @@ int CmdDedupe(CliContext& ctx)
         program.SaveDatabase();
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл database.txt не изменён.\n";
-        return 3;
+        return ExitCode::SaveFailed;
     }
     ctx.out << "Удалено повторов: " << copies.size()
             << ". Файл database.txt сохранён, записей: " << items.Count() << ".\n";
-    return 0;
+    return ExitCode::Ok;
+}
+
+} // namespace
+
+const Command& DedupeCommand()
+{
+    static const Dedupe command;
+    return command;
 }

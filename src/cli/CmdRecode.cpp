@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "cli/Cli.h"
+#include "cli/Command.h"
 
 #include "platform/AtomicWriter.h"
 #include "platform/CodePage.h"
@@ -64,9 +64,20 @@ std::optional<QByteArray> toCp1251(const QString& path, QByteArrayView utf8, QSt
     return out;
 }
 
-} // namespace
+class Recode final : public Command
+{
+public:
+    Recode()
+        : Command(
+              "recode", Access::Writes,
+              "перекодировать database.txt и knows.txt из UTF-8 в windows-1251, старые файлы — *.utf8.bak",
+              "recode")
+    {
+    }
+    ExitCode Run(CliContext& ctx) const override;
+};
 
-int CmdRecode(CliContext& ctx)
+ExitCode Recode::Run(CliContext& ctx) const
 {
     std::vector<Recoding> work;
     for (const QString& name : {QStringLiteral("database.txt"), QStringLiteral("knows.txt")}) {
@@ -78,7 +89,7 @@ int CmdRecode(CliContext& ctx)
         QFile file(path);
         if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
             ctx.err << "Файл «" << shown(path) << "» не удаётся прочитать; файлы не изменены.\n";
-            return 2;
+            return ExitCode::LoadFailed;
         }
         QByteArray bytes = file.readAll();
         const bool marked = bytes.startsWith("\xEF\xBB\xBF");
@@ -90,7 +101,7 @@ int CmdRecode(CliContext& ctx)
             if (marked) {
                 ctx.err << "Файл «" << shown(path)
                         << "» начинается с метки UTF-8, но дальше не UTF-8; файлы не изменены.\n";
-                return 2;
+                return ExitCode::LoadFailed;
             }
             ctx.out << name << ": уже в windows-1251, не изменён\n";
             continue;
@@ -103,12 +114,12 @@ int CmdRecode(CliContext& ctx)
         std::optional<QByteArray> converted = toCp1251(path, text, reason);
         if (!converted) {
             ctx.err << reason << "\n";
-            return 2;
+            return ExitCode::LoadFailed;
         }
         if (QFileInfo::exists(path + QStringLiteral(".utf8.bak"))) {
             ctx.err << "Файл «" << shown(path + QStringLiteral(".utf8.bak"))
                     << "» уже есть: уберите его, чтобы не потерять; файлы не изменены.\n";
-            return 2;
+            return ExitCode::LoadFailed;
         }
         work.push_back({path, std::move(bytes), std::move(*converted)});
     }
@@ -130,7 +141,15 @@ int CmdRecode(CliContext& ctx)
         }
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка сохранения: " << e.message() << "\n";
-        return 3;
+        return ExitCode::SaveFailed;
     }
-    return 0;
+    return ExitCode::Ok;
+}
+
+} // namespace
+
+const Command& RecodeCommand()
+{
+    static const Recode command;
+    return command;
 }

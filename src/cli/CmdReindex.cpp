@@ -1,15 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "cli/Cli.h"
+#include "cli/Command.h"
 
 #include "editing/Reindex.h"
 #include "platform/Errors.h"
 #include "program/Program.h"
 
-int CmdReindex(CliContext& ctx)
+namespace {
+
+class Reindex final : public Command
+{
+public:
+    Reindex()
+        : Command("reindex", Access::Writes, "индексирование базы данных с сохранением knows.txt", "reindex")
+    {
+    }
+    ExitCode Run(CliContext& ctx) const override;
+};
+
+ExitCode Reindex::Run(CliContext& ctx) const
 {
     Program& program = NewProgram(ctx);
-    if (!LoadProgram(ctx, program)) return 2;
+    if (!LoadProgram(ctx, program)) return ExitCode::LoadFailed;
 
     qint64 added = 0;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
@@ -39,9 +51,17 @@ int CmdReindex(CliContext& ctx)
         program.SaveKnowledge();
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл knows.txt не изменён.\n";
-        return 3;
+        return ExitCode::SaveFailed;
     }
     ctx.out << "Индексирование завершено: записей " << program.Records.Items.Count() << ", новых значений "
             << added << ".\n";
-    return 0;
+    return ExitCode::Ok;
+}
+
+} // namespace
+
+const Command& ReindexCommand()
+{
+    static const Reindex command;
+    return command;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "cli/Cli.h"
+#include "cli/Command.h"
 
 #include "platform/AtomicWriter.h"
 #include "platform/Errors.h"
@@ -32,25 +32,32 @@ QString fault(QByteArrayView line)
     return QStringLiteral("полей %1, а нужно 18").arg(pieces);
 }
 
-} // namespace
-
 // Makes a database.txt that does not load loadable again: every line that
 // the loader refuses goes, with its line number, to the end of
 // database.rejected.txt, and the rest is saved as it was, byte for byte.
 // The file as it was is kept as database.txt.bak first; each file is
 // replaced atomically, and the command runs under the folder's lock.
-int CmdRepair(CliContext& ctx)
+class Repair final : public Command
 {
-    if (!ctx.args.isEmpty()) {
-        ctx.err << "Неизвестный параметр: " << ctx.args.first() << "\nИспользование: repair\n";
-        return 64;
+public:
+    Repair()
+        : Command(
+              "repair", Access::Writes,
+              "перенести нечитаемые строки database.txt в database.rejected.txt (копия в database.txt.bak)",
+              "repair")
+    {
     }
+    ExitCode Run(CliContext& ctx) const override;
+};
+
+ExitCode Repair::Run(CliContext& ctx) const
+{
     const QDir dir(ctx.dataDir);
     const QString path = dir.filePath(QStringLiteral("database.txt"));
     const QString rejectedPath = dir.filePath(QStringLiteral("database.rejected.txt"));
     if (!QFileInfo::exists(path)) {
         ctx.out << "Файла database.txt нет, исправлять нечего.\n";
-        return 0;
+        return ExitCode::Ok;
     }
 
     // Read in pieces, so that a line of any length is no trouble.
@@ -58,7 +65,7 @@ int CmdRepair(CliContext& ctx)
     if (!QFileInfo(path).isFile() || !in.open(QIODevice::ReadOnly)) {
         ctx.err << "Ошибка: файл «" << QDir::toNativeSeparators(path)
                 << "» не открывается как обычный файл. Файлы данных не изменены.\n";
-        return 2;
+        return ExitCode::LoadFailed;
     }
     // The good lines go straight to the new file's temporary copy, which
     // replaces database.txt only at the end (and vanishes if it never does).
@@ -67,7 +74,7 @@ int CmdRepair(CliContext& ctx)
         good.emplace(path);
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка сохранения: " << e.message() << "\nФайлы данных не изменены.\n";
-        return 3;
+        return ExitCode::SaveFailed;
     }
     QByteArray rejected;
     qint64 lineNumber = 0, kept = 0, moved = 0, blanks = 0;
@@ -98,7 +105,7 @@ int CmdRepair(CliContext& ctx)
         if (got < 0) {
             ctx.err << "Ошибка чтения файла database.txt: " << in.errorString()
                     << "\nФайлы данных не изменены.\n";
-            return 2;
+            return ExitCode::LoadFailed;
         }
         if (got == 0) break;
         pending.append(chunk.constData(), got);
@@ -111,7 +118,7 @@ int CmdRepair(CliContext& ctx)
 
     if (moved == 0 && blanks == 0) {
         ctx.out << "Все строки читаются, записей: " << kept << ". Файл database.txt не изменён.\n";
-        return 0;
+        return ExitCode::Ok;
     }
     try {
         textfile::CopyFileAtomic(path, path + QStringLiteral(".bak"));
@@ -133,9 +140,17 @@ int CmdRepair(CliContext& ctx)
         good->Commit();
     } catch (const VestranaError& e) {
         ctx.err << "Ошибка сохранения: " << e.message() << "\nФайл database.txt не изменён.\n";
-        return 3;
+        return ExitCode::SaveFailed;
     }
     ctx.out << "Перенесено строк: " << moved << ", пустых строк убрано: " << blanks
             << ". Файл database.txt сохранён, записей: " << kept << ".\n";
-    return 0;
+    return ExitCode::Ok;
+}
+
+} // namespace
+
+const Command& RepairCommand()
+{
+    static const Repair command;
+    return command;
 }

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "cli/Cli.h"
+#include "cli/Command.h"
 
-#include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Errors.h"
 #include "platform/Text.h"
@@ -48,60 +47,61 @@ QString explanationLine(const AttributeExplanation& e)
         .join(u'\t');
 }
 
-} // namespace
+class Search final : public Command
+{
+public:
+    Search()
+        : Command("search", Access::ReadOnly,
+                  "поиск: [--wish СЛОТ=ТЕКСТ]..., СЛОТ — номер 0..13 или название атрибута; [--explain] или "
+                  "[--csv [--csv-separator ;|,]]",
+                  "search [--explain | --csv [--csv-separator ;|,]] [--wish СЛОТ=ТЕКСТ]...")
+    {
+    }
+    QList<QCommandLineOption> Options() const override { return {m_wish, m_explain, m_csv, m_separator}; }
+    ExitCode Run(CliContext& ctx) const override;
 
-int CmdSearch(CliContext& ctx)
+private:
+    const QCommandLineOption m_wish{
+        QStringLiteral("wish"),
+        QStringLiteral("пожелание; СЛОТ — номер 0..13 или название атрибута; можно повторять"),
+        QStringLiteral("СЛОТ=ТЕКСТ")};
+    const QCommandLineOption m_explain{QStringLiteral("explain"),
+                                       QStringLiteral("после каждого объявления — разбор его оценки")};
+    const QCommandLineOption m_csv{QStringLiteral("csv"),
+                                   QStringLiteral("вывести файл CSV, как сохраняет окно программы")};
+    const QCommandLineOption m_separator{QStringLiteral("csv-separator"),
+                                         QStringLiteral("разделитель полей CSV: «;» (по умолчанию) или «,»"),
+                                         QStringLiteral(";|,")};
+};
+
+ExitCode Search::Run(CliContext& ctx) const
 {
     Program& program = NewProgram(ctx);
     program.InitAttributeNames(); // the slots' names, before anything is read
     SearchRun::Wishes wishes;
-    bool explain = false;
-    bool csv = false;
+    const bool explain = ctx.parser.isSet(m_explain);
+    const bool csv = ctx.parser.isSet(m_csv);
     QChar separator = u';';
-    for (int i = 0; i < ctx.args.size(); ++i) {
-        QString arg = ctx.args[i];
-        if (arg == QLatin1String("--explain")) {
-            explain = true;
-            continue;
+    for (const QString& value : ctx.parser.values(m_separator)) {
+        if (value != QLatin1String(";") && value != QLatin1String(",")) {
+            ctx.err << "Неверный разделитель CSV «" << value << "»: нужен «;» или «,»\n";
+            return ExitCode::Usage;
         }
-        if (arg == QLatin1String("--csv")) {
-            csv = true;
-            continue;
-        }
-        if (arg == QLatin1String("--csv-separator") || arg.startsWith(QLatin1String("--csv-separator="))) {
-            const qsizetype eq = arg.indexOf(u'=');
-            const QString value = eq > 0                    ? arg.mid(eq + 1)
-                                  : i + 1 < ctx.args.size() ? ctx.args[++i]
-                                                            : QString();
-            if (value != QLatin1String(";") && value != QLatin1String(",")) {
-                ctx.err << "Неверный разделитель CSV «" << value << "»: нужен «;» или «,»\n";
-                return 64;
-            }
-            separator = value[0];
-            continue;
-        }
-        if (arg == QLatin1String("--wish") && i + 1 < ctx.args.size())
-            arg = ctx.args[++i];
-        else if (arg.startsWith(QLatin1String("--wish=")))
-            arg = arg.mid(7);
-        else {
-            ctx.err << "Неизвестный параметр: " << arg
-                    << "\nИспользование: search [--explain | --csv [--csv-separator ;|,]] [--wish "
-                       "СЛОТ=ТЕКСТ]...\n";
-            return 64;
-        }
+        separator = value[0];
+    }
+    for (const QString& arg : ctx.parser.values(m_wish)) {
         const qsizetype eq = arg.indexOf(u'=');
         const int k = eq > 0 ? slotOf(program, arg.left(eq)) : -1;
         if (k < 0) {
             ctx.err << "Неверное пожелание «" << arg
                     << "»: нужно СЛОТ=ТЕКСТ, где СЛОТ — номер от 0 до 13 или название атрибута\n";
-            return 64;
+            return ExitCode::Usage;
         }
         wishes[static_cast<size_t>(k)] = arg.mid(eq + 1);
     }
     if (explain && csv) {
         ctx.err << "Параметры --explain и --csv вместе не используются\n";
-        return 64;
+        return ExitCode::Usage;
     }
     PreparedWishes prepared;
     SearchHooks hooks;
@@ -129,20 +129,20 @@ int CmdSearch(CliContext& ctx)
                 SearchRun::RunOverFile(program, wishes, program.DatabasePath(), hooks);
             } catch (const VestranaError& e) {
                 ctx.err << "Ошибка загрузки: " << e.message() << "\nФайлы данных не изменены.\n";
-                return 2;
+                return ExitCode::LoadFailed;
             }
             answered = true;
         }
     }
     if (!answered) {
-        if (!LoadProgram(ctx, program)) return 2;
+        if (!LoadProgram(ctx, program)) return ExitCode::LoadFailed;
         // Nothing here asks the search to stop, so it always runs to its end.
         [[maybe_unused]] const bool completed = SearchRun::Run(program, wishes, hooks);
     }
     if (csv) {
         // The same text as the file the window saves, byte order mark included.
         ctx.out << QChar(0xFEFF) << SearchRun::Csv(program, program.FoundList, separator);
-        return 0;
+        return ExitCode::Ok;
     }
     for (const RecordPtr& r : program.FoundList) {
         ctx.out << SearchRun::ResultCells(*r).join(u'\t') << '\n';
@@ -152,52 +152,13 @@ int CmdSearch(CliContext& ctx)
                 ctx.out << explanationLine(e) << '\n';
         }
     }
-    return 0;
+    return ExitCode::Ok;
 }
 
-int CmdFormula(CliContext& ctx)
+} // namespace
+
+const Command& SearchCommand()
 {
-    static const char* const usage = "Использование: formula [--listing НОМЕР] [--] ФОРМУЛА\n";
-    const CliArgs args = SplitOptions(ctx.args);
-    int position = 1;
-    QStringList formulas;
-    for (int i = 0; i < args.options.size(); ++i) {
-        const QString& a = args.options[i];
-        if (a == QLatin1String("--listing") && i + 1 < args.options.size()) {
-            bool ok = false;
-            position = args.options[++i].toInt(&ok);
-            if (!ok) {
-                ctx.err << "Номер записи должен быть целым числом\n";
-                return 64;
-            }
-        } else if (a.startsWith(QLatin1String("--"))) {
-            ctx.err << "Неизвестный параметр: " << a << "\n" << usage;
-            return 64;
-        } else {
-            formulas << a;
-        }
-    }
-    formulas << args.operands;
-    if (formulas.size() != 1) {
-        ctx.err << usage;
-        return 64;
-    }
-    const QString formula = formulas.first();
-    Program& program = NewProgram(ctx);
-    if (!LoadProgram(ctx, program)) return 2;
-    const int count = program.Records.Items.Count();
-    if (position < 1 || position > count) {
-        ctx.err << "Нет записи с номером " << position << " (в базе " << count << ")\n";
-        return 2;
-    }
-    bool ok = false;
-    QString reason;
-    const float value = EvaluateFormula(*program.Records.Items.Item(position), formula, ok, program.Knowledge,
-                                        program.Engine(), &reason);
-    if (!ok) {
-        ctx.out << "ERROR: " << reason << '\n';
-        return 1;
-    }
-    ctx.out << text::NumberText(value) << '\n';
-    return 0;
+    static const Search command;
+    return command;
 }

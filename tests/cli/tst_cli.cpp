@@ -3,8 +3,11 @@
 #include "knowledge/KnowledgeBase.h"
 #include "platform/CodePage.h"
 #include "platform/FolderLock.h"
+#include "platform/Version.h"
 #include "store/Fields.h"
 #include "support/TestSupport.h"
+
+#include "InProcess.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,24 +18,18 @@
 #include <unistd.h>
 
 using testsupport::ReadBytes;
+using testsupport::RunCliProcess;
 using testsupport::WriteBytes;
 
 namespace {
 
-struct Result
-{
-    int code;
-    QString out;
-    QString err;
-};
+using Result = testsupport::RunResult;
 
+// The commands run in this process; the checks of the process itself (exit
+// codes, streams, locks, signals) use testsupport::RunCliProcess.
 Result run(const QStringList& args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("VESTRANA_CLI"), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return RunInProcess(args);
 }
 
 // knows.txt with the price ranging over 1000..2000 (no range elsewhere), the
@@ -187,13 +184,10 @@ private Q_SLOTS:
 
         // ";" unless "," is asked for; a field is quoted when it holds the separator.
         const auto csvLines = [&](const QStringList& extra) {
-            QProcess p;
-            p.start(qEnvironmentVariable("VESTRANA_CLI"),
-                    QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + extra + wishes);
-            p.waitForFinished(60000);
-            const QByteArray bytes = p.readAllStandardOutput();
-            if (p.exitCode() != 0 || !bytes.startsWith("\xEF\xBB\xBF")) return QStringList{};
-            return QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+            const Result csv =
+                run(QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + extra + wishes);
+            if (csv.code != 0 || !csv.out.startsWith(QChar(0xFEFF))) return QStringList{};
+            return csv.out.mid(1).split("\r\n", Qt::SkipEmptyParts);
         };
         lines = csvLines({});
         QCOMPARE(lines.size(), 3);
@@ -243,6 +237,65 @@ private Q_SLOTS:
         QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "--unknown", "1"}).code, 64);
         QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1", "--", "2"}).code, 64);
         QCOMPARE(run({"--data-dir", m_dir.path(), "--", "formula", "1"}).out, QStringLiteral(" 1\n"));
+        // A formula that starts with a minus is no option even without "--".
+        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "-3^2"}).out, QStringLiteral(" 9\n"));
+        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "-Этаж*2"});
+        QCOMPARE(r.out, QStringLiteral("-2\n"));
+        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "-h"}).code, 0); // but -h is help
+    }
+
+    // A wrong command line changes nothing and says what is wrong, in the
+    // command's words, with its usage line.
+    void usageFaults_data()
+    {
+        QTest::addColumn<QStringList>("args"); // after --data-dir FOLDER
+        QTest::addColumn<QString>("err");
+        QTest::newRow("no command") << QStringList{}
+                                    << "Использование: vestrana-cli [--data-dir ПАПКА] КОМАНДА";
+        QTest::newRow("unknown command") << QStringList{"nonsense"} << "Неизвестная команда: nonsense";
+        QTest::newRow("no folder after --data-dir")
+            << QStringList{"--data-dir"} << "После --data-dir нужна папка данных.\nИспользование: ";
+        QTest::newRow("option of another command")
+            << QStringList{"resave", "--dry-run"}
+            << "Неизвестный параметр: --dry-run\nИспользование: resave\n";
+        QTest::newRow("operand to a command without")
+            << QStringList{"info", "extra"} << "Неизвестный параметр: extra\nИспользование: info\n";
+        QTest::newRow("option without its value")
+            << QStringList{"search", "--wish"} << "После --wish нужно значение.";
+        QTest::newRow("flag given a value")
+            << QStringList{"dedupe", "--dry-run=yes"} << "Неизвестный параметр: --dry-run=yes";
+        QTest::newRow("letters after one dash") << QStringList{"search", "-xy"} << "Неизвестный параметр: -x";
+        QTest::newRow("wish of no slot")
+            << QStringList{"search", "--wish", "14=x"} << "Неверное пожелание «14=x»";
+        QTest::newRow("CSV separator")
+            << QStringList{"search", "--csv", "--csv-separator=|"} << "Неверный разделитель CSV «|»";
+        QTest::newRow("--explain with --csv") << QStringList{"search", "--explain", "--csv"}
+                                              << "Параметры --explain и --csv вместе не используются";
+        QTest::newRow("no formula") << QStringList{"formula"}
+                                    << "Использование: formula [--listing НОМЕР] [--] ФОРМУЛА";
+        QTest::newRow("listing not a number")
+            << QStringList{"formula", "--listing", "x", "1"} << "Номер записи должен быть целым числом";
+        QTest::newRow("negative bound")
+            << QStringList{"import", "--max-new", "-1"} << "Неверное число новых объявлений: «-1»";
+        QTest::newRow("site not on the web")
+            << QStringList{"import", "--site", "ftp://example.org"} << "Неверный адрес сайта";
+        QTest::newRow("port out of range")
+            << QStringList{"demo-site", "--port", "70000"}
+            << "Неверный параметр: --port 70000\nИспользование: demo-site [--port ПОРТ]";
+        QTest::newRow("no time") << QStringList{"demo-site", "--seconds=0"}
+                                 << "Неверный параметр: --seconds 0";
+    }
+    void usageFaults()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, err);
+        const Result r = run(QStringList{"--data-dir", m_dir.path()} + args);
+        QCOMPARE(r.code, 64);
+        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(ReadBytes(m_db), m_dbBytes);
+        QCOMPARE(ReadBytes(m_kb), m_kbBytes);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).size(), 2);
     }
 
     void programOptions_data()
@@ -274,19 +327,43 @@ private Q_SLOTS:
     void everyCommandAcceptsHelp_data()
     {
         QTest::addColumn<QString>("command");
-        for (const char* c :
-             {"info", "resave", "reindex", "search", "formula", "import", "dedupe", "demo-site"})
-            QTest::newRow(c) << QString::fromLatin1(c);
+        QTest::addColumn<QString>("option"); // a line of its help
+        QTest::newRow("info") << "info"
+                              << "-h, --help";
+        QTest::newRow("resave") << "resave"
+                                << "-h, --help";
+        QTest::newRow("reindex") << "reindex"
+                                 << "-h, --help";
+        QTest::newRow("search") << "search"
+                                << "  --csv-separator ;|,  разделитель полей CSV";
+        QTest::newRow("formula") << "formula"
+                                 << "  --listing НОМЕР  номер записи";
+        QTest::newRow("import") << "import"
+                                << "  --max-new N";
+        QTest::newRow("dedupe") << "dedupe"
+                                << "  --dry-run ";
+        QTest::newRow("recode") << "recode"
+                                << "-h, --help";
+        QTest::newRow("repair") << "repair"
+                                << "-h, --help";
+        QTest::newRow("demo-site") << "demo-site"
+                                   << "  --port ПОРТ ";
     }
     void everyCommandAcceptsHelp()
     {
         QFETCH(QString, command);
-        // Even without data: help loads nothing and writes nothing.
-        const Result r = run({"--data-dir", m_dir.filePath("missing"), command, "--help"});
-        QCOMPARE(r.code, 0);
-        QVERIFY2(
-            r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
-            qPrintable(r.out));
+        QFETCH(QString, option);
+        // Even without data: help loads nothing and writes nothing, whatever else is given.
+        for (const QStringList& help :
+             {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--nonsense", "-h"}}) {
+            const Result r = run(QStringList{"--data-dir", m_dir.filePath("missing"), command} + help);
+            QCOMPARE(r.code, 0);
+            QVERIFY2(
+                r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
+                qPrintable(r.out));
+            QVERIFY2(r.out.contains(option), qPrintable(r.out));
+            QVERIFY(r.err.isEmpty());
+        }
     }
 
     // Commands that only read create no missing file and leave no trace.
@@ -305,6 +382,65 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(empty.filePath("database.txt")) && QFile::exists(empty.filePath("knows.txt")));
     }
 
+    // The tool as a process: exit codes, the answer on stdout and messages
+    // on stderr, UTF-8 on both.
+    void toolProcess_data()
+    {
+        QTest::addColumn<QStringList>("args"); // after --data-dir FOLDER
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out"); // its start; empty: nothing
+        QTest::addColumn<QString>("err"); // a part; empty: nothing
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "vestrana-cli " + ProgramVersion() + "\n"
+                                 << "";
+        QTest::newRow("search with a hint")
+            << QStringList{"search", "--wish", "Цена=дёшево"} << 0 << "Центр\t"
+            << "не число";
+        QTest::newRow("failed formula") << QStringList{"formula", "1/0"} << 1 << "ERROR: "
+                                        << "";
+        QTest::newRow("unknown option") << QStringList{"info", "-x"} << 64 << ""
+                                        << "Неизвестный параметр: -x";
+        QTest::newRow("failed load") << QStringList{"info"} << 2 << ""
+                                     << "Ошибка загрузки: ";
+    }
+    void toolProcess()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        if (code == 2) WriteBytes(m_db, "too|short\r\n");
+        const Result r = RunCliProcess(QStringList{"--data-dir", m_dir.path()} + args);
+        QVERIFY2(r.code == code, qPrintable(r.err));
+        QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.startsWith(out), qPrintable(r.out));
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), qPrintable(r.err));
+    }
+
+    // The CSV on stdout is the file the window saves: UTF-8 with its mark.
+    void csvBytes()
+    {
+        QProcess p;
+        p.start(qEnvironmentVariable("VESTRANA_CLI"), {"--data-dir", m_dir.path(), "search", "--csv"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().startsWith("\xEF\xBB\xBFРайон;"));
+    }
+
+    // A termination request closes the demo site normally, with its count.
+    void demoSiteStopsOnSignal()
+    {
+        QProcess p;
+        p.start(qEnvironmentVariable("VESTRANA_CLI"),
+                {"--data-dir", m_dir.path(), "demo-site", "--port", "0", "--count", "1"});
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains("(объявлений: 1)\n"), 20000);
+        p.terminate();
+        QTRY_COMPARE_WITH_TIMEOUT(p.state(), QProcess::NotRunning, 20000);
+        out += p.readAllStandardOutput();
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(out.endsWith("Сайт закрыт, запросов: 0.\n"), out.constData());
+    }
+
     // While another process holds the data folder, commands that write refuse
     // (exit code 75) and say who holds it; commands that read still work.
     void writersRefuseWhileTheFolderIsHeld()
@@ -318,17 +454,17 @@ private Q_SLOTS:
         const QString pid = QString::number(QCoreApplication::applicationPid());
         for (const QStringList& cmd : {QStringList{"resave"}, QStringList{"reindex"},
                                        QStringList{"import", "--site", "http://127.0.0.1:9"}}) {
-            const Result r = run(QStringList{"--data-dir", m_dir.path()} + cmd);
+            const Result r = RunCliProcess(QStringList{"--data-dir", m_dir.path()} + cmd);
             QCOMPARE(r.code, 75);
             QVERIFY2(r.err.contains("занята") && r.err.contains("процесс " + pid), qPrintable(r.err));
             QVERIFY(r.out.isEmpty());
         }
         QCOMPARE(ReadBytes(m_db), m_dbBytes);
         QCOMPARE(ReadBytes(m_kb), m_kbBytes);
-        QCOMPARE(run({"--data-dir", m_dir.path(), "info"}).code, 0);
-        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1+2"}).code, 0);
+        QCOMPARE(RunCliProcess({"--data-dir", m_dir.path(), "info"}).code, 0);
+        QCOMPARE(RunCliProcess({"--data-dir", m_dir.path(), "formula", "1+2"}).code, 0);
         lock.reset();
-        QCOMPARE(run({"--data-dir", m_dir.path(), "resave"}).code, 0);
+        QCOMPARE(RunCliProcess({"--data-dir", m_dir.path(), "resave"}).code, 0);
     }
 
     // A lock left by a process that died without releasing it is taken over.
@@ -343,7 +479,7 @@ private Q_SLOTS:
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         QVERIFY(QFile::exists(m_dir.filePath(DataFolderLockName())));
-        const Result r = run({"--data-dir", m_dir.path(), "resave"});
+        const Result r = RunCliProcess({"--data-dir", m_dir.path(), "resave"});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY(!QFile::exists(m_dir.filePath(DataFolderLockName()))); // released at the end
     }

@@ -4,7 +4,8 @@
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 
-#include <QProcess>
+#include "InProcess.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,18 +14,11 @@ using testsupport::WriteBytes;
 
 namespace {
 
-struct Result
-{
-    int code;
-    QStringList out;
-};
+using Result = testsupport::RunResult;
 
 Result run(const QStringList& args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("VESTRANA_CLI"), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)};
+    return RunInProcess(args);
 }
 
 QByteArray lines(const QStringList& l)
@@ -67,11 +61,6 @@ class TestDedupe : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (qEnvironmentVariable("VESTRANA_CLI").isEmpty()) QSKIP("VESTRANA_CLI is not set");
-    }
-
     // A dry run says what it would remove and how each copy differs, and
     // writes nothing; the real run backs the file up, keeps the newest listing
     // of each flat and leaves knows.txt alone.
@@ -89,17 +78,18 @@ private Q_SLOTS:
 
         Result r = run({"--data-dir", dir.path(), "dedupe", "--dry-run"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, (QStringList{"Будет удалена " + removals[0], "Будет удалена " + removals[1],
-                                     "Повторов: 2 из 5 записей. Проверка без изменений: файл database.txt не "
-                                     "изменён."}));
+        QCOMPARE(r.OutLines(),
+                 (QStringList{"Будет удалена " + removals[0], "Будет удалена " + removals[1],
+                              "Повторов: 2 из 5 записей. Проверка без изменений: файл database.txt не "
+                              "изменён."}));
         QCOMPARE(ReadBytes(db), before);
         QVERIFY(!QFile::exists(db + ".bak"));
 
         r = run({"--data-dir", dir.path(), "dedupe"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, (QStringList{"Удалена " + removals[0], "Удалена " + removals[1],
-                                     "Прежний файл сохранён как database.txt.bak.",
-                                     "Удалено повторов: 2. Файл database.txt сохранён, записей: 3."}));
+        QCOMPARE(r.OutLines(), (QStringList{"Удалена " + removals[0], "Удалена " + removals[1],
+                                            "Прежний файл сохранён как database.txt.bak.",
+                                            "Удалено повторов: 2. Файл database.txt сохранён, записей: 3."}));
         QCOMPARE(
             ReadBytes(db),
             lines({kDatabase[2], kDatabase[3],
@@ -111,7 +101,7 @@ private Q_SLOTS:
 
         r = run({"--data-dir", dir.path(), "dedupe"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringList{"Повторов нет, записей: 3. Файл database.txt не изменён."});
+        QCOMPARE(r.OutLines(), QStringList{"Повторов нет, записей: 3. Файл database.txt не изменён."});
         QCOMPARE(ReadBytes(db + ".bak"), before);
         QVERIFY(run({"--data-dir", dir.path(), "dedupe", "--force"}).code != 0);
     }
@@ -126,11 +116,11 @@ private Q_SLOTS:
 
         const Result r = run({"--data-dir", dir.path(), "dedupe"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out.first(),
+        QCOMPARE(r.OutLines().first(),
                  QStringLiteral("Удалена запись 1 (повтор записи 6): ул. Ленина, д. 5, этаж 3, "
                                 "площадь 50; отличается: Адрес, Цена, Телефон, Агенство, Дата, "
                                 "Описание"));
-        QCOMPARE(r.out.last(),
+        QCOMPARE(r.OutLines().last(),
                  QStringLiteral("Удалено повторов: 1. Файл database.txt сохранён, записей: 5."));
         QStringList expected = kSixLines.mid(1);
         expected.last().replace(QStringLiteral("|3/9|"), QStringLiteral("|3|"));

@@ -4,8 +4,9 @@
 #include "platform/FolderLock.h"
 #include "support/TestSupport.h"
 
+#include "InProcess.h"
+
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,20 +15,11 @@ using testsupport::WriteBytes;
 
 namespace {
 
-struct Result
-{
-    int code;
-    QString out;
-    QString err;
-};
+using Result = testsupport::RunResult;
 
 Result run(const QString& dir, const QStringList& args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("VESTRANA_CLI"), QStringList{"--data-dir", dir} + args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return RunInProcess(QStringList{"--data-dir", dir} + args);
 }
 
 QByteArray toUtf8(const QByteArray& cp1251)

@@ -3,7 +3,8 @@
 #include "platform/CodePage.h"
 #include "support/TestSupport.h"
 
-#include <QProcess>
+#include "InProcess.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,20 +13,11 @@ using testsupport::WriteBytes;
 
 namespace {
 
-struct Result
-{
-    int code;
-    QStringList out;
-    QString err;
-};
+using Result = testsupport::RunResult;
 
 Result run(const QStringList& args)
 {
-    QProcess p;
-    p.start(qEnvironmentVariable("VESTRANA_CLI"), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
-            QString::fromUtf8(p.readAllStandardError())};
+    return RunInProcess(args);
 }
 
 QByteArray line(const QString& text)
@@ -43,11 +35,6 @@ class TestRepair : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (qEnvironmentVariable("VESTRANA_CLI").isEmpty()) QSKIP("VESTRANA_CLI is not set");
-    }
-
     // A file with a short line, a blank line inside and a line longer than
     // any the loader reads: the load fails naming the way out; repair moves
     // the two bad lines with their numbers after what an earlier repair moved,
@@ -72,8 +59,8 @@ private Q_SLOTS:
 
         r = run({"--data-dir", dir.path(), "repair"});
         QCOMPARE(r.code, 0);
-        QVERIFY2(r.out.size() == 4, qPrintable(r.out.join(u'\n') + r.err));
-        QCOMPARE(r.out,
+        QVERIFY2(r.OutLines().size() == 4, qPrintable(r.out + r.err));
+        QCOMPARE(r.OutLines(),
                  (QStringList{"Строка 2 перенесена в database.rejected.txt: полей 3, а нужно 18",
                               "Строка 5 перенесена в database.rejected.txt: длиннее 8 МБ",
                               "Прежний файл сохранён как database.txt.bak.",
@@ -85,11 +72,11 @@ private Q_SLOTS:
 
         r = run({"--data-dir", dir.path(), "info"});
         QCOMPARE(r.code, 0);
-        QVERIFY(r.out.contains(QStringLiteral("Записей в базе данных: 3")));
+        QVERIFY(r.OutLines().contains(QStringLiteral("Записей в базе данных: 3")));
 
         r = run({"--data-dir", dir.path(), "repair"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringList{"Все строки читаются, записей: 3. Файл database.txt не изменён."});
+        QCOMPARE(r.OutLines(), QStringList{"Все строки читаются, записей: 3. Файл database.txt не изменён."});
         QCOMPARE(ReadBytes(db + ".bak"), before);
     }
 

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "platform/FolderLock.h"
 #include "platform/Version.h"
+#include "support/ProcessRun.h"
 
 #include <QDir>
 #include <QProcess>
@@ -11,13 +12,6 @@
 #include <csignal>
 
 namespace {
-
-struct Result
-{
-    int code;
-    QString out;
-    QString err;
-};
 
 // The environment of a session without any display: no X, no Wayland, no
 // platform chosen.
@@ -29,18 +23,9 @@ QProcessEnvironment noDisplay()
     return env;
 }
 
-Result run(const QStringList& args, const QProcessEnvironment& env)
+testsupport::RunResult run(const QStringList& args, const QProcessEnvironment& env)
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("VESTRANA_GUI"), args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, QString(), QStringLiteral("the program did not end")};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -p.exitCode(),
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::RunProcess(qEnvironmentVariable("VESTRANA_GUI"), args, env, 30000);
 }
 
 } // namespace
@@ -95,7 +80,7 @@ private Q_SLOTS:
         QFETCH(QString, err);
         QProcessEnvironment env = noDisplay();
         if (!platform.isEmpty()) env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-        const Result r = run(args, env);
+        const testsupport::RunResult r = run(args, env);
         QVERIFY2(r.code == code, qPrintable(QStringLiteral("exit %1: %2").arg(r.code).arg(r.err)));
         QVERIFY2(out.isEmpty() ? r.out.isEmpty() : r.out.startsWith(out), qPrintable(r.out));
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), qPrintable(r.err));
