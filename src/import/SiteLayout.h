@@ -34,8 +34,8 @@ enum class Shown { Fields, Photo, Number, Seller, Views };
 
 // How the reader takes a cell's text into the fields it shows.
 enum class Read {
-    Nothing,   // the cell is not read
-    Whole,     // the whole text goes into the first field
+    Nothing,     // the cell is not read
+    Whole,       // the whole text goes into the first field
     SplitAtSlash // the first part into the first field; the others only when every part is there
 };
 
