@@ -43,7 +43,10 @@ constexpr sitelayout::Tables kTables{
 class CardLayout final : public SiteLayout
 {
 public:
-    QUrl StartPageUrl(const QString& site) const override { return address(site, kTables.addresses.startQuery); }
+    QUrl StartPageUrl(const QString& site) const override
+    {
+        return address(site, kTables.addresses.startQuery);
+    }
     QUrl ListPageUrl(const QString& site, qint64 page) const override
     {
         return QUrl(address(site, kTables.addresses.listQuery).toString() + QString::number(page));
@@ -66,7 +69,8 @@ public:
         const QList<HtmlElement> cells = row.descendants(u"td");
         for (qsizetype i = 0; i < cells.size() && i < qsizetype(std::size(kCells)); ++i) {
             const QStringList parts = cells[i].innerText().split(u'/');
-            for (int p = 0; kCells[i].read != Read::Nothing && p < kCells[i].fieldCount && p < parts.size(); ++p)
+            for (int p = 0; kCells[i].read != Read::Nothing && p < kCells[i].fieldCount && p < parts.size();
+                 ++p)
                 listing->SetRecord(kCells[i].fields[size_t(p)], parts[p]);
         }
         return listing;
