@@ -12,7 +12,7 @@
 
 #include "html/PageLoader.h"
 #include "import/ImportRun.h"
-#include "import/PageReader.h"
+#include "import/SiteLayout.h"
 #include "platform/CodePage.h"
 #include "program/Program.h"
 #include "sample/DemoSite.h"
@@ -67,13 +67,14 @@ void BM_ListPage(benchmark::State& state)
 {
     const DemoSite site({.pageSize = kPageSize});
     const QByteArray bytes = wire(site.ListPage(1));
+    const SiteLayout& layout = *DefaultSiteLayout();
     int rows = 0;
     for (auto _ : state) {
         const HtmlDocument doc = HtmlDocument::parse(PageLoader::decodeHtml(bytes, "text/html"), kListUrl);
         rows = 0;
-        for (const HtmlElement& row : FindListingRows(doc)) {
-            benchmark::DoNotOptimize(ReadListingRow(row));
-            benchmark::DoNotOptimize(FindDetailLink(row));
+        for (const HtmlElement& row : layout.ListingRows(doc)) {
+            benchmark::DoNotOptimize(layout.ReadListingRow(row));
+            benchmark::DoNotOptimize(layout.DetailLink(row));
             ++rows;
         }
     }
@@ -99,12 +100,13 @@ void BM_DetailPages(benchmark::State& state)
     QList<QByteArray> pages;
     for (int i = 0; i < kPageSize; ++i)
         pages << wire(site.DetailPage(i));
+    const SiteLayout& layout = *DefaultSiteLayout();
     Record r;
     for (auto _ : state) {
         for (const QByteArray& bytes : pages) {
             const HtmlDocument doc =
                 HtmlDocument::parse(PageLoader::decodeHtml(bytes, "text/html"), kListUrl);
-            ReadDetailPage(doc, r);
+            layout.ReadDetailPage(doc, r);
         }
     }
     if (r.GetRecord(0).isEmpty()) state.SkipWithError("detail page not read");
@@ -154,9 +156,10 @@ void BM_NestedTablesRows(benchmark::State& state)
 {
     const int levels = int(state.range(0));
     const HtmlDocument doc = HtmlDocument::parse(nestedTables(levels), kListUrl);
+    const SiteLayout& layout = *DefaultSiteLayout();
     qsizetype rows = 0;
     for (auto _ : state)
-        rows = FindListingRows(doc).size();
+        rows = layout.ListingRows(doc).size();
     if (rows != levels) state.SkipWithError("wrong number of listing rows");
     state.counters["elements/s"] =
         benchmark::Counter(double(levels) * 203, benchmark::Counter::kIsIterationInvariantRate);

@@ -3,7 +3,7 @@
 #include "FuzzTargets.h"
 
 #include "html/PageLoader.h"
-#include "import/PageReader.h"
+#include "import/SiteLayout.h"
 #include "knowledge/Formula.h"
 #include "knowledge/KnowledgeBase.h"
 #include "platform/CodePage.h"
@@ -119,9 +119,10 @@ void Page(const uint8_t* data, size_t size)
     const QString html = PageLoader::decodeHtml(bytesOf(data, size));
     const HtmlDocument page =
         HtmlDocument::parse(html, QUrl(QStringLiteral("http://127.0.0.1:8808/index.php?page=1")));
-    for (const HtmlElement& row : FindListingRows(page)) {
-        const RecordPtr listing = ReadListingRow(row);
-        const QUrl link = FindDetailLink(row);
+    const SiteLayout& layout = *DefaultSiteLayout();
+    for (const HtmlElement& row : layout.ListingRows(page)) {
+        const RecordPtr listing = layout.ReadListingRow(row);
+        const QUrl link = layout.DetailLink(row);
         if (!link.isEmpty() && link.scheme() != QLatin1String("http") &&
             link.scheme() != QLatin1String("https"))
             broken("a detail link leads elsewhere than http or https");
@@ -129,7 +130,7 @@ void Page(const uint8_t* data, size_t size)
             if (!text::IsFileSafe(listing->Field(i))) broken("a cell text the database file cannot carry");
     }
     Record detail;
-    ReadDetailPage(page, detail);
+    layout.ReadDetailPage(page, detail);
     for (int i = 0; i < Record::FieldCount; ++i)
         if (!text::IsFileSafe(detail.Field(i))) broken("a detail text the database file cannot carry");
 }

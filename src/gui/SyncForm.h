@@ -53,7 +53,6 @@ public:
     // listings already held are updated comes from Check1.
     ImportOptions RunOptions;
 
-    QString SiteAddress() const { return m_site; }
     // Whether SyncStart is going on (the window stays open until it returns).
     bool Running() const { return m_running; }
     // Whether a run of this window added or updated listings: they may hold

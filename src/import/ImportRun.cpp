@@ -5,7 +5,6 @@
 #include "html/HtmlDocument.h"
 #include "html/PageLoader.h"
 #include "import/ImportMerge.h"
-#include "import/PageReader.h"
 #include "platform/AtomicWriter.h"
 #include "platform/Text.h"
 #include "program/Program.h"
@@ -17,7 +16,6 @@
 
 #include <atomic>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <thread>
 #include <unordered_set>
@@ -59,6 +57,7 @@ public:
     Run(Program& program, QString site, PageSource& pages, const ImportHooks& hooks,
         const ImportOptions& options)
         : m_program(program), m_site(std::move(site)), m_pages(pages), m_hooks(hooks), m_options(options),
+          m_layout(m_options.layout ? *m_options.layout : *DefaultSiteLayout()),
           m_merge(program.Records, options.updateExisting, [this] { m_hooks.Yield(); })
     {
         const double rate = options.requestsPerSecond;
@@ -140,6 +139,7 @@ private:
     PageSource& m_pages;
     const ImportHooks& m_hooks;
     const ImportOptions m_options;
+    const SiteLayout& m_layout; // held by m_options
     ImportMerge m_merge;
     ImportResult m_result;
     QUrl m_ahead;                      // the page loading ahead, if any
@@ -298,8 +298,8 @@ ImportResult Run::Go()
     log(QStringLiteral("Соединение с сервером..."));
     {
         HtmlDocument start;
-        if (!load(StartPageUrl(m_site), start)) return finish(false);
-        m_result.total = AnnouncedTotal(start.body().innerText());
+        if (!load(m_layout.StartPageUrl(m_site), start)) return finish(false);
+        m_result.total = m_layout.AnnouncedTotal(start);
     }
     if (m_result.total <= 0) {
         // Without the total the run cannot tell when it is done.
@@ -318,8 +318,8 @@ ImportResult Run::Go()
         ++page;
         log(QStringLiteral("Загрузка ") + countText(page) + QStringLiteral(" страницы..."));
         HtmlDocument listPage;
-        if (!load(ListPageUrl(m_site, page), listPage)) return finish(false);
-        const QList<HtmlElement> rows = FindListingRows(listPage);
+        if (!load(m_layout.ListPageUrl(m_site, page), listPage)) return finish(false);
+        const QList<HtmlElement> rows = m_layout.ListingRows(listPage);
         // A site may answer every page past its end with its last page again:
         // a page of nothing but listings this run has seen counts as empty.
         std::vector<RecordPtr> listings;
@@ -328,8 +328,8 @@ ImportResult Run::Go()
         keys.reserve(size_t(rows.size()));
         bool allSeen = !rows.isEmpty();
         for (const HtmlElement& row : rows) {
-            listings.push_back(ReadListingRow(row));
-            keys.push_back(rowKey(*listings.back(), FindDetailLink(row)));
+            listings.push_back(m_layout.ReadListingRow(row));
+            keys.push_back(rowKey(*listings.back(), m_layout.DetailLink(row)));
             allSeen = allSeen && m_seen.contains(keys.back());
         }
         if (allSeen) {
@@ -367,7 +367,7 @@ ImportResult Run::Go()
                                               : QStringLiteral("ни одного предложения");
             log(givenUpLine(
                 QStringLiteral("на %1 страницах подряд нет %2, последняя ").arg(emptyPages).arg(none) +
-                ListPageUrl(m_site, page).toDisplayString()));
+                m_layout.ListPageUrl(m_site, page).toDisplayString()));
             m_result.gaveUp = true;
             return finish(false);
         }
@@ -380,12 +380,12 @@ bool Run::takeRow(const QList<HtmlElement>& rows, qsizetype i, RecordPtr listing
     log(QStringLiteral("Обработка данных квартиры на ") + listing->GetRecord(field::Address));
     // Without a link, or when its page fails, the detail fields stay
     // empty: they are never taken from another listing's page.
-    const QUrl link = FindDetailLink(rows[i]);
+    const QUrl link = m_layout.DetailLink(rows[i]);
     if (!link.isEmpty()) {
         Page detail;
         if (!fetch(link, detail)) return false; // the listing being built is dropped
-        if (taken + 1 < total && i + 1 < rows.size()) loadAhead(FindDetailLink(rows[i + 1]));
-        ReadDetailPage(parse(detail), *listing);
+        if (taken + 1 < total && i + 1 < rows.size()) loadAhead(m_layout.DetailLink(rows[i + 1]));
+        m_layout.ReadDetailPage(parse(detail), *listing);
     }
     cutLongFields(*listing);
     if (m_options.clearFirst && !m_result.cleared) {
@@ -452,35 +452,6 @@ QString ListingSiteAddress()
     const QString env = SiteAddressFrom(qEnvironmentVariable("VESTRANA_SITE"));
     if (!env.isEmpty()) return env;
     return QStringLiteral("http://127.0.0.1:") + QString::number(kDemoSitePort);
-}
-
-QUrl StartPageUrl(const QString& site)
-{
-    return QUrl(site + QStringLiteral("/index.php?m=r3&id=12"));
-}
-
-QUrl ListPageUrl(const QString& site, qint64 page)
-{
-    return QUrl(
-        site +
-        QStringLiteral("/index.php?razdel=12&priceb=0&pricee=0&dist=0&kom=0&street=&m=r3&id=12&s=&a=&page=") +
-        QString::number(page));
-}
-
-qint64 AnnouncedTotal(const QString& bodyText)
-{
-    static const QString phrase = QStringLiteral("Всего предложений:");
-    const qsizetype at = bodyText.indexOf(phrase, 0, Qt::CaseInsensitive);
-    if (at < 0) return 0;
-    const qsizetype from = at + phrase.size();
-    const qsizetype cr = bodyText.indexOf(u'\r', from);
-    if (cr < 0) return 0;
-    const double n = text::RoundHalfEven(text::Val(QStringView(bodyText).mid(from, cr - from)));
-    // A count the whole-number range cannot hold fails to be read, like any
-    // other unreadable count.
-    if (!std::isfinite(n) || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
-        return 0;
-    return static_cast<qint64>(n);
 }
 
 // ---- Pages over HTTP ------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "html/PageLoader.h"
+#include "import/SiteLayout.h"
 #include "program/RunContext.h"
 
 #include <QString>
@@ -23,16 +24,6 @@ QString ListingSiteAddress();
 // An address as the user gave it, made fit to have a path appended: blanks
 // around it and slashes at its end removed.
 QString SiteAddressFrom(const QString& given);
-
-// The pages of a run, formed from the site address.
-QUrl StartPageUrl(const QString& site);
-QUrl ListPageUrl(const QString& site, qint64 page);
-
-// The number of offers the start page announces, from the text of its body:
-// after "Всего предложений:" (letter case ignored) up to the next carriage
-// return, read as a number and rounded half to even. 0 without the phrase,
-// without a carriage return after it, or for a number beyond the whole-number range.
-qint64 AnnouncedTotal(const QString& bodyText);
 
 // Where a run gets its pages: one page at a time, loaded on the event loop.
 class PageSource
@@ -126,6 +117,8 @@ struct ImportOptions
     // The run stops after adding this many listings (0: no bound), so that a
     // site announcing more than it has cannot fill the memory.
     qint64 maxNewListings = 1'000'000;
+    // How the site lays out its pages.
+    std::shared_ptr<const SiteLayout> layout = DefaultSiteLayout();
 };
 
 // A field the site sends longer than this is cut to it (and logged), so that

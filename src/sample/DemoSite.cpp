@@ -20,9 +20,6 @@ namespace {
 // A request head larger than this is no browser's: the connection is dropped.
 constexpr qsizetype kMaxHead = 16 * 1024;
 
-const char* const kListQuery = "index.php?razdel=12&amp;priceb=0&amp;pricee=0&amp;dist=0&amp;kom=0&amp;"
-                               "street=&amp;m=r3&amp;id=12&amp;s=&amp;a=&amp;page=";
-
 QString esc(const QString& s)
 {
     return s.toHtmlEscaped();
@@ -49,14 +46,52 @@ QString tail()
         "</BODY>\r\n</HTML>\r\n");
 }
 
-QString floorText(const std::array<QString, 18>& f)
+// The fields a cell or row shows, joined with "/".
+QString joined(const std::array<QString, field::Count>& f, const std::array<field::Field, 3>& fields,
+               int count)
 {
-    return f[16].isEmpty() ? f[2] : f[2] + u'/' + f[16];
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) text += u'/';
+        text += f[field::Slot(fields[size_t(i)])];
+    }
+    return text;
 }
 
-QString areasText(const std::array<QString, 18>& f)
+// What a cell or row of listing `index` shows.
+QString shownText(sitelayout::Shown shown, const std::array<QString, field::Count>& f,
+                  const std::array<field::Field, 3>& fields, int count, int index)
 {
-    return f[6] + u'/' + f[7] + u'/' + f[8];
+    switch (shown) {
+    case sitelayout::Shown::Fields:
+        return joined(f, fields, count);
+    case sitelayout::Shown::Photo:
+        return QStringLiteral("фото");
+    case sitelayout::Shown::Number:
+        return QString::number(index + 1);
+    case sitelayout::Shown::Seller:
+        return QStringLiteral("агентство");
+    case sitelayout::Shown::Views:
+        return QString::number((index * 37) % 400 + 3);
+    }
+    return {};
+}
+
+// A page's address relative to another page of the site, as a link in HTML.
+QString relativeLink(const sitelayout::Addresses& a, const char16_t* query, int number)
+{
+    QString path = QString::fromUtf16(a.path);
+    if (path.startsWith(u'/')) path.remove(0, 1);
+    return esc(path + u'?' + QString::fromUtf16(query) + QString::number(number));
+}
+
+// The name of the query item that numbers the pages of a query ("page" of
+// "...&page="): the site tells its pages apart by it.
+QString numberKey(const char16_t* query)
+{
+    QString q = QString::fromUtf16(query);
+    if (q.endsWith(u'=')) q.chop(1);
+    return q.mid(q.lastIndexOf(u'&') + 1);
 }
 
 QByteArray statusText(int status)
@@ -114,7 +149,8 @@ QString DemoSite::Address() const
 std::array<QString, 18> DemoSite::listing(int index) const
 {
     auto f = sample::GenerateListing(quint64(index));
-    if (const auto price = m_options.prices.constFind(index); price != m_options.prices.cend()) f[5] = *price;
+    if (const auto price = m_options.prices.constFind(index); price != m_options.prices.cend())
+        f[field::Slot(field::Price)] = *price;
     return f;
 }
 
@@ -123,22 +159,25 @@ int DemoSite::PageCount() const
     return std::max(1, (m_options.count + m_options.pageSize - 1) / m_options.pageSize);
 }
 
-QString DemoSite::DetailLink(int index)
+QString DemoSite::DetailLink(int index) const
 {
-    return QStringLiteral("index.php?m=r3&amp;id=12&amp;obj=") + QString::number(index + 1);
+    const sitelayout::Addresses& a = m_options.layout->PageTables().addresses;
+    return relativeLink(a, a.detailQuery, index + 1);
 }
 
 QString DemoSite::StartPage() const
 {
+    const sitelayout::Addresses& a = m_options.layout->PageTables().addresses;
     const int announced = m_options.announced < 0 ? m_options.count : m_options.announced;
     return head(QStringLiteral("Продажа квартир"), m_options.utf8) +
-           QStringLiteral("<P><B>Продажа квартир</B><BR>\r\nВсего предложений: ") +
+           QStringLiteral("<P><B>Продажа квартир</B><BR>\r\n") + QString::fromUtf16(a.totalPhrase) + u' ' +
            QString::number(announced) + QStringLiteral("<BR>\r\n<A href=\"") +
-           QString::fromLatin1(kListQuery) + QStringLiteral("1\">Смотреть предложения</A></P>\r\n") + tail();
+           relativeLink(a, a.listQuery, 1) + QStringLiteral("\">Смотреть предложения</A></P>\r\n") + tail();
 }
 
 QString DemoSite::ListPage(int page) const
 {
+    const sitelayout::Tables& tables = m_options.layout->PageTables();
     page = std::clamp(page, 1, PageCount());
     const int first = (page - 1) * m_options.pageSize;
     const int last = std::min(m_options.count, first + m_options.pageSize);
@@ -146,26 +185,34 @@ QString DemoSite::ListPage(int page) const
     QString html = head(QStringLiteral("Продажа квартир, страница ") + QString::number(page), m_options.utf8);
     html.reserve(html.size() + 1200 * (last - first) + 2000);
     html += QStringLiteral(
-        "<TABLE width=\"100%\" border=1 cellspacing=0 cellpadding=2>\r\n"
-        "<TR bgcolor=\"#DDDDDD\"><TD>Дата</TD><TD>Фото</TD><TD>Комнат</TD><TD>Этаж</TD><TD>Тип дома</TD>"
-        "<TD>Адрес</TD><TD>Площадь</TD><TD>Описание</TD><TD>Цена, тыс. руб.</TD><TD>Агентство</TD></TR>\r\n");
+        "<TABLE width=\"100%\" border=1 cellspacing=0 cellpadding=2>\r\n<TR bgcolor=\"#DDDDDD\">");
+    for (const sitelayout::ListCell& c : tables.listCells)
+        html += QStringLiteral("<TD>") + QString::fromUtf16(c.caption) + QStringLiteral("</TD>");
+    html += QStringLiteral("</TR>\r\n");
     for (int i = first; i < last; ++i) {
         const auto f = listing(i);
-        html += QStringLiteral("<TR><TD>") + esc(f[14]) + QStringLiteral("</TD><TD align=center>") +
-                (i % 3 == 0 ? QStringLiteral("<IMG src=\"foto.gif\" width=16 height=16 alt=\"фото\">")
-                            : QStringLiteral("&nbsp;")) +
-                QStringLiteral("</TD><TD>") + esc(f[1]) + QStringLiteral("</TD><TD>") + esc(floorText(f)) +
-                QStringLiteral("</TD><TD>") + esc(f[3]) + QStringLiteral("</TD><TD>") + esc(f[4]) +
-                QStringLiteral("</TD><TD>") + esc(areasText(f)) + QStringLiteral("</TD><TD><A href=\"") +
-                DetailLink(i) + QStringLiteral("\">") + esc(f[15]) + QStringLiteral("</A></TD><TD>") +
-                esc(f[5]) + QStringLiteral("</TD><TD>") + esc(f[13]) + QStringLiteral("</TD></TR>\r\n");
+        html += QStringLiteral("<TR>");
+        for (const sitelayout::ListCell& c : tables.listCells) {
+            if (c.shown == sitelayout::Shown::Photo) {
+                html += QStringLiteral("<TD align=center>") +
+                        (i % 3 == 0 ? QStringLiteral("<IMG src=\"foto.gif\" width=16 height=16 alt=\"фото\">")
+                                    : QStringLiteral("&nbsp;"));
+            } else {
+                const QString text = esc(shownText(c.shown, f, c.fields, c.fieldCount, i));
+                html += c.detailLink ? QStringLiteral("<TD><A href=\"") + DetailLink(i) +
+                                           QStringLiteral("\">") + text + QStringLiteral("</A>")
+                                     : QStringLiteral("<TD>") + text;
+            }
+            html += QStringLiteral("</TD>");
+        }
+        html += QStringLiteral("</TR>\r\n");
     }
     html += QStringLiteral("</TABLE>\r\n<TABLE border=0><TR><TD>Страницы: ");
     for (int p = 1; p <= PageCount(); ++p) {
-        html += p == page
-                    ? QStringLiteral("<B>") + QString::number(p) + QStringLiteral("</B> ")
-                    : QStringLiteral("<A href=\"") + QString::fromLatin1(kListQuery) + QString::number(p) +
-                          QStringLiteral("\">") + QString::number(p) + QStringLiteral("</A> ");
+        html += p == page ? QStringLiteral("<B>") + QString::number(p) + QStringLiteral("</B> ")
+                          : QStringLiteral("<A href=\"") +
+                                relativeLink(tables.addresses, tables.addresses.listQuery, p) +
+                                QStringLiteral("\">") + QString::number(p) + QStringLiteral("</A> ");
     }
     html += QStringLiteral("</TD></TR></TABLE>\r\n") + tail();
     return html;
@@ -173,69 +220,63 @@ QString DemoSite::ListPage(int page) const
 
 QString DemoSite::DetailPage(int index) const
 {
+    const sitelayout::Tables& tables = m_options.layout->PageTables();
     const auto f = listing(index);
-    // Row order matters to readers of the page: district 0, stop 2, distance
-    // 3, bathroom 8, house type 9, telephone 12.
-    const std::array<std::pair<const char16_t*, QString>, 18> rows = {{
-        {u"Район", f[0]},
-        {u"Адрес", f[4]},
-        {u"Ближайшая остановка", f[9]},
-        {u"До остановки, м", f[10]},
-        {u"Комнат", f[1]},
-        {u"Этаж", floorText(f)},
-        {u"Площадь: общая/жилая/кухня", areasText(f)},
-        {u"Цена, тыс. руб.", f[5]},
-        {u"Санузел", f[11]},
-        {u"Тип дома", f[3]},
-        {u"Этажность", f[16]},
-        {u"Агентство", f[13]},
-        {u"Телефон", f[12]},
-        {u"Дата подачи", f[14]},
-        {u"Описание", f[15]},
-        {u"Номер объявления", QString::number(index + 1)},
-        {u"Продавец", QStringLiteral("агентство")},
-        {u"Просмотров", QString::number((index * 37) % 400 + 3)},
-    }};
     QString html = head(QStringLiteral("Объявление № ") + QString::number(index + 1), m_options.utf8);
     html += QStringLiteral("<TABLE border=0 cellpadding=3 cellspacing=1 bgcolor=\"#F4F4F4\">\r\n");
-    for (const auto& [label, value] : rows) {
-        html += QStringLiteral("<TR><TD width=200><B>") + QString::fromUtf16(label) +
+    for (const sitelayout::DetailRow& row : tables.detailRows) {
+        const QString value = shownText(row.shown, f, row.fields, row.fieldCount, index);
+        html += QStringLiteral("<TR><TD width=200><B>") + QString::fromUtf16(row.label) +
                 QStringLiteral("</B></TD><TD>") + esc(value) + QStringLiteral("</TD></TR>\r\n");
     }
-    html += QStringLiteral("</TABLE>\r\n<P><A href=\"") + QString::fromLatin1(kListQuery) +
-            QString::number(index / m_options.pageSize + 1) +
+    html += QStringLiteral("</TABLE>\r\n<P><A href=\"") +
+            relativeLink(tables.addresses, tables.addresses.listQuery, index / m_options.pageSize + 1) +
             QStringLiteral("\">Вернуться к списку</A></P>\r\n") + tail();
     return html;
 }
 
-QString DemoSite::Page(const QString& target) const
+// What a request target asks for: the numbers of a listing and of a list
+// page, as given (none when not).
+DemoSite::Target DemoSite::targetOf(const QString& target) const
 {
+    const sitelayout::Addresses& a = m_options.layout->PageTables().addresses;
     const QUrl url(QStringLiteral("http://127.0.0.1") + target);
     const QString path = url.path();
-    if (path != QLatin1String("/") && path != QLatin1String("/index.php")) return {};
     const QUrlQuery query(url);
-    if (query.hasQueryItem(QStringLiteral("obj"))) {
+    const QString detailKey = numberKey(a.detailQuery);
+    const QString listKey = numberKey(a.listQuery);
+    Target t;
+    t.onSite = path == QLatin1String("/") || path == QString::fromUtf16(a.path);
+    if (query.hasQueryItem(detailKey)) t.listing = query.queryItemValue(detailKey);
+    if (query.hasQueryItem(listKey)) t.listPage = query.queryItemValue(listKey);
+    return t;
+}
+
+QString DemoSite::Page(const QString& target) const
+{
+    const Target t = targetOf(target);
+    if (!t.onSite) return {};
+    if (t.listing) {
         bool ok = false;
-        const int obj = query.queryItemValue(QStringLiteral("obj")).toInt(&ok);
+        const int obj = t.listing->toInt(&ok);
         return ok && obj >= 1 && obj <= m_options.count ? DetailPage(obj - 1) : QString();
     }
-    if (query.hasQueryItem(QStringLiteral("page")))
-        return ListPage(query.queryItemValue(QStringLiteral("page")).toInt());
+    if (t.listPage) return ListPage(t.listPage->toInt());
     return StartPage();
 }
 
 bool DemoSite::stalls(const QString& target) const
 {
-    const QUrlQuery query(QUrl(QStringLiteral("http://127.0.0.1") + target));
+    const Target t = targetOf(target);
     switch (m_options.stall) {
     case Stall::None:
         return false;
     case Stall::StartPage:
-        return !query.hasQueryItem(QStringLiteral("obj")) && !query.hasQueryItem(QStringLiteral("page"));
+        return !t.listing && !t.listPage;
     case Stall::ListPages:
-        return query.hasQueryItem(QStringLiteral("page"));
+        return t.listPage.has_value();
     case Stall::DetailPages:
-        return query.hasQueryItem(QStringLiteral("obj"));
+        return t.listing.has_value();
     }
     return false;
 }

@@ -2,12 +2,16 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "import/SiteLayout.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QString>
 
 #include <array>
+#include <memory>
+#include <optional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -26,14 +30,17 @@ struct DemoSiteOptions
     // Listings offered at another price than the sample's (index -> price),
     // as on a later visit of the site.
     QHash<int, QString> prices = {};
+    // How the pages are laid out: the importer's layout, whose tables the
+    // pages are written from.
+    std::shared_ptr<const SiteLayout> layout = DefaultSiteLayout();
 };
 
 // A small listing site on 127.0.0.1, so that the import can be tried and
 // tested on one machine. Its listings are the sample market of the fixed seed;
-// its pages are old-style HTML in windows-1251, laid out the way the page
-// reader expects: a start page announcing the number of offers, list pages of
-// up to pageSize listings (beyond the last page the last one is served again)
-// and one detail page per listing.
+// its pages are old-style HTML in windows-1251, written from the tables of
+// the layout the importer reads (options.layout): a start page announcing the
+// number of offers, list pages of up to pageSize listings (beyond the last
+// page the last one is served again) and one detail page per listing.
 //
 // It answers on the thread it lives on, so a run on the same thread gets its
 // pages only while it lets events run.
@@ -64,7 +71,7 @@ public:
     QString ListPage(int page) const;
     QString DetailPage(int index) const;
     // The address of a listing's detail page relative to a list page.
-    static QString DetailLink(int index);
+    QString DetailLink(int index) const;
     int PageCount() const;
 
 private:
@@ -72,6 +79,13 @@ private:
     void onReadyRead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& requestLine);
     void send(QTcpSocket* socket, const QByteArray& response);
+    struct Target
+    {
+        bool onSite = false; // the path is one of the site's
+        std::optional<QString> listing;
+        std::optional<QString> listPage;
+    };
+    Target targetOf(const QString& target) const;
     bool stalls(const QString& target) const;
     std::array<QString, 18> listing(int index) const;
 

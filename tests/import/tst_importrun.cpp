@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
+#include "import/ClassicLayout.h"
 #include "import/ImportRun.h"
 #include "platform/CodePage.h"
 #include "program/Program.h"
@@ -52,6 +53,8 @@ const QString kConnecting = QStringLiteral("Соединение с сервер
 const QString kCompleted = QStringLiteral("================= Завершено ================ ");
 const QString kStopped = QStringLiteral("Завершено.");
 const QString kFailedPrefix = QStringLiteral("Не удалось загрузить ");
+// The layout of the runs: the program's default.
+const ClassicLayout kLayout;
 
 // The log of a run that takes `pages` after `existing` listings and reaches its
 // total. A listing taken again (a page served once more) updates nothing.
@@ -343,14 +346,14 @@ private Q_SLOTS:
     {
         QFETCH(QString, body);
         QFETCH(qint64, total);
-        QCOMPARE(AnnouncedTotal(body), total);
+        QCOMPARE(ClassicLayout::TotalInText(body), total);
     }
 
     void siteAddress()
     {
-        QCOMPARE(StartPageUrl(QStringLiteral("http://127.0.0.1:1")).toString(),
+        QCOMPARE(kLayout.StartPageUrl(QStringLiteral("http://127.0.0.1:1")).toString(),
                  QStringLiteral("http://127.0.0.1:1/index.php?m=r3&id=12"));
-        QCOMPARE(ListPageUrl(QStringLiteral("http://127.0.0.1:1"), 12).toString(),
+        QCOMPARE(kLayout.ListPageUrl(QStringLiteral("http://127.0.0.1:1"), 12).toString(),
                  QStringLiteral(
                      "http://127.0.0.1:1/"
                      "index.php?razdel=12&priceb=0&pricee=0&dist=0&kom=0&street=&m=r3&id=12&s=&a=&page=12"));
@@ -477,7 +480,7 @@ private Q_SLOTS:
             (QStringList{kConnecting, loading(1), summary(2), loading(2), summary(2), loading(3), summary(2),
                          givenUp(QStringLiteral("на 3 страницах подряд нет ни одного предложения, "
                                                 "последняя ") +
-                                 ListPageUrl(site.Address(), 3).toString())}));
+                                 kLayout.ListPageUrl(site.Address(), 3).toString())}));
         QVERIFY(!o.result.completed);
         QVERIFY(o.result.gaveUp);
         QCOMPARE(site.Requests(), 4);
@@ -536,7 +539,7 @@ private Q_SLOTS:
             << RouteServer::Response("500 Internal Server Error", "", "сбой") << QStringLiteral("HTTP 500");
         QTest::newRow("empty page") << RouteServer::Response("200 OK", "Content-Type: text/html\r\n", " \r\n")
                                     << QStringLiteral("пустая страница");
-        QTest::newRow("redirect loop") << redirect(targetOf(StartPageUrl(QStringLiteral("http://h"))))
+        QTest::newRow("redirect loop") << redirect(targetOf(kLayout.StartPageUrl(QStringLiteral("http://h"))))
                                        << QStringLiteral("переадресация по кругу");
         QTest::newRow("redirect to a file")
             << redirect("file:///etc/passwd") << QStringLiteral("переадресация на адрес не http/https");
@@ -551,7 +554,7 @@ private Q_SLOTS:
         QVERIFY(server.Listen());
         const QString site =
             answer.isEmpty() ? QStringLiteral("http://127.0.0.1:%1").arg(closedPort()) : server.Address();
-        const QUrl start = StartPageUrl(site);
+        const QUrl start = kLayout.StartPageUrl(site);
         server.routes.insert(targetOf(start), answer);
         ImportOptions options = quick();
         options.retries = 3;
@@ -584,8 +587,9 @@ private Q_SLOTS:
         const QString site = QStringLiteral("http://127.0.0.1:8808");
         const QUrl detail(site + QStringLiteral("/obj/1.html"));
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(),
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(kLayout.ListPageUrl(site, 1).toString(),
                            listPageWithLinks({QStringLiteral("/obj/1.html")}));
         pages.failuresBeforeSuccess = 1;
         ImportOptions options = quick();
@@ -594,12 +598,12 @@ private Q_SLOTS:
         Program program;
         const Outcome o = runImport(program, site, pages, {}, options);
         QVERIFY(o.result.completed);
-        QCOMPARE(
-            withoutReasons(o.log),
-            (QStringList{kConnecting, failed(StartPageUrl(site)), loading(1), failed(ListPageUrl(site, 1)),
-                         QStringLiteral("Обработка данных квартиры на ул. 0"), failed(detail), failed(detail),
-                         failed(detail), kCompleted,
-                         QStringLiteral("Новых объявлений: 1, обновлено: 0, без изменений: 0.")}));
+        QCOMPARE(withoutReasons(o.log),
+                 (QStringList{kConnecting, failed(kLayout.StartPageUrl(site)), loading(1),
+                              failed(kLayout.ListPageUrl(site, 1)),
+                              QStringLiteral("Обработка данных квартиры на ул. 0"), failed(detail),
+                              failed(detail), failed(detail), kCompleted,
+                              QStringLiteral("Новых объявлений: 1, обновлено: 0, без изменений: 0.")}));
         QVERIFY(o.log[1].endsWith(QStringLiteral("; повтор через 0,001 с")));
         QCOMPARE(o.log[7], kFailedPrefix + detail.toString() + QStringLiteral(": HTTP 404"));
         QCOMPARE(pages.requested.size(), 2 + 2 + 3);
@@ -612,8 +616,9 @@ private Q_SLOTS:
     {
         const QString site = QStringLiteral("http://127.0.0.1:8808");
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(), listPageWithLinks({}));
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(kLayout.ListPageUrl(site, 1).toString(), listPageWithLinks({}));
         pages.failuresBeforeSuccess = 1;
         pages.retryAfterMs = 300;
         ImportOptions options = quick();
@@ -627,7 +632,7 @@ private Q_SLOTS:
         QVERIFY2(o.log.value(1).endsWith(QStringLiteral("; сайт просит подождать, повтор через 0,3 с")),
                  qPrintable(o.log.value(1)));
         QCOMPARE(pages.requested.mid(0, 2),
-                 (QStringList{StartPageUrl(site).toString(), StartPageUrl(site).toString()}));
+                 (QStringList{kLayout.StartPageUrl(site).toString(), kLayout.StartPageUrl(site).toString()}));
     }
 
     // A page read against its label (a windows-1251 site labelled otherwise)
@@ -636,8 +641,9 @@ private Q_SLOTS:
     {
         const QString site = QStringLiteral("http://127.0.0.1:8808");
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(),
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(kLayout.ListPageUrl(site, 1).toString(),
                            listPageWithLinks({QStringLiteral("/obj/1.html")}));
         pages.pages.insert(site + QStringLiteral("/obj/1.html"), QStringLiteral("<p>описание</p>"));
         pages.decodingNote = QStringLiteral("прочитана как windows-1251");
@@ -645,7 +651,8 @@ private Q_SLOTS:
         const Outcome o = runImport(program, site, pages, {}, quick());
         QVERIFY(o.result.completed);
         QCOMPARE(o.log.filter(pages.decodingNote).size(), 1);
-        QCOMPARE(o.log.value(1), StartPageUrl(site).toString() + QStringLiteral(": ") + pages.decodingNote);
+        QCOMPARE(o.log.value(1),
+                 kLayout.StartPageUrl(site).toString() + QStringLiteral(": ") + pages.decodingNote);
     }
 
     // A detail page that still fails leaves the listing's detail fields empty
@@ -697,7 +704,8 @@ private Q_SLOTS:
         options.retries = 3;
         options.firstPauseMs = 60000;
         const Outcome o = runImport(program, nowhere, afterLastLine(kFailedPrefix, 100), 30000, options);
-        QCOMPARE(withoutReasons(o.log), (QStringList{kConnecting, failed(StartPageUrl(nowhere)), kStopped}));
+        QCOMPARE(withoutReasons(o.log),
+                 (QStringList{kConnecting, failed(kLayout.StartPageUrl(nowhere)), kStopped}));
         QVERIFY(o.log[1].endsWith(QStringLiteral("; повтор через 60 с")));
         QVERIFY(!o.result.gaveUp);
         QVERIFY2(o.ms < 5000, qPrintable(QString::number(o.ms)));
@@ -711,14 +719,14 @@ private Q_SLOTS:
         RouteServer server;
         QVERIFY(server.Listen());
         const QString site = server.Address();
-        server.routes.insert(targetOf(StartPageUrl(site)),
+        server.routes.insert(targetOf(kLayout.StartPageUrl(site)),
                              RouteServer::Response("301 Moved", "Location: /start\r\n", ""));
         const QByteArray utf8 = "Content-Type: text/html; charset=utf-8\r\n";
         server.routes.insert(
             "/start", RouteServer::Response("200 OK", utf8,
                                             QStringLiteral("<p>Всего предложений: 3<br></p>").toUtf8()));
         server.routes.insert(
-            targetOf(ListPageUrl(site, 1)),
+            targetOf(kLayout.ListPageUrl(site, 1)),
             RouteServer::Response("200 OK", utf8, listPageWithLinks({"/d/1", "/d/2", "/d/3"}).toUtf8()));
         for (const char* d : {"/d/1", "/d/2", "/d/3"})
             server.routes.insert(d, RouteServer::Response("200 OK", utf8, "<p>detail</p>"));
@@ -777,16 +785,18 @@ private Q_SLOTS:
                                 QStringLiteral("//NEDV.example.ru:81/5"),
                                 QStringLiteral("http://xnedv.example.ru/6")};
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 7<br></p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(), listPageWithLinks(links));
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 7<br></p>"));
+        pages.pages.insert(kLayout.ListPageUrl(site, 1).toString(), listPageWithLinks(links));
         pages.pages.insert(QStringLiteral("http://foto.nedv.example.ru/2"), QStringLiteral("<p>2</p>"));
         pages.pages.insert(QStringLiteral("http://nedv.example.ru:81/5"), QStringLiteral("<p>5</p>"));
         Program program;
         const Outcome o = runImport(program, site, pages);
         QVERIFY(o.result.completed);
-        QCOMPARE(pages.requested, (QStringList{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(),
-                                               QStringLiteral("http://foto.nedv.example.ru/2"),
-                                               QStringLiteral("http://nedv.example.ru:81/5")}));
+        QCOMPARE(pages.requested,
+                 (QStringList{kLayout.StartPageUrl(site).toString(), kLayout.ListPageUrl(site, 1).toString(),
+                              QStringLiteral("http://foto.nedv.example.ru/2"),
+                              QStringLiteral("http://nedv.example.ru:81/5")}));
         const QString notFollowed = QStringLiteral("Ссылка на другой сайт не загружается: ");
         QCOMPARE(o.log.filter(notFollowed),
                  (QStringList{notFollowed + QStringLiteral("http://files/share"),
@@ -803,8 +813,9 @@ private Q_SLOTS:
     {
         const QString site = QStringLiteral("http://127.0.0.1:8808");
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 5<br></p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(),
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 5<br></p>"));
+        pages.pages.insert(kLayout.ListPageUrl(site, 1).toString(),
                            QStringLiteral("<td>a").repeated(8 * 1024 * 1024 / 5));
         Program program;
         // The first checkpoint after the page came ends the wait for it; the
@@ -823,9 +834,9 @@ private Q_SLOTS:
     {
         const QString site = QStringLiteral("http://127.0.0.1:8808/site");
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(),
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
                            QStringLiteral("<p>Всего предложений: 6<br>Смотреть</p>"));
-        pages.pages.insert(ListPageUrl(site, 1).toString(), storedFile(QStringLiteral("list.html")));
+        pages.pages.insert(kLayout.ListPageUrl(site, 1).toString(), storedFile(QStringLiteral("list.html")));
         pages.pages.insert(QStringLiteral("http://127.0.0.1:8808/site/obj.php?id=1"),
                            storedFile(QStringLiteral("detail18.html")));
         pages.pages.insert(QStringLiteral("http://127.0.0.1:8808/obj/2.html"),
@@ -835,7 +846,7 @@ private Q_SLOTS:
 
         QVERIFY(o.result.completed);
         QCOMPARE(pages.requested,
-                 (QStringList{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(),
+                 (QStringList{kLayout.StartPageUrl(site).toString(), kLayout.ListPageUrl(site, 1).toString(),
                               QStringLiteral("http://127.0.0.1:8808/site/obj.php?id=1"),
                               QStringLiteral("http://127.0.0.1:8808/obj/2.html"),
                               QStringLiteral("http://127.0.0.1:8808/index.php?m=r3&id=12&obj=6")}));
@@ -862,15 +873,16 @@ private Q_SLOTS:
         const QString second = QStringLiteral("http://127.0.0.1:8808/obj/2.html");
         const auto pagesFor = [&](int total) {
             auto pages = std::make_unique<StoredPages>();
-            pages->pages.insert(StartPageUrl(site).toString(),
+            pages->pages.insert(kLayout.StartPageUrl(site).toString(),
                                 QStringLiteral("<p>Всего предложений: %1<br>Смотреть</p>").arg(total));
-            pages->pages.insert(ListPageUrl(site, 1).toString(), storedFile(QStringLiteral("list.html")));
+            pages->pages.insert(kLayout.ListPageUrl(site, 1).toString(),
+                                storedFile(QStringLiteral("list.html")));
             pages->pages.insert(first, storedFile(QStringLiteral("detail18.html")));
             pages->pages.insert(second, storedFile(QStringLiteral("detail17.html")));
             return pages;
         };
-        const QStringList upToSecond{StartPageUrl(site).toString(), ListPageUrl(site, 1).toString(), first,
-                                     second};
+        const QStringList upToSecond{kLayout.StartPageUrl(site).toString(),
+                                     kLayout.ListPageUrl(site, 1).toString(), first, second};
         {
             const auto pages = pagesFor(1);
             Program program;
@@ -951,9 +963,10 @@ private Q_SLOTS:
         const QString site = QStringLiteral("http://127.0.0.1:8808");
         const QString detail = site + QStringLiteral("/obj/1.html");
         StoredPages pages;
-        pages.pages.insert(StartPageUrl(site).toString(), QStringLiteral("<p>Всего предложений: 1<br></p>"));
+        pages.pages.insert(kLayout.StartPageUrl(site).toString(),
+                           QStringLiteral("<p>Всего предложений: 1<br></p>"));
         pages.pages.insert(
-            ListPageUrl(site, 1).toString(),
+            kLayout.ListPageUrl(site, 1).toString(),
             QStringLiteral("<table><tr><td>Дата</td></tr><tr><td>1</td><td>2</td><td>3</td><td></td>"
                            "<td></td><td>ул. Длинная, 1</td><td>40</td><td><a href=\"%1\">%2</a></td>"
                            "<td>100</td><td>А</td></tr></table>")
@@ -1009,7 +1022,7 @@ private Q_SLOTS:
         DemoSite stalling({.count = 3, .stall = DemoSiteStall::StartPage});
         QVERIFY(stalling.Listen());
         QString site = server.Address();
-        const QByteArray start = targetOf(StartPageUrl(site));
+        const QByteArray start = targetOf(kLayout.StartPageUrl(site));
         if (failure == QLatin1String("no answer")) {
             site = QStringLiteral("http://127.0.0.1:%1").arg(closedPort());
         } else if (failure == QLatin1String("server error")) {

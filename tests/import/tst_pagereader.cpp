@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "import/PageReader.h"
+#include "import/ClassicLayout.h"
 #include "store/Fields.h"
 
 #include "platform/Text.h"
@@ -12,6 +12,7 @@
 
 namespace {
 
+const ClassicLayout kLayout;
 const QUrl kListUrl(QStringLiteral("http://127.0.0.1:8808/site/index.php?page=1"));
 const QString kNbsp(QChar(0x00A0));
 
@@ -61,7 +62,7 @@ private Q_SLOTS:
     {
         const HtmlDocument page = stored(QStringLiteral("list.html"));
         QStringList addresses;
-        for (const HtmlElement& row : FindListingRows(page))
+        for (const HtmlElement& row : kLayout.ListingRows(page))
             addresses << row.descendants(u"td").value(5).innerText();
         QCOMPARE(addresses,
                  (QStringList{kNbsp + QStringLiteral("ул. Луговая, д. 1") + kNbsp,
@@ -72,16 +73,17 @@ private Q_SLOTS:
         // The first row of a page is never a listing, whatever it holds.
         const QString row =
             QStringLiteral("<tr>") + QStringLiteral("<td>x</td>").repeated(10) + QStringLiteral("</tr>");
-        QVERIFY(FindListingRows(HtmlDocument::parse(
-                                    QStringLiteral("<table>") + row + QStringLiteral("</table>"), kListUrl))
+        QVERIFY(kLayout
+                    .ListingRows(HtmlDocument::parse(
+                        QStringLiteral("<table>") + row + QStringLiteral("</table>"), kListUrl))
                     .isEmpty());
-        QCOMPARE(
-            FindListingRows(HtmlDocument::parse(
-                                QStringLiteral("<table>") + row + row + QStringLiteral("</table>"), kListUrl))
-                .size(),
-            1);
-        QVERIFY(
-            FindListingRows(HtmlDocument::parse(QStringLiteral("<p>нет таблиц</p>"), kListUrl)).isEmpty());
+        QCOMPARE(kLayout
+                     .ListingRows(HtmlDocument::parse(
+                         QStringLiteral("<table>") + row + row + QStringLiteral("</table>"), kListUrl))
+                     .size(),
+                 1);
+        QVERIFY(kLayout.ListingRows(HtmlDocument::parse(QStringLiteral("<p>нет таблиц</p>"), kListUrl))
+                    .isEmpty());
     }
 
     void readsListingRow_data()
@@ -137,7 +139,7 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(Fields, expected);
         const HtmlDocument page = stored(QStringLiteral("list.html"));
-        const RecordPtr r = ReadListingRow(FindListingRows(page).value(row));
+        const RecordPtr r = kLayout.ReadListingRow(kLayout.ListingRows(page).value(row));
         compareFields(*r, expected);
     }
 
@@ -158,7 +160,7 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(QString, expected);
         const HtmlDocument page = stored(QStringLiteral("list.html"));
-        QCOMPARE(FindDetailLink(FindListingRows(page).value(row)).toString(), expected);
+        QCOMPARE(kLayout.DetailLink(kLayout.ListingRows(page).value(row)).toString(), expected);
     }
 
     void readsDetailPage_data()
@@ -186,7 +188,7 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(Fields, expected);
         Record r;
-        ReadDetailPage(stored(file, QUrl(QStringLiteral("http://127.0.0.1:8808/obj.php?id=1"))), r);
+        kLayout.ReadDetailPage(stored(file, QUrl(QStringLiteral("http://127.0.0.1:8808/obj.php?id=1"))), r);
         compareFields(r, expected);
     }
 
@@ -197,7 +199,7 @@ private Q_SLOTS:
         Record r;
         for (int k : {0, 3, 9, 10, 11, 12})
             r.SetRecord(k, QStringLiteral("прежнее"));
-        ReadDetailPage(HtmlDocument::parse(detailPage(18, {2, 8}), kListUrl), r);
+        kLayout.ReadDetailPage(HtmlDocument::parse(detailPage(18, {2, 8}), kListUrl), r);
         compareFields(r, Fields{{0, QStringLiteral("v0")},
                                 {9, QStringLiteral("прежнее")},
                                 {10, QStringLiteral("v3")},
@@ -205,7 +207,7 @@ private Q_SLOTS:
                                 {3, QStringLiteral("v9")},
                                 {12, QStringLiteral("v12")}});
 
-        ReadDetailPage(HtmlDocument::parse(QStringLiteral("<p>v0</p>"), kListUrl), r);
+        kLayout.ReadDetailPage(HtmlDocument::parse(QStringLiteral("<p>v0</p>"), kListUrl), r);
         QCOMPARE(r.GetRecord(field::District), QStringLiteral("v0"));
         QCOMPARE(r.GetRecord(field::Stop), QStringLiteral("прежнее"));
     }
@@ -223,7 +225,7 @@ private Q_SLOTS:
             const HtmlDocument page = HtmlDocument::parse(html, kListUrl);
             const qsizetype elements = page.descendants(u"*").size();
             const qint64 before = HtmlDocument::walkSteps();
-            const QList<HtmlElement> rows = FindListingRows(page);
+            const QList<HtmlElement> rows = kLayout.ListingRows(page);
             const qint64 steps = HtmlDocument::walkSteps() - before;
             // Every row above the ten cells has them all below it; the first is the head.
             QCOMPARE(rows.size(), levels);
@@ -241,14 +243,14 @@ private Q_SLOTS:
                 testsupport::DataFile(QStringLiteral("import/") + QLatin1String(name))));
             for (qsizetype cut = 0; cut < html.size(); cut += 7) {
                 const HtmlDocument page = HtmlDocument::parse(html.left(cut), kListUrl);
-                for (const HtmlElement& row : FindListingRows(page)) {
-                    const RecordPtr r = ReadListingRow(row);
+                for (const HtmlElement& row : kLayout.ListingRows(page)) {
+                    const RecordPtr r = kLayout.ReadListingRow(row);
                     QVERIFY(text::IsFileSafe(r->GetRecord(field::Description)));
-                    const QUrl link = FindDetailLink(row);
+                    const QUrl link = kLayout.DetailLink(row);
                     QVERIFY(link.isEmpty() || link.scheme().startsWith(QLatin1String("http")));
                 }
                 Record r;
-                ReadDetailPage(page, r);
+                kLayout.ReadDetailPage(page, r);
             }
         }
     }
