@@ -91,7 +91,7 @@ double nearestEven(double x)
 
 const FnInfo* findFunction(QStringView name)
 {
-    // Both tables, sorted once by name for a binary search.
+    // Every table, sorted once by name for a binary search.
     static const std::vector<const FnInfo*> sorted = [] {
         std::vector<const FnInfo*> all;
         for (const std::span<const FnInfo> table :
