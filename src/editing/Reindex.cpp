@@ -5,7 +5,6 @@
 #include <array>
 
 #include "knowledge/KnowledgeBase.h"
-#include "platform/Simd.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
 #include "program/Program.h"
@@ -98,9 +97,6 @@ bool Normalize(Program& program, const RunContext& context)
         // Checked access: a listing removed during a yield must raise the
         // out-of-range error, not read freed memory.
         const Record* record = items.Item(static_cast<int>(i)).get();
-        // Fetch the next listings and their texts early.
-        if (i + 8 <= n) simd::Prefetch(items.at(static_cast<int>(i + 7))->TextData());
-        if (i + 16 <= n) simd::Prefetch(items.at(static_cast<int>(i + 15)).get());
         for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
             const QStringView v = record->Field(j);
             if (numeric[size_t(j)]) {
