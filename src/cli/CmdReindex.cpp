@@ -13,7 +13,7 @@ int CmdReindex(CliContext& ctx)
 
     qint64 added = 0;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        added -= program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();
+        added -= program.Knowledge.AttributeValueLists[field::At(k)].Count();
 
     // A line per tenth of the way: enough to see it move, little enough for a log.
     int shownTenth = -1;
@@ -34,7 +34,7 @@ int CmdReindex(CliContext& ctx)
     if (shownTenth >= 0 && shownTenth < 10) ctx.err << "100%\n";
 
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        added += program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();
+        added += program.Knowledge.AttributeValueLists[field::At(k)].Count();
     try {
         program.SaveKnowledge();
     } catch (const VestranaError& e) {

@@ -112,7 +112,7 @@ int CmdInfo(CliContext& ctx)
     ctx.out << "Записей в базе данных: " << program.Records.Items.Count() << "\n";
     ctx.out << "№\tАтрибут\tТип\tЗначений\tМинимум\tМаксимум\n";
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto s = static_cast<size_t>(k);
+        const field::Field s = field::At(k);
         ctx.out << k << '\t' << kb.AttributeNames[s] << '\t' << kb.AttributeKinds[s].Text() << '\t'
                 << kb.AttributeValueLists[s].Count() << '\t' << text::GeneralNumber(kb.AttributeMin[s])
                 << '\t' << text::GeneralNumber(kb.AttributeMax[s]) << '\n';

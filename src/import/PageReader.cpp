@@ -12,16 +12,17 @@ constexpr int kDetailRows = 18;
 
 // Cell of a listing row -> field of the listing; -1 for cells not read. The
 // area cell (6) is split separately.
-constexpr int kCellField[kListingCells] = {
-    field::Date,    -1, field::Rooms,       field::Floor, -1,
-    field::Address, -1, field::Description, field::Price, field::Agency};
+constexpr field::Field kNotRead = field::At(-1);
+constexpr field::Field kCellField[kListingCells] = {
+    field::Date,    kNotRead, field::Rooms,       field::Floor, kNotRead,
+    field::Address, kNotRead, field::Description, field::Price, field::Agency};
 constexpr int kAreaCell = 6;
 constexpr int kDescriptionCell = 7;
 
 struct DetailField
 {
     int row;
-    int field;
+    field::Field field;
 };
 // In the order the fields are written.
 constexpr DetailField kDetailFields[] = {{0, field::District},     {2, field::Stop},

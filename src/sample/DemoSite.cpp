@@ -49,14 +49,14 @@ QString tail()
         "</BODY>\r\n</HTML>\r\n");
 }
 
-QString floorText(const std::array<QString, 18>& f)
+QString floorText(const field::FieldArray<QString>& f)
 {
-    return f[16].isEmpty() ? f[2] : f[2] + u'/' + f[16];
+    return f[field::Storeys].isEmpty() ? f[field::Floor] : f[field::Floor] + u'/' + f[field::Storeys];
 }
 
-QString areasText(const std::array<QString, 18>& f)
+QString areasText(const field::FieldArray<QString>& f)
 {
-    return f[6] + u'/' + f[7] + u'/' + f[8];
+    return f[field::TotalArea] + u'/' + f[field::LivingArea] + u'/' + f[field::KitchenArea];
 }
 
 QByteArray statusText(int status)
@@ -111,10 +111,11 @@ QString DemoSite::Address() const
     return QStringLiteral("http://127.0.0.1:") + QString::number(Port());
 }
 
-std::array<QString, 18> DemoSite::listing(int index) const
+field::FieldArray<QString> DemoSite::listing(int index) const
 {
     auto f = sample::GenerateListing(quint64(index));
-    if (const auto price = m_options.prices.constFind(index); price != m_options.prices.cend()) f[5] = *price;
+    if (const auto price = m_options.prices.constFind(index); price != m_options.prices.cend())
+        f[field::Price] = *price;
     return f;
 }
 
@@ -151,14 +152,16 @@ QString DemoSite::ListPage(int page) const
         "<TD>Адрес</TD><TD>Площадь</TD><TD>Описание</TD><TD>Цена, тыс. руб.</TD><TD>Агентство</TD></TR>\r\n");
     for (int i = first; i < last; ++i) {
         const auto f = listing(i);
-        html += QStringLiteral("<TR><TD>") + esc(f[14]) + QStringLiteral("</TD><TD align=center>") +
+        html += QStringLiteral("<TR><TD>") + esc(f[field::Date]) + QStringLiteral("</TD><TD align=center>") +
                 (i % 3 == 0 ? QStringLiteral("<IMG src=\"foto.gif\" width=16 height=16 alt=\"фото\">")
                             : QStringLiteral("&nbsp;")) +
-                QStringLiteral("</TD><TD>") + esc(f[1]) + QStringLiteral("</TD><TD>") + esc(floorText(f)) +
-                QStringLiteral("</TD><TD>") + esc(f[3]) + QStringLiteral("</TD><TD>") + esc(f[4]) +
-                QStringLiteral("</TD><TD>") + esc(areasText(f)) + QStringLiteral("</TD><TD><A href=\"") +
-                DetailLink(i) + QStringLiteral("\">") + esc(f[15]) + QStringLiteral("</A></TD><TD>") +
-                esc(f[5]) + QStringLiteral("</TD><TD>") + esc(f[13]) + QStringLiteral("</TD></TR>\r\n");
+                QStringLiteral("</TD><TD>") + esc(f[field::Rooms]) + QStringLiteral("</TD><TD>") +
+                esc(floorText(f)) + QStringLiteral("</TD><TD>") + esc(f[field::HouseType]) +
+                QStringLiteral("</TD><TD>") + esc(f[field::Address]) + QStringLiteral("</TD><TD>") +
+                esc(areasText(f)) + QStringLiteral("</TD><TD><A href=\"") + DetailLink(i) +
+                QStringLiteral("\">") + esc(f[field::Description]) + QStringLiteral("</A></TD><TD>") +
+                esc(f[field::Price]) + QStringLiteral("</TD><TD>") + esc(f[field::Agency]) +
+                QStringLiteral("</TD></TR>\r\n");
     }
     html += QStringLiteral("</TABLE>\r\n<TABLE border=0><TR><TD>Страницы: ");
     for (int p = 1; p <= PageCount(); ++p) {
@@ -177,21 +180,21 @@ QString DemoSite::DetailPage(int index) const
     // Row order matters to readers of the page: district 0, stop 2, distance
     // 3, bathroom 8, house type 9, telephone 12.
     const std::array<std::pair<const char16_t*, QString>, 18> rows = {{
-        {u"Район", f[0]},
-        {u"Адрес", f[4]},
-        {u"Ближайшая остановка", f[9]},
-        {u"До остановки, м", f[10]},
-        {u"Комнат", f[1]},
+        {u"Район", f[field::District]},
+        {u"Адрес", f[field::Address]},
+        {u"Ближайшая остановка", f[field::Stop]},
+        {u"До остановки, м", f[field::StopDistance]},
+        {u"Комнат", f[field::Rooms]},
         {u"Этаж", floorText(f)},
         {u"Площадь: общая/жилая/кухня", areasText(f)},
-        {u"Цена, тыс. руб.", f[5]},
-        {u"Санузел", f[11]},
-        {u"Тип дома", f[3]},
-        {u"Этажность", f[16]},
-        {u"Агентство", f[13]},
-        {u"Телефон", f[12]},
-        {u"Дата подачи", f[14]},
-        {u"Описание", f[15]},
+        {u"Цена, тыс. руб.", f[field::Price]},
+        {u"Санузел", f[field::Bathroom]},
+        {u"Тип дома", f[field::HouseType]},
+        {u"Этажность", f[field::Storeys]},
+        {u"Агентство", f[field::Agency]},
+        {u"Телефон", f[field::Telephone]},
+        {u"Дата подачи", f[field::Date]},
+        {u"Описание", f[field::Description]},
         {u"Номер объявления", QString::number(index + 1)},
         {u"Продавец", QStringLiteral("агентство")},
         {u"Просмотров", QString::number((index * 37) % 400 + 3)},

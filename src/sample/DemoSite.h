@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
@@ -73,7 +75,7 @@ private:
     void answer(QTcpSocket* socket, const QByteArray& requestLine);
     void send(QTcpSocket* socket, const QByteArray& response);
     bool stalls(const QString& target) const;
-    std::array<QString, 18> listing(int index) const;
+    field::FieldArray<QString> listing(int index) const;
 
     Options m_options;
     QTcpServer* m_server;
