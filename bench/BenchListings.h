@@ -48,8 +48,8 @@ inline void SampleKinds(Program& program)
     const qsizetype types = lines.indexOf(QStringLiteral("AttributeType"));
     for (qsizetype i = types + 1; i < lines.size(); ++i) {
         const QStringList parts = lines[i].split(u'|');
-        const int k = parts[0].trimmed().toInt();
-        program.Knowledge.AttributeKinds[static_cast<size_t>(k)] = parts.value(1);
+        const field::Field k = field::At(parts[0].trimmed().toInt());
+        program.Knowledge.AttributeKinds[k] = parts.value(1);
     }
 }
 

@@ -18,25 +18,51 @@
 
 namespace benchsqlite {
 
-// Fourteen wishes, one per box; slot 10 is the formula attribute of the sample.
+// Fourteen wishes, one per box; StopDistance is the formula attribute of the sample.
 inline SearchRun::Wishes wishes(bool formula)
 {
     SearchRun::Wishes w;
-    w[0] = QStringLiteral("Соборный");
-    w[1] = QStringLiteral("2");
-    w[2] = QStringLiteral("4");
-    w[3] = QStringLiteral("кирпичный");
-    w[4] = QStringLiteral("ул. Садовая, д. 1");
-    w[5] = QStringLiteral("3000");
-    w[6] = QStringLiteral("54");
-    w[7] = QStringLiteral("32");
-    w[8] = QStringLiteral("8");
-    w[9] = QStringLiteral("Рынок");
-    w[10] = formula ? QStringLiteral("90") : QString();
-    w[11] = QStringLiteral("раздельный");
-    w[12] = QStringLiteral("есть");
-    w[13] = QStringLiteral("Лестница");
+    w[field::District] = QStringLiteral("Соборный");
+    w[field::Rooms] = QStringLiteral("2");
+    w[field::Floor] = QStringLiteral("4");
+    w[field::HouseType] = QStringLiteral("кирпичный");
+    w[field::Address] = QStringLiteral("ул. Садовая, д. 1");
+    w[field::Price] = QStringLiteral("3000");
+    w[field::TotalArea] = QStringLiteral("54");
+    w[field::LivingArea] = QStringLiteral("32");
+    w[field::KitchenArea] = QStringLiteral("8");
+    w[field::Stop] = QStringLiteral("Рынок");
+    w[field::StopDistance] = formula ? QStringLiteral("90") : QString();
+    w[field::Bathroom] = QStringLiteral("раздельный");
+    w[field::Telephone] = QStringLiteral("есть");
+    w[field::Agency] = QStringLiteral("Лестница");
     return w;
+}
+
+// The attributes rated by value, each with a table of its values' scores.
+inline constexpr field::Field kRated[] = {field::District, field::HouseType, field::Bathroom,
+                                          field::Telephone};
+
+// A field's column (f<n>) or value table (v<n>) is named by its position.
+inline std::string number(field::Field f)
+{
+    return std::to_string(field::Index(f));
+}
+
+inline bool storedAsNumber(field::Field f)
+{
+    switch (f) {
+    case field::Rooms:
+    case field::Floor:
+    case field::Price:
+    case field::TotalArea:
+    case field::LivingArea:
+    case field::KitchenArea:
+    case field::StopDistance:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // The same scores as one SQL query over an in-memory table: numbers and folded
@@ -50,32 +76,35 @@ struct SqliteDb
         exec("CREATE TABLE l(pos INTEGER PRIMARY KEY, f0 TEXT, f1 REAL, f2 REAL, f3 TEXT, f4 TEXT, f5 REAL, "
              "f6 REAL,"
              " f7 REAL, f8 REAL, f9 TEXT, f10 REAL, f11 TEXT, f12 TEXT, f13 TEXT)");
-        for (int k : {0, 3, 11, 12})
-            exec(("CREATE TABLE v" + std::to_string(k) + "(value TEXT PRIMARY KEY, score REAL)").c_str());
+        for (field::Field k : kRated)
+            exec(("CREATE TABLE v" + number(k) + "(value TEXT PRIMARY KEY, score REAL)").c_str());
         exec("BEGIN");
         sqlite3_stmt* ins = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO l VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &ins, nullptr);
         int pos = 0;
         for (const RecordPtr& r : p.Records.Items) {
             sqlite3_bind_int(ins, 1, ++pos);
-            for (int k = 0; k <= 13; ++k) {
+            for (field::Field k : field::AttributeFields) {
+                if (k > fieldinfo::LastWished) break;
                 const QString f = r->GetRecord(k);
-                if (k == 1 || k == 2 || (k >= 5 && k <= 8) || k == 10)
-                    sqlite3_bind_double(ins, k + 2, text::Val(f));
+                const int column = field::Index(k) + 2;
+                if (storedAsNumber(k))
+                    sqlite3_bind_double(ins, column, text::Val(f));
                 else {
-                    const QByteArray u = (k == 4 || k == 9 || k == 13 ? text::Folded(f) : f).toUtf8();
-                    sqlite3_bind_text(ins, k + 2, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+                    const bool folded = k == field::Address || k == field::Stop || k == field::Agency;
+                    const QByteArray u = (folded ? text::Folded(f) : f).toUtf8();
+                    sqlite3_bind_text(ins, column, u.constData(), int(u.size()), SQLITE_TRANSIENT);
                 }
             }
             sqlite3_step(ins);
             sqlite3_reset(ins);
         }
         sqlite3_finalize(ins);
-        for (int k : {0, 3, 11, 12}) {
-            const AttributeValueList& list = p.Knowledge.AttributeValueLists[static_cast<size_t>(k)];
+        for (field::Field k : kRated) {
+            const AttributeValueList& list = p.Knowledge.AttributeValueLists[k];
             sqlite3_stmt* v = nullptr;
-            sqlite3_prepare_v2(db, ("INSERT OR IGNORE INTO v" + std::to_string(k) + " VALUES(?,?)").c_str(),
-                               -1, &v, nullptr);
+            sqlite3_prepare_v2(db, ("INSERT OR IGNORE INTO v" + number(k) + " VALUES(?,?)").c_str(), -1, &v,
+                               nullptr);
             for (int i = 0; i < list.Count(); ++i) {
                 const QByteArray u = list.Values()[i].toUtf8();
                 sqlite3_bind_text(v, 1, u.constData(), int(u.size()), SQLITE_TRANSIENT);
@@ -103,51 +132,55 @@ inline std::string cat(std::initializer_list<std::string_view> parts)
 inline std::string rankingQuery(Program& p, bool formula)
 {
     const KnowledgeBase& kb = p.Knowledge;
-    auto num = [&](int k, const char* wish) {
-        const double lo = kb.AttributeMin[static_cast<size_t>(k)],
-                     hi = kb.AttributeMax[static_cast<size_t>(k)];
+    auto num = [&](field::Field k, const char* wish) {
+        const double lo = kb.AttributeMin[k], hi = kb.AttributeMax[k];
         const double r = std::fabs(hi - lo);
-        return cat({"(", std::to_string(r), " - abs(f", std::to_string(k), " - ", wish, ")) * 100.0 / ",
+        return cat({"(", std::to_string(r), " - abs(f", number(k), " - ", wish, ")) * 100.0 / ",
                     std::to_string(r == 0 ? 1 : r)});
     };
-    auto val = [&](int k, const char* wish) {
-        return cat({"(100 - abs(coalesce((SELECT score FROM v", std::to_string(k), " WHERE value = f",
-                    std::to_string(k), "), 0) - ", wish, "))"});
+    auto val = [&](field::Field k, const char* wish) {
+        return cat({"(100 - abs(coalesce((SELECT score FROM v", number(k), " WHERE value = f", number(k),
+                    "), 0) - ", wish, "))"});
     };
-    auto ord = [&](int k, const char* wish) {
-        return cat({"(CASE WHEN f", std::to_string(k), " = '", wish, "' THEN 100 ELSE 0 END)"});
+    auto ord = [&](field::Field k, const char* wish) {
+        return cat({"(CASE WHEN f", number(k), " = '", wish, "' THEN 100 ELSE 0 END)"});
     };
     // The wishes of wishes() above, value-scored ones replaced by their scores
     // in the sample knowledge base (Соборный 90, кирпичный 80, раздельный 70, есть 70).
-    const std::string sum = cat({val(0, "90"),
+    // The three attributes after the boxes are never wished for: 100 each.
+    const std::string distance =
+        formula ? cat({"(100 - abs((100 - f", number(field::StopDistance), " / 20) - 90))"})
+                : std::string("100");
+    const std::string sum = cat({val(field::District, "90"),
                                  "+",
-                                 num(1, "2"),
+                                 num(field::Rooms, "2"),
                                  "+",
-                                 num(2, "4"),
+                                 num(field::Floor, "4"),
                                  "+",
-                                 val(3, "80"),
+                                 val(field::HouseType, "80"),
                                  "+",
-                                 ord(4, "ул. садовая, д. 1"),
+                                 ord(field::Address, "ул. садовая, д. 1"),
                                  "+",
-                                 num(5, "3000"),
+                                 num(field::Price, "3000"),
                                  "+",
-                                 num(6, "54"),
+                                 num(field::TotalArea, "54"),
                                  "+",
-                                 num(7, "32"),
+                                 num(field::LivingArea, "32"),
                                  "+",
-                                 num(8, "8"),
+                                 num(field::KitchenArea, "8"),
                                  "+",
-                                 ord(9, "рынок"),
+                                 ord(field::Stop, "рынок"),
                                  "+",
-                                 formula ? "(100 - abs((100 - f10 / 20) - 90))" : "100",
+                                 distance,
                                  "+",
-                                 val(11, "70"),
+                                 val(field::Bathroom, "70"),
                                  "+",
-                                 val(12, "70"),
+                                 val(field::Telephone, "70"),
                                  "+",
-                                 ord(13, "лестница"),
+                                 ord(field::Agency, "лестница"),
                                  "+300"});
-    return cat({"SELECT pos, (", sum, ") / 17.0 AS so FROM l ORDER BY so DESC, pos LIMIT 10"});
+    return cat({"SELECT pos, (", sum, ") / ", std::to_string(field::Attributes),
+                ".0 AS so FROM l ORDER BY so DESC, pos LIMIT 10"});
 }
 
 // The 1-based positions of the program's found listings, best first.

@@ -109,7 +109,7 @@ void BM_DetailPages(benchmark::State& state)
             layout.ReadDetailPage(doc, r);
         }
     }
-    if (r.GetRecord(0).isEmpty()) state.SkipWithError("detail page not read");
+    if (r.GetRecord(field::District).isEmpty()) state.SkipWithError("detail page not read");
     state.counters["pages/s"] =
         benchmark::Counter(double(state.iterations()) * kPageSize, benchmark::Counter::kIsRate);
 }

@@ -39,8 +39,8 @@ void BM_ReindexFirstRun(benchmark::State& state)
         benchmark::DoNotOptimize(Normalize(program));
     }
     state.counters["values"] = static_cast<double>(ValueCount(program));
-    state.counters["addresses"] = program.Knowledge.AttributeValueLists[4].Count();
-    state.counters["descriptions"] = program.Knowledge.AttributeValueLists[15].Count();
+    state.counters["addresses"] = program.Knowledge.AttributeValueLists[field::Address].Count();
+    state.counters["descriptions"] = program.Knowledge.AttributeValueLists[field::Description].Count();
 }
 
 void BM_ReindexNothingNew(benchmark::State& state)

@@ -36,7 +36,7 @@ void BM_Search(benchmark::State& state)
 {
     Program& p = benchdata::Started(static_cast<int>(state.range(0)));
     const auto w = wishes(state.range(1) != 0);
-    QString& formula = p.Knowledge.AttributeFormulas[10];
+    QString& formula = p.Knowledge.AttributeFormulas[field::StopDistance];
     const QString sample = formula;
     if (state.range(1) == 2) formula = kTextFormula;
     for (auto _ : state) {

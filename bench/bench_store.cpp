@@ -81,7 +81,7 @@ void BM_LoadKnowledge(benchmark::State& state)
     for (auto _ : state) {
         KnowledgeBase kb;
         kb.LoadKnowledge(path, false);
-        benchmark::DoNotOptimize(kb.AttributeValueLists[15].Count());
+        benchmark::DoNotOptimize(kb.AttributeValueLists[field::Description].Count());
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     state.counters["file_MB"] = double(bytes) / 1e6;

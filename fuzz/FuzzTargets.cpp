@@ -50,7 +50,7 @@ void Database(const uint8_t* data, size_t size)
         int pieces = 0;
         if (!plain.AssignLine(lines.ReadLine(), pieces)) broken("a loaded listing's line has too few fields");
         plain.NormalizeData();
-        for (int i = 0; i < Record::FieldCount; ++i) {
+        for (field::Field i : field::AllFields) {
             if (r->Field(i).contains(u'\n')) broken("a field holds a line break");
             if (r->Field(i) != plain.Field(i)) broken("a loaded field differs from its line's text");
         }
@@ -86,8 +86,9 @@ void Knowledge(const uint8_t* data, size_t size)
         if (a[i] == b[i]) continue;
         if (i < 1 || i > KnowledgeBase::Attributes)
             broken("a saved knowledge base changes when loaded and saved again");
-        const float x = kb.AttributeMax[size_t(i - 1)], y = back.AttributeMax[size_t(i - 1)];
-        const float u = kb.AttributeMin[size_t(i - 1)], v = back.AttributeMin[size_t(i - 1)];
+        const field::Field k = field::At(int(i - 1)); // the range lines follow the marker
+        const float x = kb.AttributeMax[k], y = back.AttributeMax[k];
+        const float u = kb.AttributeMin[k], v = back.AttributeMin[k];
         if (std::fabs(x - y) > 1e-6f * std::fabs(x) || std::fabs(u - v) > 1e-6f * std::fabs(u))
             broken("a saved knowledge base changes when loaded and saved again");
     }
@@ -99,8 +100,8 @@ void Formula(const uint8_t* data, size_t size)
     static const KnowledgeBase names = [] {
         KnowledgeBase kb;
         const auto& defaults = DefaultAttributeNames();
-        for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-            kb.AttributeNames[static_cast<size_t>(k)] = defaults[static_cast<size_t>(k)];
+        for (field::Field k : field::AttributeFields)
+            kb.AttributeNames[k] = defaults[k];
         return kb;
     }();
     const QString input =
@@ -108,7 +109,7 @@ void Formula(const uint8_t* data, size_t size)
     const QStringList parts = input.split(u'\n');
     Record listing;
     for (int i = 1; i < parts.size() && i <= Record::FieldCount; ++i)
-        listing.SetRecord(i - 1, parts[i]);
+        listing.SetRecord(field::At(i - 1), parts[i]);
     bool ok = true;
     const float v = EvaluateFormula(listing, parts[0], ok, names, engine);
     if (!ok && v != 0) broken("a failed formula gives a value");
@@ -126,12 +127,12 @@ void Page(const uint8_t* data, size_t size)
         if (!link.isEmpty() && link.scheme() != QLatin1String("http") &&
             link.scheme() != QLatin1String("https"))
             broken("a detail link leads elsewhere than http or https");
-        for (int i = 0; i < Record::FieldCount; ++i)
+        for (field::Field i : field::AllFields)
             if (!text::IsFileSafe(listing->Field(i))) broken("a cell text the database file cannot carry");
     }
     Record detail;
     layout.ReadDetailPage(page, detail);
-    for (int i = 0; i < Record::FieldCount; ++i)
+    for (field::Field i : field::AllFields)
         if (!text::IsFileSafe(detail.Field(i))) broken("a detail text the database file cannot carry");
 }
 

@@ -14,8 +14,8 @@ namespace {
 QString differences(const Record& copy, const Record& kept)
 {
     QStringList names;
-    for (int k : DifferingFields(copy, kept))
-        names << (k < field::Attributes ? QString::fromUtf16(fieldinfo::Names[k]) : QStringLiteral("Резерв"));
+    for (field::Field k : DifferingFields(copy, kept))
+        names << (field::IsAttribute(k) ? QString::fromUtf16(fieldinfo::Names[k]) : QStringLiteral("Резерв"));
     return names.isEmpty() ? QStringLiteral("ничем") : names.join(QStringLiteral(", "));
 }
 

@@ -25,7 +25,7 @@ ExitCode Reindex::Run(CliContext& ctx) const
 
     qint64 added = 0;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        added -= program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();
+        added -= program.Knowledge.AttributeValueLists[field::At(k)].Count();
 
     // A line per tenth of the way: enough to see it move, little enough for a log.
     int shownTenth = -1;
@@ -46,7 +46,7 @@ ExitCode Reindex::Run(CliContext& ctx) const
     if (shownTenth >= 0 && shownTenth < 10) ctx.err << "100%\n";
 
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        added += program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Count();
+        added += program.Knowledge.AttributeValueLists[field::At(k)].Count();
     try {
         program.SaveKnowledge();
     } catch (const VestranaError& e) {

@@ -16,9 +16,9 @@ int slotOf(const Program& program, const QString& slot)
 {
     bool ok = false;
     const int k = slot.toInt(&ok);
-    if (ok) return k >= 0 && k <= fieldinfo::LastWished ? k : -1;
-    for (int i = 0; i <= fieldinfo::LastWished; ++i)
-        if (program.Knowledge.AttributeNames[static_cast<size_t>(i)] == slot) return i;
+    if (ok) return k >= 0 && k <= field::Index(fieldinfo::LastWished) ? k : -1;
+    for (int i = 0; i <= field::Index(fieldinfo::LastWished); ++i)
+        if (program.Knowledge.AttributeNames[field::At(i)] == slot) return i;
     return -1;
 }
 
@@ -97,7 +97,7 @@ ExitCode Search::Run(CliContext& ctx) const
                     << "»: нужно СЛОТ=ТЕКСТ, где СЛОТ — номер от 0 до 13 или название атрибута\n";
             return ExitCode::Usage;
         }
-        wishes[static_cast<size_t>(k)] = arg.mid(eq + 1);
+        wishes[field::At(k)] = arg.mid(eq + 1);
     }
     if (explain && csv) {
         ctx.err << "Параметры --explain и --csv вместе не используются\n";

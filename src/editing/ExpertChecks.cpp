@@ -30,8 +30,8 @@ QString FormulaProblem(const KnowledgeBase& kb, const ScriptEngine& engine, cons
     // Each attribute name stands for a listing's field; a run of digits as long
     // as the name reads as a value there and keeps every place in the text.
     QString s = formula;
-    for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
-        const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
+    for (field::Field f : field::AttributeFields) {
+        const QString& name = kb.AttributeNames[f];
         if (!name.isEmpty()) s.replace(name, QString(name.size(), u'1'));
     }
     const std::optional<ScriptProblem> problem = engine.Check(s, kb.AttributeNames);
@@ -74,10 +74,10 @@ QString FormulaCheckText(const KnowledgeBase& kb, const Record& listing, float v
     const QChar cr(13);
     QString s = QStringLiteral("Атрибуты:");
     s += cr;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        s += kb.AttributeNames[static_cast<size_t>(k)];
+    for (field::Field f : field::AttributeFields) {
+        s += kb.AttributeNames[f];
         s += QStringLiteral(": ");
-        s += listing.GetRecord(k);
+        s += listing.Field(f);
         s += cr;
     }
     s += QStringLiteral("------------");

@@ -2,8 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "editing/Reindex.h"
 
-#include <array>
-
 #include "knowledge/KnowledgeBase.h"
 #include "platform/Text.h"
 #include "platform/TimeSlice.h"
@@ -16,7 +14,7 @@ constexpr float kNoMin = 999999.0f;
 
 // Reports progress only when the value has moved by a thousandth of the
 // whole: a bar cannot show finer steps, and a million listings would
-// otherwise mean seventeen million repaints.
+// otherwise mean a repaint per attribute of every listing.
 class ProgressThrottle
 {
 public:
@@ -71,25 +69,25 @@ bool Normalize(Program& program, const RunContext& context)
     KnowledgeBase& kb = program.Knowledge;
     const QString zero = QStringLiteral("0");
 
-    // One walk over the listings handles all seventeen attributes: the
+    // One walk over the listings handles all the attributes: the
     // listings lie all over the heap, and reading each of them once instead of
     // once per attribute is most of the speed. Each attribute's values still
     // come in the order of their first appearance, and the progress runs over
-    // 17 steps per listing, as Normalize describes it.
+    // a step per attribute of every listing, as Normalize describes it.
     const qint64 n = items.Count();
-    ProgressThrottle progress(context, 17 * n + 1);
-    std::array<bool, KnowledgeBase::Attributes> numeric{};
-    std::array<float, KnowledgeBase::Attributes> max, min;
-    for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
-        numeric[size_t(j)] = keepsRange(kb.AttributeKinds[size_t(j)].Id());
-        max[size_t(j)] = kNoMax;
-        min[size_t(j)] = kNoMin;
+    ProgressThrottle progress(context, field::Attributes * n + 1);
+    field::FieldArray<bool, field::Attributes> numeric{};
+    field::FieldArray<float, field::Attributes> max, min;
+    for (field::Field f : field::AttributeFields) {
+        numeric[f] = keepsRange(kb.AttributeKinds[f].Id());
+        max[f] = kNoMax;
+        min[f] = kNoMin;
     }
     bool cancelled = false;
     qint64 seen = 0;
     for (qint64 i = 1; i <= n; ++i) {
         slice();
-        progress(17 * i);
+        progress(field::Attributes * i);
         if (program.ProcessState == Program::ProcessCancelled || context.StopRequested()) {
             cancelled = true;
             break;
@@ -97,29 +95,29 @@ bool Normalize(Program& program, const RunContext& context)
         // Checked access: a listing removed during a yield must raise the
         // out-of-range error, not read freed memory.
         const Record* record = items.Item(static_cast<int>(i)).get();
-        for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
-            const QStringView v = record->Field(j);
-            if (numeric[size_t(j)]) {
+        for (field::Field f : field::AttributeFields) {
+            const QStringView v = record->Field(f);
+            if (numeric[f]) {
                 const double x = text::Val(v);
                 // A number beyond single precision is left out of the range: it
                 // cannot be scored anyway, and an infinite bound would flatten
                 // the closeness of every other listing.
                 if (text::FitsSingle(x)) {
                     const float s = static_cast<float>(x);
-                    if (s > max[size_t(j)]) max[size_t(j)] = s;
-                    if (s < min[size_t(j)]) min[size_t(j)] = s;
+                    if (s > max[f]) max[f] = s;
+                    if (s < min[f]) min[f] = s;
                 }
             }
-            kb.AttributeValueLists[size_t(j)].AppendIfAbsent(v, zero);
+            kb.AttributeValueLists[f].AppendIfAbsent(v, zero);
         }
         seen = i;
     }
     // A cancel keeps the ranges of the listings seen so far; one that came
     // before the first listing leaves every range as it was.
     if (!cancelled || seen > 0) {
-        for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
-            kb.AttributeMax[size_t(j)] = max[size_t(j)];
-            kb.AttributeMin[size_t(j)] = min[size_t(j)];
+        for (field::Field f : field::AttributeFields) {
+            kb.AttributeMax[f] = max[f];
+            kb.AttributeMin[f] = min[f];
         }
     }
     if (cancelled) return false;

@@ -15,7 +15,7 @@ class Program;
 // never changed.
 //
 // What it tells the run context: `progress` the comment, once; `steps` the
-// progress (maximum 17 × n + 1, value n × j + i at listing i of attribute j)
+// progress (maximum field::Attributes × n + 1, value n × j + i at listing i of attribute j)
 // whenever the value has moved by about a thousandth of the whole. It yields
 // at most every ~15 ms and reads the stop request after each listing.
 //

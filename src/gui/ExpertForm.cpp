@@ -104,8 +104,8 @@ ExpertForm::ExpertForm(Program& program, Prompts& prompts, QWidget* parent)
     // Building: the attribute list in index order, the first entry selected, a refresh.
     List->clear();
     const QIcon icon(QStringLiteral(":/img/attribute.png"));
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        auto* item = new QListWidgetItem(icon, m_program.Knowledge.AttributeNames[static_cast<size_t>(k)]);
+    for (field::Field k : field::AttributeFields) {
+        auto* item = new QListWidgetItem(icon, m_program.Knowledge.AttributeNames[k]);
         // Long names are cut off under their icons.
         item->setToolTip(item->text());
         List->addItem(item);
@@ -281,10 +281,11 @@ void ExpertForm::buildWindow()
     Timer1->setInterval(100);
 }
 
-int ExpertForm::selectedAttribute() const
+std::optional<field::Field> ExpertForm::selectedAttribute() const
 {
     const QList<QListWidgetItem*> items = List->selectedItems();
-    return items.isEmpty() ? -1 : List->row(items.first());
+    if (items.isEmpty()) return std::nullopt;
+    return field::At(List->row(items.first())); // the list holds the attributes in order
 }
 
 int ExpertForm::selectedValue() const
@@ -303,11 +304,12 @@ void ExpertForm::selectValue(int row)
 
 void ExpertForm::RefreshData()
 {
-    const int k = selectedAttribute();
-    if (k < 0) return;
+    const std::optional<field::Field> k = selectedAttribute();
+    if (!k) return;
     KnowledgeBase& kb = m_program.Knowledge;
-    const auto slot = static_cast<size_t>(k);
-    Frame1->setTitle(QStringLiteral("Параметры атрибута: ") + caption(List->item(k)->text()));
+    const field::Field slot = *k;
+    Frame1->setTitle(QStringLiteral("Параметры атрибута: ") +
+                     caption(List->item(field::Index(slot))->text()));
 
     if (ListedAttribute != k) {
         ++m_quiet;
@@ -383,17 +385,16 @@ void ExpertForm::done(int result)
 {
     const KnowledgeBase& kb = m_program.Knowledge;
     QStringList names, lines;
-    int first = -1;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto slot = static_cast<size_t>(k);
-        if (kb.AttributeKinds[slot].Id() != Kind::ByFormula) continue;
-        const QString problem = FormulaProblem(kb, m_program.Engine(), kb.AttributeFormulas[slot]);
+    std::optional<field::Field> first;
+    for (field::Field k : field::AttributeFields) {
+        if (kb.AttributeKinds[k].Id() != Kind::ByFormula) continue;
+        const QString problem = FormulaProblem(kb, m_program.Engine(), kb.AttributeFormulas[k]);
         if (problem.isEmpty()) continue;
-        if (first < 0) first = k;
-        names << QStringLiteral("«%1»").arg(kb.AttributeNames[slot]);
+        if (!first) first = k;
+        names << QStringLiteral("«%1»").arg(kb.AttributeNames[k]);
         lines << problem;
     }
-    if (first >= 0) {
+    if (first) {
         const bool one = names.size() == 1;
         QString question =
             one ? QStringLiteral("Формула атрибута %1 не читается:\n%2\nПри поиске этот атрибут "
@@ -408,7 +409,7 @@ void ExpertForm::done(int result)
             question, AppTitle(), Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
         if (answer != Prompts::Yes) {
             // Back to the first of them, ready for mending.
-            List->setCurrentRow(first);
+            List->setCurrentRow(field::Index(*first));
             RefreshData();
             Text1->setFocus();
             return;
@@ -439,25 +440,25 @@ void ExpertForm::onValueSelectionChanged()
 
 void ExpertForm::onKindPicked(int index)
 {
-    const int k = selectedAttribute();
-    if (k < 0 || index < 0 || m_program.Busy()) return;
-    m_program.Knowledge.AttributeKinds[static_cast<size_t>(k)] = Combo1->itemText(index);
+    const std::optional<field::Field> k = selectedAttribute();
+    if (!k || index < 0 || m_program.Busy()) return;
+    m_program.Knowledge.AttributeKinds[*k] = Combo1->itemText(index);
     RefreshData();
 }
 
 void ExpertForm::onFormulaChanged(const QString& text)
 {
-    const int k = selectedAttribute();
-    if (m_writingBoxes || k < 0 || m_program.Busy()) return;
-    m_program.Knowledge.AttributeFormulas[static_cast<size_t>(k)] = text;
+    const std::optional<field::Field> k = selectedAttribute();
+    if (m_writingBoxes || !k || m_program.Busy()) return;
+    m_program.Knowledge.AttributeFormulas[*k] = text;
     RefreshData();
 }
 
 void ExpertForm::onCommentChanged(const QString& text)
 {
-    const int k = selectedAttribute();
-    if (m_writingBoxes || k < 0 || m_program.Busy()) return;
-    m_program.Knowledge.AttributeComments[static_cast<size_t>(k)] = text;
+    const std::optional<field::Field> k = selectedAttribute();
+    if (m_writingBoxes || !k || m_program.Busy()) return;
+    m_program.Knowledge.AttributeComments[*k] = text;
     RefreshData();
 }
 
@@ -485,10 +486,10 @@ void ExpertForm::onFormalizedChanged(const QString& text)
 
 void ExpertForm::markFormalized(bool refused)
 {
-    const int k = selectedAttribute();
+    const std::optional<field::Field> k = selectedAttribute();
     const int q = selectedValue();
-    if (refused && k >= 0 && q >= 0) {
-        const QString stored = m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Score(q + 1);
+    if (refused && k && q >= 0) {
+        const QString stored = m_program.Knowledge.AttributeValueLists[*k].Score(q + 1);
         m_valueProblem->setText(QStringLiteral("Не сохранено: нужно целое число от 0 до 100. Сохранено: %1")
                                     .arg(stored.isEmpty() ? QStringLiteral("пусто") : stored));
     } else {
@@ -502,11 +503,11 @@ void ExpertForm::markFormalized(bool refused)
 
 void ExpertForm::storeFormalized(const QString& text)
 {
-    const int k = selectedAttribute();
+    const std::optional<field::Field> k = selectedAttribute();
     const int q = selectedValue();
-    if (k < 0 || q < 0 || m_program.Busy()) return;
+    if (!k || q < 0 || m_program.Busy()) return;
     try {
-        m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].SetScore(q + 1, text);
+        m_program.Knowledge.AttributeValueLists[*k].SetScore(q + 1, text);
     } catch (const VestranaError&) {
         markFormalized(true);
         showFormalizedMessage();
@@ -525,11 +526,11 @@ void ExpertForm::deleteValue()
         QStringLiteral("Вы дейсвительно хотите удалить одно из значений аттрибута?"), QStringLiteral("?"),
         Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
     if (answer != Prompts::Yes) return;
-    const int k = selectedAttribute();
+    const std::optional<field::Field> k = selectedAttribute();
     const int q = selectedValue();
-    if (k < 0 || q < 0) return;
+    if (!k || q < 0) return;
     ++m_quiet;
-    m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Remove(q + 1);
+    m_program.Knowledge.AttributeValueLists[*k].Remove(q + 1);
     m_values->removeRows(q, 1);
     // The entry that moved up into the deleted one's place, or the new last one.
     if (m_values->rowCount() > 0) selectValue(std::min(q, m_values->rowCount() - 1));
@@ -543,8 +544,8 @@ void ExpertForm::addValue()
     const std::optional<QString> answer = m_prompts.Input(
         QStringLiteral("Введите значение"), QStringLiteral("Новое значение атрибута"), QString());
     if (!answer || answer->isEmpty()) return;
-    const int k = selectedAttribute();
-    if (k < 0) return;
+    const std::optional<field::Field> k = selectedAttribute();
+    if (!k) return;
     if (!text::IsFileSafe(*answer)) {
         m_prompts.Message(
             QStringLiteral(
@@ -553,7 +554,7 @@ void ExpertForm::addValue()
         return;
     }
     ++m_quiet;
-    m_program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(*answer, QStringLiteral("0"));
+    m_program.Knowledge.AttributeValueLists[*k].Append(*answer, QStringLiteral("0"));
     const int row = m_values->rowCount();
     m_values->insertRows(row, 1);
     m_values->setData(m_values->index(row), *answer);
@@ -584,7 +585,7 @@ void ExpertForm::checkFormula()
 void ExpertForm::enablingCheck()
 {
     const bool busy = m_program.Busy();
-    Frame1->setEnabled(selectedAttribute() >= 0 && !busy);
+    Frame1->setEnabled(selectedAttribute().has_value() && !busy);
     // Only a refresh enables the value frame again.
     if (selectedValue() < 0 || busy) Frame2->setEnabled(false);
     Command2->setEnabled(!busy);

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QDialog>
 
 #include <optional>
@@ -34,7 +36,7 @@ public:
     void RefreshData();
 
     // The attribute whose values the value list holds; none until the first refresh.
-    std::optional<int> listedAttribute() const { return ListedAttribute; }
+    std::optional<field::Field> listedAttribute() const { return ListedAttribute; }
 
     // Closing asks first while a formula attribute's formula does not read;
     // "Нет" (the default) keeps the window open on that attribute.
@@ -45,7 +47,7 @@ protected:
 
 private:
     void buildWindow();
-    int selectedAttribute() const;
+    std::optional<field::Field> selectedAttribute() const;
     int selectedValue() const;
     void selectValue(int row);
     void onValueSelectionChanged();
@@ -82,7 +84,7 @@ private:
     QLabel* m_valueProblem = nullptr;
     QTimer* Timer1 = nullptr;
 
-    std::optional<int> ListedAttribute;
+    std::optional<field::Field> ListedAttribute;
     // Set while RefreshData writes the formula and comment boxes: those writes
     // put back what is stored, so they store nothing.
     bool m_writingBoxes = false;

@@ -106,14 +106,12 @@ QString ExplanationWindow::ScoreText(float score)
     return text::Trimmed(text::NumberText(text::RoundHalfEven(static_cast<double>(score), 1)));
 }
 
-QList<int> ExplanationWindow::RowOrder(const Explanation& x)
+QList<field::Field> ExplanationWindow::RowOrder(const Explanation& x)
 {
-    QList<int> order;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        order.append(k);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const AttributeExplanation& ea = x.attributes[static_cast<size_t>(a)];
-        const AttributeExplanation& eb = x.attributes[static_cast<size_t>(b)];
+    QList<field::Field> order(field::AttributeFields.begin(), field::AttributeFields.end());
+    std::stable_sort(order.begin(), order.end(), [&](field::Field a, field::Field b) {
+        const AttributeExplanation& ea = x.attributes[a];
+        const AttributeExplanation& eb = x.attributes[b];
         if (hasWish(ea) != hasWish(eb)) return hasWish(ea);
         return ea.lost > eb.lost;
     });
@@ -123,8 +121,7 @@ QList<int> ExplanationWindow::RowOrder(const Explanation& x)
 QString ExplanationWindow::Summary(const Explanation& x)
 {
     QString s = QStringLiteral("Совпадение ") + ScoreText(x.so) + QStringLiteral(" %.");
-    const QList<int> order = RowOrder(x);
-    const AttributeExplanation& top = x.attributes[static_cast<size_t>(order.first())];
+    const AttributeExplanation& top = x.attributes[RowOrder(x).first()];
     if (!hasWish(top)) return s + QStringLiteral(" Пожеланий не задано.");
     if (top.lost <= 0) return s + QStringLiteral(" Все пожелания выполнены.");
     QString wish = QStringLiteral("пожелание ") + quoted(text::Trimmed(top.wish));
@@ -164,7 +161,7 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
     InitGuiResources();
     setObjectName(QStringLiteral("ExplanationWindow"));
     ApplyWindowFont(this);
-    const QString address = fields.value(field::Address);
+    const QString address = fields.value(field::Index(field::Address));
     setWindowTitle((address.trimmed().isEmpty() ? QStringLiteral("Квартира без адреса") : address) +
                    QStringLiteral(" — подробнее"));
 
@@ -186,13 +183,13 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
     m_table->setItemDelegateForColumn(Bar, new ScoreBarDelegate(m_table));
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setWordWrap(true);
-    for (int k : RowOrder(x)) {
-        const AttributeExplanation& e = x.attributes[static_cast<size_t>(k)];
+    for (field::Field k : RowOrder(x)) {
+        const AttributeExplanation& e = x.attributes[k];
         auto* item = new QTreeWidgetItem(
             QStringList{e.name, ScoreText(e.score), QString(), wishText(e), listingText(e)});
         item->setData(Bar, kScoreRole, e.score);
         item->setData(Bar, Qt::UserRole + 2, hasWish(e));
-        item->setData(Attribute, Qt::UserRole, k);
+        item->setData(Attribute, Qt::UserRole, field::Index(k));
         item->setTextAlignment(Score, Qt::AlignRight | Qt::AlignVCenter);
         const QString tip = e.name + QStringLiteral("\nВид: ") +
                             (e.kind.Text().isEmpty() ? QStringLiteral("не задан") : e.kind.Text()) +
@@ -228,13 +225,13 @@ ExplanationWindow::ExplanationWindow(const QStringList& names, const QStringList
     auto* form = new QFormLayout(page);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->setRowWrapPolicy(QFormLayout::DontWrapRows);
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        auto* value = new QLabel(fields.value(k), page);
-        value->setObjectName(QStringLiteral("Field%1").arg(k));
+    for (field::Field k : field::AttributeFields) {
+        auto* value = new QLabel(fields.value(field::Index(k)), page);
+        value->setObjectName(QStringLiteral("Field%1").arg(field::Index(k)));
         value->setTextFormat(Qt::PlainText);
         value->setWordWrap(true);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        auto* label = new QLabel(names.value(k) + u':', page);
+        auto* label = new QLabel(names.value(field::Index(k)) + u':', page);
         form->addRow(label, value);
     }
     scroll->setWidget(page);

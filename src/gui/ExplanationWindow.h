@@ -16,7 +16,7 @@ class ExplanationWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // `names` are the attribute names, `fields` the listing's 17 field texts.
+    // `names` are the attribute names, `fields` the listing's attribute fields' texts.
     ExplanationWindow(const QStringList& names, const QStringList& fields, const Explanation& explanation,
                       QWidget* parent = nullptr);
 
@@ -24,7 +24,7 @@ public:
     static QString Summary(const Explanation& explanation);
     // The table's attribute order: most points lost first, attributes without a
     // wish last, ties in attribute order.
-    static QList<int> RowOrder(const Explanation& explanation);
+    static QList<field::Field> RowOrder(const Explanation& explanation);
     // A score as the window and the result list show it ("94.8", "-125").
     static QString ScoreText(float score);
 

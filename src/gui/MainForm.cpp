@@ -193,12 +193,12 @@ void MainForm::buildWindow()
         auto* box = new ChoiceBox(this);
         box->setObjectName(QStringLiteral("Combo%1").arg(s.box));
         if (s.tooltip) box->setToolTip(QString::fromUtf16(s.tooltip));
-        const int k = s.field;
+        const field::Field k = s.field;
         connect(box, &QComboBox::editTextChanged, this, [this, k] { updateWishHint(k); });
         label->setBuddy(box);
         forms[s.column]->addRow(label, box);
         Combo[static_cast<size_t>(s.box)] = box;
-        m_wishBoxes[field::Slot(s.field)] = box;
+        m_wishBoxes[s.field] = box;
     }
     for (QFormLayout* form : forms)
         columns->addLayout(form, 1);
@@ -302,10 +302,9 @@ void MainForm::buildWindow()
     resize(1000, 640);
 }
 
-QComboBox* MainForm::WishBox(int attribute) const
+QComboBox* MainForm::WishBox(field::Field attribute) const
 {
-    if (attribute >= 0 && attribute < field::Attributes) return m_wishBoxes[static_cast<size_t>(attribute)];
-    return nullptr;
+    return field::IsAttribute(attribute) ? m_wishBoxes[attribute] : nullptr;
 }
 
 void MainForm::StartUp()
@@ -370,13 +369,13 @@ MainForm::WishEntries MainForm::wishEntries() const
     WishEntries all;
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
         if (!s.choices.empty()) continue;
-        QStringList entries = m_program.Knowledge.AttributeValueLists[field::Slot(s.field)].Values();
+        QStringList entries = m_program.Knowledge.AttributeValueLists[s.field].Values();
         if (s.capitalized) {
             // (House types) shown with only their first letter in capitals.
             for (QString& e : entries)
                 e = e.left(1).toUpper() + e.mid(1).toLower();
         }
-        all[field::Slot(s.field)] = text::SortedChoices(std::move(entries));
+        all[s.field] = text::SortedChoices(std::move(entries));
     }
     return all;
 }
@@ -385,10 +384,10 @@ void MainForm::setWishEntries(WishEntries entries)
 {
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes)
         if (s.choices.empty())
-            static_cast<ChoiceBox*>(WishBox(s.field))->SetEntries(std::move(entries[field::Slot(s.field)]));
+            static_cast<ChoiceBox*>(WishBox(s.field))->SetEntries(std::move(entries[s.field]));
     // The accepted values (and with them what a wish means) may have changed.
-    for (int k = 0; k <= fieldinfo::LastWished; ++k)
-        updateWishHint(k);
+    for (field::Field k : field::AttributeFields)
+        if (k <= fieldinfo::LastWished) updateWishHint(k);
 }
 
 void MainForm::FillWishBoxes()
@@ -433,8 +432,8 @@ void MainForm::onSearchClicked()
 SearchRun::Wishes MainForm::ReadWishes() const
 {
     SearchRun::Wishes wishes;
-    for (int k = 0; k <= fieldinfo::LastWished; ++k)
-        wishes[static_cast<size_t>(k)] = WishBox(k)->currentText();
+    for (field::Field k : field::AttributeFields)
+        if (k <= fieldinfo::LastWished) wishes[k] = WishBox(k)->currentText();
     return wishes;
 }
 
@@ -464,12 +463,14 @@ void MainForm::onSearchTrigger()
     hooks.refresh = [this] { refreshResults(); };
     hooks.prepared = [this](const PreparedWishes& w) {
         m_runPrepared = w;
-        for (int k = 0; k <= fieldinfo::LastWished; ++k)
-            m_wishHints[static_cast<size_t>(k)] = w[static_cast<size_t>(k)];
+        for (field::Field k : field::AttributeFields)
+            if (k <= fieldinfo::LastWished) m_wishHints[k] = w[k];
         showWishHints();
     };
     hooks.formulaFailedEverywhere = [this](const QList<int>& attributes) {
-        m_failedEverywhere = attributes;
+        m_failedEverywhere.clear();
+        for (int k : attributes)
+            m_failedEverywhere << field::At(k);
         showWishHints();
     };
     bool completed = true;
@@ -483,13 +484,14 @@ void MainForm::onSearchTrigger()
     if (ran) finishRun(completed);
 }
 
-void MainForm::updateWishHint(int k)
+void MainForm::updateWishHint(field::Field k)
 {
     QComboBox* box = WishBox(k);
     if (!box || !m_zeroHint) return; // the window is still being built
-    PreparedWish& hint = m_wishHints[static_cast<size_t>(k)];
-    Guarded(m_prompts,
-            [&] { hint = PrepareWish(m_program.Knowledge, m_program.Engine(), k, box->currentText()); });
+    PreparedWish& hint = m_wishHints[k];
+    Guarded(m_prompts, [&] {
+        hint = PrepareWish(m_program.Knowledge, m_program.Engine(), field::Index(k), box->currentText());
+    });
     // A changed wish may no longer be the one whose formula failed.
     m_failedEverywhere.removeAll(k);
     showWishHints();
@@ -499,7 +501,7 @@ void MainForm::showWishHints()
 {
     QStringList lines;
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes) {
-        const PreparedWish& p = m_wishHints[field::Slot(s.field)];
+        const PreparedWish& p = m_wishHints[s.field];
         QComboBox* box = WishBox(s.field);
         const QString tooltip = s.tooltip ? QString::fromUtf16(s.tooltip) : QString();
         // A wish that is not used gets a red frame; the tooltip says why. Set
@@ -515,20 +517,20 @@ void MainForm::showWishHints()
             // The suggestion is a link that puts it in the box.
             const QString shown = (QStringLiteral("«") + p.suggestion + QStringLiteral("»")).toHtmlEscaped();
             const QString link = QStringLiteral("<a href=\"%1:%2\">%3</a>")
-                                     .arg(s.field)
+                                     .arg(field::Index(s.field))
                                      .arg(QString::fromLatin1(QUrl::toPercentEncoding(p.suggestion)), shown);
             line.replace(line.lastIndexOf(shown), shown.size(), link);
         }
         lines << QStringLiteral("<span style=\"color:%1\">%2</span>")
                      .arg(p.Ignored() ? QStringLiteral("#a00000") : QStringLiteral("#505050"), line);
     }
-    for (int k : m_failedEverywhere)
+    for (field::Field k : m_failedEverywhere)
         lines << QStringLiteral("<span style=\"color:#a00000\">%1</span>")
-                     .arg((QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, k) +
+                     .arg((QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, field::Index(k)) +
                            QStringLiteral(
                                "»: формула не вычислилась ни для одной квартиры, везде сравнивалось "
                                "с 0. Проверьте формулу атрибута «") +
-                           m_program.Knowledge.AttributeNames[static_cast<size_t>(k)] + QStringLiteral("»."))
+                           m_program.Knowledge.AttributeNames[k] + QStringLiteral("»."))
                               .toHtmlEscaped());
     m_zeroHint->setText(lines.join(QStringLiteral("<br>")));
     m_zeroHint->setVisible(!lines.isEmpty());
@@ -537,7 +539,7 @@ void MainForm::showWishHints()
 void MainForm::takeSuggestion(const QString& link)
 {
     const qsizetype colon = link.indexOf(u':');
-    QComboBox* box = WishBox(link.left(colon).toInt());
+    QComboBox* box = WishBox(field::At(link.left(colon).toInt()));
     if (colon < 0 || !box) return;
     box->setEditText(QUrl::fromPercentEncoding(link.mid(colon + 1).toLatin1()));
     box->setFocus();
@@ -610,8 +612,8 @@ ExplanationWindow* MainForm::OpenExplanation(int row)
     Explanation x;
     if (!Guarded(m_prompts, [&] { x = SearchRun::Explain(m_program, *r, m_shownPrepared); })) return nullptr;
     QStringList names, fields;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        names << m_program.Knowledge.AttributeNames[static_cast<size_t>(k)];
+    for (field::Field k : field::AttributeFields) {
+        names << m_program.Knowledge.AttributeNames[k];
         fields << r->GetRecord(k);
     }
     auto* w = new ExplanationWindow(names, fields, x, nullptr);

@@ -59,7 +59,7 @@ public:
     Program& program() { return m_program; }
 
     // The wish box of attribute k (0..13 as the boxes give them), or null.
-    QComboBox* WishBox(int attribute) const;
+    QComboBox* WishBox(field::Field attribute) const;
 
     // Opens (or brings forward) the help window on its contents page.
     void ShowHelp();
@@ -117,7 +117,7 @@ private:
     void onSearchTrigger();
     void refreshResults();
     void finishRun(bool clearProgress);
-    void updateWishHint(int k);
+    void updateWishHint(field::Field k);
     void showWishHints();
     void takeSuggestion(const QString& link);
     void closeOtherWindows();
@@ -139,9 +139,9 @@ private:
     QTreeWidget* List = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
-    std::array<QComboBox*, 15> Combo{};       // Combo[1]..Combo[14]
-    std::array<QComboBox*, 17> m_wishBoxes{}; // by attribute; null where there is none
-    using WishEntries = std::array<QStringList, 17>;
+    std::array<QComboBox*, 15> Combo{};                             // Combo[1]..Combo[14]
+    field::FieldArray<QComboBox*, field::Attributes> m_wishBoxes{}; // null where there is none
+    using WishEntries = field::FieldArray<QStringList, field::Attributes>;
     // What each listed box offers, sorted: pure work on the knowledge base, so
     // that the start-up can do it beside the load instead of on this thread.
     WishEntries wishEntries() const;
@@ -155,7 +155,7 @@ private:
     // What each box's wish means now (updated as it is typed), and the
     // attributes whose formula failed for every listing in the last search.
     PreparedWishes m_wishHints;
-    QList<int> m_failedEverywhere;
+    QList<field::Field> m_failedEverywhere;
     // The open explanation windows by listing; the listing is held so that its
     // address is not reused while its window is open.
     QHash<const Record*, std::pair<RecordPtr, QPointer<ExplanationWindow>>> m_explanations;

@@ -21,16 +21,9 @@
 #include <QStringListModel>
 #include <QVBoxLayout>
 
-namespace {
+#include <optional>
 
-// The order in which the boxes are filled and read back.
-// (Box by box, Combo1 and Text1 first: a refused text is reported for the first.)
-constexpr field::Field kFieldOrder[] = {
-    field::District,    field::Date,         field::Rooms,     field::Floor,      field::HouseType,
-    field::Address,     field::Price,        field::TotalArea, field::LivingArea, field::KitchenArea,
-    field::Stop,        field::StopDistance, field::Bathroom,  field::Telephone,  field::Agency,
-    field::Description, field::Storeys,
-};
+namespace {
 
 // The fields the search reads as numbers.
 constexpr field::Field kNumberFields[] = {
@@ -86,9 +79,7 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
             view->setUniformItemSizes(true);
             combo->setView(view);
             combo->setModel(new QStringListModel(
-                text::SortedChoices(
-                    m_program.Knowledge.AttributeValueLists[static_cast<size_t>(r.field)].Values()),
-                combo));
+                text::SortedChoices(m_program.Knowledge.AttributeValueLists[r.field].Values()), combo));
             combo->setCompleter(nullptr);
             combo->setCurrentIndex(-1);
             box = combo;
@@ -99,8 +90,8 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
             box = edit;
         }
         label->setBuddy(box);
-        m_boxes[static_cast<size_t>(r.field)] = box;
-        m_captions[static_cast<size_t>(r.field)] = label->text();
+        m_boxes[r.field] = box;
+        m_captions[r.field] = label->text();
         if (r.field == field::Description) {
             // The description stands a little apart from the rows above it.
             grid->setRowMinimumHeight(gridRow, Twips(120));
@@ -139,23 +130,22 @@ RecordForm::RecordForm(Program& program, Prompts& prompts, QWidget* parent)
 
 RecordForm::~RecordForm() = default;
 
-QWidget* RecordForm::Box(int field) const
+QWidget* RecordForm::Box(field::Field f) const
 {
-    if (field < 0 || field >= field::Attributes) return nullptr;
-    return m_boxes[static_cast<size_t>(field)];
+    return field::IsAttribute(f) ? m_boxes[f] : nullptr;
 }
 
-QString RecordForm::BoxText(int field) const
+QString RecordForm::BoxText(field::Field f) const
 {
-    QWidget* box = Box(field);
+    QWidget* box = Box(f);
     if (auto* combo = qobject_cast<QComboBox*>(box)) return combo->currentText();
     if (auto* edit = qobject_cast<QLineEdit*>(box)) return edit->text();
     return QString();
 }
 
-void RecordForm::setBoxText(int field, const QString& text)
+void RecordForm::setBoxText(field::Field f, const QString& text)
 {
-    QWidget* box = Box(field);
+    QWidget* box = Box(f);
     QLineEdit* edit = qobject_cast<QLineEdit*>(box);
     if (auto* combo = qobject_cast<QComboBox*>(box)) {
         combo->setEditText(text);
@@ -169,30 +159,31 @@ void RecordForm::setBoxText(int field, const QString& text)
 
 void RecordForm::Restore()
 {
-    for (int field : kFieldOrder)
-        setBoxText(field, Record->GetRecord(field));
+    for (const fieldinfo::RecordRow& r : fieldinfo::RecordRows)
+        setBoxText(r.field, Record->GetRecord(r.field));
 }
 
 void RecordForm::Store()
 {
-    for (int field : kFieldOrder)
-        Record->SetRecord(field, BoxText(field));
+    for (const fieldinfo::RecordRow& r : fieldinfo::RecordRows)
+        Record->SetRecord(r.field, BoxText(r.field));
 }
 
 void RecordForm::onOk()
 {
     // A "|" or a line break would split the listing's line in the database
-    // file, so such a text is refused before anything is stored.
-    for (int field : kFieldOrder) {
-        if (text::IsFileSafe(BoxText(field))) continue;
+    // file, so such a text is refused before anything is stored; the topmost
+    // such box is named.
+    for (const fieldinfo::RecordRow& r : fieldinfo::RecordRows) {
+        if (text::IsFileSafe(BoxText(r.field))) continue;
         QPointer<RecordForm> self(this);
         m_prompts.Message(
             QStringLiteral(
                 "Поле «%1» содержит знак «|» или перевод строки, а их база данных хранить не может. "
                 "Исправьте текст; запись пока не изменена.")
-                .arg(m_captions[static_cast<size_t>(field)]),
+                .arg(m_captions[r.field]),
             AppTitle(), Prompts::Ok, Prompts::Icon::Warning);
-        if (self) Box(field)->setFocus();
+        if (self) Box(r.field)->setFocus();
         return;
     }
     if (!confirmUnreadable()) return;
@@ -205,24 +196,24 @@ bool RecordForm::confirmUnreadable()
 {
     // Only what was changed here: a listing as it came is not questioned.
     QStringList lines;
-    int first = -1;
-    const auto changed = [this](int field) {
-        const QString text = BoxText(field);
-        return !text::TrimmedView(text).isEmpty() && text != Record->GetRecord(field);
+    std::optional<field::Field> first;
+    const auto changed = [this](field::Field f) {
+        const QString text = BoxText(f);
+        return !text::TrimmedView(text).isEmpty() && text != Record->Field(f);
     };
-    for (int field : kNumberFields) {
-        const QString text = BoxText(field);
-        if (!changed(field) || text::IsNumber(text)) continue;
-        if (first < 0) first = field;
+    for (field::Field f : kNumberFields) {
+        const QString text = BoxText(f);
+        if (!changed(f) || text::IsNumber(text)) continue;
+        if (!first) first = f;
         lines << QStringLiteral("«%1»: «%2» — не число, поиск прочтёт его как %3")
-                     .arg(m_captions[static_cast<size_t>(field)], text, text::GeneralNumber(text::Val(text)));
+                     .arg(m_captions[f], text, text::GeneralNumber(text::Val(text)));
     }
     const QString date = BoxText(field::Date);
     if (changed(field::Date) &&
         !QDate::fromString(text::Trimmed(date), QStringLiteral("dd.MM.yyyy")).isValid()) {
-        if (first < 0) first = field::Date;
+        if (!first) first = field::Date;
         lines << QStringLiteral("«%1»: «%2» — не дата вида дд.мм.гггг, поиск сравнит её как текст")
-                     .arg(m_captions[static_cast<size_t>(field::Date)], date);
+                     .arg(m_captions[field::Date], date);
     }
     if (lines.isEmpty()) return true;
     QPointer<RecordForm> self(this);
@@ -230,7 +221,7 @@ bool RecordForm::confirmUnreadable()
         m_prompts.Message(lines.join(u'\n') + QStringLiteral("\n\nСохранить запись так?"), AppTitle(),
                           Prompts::Yes | Prompts::No | Prompts::DefaultNo, Prompts::Icon::Question);
     if (answer == Prompts::Yes) return true;
-    if (self) Box(first)->setFocus();
+    if (self) Box(*first)->setFocus();
     return false;
 }
 

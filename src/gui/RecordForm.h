@@ -6,8 +6,6 @@
 
 #include <QDialog>
 
-#include <array>
-
 class Program;
 class Prompts;
 class QComboBox;
@@ -15,7 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The dialog that edits the 17 attribute fields of one listing in place.
+// The dialog that edits the attribute fields of one listing in place.
 // OK writes every box into the listing at once; any other way of closing
 // writes nothing and counts as cancel.
 class RecordForm : public QDialog
@@ -33,10 +31,10 @@ public:
     // Every field gets the text of its box, exactly as it stands.
     void Store();
 
-    // The box of field `field` (0..16), or null for field 17.
-    QWidget* Box(int field) const;
+    // The box of a field, or null for a field that is no attribute.
+    QWidget* Box(field::Field f) const;
     // The text of a field's box.
-    QString BoxText(int field) const;
+    QString BoxText(field::Field f) const;
 
     QPushButton* Command1 = nullptr; // "&OK"
     QPushButton* Command2 = nullptr; // "&Отмена"
@@ -50,12 +48,12 @@ private:
     // Asks before a changed number field holds no number or the date no date;
     // true when the listing may be stored.
     bool confirmUnreadable();
-    void setBoxText(int field, const QString& text);
+    void setBoxText(field::Field f, const QString& text);
 
     Program& m_program;
     Prompts& m_prompts;
-    std::array<QWidget*, 17> m_boxes{};
-    std::array<QString, 17> m_captions;
+    field::FieldArray<QWidget*, field::Attributes> m_boxes{};
+    field::FieldArray<QString, field::Attributes> m_captions;
 };
 
 // Opens a new record dialog on `record`, modal, and returns when it has been

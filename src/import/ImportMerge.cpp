@@ -10,7 +10,7 @@ ImportMerge::ImportMerge(Records& records, bool updateExisting, std::function<vo
 bool ImportMerge::Update(Record& held, const Record& fresh)
 {
     bool changed = false;
-    for (int k = 0; k < Record::FieldCount - 1; ++k) {
+    for (field::Field k : field::AttributeFields) {
         const QStringView value = fresh.Field(k);
         if (value.isEmpty() || value == held.Field(k)) continue;
         held.SetRecord(k, value.toString());

@@ -404,12 +404,12 @@ bool Run::takeRow(const QList<HtmlElement>& rows, qsizetype i, RecordPtr listing
 
 void Run::cutLongFields(Record& listing)
 {
-    for (int k = 0; k < Record::FieldCount; ++k) {
+    for (field::Field k : field::AllFields) {
         const qsizetype size = listing.Field(k).size();
         if (size <= kMaxImportedFieldChars) continue;
         listing.SetRecord(k, listing.Field(k).left(kMaxImportedFieldChars).toString());
         const QString name =
-            k < field::Attributes ? QString::fromUtf16(fieldinfo::Names[k]) : QStringLiteral("резерв");
+            field::IsAttribute(k) ? QString::fromUtf16(fieldinfo::Names[k]) : QStringLiteral("резерв");
         log(QStringLiteral("Поле «%1» обрезано до %2 знаков (было %3): ")
                 .arg(name)
                 .arg(kMaxImportedFieldChars)
@@ -421,8 +421,8 @@ void Run::cutLongFields(Record& listing)
 size_t Run::rowKey(const Record& listing, const QUrl& link)
 {
     size_t h = qHash(link.toString(), 0x9e3779b9);
-    for (int k = 0; k < Record::FieldCount; ++k)
-        h = qHash(listing.Field(k), h ^ (size_t(k) * 0x100000001b3ULL));
+    for (field::Field k : field::AllFields)
+        h = qHash(listing.Field(k), h ^ (field::Slot(k) * 0x100000001b3ULL));
     return h;
 }
 

@@ -20,10 +20,10 @@ float EvaluateFormula(const Record& listing, const QString& formula, bool& ok, c
         QString s = formula;
         if (s.size() > ScriptEngine::MaxLength)
             throw ScriptError(ScriptEngine::TooLongError, ScriptEngine::TooLongText());
-        for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
-            const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
+        for (field::Field f : field::AttributeFields) {
+            const QString& name = kb.AttributeNames[f];
             if (name.isEmpty()) continue;
-            const QStringView field = listing.Field(i);
+            const QStringView field = listing.Field(f);
             // The text holds at most size / name occurrences; only when even
             // that many could pass the limit are they counted exactly, so an
             // ordinary formula pays no second scan on the search's hot path.

@@ -196,21 +196,22 @@ const QString& kinds::TextOf(Kind kind)
     return none;
 }
 
-const std::array<QString, 17>& DefaultAttributeNames()
+const field::FieldArray<QString, field::Attributes>& DefaultAttributeNames()
 {
-    static const std::array<QString, 17> names = [] {
-        std::array<QString, 17> out;
-        for (int k = 0; k < field::Attributes; ++k)
-            out[static_cast<size_t>(k)] = QString::fromUtf16(fieldinfo::Names[k]);
+    static const field::FieldArray<QString, field::Attributes> names = [] {
+        field::FieldArray<QString, field::Attributes> out;
+        for (field::Field k : field::AttributeFields)
+            out[k] = QString::fromUtf16(fieldinfo::Names[k]);
         return out;
     }();
     return names;
 }
 
-void KnowledgeBase::CheckIndex(int k)
+void KnowledgeBase::CheckIndex(field::Field k)
 {
-    if (k < 0 || k >= Slots)
-        throw VestranaError::outOfRange(QStringLiteral("атрибут %1 (допустимо от 0 до 17)").arg(k));
+    if (field::Index(k) < 0 || field::Index(k) >= Slots)
+        throw VestranaError::outOfRange(
+            QStringLiteral("атрибут %1 (допустимо от 0 до 17)").arg(field::Index(k)));
 }
 
 namespace {
@@ -297,7 +298,7 @@ public:
         return u'|' + m_pieces.mid(count).join(u'|');
     }
 
-    int index() const
+    field::Field index() const
     {
         const QString& p = piece(0, "номер атрибута");
         if (!text::IsNumber(p))
@@ -311,7 +312,7 @@ public:
         if (k < 0 || k >= KnowledgeBase::Slots)
             fail(VestranaError::Kind::OutOfRange,
                  QStringLiteral("номер атрибута %1 вне диапазона от 0 до 17").arg(k));
-        return k;
+        return field::At(k);
     }
 
     float single(int i, const char* what) const
@@ -390,7 +391,7 @@ struct ValueRun
 {
     struct Entry
     {
-        int k;
+        field::Field k;
         AttributeValueList::RawValue raw; // pointing into the block read
     };
     std::vector<Entry> entries;
@@ -436,7 +437,7 @@ void parseValues(const char* p, const char* end, ValueRun& out)
             p = start;
             break;
         }
-        out.entries.push_back({k, {value, quint32(bar - value), quint32(lineEnd - score)}});
+        out.entries.push_back({field::At(k), {value, quint32(bar - value), quint32(lineEnd - score)}});
     }
     out.stop = p;
 }
@@ -451,15 +452,14 @@ void KnowledgeBase::load(textfile::LineReader& file, const LoadOptions& options)
     const QByteArray whole = file.Bytes();
 
     // Hands a run's entries to their lists in file order, counting its lines.
-    std::array<std::vector<AttributeValueList::RawValue>, Slots> byList;
+    field::FieldArray<std::vector<AttributeValueList::RawValue>> byList;
     const auto appendValues = [&](const ValueRun& run, qint64& lines) {
         for (auto& list : byList)
             list.clear();
         for (const ValueRun::Entry& e : run.entries)
-            byList[static_cast<size_t>(e.k)].push_back(e.raw);
-        for (int k = 0; k < Slots; ++k)
-            AttributeValueLists[static_cast<size_t>(k)].AppendRaw(
-                whole, byList[static_cast<size_t>(k)].data(), byList[static_cast<size_t>(k)].size());
+            byList[e.k].push_back(e.raw);
+        for (field::Field k : field::AllFields)
+            AttributeValueLists[k].AppendRaw(whole, byList[k].data(), byList[k].size());
         lines += qint64(run.entries.size());
     };
 
@@ -508,10 +508,10 @@ void KnowledgeBase::load(textfile::LineReader& file, const LoadOptions& options)
                                     .arg(file.LineNumber()));
         if (in.line() == kValuesMarker)
             in.misplacedMarker(QStringLiteral("она бывает только в первой строке"));
-        const int k = in.index();
-        AttributeMax[static_cast<size_t>(k)] = in.single(1, "наибольшее значение");
-        AttributeMin[static_cast<size_t>(k)] = in.single(2, "наименьшее значение");
-        RangeTails[static_cast<size_t>(k)] = in.tail(3);
+        const field::Field k = in.index();
+        AttributeMax[k] = in.single(1, "наибольшее значение");
+        AttributeMin[k] = in.single(2, "наименьшее значение");
+        RangeTails[k] = in.tail(3);
     }
 
     // The value lines, up to the second marker: the bulk of a large file. They
@@ -549,12 +549,11 @@ void KnowledgeBase::load(textfile::LineReader& file, const LoadOptions& options)
         if (in.blank() && in.trailingBlank()) return;
         if (in.line() == kValuesMarker)
             in.misplacedMarker(QStringLiteral("она бывает только в первой строке"));
-        const int k = in.index();
+        const field::Field k = in.index();
         const QString& value = in.piece(1, "значение");
         const QString& score = in.piece(2, "формализованное значение");
-        AttributeValueLists[static_cast<size_t>(k)].Append(value, score);
-        if (QString tail = in.tail(3); !tail.isEmpty())
-            ValueTails[static_cast<size_t>(k)].insert(value, tail);
+        AttributeValueLists[k].Append(value, score);
+        if (QString tail = in.tail(3); !tail.isEmpty()) ValueTails[k].insert(value, tail);
     }
 
     // The type lines, to the end of the file.
@@ -564,11 +563,11 @@ void KnowledgeBase::load(textfile::LineReader& file, const LoadOptions& options)
         if (in.line() == kValuesMarker || in.line() == kTypesMarker)
             in.misplacedMarker(
                 QStringLiteral("после «%1» до конца файла идут только строки типов").arg(kTypesMarker));
-        const int k = in.index();
-        AttributeKinds[static_cast<size_t>(k)] = in.piece(1, "тип");
-        AttributeFormulas[static_cast<size_t>(k)] = in.piece(2, "формула");
-        AttributeComments[static_cast<size_t>(k)] = in.piece(3, "комментарий");
-        TypeTails[static_cast<size_t>(k)] = in.tail(4);
+        const field::Field k = in.index();
+        AttributeKinds[k] = in.piece(1, "тип");
+        AttributeFormulas[k] = in.piece(2, "формула");
+        AttributeComments[k] = in.piece(3, "комментарий");
+        TypeTails[k] = in.tail(4);
     }
 }
 
@@ -577,17 +576,15 @@ namespace {
 // The file as SaveKnowledge writes it, into any sink of windows-1251 lines.
 template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
 {
-    auto index = [](int k) { return text::NumberText(k); };
+    auto index = [](field::Field k) { return text::NumberText(field::Index(k)); };
     out.WriteLine(kValuesMarker);
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[s]) + u'|' +
-                      text::GeneralNumber(kb.AttributeMin[s]) + kb.RangeTails[s]);
-    }
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+    for (field::Field k : field::AttributeFields)
+        out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[k]) + u'|' +
+                      text::GeneralNumber(kb.AttributeMin[k]) + kb.RangeTails[k]);
+    for (field::Field k : field::AttributeFields) {
+        const AttributeValueList& list = kb.AttributeValueLists[k];
         const QString prefix = index(k) + u'|';
-        const QHash<QString, QString>& tails = kb.ValueTails[static_cast<size_t>(k)];
+        const QHash<QString, QString>& tails = kb.ValueTails[k];
         for (int p = 0; p < list.Count(); ++p) {
             const QString& value = list.Values()[p];
             out.WriteLine(prefix + text::FileSafe(value) + u'|' + text::FileSafe(list.Scores()[p]) +
@@ -595,12 +592,10 @@ template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
         }
     }
     out.WriteLine(kTypesMarker);
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s].Text()) + u'|' +
-                      text::FileSafe(kb.AttributeFormulas[s]) + u'|' +
-                      text::FileSafe(kb.AttributeComments[s]) + kb.TypeTails[s]);
-    }
+    for (field::Field k : field::AttributeFields)
+        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[k].Text()) + u'|' +
+                      text::FileSafe(kb.AttributeFormulas[k]) + u'|' +
+                      text::FileSafe(kb.AttributeComments[k]) + kb.TypeTails[k]);
 }
 
 struct ByteLines

@@ -143,31 +143,31 @@ private:
     Kind m_kind = Kind::Other;
 };
 
-// The program-wide knowledge-base tables, 18 slots each (slot 17 belongs to no attribute).
+// The program-wide knowledge-base tables, a slot per field (field::Reserved's belongs to no attribute).
 class KnowledgeBase
 {
 public:
     static constexpr int Slots = field::Count;
     static constexpr int Attributes = field::Attributes;
 
-    std::array<QString, Slots> AttributeNames;
-    std::array<AttributeKind, Slots> AttributeKinds;
-    std::array<QString, Slots> AttributeFormulas;
-    std::array<QString, Slots> AttributeComments;
+    field::FieldArray<QString> AttributeNames;
+    field::FieldArray<AttributeKind> AttributeKinds;
+    field::FieldArray<QString> AttributeFormulas;
+    field::FieldArray<QString> AttributeComments;
     // Accepted values with their formalized values (AttributeValueScores) in parallel.
-    std::array<AttributeValueList, Slots> AttributeValueLists;
-    std::array<float, Slots> AttributeMax{};
-    std::array<float, Slots> AttributeMin{};
+    field::FieldArray<AttributeValueList> AttributeValueLists;
+    field::FieldArray<float> AttributeMax{};
+    field::FieldArray<float> AttributeMin{};
     // What a line of knows.txt had after its last piece ("|" and the rest, as
     // it stood; empty for most), written back after that line: a column added
     // in a spreadsheet survives a save. By attribute for the range and type
     // lines, by attribute and value text for the value lines.
-    std::array<QString, Slots> RangeTails;
-    std::array<QString, Slots> TypeTails;
-    std::array<QHash<QString, QString>, Slots> ValueTails;
+    field::FieldArray<QString> RangeTails;
+    field::FieldArray<QString> TypeTails;
+    field::FieldArray<QHash<QString, QString>> ValueTails;
 
-    // Raises the out-of-range error for an index outside 0..17.
-    static void CheckIndex(int k);
+    // Raises the out-of-range error for a slot outside the tables (field::At of a bad number).
+    static void CheckIndex(field::Field k);
 
     // Reads knows.txt into the tables (a missing file is created empty, or read
     // as empty without createIfMissing). A file that is not empty must have the
@@ -190,5 +190,5 @@ private:
     void load(textfile::LineReader& in, const LoadOptions& options);
 };
 
-// The fixed attribute names, index 0 to 16.
-const std::array<QString, 17>& DefaultAttributeNames();
+// The fixed attribute names.
+const field::FieldArray<QString, field::Attributes>& DefaultAttributeNames();

@@ -75,7 +75,7 @@ void ScoreColumns::Clear()
 
 void ScoreColumns::reset(Column& c, Mode mode, const KnowledgeBase& kb, int k)
 {
-    const auto ks = static_cast<size_t>(k);
+    const field::Field ks = field::At(k);
     c.mode = mode;
     c.built = 0;
     c.clockRead = false;
@@ -104,12 +104,13 @@ void ScoreColumns::Refresh(const KnowledgeBase& kb, const ScriptEngine& engine)
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto ks = static_cast<size_t>(k);
         Column& c = m_columns[ks];
-        const Mode mode = ModeOf(kb.AttributeKinds[ks].Id());
+        const field::Field f = field::At(k);
+        const Mode mode = ModeOf(kb.AttributeKinds[f].Id());
         bool current = c.mode == mode;
         if (current && mode == Mode::ByValue)
-            current = c.listRevision == kb.AttributeValueLists[ks].Revision();
+            current = c.listRevision == kb.AttributeValueLists[f].Revision();
         if (current && mode == Mode::ByFormula)
-            current = c.formula == kb.AttributeFormulas[ks] && c.names == kb.AttributeNames &&
+            current = c.formula == kb.AttributeFormulas[f] && c.names == kb.AttributeNames &&
                       !(c.clockRead && c.clock != engine.ClockDay());
         if (!current) reset(c, mode, kb, k);
     }
@@ -123,14 +124,14 @@ void ScoreColumns::computeRow(Column& c, int k, int row, const Record& r, const 
     case Mode::None:
         return;
     case Mode::Number: {
-        const double x = text::Val(r.Field(k));
+        const double x = text::Val(r.Field(field::At(k)));
         const bool fits = text::FitsSingle(x);
         c.value[i] = fits ? static_cast<float>(x) : 0.0f;
         c.beyond[i] = fits ? 0 : kBeyond;
         return;
     }
     case Mode::ByValue: {
-        const int p = kb.AttributeValueLists[static_cast<size_t>(k)].IndexOf(r.Field(k));
+        const int p = kb.AttributeValueLists[field::At(k)].IndexOf(r.Field(field::At(k)));
         c.value[i] = p < 0 ? 0.0f : c.listScores[static_cast<size_t>(p)];
         c.beyond[i] = p < 0 ? 0 : c.listBeyond[static_cast<size_t>(p)];
         return;
@@ -143,7 +144,7 @@ void ScoreColumns::computeRow(Column& c, int k, int row, const Record& r, const 
         return;
     }
     case Mode::Folded:
-        c.hash[i] = FoldedHash(r.Field(k));
+        c.hash[i] = FoldedHash(r.Field(field::At(k)));
         return;
     }
 }
@@ -169,7 +170,7 @@ void ScoreColumns::prepareColumn(Column& c, int k, const KnowledgeBase& kb)
     if (c.mode == Mode::ByValue) {
         // The list builds its index lazily: build it here, before other
         // threads read it.
-        (void)kb.AttributeValueLists[static_cast<size_t>(k)].IndexOf(QStringView());
+        (void)kb.AttributeValueLists[field::At(k)].IndexOf(QStringView());
     }
 }
 

@@ -91,7 +91,7 @@ private:
         // What the values were computed from.
         quint64 listRevision = 0;
         QString formula;
-        std::array<QString, KnowledgeBase::Slots> names;
+        field::FieldArray<QString> names;
         bool clockRead = false;
         double clock = 0;
         // ByValue: each accepted value's formalized value and whether it is

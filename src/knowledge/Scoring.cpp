@@ -47,18 +47,19 @@ Source SourceOf(Kind kind)
     return Source::Zero;
 }
 
-float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r, int k)
+float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r,
+                        field::Field k)
 {
     switch (source) {
     case Source::ByValue: {
-        const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+        const AttributeValueList& list = kb.AttributeValueLists[k];
         const int p = list.IndexOf(r.Field(k));
         return p < 0 ? 0.0f : single(text::Val(list.Scores()[p]));
     }
     case Source::ByFormula: {
         // The success flag is not looked at: a failing formula gives 0.
         bool ok = false;
-        return EvaluateFormula(r, kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb, engine);
+        return EvaluateFormula(r, kb.AttributeFormulas[k], ok, kb, engine);
     }
     case Source::Number:
         return single(text::Val(r.Field(k)));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "store/Fields.h"
 
 #include <cmath>
 #include <cstdint>
@@ -68,6 +69,7 @@ Source SourceOf(Kind kind);
 // kind already looked at (a long run does that once, not per listing). A
 // formula that fails gives 0; a number beyond single precision raises the
 // overflow error.
-float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r, int k);
+float FormalizedValueOf(Source source, const KnowledgeBase& kb, ScriptEngine& engine, const Record& r,
+                        field::Field k);
 
 } // namespace scoring

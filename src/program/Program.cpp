@@ -34,10 +34,10 @@ QString Program::KnowledgePath() const
     return QDir(DataDir).filePath(QStringLiteral("knows.txt"));
 }
 
-float Program::FormalizedValue(int k, int i)
+float Program::FormalizedValue(field::Field k, int i)
 {
     KnowledgeBase::CheckIndex(k);
-    const scoring::Source source = scoring::SourceOf(Knowledge.AttributeKinds[static_cast<size_t>(k)].Id());
+    const scoring::Source source = scoring::SourceOf(Knowledge.AttributeKinds[k].Id());
     if (source == scoring::Source::Zero) return 0.0f; // other kinds never look the listing up
     return scoring::FormalizedValueOf(source, Knowledge, Engine(), *Records.Items.Item(i), k);
 }
@@ -46,8 +46,8 @@ void Program::InitAttributeNames()
 {
     MaxFound = 10;
     const auto& names = DefaultAttributeNames();
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        Knowledge.AttributeNames[static_cast<size_t>(k)] = names[static_cast<size_t>(k)];
+    for (field::Field k : field::AttributeFields)
+        Knowledge.AttributeNames[k] = names[k];
 }
 
 void Program::StartUp(bool readOnly, const ::Records::Progress& progress)

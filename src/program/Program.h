@@ -55,7 +55,7 @@ public:
     // turned into a number by the attribute's kind. A formula that fails gives 0.
     // Raises the out-of-range error for a bad k or i, and the overflow error for a
     // number beyond single precision.
-    float FormalizedValue(int k, int i);
+    float FormalizedValue(field::Field k, int i);
 
     // Empties FoundList.
     void ClearFoundList() { FoundList.clear(); }

@@ -47,19 +47,19 @@ QString tail()
 }
 
 // The fields a cell or row shows, joined with "/".
-QString joined(const std::array<QString, field::Count>& f, const std::array<field::Field, 3>& fields,
+QString joined(const field::FieldArray<QString>& f, const std::array<field::Field, 3>& fields,
                int count)
 {
     QString text;
     for (int i = 0; i < count; ++i) {
         if (i > 0) text += u'/';
-        text += f[field::Slot(fields[size_t(i)])];
+        text += f[fields[size_t(i)]];
     }
     return text;
 }
 
 // What a cell or row of listing `index` shows.
-QString shownText(sitelayout::Shown shown, const std::array<QString, field::Count>& f,
+QString shownText(sitelayout::Shown shown, const field::FieldArray<QString>& f,
                   const std::array<field::Field, 3>& fields, int count, int index)
 {
     switch (shown) {
@@ -146,11 +146,11 @@ QString DemoSite::Address() const
     return QStringLiteral("http://127.0.0.1:") + QString::number(Port());
 }
 
-std::array<QString, 18> DemoSite::listing(int index) const
+field::FieldArray<QString> DemoSite::listing(int index) const
 {
     auto f = sample::GenerateListing(quint64(index));
     if (const auto price = m_options.prices.constFind(index); price != m_options.prices.cend())
-        f[field::Slot(field::Price)] = *price;
+        f[field::Price] = *price;
     return f;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "import/SiteLayout.h"
+#include "store/Fields.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -87,7 +88,7 @@ private:
     };
     Target targetOf(const QString& target) const;
     bool stalls(const QString& target) const;
-    std::array<QString, 18> listing(int index) const;
+    field::FieldArray<QString> listing(int index) const;
 
     Options m_options;
     QTcpServer* m_server;

@@ -16,10 +16,6 @@ namespace sample {
 
 namespace {
 
-constexpr int kFields = 18;
-constexpr int kAttributes = 17;
-constexpr int kDistance = 10;
-
 // The program's own generator: fully specified, so every platform draws the
 // same numbers (std:: distributions may differ between standard libraries).
 class Rng
@@ -438,7 +434,7 @@ struct AttributeType
     const char16_t* comment;
 };
 
-constexpr std::array<AttributeType, kAttributes> kTypes = {{
+constexpr field::FieldArray<AttributeType, field::Attributes> kTypes = {{{
     {Kind::ByValue, u"", u"Центр и набережная ценятся выше окраин"},
     {Kind::Numeric, u"", u"Больше комнат — просторнее, но дороже"},
     {Kind::Numeric, u"", u"Первый и последний этажи обычно дешевле"},
@@ -457,10 +453,10 @@ constexpr std::array<AttributeType, kAttributes> kTypes = {{
     {Kind::Ordinal, u"", u"Дата подачи объявления"},
     {Kind::Ordinal, u"", u"Свободное описание продавца"},
     {Kind::Numeric, u"", u"Этажность дома"},
-}};
+}}};
 
 // The expert's rating of a value of a formalized attribute; 0 for anything unrated.
-int Rating(int attribute, const QString& value)
+int Rating(field::Field attribute, const QString& value)
 {
     auto find = [&value](const auto& list) {
         for (const auto& r : list)
@@ -468,17 +464,17 @@ int Rating(int attribute, const QString& value)
         return 0;
     };
     switch (attribute) {
-    case 0:
+    case field::District:
         for (const District& d : kDistricts)
             if (value == QStringView(d.name)) return d.rating;
         return 0;
-    case 3:
+    case field::HouseType:
         for (const HouseKind& h : kHouseKinds)
             if (value == QStringView(h.name)) return h.rating;
         return 0;
-    case 11:
+    case field::Bathroom:
         return find(kBathrooms);
-    case 12:
+    case field::Telephone:
         return find(kTelephones);
     default:
         return 0;
@@ -487,7 +483,7 @@ int Rating(int attribute, const QString& value)
 
 } // namespace
 
-std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
+field::FieldArray<QString> GenerateListing(quint64 index, quint32 seed)
 {
     const Tables& t = tables();
     // Each listing gets its own well separated stream, so any listing can be made
@@ -510,11 +506,11 @@ std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
     const int living = total * rng.Between(rooms == 1 ? 48 : 55, rooms == 1 ? 60 : 68) / 100;
     const int kitchen = rng.Between(house.kitchenMin, house.kitchenMax);
 
-    std::array<QString, kFields> f;
-    f[0] = t.districts[size_t(district)];
-    f[1] = QString::number(rooms);
-    f[2] = QString::number(floor);
-    f[3] = t.houseTypes[size_t(type)];
+    field::FieldArray<QString> f;
+    f[field::District] = t.districts[size_t(district)];
+    f[field::Rooms] = QString::number(rooms);
+    f[field::Floor] = QString::number(floor);
+    f[field::HouseType] = t.houseTypes[size_t(type)];
 
     const auto& streets = t.streets[size_t(district)];
     QString address = streets[rng.Below(quint32(streets.size()))];
@@ -525,7 +521,7 @@ std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
     }
     address += QStringLiteral(", кв. ");
     address += QString::number(rng.Between(1, std::max(8, storeys * 4 * rng.Between(1, 8))));
-    f[4] = address;
+    f[field::Address] = address;
 
     // Integer arithmetic only: the price must come out the same on every machine.
     qint64 perMetre = qint64(dist.roublesPerMetre) * house.pricePercent / 100;
@@ -533,32 +529,32 @@ std::array<QString, 18> GenerateListing(quint64 index, quint32 seed)
     perMetre = perMetre * rng.Between(88, 112) / 100;
     const qint64 thousands = (qint64(total) * perMetre / 10 / 1000 + 5) / 10 * 10;
     const bool negotiable = rng.Percent(2);
-    f[5] = negotiable ? t.negotiable : QString::number(thousands);
-    f[6] = Tenths(total);
-    f[7] = Tenths(living);
-    f[8] = rng.Percent(3) ? QString() : Tenths(kitchen);
+    f[field::Price] = negotiable ? t.negotiable : QString::number(thousands);
+    f[field::TotalArea] = Tenths(total);
+    f[field::LivingArea] = Tenths(living);
+    f[field::KitchenArea] = rng.Percent(3) ? QString() : Tenths(kitchen);
 
     const auto& stops = t.stops[size_t(district)];
-    f[9] = stops[rng.Below(quint32(stops.size()))];
+    f[field::Stop] = stops[rng.Below(quint32(stops.size()))];
     // Always a plain number: the distance formula reads this field as it stands.
-    f[kDistance] = QString::number(rng.Between(3, 195) * 10);
+    f[field::StopDistance] = QString::number(rng.Between(3, 195) * 10);
 
     const int bathroom = rooms == 1   ? rng.Weighted(std::array<int, 4>{30, 68, 0, 2})
                          : rooms <= 3 ? rng.Weighted(std::array<int, 4>{64, 30, 4, 2})
                                       : rng.Weighted(std::array<int, 4>{45, 5, 48, 2});
-    f[11] = t.bathrooms[size_t(bathroom)];
-    f[12] = t.telephones[size_t(rng.Weighted(std::array<int, 4>{55, 25, 5, 15}))];
+    f[field::Bathroom] = t.bathrooms[size_t(bathroom)];
+    f[field::Telephone] = t.telephones[size_t(rng.Weighted(std::array<int, 4>{55, 25, 5, 15}))];
     const quint32 seller = rng.Below(100);
-    f[13] = seller < 8 ? t.privateSeller : seller < 11 ? QString() : t.agencies[rng.Below(20)];
-    f[14] = DateText(int(rng.Below(183)));
-    f[15] = Description(rng, type, rooms);
-    f[16] = QString::number(storeys);
+    f[field::Agency] = seller < 8 ? t.privateSeller : seller < 11 ? QString() : t.agencies[rng.Below(20)];
+    f[field::Date] = DateText(int(rng.Below(183)));
+    f[field::Description] = Description(rng, type, rooms);
+    f[field::Storeys] = QString::number(storeys);
     return f;
 }
 
-QString DatabaseLine(const std::array<QString, 18>& fields)
+QString DatabaseLine(const field::FieldArray<QString>& fields)
 {
-    qsizetype size = kFields;
+    qsizetype size = fields.size();
     for (const QString& s : fields)
         size += s.size();
     QString line;
@@ -597,19 +593,19 @@ void BuildSampleMarket(Program& program, quint64 count, quint32 seed)
     KnowledgeBase& kb = program.Knowledge;
     kb = KnowledgeBase();
     const auto& names = DefaultAttributeNames();
-    for (int k = 0; k < kAttributes; ++k) {
-        kb.AttributeNames[size_t(k)] = names[size_t(k)];
-        const AttributeType& a = kTypes[size_t(k)];
-        kb.AttributeKinds[size_t(k)] = kinds::TextOf(a.kind);
-        kb.AttributeFormulas[size_t(k)] = QString::fromUtf16(a.formula);
-        kb.AttributeComments[size_t(k)] = QString::fromUtf16(a.comment);
+    for (field::Field k : field::AttributeFields) {
+        kb.AttributeNames[k] = names[k];
+        const AttributeType& a = kTypes[k];
+        kb.AttributeKinds[k] = kinds::TextOf(a.kind);
+        kb.AttributeFormulas[k] = QString::fromUtf16(a.formula);
+        kb.AttributeComments[k] = QString::fromUtf16(a.comment);
     }
     // The accepted values and the ranges are what a re-index finds; the
     // expert then rates the values of the attributes formalized by value.
     [[maybe_unused]] const bool finished = Normalize(program); // nothing here can cancel it
-    for (int k = 0; k < kAttributes; ++k) {
-        if (kTypes[size_t(k)].kind != Kind::ByValue) continue;
-        AttributeValueList& list = kb.AttributeValueLists[size_t(k)];
+    for (field::Field k : field::AttributeFields) {
+        if (kTypes[k].kind != Kind::ByValue) continue;
+        AttributeValueList& list = kb.AttributeValueLists[k];
         for (int p = 1; p <= list.Count(); ++p)
             list.SetScore(p, QString::number(Rating(k, list.Value(p))));
     }

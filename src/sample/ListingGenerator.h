@@ -2,11 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
-
-#include <array>
 
 class Program;
 class Records;
@@ -18,10 +18,10 @@ class Records;
 namespace sample {
 
 // The fields of listing number `index` (0-based) of the sample market with this seed.
-std::array<QString, 18> GenerateListing(quint64 index, quint32 seed = 2008);
+field::FieldArray<QString> GenerateListing(quint64 index, quint32 seed = 2008);
 
 // One database.txt line (without its end): every field followed by "|".
-QString DatabaseLine(const std::array<QString, 18>& fields);
+QString DatabaseLine(const field::FieldArray<QString>& fields);
 
 // The listings 0..count-1, appended to `records` as the database file would give them.
 void AppendSampleListings(Records& records, quint64 count, quint32 seed = 2008);

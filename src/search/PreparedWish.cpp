@@ -43,7 +43,7 @@ std::array<bool, KnowledgeBase::Attributes> namedIn(const KnowledgeBase& kb, QSt
 {
     std::array<bool, KnowledgeBase::Attributes> named{};
     for (int i = 0; i < KnowledgeBase::Attributes; ++i) {
-        const QString& name = kb.AttributeNames[static_cast<size_t>(i)];
+        const QString& name = kb.AttributeNames[field::At(i)];
         if (name.isEmpty() || !formula.contains(name)) continue;
         named[static_cast<size_t>(i)] = true;
         // A character no name holds, so that what stands for this attribute is
@@ -99,8 +99,8 @@ QString NearestValue(const QStringList& values, const QString& wish)
 QString WishBoxCaption(const KnowledgeBase& kb, int k)
 {
     for (const fieldinfo::WishBox& s : fieldinfo::WishBoxes)
-        if (s.field == k) return QString::fromUtf16(s.caption).simplified();
-    return k >= 0 && k < KnowledgeBase::Slots ? kb.AttributeNames[static_cast<size_t>(k)] : QString();
+        if (s.field == field::At(k)) return QString::fromUtf16(s.caption).simplified();
+    return k >= 0 && k < KnowledgeBase::Slots ? kb.AttributeNames[field::At(k)] : QString();
 }
 
 PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, int k, const QString& typed)
@@ -123,7 +123,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
             quoted(w) + QStringLiteral(" — не число; пожелание ") + box + QStringLiteral(" не учитывается.");
     };
 
-    switch (kb.AttributeKinds[ks].Id()) {
+    switch (kb.AttributeKinds[field::At(k)].Id()) {
     case Kind::Ordinal:
         p.text = w;
         p.scored = true;
@@ -131,7 +131,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
     case Kind::ByValue: {
         // The scan goes on after a match, comparing the rest with the replaced
         // wish: a formalized value may itself be an accepted value.
-        const AttributeValueList& list = kb.AttributeValueLists[ks];
+        const AttributeValueList& list = kb.AttributeValueLists[field::At(k)];
         QString replaced = w;
         bool matched = false;
         QString folded = text::Folded(w);
@@ -161,7 +161,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
         return p;
     }
     case Kind::ByFormula: {
-        const QString& formula = kb.AttributeFormulas[ks];
+        const QString& formula = kb.AttributeFormulas[field::At(k)];
         const auto named = namedIn(kb, formula);
         const bool ownOnly = named[ks] && std::count(named.begin(), named.end(), true) == 1;
         if (!number) {
@@ -179,7 +179,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
         QString standIn = text::GeneralNumber(a, 15);
         if (a < 0) standIn = u'(' + standIn + u')';
         Record r;
-        r.SetRecord(k, standIn);
+        r.SetRecord(field::At(k), standIn);
         bool ok = false;
         QString reason;
         const float v = EvaluateFormula(r, formula, ok, kb, engine, &reason);
@@ -212,15 +212,15 @@ PreparedWishes PrepareWishes(const KnowledgeBase& kb, const ScriptEngine& engine
 {
     PreparedWishes out;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        out[static_cast<size_t>(k)] = PrepareWish(kb, engine, k, typed[static_cast<size_t>(k)]);
-    out[KnowledgeBase::Attributes].typed = typed[KnowledgeBase::Attributes];
+        out[field::At(k)] = PrepareWish(kb, engine, k, typed[field::At(k)]);
+    out[field::Reserved].typed = typed[field::Reserved];
     return out;
 }
 
 WishTexts PreparedTexts(const PreparedWishes& prepared)
 {
     WishTexts out;
-    for (size_t k = 0; k < prepared.size(); ++k)
+    for (field::Field k : field::AllFields)
         out[k] = prepared[k].text;
     return out;
 }

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "store/Fields.h"
+
 #include <QString>
 
 #include <array>
@@ -10,7 +12,7 @@ class KnowledgeBase;
 class ScriptEngine;
 
 // The wish texts of attributes 0..17 as the boxes hold them (14..17 empty).
-using WishTexts = std::array<QString, 18>;
+using WishTexts = field::FieldArray<QString>;
 
 // One wish made ready to be compared: what the user meant, in the terms the
 // attribute is scored in. The search run, the explanation, the main window and
@@ -50,7 +52,7 @@ struct PreparedWish
     }
 };
 
-using PreparedWishes = std::array<PreparedWish, 18>;
+using PreparedWishes = field::FieldArray<PreparedWish>;
 
 // Prepares the wish of attribute k. Trimmed; then by the attribute's kind:
 // - rated values: a wish equal to an accepted value (ignoring case and

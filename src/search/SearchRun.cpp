@@ -97,7 +97,7 @@ float formalized(Program& program, const Record& r, int k, const AttributeRule& 
                  [[maybe_unused]] Trace* trace)
 {
     if (rule.useEntries) {
-        const QStringView f = r.Field(k);
+        const QStringView f = r.Field(field::At(k));
         for (const AttributeRule::Entry& e : rule.entries) {
             if (e.value.size() == f.size() && e.value == f) {
                 if (!e.fits) throw VestranaError::overflow();
@@ -111,8 +111,8 @@ float formalized(Program& program, const Record& r, int k, const AttributeRule& 
             const KnowledgeBase& kb = program.Knowledge;
             bool ok = false;
             QString reason;
-            const float v = EvaluateFormula(r, kb.AttributeFormulas[static_cast<size_t>(k)], ok, kb,
-                                            program.Engine(), &reason);
+            const float v =
+                EvaluateFormula(r, kb.AttributeFormulas[field::At(k)], ok, kb, program.Engine(), &reason);
             if (!ok) {
                 trace->formulaFailed = true;
                 trace->failure = QStringLiteral("Формула не вычислена: ") + reason;
@@ -120,7 +120,7 @@ float formalized(Program& program, const Record& r, int k, const AttributeRule& 
             return v;
         }
     }
-    return scoring::FormalizedValueOf(rule.source, program.Knowledge, program.Engine(), r, k);
+    return scoring::FormalizedValueOf(rule.source, program.Knowledge, program.Engine(), r, field::At(k));
 }
 
 // The score of one attribute; the scoring pass and the explanation both call it.
@@ -132,7 +132,7 @@ float attributeScore(Program& program, const Record& r, int k, const AttributeRu
     case Rule::Empty:
         return 100.0f;
     case Rule::Ordinal:
-        return foldedEquals(r.Field(k), rule.folded) ? 100.0f : 0.0f;
+        return foldedEquals(r.Field(field::At(k)), rule.folded) ? 100.0f : 0.0f;
     case Rule::Numeric:
     case Rule::Other:
         if (!rule.aFits) {
@@ -171,10 +171,10 @@ Rules buildRules(const Program& program, const PreparedWishes& wishes)
     const KnowledgeBase& kb = program.Knowledge;
     Rules rules;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const PreparedWish& w = wishes[static_cast<size_t>(k)];
+        const PreparedWish& w = wishes[field::At(k)];
         AttributeRule& r = rules[static_cast<size_t>(k)];
         if (!w.scored) continue;
-        const Kind kind = kb.AttributeKinds[static_cast<size_t>(k)].Id();
+        const Kind kind = kb.AttributeKinds[field::At(k)].Id();
         switch (kind) {
         case Kind::Ordinal:
             r.rule = Rule::Ordinal;
@@ -192,7 +192,7 @@ Rules buildRules(const Program& program, const PreparedWishes& wishes)
         }
         r.source = scoring::SourceOf(kind);
         if (r.source == Source::ByValue) {
-            const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
+            const AttributeValueList& list = kb.AttributeValueLists[field::At(k)];
             if (list.Count() <= kScanLimit) {
                 r.useEntries = true;
                 for (int p = 0; p < list.Count(); ++p) {
@@ -208,8 +208,8 @@ Rules buildRules(const Program& program, const PreparedWishes& wishes)
         r.aFits = text::FitsSingle(a);
         r.a = r.aFits ? static_cast<float>(a) : 0.0f;
         if (r.rule == Rule::Numeric) {
-            r.lo = kb.AttributeMin[static_cast<size_t>(k)];
-            r.hi = kb.AttributeMax[static_cast<size_t>(k)];
+            r.lo = kb.AttributeMin[field::At(k)];
+            r.hi = kb.AttributeMax[field::At(k)];
         }
     }
     return rules;
@@ -222,7 +222,7 @@ float straightScore(Program& program, const Record& r, const Rules& rules)
     float sum = 0;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
         sum += attributeScore<false>(program, r, k, rules[static_cast<size_t>(k)]);
-    return sum / 17.0f;
+    return sum / float(field::Attributes);
 }
 
 } // namespace
@@ -305,8 +305,8 @@ void scoreRows(const Program& program, const Rules& rules, int begin, int end, f
         case Rule::Ordinal: {
             const std::uint32_t* hashes = columns.Hashes(k);
             for (int i = begin; i < end; ++i) {
-                const bool same =
-                    hashes[i] == rule.foldedHash && foldedEquals(items.at(i)->Field(k), rule.folded);
+                const bool same = hashes[i] == rule.foldedHash &&
+                                  foldedEquals(items.at(i)->Field(field::At(k)), rule.folded);
                 out[i] += same ? 100.0f : 0.0f;
             }
             continue;
@@ -336,7 +336,7 @@ void scoreRows(const Program& program, const Rules& rules, int begin, int end, f
         }
     }
     for (int i = begin; i < end; ++i)
-        out[i] = out[i] / 17.0f;
+        out[i] = out[i] / float(field::Attributes);
 }
 
 // Whether the rule reads the attribute's column.
@@ -527,7 +527,7 @@ void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& file
     // The lists' indexes are built lazily: here, before the threads read them.
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
         if (rules[static_cast<size_t>(k)].source == Source::ByValue)
-            (void)program.Knowledge.AttributeValueLists[static_cast<size_t>(k)].IndexOf(QStringView());
+            (void)program.Knowledge.AttributeValueLists[field::At(k)].IndexOf(QStringView());
 
     // What Run puts into FoundList: the first MaxFound listings of 100 in file
     // order (the scoring pass ends at the last of them), then the best other
@@ -611,18 +611,18 @@ Explanation SearchRun::Explain(Program& program, const Record& r, const Prepared
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto ks = static_cast<size_t>(k);
         const AttributeRule& rule = rules[ks];
-        AttributeExplanation& e = out.attributes[ks];
+        AttributeExplanation& e = out.attributes[field::At(k)];
         Trace trace;
         e.score = attributeScore<true>(program, r, k, rule, &trace);
         sum += e.score;
         e.attribute = k;
-        e.name = kb.AttributeNames[ks];
-        e.kind = kb.AttributeKinds[ks];
-        e.wish = prepared[ks].typed;
-        e.prepared = prepared[ks].text;
-        e.note = prepared[ks].note;
-        e.hint = prepared[ks].hint;
-        e.field = r.GetRecord(k);
+        e.name = kb.AttributeNames[field::At(k)];
+        e.kind = kb.AttributeKinds[field::At(k)];
+        e.wish = prepared[field::At(k)].typed;
+        e.prepared = prepared[field::At(k)].text;
+        e.note = prepared[field::At(k)].note;
+        e.hint = prepared[field::At(k)].hint;
+        e.field = r.GetRecord(field::At(k));
         e.hasValue = trace.hasValue;
         e.value = trace.value;
         e.hasRange = rule.rule == Rule::Numeric || rule.rule == Rule::Other;
@@ -632,7 +632,7 @@ Explanation SearchRun::Explain(Program& program, const Record& r, const Prepared
         e.failure = trace.failure;
         e.formulaFailed = trace.formulaFailed;
     }
-    out.so = sum / 17.0f;
+    out.so = sum / float(field::Attributes);
     return out;
 }
 
@@ -680,13 +680,13 @@ QString SearchRun::Csv(const Program& program, const QList<RecordPtr>& listings,
     QString out;
     QStringList header;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        header << program.Knowledge.AttributeNames[static_cast<size_t>(k)];
+        header << program.Knowledge.AttributeNames[field::At(k)];
     header << QStringLiteral("% совпадения");
     appendCsvRow(out, header, separator);
     for (const RecordPtr& r : listings) {
         QStringList cells;
         for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-            cells << r->GetRecord(k);
+            cells << r->GetRecord(field::At(k));
         cells << ScoreText(r->So);
         appendCsvRow(out, cells, separator);
     }

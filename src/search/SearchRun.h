@@ -65,7 +65,7 @@ struct AttributeExplanation
 
 struct Explanation
 {
-    std::array<AttributeExplanation, 17> attributes;
+    field::FieldArray<AttributeExplanation, field::Attributes> attributes;
     // The scores summed in attribute order and divided by 17, as the run does.
     float so = 0;
 };

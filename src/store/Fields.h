@@ -2,61 +2,78 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include <QMetaType>
+
 #include <array>
 #include <cstddef>
 #include <span>
 
-// The fields of a listing by name. A field's number is also the index of its
-// attribute in the knowledge base, so the names index both.
+// The fields of a listing by name. A field's position in a line of the
+// database file is also the number of its attribute in knows.txt; in the
+// program a field is only ever named, and a table of fields is a FieldArray.
 namespace field {
 
-enum Field : int {
-    District = 0,
-    Rooms = 1,
-    Floor = 2, // "5/9" in the database file is split into Floor and Storeys
-    HouseType = 3,
-    Address = 4,
-    Price = 5, // thousands of roubles
-    TotalArea = 6,
-    LivingArea = 7,
-    KitchenArea = 8,
-    Stop = 9,          // the nearest public-transport stop
-    StopDistance = 10, // metres to that stop
-    Bathroom = 11,
-    Telephone = 12,
-    Agency = 13,
-    Date = 14, // text in no fixed form
-    Description = 15,
-    Storeys = 16,  // of the house
-    Reserved = 17, // no attribute: only carried through the database file
+enum class Field : int {
+    District,
+    Rooms,
+    Floor, // "5/9" in the database file is split into Floor and Storeys
+    HouseType,
+    Address,
+    Price, // thousands of roubles
+    TotalArea,
+    LivingArea,
+    KitchenArea,
+    Stop,         // the nearest public-transport stop
+    StopDistance, // metres to that stop
+    Bathroom,
+    Telephone,
+    Agency,
+    Date, // text in no fixed form
+    Description,
+    Storeys,  // of the house
+    Reserved, // no attribute: only carried through the database file
 };
+// field::Price rather than field::Field::Price.
+using enum Field;
 
-// Fields 0..16 are attributes; the database file holds all 18.
-constexpr int Attributes = 17;
-constexpr int Count = 18;
+// Fields District..Storeys are attributes; the database file holds all of them.
+constexpr int Attributes = static_cast<int>(Reserved);
+constexpr int Count = Attributes + 1;
 
+// A field's position in a line of the database file (and its attribute's
+// number in knows.txt), for the file code and for messages.
+inline constexpr int Index(Field f)
+{
+    return static_cast<int>(f);
+}
 inline constexpr std::size_t Slot(Field f)
 {
     return static_cast<std::size_t>(f);
 }
-
+// The field at a position read from a file (or counted in the file code).
+// Nothing is checked here: Record and KnowledgeBase check what they are given.
 inline constexpr Field At(int index)
 {
     return static_cast<Field>(index);
+}
+
+inline constexpr bool IsAttribute(Field f)
+{
+    return Index(f) >= 0 && Index(f) < Attributes;
 }
 
 // Every field that is an attribute, in order, and every field of a listing:
 // for (field::Field f : field::AttributeFields) ...
 inline constexpr std::array<Field, Attributes> AttributeFields = [] {
     std::array<Field, Attributes> all{};
-    for (int i = 0; i < Attributes; ++i)
-        all[static_cast<std::size_t>(i)] = static_cast<Field>(i);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<Field>(i);
     return all;
 }();
 inline constexpr std::array<Field, Count> AllFields = [] {
     std::array<Field, Count> all{};
-    for (int i = 0; i < Count; ++i)
-        all[static_cast<std::size_t>(i)] = static_cast<Field>(i);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<Field>(i);
     return all;
 }();
 
@@ -68,8 +85,8 @@ template <typename T, int N = Count> struct FieldArray
     static_assert(N == Attributes || N == Count);
     std::array<T, N> items{};
 
-    constexpr T& operator[](Field f) { return items[static_cast<std::size_t>(f)]; }
-    constexpr const T& operator[](Field f) const { return items[static_cast<std::size_t>(f)]; }
+    constexpr T& operator[](Field f) { return items[Slot(f)]; }
+    constexpr const T& operator[](Field f) const { return items[Slot(f)]; }
     static constexpr int size() { return N; }
     constexpr auto begin() { return items.begin(); }
     constexpr auto end() { return items.end(); }
@@ -82,13 +99,16 @@ template <typename T, int N = Count> struct FieldArray
 
 } // namespace field
 
+// A field in a QVariant (an item's data, a test's table of cases).
+Q_DECLARE_METATYPE(field::Field)
+
 // What the windows, the command line and the importer show of the fields.
 // Widths are in twips, as the windows lay them out.
 namespace fieldinfo {
 
 // The attribute names, as the knowledge base starts with them; also the words
 // that stand for the fields in formulas.
-inline constexpr const char16_t* Names[field::Attributes] = {
+inline constexpr field::FieldArray<const char16_t*, field::Attributes> Names = {{
     u"Район",
     u"Количество комнат",
     u"Этаж",
@@ -106,7 +126,7 @@ inline constexpr const char16_t* Names[field::Attributes] = {
     u"Дата",
     u"Описание",
     u"Количество этажей",
-};
+}};
 
 // A column of a listing table: its caption, its width and the fields its cell
 // joins with "/" (none: the match of the last search).
@@ -162,7 +182,7 @@ struct WishBox
 inline constexpr const char16_t* PriceChoices[] = {u"1000", u"1500", u"2000", u"3000",
                                                    u"4000", u"500",  u"5000", u"Договорная"};
 
-// Attributes 0..13 have a wish box; the others are never wished for.
+// The attributes up to Agency have a wish box; the others are never wished for.
 inline constexpr WishBox WishBoxes[] = {
     {field::District, 1, 0, u"Район", u"Район квартиры/дома, выберите из списка"},
     {field::Rooms, 2, 0, u"Количество комнат", u"Количество комнат, численное значение"},
@@ -179,7 +199,7 @@ inline constexpr WishBox WishBoxes[] = {
     {field::Bathroom, 11, 2, u"Сан узел", nullptr},
     {field::Telephone, 12, 2, u"Наличие телефона", nullptr},
 };
-// The wishes a search reads are those of attributes 0..LastWished.
+// The wishes a search reads are those of the attributes up to LastWished.
 inline constexpr field::Field LastWished = field::Agency;
 
 // A row of the record dialog: its label's number (Label<n>), its caption, and

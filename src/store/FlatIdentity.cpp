@@ -165,7 +165,7 @@ void RemoveCopies(Records& records, const QList<FlatCopy>& copies)
     for (const FlatCopy& c : byAge) {
         Record& kept = *items.Item(c.original);
         const Record& copy = *items.Item(c.position);
-        for (int k = 0; k < Record::FieldCount; ++k)
+        for (field::Field k : field::AllFields)
             if (kept.Field(k).isEmpty() && !copy.Field(k).isEmpty()) kept.SetRecord(k, copy.GetRecord(k));
     }
 
@@ -185,10 +185,10 @@ void RemoveCopies(Records& records, const QList<FlatCopy>& copies)
         records.Items.Add(std::move(r));
 }
 
-QList<int> DifferingFields(const Record& copy, const Record& kept)
+QList<field::Field> DifferingFields(const Record& copy, const Record& kept)
 {
-    QList<int> fields;
-    for (int k = 0; k < Record::FieldCount; ++k)
+    QList<field::Field> fields;
+    for (field::Field k : field::AllFields)
         if (copy.Field(k) != kept.Field(k)) fields.append(k);
     return fields;
 }

@@ -85,5 +85,5 @@ QList<FlatCopy> FindCopies(const RecordList& items);
 // others keep their order. A field the listing that stays leaves empty takes
 // the text of the newest copy that has one.
 void RemoveCopies(Records& records, const QList<FlatCopy>& copies);
-// The fields (0 to 17) in which a copy differs from the listing that stays.
-QList<int> DifferingFields(const Record& copy, const Record& kept);
+// The fields in which a copy differs from the listing that stays.
+QList<field::Field> DifferingFields(const Record& copy, const Record& kept);

@@ -14,8 +14,9 @@
 
 namespace {
 
-void checkIndex(int index)
+void checkIndex(field::Field f)
 {
+    const int index = field::Index(f);
     if (static_cast<unsigned>(index) >= static_cast<unsigned>(Record::FieldCount))
         throw VestranaError::outOfRange(QStringLiteral("поле %1 записи (допустимо от 0 до 17)").arg(index));
 }
@@ -67,10 +68,10 @@ void Record::setEnds(const std::array<quint32, FieldCount>& ends, qsizetype extr
     std::memcpy(static_cast<void*>(m_text.data() + size), ends.data(), sizeof ends);
 }
 
-QString Record::GetRecord(int index) const
+QString Record::GetRecord(field::Field f) const
 {
-    checkIndex(index);
-    return Field(index).toString();
+    checkIndex(f);
+    return Field(f).toString();
 }
 
 void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
@@ -93,12 +94,12 @@ void Record::assignFields(const std::array<QStringView, FieldCount>& fields)
     m_revision = revision::Next();
 }
 
-void Record::SetRecord(int index, const QString& data)
+void Record::SetRecord(field::Field f, const QString& data)
 {
-    checkIndex(index);
+    checkIndex(f);
     std::array<QStringView, FieldCount> fields;
-    for (int i = 0; i < FieldCount; ++i)
-        fields[static_cast<size_t>(i)] = i == index ? QStringView(data) : Field(i);
+    for (size_t i = 0; i < FieldCount; ++i)
+        fields[i] = i == field::Slot(f) ? QStringView(data) : fieldAt(i);
     assignFields(fields);
 }
 
@@ -116,10 +117,10 @@ void Record::NormalizeData()
     const FloorSplit split = SplitFloor(Field(field::Floor));
     if (!split.combined) return;
     std::array<QStringView, FieldCount> fields;
-    for (int i = 0; i < FieldCount; ++i)
-        fields[static_cast<size_t>(i)] = Field(i);
-    fields[field::Floor] = split.floor;
-    fields[field::Storeys] = split.storeys;
+    for (size_t i = 0; i < FieldCount; ++i)
+        fields[i] = fieldAt(i);
+    fields[field::Slot(field::Floor)] = split.floor;
+    fields[field::Slot(field::Storeys)] = split.storeys;
     assignFields(fields);
 }
 
@@ -197,8 +198,8 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
     // The fields and their ends, with "floor/storeys" in the floor field split
     // as NormalizeData does, on the bytes ("/" too is one byte that nothing
     // else decodes to).
-    const qsizetype floorStart = bar[field::Floor - 1] + 1;
-    const QByteArrayView floorBytes(data + floorStart, bar[field::Floor] - floorStart);
+    const qsizetype floorStart = bar[field::Slot(field::Floor) - 1] + 1;
+    const QByteArrayView floorBytes(data + floorStart, bar[field::Slot(field::Floor)] - floorStart);
     const qsizetype slash = floorBytes.indexOf('/');
     textfile::Piece storeys{};
     if (slash >= 0) {
@@ -211,8 +212,8 @@ bool Record::AssignLineCp1251(const char* data, qsizetype size, int& pieces)
     for (size_t i = 0; i < FieldCount; ++i) {
         const qsizetype start = i == 0 ? 0 : bar[i - 1] + 1;
         fields[i] = {data + start, bar[i] - start};
-        if (slash >= 0 && i == field::Floor) fields[i].size = slash;
-        if (slash >= 0 && i == field::Storeys) fields[i] = storeys;
+        if (slash >= 0 && i == field::Slot(field::Floor)) fields[i].size = slash;
+        if (slash >= 0 && i == field::Slot(field::Storeys)) fields[i] = storeys;
         total += fields[i].size;
         ends[i] = static_cast<quint32>(total);
     }
@@ -234,8 +235,8 @@ void Record::AppendLine(QByteArray& out) const
     const qsizetype start = out.size();
     out.resize(start + textSize() + FieldCount + 2);
     char* o = out.data() + start;
-    for (int i = 0; i < FieldCount; ++i) {
-        o += textfile::EncodeFieldCp1251(Field(i), o);
+    for (size_t i = 0; i < FieldCount; ++i) {
+        o += textfile::EncodeFieldCp1251(fieldAt(i), o);
         *o++ = '|';
     }
     *o++ = '\r';
@@ -245,8 +246,8 @@ void Record::AppendLine(QByteArray& out) const
 
 void Record::appendLineWithExtra(QByteArray& out) const
 {
-    for (int i = 0; i < FieldCount; ++i) {
-        textfile::AppendFieldCp1251(out, Field(i));
+    for (size_t i = 0; i < FieldCount; ++i) {
+        textfile::AppendFieldCp1251(out, fieldAt(i));
         out.append('|');
     }
     // Written back exactly as read, bars and all.

@@ -25,8 +25,8 @@ FloorSplit SplitFloor(QStringView floorText);
 class Record;
 using RecordPtr = std::shared_ptr<Record>;
 
-// One flat listing: 18 text fields (0 to 16 are the attributes, 17 is reserved
-// and only carried through the file) and the two marks of the last search.
+// One flat listing: 18 text fields (the attributes, and field::Reserved, only
+// carried through the file) and the two marks of the last search.
 //
 // The fields live in one string with their end offsets, so that a listing read
 // from the file costs one allocation and a million of them stay compact.
@@ -62,19 +62,13 @@ public:
 
     Record();
 
-    // A copy of field `index` (0 to 17); any other index raises the out-of-range error.
-    QString GetRecord(int index) const;
-    // Field `index` becomes `data`, stored exactly as passed.
-    void SetRecord(int index, const QString& data);
-    // A view of a field without copying; the index must be valid.
-    QStringView Field(int index) const
-    {
-        const auto i = static_cast<size_t>(index);
-        if (m_end[0] == kWide) return wideField(i);
-        const qsizetype start = i == 0 ? 0 : qsizetype(m_end[i - 1]);
-        const qsizetype end = i == FieldCount - 1 ? m_text.size() : qsizetype(m_end[i]);
-        return QStringView(m_text.constData() + start, end - start);
-    }
+    // A copy of a field; a field outside the listing (field::At of a bad
+    // position) raises the out-of-range error.
+    QString GetRecord(field::Field f) const;
+    // The field becomes `data`, stored exactly as passed.
+    void SetRecord(field::Field f, const QString& data);
+    // A view of a field without copying; the field must be valid.
+    QStringView Field(field::Field f) const { return fieldAt(field::Slot(f)); }
 
     // The mark of the fields' present state (platform/Revision.h): new for a
     // new listing and after every change of a field, kept by a copy.
@@ -104,6 +98,14 @@ public:
     QStringView Extra() const;
 
 private:
+    // The field at a position of the file's line: the file code counts them.
+    QStringView fieldAt(size_t i) const
+    {
+        if (m_end[0] == kWide) return wideField(i);
+        const qsizetype start = i == 0 ? 0 : qsizetype(m_end[i - 1]);
+        const qsizetype end = i == FieldCount - 1 ? m_text.size() : qsizetype(m_end[i]);
+        return QStringView(m_text.constData() + start, end - start);
+    }
     void assignFields(const std::array<QStringView, FieldCount>& fields);
     // m_text holds the joined fields, then `extra` characters of pieces
     // after the 18th.

@@ -39,7 +39,7 @@ QByteArray knowledge(const QStringList& districtValues, const QStringList& kindT
 {
     KnowledgeBase kb;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto s = static_cast<size_t>(k);
+        const field::Field s = field::At(k);
         kb.AttributeMax[s] = -999999;
         kb.AttributeMin[s] = 999999;
         kb.AttributeKinds[s] = kindTexts.value(k);

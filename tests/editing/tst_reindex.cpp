@@ -21,14 +21,14 @@ struct Setup
     KnowledgeBase& kb = program.Knowledge;
     Setup() { program.InitAttributeNames(); }
 
-    AttributeValueList& values(int k) { return kb.AttributeValueLists[static_cast<size_t>(k)]; }
-    void setRange(int k, float min, float max)
+    AttributeValueList& values(field::Field k) { return kb.AttributeValueLists[k]; }
+    void setRange(field::Field k, float min, float max)
     {
-        kb.AttributeMin[static_cast<size_t>(k)] = min;
-        kb.AttributeMax[static_cast<size_t>(k)] = max;
+        kb.AttributeMin[k] = min;
+        kb.AttributeMax[k] = max;
     }
-    float min(int k) const { return kb.AttributeMin[static_cast<size_t>(k)]; }
-    float max(int k) const { return kb.AttributeMax[static_cast<size_t>(k)]; }
+    float min(field::Field k) const { return kb.AttributeMin[k]; }
+    float max(field::Field k) const { return kb.AttributeMax[k]; }
 };
 
 } // namespace
@@ -53,7 +53,7 @@ private Q_SLOTS:
 
         QCOMPARE(progressCalls, 0);
         QCOMPARE(comments, QStringList{QStringLiteral("Индексирование базы данных...")});
-        for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
+        for (field::Field k : field::AttributeFields) {
             QCOMPARE(s.max(k), -999999.0f);
             QCOMPARE(s.min(k), 999999.0f);
         }
@@ -167,10 +167,9 @@ private Q_SLOTS:
 
         QVERIFY(Normalize(s.program));
 
-        for (int k = 0; k < KnowledgeBase::Slots; ++k) {
-            const auto slot = static_cast<size_t>(k);
-            QCOMPARE(s.kb.AttributeValueLists[slot].Values(), before[slot].Values());
-            QCOMPARE(s.kb.AttributeValueLists[slot].Scores(), before[slot].Scores());
+        for (field::Field k : field::AllFields) {
+            QCOMPARE(s.kb.AttributeValueLists[k].Values(), before[k].Values());
+            QCOMPARE(s.kb.AttributeValueLists[k].Scores(), before[k].Scores());
         }
         QCOMPARE(s.kb.AttributeMax, maxBefore);
         QCOMPARE(s.kb.AttributeMin, minBefore);
@@ -183,13 +182,12 @@ private Q_SLOTS:
         Setup s;
         const int n = 2000;
         for (int i = 1; i <= n; ++i) {
-            QStringList f(17);
-            f[0] = QStringLiteral("Район %1").arg(i % 7);
-            f[1] = QString::number(i % 5);
-            f[field::Price] = QString::number(i);
-            f[6] = QString::number(i * 2);
-            f[16] = QString::number(i % 9);
-            AddListing(s.program, f);
+            const RecordPtr r = AddListing(s.program, {});
+            r->SetRecord(field::District, QStringLiteral("Район %1").arg(i % 7));
+            r->SetRecord(field::Rooms, QString::number(i % 5));
+            r->SetRecord(field::Price, QString::number(i));
+            r->SetRecord(field::TotalArea, QString::number(i * 2));
+            r->SetRecord(field::Storeys, QString::number(i % 9));
         }
         s.kb.AttributeKinds[field::Rooms] = kinds::Numeric;
         s.kb.AttributeKinds[field::Price] = kinds::Numeric;
@@ -205,9 +203,9 @@ private Q_SLOTS:
         RunContext hooks;
         hooks.steps = [&](qint64 maximum, qint64 value) {
             ++calls;
-            QCOMPARE(maximum, qint64(17) * n + 1);
+            QCOMPARE(maximum, qint64(field::Attributes) * n + 1);
             busyMeanwhile = s.program.Busy();
-            if (!cancelledAt && value > qint64(17) * (n / 3)) {
+            if (!cancelledAt && value > qint64(field::Attributes) * (n / 3)) {
                 cancelledAt = value;
                 s.program.ProcessState = 3;
             }
@@ -221,19 +219,19 @@ private Q_SLOTS:
         QVERIFY2(calls < n, "progress is reported now and then, not per listing");
         // Every attribute has the listings before the one where the cancel was
         // seen: their values in order, and their ranges.
-        const int seen = static_cast<int>(cancelledAt / 17) - 1;
+        const int seen = static_cast<int>(cancelledAt / field::Attributes) - 1;
         QVERIFY(seen > 0 && seen < n);
         QCOMPARE(s.values(field::District).Count(), 7);
         QCOMPARE(s.values(field::Rooms).Count(), 5);
-        QCOMPARE(s.min(1), 0.0f);
-        QCOMPARE(s.max(1), 4.0f);
+        QCOMPARE(s.min(field::Rooms), 0.0f);
+        QCOMPARE(s.max(field::Rooms), 4.0f);
         QCOMPARE(s.values(field::Price).Count(), seen);
         QCOMPARE(s.values(field::Price).Values().last(), QString::number(seen));
         QCOMPARE(s.min(field::Price), 1.0f);
         QCOMPARE(s.max(field::Price), float(seen));
         QCOMPARE(s.values(field::TotalArea).Count(), seen);
-        QCOMPARE(s.min(6), 2.0f);
-        QCOMPARE(s.max(6), float(2 * seen));
+        QCOMPARE(s.min(field::TotalArea), 2.0f);
+        QCOMPARE(s.max(field::TotalArea), float(2 * seen));
 
         // A cancel before the first listing leaves every range as it was.
         Setup t;
@@ -243,8 +241,8 @@ private Q_SLOTS:
         RunContext atOnce;
         atOnce.progress = [&](const QString&) { t.program.ProcessState = 3; };
         QVERIFY(!Normalize(t.program, atOnce));
-        QCOMPARE(t.min(6), 11.0f);
-        QCOMPARE(t.max(6), 22.0f);
+        QCOMPARE(t.min(field::TotalArea), 11.0f);
+        QCOMPARE(t.max(field::TotalArea), 22.0f);
         QCOMPARE(t.values(field::District).Count(), 0);
 
         // The next run starts afresh and runs to the end; it says it is busy
@@ -262,10 +260,10 @@ private Q_SLOTS:
         QCOMPARE(s.program.ProcessState, 2);
         QCOMPARE(s.values(field::Price).Count(), n);
         QCOMPARE(s.max(field::Price), float(n));
-        QCOMPARE(s.min(6), 2.0f);
-        QCOMPARE(s.max(6), float(2 * n));
+        QCOMPARE(s.min(field::TotalArea), 2.0f);
+        QCOMPARE(s.max(field::TotalArea), float(2 * n));
         QCOMPARE(s.values(field::Storeys).Count(), 9);
-        QCOMPARE(s.max(16), -999999.0f);
+        QCOMPARE(s.max(field::Storeys), -999999.0f);
     }
 };
 

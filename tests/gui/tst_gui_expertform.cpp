@@ -91,10 +91,10 @@ private:
             form->show();
         }
 
-        void clickAttribute(int k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+        void clickAttribute(field::Field k, Qt::KeyboardModifiers mods = Qt::NoModifier)
         {
             QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
-                              list->visualItemRect(list->item(k)).center());
+                              list->visualItemRect(list->item(field::Index(k))).center());
         }
         void clickValue(int row)
         {
@@ -122,7 +122,10 @@ private:
             QTest::keyClick(view, Qt::Key_Return);
         }
         void pressDelete() { QTest::keyClick(values, Qt::Key_Delete); }
-        const AttributeValueList& table(int k) const { return program.Knowledge.AttributeValueLists[k]; }
+        const AttributeValueList& table(field::Field k) const
+        {
+            return program.Knowledge.AttributeValueLists[k];
+        }
         // Lets the 100 ms enabling check run at least once.
         void waitForCheck()
         {
@@ -140,8 +143,8 @@ private Q_SLOTS:
         const QString longFormula =
             QStringLiteral("100 - Расстояние до остоновки (м) / 20 + 0 * Цена / Общая площадь");
         s.program.Knowledge.AttributeFormulas[field::Price] = longFormula;
-        s.clickAttribute(0);
-        s.clickAttribute(5);
+        s.clickAttribute(field::District);
+        s.clickAttribute(field::Price);
         QCOMPARE(s.formula->text(), longFormula);
         QCOMPARE(s.formula->cursorPosition(), 0);
         s.formula->setFocus();
@@ -163,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(s.list->iconSize(), QSize(32, 32));
         QVERIFY(!s.list->item(0)->icon().isNull());
         QCOMPARE(s.list->currentRow(), 0);
-        QCOMPARE(s.form->listedAttribute(), std::optional<int>(0));
+        QCOMPARE(s.form->listedAttribute(), std::optional(field::District));
         QCOMPARE(s.values->model()->headerData(0, Qt::Horizontal).toString(), "Значения");
         QCOMPARE(s.listed(), (QStringList{"ЦЕНТР", "заречье"}));
         QCOMPARE(s.selectedValue(), 0);
@@ -207,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(s.frame2->toolTip(), "Параметры значения атрибута: " + longValue);
         QVERIFY2(s.frame2->minimumSizeHint().width() <= s.frame2->width(), qPrintable(s.frame2->title()));
         QCOMPARE(s.form->width(), width);
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         QCOMPARE(s.frame2->title(), "Параметры значения атрибута: кирпичный");
         QCOMPARE(s.frame2->toolTip(), QString());
     }
@@ -215,16 +218,16 @@ private Q_SLOTS:
     void clickingTheSameAttributeKeepsTheValueSelection()
     {
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.clickValue(2);
         QCOMPARE(s.score->text(), "60");
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         QTest::keyClick(s.list, Qt::Key_Shift);
         QCOMPARE(s.selectedValue(), 2);
         QCOMPARE(s.frame2->title(), "Параметры значения атрибута: блочный");
         // Moving along the attribute list with the keyboard refills the value list.
         QTest::keyClick(s.list, Qt::Key_Right);
-        QCOMPARE(s.form->listedAttribute(), std::optional<int>(4));
+        QCOMPARE(s.form->listedAttribute(), std::optional(field::Address));
         QCOMPARE(s.listed(), QStringList());
     }
 
@@ -248,13 +251,13 @@ private Q_SLOTS:
         QFETCH(bool, formulaOn);
         QFETCH(bool, valueFrameOn);
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         if (picked) {
             s.pickKind(kind);
             QCOMPARE(s.program.Knowledge.AttributeKinds[field::HouseType], kind);
         } else {
             s.program.Knowledge.AttributeKinds[field::HouseType] = kind;
-            s.clickAttribute(3);
+            s.clickAttribute(field::HouseType);
         }
         QCOMPARE(s.kind->currentText(), kind);
         QCOMPARE(s.formula->isEnabled(), formulaOn);
@@ -271,15 +274,15 @@ private Q_SLOTS:
     {
         Setup s;
         // A value kind with no values: the refresh enables the frame, the check disables it.
-        s.clickAttribute(9);
+        s.clickAttribute(field::Stop);
         QVERIFY(s.frame2->isEnabled());
         QTRY_VERIFY(!s.frame2->isEnabled());
         QVERIFY(s.frame1->isEnabled());
         // With no attribute selected the attribute frame goes off too.
-        s.clickAttribute(9, Qt::ControlModifier);
+        s.clickAttribute(field::Stop, Qt::ControlModifier);
         QVERIFY(s.list->selectedItems().isEmpty());
         QTRY_VERIFY(!s.frame1->isEnabled());
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         QTRY_VERIFY(s.frame1->isEnabled());
         QVERIFY(s.frame2->isEnabled());
     }
@@ -287,7 +290,7 @@ private Q_SLOTS:
     void typedKindIsNotStored()
     {
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.kind->lineEdit()->selectAll();
         TypeText(s.kind->lineEdit(), "Числовой");
         QCOMPARE(s.program.Knowledge.AttributeKinds[field::HouseType], kinds::ByValue);
@@ -299,7 +302,7 @@ private Q_SLOTS:
     void formulaAndCommentStoredOnEveryKeystroke()
     {
         Setup s;
-        s.clickAttribute(5);
+        s.clickAttribute(field::Price);
         QCOMPARE(s.formula->text(), "Цена/Общая площадь");
         QVERIFY(s.formula->isEnabled());
         s.formula->selectAll();
@@ -315,11 +318,11 @@ private Q_SLOTS:
         QTest::keyClick(s.comment, Qt::Key_Backspace);
         QCOMPARE(s.program.Knowledge.AttributeComments[field::Price], "Дорог");
 
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         QCOMPARE(s.formula->text(), "");
         QCOMPARE(s.comment->text(), "Материал стен");
         QVERIFY(!s.formula->isEnabled());
-        s.clickAttribute(5);
+        s.clickAttribute(field::Price);
         QCOMPARE(s.formula->text(), "Цена*2");
         QCOMPARE(s.comment->text(), "Дорог");
         // Nothing leaked into the attribute looked at in between.
@@ -348,7 +351,7 @@ private Q_SLOTS:
         QFETCH(QString, input);
         QFETCH(bool, pasted);
         Setup s;
-        s.clickAttribute(5);
+        s.clickAttribute(field::Price);
         auto* edit = s.form->findChild<QLineEdit*>(box);
         auto* hint = s.form->findChild<QLabel*>("LabelHint");
         const QString before = edit->text();
@@ -375,7 +378,7 @@ private Q_SLOTS:
     void deleteInEmptyListStillAsks()
     {
         Setup s;
-        s.clickAttribute(9);
+        s.clickAttribute(field::Stop);
         QCOMPARE(s.listed(), QStringList());
         s.prompts.answers.enqueue(Prompts::Yes);
         s.pressDelete();
@@ -383,27 +386,27 @@ private Q_SLOTS:
         QCOMPARE(s.prompts.messages[0].text, "Вы дейсвительно хотите удалить одно из значений аттрибута?");
         QCOMPARE(s.prompts.messages[0].title, "?");
         QCOMPARE(s.prompts.messages[0].buttons, Prompts::Yes | Prompts::No | Prompts::DefaultNo);
-        QCOMPARE(s.table(9).Count(), 0);
-        QCOMPARE(s.table(3).Count(), 3);
-        QCOMPARE(s.table(0).Count(), 2);
+        QCOMPARE(s.table(field::Stop).Count(), 0);
+        QCOMPARE(s.table(field::HouseType).Count(), 3);
+        QCOMPARE(s.table(field::District).Count(), 2);
     }
 
     void deleteRemovesTheSelectedValueFromBothTables()
     {
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.clickValue(1);
         // No keeps everything; the modifiers do not matter to the Delete key.
         s.prompts.answers.enqueue(Prompts::No);
         QTest::keyClick(s.values, Qt::Key_Delete, Qt::ShiftModifier);
         QCOMPARE(s.prompts.messages.size(), 1);
-        QCOMPARE(s.table(3).Count(), 3);
+        QCOMPARE(s.table(field::HouseType).Count(), 3);
 
         s.prompts.answers.enqueue(Prompts::Yes);
         QTest::keyClick(s.values, Qt::Key_Delete, Qt::ControlModifier | Qt::AltModifier);
-        QCOMPARE(s.table(3).Values(), (QStringList{"кирпичный", "блочный"}));
-        QCOMPARE(s.table(3).Scores(), (QStringList{"80", "60"}));
-        QCOMPARE(s.listed(), s.table(3).Values());
+        QCOMPARE(s.table(field::HouseType).Values(), (QStringList{"кирпичный", "блочный"}));
+        QCOMPARE(s.table(field::HouseType).Scores(), (QStringList{"80", "60"}));
+        QCOMPARE(s.listed(), s.table(field::HouseType).Values());
         // The entry that moved up is selected and shown.
         QCOMPARE(s.selectedValue(), 1);
         QCOMPARE(s.frame2->title(), "Параметры значения атрибута: блочный");
@@ -419,7 +422,7 @@ private Q_SLOTS:
         // Deleting the only value leaves an empty list and the value frame off.
         s.prompts.answers.enqueue(Prompts::Yes);
         s.pressDelete();
-        QCOMPARE(s.table(3).Count(), 0);
+        QCOMPARE(s.table(field::HouseType).Count(), 0);
         QCOMPARE(s.listed(), QStringList());
         QTRY_VERIFY(!s.frame2->isEnabled());
         QCOMPARE(s.prompts.messages.size(), 4);
@@ -428,13 +431,13 @@ private Q_SLOTS:
     void addListsAndSelectsTheValueAsTyped()
     {
         Setup s;
-        s.clickAttribute(9); // no values yet
+        s.clickAttribute(field::Stop); // no values yet
         s.prompts.inputs.enqueue(QString("  кирпич  "));
         QTest::mouseClick(s.add, Qt::LeftButton);
         QCOMPARE(s.prompts.inputPrompts, QStringList{"Новое значение атрибута: Введите значение"});
-        QCOMPARE(s.table(9).Values(), QStringList{"  кирпич  "});
-        QCOMPARE(s.table(9).Scores(), QStringList{"0"});
-        QCOMPARE(s.listed(), s.table(9).Values());
+        QCOMPARE(s.table(field::Stop).Values(), QStringList{"  кирпич  "});
+        QCOMPARE(s.table(field::Stop).Scores(), QStringList{"0"});
+        QCOMPARE(s.listed(), s.table(field::Stop).Values());
         QCOMPARE(s.selectedValue(), 0);
         QVERIFY(s.frame2->isEnabled());
         QCOMPARE(s.frame2->title(), "Параметры значения атрибута:   кирпич  ");
@@ -442,8 +445,8 @@ private Q_SLOTS:
 
         s.prompts.inputs.enqueue(QString("  кирпич  "));
         QTest::mouseClick(s.add, Qt::LeftButton);
-        QCOMPARE(s.table(9).Values(), (QStringList{"  кирпич  ", "  кирпич  "}));
-        QCOMPARE(s.table(9).Scores(), (QStringList{"0", "0"}));
+        QCOMPARE(s.table(field::Stop).Values(), (QStringList{"  кирпич  ", "  кирпич  "}));
+        QCOMPARE(s.table(field::Stop).Scores(), (QStringList{"0", "0"}));
         QCOMPARE(s.selectedValue(), 1);
         // The value frame stays on through the enabling check.
         s.waitForCheck();
@@ -456,7 +459,7 @@ private Q_SLOTS:
         s.prompts.inputs.enqueue(QString("а\nб"));
         for (int i = 0; i < 4; ++i)
             QTest::mouseClick(s.add, Qt::LeftButton);
-        QCOMPARE(s.table(9).Count(), 2);
+        QCOMPARE(s.table(field::Stop).Count(), 2);
         QCOMPARE(s.listed().size(), 2);
         QCOMPARE(s.prompts.messages.size(), 2);
         QVERIFY(s.prompts.messages[0].text.contains("«|»"));
@@ -509,18 +512,20 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(int, messages);
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.clickValue(1);
         QCOMPARE(s.score->text(), "40");
         QStringList storedAtMessage;
-        s.prompts.onMessage = [&](const ScriptedPrompts::Shown&) { storedAtMessage << s.table(3).Score(2); };
+        s.prompts.onMessage = [&](const ScriptedPrompts::Shown&) {
+            storedAtMessage << s.table(field::HouseType).Score(2);
+        };
         s.score->selectAll();
         if (typed.isEmpty())
             QTest::keyClick(s.score, Qt::Key_Delete);
         else
             s.score->insert(typed); // as a paste: one change of the text
         QCOMPARE(s.score->text(), box);
-        QCOMPARE(s.table(3).Scores(), (QStringList{"80", stored, "60"}));
+        QCOMPARE(s.table(field::HouseType).Scores(), (QStringList{"80", stored, "60"}));
         QCOMPARE(s.prompts.messages.size(), messages);
         for (const auto& m : s.prompts.messages) {
             QCOMPARE(m.text, kValueMessage);
@@ -540,18 +545,18 @@ private Q_SLOTS:
     void refusedValueStaysMarkedUntilMended()
     {
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.clickValue(1);
         const auto* mark = s.form->findChild<QLabel*>("LabelValue");
         s.score->selectAll();
         TypeText(s.score, "150");
         QCOMPARE(s.prompts.texts(), QStringList{kValueMessage});
         QCOMPARE(s.score->text(), "150");
-        QCOMPARE(s.table(3).Score(2), "15");
+        QCOMPARE(s.table(field::HouseType).Score(2), "15");
         QVERIFY(mark->isVisible());
         QCOMPARE(mark->text(), "Не сохранено: нужно целое число от 0 до 100. Сохранено: 15");
         QTest::keyClick(s.score, Qt::Key_Backspace);
-        QCOMPARE(s.table(3).Score(2), "15");
+        QCOMPARE(s.table(field::HouseType).Score(2), "15");
         QVERIFY(!mark->isVisible());
 
         TypeText(s.score, "0");
@@ -570,7 +575,7 @@ private Q_SLOTS:
         Setup s;
         s.program.Knowledge.AttributeValueLists[field::HouseType].SetScore(2, "7.5");
         s.program.Knowledge.AttributeValueLists[field::HouseType].SetScore(3, "150");
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.clickValue(1);
         QCOMPARE(s.prompts.texts(), QStringList{kValueMessage});
         QCOMPARE(s.score->text(), "7.5");
@@ -580,23 +585,23 @@ private Q_SLOTS:
         s.clickValue(2);
         QCOMPARE(s.score->text(), "150");
         QCOMPARE(s.prompts.messages.size(), 2);
-        QCOMPARE(s.table(3).Scores(), (QStringList{"80", "7.5", "150"}));
+        QCOMPARE(s.table(field::HouseType).Scores(), (QStringList{"80", "7.5", "150"}));
         // Typing is what stores.
         s.score->selectAll();
         TypeText(s.score, "9");
-        QCOMPARE(s.table(3).Scores(), (QStringList{"80", "7.5", "9"}));
+        QCOMPARE(s.table(field::HouseType).Scores(), (QStringList{"80", "7.5", "9"}));
     }
 
     void formulaCheckShowsTheListingAndTheValue_data()
     {
-        QTest::addColumn<int>("attribute");
+        QTest::addColumn<field::Field>("attribute");
         QTest::addColumn<QString>("formula");
-        QTest::newRow("plain sum, also with the formula box off") << 0 << "1+2+3";
-        QTest::newRow("formula naming attributes") << 5 << "Цена/Общая площадь";
+        QTest::newRow("plain sum, also with the formula box off") << field::District << "1+2+3";
+        QTest::newRow("formula naming attributes") << field::Price << "Цена/Общая площадь";
     }
     void formulaCheckShowsTheListingAndTheValue()
     {
-        QFETCH(int, attribute);
+        QFETCH(field::Field, attribute);
         QFETCH(QString, formula);
         Setup s;
         s.program.Knowledge.AttributeFormulas[attribute] = formula;
@@ -609,22 +614,25 @@ private Q_SLOTS:
         QCOMPARE(m.buttons, int(Prompts::Ok));
         QVERIFY(!m.text.contains(QChar(10)));
         const QStringList lines = m.text.split(QChar(13));
-        QCOMPARE(lines.size(), 20);
+        // A line per attribute between the heading and the rule.
+        QCOMPARE(lines.size(), field::Attributes + 3);
         QCOMPARE(lines[0], "Атрибуты:");
-        QCOMPARE(lines[18], "------------");
+        QCOMPARE(lines[field::Attributes + 1], "------------");
         // Find the listing picked by its address, then every line must be its field.
-        const QString address = lines[5].section(": ", 1);
+        const QString address = lines[field::Index(field::Address) + 1].section(": ", 1);
         RecordPtr picked;
         for (const RecordPtr& r : s.program.Records.Items)
             if (r->GetRecord(field::Address) == address) picked = r;
         QVERIFY(picked);
-        for (int k = 0; k < 17; ++k)
-            QCOMPARE(lines[k + 1], s.program.Knowledge.AttributeNames[k] + ": " + picked->GetRecord(k));
-        const double expected = attribute == 0 ? 6.0
-                                               : picked->GetRecord(field::Price).toDouble() /
-                                                     picked->GetRecord(field::TotalArea).toDouble();
-        QCOMPARE(lines[19], "Значение функции = " + text::NumberText(expected));
-        if (attribute == 0) QCOMPARE(lines[19], "Значение функции =  6");
+        for (field::Field k : field::AttributeFields)
+            QCOMPARE(lines[field::Index(k) + 1],
+                     s.program.Knowledge.AttributeNames[k] + ": " + picked->GetRecord(k));
+        const double expected =
+            attribute == field::District
+                ? 6.0
+                : picked->GetRecord(field::Price).toDouble() / picked->GetRecord(field::TotalArea).toDouble();
+        QCOMPARE(lines.last(), "Значение функции = " + text::NumberText(expected));
+        if (attribute == field::District) QCOMPARE(lines.last(), "Значение функции =  6");
         // Checking stores nothing.
         QCOMPARE(s.program.Knowledge.AttributeFormulas[attribute], formula);
     }
@@ -648,7 +656,7 @@ private Q_SLOTS:
         QFETCH(QString, formula);
         QFETCH(QString, message);
         Setup s(listings);
-        s.clickAttribute(5);
+        s.clickAttribute(field::Price);
         s.formula->selectAll();
         s.formula->insert(formula);
         QTest::mouseClick(s.check, Qt::LeftButton);
@@ -662,7 +670,7 @@ private Q_SLOTS:
     {
         Setup s(false);
         const auto* problem = s.form->findChild<QLabel*>("LabelFormula");
-        s.clickAttribute(5);
+        s.clickAttribute(field::Price);
         QVERIFY(!problem->isVisible());
         s.formula->end(false);
         TypeText(s.formula, " * ");
@@ -676,7 +684,7 @@ private Q_SLOTS:
         TypeText(s.formula, "а");
         QVERIFY(!problem->isVisible());
         s.program.Knowledge.AttributeFormulas[field::HouseType] = "(((";
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         QVERIFY(!problem->isVisible());
         QVERIFY(s.prompts.messages.isEmpty());
     }
@@ -698,10 +706,10 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(bool, closed);
         Setup s;
-        s.clickAttribute(5);
+        s.clickAttribute(field::Price);
         s.formula->end(false);
         TypeText(s.formula, "+");
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         s.prompts.answers.enqueue(Prompts::Button(answer));
         if (escape)
             QTest::keyClick(s.form.get(), Qt::Key_Escape);
@@ -754,7 +762,7 @@ private Q_SLOTS:
     void busyRunFreezesEditing()
     {
         Setup s;
-        s.clickAttribute(3);
+        s.clickAttribute(field::HouseType);
         {
             Program::BusyScope busy(s.program);
             QTRY_VERIFY(!s.frame1->isEnabled());
@@ -762,7 +770,7 @@ private Q_SLOTS:
             QVERIFY(!s.add->isEnabled());
             s.pressDelete();
             QVERIFY(s.prompts.messages.isEmpty());
-            QCOMPARE(s.table(3).Count(), 3);
+            QCOMPARE(s.table(field::HouseType).Count(), 3);
         }
         QTRY_VERIFY(s.frame1->isEnabled() && s.add->isEnabled());
     }

@@ -254,8 +254,8 @@ private Q_SLOTS:
 
         // ";" offered first, "," the other choice: the same cells either way.
         QStringList header;
-        for (int k = 0; k < 17; ++k)
-            header << s.program.Knowledge.AttributeNames[static_cast<size_t>(k)];
+        for (field::Field k : field::AttributeFields)
+            header << s.program.Knowledge.AttributeNames[k];
         header << "% совпадения";
         for (const QChar separator : {QChar(u';'), QChar(u',')}) {
             const QString path = s.dir.filePath("выгрузка.csv");
@@ -281,13 +281,14 @@ private Q_SLOTS:
             QCOMPARE(rows[0], header);
             for (int i = 0; i < 2; ++i) {
                 QStringList expected;
-                for (int k = 0; k < 17; ++k)
+                for (field::Field k : field::AttributeFields)
                     expected << s.program.FoundList[i]->GetRecord(k);
                 expected << SearchRun::ScoreText(s.program.FoundList[i]->So).trimmed();
                 QCOMPARE(rows[i + 1], expected);
             }
-            QCOMPARE(rows[2][15], QStringLiteral("Светлая, тёплая\nс ремонтом"));
-            QCOMPARE(rows[2][4], QStringLiteral("пр. \"Ленина\", 7"));
+            QCOMPARE(rows[2][field::Index(field::Description)],
+                     QStringLiteral("Светлая, тёплая\nс ремонтом"));
+            QCOMPARE(rows[2][field::Index(field::Address)], QStringLiteral("пр. \"Ленина\", 7"));
         }
 
         // A file that cannot be written is said so; a cancelled dialog writes nothing.

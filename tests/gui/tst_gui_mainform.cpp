@@ -60,9 +60,9 @@ void writeData(const QString& dir)
                                  "Дом|12.11.2026|Ремонт||резерв|\r\n")) +
                    QByteArray(18, '|') + "\r\n");
     KnowledgeBase kb;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        kb.AttributeMax[static_cast<size_t>(k)] = -999999;
-        kb.AttributeMin[static_cast<size_t>(k)] = 999999;
+    for (field::Field k : field::AttributeFields) {
+        kb.AttributeMax[k] = -999999;
+        kb.AttributeMin[k] = 999999;
     }
     const struct
     {
@@ -74,8 +74,7 @@ void writeData(const QString& dir)
                   {field::HouseType, u"м", u"10"},         {field::HouseType, u"", u"0"},
                   {field::Price, u"1500", u"0"},           {field::Agency, u"Дом", u"0"}};
     for (const auto& v : values)
-        kb.AttributeValueLists[field::Slot(v.field)].Append(QString::fromUtf16(v.value),
-                                                            QString::fromUtf16(v.score));
+        kb.AttributeValueLists[v.field].Append(QString::fromUtf16(v.value), QString::fromUtf16(v.score));
     WriteBytes(dir + QStringLiteral("/knows.txt"), kb.SaveKnowledgeBytes());
 }
 
@@ -116,8 +115,8 @@ private Q_SLOTS:
         QCOMPARE(price->toolTip(), QStringLiteral("Адрес, выберите из списка"));
         QCOMPARE(form.findChild<QComboBox*>(QStringLiteral("Combo1"))->toolTip(),
                  QStringLiteral("Район квартиры/дома, выберите из списка"));
-        for (int k = 0; k < 14; ++k)
-            QCOMPARE(form.WishBox(k)->currentText(), QString());
+        for (const fieldinfo::WishBox& box : fieldinfo::WishBoxes)
+            QCOMPARE(form.WishBox(box.field)->currentText(), QString());
         auto* list = form.findChild<QTreeWidget*>(QStringLiteral("List"));
         QCOMPARE(list->columnCount(), 10);
         QCOMPARE(list->headerItem()->text(9), QStringLiteral("% совпадения"));
@@ -260,8 +259,7 @@ private Q_SLOTS:
         if (change == QStringLiteral("listing"))
             program.Records.Items.Item(1)->SetRecord(field::Agency, QStringLiteral("Другое"));
         if (change == QStringLiteral("score"))
-            program.Knowledge.AttributeValueLists[field::Slot(field::District)].SetScore(
-                1, QStringLiteral("95"));
+            program.Knowledge.AttributeValueLists[field::District].SetScore(1, QStringLiteral("95"));
         QVERIFY(form.close());
         QVERIFY(prompts.messages.isEmpty());
         const auto written = [&](const QString& f) {

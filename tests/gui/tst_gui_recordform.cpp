@@ -21,10 +21,13 @@
 namespace {
 
 // Box name and the listing field it edits.
-const std::pair<const char*, int> kBoxes[] = {
-    {"Text1", 14},   {"Combo1", 0},   {"Combo2", 1},   {"Combo3", 2},   {"Combo12", 16}, {"Combo4", 3},
-    {"Combo5", 4},   {"Combo10", 5},  {"Combo9", 6},   {"Combo8", 7},   {"Combo7", 8},   {"Combo6", 9},
-    {"Combo11", 10}, {"Combo15", 11}, {"Combo14", 12}, {"Combo13", 13}, {"Text2", 15},
+const std::pair<const char*, field::Field> kBoxes[] = {
+    {"Text1", field::Date},           {"Combo1", field::District},    {"Combo2", field::Rooms},
+    {"Combo3", field::Floor},         {"Combo12", field::Storeys},    {"Combo4", field::HouseType},
+    {"Combo5", field::Address},       {"Combo10", field::Price},      {"Combo9", field::TotalArea},
+    {"Combo8", field::LivingArea},    {"Combo7", field::KitchenArea}, {"Combo6", field::Stop},
+    {"Combo11", field::StopDistance}, {"Combo15", field::Bathroom},   {"Combo14", field::Telephone},
+    {"Combo13", field::Agency},       {"Text2", field::Description},
 };
 
 QString boxText(QWidget* form, const char* name)
@@ -81,11 +84,17 @@ void end(RecordForm* form, Ending how)
     }
 }
 
+// The text listingWithFieldNames puts in a field.
+QString fieldName(field::Field f)
+{
+    return QStringLiteral("поле %1").arg(field::Index(f));
+}
+
 RecordPtr listingWithFieldNames()
 {
     auto r = std::make_shared<Record>();
-    for (int k = 0; k < Record::FieldCount; ++k)
-        r->SetRecord(k, QStringLiteral("поле %1").arg(k));
+    for (field::Field k : field::AllFields)
+        r->SetRecord(k, fieldName(k));
     return r;
 }
 
@@ -129,7 +138,7 @@ private Q_SLOTS:
                     QVERIFY(combo->isEditable());
                     QCOMPARE(combo->count(), 0);
                 }
-                setBoxText(form, name, QStringLiteral("  новое %1 ").arg(field));
+                setBoxText(form, name, QStringLiteral("  новое %1 ").arg(field::Index(field)));
             }
             checked = true;
             end(form, how);
@@ -139,12 +148,12 @@ private Q_SLOTS:
         QVERIFY(checked);
         QVERIFY(!QApplication::activeModalWidget());
         for (int i = 0; i < int(std::size(kBoxes)); ++i)
-            QCOMPARE(shown[i], QStringLiteral("поле %1").arg(kBoxes[i].second));
+            QCOMPARE(shown[i], fieldName(kBoxes[i].second));
         QCOMPARE(program.DialogResult, result);
-        for (int k = 0; k < 17; ++k)
+        for (field::Field k : field::AttributeFields)
             QCOMPARE(record->GetRecord(k),
-                     stored ? QStringLiteral("  новое %1 ").arg(k) : QStringLiteral("поле %1").arg(k));
-        QCOMPARE(record->GetRecord(field::Reserved), QStringLiteral("поле 17"));
+                     stored ? QStringLiteral("  новое %1 ").arg(field::Index(k)) : fieldName(k));
+        QCOMPARE(record->GetRecord(field::Reserved), fieldName(field::Reserved));
     }
 
     // Long texts show their start: every box has its cursor at the beginning.
@@ -153,8 +162,8 @@ private Q_SLOTS:
         ScriptedPrompts prompts;
         Program program(QDir::tempPath());
         const RecordPtr record = std::make_shared<Record>();
-        for (int k = 0; k < 17; ++k)
-            record->SetRecord(k, QStringLiteral("начало %1, ").arg(k).repeated(8));
+        for (field::Field k : field::AttributeFields)
+            record->SetRecord(k, QStringLiteral("начало %1, ").arg(field::Index(k)).repeated(8));
         QList<int> cursors;
         const auto poll = whenDialogShown([&](RecordForm* form) {
             for (const auto& [name, field] : kBoxes) {
@@ -166,7 +175,7 @@ private Q_SLOTS:
             end(form, Ending::Cancel);
         });
         EditRecord(program, prompts, record, nullptr);
-        QCOMPARE(cursors, QList<int>(17, 0));
+        QCOMPARE(cursors, QList<int>(field::Attributes, 0));
     }
 
     void okRefusesTextsTheFileCannotHold_data()
@@ -211,7 +220,7 @@ private Q_SLOTS:
         QCOMPARE(prompts.messages.size(), 1);
         QVERIFY2(prompts.messages[0].text.contains(caption), qPrintable(prompts.messages[0].text));
         QCOMPARE(program.DialogResult, 2);
-        QCOMPARE(record->GetRecord(field::District), QStringLiteral("поле 0"));
+        QCOMPARE(record->GetRecord(field::District), fieldName(field::District));
     }
 
     // A changed number field without a number, or a date not in the form
@@ -322,7 +331,7 @@ private Q_SLOTS:
         QCOMPARE(rooms, (QStringList{"1", "2", "3", "10"}));
         QCOMPARE(districts, (QStringList{"авиагородок", "Ёлкино", "Заречье", "Центр"}));
         QCOMPARE(storeys, 0);
-        QCOMPARE(shown, (QStringList{"поле 0", "поле 1"}));
+        QCOMPARE(shown, (QStringList{fieldName(field::District), fieldName(field::Rooms)}));
     }
 };
 

@@ -133,17 +133,17 @@ private Q_SLOTS:
     // 60 stays 60 even though 60.2 is listed.
     void typedWishIsSearchedAsTyped_data()
     {
-        QTest::addColumn<int>("attribute");
+        QTest::addColumn<field::Field>("attribute");
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("area 60 with 60.2 listed") << 6 << QStringList{"60.2", "61"} << "60";
-        QTest::newRow("floor 1 with 10 listed") << 2 << QStringList{"10", "12"} << "1";
-        QTest::newRow("price 3 with the fixed 3000") << 5 << QStringList{} << "3";
-        QTest::newRow("district in other case") << 0 << QStringList{"ЦЕНТР"} << "центр";
+        QTest::newRow("area 60 with 60.2 listed") << field::TotalArea << QStringList{"60.2", "61"} << "60";
+        QTest::newRow("floor 1 with 10 listed") << field::Floor << QStringList{"10", "12"} << "1";
+        QTest::newRow("price 3 with the fixed 3000") << field::Price << QStringList{} << "3";
+        QTest::newRow("district in other case") << field::District << QStringList{"ЦЕНТР"} << "центр";
     }
     void typedWishIsSearchedAsTyped()
     {
-        QFETCH(int, attribute);
+        QFETCH(field::Field, attribute);
         QFETCH(QStringList, entries);
         QFETCH(QString, typed);
         Setup s;
@@ -153,7 +153,7 @@ private Q_SLOTS:
         TypeText(box->lineEdit(), typed);
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         QCOMPARE(box->currentText(), typed);
-        QCOMPARE(s.form->ReadWishes()[static_cast<size_t>(attribute)], typed);
+        QCOMPARE(s.form->ReadWishes()[attribute], typed);
     }
 
     void typedAreaRanksTheExactListingFirst()
@@ -179,11 +179,10 @@ private Q_SLOTS:
     {
         Setup s;
         KnowledgeBase& kb = s.program.Knowledge;
-        for (int k : {0, 9, 12}) {
-            kb.AttributeKinds[static_cast<size_t>(k)] = kinds::ByValue;
-            kb.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
-            kb.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"),
-                                                                  QStringLiteral("100"));
+        for (field::Field k : {field::District, field::Stop, field::Telephone}) {
+            kb.AttributeKinds[k] = kinds::ByValue;
+            kb.AttributeValueLists[k].Append(QString(), QStringLiteral("0"));
+            kb.AttributeValueLists[k].Append(QStringLiteral("есть"), QStringLiteral("100"));
         }
         s.program.Records.Items.Item(3)->SetRecord(field::Telephone, QStringLiteral("есть"));
         s.form->WishBox(field::Telephone)->setEditText(QStringLiteral("  "));

@@ -243,7 +243,7 @@ private Q_SLOTS:
 
         QCOMPARE(prompts.texts(), QStringList{kQuestion});
         QCOMPARE(program.Records.Items.Count(), 2);
-        QCOMPARE(program.Records.Items.Item(1)->GetRecord(0), QStringLiteral("прежняя 0"));
+        QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::District), QStringLiteral("прежняя 0"));
         QVERIFY(logOf(form).contains(
             QStringLiteral("Записи в БД не удалены: не получено ни одного объявления.")));
     }

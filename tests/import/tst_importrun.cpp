@@ -30,7 +30,7 @@ using Pages = QList<QList<int>>; // the sample listings each list page of a run 
 
 QString address(int index)
 {
-    return sample::GenerateListing(quint64(index))[4];
+    return sample::GenerateListing(quint64(index))[field::Address];
 }
 
 QString summary(int count)
@@ -105,8 +105,8 @@ Record importedSample(int index)
 {
     const auto f = sample::GenerateListing(quint64(index));
     Record r;
-    for (int k = 0; k < 17; ++k)
-        r.SetRecord(k, f[size_t(k)]);
+    for (field::Field k : field::AttributeFields)
+        r.SetRecord(k, f[k]);
     return r;
 }
 
@@ -673,7 +673,8 @@ private Q_SLOTS:
             QCOMPARE(program.Records.Items.Count(), 2);
             for (int i = 0; i < 2; ++i) {
                 Record expected = importedSample(i);
-                for (int k : {0, 3, 9, 10, 11, 12})
+                for (field::Field k : {field::District, field::HouseType, field::Stop, field::StopDistance,
+                                       field::Bathroom, field::Telephone})
                     expected.SetRecord(k, QString());
                 QCOMPARE(testsupport::FieldsOf(*program.Records.Items.Item(i + 1)),
                          testsupport::FieldsOf(expected));
@@ -859,9 +860,10 @@ private Q_SLOTS:
         QCOMPARE(program.Records.Items.Count(), 6);
         QCOMPARE(program.Records.Items.Item(1)->GetRecord(field::Telephone), QStringLiteral("значение 12"));
         for (int i = 2; i <= 6; ++i)
-            for (int k : {0, 3, 9, 10, 11, 12})
+            for (field::Field k : {field::District, field::HouseType, field::Stop, field::StopDistance,
+                                   field::Bathroom, field::Telephone})
                 QVERIFY2(program.Records.Items.Item(i)->GetRecord(k).isEmpty(),
-                         qPrintable(QStringLiteral("listing %1, field %2").arg(i).arg(k)));
+                         qPrintable(QStringLiteral("listing %1, field %2").arg(i).arg(field::Index(k))));
     }
 
     // The next detail page loads while a listing is read; it is never one
@@ -952,7 +954,7 @@ private Q_SLOTS:
         QCOMPARE(out, completedLog(Pages{{0, 1}, {2}}, existing));
         const QByteArray saved = testsupport::ReadBytes(database);
         QCOMPARE(saved.count("\r\n"), existing + 3);
-        QCOMPARE(saved.startsWith(textfile::ToCp1251(sample::GenerateListing(100)[0])), !clear);
+        QCOMPARE(saved.startsWith(textfile::ToCp1251(sample::GenerateListing(100)[field::District])), !clear);
     }
 
     // A site cannot make the database unreadable: a listing of 5,000,000

@@ -24,7 +24,7 @@ namespace {
 
 QString address(int index)
 {
-    return sample::GenerateListing(quint64(index))[4];
+    return sample::GenerateListing(quint64(index))[field::Address];
 }
 
 // Sample listing `index` as the database holds it after loading: every field
@@ -33,8 +33,8 @@ RecordPtr sampleListing(int index)
 {
     const auto f = sample::GenerateListing(quint64(index));
     auto r = std::make_shared<Record>();
-    for (int k = 0; k < Record::FieldCount; ++k)
-        r->SetRecord(k, f[size_t(k)]);
+    for (field::Field k : field::AllFields)
+        r->SetRecord(k, f[k]);
     return r;
 }
 
@@ -128,7 +128,7 @@ private Q_SLOTS:
         fixtures::AddListing(program, {"Заречье", "1", "1", "панельный", "ул. Лесная, 2"});
         const RecordPtr listing = program.Records.Items.Item(4); // sample listing 2
         QCOMPARE(listing->GetRecord(field::Address), address(2));
-        const QString price = QString::number(sample::GenerateListing(2)[5].toInt() + 250);
+        const QString price = QString::number(sample::GenerateListing(2)[field::Price].toInt() + 250);
 
         DemoSite repriced({.count = 5, .pageSize = 3, .prices = {{2, price}}});
         QVERIFY(repriced.Listen());
@@ -195,18 +195,18 @@ private Q_SLOTS:
     void updateTakesEveryNewValue()
     {
         Record held, fresh;
-        for (int k = 0; k < Record::FieldCount; ++k)
-            held.SetRecord(k, QStringLiteral("было %1").arg(k));
+        for (field::Field k : field::AllFields)
+            held.SetRecord(k, QStringLiteral("было %1").arg(field::Index(k)));
         QVERIFY(!ImportMerge::Update(held, held));
         fresh.SetRecord(field::Price, QStringLiteral("2100"));
         fresh.SetRecord(field::Telephone, QStringLiteral("есть"));
         fresh.SetRecord(field::Date, QStringLiteral("было 14"));
         fresh.SetRecord(field::Reserved, QStringLiteral("чужое"));
         QVERIFY(ImportMerge::Update(held, fresh));
-        for (int k = 0; k < Record::FieldCount; ++k) {
-            const QString expected = k == 5    ? QStringLiteral("2100")
-                                     : k == 12 ? QStringLiteral("есть")
-                                               : QStringLiteral("было %1").arg(k);
+        for (field::Field k : field::AllFields) {
+            const QString expected = k == field::Price       ? QStringLiteral("2100")
+                                     : k == field::Telephone ? QStringLiteral("есть")
+                                                             : QStringLiteral("было %1").arg(field::Index(k));
             QCOMPARE(held.GetRecord(k), expected);
         }
     }

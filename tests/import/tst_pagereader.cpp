@@ -31,9 +31,10 @@ void compareFields(const Record& r, const Fields& expected)
     for (int k = 0; k < Record::FieldCount; ++k) {
         const auto it = expected.find(k);
         const QString want = it == expected.end() ? QString() : it->second;
-        if (r.GetRecord(k) != want)
-            QFAIL(qPrintable(
-                QStringLiteral("field %1: \"%2\", expected \"%3\"").arg(k).arg(r.GetRecord(k), want)));
+        if (r.GetRecord(field::At(k)) != want)
+            QFAIL(qPrintable(QStringLiteral("field %1: \"%2\", expected \"%3\"")
+                                 .arg(k)
+                                 .arg(r.GetRecord(field::At(k)), want)));
     }
 }
 
@@ -197,7 +198,8 @@ private Q_SLOTS:
     void detailPageKeepsWhatItCannotRead()
     {
         Record r;
-        for (int k : {0, 3, 9, 10, 11, 12})
+        for (field::Field k : {field::District, field::HouseType, field::Stop, field::StopDistance,
+                               field::Bathroom, field::Telephone})
             r.SetRecord(k, QStringLiteral("прежнее"));
         kLayout.ReadDetailPage(HtmlDocument::parse(detailPage(18, {2, 8}), kListUrl), r);
         compareFields(r, Fields{{0, QStringLiteral("v0")},

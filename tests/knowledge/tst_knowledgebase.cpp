@@ -33,7 +33,7 @@ QByteArray lines(const QStringList& l)
     return out;
 }
 
-QStringList rangeLines(int count = 17)
+QStringList rangeLines(int count = field::Attributes)
 {
     QStringList l;
     for (int k = 0; k < count; ++k)
@@ -189,10 +189,10 @@ private Q_SLOTS:
         p.SaveDatabase();
         p.SaveKnowledge();
         QStringList expected{QStringLiteral("AttributeValues")};
-        for (int k = 0; k < 17; ++k)
+        for (int k = 0; k < field::Attributes; ++k)
             expected << QStringLiteral(" %1|0|0").arg(k);
         expected << QStringLiteral("AttributeType");
-        for (int k = 0; k < 17; ++k)
+        for (int k = 0; k < field::Attributes; ++k)
             expected << QStringLiteral(" %1|||").arg(k);
         QCOMPARE(ReadBytes(p.KnowledgePath()), lines(expected));
         QCOMPARE(QFileInfo(p.DatabasePath()).size(), 0);
@@ -488,15 +488,16 @@ private Q_SLOTS:
                     wantScores[size_t(e.k)] << e.score;
                 }
                 for (int k = 0; k < KnowledgeBase::Slots; ++k) {
-                    QCOMPARE(kb.AttributeValueLists[size_t(k)].Values(), wantValues[size_t(k)]);
-                    QCOMPARE(kb.AttributeValueLists[size_t(k)].Scores(), wantScores[size_t(k)]);
+                    QCOMPARE(kb.AttributeValueLists[field::At(k)].Values(), wantValues[size_t(k)]);
+                    QCOMPARE(kb.AttributeValueLists[field::At(k)].Scores(), wantScores[size_t(k)]);
                 }
-                QCOMPARE(kb.AttributeValueLists[size_t(want[31].k)].IndexOf(want[2].value),
+                QCOMPARE(kb.AttributeValueLists[field::At(want[31].k)].IndexOf(want[2].value),
                          int(wantValues[size_t(want[31].k)].indexOf(want[2].value)));
-                QCOMPARE(kb.ValueTails[size_t(want[14].k)],
+                QCOMPARE(kb.ValueTails[field::At(want[14].k)],
                          (QHash<QString, QString>{{want[14].value, QStringLiteral("|лишнее|и ещё")}}));
-                QCOMPARE(kb.AttributeFormulas[2], withTypes ? QStringLiteral("[x] * 2") : QString());
-                QCOMPARE(kb.AttributeKinds[16].Text(), withTypes ? kinds::Ordinal : QString());
+                QCOMPARE(kb.AttributeFormulas[field::Floor],
+                         withTypes ? QStringLiteral("[x] * 2") : QString());
+                QCOMPARE(kb.AttributeKinds[field::Storeys].Text(), withTypes ? kinds::Ordinal : QString());
             }
         }
 
@@ -558,7 +559,7 @@ private Q_SLOTS:
                               QStringLiteral(" 0|Центр|10"), QStringLiteral(" 4|ул. Мира|0")}) +
                 lines(QStringList{QStringLiteral("AttributeType")}) + [] {
                     QByteArray t;
-                    for (int k = 0; k < 17; ++k)
+                    for (int k = 0; k < field::Attributes; ++k)
                         t += cp(QStringLiteral(" %1|||").arg(k)) + "\r\n";
                     return t;
                 }());

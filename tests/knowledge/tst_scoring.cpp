@@ -78,19 +78,19 @@ private Q_SLOTS:
         for (int i = 0; i < house.size(); ++i)
             AddListing(p, {QStringLiteral("5"), {}, {}, house[i], {}, QStringLiteral("1500"), area[i]});
         // First occurrence wins; other case or spaces give 0; a non-number score reads as 0.
-        QCOMPARE(p.FormalizedValue(3, 1), 80.f);
-        QCOMPARE(p.FormalizedValue(3, 2), 0.f);
-        QCOMPARE(p.FormalizedValue(3, 3), 0.f);
-        QCOMPARE(p.FormalizedValue(3, 4), 0.f);
-        QCOMPARE(p.FormalizedValue(3, 5), 0.f);
-        QCOMPARE(p.FormalizedValue(6, 2), 45.5f);
-        QCOMPARE(p.FormalizedValue(6, 3), 45.f);
-        QCOMPARE(p.FormalizedValue(5, 1), 30.f);
-        QCOMPARE(p.FormalizedValue(5, 4), 0.f); // division by zero gives 0
-        QCOMPARE(p.FormalizedValue(0, 1), 0.f);
-        QCOMPARE(p.FormalizedValue(7, 1), 0.f); // empty kind
-        QVERIFY_THROWS_EXCEPTION(VestranaError, p.FormalizedValue(18, 1));
-        QVERIFY_THROWS_EXCEPTION(VestranaError, p.FormalizedValue(6, 6));
+        QCOMPARE(p.FormalizedValue(field::HouseType, 1), 80.f);
+        QCOMPARE(p.FormalizedValue(field::HouseType, 2), 0.f);
+        QCOMPARE(p.FormalizedValue(field::HouseType, 3), 0.f);
+        QCOMPARE(p.FormalizedValue(field::HouseType, 4), 0.f);
+        QCOMPARE(p.FormalizedValue(field::HouseType, 5), 0.f);
+        QCOMPARE(p.FormalizedValue(field::TotalArea, 2), 45.5f);
+        QCOMPARE(p.FormalizedValue(field::TotalArea, 3), 45.f);
+        QCOMPARE(p.FormalizedValue(field::Price, 1), 30.f);
+        QCOMPARE(p.FormalizedValue(field::Price, 4), 0.f); // division by zero gives 0
+        QCOMPARE(p.FormalizedValue(field::District, 1), 0.f);
+        QCOMPARE(p.FormalizedValue(field::LivingArea, 1), 0.f); // empty kind
+        QVERIFY_THROWS_EXCEPTION(VestranaError, p.FormalizedValue(field::At(field::Count), 1));
+        QVERIFY_THROWS_EXCEPTION(VestranaError, p.FormalizedValue(field::TotalArea, 6));
     }
 
     void formula_data()
@@ -181,12 +181,12 @@ private Q_SLOTS:
         const auto& names = p.Knowledge.AttributeNames;
         QStringList fields;
         for (int i = 0; i + 1 < KnowledgeBase::Attributes; ++i)
-            fields << u'(' + QStringList(6, names[size_t(i + 1)]).join(u'+') + u')';
+            fields << u'(' + QStringList(6, names[field::At(i + 1)]).join(u'+') + u')';
         fields << QStringLiteral("1");
         const RecordPtr r = AddListing(p, fields);
         bool ok = true;
         QString error;
-        QCOMPARE(EvaluateFormula(*r, names[0], ok, p.Knowledge, p.Engine(), &error), 0.f);
+        QCOMPARE(EvaluateFormula(*r, names[field::District], ok, p.Knowledge, p.Engine(), &error), 0.f);
         QVERIFY(!ok);
         QCOMPARE(error, ScriptEngine::TooLongText());
     }

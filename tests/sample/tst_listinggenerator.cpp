@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 const QStringList kKinds = {QStringLiteral("Числовой"), QStringLiteral("Порядковый"),
@@ -51,7 +53,8 @@ private Q_SLOTS:
     {
         int same = 0;
         for (quint64 i = 0; i < 200; ++i)
-            same += sample::GenerateListing(i, 2008)[4] == sample::GenerateListing(i, 2009)[4];
+            same += sample::GenerateListing(i, 2008)[field::Address] ==
+                    sample::GenerateListing(i, 2009)[field::Address];
         QCOMPARE(same, 0);
     }
 
@@ -65,18 +68,22 @@ private Q_SLOTS:
                 QVERIFY2(text::IsFileSafe(s), qPrintable(s));
                 QCOMPARE(textfile::FromCp1251(textfile::ToCp1251(s)), s); // nothing lost to "?"
             }
-            QVERIFY(f[17].isEmpty());
-            for (int k : {0, 1, 2, 3, 4, 6, 7, 9, 14, 15, 16})
-                QVERIFY2(!f[size_t(k)].isEmpty(), qPrintable(QString::number(k)));
-            QVERIFY2(Matches(QStringLiteral("[0-9]+"), f[10]), qPrintable(f[10])); // the formula reads it raw
-            QVERIFY(Matches(QStringLiteral("[1-5]"), f[1]));
-            QVERIFY(Matches(number, f[6]) && Matches(number, f[7]));
-            QVERIFY(f[8].isEmpty() || Matches(number, f[8]));
-            QVERIFY(f[5] == QStringLiteral("договорная") || Matches(QStringLiteral("[1-9][0-9]*0"), f[5]));
-            QVERIFY(Matches(QStringLiteral("[0-3][0-9]\\.(0[6-9]|1[01])\\.2026"), f[14]));
-            QVERIFY(f[2].toInt() >= 1 && f[2].toInt() <= f[16].toInt());
-            QVERIFY(f[7].toDouble() < f[6].toDouble());
-            const double distanceScore = 100 - f[10].toDouble() / 20;
+            QVERIFY(f[field::Reserved].isEmpty());
+            for (field::Field k : {field::District, field::Rooms, field::Floor, field::HouseType,
+                                   field::Address, field::TotalArea, field::LivingArea, field::Stop,
+                                   field::Date, field::Description, field::Storeys})
+                QVERIFY2(!f[k].isEmpty(), qPrintable(QString::fromUtf16(fieldinfo::Names[k])));
+            QVERIFY2(Matches(QStringLiteral("[0-9]+"), f[field::StopDistance]),
+                     qPrintable(f[field::StopDistance])); // the formula reads it raw
+            QVERIFY(Matches(QStringLiteral("[1-5]"), f[field::Rooms]));
+            QVERIFY(Matches(number, f[field::TotalArea]) && Matches(number, f[field::LivingArea]));
+            QVERIFY(f[field::KitchenArea].isEmpty() || Matches(number, f[field::KitchenArea]));
+            QVERIFY(f[field::Price] == QStringLiteral("договорная") ||
+                    Matches(QStringLiteral("[1-9][0-9]*0"), f[field::Price]));
+            QVERIFY(Matches(QStringLiteral("[0-3][0-9]\\.(0[6-9]|1[01])\\.2026"), f[field::Date]));
+            QVERIFY(f[field::Floor].toInt() >= 1 && f[field::Floor].toInt() <= f[field::Storeys].toInt());
+            QVERIFY(f[field::LivingArea].toDouble() < f[field::TotalArea].toDouble());
+            const double distanceScore = 100 - f[field::StopDistance].toDouble() / 20;
             QVERIFY(distanceScore >= 0 && distanceScore <= 100);
         }
     }
@@ -87,8 +94,8 @@ private Q_SLOTS:
         QSet<QString> addresses, descriptions;
         for (quint64 i = 0; i < count; ++i) {
             const auto f = sample::GenerateListing(i);
-            addresses.insert(f[4]);
-            descriptions.insert(f[15]);
+            addresses.insert(f[field::Address]);
+            descriptions.insert(f[field::Description]);
         }
         QVERIFY2(addresses.size() > count * 99 / 100, qPrintable(QString::number(addresses.size())));
         QVERIFY2(descriptions.size() > count * 99 / 100, qPrintable(QString::number(descriptions.size())));
@@ -109,21 +116,22 @@ private Q_SLOTS:
         QCOMPARE(database.size(), count);
 
         // What a re-index over the database would find, worked out from the database lines.
-        std::array<QStringList, 17> expectedValues;
-        std::array<QSet<QString>, 17> seen;
-        std::array<double, 17> maxima, minima;
-        maxima.fill(-1e300);
-        minima.fill(1e300);
+        field::FieldArray<QStringList, field::Attributes> expectedValues;
+        field::FieldArray<QSet<QString>, field::Attributes> seen;
+        field::FieldArray<double, field::Attributes> maxima, minima;
+        std::fill(maxima.begin(), maxima.end(), -1e300);
+        std::fill(minima.begin(), minima.end(), 1e300);
         for (const QString& line : database) {
             QVERIFY(line.endsWith(u'|'));
             const QStringList f = line.split(u'|');
-            QCOMPARE(f.size(), 19);
-            for (int k = 0; k < 17; ++k) {
-                maxima[size_t(k)] = std::max(maxima[size_t(k)], text::Val(f[k]));
-                minima[size_t(k)] = std::min(minima[size_t(k)], text::Val(f[k]));
-                if (!seen[size_t(k)].contains(f[k])) {
-                    seen[size_t(k)].insert(f[k]);
-                    expectedValues[size_t(k)].append(f[k]);
+            QCOMPARE(f.size(), field::Count + 1);
+            for (field::Field k : field::AttributeFields) {
+                const QString& v = f[field::Index(k)];
+                maxima[k] = std::max(maxima[k], text::Val(v));
+                minima[k] = std::min(minima[k], text::Val(v));
+                if (!seen[k].contains(v)) {
+                    seen[k].insert(v);
+                    expectedValues[k].append(v);
                 }
             }
         }
@@ -131,51 +139,53 @@ private Q_SLOTS:
         QVERIFY(lines.size() >= 36);
         QCOMPARE(lines.first(), QStringLiteral("AttributeValues"));
         const qsizetype typeMarker = lines.indexOf(QStringLiteral("AttributeType"));
-        QCOMPARE(typeMarker, lines.size() - 18);
+        QCOMPARE(typeMarker, lines.size() - 1 - field::Attributes);
 
-        std::array<QString, 17> kind;
+        field::FieldArray<QString, field::Attributes> kind;
         QSet<QString> kindsUsed;
-        for (int k = 0; k < 17; ++k) {
-            const QStringList t = lines[typeMarker + 1 + k].split(u'|');
+        for (field::Field k : field::AttributeFields) {
+            const QStringList t = lines[typeMarker + 1 + field::Index(k)].split(u'|');
             QCOMPARE(t.size(), 4);
-            QCOMPARE(t[0], u' ' + QString::number(k));
+            QCOMPARE(t[0], u' ' + QString::number(field::Index(k)));
             QVERIFY2(kKinds.contains(t[1]), qPrintable(t[1]));
             QCOMPARE(t[2].isEmpty(), t[1] != kKinds[3]);
             QVERIFY(!t[3].isEmpty());
-            kind[size_t(k)] = t[1];
+            kind[k] = t[1];
             kindsUsed.insert(t[1]);
         }
         QCOMPARE(kindsUsed.size(), 4);
 
-        for (int k = 0; k < 17; ++k) {
-            const QStringList r = lines[1 + k].split(u'|');
+        for (field::Field k : field::AttributeFields) {
+            const QStringList r = lines[1 + field::Index(k)].split(u'|');
             QCOMPARE(r.size(), 3);
-            QCOMPARE(r[0], u' ' + QString::number(k));
-            if (kind[size_t(k)] != kKinds[0] || count == 0) {
+            QCOMPARE(r[0], u' ' + QString::number(field::Index(k)));
+            if (kind[k] != kKinds[0] || count == 0) {
                 QCOMPARE(r[1] + u'|' + r[2], QStringLiteral("-999999|999999"));
                 continue;
             }
             QVERIFY2(Matches(QStringLiteral("[0-9]+(\\.[0-9]*[1-9])?"), r[1]), qPrintable(r[1]));
-            QCOMPARE(text::Val(r[1]), maxima[size_t(k)]);
-            QCOMPARE(text::Val(r[2]), minima[size_t(k)]);
+            QCOMPARE(text::Val(r[1]), maxima[k]);
+            QCOMPARE(text::Val(r[2]), minima[k]);
         }
 
-        std::array<QStringList, 17> values;
-        for (qsizetype i = 18; i < typeMarker; ++i) {
+        field::FieldArray<QStringList, field::Attributes> values;
+        for (qsizetype i = 1 + field::Attributes; i < typeMarker; ++i) {
             const QStringList v = lines[i].split(u'|');
             QCOMPARE(v.size(), 3);
-            const int k = v[0].trimmed().toInt();
-            QCOMPARE(v[0], u' ' + QString::number(k));
-            for (int later = k + 1; later < 17; ++later)
-                QVERIFY2(values[size_t(later)].isEmpty(), "value lines out of attribute order");
+            const int n = v[0].trimmed().toInt();
+            QCOMPARE(v[0], u' ' + QString::number(n));
+            const field::Field k = field::At(n);
+            QVERIFY(field::IsAttribute(k));
+            for (field::Field later : field::AttributeFields)
+                if (later > k) QVERIFY2(values[later].isEmpty(), "value lines out of attribute order");
             QVERIFY(Matches(QStringLiteral("[0-9]{1,3}"), v[2]) && v[2].toInt() <= 100);
             // Districts and house types always carry a rating; other attributes are unrated.
-            if (k == 0 || k == 3) QVERIFY2(v[2].toInt() > 0, qPrintable(v[1]));
-            if (kind[size_t(k)] != kKinds[2]) QCOMPARE(v[2], QStringLiteral("0"));
-            values[size_t(k)].append(v[1]);
+            if (k == field::District || k == field::HouseType) QVERIFY2(v[2].toInt() > 0, qPrintable(v[1]));
+            if (kind[k] != kKinds[2]) QCOMPARE(v[2], QStringLiteral("0"));
+            values[k].append(v[1]);
         }
-        for (int k = 0; k < 17; ++k)
-            QCOMPARE(values[size_t(k)], expectedValues[size_t(k)]);
+        for (field::Field k : field::AttributeFields)
+            QCOMPARE(values[k], expectedValues[k]);
     }
 
     void sampleFilesAreReproducible_data()

@@ -40,14 +40,13 @@ void buildFixture(Program& p)
     kb.AttributeFormulas[field::StopDistance] = QStringLiteral("Расстояние до остановки / 10");
     kb.AttributeKinds[field::Telephone] = kinds::ByFormula;
     kb.AttributeFormulas[field::Telephone] = QStringLiteral("1 / 0");
-    QStringList fields(17);
-    fields[field::District] = QStringLiteral("Старый Город");
-    fields[field::Rooms] = QStringLiteral("3");
-    fields[field::HouseType] = QStringLiteral("Кирпичный");
-    fields[field::TotalArea] = QStringLiteral("1E+39");
-    fields[field::StopDistance] = QStringLiteral("500");
-    fields[field::Telephone] = QStringLiteral("есть");
-    fixtures::AddListing(p, fields);
+    const RecordPtr r = fixtures::AddListing(p, {});
+    r->SetRecord(field::District, QStringLiteral("Старый Город"));
+    r->SetRecord(field::Rooms, QStringLiteral("3"));
+    r->SetRecord(field::HouseType, QStringLiteral("Кирпичный"));
+    r->SetRecord(field::TotalArea, QStringLiteral("1E+39"));
+    r->SetRecord(field::StopDistance, QStringLiteral("500"));
+    r->SetRecord(field::Telephone, QStringLiteral("есть"));
 }
 
 quint32 bits(float f)
@@ -127,23 +126,23 @@ private Q_SLOTS:
         Program p;
         buildFixture(p);
         SearchRun::Wishes typed;
-        typed[static_cast<size_t>(attribute)] = wish;
+        typed[field::At(attribute)] = wish;
         const PreparedWishes ready = SearchRun::Prepare(p, typed);
-        QCOMPARE(ready[static_cast<size_t>(attribute)].text, prepared);
+        QCOMPARE(ready[field::At(attribute)].text, prepared);
         QVERIFY(SearchRun::Run(p, typed, {}));
         const RecordPtr r = p.Records.Items.Item(1);
         const Explanation x = SearchRun::Explain(p, *r, ready);
 
-        const AttributeExplanation& e = x.attributes[static_cast<size_t>(attribute)];
+        const AttributeExplanation& e = x.attributes[field::At(attribute)];
         QCOMPARE(e.attribute, attribute);
-        QCOMPARE(e.name, p.Knowledge.AttributeNames[static_cast<size_t>(attribute)]);
-        QCOMPARE(e.kind, p.Knowledge.AttributeKinds[static_cast<size_t>(attribute)]);
+        QCOMPARE(e.name, p.Knowledge.AttributeNames[field::At(attribute)]);
+        QCOMPARE(e.kind, p.Knowledge.AttributeKinds[field::At(attribute)]);
         QCOMPARE(e.wish, wish);
         QCOMPARE(e.prepared, prepared);
-        QCOMPARE(e.field, r->GetRecord(attribute));
+        QCOMPARE(e.field, r->GetRecord(field::At(attribute)));
         QCOMPARE(e.hasValue, hasValue);
         if (hasValue) QCOMPARE(e.value, value);
-        QCOMPARE(e.hasRange, !prepared.isEmpty() && attribute != field::HouseType);
+        QCOMPARE(e.hasRange, !prepared.isEmpty() && field::At(attribute) != field::HouseType);
         if (e.hasRange) {
             QCOMPARE(e.lo, lo);
             QCOMPARE(e.hi, hi);
@@ -155,7 +154,7 @@ private Q_SLOTS:
         else
             QVERIFY2(e.failure.startsWith(failure) && e.failure.size() > failure.size(),
                      qPrintable(e.failure));
-        QCOMPARE(e.formulaFailed, attribute == field::Telephone);
+        QCOMPARE(e.formulaFailed, field::At(attribute) == field::Telephone);
         for (const AttributeExplanation& other : x.attributes)
             if (other.attribute != attribute) QCOMPARE(other.score, 100.f);
         QCOMPARE(bits(x.so), bits(r->So));
@@ -208,7 +207,7 @@ private Q_SLOTS:
             const QString kindList[] = {kinds::Numeric, kinds::Ordinal, kinds::ByValue, kinds::ByFormula,
                                         QStringLiteral("Прочее")};
             for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-                const auto ks = static_cast<size_t>(k);
+                const field::Field ks = field::At(k);
                 kb.AttributeKinds[ks] = kindList[pick(5)];
                 kb.AttributeMin[ks] = static_cast<float>(pick(50)) / 3.0f;
                 kb.AttributeMax[ks] = kb.AttributeMin[ks] + static_cast<float>(pick(300)) / 7.0f;
@@ -225,14 +224,14 @@ private Q_SLOTS:
             }
             for (int i = 0; i < 150; ++i) {
                 QStringList fields;
-                for (int k = 0; k < 17; ++k)
+                for (int k = 0; k < field::Attributes; ++k)
                     fields << fieldText();
                 fixtures::AddListing(p, fields);
             }
             for (int set = 0; set < 5; ++set) {
                 SearchRun::Wishes typed;
-                for (int k = 0; k <= 13; ++k)
-                    if (pick(3) != 0) typed[static_cast<size_t>(k)] = fieldText();
+                for (int k = 0; k <= field::Index(fieldinfo::LastWished); ++k)
+                    if (pick(3) != 0) typed[field::At(k)] = fieldText();
                 PreparedWishes prepared;
                 SearchHooks hooks;
                 hooks.prepared = [&](const PreparedWishes& w) { prepared = w; };
@@ -272,14 +271,13 @@ private Q_SLOTS:
         QFETCH(QString, row);
         Program p;
         p.InitAttributeNames();
-        QStringList fields(17);
-        fields[0] = QStringLiteral("a,b");
-        fields[1] = QStringLiteral("x\"");
-        fields[2] = QStringLiteral(" 2 ");
-        fields[3] = QStringLiteral("1;5");
-        fields[4] = QStringLiteral("ул. \"Садовая\"\nд. 1");
-        fields[5] = QStringLiteral(" 1500");
-        auto r = fixtures::AddListing(p, fields);
+        auto r = fixtures::AddListing(p, {});
+        r->SetRecord(field::District, QStringLiteral("a,b"));
+        r->SetRecord(field::Rooms, QStringLiteral("x\""));
+        r->SetRecord(field::Floor, QStringLiteral(" 2 "));
+        r->SetRecord(field::HouseType, QStringLiteral("1;5"));
+        r->SetRecord(field::Address, QStringLiteral("ул. \"Садовая\"\nд. 1"));
+        r->SetRecord(field::Price, QStringLiteral(" 1500"));
         r->So = 94.8f;
         const QString csv = SearchRun::Csv(p, {r}, separator);
         const QStringList lines = csv.split(QStringLiteral("\r\n"));

@@ -58,7 +58,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("note");
         QTest::addColumn<QString>("hint"); // exactly, or "*part" for a part of it
 
-        const int sd = field::StopDistance;
+        const int sd = field::Index(field::StopDistance);
         QTest::newRow("empty") << int(field::Rooms) << QStringLiteral("   ") << QString() << 0.0
                                << int(Note::None) << QString();
         QTest::newRow("text match trimmed")
@@ -125,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(w.typed, typed);
         QCOMPARE(w.text, text);
         QCOMPARE(w.scored, !text.isEmpty());
-        if (w.scored && attribute != field::Address) QCOMPARE(w.number, number);
+        if (w.scored && field::At(attribute) != field::Address) QCOMPARE(w.number, number);
         QCOMPARE(int(w.note), note);
         if (hint.startsWith(u'*'))
             QVERIFY2(w.hint.contains(hint.mid(1)), qPrintable(w.hint));

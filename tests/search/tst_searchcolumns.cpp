@@ -93,9 +93,9 @@ struct Market
         case 1:
             return QString();
         case 2:
-            return any()->GetRecord(k);
+            return any()->GetRecord(field::At(k));
         case 3:
-            return QStringLiteral("  ") + any()->GetRecord(k).toUpper() + QStringLiteral(" ");
+            return QStringLiteral("  ") + any()->GetRecord(field::At(k)).toUpper() + QStringLiteral(" ");
         case 4:
             return QString::number(pick(200) - 20);
         case 5:
@@ -108,8 +108,8 @@ struct Market
     SearchRun::Wishes wishes()
     {
         SearchRun::Wishes w;
-        for (int k = 0; k <= fieldinfo::LastWished; ++k)
-            w[static_cast<size_t>(k)] = wishFor(k);
+        for (int k = 0; k <= field::Index(fieldinfo::LastWished); ++k)
+            w[field::At(k)] = wishFor(k);
         return w;
     }
 
@@ -119,15 +119,15 @@ struct Market
         RecordList& items = p.Records.Items;
         KnowledgeBase& kb = p.Knowledge;
         const int k = pick(KnowledgeBase::Attributes);
-        const auto ks = static_cast<size_t>(k);
+        const field::Field ks = field::At(k);
         switch (pick(12)) {
         case 0: {
             const RecordPtr& r = any();
-            r->SetRecord(k, any()->GetRecord(k));
+            r->SetRecord(ks, any()->GetRecord(ks));
             return QStringLiteral("field %1 copied").arg(k);
         }
         case 1: {
-            any()->SetRecord(k, pick(2) ? QStringLiteral("1e40") : kb.AttributeNames[ks]);
+            any()->SetRecord(ks, pick(2) ? QStringLiteral("1e40") : kb.AttributeNames[ks]);
             return QStringLiteral("field %1 odd").arg(k);
         }
         case 2: {
@@ -155,7 +155,7 @@ struct Market
         }
         case 7: {
             static const QList<Kind> kindsToTry = {Kind::Numeric, Kind::Ordinal, Kind::ByValue, Kind::Other};
-            if (k == field::StopDistance) return QStringLiteral("nothing");
+            if (ks == field::StopDistance) return QStringLiteral("nothing");
             kb.AttributeKinds[ks] = kinds::TextOf(kindsToTry[pick(int(kindsToTry.size()))]);
             return QStringLiteral("kind %1 changed").arg(k);
         }
@@ -168,7 +168,7 @@ struct Market
             p.Engine().SetClock(QDateTime(QDate(2026, 12, 1 + pick(20)), QTime(12, 0)));
             return QStringLiteral("clock moved");
         case 10:
-            kb.AttributeValueLists[ks].Append(any()->GetRecord(k), QString::number(pick(100)));
+            kb.AttributeValueLists[ks].Append(any()->GetRecord(ks), QString::number(pick(100)));
             return QStringLiteral("accepted value %1 added").arg(k);
         default: {
             // Everything again, as a reload does.
@@ -271,7 +271,7 @@ private Q_SLOTS:
                 QVERIFY2(bits(got.So) == bits(want.So) && got.Finded,
                          qPrintable(QStringLiteral("%1 entry %2").arg(what).arg(i)));
                 for (int k = 0; k < field::Count; ++k)
-                    QVERIFY2(got.GetRecord(k) == want.GetRecord(k),
+                    QVERIFY2(got.GetRecord(field::At(k)) == want.GetRecord(field::At(k)),
                              qPrintable(QStringLiteral("%1 entry %2 field %3").arg(what).arg(i).arg(k)));
             }
         };
@@ -285,8 +285,9 @@ private Q_SLOTS:
             RecordList& items = m.p.Records.Items;
             const int j = 3;
             SearchRun::Wishes exact;
-            for (int k = 0; k <= fieldinfo::LastWished; ++k)
-                if (k != field::StopDistance) exact[static_cast<size_t>(k)] = items.at(j)->GetRecord(k);
+            for (field::Field k : field::AttributeFields)
+                if (k <= fieldinfo::LastWished && k != field::StopDistance)
+                    exact[k] = items.at(j)->GetRecord(k);
             for (int pos : {2500, 4000})
                 *items.at(pos) = *items.at(j);
             const QString higher = QString::number(text::Val(items.at(j)->GetRecord(field::Price)) + 1);

@@ -29,10 +29,10 @@ QStringList found(const Program& p)
     return out;
 }
 
-SearchRun::Wishes wish(int k, const QString& text)
+SearchRun::Wishes wish(field::Field k, const QString& text)
 {
     SearchRun::Wishes w;
-    w[static_cast<size_t>(k)] = text;
+    w[k] = text;
     return w;
 }
 
@@ -81,23 +81,23 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         fill(p, 12);
-        for (int k : {0, 12}) {
-            p.Knowledge.AttributeKinds[static_cast<size_t>(k)] = kinds::ByValue;
-            p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QString(), QStringLiteral("0"));
-            p.Knowledge.AttributeValueLists[static_cast<size_t>(k)].Append(QStringLiteral("есть"),
-                                                                           QStringLiteral("80"));
+        for (field::Field k : {field::District, field::Telephone}) {
+            p.Knowledge.AttributeKinds[k] = kinds::ByValue;
+            p.Knowledge.AttributeValueLists[k].Append(QString(), QStringLiteral("0"));
+            p.Knowledge.AttributeValueLists[k].Append(QStringLiteral("есть"), QStringLiteral("80"));
         }
         p.Records.Items.Item(1)->SetRecord(field::Telephone, QStringLiteral("есть"));
         SearchRun::Wishes wishes = wish(field::Telephone, typed);
-        QCOMPARE(SearchRun::Prepare(p, wishes)[12].text, QString());
-        QCOMPARE(SearchRun::Prepare(p, wishes)[0].text, QString());
+        QCOMPARE(SearchRun::Prepare(p, wishes)[field::Telephone].text, QString());
+        QCOMPARE(SearchRun::Prepare(p, wishes)[field::District].text, QString());
         QVERIFY(SearchRun::Run(p, wishes, {}));
         QCOMPARE(p.FoundList.size(), 10);
         for (int i = 0; i < 10; ++i)
             QCOMPARE(found(p)[i], QStringLiteral("L%1: 100").arg(i + 1));
         // A wish that is not empty is replaced by its formalized value.
-        QCOMPARE(SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[12].text,
-                 QStringLiteral("80"));
+        QCOMPARE(
+            SearchRun::Prepare(p, wish(field::Telephone, QStringLiteral(" ЕСТЬ")))[field::Telephone].text,
+            QStringLiteral("80"));
     }
 
     void ordinalMismatchScores94()
@@ -150,8 +150,8 @@ private Q_SLOTS:
         Program p;
         p.InitAttributeNames();
         KnowledgeBase& kb = p.Knowledge;
-        for (int k = 0; k < 17; ++k)
-            kb.AttributeKinds[static_cast<size_t>(k)] = kinds::Numeric; // ranges 0..0: -100 per unit
+        for (field::Field k : field::AttributeFields)
+            kb.AttributeKinds[k] = kinds::Numeric; // ranges 0..0: -100 per unit
         kb.AttributeMax[field::Rooms] = 10;
         AddListing(p, {"L1", "3"});
         AddListing(p, {"L2", "1"});
@@ -160,8 +160,8 @@ private Q_SLOTS:
         QCOMPARE(found(p), (QStringList{"L2: 100", "L1: 98.8"}));
         // Far off on every empty range: every score is negative, nothing is listed.
         SearchRun::Wishes far;
-        for (int k = 0; k < 14; ++k)
-            far[static_cast<size_t>(k)] = QStringLiteral("100");
+        for (const fieldinfo::WishBox& box : fieldinfo::WishBoxes)
+            far[box.field] = QStringLiteral("100");
         QVERIFY(SearchRun::Run(p, far, {}));
         QVERIFY(p.FoundList.isEmpty());
         QVERIFY(p.Records.Items.Item(1)->So < 0);
@@ -243,7 +243,7 @@ private Q_SLOTS:
             so[padding ? 1 : 0] = r->So;
         }
         QCOMPARE(so[1], so[0]);
-        QCOMPARE(so[0], (16 * 100.0f + expected) / 17.0f);
+        QCOMPARE(so[0], ((field::Attributes - 1) * 100.0f + expected) / float(field::Attributes));
     }
 
     // The scan goes on after a match and compares the rest with the replaced wish.
@@ -255,7 +255,7 @@ private Q_SLOTS:
         kb.AttributeKinds[field::District] = kinds::ByValue;
         kb.AttributeValueLists[field::District].Append(QStringLiteral("Центр"), QStringLiteral("70"));
         kb.AttributeValueLists[field::District].Append(QStringLiteral("70"), QStringLiteral("95"));
-        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[0].text,
+        QCOMPARE(SearchRun::Prepare(p, wish(field::District, QStringLiteral("центр")))[field::District].text,
                  QStringLiteral("95"));
     }
 

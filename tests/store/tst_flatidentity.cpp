@@ -166,8 +166,8 @@ private Q_SLOTS:
             pairs.append({copy.position, copy.original});
         QCOMPARE(pairs, (QList<std::pair<int, int>>{{1, 3}, {2, 6}, {7, 3}}));
         QCOMPARE(DifferingFields(*a, *a2),
-                 (QList<int>{field::District, field::Floor, field::Address, field::Price, field::Date,
-                             field::Description, field::Storeys}));
+                 (QList<field::Field>{field::District, field::Floor, field::Address, field::Price,
+                                      field::Date, field::Description, field::Storeys}));
 
         RemoveCopies(records, copies);
         const QList<RecordPtr> kept{a2, noArea1, noArea2, b2, c};

@@ -27,8 +27,8 @@ QByteArray cp(const QString& s)
 QStringList fields(const Record& r)
 {
     QStringList out;
-    for (int i = 0; i < Record::FieldCount; ++i)
-        out << r.GetRecord(i);
+    for (field::Field f : field::AllFields)
+        out << r.GetRecord(f);
     if (!r.Extra().isEmpty()) out << QStringLiteral("после полей: ") + r.Extra().toString();
     return out;
 }
@@ -86,9 +86,9 @@ private Q_SLOTS:
         QCOMPARE(r.GetRecord(field::Address), QStringLiteral("  a|b\r\nc  "));
         QCOMPARE(r.GetRecord(field::District), QStringLiteral("Центр"));
         QCOMPARE(r.GetRecord(field::Price), QString());
-        for (int bad : {18, -1, 1000}) {
-            QVERIFY_THROWS_EXCEPTION(VestranaError, r.GetRecord(bad));
-            QVERIFY_THROWS_EXCEPTION(VestranaError, r.SetRecord(bad, QStringLiteral("x")));
+        for (int bad : {field::Count, -1, 1000}) {
+            QVERIFY_THROWS_EXCEPTION(VestranaError, r.GetRecord(field::At(bad)));
+            QVERIFY_THROWS_EXCEPTION(VestranaError, r.SetRecord(field::At(bad), QStringLiteral("x")));
         }
         QCOMPARE(r.GetRecord(field::Address), QStringLiteral("  a|b\r\nc  "));
     }
@@ -99,12 +99,12 @@ private Q_SLOTS:
     void fieldsAroundSixteenBitEnds()
     {
         for (const int length : {65534, 65535, 65536}) {
-            for (const int index : {0, 1, 17}) {
-                QStringList want(18, QString());
-                want[index] = QString(length, u'я');
+            for (const field::Field longest : {field::District, field::Rooms, field::Reserved}) {
+                QStringList want(field::Count, QString());
+                want[field::Index(longest)] = QString(length, u'я');
                 Record set;
-                for (int i = 0; i < Record::FieldCount; ++i)
-                    set.SetRecord(i, want[i]);
+                for (field::Field f : field::AllFields)
+                    set.SetRecord(f, want[field::Index(f)]);
                 QCOMPARE(fields(set), want);
                 Records db;
                 db.LoadFromBytes(QStringLiteral("long.txt"), cp(want.join(u'|') + u'|'));
@@ -507,8 +507,8 @@ private Q_SLOTS:
     {
         Records db;
         auto r = std::make_shared<Record>();
-        for (int i = 0; i < 18; ++i)
-            r->SetRecord(i, QStringLiteral("f%1").arg(i));
+        for (field::Field f : field::AllFields)
+            r->SetRecord(f, QStringLiteral("f%1").arg(field::Index(f)));
         r->SetRecord(field::Address, QStringLiteral("ул. Мира|5"));
         r->SetRecord(field::Description, QStringLiteral("строка 1\r\nстрока 2\nстрока 3\rконец"));
         db.Items.Add(r);
@@ -520,8 +520,9 @@ private Q_SLOTS:
         const RecordPtr& b = back.Items.Item(1);
         QCOMPARE(b->GetRecord(field::Address), QStringLiteral("ул. Мира¦5"));
         QCOMPARE(b->GetRecord(field::Description), QStringLiteral("строка 1 строка 2 строка 3 конец"));
-        for (int i = 0; i < 18; ++i)
-            if (i != 4 && i != 15) QCOMPARE(b->GetRecord(i), QStringLiteral("f%1").arg(i));
+        for (field::Field f : field::AllFields)
+            if (f != field::Address && f != field::Description)
+                QCOMPARE(b->GetRecord(f), QStringLiteral("f%1").arg(field::Index(f)));
     }
 
     void unencodableCharacterBecomesSubstitute()

@@ -14,13 +14,13 @@ inline RecordPtr AddListing(Program& p, const QStringList& fields)
 {
     auto r = std::make_shared<Record>();
     for (int i = 0; i < fields.size() && i < Record::FieldCount; ++i)
-        r->SetRecord(i, fields[i]);
+        r->SetRecord(field::At(i), fields[i]);
     p.Records.Items.Add(r);
     return r;
 }
 
 // Appends a listing with one field set.
-inline RecordPtr AddListingWith(Program& p, int field, const QString& value)
+inline RecordPtr AddListingWith(Program& p, field::Field field, const QString& value)
 {
     auto r = std::make_shared<Record>();
     r->SetRecord(field, value);

@@ -33,7 +33,7 @@ QString WriteBytes(const QString& path, const QByteArray& bytes)
 QStringList FieldsOf(const Record& r)
 {
     QStringList out;
-    for (int k = 0; k < Record::FieldCount; ++k)
+    for (field::Field k : field::AllFields)
         out << r.GetRecord(k);
     return out;
 }
