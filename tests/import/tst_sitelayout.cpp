@@ -130,7 +130,7 @@ private Q_SLOTS:
             for (field::Field k : field::AllFields) {
                 const bool shown = k == field::Address || k == field::Rooms || k == field::Floor ||
                                    k == field::Price || k == field::Telephone || k == field::District;
-                QCOMPARE(r.GetRecord(k), shown ? text::FileSafe(f[field::Slot(k)]) : QString());
+                QCOMPARE(r.GetRecord(k), shown ? text::FileSafe(f[k]) : QString());
             }
         }
     }
