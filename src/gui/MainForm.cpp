@@ -513,7 +513,8 @@ void MainForm::showWishHints()
         QString line = p.hint.toHtmlEscaped();
         if (!p.suggestion.isEmpty()) {
             // The suggestion is a link that puts it in the box.
-            const QString shown = (QStringLiteral("«") + p.suggestion + QStringLiteral("»")).toHtmlEscaped();
+            const QString shown =
+                QString(QStringLiteral("«") + p.suggestion + QStringLiteral("»")).toHtmlEscaped();
             const QString link = QStringLiteral("<a href=\"%1:%2\">%3</a>")
                                      .arg(s.field)
                                      .arg(QString::fromLatin1(QUrl::toPercentEncoding(p.suggestion)), shown);
@@ -524,11 +525,12 @@ void MainForm::showWishHints()
     }
     for (int k : m_failedEverywhere)
         lines << QStringLiteral("<span style=\"color:#a00000\">%1</span>")
-                     .arg((QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, k) +
-                           QStringLiteral(
-                               "»: формула не вычислилась ни для одной квартиры, везде сравнивалось "
-                               "с 0. Проверьте формулу атрибута «") +
-                           m_program.Knowledge.AttributeNames[static_cast<size_t>(k)] + QStringLiteral("»."))
+                     .arg(QString(QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, k) +
+                                  QStringLiteral(
+                                      "»: формула не вычислилась ни для одной квартиры, везде сравнивалось "
+                                      "с 0. Проверьте формулу атрибута «") +
+                                  m_program.Knowledge.AttributeNames[static_cast<size_t>(k)] +
+                                  QStringLiteral("»."))
                               .toHtmlEscaped());
     m_zeroHint->setText(lines.join(QStringLiteral("<br>")));
     m_zeroHint->setVisible(!lines.isEmpty());

@@ -49,7 +49,7 @@ private:
     void onOk();
     // Asks before a changed number field holds no number or the date no date;
     // true when the listing may be stored.
-    bool confirmUnreadable();
+    [[nodiscard]] bool confirmUnreadable();
     void setBoxText(int field, const QString& text);
 
     Program& m_program;

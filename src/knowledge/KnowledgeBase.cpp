@@ -606,8 +606,8 @@ template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
     out.WriteLine(kValuesMarker);
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[s]) + u'|' +
-                      text::GeneralNumber(kb.AttributeMin[s]) + kb.RangeTails[s]);
+        out.WriteLine(QString(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[s]) + u'|' +
+                              text::GeneralNumber(kb.AttributeMin[s]) + kb.RangeTails[s]));
     }
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const AttributeValueList& list = kb.AttributeValueLists[static_cast<size_t>(k)];
@@ -615,16 +615,16 @@ template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
         const QHash<QString, QString>& tails = kb.ValueTails[static_cast<size_t>(k)];
         for (int p = 0; p < list.Count(); ++p) {
             const QString& value = list.Values()[p];
-            out.WriteLine(prefix + text::FileSafe(value) + u'|' + text::FileSafe(list.Scores()[p]) +
-                          (tails.isEmpty() ? QString() : tails.value(value)));
+            out.WriteLine(QString(prefix + text::FileSafe(value) + u'|' + text::FileSafe(list.Scores()[p]) +
+                                  (tails.isEmpty() ? QString() : tails.value(value))));
         }
     }
     out.WriteLine(kTypesMarker);
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto s = static_cast<size_t>(k);
-        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s].Text()) + u'|' +
-                      text::FileSafe(kb.AttributeFormulas[s]) + u'|' +
-                      text::FileSafe(kb.AttributeComments[s]) + kb.TypeTails[s]);
+        out.WriteLine(QString(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[s].Text()) + u'|' +
+                              text::FileSafe(kb.AttributeFormulas[s]) + u'|' +
+                              text::FileSafe(kb.AttributeComments[s]) + kb.TypeTails[s]));
     }
 }
 

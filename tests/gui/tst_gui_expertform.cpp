@@ -228,6 +228,21 @@ private Q_SLOTS:
         QCOMPARE(s.listed(), QStringList());
     }
 
+    // Values removed behind the window's back (the shown list is not yet
+    // relisted): picking a shown row that is no longer stored leaves the value
+    // frame off instead of failing.
+    void valueNoLongerStoredIsNotShown()
+    {
+        Setup s;
+        s.clickValue(1);
+        QCOMPARE(s.score->text(), "30");
+        s.program.Knowledge.AttributeValueLists[field::District].Clear();
+        s.clickValue(0);
+        QCOMPARE(s.selectedValue(), 0);
+        QVERIFY(!s.frame2->isEnabled());
+        QVERIFY(s.prompts.messages.isEmpty());
+    }
+
     void kindEnablesFormulaAndValueFrame_data()
     {
         QTest::addColumn<QString>("kind");
