@@ -7,6 +7,7 @@
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
+#include "support/ProgramSetup.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -82,16 +83,11 @@ class TestGuiExplanation : public QObject
 {
     Q_OBJECT
 private:
-    struct Setup
+    struct Setup : testsupport::WindowSetup<MainForm>
     {
-        QTemporaryDir dir;
-        ScriptedPrompts prompts;
-        Program program{dir.path()};
-        std::unique_ptr<MainForm> form;
         QTreeWidget* list = nullptr;
         Setup()
         {
-            program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[field::District] = kinds::ByValue;
             kb.AttributeValueLists[field::District].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
@@ -119,8 +115,7 @@ private:
                                  QStringLiteral("Дом\tи сад"),
                                  {},
                                  QStringLiteral("Светлая, тёплая\nс ремонтом")});
-            form = std::make_unique<MainForm>(program, prompts);
-            form->show();
+            Open();
             list = form->findChild<QTreeWidget*>(QStringLiteral("List"));
         }
         void search(const QString& district, const QString& price)

@@ -7,6 +7,7 @@
 #include "sample/ListingGenerator.h"
 #include "store/Fields.h"
 #include "support/Fixtures.h"
+#include "support/HttpServer.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -170,50 +171,7 @@ QString givenUp(const QString& why)
 
 // A site on 127.0.0.1 that answers each request target with stored bytes (404
 // for the rest) and notes when every request came.
-class RouteServer : public QObject
-{
-public:
-    QHash<QByteArray, QByteArray> routes;
-    QList<QByteArray> targets;
-    QList<qint64> times; // ms since the server started
-
-    bool Listen()
-    {
-        m_clock.start();
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRequest(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-        return m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString Address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-
-    static QByteArray Response(const QByteArray& status, const QByteArray& headers, const QByteArray& body)
-    {
-        return "HTTP/1.1 " + status + "\r\n" + headers +
-               "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    }
-
-private:
-    void onRequest(QTcpSocket* socket)
-    {
-        QByteArray& request = m_pending[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n")) return;
-        const QByteArray target = request.split(' ').value(1);
-        m_pending.remove(socket);
-        targets << target;
-        times << m_clock.elapsed();
-        socket->write(routes.value(target, Response("404 Not Found", "", "")));
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-    QElapsedTimer m_clock;
-};
+using RouteServer = testsupport::HttpServer;
 
 QByteArray targetOf(const QUrl& url)
 {
