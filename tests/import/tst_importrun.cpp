@@ -874,8 +874,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
         testsupport::WriteBytes(
-            database,
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+            database, textfile::ToCp1251(QString(sample::DatabaseLine(sample::GenerateListing(100)) +
+                                                 QStringLiteral("\r\n"))));
 
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -981,7 +981,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
         const QByteArray before = textfile::ToCp1251(
-            sample::SampleDatabaseLines(3).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+            QString(sample::SampleDatabaseLines(3).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
         testsupport::WriteBytes(database, before);
 
         if (!commandLine) {
@@ -1072,8 +1072,8 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
-        const QByteArray before =
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n"));
+        const QByteArray before = textfile::ToCp1251(
+            QString(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
         testsupport::WriteBytes(database, before);
 
         QProcess process;

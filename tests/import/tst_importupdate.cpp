@@ -221,8 +221,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
         testsupport::WriteBytes(
-            database,
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+            database, textfile::ToCp1251(QString(sample::DatabaseLine(sample::GenerateListing(100)) +
+                                                 QStringLiteral("\r\n"))));
         const auto import = [&](const QStringList& options) {
             QProcess process;
             QSignalSpy finished(&process, &QProcess::finished);
