@@ -270,7 +270,8 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadOnly));
             const QByteArray bytes = f.readAll();
             QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-            QVERIFY(bytes.mid(3).startsWith(header.first().toUtf8() + QString(separator).toUtf8()));
+            QVERIFY(
+                bytes.mid(3).startsWith(QByteArray(header.first().toUtf8() + QString(separator).toUtf8())));
             const QList<QStringList> rows = readCsv(QString::fromUtf8(bytes.mid(3)), separator);
             QCOMPARE(rows.size(), 3);
             QCOMPARE(rows[0], header);
