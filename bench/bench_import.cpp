@@ -271,7 +271,8 @@ const std::vector<RecordPtr>& databaseListings(int first, int count)
         for (int i = first; i < first + count; ++i) {
             auto r = std::make_shared<Record>();
             int pieces = 0;
-            r->AssignLine(sample::DatabaseLine(sample::GenerateListing(quint64(i))), pieces);
+            (void)r->AssignLine(sample::DatabaseLine(sample::GenerateListing(quint64(i))),
+                                pieces); // all fields
             r->NormalizeData();
             listings.push_back(std::move(r));
         }

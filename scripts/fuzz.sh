@@ -32,7 +32,9 @@ for t in "${targets[@]}"; do
     # cut at the parser's work bound, takes 2-4 s in this instrumented build on a
     # busy two-core machine, so 3 s flaked there and 6 s holds with room;
     # -rss_limit_mb: memory beyond this for one input is a fault.
-    if ! ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 \
+    # Leaks count as faults too (an input that leaks leaks on every load of such a file).
+    if ! ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
+         LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
          UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
          "build-fuzz/fuzz/fuzz_$t" "build-fuzz/corpus/$t" "fuzz/corpus/$t" \
             -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-6}" -rss_limit_mb=2048 -print_final_stats=1 \

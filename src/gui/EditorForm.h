@@ -69,7 +69,7 @@ private:
     void onDedupe();
     void runReindex();
     void updateEnabled();
-    bool warnIfNothingSelected();
+    [[nodiscard]] bool warnIfNothingSelected();
     void selectPosition(int position);
     void notifyChanged();
 

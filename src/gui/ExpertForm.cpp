@@ -112,9 +112,10 @@ ExpertForm::ExpertForm(Program& program, Prompts& prompts, QWidget* parent)
     }
     List->setCurrentRow(0);
 
-    connect(List, &QListWidget::itemSelectionChanged, this, &ExpertForm::RefreshData);
+    connect(List, &QListWidget::itemSelectionChanged, this,
+            GuardedSlot(m_prompts, this, &ExpertForm::RefreshData));
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &ExpertForm::onValueSelectionChanged);
+            GuardedSlot(m_prompts, this, &ExpertForm::onValueSelectionChanged));
     connect(Combo1, &QComboBox::activated, this, &ExpertForm::onKindPicked);
     connect(Text1, &QLineEdit::textChanged, this, &ExpertForm::onFormulaChanged);
     connect(Text2, &QLineEdit::textChanged, this, &ExpertForm::onCommentChanged);
@@ -320,7 +321,9 @@ void ExpertForm::RefreshData()
     ListedAttribute = k;
 
     const int q = selectedValue();
-    if (q < 0) {
+    // The shown list may be older than the knowledge base (it is relisted only
+    // when another attribute is picked): a row past the stored values has no score.
+    if (q < 0 || q >= kb.AttributeValueLists[slot].Count()) {
         Frame2->setEnabled(false);
     } else {
         Frame2->setEnabled(true);

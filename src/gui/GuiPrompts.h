@@ -12,6 +12,6 @@ class GuiPrompts : public Prompts
 public:
     Button Message(const QString& text, const QString& title, int buttons = Ok,
                    Icon icon = Icon::None) override;
-    std::optional<QString> Input(const QString& prompt, const QString& title,
-                                 const QString& initial) override;
+    [[nodiscard]] std::optional<QString> Input(const QString& prompt, const QString& title,
+                                               const QString& initial) override;
 };

@@ -515,7 +515,8 @@ void MainForm::showWishHints()
         QString line = p.hint.toHtmlEscaped();
         if (!p.suggestion.isEmpty()) {
             // The suggestion is a link that puts it in the box.
-            const QString shown = (QStringLiteral("«") + p.suggestion + QStringLiteral("»")).toHtmlEscaped();
+            const QString shown =
+                QString(QStringLiteral("«") + p.suggestion + QStringLiteral("»")).toHtmlEscaped();
             const QString link = QStringLiteral("<a href=\"%1:%2\">%3</a>")
                                      .arg(field::Index(s.field))
                                      .arg(QString::fromLatin1(QUrl::toPercentEncoding(p.suggestion)), shown);
@@ -526,11 +527,11 @@ void MainForm::showWishHints()
     }
     for (field::Field k : m_failedEverywhere)
         lines << QStringLiteral("<span style=\"color:#a00000\">%1</span>")
-                     .arg((QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, field::Index(k)) +
-                           QStringLiteral(
-                               "»: формула не вычислилась ни для одной квартиры, везде сравнивалось "
-                               "с 0. Проверьте формулу атрибута «") +
-                           m_program.Knowledge.AttributeNames[k] + QStringLiteral("»."))
+                     .arg(QString(QStringLiteral("«") + WishBoxCaption(m_program.Knowledge, field::Index(k)) +
+                                  QStringLiteral(
+                                      "»: формула не вычислилась ни для одной квартиры, везде сравнивалось "
+                                      "с 0. Проверьте формулу атрибута «") +
+                                  m_program.Knowledge.AttributeNames[k] + QStringLiteral("»."))
                               .toHtmlEscaped());
     m_zeroHint->setText(lines.join(QStringLiteral("<br>")));
     m_zeroHint->setVisible(!lines.isEmpty());

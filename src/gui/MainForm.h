@@ -109,7 +109,7 @@ protected:
 
 private:
     void buildWindow();
-    bool saveWithRetry(bool database);
+    [[nodiscard]] bool saveWithRetry(bool database);
     // The start's and the shutdown's progress beside the search button.
     void showFileProgress(const QString& text, qint64 done, qint64 total);
     void hideFileProgress();

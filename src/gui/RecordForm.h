@@ -47,7 +47,7 @@ private:
     void onOk();
     // Asks before a changed number field holds no number or the date no date;
     // true when the listing may be stored.
-    bool confirmUnreadable();
+    [[nodiscard]] bool confirmUnreadable();
     void setBoxText(field::Field f, const QString& text);
 
     Program& m_program;

@@ -579,23 +579,23 @@ template <class Lines> void writeKnowledge(const KnowledgeBase& kb, Lines& out)
     auto index = [](field::Field k) { return text::NumberText(field::Index(k)); };
     out.WriteLine(kValuesMarker);
     for (field::Field k : field::AttributeFields)
-        out.WriteLine(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[k]) + u'|' +
-                      text::GeneralNumber(kb.AttributeMin[k]) + kb.RangeTails[k]);
+        out.WriteLine(QString(index(k) + u'|' + text::GeneralNumber(kb.AttributeMax[k]) + u'|' +
+                              text::GeneralNumber(kb.AttributeMin[k]) + kb.RangeTails[k]));
     for (field::Field k : field::AttributeFields) {
         const AttributeValueList& list = kb.AttributeValueLists[k];
         const QString prefix = index(k) + u'|';
         const QHash<QString, QString>& tails = kb.ValueTails[k];
         for (int p = 0; p < list.Count(); ++p) {
             const QString& value = list.Values()[p];
-            out.WriteLine(prefix + text::FileSafe(value) + u'|' + text::FileSafe(list.Scores()[p]) +
-                          (tails.isEmpty() ? QString() : tails.value(value)));
+            out.WriteLine(QString(prefix + text::FileSafe(value) + u'|' + text::FileSafe(list.Scores()[p]) +
+                                  (tails.isEmpty() ? QString() : tails.value(value))));
         }
     }
     out.WriteLine(kTypesMarker);
     for (field::Field k : field::AttributeFields)
-        out.WriteLine(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[k].Text()) + u'|' +
-                      text::FileSafe(kb.AttributeFormulas[k]) + u'|' +
-                      text::FileSafe(kb.AttributeComments[k]) + kb.TypeTails[k]);
+        out.WriteLine(QString(index(k) + u'|' + text::FileSafe(kb.AttributeKinds[k].Text()) + u'|' +
+                              text::FileSafe(kb.AttributeFormulas[k]) + u'|' +
+                              text::FileSafe(kb.AttributeComments[k]) + kb.TypeTails[k]));
 }
 
 struct ByteLines

@@ -270,7 +270,7 @@ void ScoreColumns::Extend(const Attributes& wanted, int end, const RecordList& i
     }
     // Row by row, all columns at once: a listing's fields are read from memory
     // once, not once per column.
-    std::vector<char> clockRead(static_cast<size_t>(KnowledgeBase::Attributes) * 2, 0);
+    std::vector<char> clockRead(static_cast<size_t>(KnowledgeBase::Attributes), 0);
     std::mutex clockMutex;
     parallel::For(begin, end, formula ? 256 : kGrain, [&](int b, int e) {
         std::array<bool, KnowledgeBase::Attributes> read{};

@@ -27,7 +27,7 @@ namespace scoring {
 float Closeness(float a, float v, float lo, float hi);
 // The same without the error: false where Closeness raises it. Inline: the
 // search calls it for every listing and attribute.
-inline bool TryCloseness(float a, float v, float lo, float hi, float& out)
+[[nodiscard]] inline bool TryCloseness(float a, float v, float lo, float hi, float& out)
 {
     const double dd = std::fabs(static_cast<double>(v) - static_cast<double>(a));
     const double rd = std::fabs(static_cast<double>(hi) - static_cast<double>(lo));

@@ -24,8 +24,8 @@ public:
     virtual Button Message(const QString& text, const QString& title, int buttons = Ok,
                            Icon icon = Icon::None) = 0;
     // An input prompt; nothing when cancelled.
-    virtual std::optional<QString> Input(const QString& prompt, const QString& title,
-                                         const QString& initial = QString()) = 0;
+    [[nodiscard]] virtual std::optional<QString> Input(const QString& prompt, const QString& title,
+                                                       const QString& initial = QString()) = 0;
 };
 
 // The title of a message box for which nothing else is named.

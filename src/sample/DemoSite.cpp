@@ -209,10 +209,10 @@ QString DemoSite::ListPage(int page) const
     }
     html += QStringLiteral("</TABLE>\r\n<TABLE border=0><TR><TD>Страницы: ");
     for (int p = 1; p <= PageCount(); ++p) {
-        html += p == page ? QStringLiteral("<B>") + QString::number(p) + QStringLiteral("</B> ")
-                          : QStringLiteral("<A href=\"") +
-                                relativeLink(tables.addresses, tables.addresses.listQuery, p) +
-                                QStringLiteral("\">") + QString::number(p) + QStringLiteral("</A> ");
+        html += p == page ? QString(QStringLiteral("<B>") + QString::number(p) + QStringLiteral("</B> "))
+                          : QString(QStringLiteral("<A href=\"") +
+                                    relativeLink(tables.addresses, tables.addresses.listQuery, p) +
+                                    QStringLiteral("\">") + QString::number(p) + QStringLiteral("</A> "));
     }
     html += QStringLiteral("</TD></TR></TABLE>\r\n") + tail();
     return html;

@@ -57,7 +57,7 @@ public:
 
     // Starts serving on 127.0.0.1; port 0 picks a free one. False with
     // ErrorText() when the port cannot be had.
-    bool Listen(quint16 port = 0);
+    [[nodiscard]] bool Listen(quint16 port = 0);
     quint16 Port() const;
     // "http://127.0.0.1:PORT"
     QString Address() const;

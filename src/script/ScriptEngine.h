@@ -159,7 +159,8 @@ public:
     // Reads an expression without evaluating it: its syntax, and that every
     // name is a named constant or a built-in function with a fitting number of
     // arguments. An unknown name close to one of names gets a suggestion.
-    std::optional<ScriptProblem> Check(QStringView expression, std::span<const QString> names) const;
+    [[nodiscard]] std::optional<ScriptProblem> Check(QStringView expression,
+                                                     std::span<const QString> names) const;
     float EvalSingle(QStringView expression, std::span<const QString> names,
                      bool* readsClock = nullptr) const;
 

@@ -45,7 +45,7 @@ QString formatted(double x, const Args& a, int first)
         for (qsizetype k = point - 3; k > 0; k -= 3)
             t.insert(k, u' ');
     }
-    if (negative) t = parens ? u'(' + t + u')' : u'-' + t;
+    if (negative) t = parens ? QString(u'(' + t + u')') : QString(u'-' + t);
     return t;
 }
 

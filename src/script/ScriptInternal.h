@@ -7,6 +7,7 @@
 
 #include "script/ScriptEngine.h"
 
+#include <QStringBuilder>
 #include <QStringView>
 
 #include <cstdint>
@@ -46,6 +47,11 @@ enum Err : int {
 QString reasonText(int number);
 [[noreturn]] void fail(int number);
 [[noreturn]] void fail(int number, QStringView detail);
+// A detail joined from pieces ("функция " + name + …).
+template <class A, class B> [[noreturn]] void fail(int number, const QStringBuilder<A, B>& detail)
+{
+    fail(number, QStringView(QString(detail)));
+}
 
 // Errors found by reading alone; they win over errors found by evaluating,
 // as a script that does not compile never runs.
@@ -65,7 +71,7 @@ inline bool isBlank(char16_t c)
 }
 
 // An ASCII name in lower case into buf; false when too long or not ASCII.
-bool lowerAscii(const char16_t* p, qsizetype len, char* buf, qsizetype cap);
+[[nodiscard]] bool lowerAscii(const char16_t* p, qsizetype len, char* buf, qsizetype cap);
 
 // ---- Number text ----------------------------------------------------------
 
@@ -78,7 +84,7 @@ struct Decimal
 
 // Reads digits, an optional "." fraction and an optional exponent (E or D, the
 // exponent counts only when digits follow) from p[i]; false when there are no digits.
-bool scanDecimal(const char16_t* p, qsizetype n, qsizetype& i, Decimal& out);
+[[nodiscard]] bool scanDecimal(const char16_t* p, qsizetype n, qsizetype& i, Decimal& out);
 
 struct Radix
 {
@@ -90,12 +96,12 @@ struct Radix
 // Reads the digits of a &H or &O literal from p[i] and a trailing "&"; false
 // when no digit follows. A value that fits 16 bits is a signed Integer, else a
 // signed Long; the trailing "&" keeps the 32-bit value.
-bool scanRadix(const char16_t* p, qsizetype n, qsizetype& i, int base, Radix& out);
+[[nodiscard]] bool scanRadix(const char16_t* p, qsizetype n, qsizetype& i, int base, Radix& out);
 
 // A text read as a number, as the conversions read it: surrounding blanks, an
 // optional sign, a decimal number or &H/&O. Returns 0, or the error number
 // (13 not a number, 6 too big).
-int readNumberText(QStringView s, double& out);
+[[nodiscard]] int readNumberText(QStringView s, double& out);
 double textNumber(QStringView s);
 
 // ---- Value helpers ----------------------------------------------------------
@@ -222,11 +228,11 @@ struct DateParts
 DateParts partsOf(double serial);
 // Day number of a date whose month and day may run over (month 14, day 0);
 // false beyond the Date range.
-bool serialOf(int year, int month, int day, double& out);
+[[nodiscard]] bool serialOf(int year, int month, int day, double& out);
 double timeSerial(int hour, int minute, int second);
 // Text read as a date, day first: dd.mm.yyyy or d/m/yy with an optional time,
 // yyyy-mm-dd, or a time alone. False when it is not a date.
-bool readDateText(QStringView s, double& out);
+[[nodiscard]] bool readDateText(QStringView s, double& out);
 // CDate: a Date as it is, a number as a day number, a text read as a date.
 double dateOf(const ScriptValue& v);
 QString dateText(double serial);
@@ -370,7 +376,7 @@ std::span<const FnInfo> arrayFunctions();
 std::span<const FnInfo> dateFunctions();
 std::span<const FnInfo> formatFunctions();
 // The named constants and the names refused (ScriptConstants.cpp).
-bool findConstant(QStringView name, ScriptValue& out);
+[[nodiscard]] bool findConstant(QStringView name, ScriptValue& out);
 bool isRefused(QStringView name);
 std::vector<std::string_view> constantNames();
 // Every function and constant name in its usual spelling, for suggestions.

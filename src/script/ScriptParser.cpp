@@ -390,7 +390,7 @@ void Parser::next()
 void Parser::lexNumber()
 {
     Decimal d;
-    scanDecimal(m_p, m_n, m_pos, d);
+    (void)scanDecimal(m_p, m_n, m_pos, d); // the lexer calls it only at a digit
     if (d.tooBig) fail(InvalidNumber);
     m_tok = Tok::Number;
     if (d.whole && d.value <= 32767)

@@ -154,13 +154,20 @@ inline constexpr Column ResultColumns[] = {
 inline constexpr int ResultColumnCount = static_cast<int>(std::size(ResultColumns));
 
 // The listing table of the database editor.
+// clang-format off
 inline constexpr Column EditorColumns[] = {
-    {u"Дата", 1440, {field::Date}, 1},        {u"Район", 1440, {field::District}, 1},
-    {u"Ком", 700, {field::Rooms}, 1},         {u"Этаж", 700, {field::Floor, field::Storeys}, 2},
-    {u"Тип", 1000, {field::HouseType}, 1},    {u"Адрес", 1440, {field::Address}, 1},
-    {u"Площадь", 700, {field::TotalArea}, 1}, {u"Описание", 1440, {field::Description}, 1},
-    {u"Цена", 800, {field::Price}, 1},        {u"Агентство", 1440, {field::Agency}, 1},
+    {u"Дата",      1440, {field::Date},                   1},
+    {u"Район",     1440, {field::District},               1},
+    {u"Ком",        700, {field::Rooms},                  1},
+    {u"Этаж",       700, {field::Floor, field::Storeys},  2},
+    {u"Тип",       1000, {field::HouseType},              1},
+    {u"Адрес",     1440, {field::Address},                1},
+    {u"Площадь",    700, {field::TotalArea},              1},
+    {u"Описание",  1440, {field::Description},            1},
+    {u"Цена",       800, {field::Price},                  1},
+    {u"Агентство", 1440, {field::Agency},                 1},
 };
+// clang-format on
 inline constexpr int EditorColumnCount = static_cast<int>(std::size(EditorColumns));
 
 // A wish box of the main window: the number in its names (Combo<n>, Label<n>),

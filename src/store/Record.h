@@ -82,11 +82,11 @@ public:
 
     // Loading: takes one decoded line of the database file. Returns false when
     // the line has fewer than 18 pieces; `pieces` then holds how many it has.
-    bool AssignLine(QString line, int& pieces);
+    [[nodiscard]] bool AssignLine(QString line, int& pieces);
     // The same straight from the windows-1251 bytes of a line (without its
     // end), with the floor text already split as NormalizeData does: one pass
     // and one allocation for the text.
-    bool AssignLineCp1251(const char* data, qsizetype size, int& pieces);
+    [[nodiscard]] bool AssignLineCp1251(const char* data, qsizetype size, int& pieces);
     // A new listing from such a line, or null (with `pieces`) when it has fewer than 18 pieces.
     static RecordPtr FromLineCp1251(const char* data, qsizetype size, int& pieces);
     // Only for FromLineCp1251 (make_shared needs it public): a listing with no text yet.

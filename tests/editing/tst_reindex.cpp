@@ -5,6 +5,7 @@
 #include "program/Program.h"
 #include "store/Fields.h"
 #include "support/Fixtures.h"
+#include "support/ProgramSetup.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -15,11 +16,9 @@ using fixtures::AddListingWith;
 
 namespace {
 
-struct Setup
+struct Setup : testsupport::ProgramSetup
 {
-    Program program{QDir::tempPath()};
     KnowledgeBase& kb = program.Knowledge;
-    Setup() { program.InitAttributeNames(); }
 
     AttributeValueList& values(field::Field k) { return kb.AttributeValueLists[k]; }
     void setRange(field::Field k, float min, float max)

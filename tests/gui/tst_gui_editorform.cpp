@@ -9,6 +9,7 @@
 #include "sample/DemoSite.h"
 #include "store/Fields.h"
 #include "support/Fixtures.h"
+#include "support/ProgramSetup.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSupport.h"
 
@@ -69,15 +70,10 @@ QString address(const Program& p, int position)
     return p.Records.Items.Item(position)->GetRecord(field::Address);
 }
 
-struct Setup
+struct Setup : testsupport::WindowSetup<EditorForm>
 {
-    ScriptedPrompts prompts;
-    Program program{QDir::tempPath()};
-    std::unique_ptr<EditorForm> form;
-
     explicit Setup(int listings = 3)
     {
-        program.InitAttributeNames();
         for (int i = 1; i <= listings; ++i)
             AddListing(program,
                        {"Центр", "2", "5", "кирпичный", QStringLiteral("ул. Мира, %1").arg(i), "1500"});

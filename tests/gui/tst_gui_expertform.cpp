@@ -6,6 +6,7 @@
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
+#include "support/ProgramSetup.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -39,12 +40,8 @@ class TestGuiExpertForm : public QObject
 private:
     // A knowledge base in memory with a few kinds and values, three listings and
     // an open editor over them.
-    struct Setup
+    struct Setup : testsupport::WindowSetup<ExpertForm>
     {
-        QTemporaryDir dir;
-        ScriptedPrompts prompts;
-        Program program{dir.path()};
-        std::unique_ptr<ExpertForm> form;
         QListWidget* list = nullptr;
         QTreeView* values = nullptr;
         QGroupBox* frame1 = nullptr;
@@ -58,7 +55,6 @@ private:
 
         explicit Setup(bool withListings = true)
         {
-            program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[field::District] = kinds::Ordinal;
             kb.AttributeValueLists[field::District].Append("ЦЕНТР", "90");
@@ -77,7 +73,7 @@ private:
                            {"Заречье", "1", "2", "панельный", "ул. Мира, 2", "900", "30", "18", "6"});
                 AddListing(program, {"Центр", "3", "7", "блочный", "ул. Мира, 3", "2400", "80", "50", "10"});
             }
-            form = std::make_unique<ExpertForm>(program, prompts);
+            Open();
             list = form->findChild<QListWidget*>("List");
             values = form->findChild<QTreeView*>("ListView1");
             frame1 = form->findChild<QGroupBox*>("Frame1");
@@ -88,7 +84,6 @@ private:
             score = form->findChild<QLineEdit*>("Text3");
             check = form->findChild<QPushButton*>("Command1");
             add = form->findChild<QPushButton*>("Command2");
-            form->show();
         }
 
         void clickAttribute(field::Field k, Qt::KeyboardModifiers mods = Qt::NoModifier)
@@ -229,6 +224,21 @@ private Q_SLOTS:
         QTest::keyClick(s.list, Qt::Key_Right);
         QCOMPARE(s.form->listedAttribute(), std::optional(field::Address));
         QCOMPARE(s.listed(), QStringList());
+    }
+
+    // Values removed behind the window's back (the shown list is not yet
+    // relisted): picking a shown row that is no longer stored leaves the value
+    // frame off instead of failing.
+    void valueNoLongerStoredIsNotShown()
+    {
+        Setup s;
+        s.clickValue(1);
+        QCOMPARE(s.score->text(), "30");
+        s.program.Knowledge.AttributeValueLists[field::District].Clear();
+        s.clickValue(0);
+        QCOMPARE(s.selectedValue(), 0);
+        QVERIFY(!s.frame2->isEnabled());
+        QVERIFY(s.prompts.messages.isEmpty());
     }
 
     void kindEnablesFormulaAndValueFrame_data()

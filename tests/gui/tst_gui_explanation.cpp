@@ -7,6 +7,7 @@
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
+#include "support/ProgramSetup.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -82,16 +83,11 @@ class TestGuiExplanation : public QObject
 {
     Q_OBJECT
 private:
-    struct Setup
+    struct Setup : testsupport::WindowSetup<MainForm>
     {
-        QTemporaryDir dir;
-        ScriptedPrompts prompts;
-        Program program{dir.path()};
-        std::unique_ptr<MainForm> form;
         QTreeWidget* list = nullptr;
         Setup()
         {
-            program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[field::District] = kinds::ByValue;
             kb.AttributeValueLists[field::District].Append(QStringLiteral("Соборный"), QStringLiteral("70"));
@@ -119,8 +115,7 @@ private:
                                  QStringLiteral("Дом\tи сад"),
                                  {},
                                  QStringLiteral("Светлая, тёплая\nс ремонтом")});
-            form = std::make_unique<MainForm>(program, prompts);
-            form->show();
+            Open();
             list = form->findChild<QTreeWidget*>(QStringLiteral("List"));
         }
         void search(const QString& district, const QString& price)
@@ -275,7 +270,8 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadOnly));
             const QByteArray bytes = f.readAll();
             QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-            QVERIFY(bytes.mid(3).startsWith(header.first().toUtf8() + QString(separator).toUtf8()));
+            QVERIFY(
+                bytes.mid(3).startsWith(QByteArray(header.first().toUtf8() + QString(separator).toUtf8())));
             const QList<QStringList> rows = readCsv(QString::fromUtf8(bytes.mid(3)), separator);
             QCOMPARE(rows.size(), 3);
             QCOMPARE(rows[0], header);

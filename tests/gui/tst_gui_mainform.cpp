@@ -37,15 +37,11 @@
 
 #include <csignal>
 
+using testsupport::Cp1251;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
 namespace {
-
-QByteArray cp(const QString& s)
-{
-    return textfile::ToCp1251(s);
-}
 
 QStringList entries(QComboBox* box)
 {
@@ -55,10 +51,11 @@ QStringList entries(QComboBox* box)
 // Two listings and a knowledge base with values for a few attributes.
 void writeData(const QString& dir)
 {
-    WriteBytes(dir + QStringLiteral("/database.txt"),
-               cp(QStringLiteral("Центр|2|5/9|КИРПИЧНЫЙ|ул. Ленина, 5|1500|54|32|8|Рынок|300|раздельный|есть|"
-                                 "Дом|12.11.2026|Ремонт||резерв|\r\n")) +
-                   QByteArray(18, '|') + "\r\n");
+    WriteBytes(
+        dir + QStringLiteral("/database.txt"),
+        Cp1251(QStringLiteral("Центр|2|5/9|КИРПИЧНЫЙ|ул. Ленина, 5|1500|54|32|8|Рынок|300|раздельный|есть|"
+                              "Дом|12.11.2026|Ремонт||резерв|\r\n")) +
+            QByteArray(18, '|') + "\r\n");
     KnowledgeBase kb;
     for (field::Field k : field::AttributeFields) {
         kb.AttributeMax[k] = -999999;
@@ -69,10 +66,18 @@ void writeData(const QString& dir)
         field::Field field;
         const char16_t* value;
         const char16_t* score;
-    } values[] = {{field::District, u"ЦЕНТР", u"90"},      {field::District, u"заречье", u"30"},
-                  {field::HouseType, u"КИРПИЧНЫЙ", u"80"}, {field::HouseType, u"панельный", u"40"},
-                  {field::HouseType, u"м", u"10"},         {field::HouseType, u"", u"0"},
-                  {field::Price, u"1500", u"0"},           {field::Agency, u"Дом", u"0"}};
+    } values[] = {
+        // clang-format off
+        {field::District, u"ЦЕНТР", u"90"},
+        {field::District, u"заречье", u"30"},
+        {field::HouseType, u"КИРПИЧНЫЙ", u"80"},
+        {field::HouseType, u"панельный", u"40"},
+        {field::HouseType, u"м", u"10"},
+        {field::HouseType, u"", u"0"},
+        {field::Price, u"1500", u"0"},
+        {field::Agency, u"Дом", u"0"},
+        // clang-format on
+    };
     for (const auto& v : values)
         kb.AttributeValueLists[v.field].Append(QString::fromUtf16(v.value), QString::fromUtf16(v.score));
     WriteBytes(dir + QStringLiteral("/knows.txt"), kb.SaveKnowledgeBytes());
@@ -202,8 +207,8 @@ private Q_SLOTS:
         QCOMPARE(spy.count(), 1);
         QVERIFY(!help || !help->isVisible());
         // The floor "5/9" was split at the load, so the file shows that it was written.
-        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|КИРПИЧНЫЙ|"))));
-        QVERIFY(ReadBytes(program.KnowledgePath()).contains(cp(QStringLiteral(" 3|КИРПИЧНЫЙ|80\r\n"))));
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(Cp1251(QStringLiteral("Центр|2|5|КИРПИЧНЫЙ|"))));
+        QVERIFY(ReadBytes(program.KnowledgePath()).contains(Cp1251(QStringLiteral(" 3|КИРПИЧНЫЙ|80\r\n"))));
     }
 
     // Closing writes only a file whose contents would change, so a read-only
@@ -288,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label16"))->text(),
                  QStringLiteral("Записей в базе данных : 2"));
         QTRY_COMPARE(down.count(), 1);
-        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(Cp1251(QStringLiteral("Центр|2|5|"))));
     }
 
     void failedLoadWritesNothing()
@@ -330,7 +335,7 @@ private Q_SLOTS:
         prompts.answers.enqueue(Prompts::Retry);
         QVERIFY(form.close());
         QCOMPARE(prompts.messages.size(), 2);
-        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(Cp1251(QStringLiteral("Центр|2|5|"))));
     }
 
     // The session ends while the database editor has the import window open
@@ -361,15 +366,23 @@ private Q_SLOTS:
             }
         });
         ask.start();
-        QTimer::singleShot(0, [&] { QTest::mouseClick(editor->Command5, Qt::LeftButton); });
-        QTimer::singleShot(50, [&] {
-            if (auto* sync = qobject_cast<SyncForm*>(QApplication::activeModalWidget()))
+        // Its own timer: the click waits inside the question, while `ask` runs.
+        bool started = false;
+        QTimer start;
+        start.setInterval(20);
+        connect(&start, &QTimer::timeout, [&] {
+            auto* sync = qobject_cast<SyncForm*>(QApplication::activeModalWidget());
+            if (sync && !started) {
+                started = true;
                 QTest::mouseClick(sync->Command1, Qt::LeftButton); // the question comes up
+            }
         });
+        start.start();
+        QTimer::singleShot(0, [&] { QTest::mouseClick(editor->Command5, Qt::LeftButton); });
         QTRY_COMPARE_WITH_TIMEOUT(down.count(), 1, 10000);
         QVERIFY(questionSeen);
         QTRY_VERIFY(!watch);
-        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(cp(QStringLiteral("Центр|2|5|"))));
+        QVERIFY(ReadBytes(program.DatabasePath()).startsWith(Cp1251(QStringLiteral("Центр|2|5|"))));
     }
 
     // The desktop session ends: SIGTERM closes the window normally and both files are saved.
@@ -396,7 +409,7 @@ private Q_SLOTS:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(ReadBytes(dir.filePath(QStringLiteral("database.txt")))
-                    .startsWith(cp(QStringLiteral("Центр|2|5|"))));
+                    .startsWith(Cp1251(QStringLiteral("Центр|2|5|"))));
     }
 
     // Starts a copy of the desktop program in `dir` (its data folder) and

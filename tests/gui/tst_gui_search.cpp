@@ -7,6 +7,7 @@
 #include "store/Fields.h"
 #include "support/Fixtures.h"
 #include "support/GuiTestSupport.h"
+#include "support/ProgramSetup.h"
 #include "support/ScriptedPrompts.h"
 #include "support/Waits.h"
 
@@ -59,15 +60,10 @@ class TestGuiSearch : public QObject
     Q_OBJECT
 private:
     // A window over listings in memory (the files are never touched: no StartUp).
-    struct Setup
+    struct Setup : testsupport::WindowSetup<MainForm>
     {
-        QTemporaryDir dir;
-        ScriptedPrompts prompts;
-        Program program{dir.path()};
-        std::unique_ptr<MainForm> form;
         Setup()
         {
-            program.InitAttributeNames();
             KnowledgeBase& kb = program.Knowledge;
             kb.AttributeKinds[field::District] = kinds::Ordinal;
             kb.AttributeKinds[field::Price] = kinds::Numeric;
@@ -91,8 +87,7 @@ private:
                                      {},
                                      QStringLiteral("Описание %1").arg(i),
                                      QStringLiteral("9")});
-            form = std::make_unique<MainForm>(program, prompts);
-            form->show();
+            Open();
         }
     };
 

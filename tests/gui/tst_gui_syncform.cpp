@@ -4,6 +4,7 @@
 #include "program/Program.h"
 #include "sample/DemoSite.h"
 #include "support/Fixtures.h"
+#include "support/HttpServer.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -226,10 +226,8 @@ private Q_SLOTS:
     // does not answer leaves every listing in place, and the log says so.
     void yesKeepsTheListingsWhenNothingComes()
     {
-        QTcpServer probe; // a port where nothing listens
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const QString site = QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort());
-        probe.close();
+        const QString site = testsupport::RefusingAddress();
+        QVERIFY(!site.isEmpty());
         ScriptedPrompts prompts;
         prompts.answers.enqueue(Prompts::Yes);
         Program program;

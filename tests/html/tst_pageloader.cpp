@@ -3,30 +3,26 @@
 #include "html/PageLoader.h"
 
 #include "platform/CodePage.h"
+#include "support/HttpServer.h"
+#include "support/TestSupport.h"
 #include "support/Waits.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
-namespace {
+using testsupport::Cp1251;
 
-QByteArray cp1251(const QString& s)
-{
-    return textfile::ToCp1251(s);
-}
+namespace {
 
 QByteArray response(const QByteArray& status, const QByteArray& headers, const QByteArray& body)
 {
-    return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    return testsupport::HttpServer::Response(status, headers, body);
 }
 
 QByteArray page(const QByteArray& contentType, const QByteArray& body)
@@ -77,92 +73,59 @@ qint64 peakMemory()
     return -1;
 }
 
-// A web server on 127.0.0.1 that answers each path with stored bytes; some
-// paths behave badly on purpose: /silent never answers, /endless never ends,
-// /hop/N redirects to /hop/N+1, and /flood and /bomb stream a gigabyte, plain
-// or as a compressed page, as fast as the loader reads it.
-class TestServer : public QObject
+// Paths of the test server that behave badly on purpose: /silent never
+// answers, /endless never ends, /hop/N redirects to /hop/N+1, and /flood and
+// /bomb stream a gigabyte, plain or as a compressed page (`bomb`), as fast as
+// the loader reads it; /bomb-whole sends `wholeBomb` at once.
+bool misbehave(QTcpSocket* socket, const QByteArray& path, const QByteArray& bomb,
+               const QByteArray& wholeBomb)
 {
-public:
-    QHash<QByteArray, QByteArray> routes;
-    QByteArray bomb;
-    QByteArray wholeBomb;
-
-    bool start()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRequest(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
+    if (path == "/silent") return true;
+    if (path == "/endless") {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent = 0]() mutable {
+            // Bounded, so that a loader that never stops cannot keep the server busy.
+            if (socket->state() != QAbstractSocket::ConnectedState || ++sent > 1000) return timer->stop();
+            socket->write(QByteArray(16 * 1024, 'x'));
         });
-        return m_server.listen(QHostAddress::LocalHost, 0);
+        timer->start(1);
+        return true;
     }
-    QUrl url(const char* path) const
-    {
-        return QUrl(
-            QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1String(path)));
-    }
-
-private:
-    void onRequest(QTcpSocket* socket)
-    {
-        QByteArray& request = m_pending[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n")) return;
-        const QByteArray path = request.split(' ').value(1);
-        m_pending.remove(socket);
-        if (path == "/silent") return;
-        if (path == "/endless") {
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n");
-            auto* timer = new QTimer(socket);
-            connect(timer, &QTimer::timeout, socket, [socket, timer, sent = 0]() mutable {
-                // Bounded, so that a loader that never stops cannot keep the server busy.
-                if (socket->state() != QAbstractSocket::ConnectedState || ++sent > 1000) return timer->stop();
-                socket->write(QByteArray(16 * 1024, 'x'));
-            });
-            timer->start(1);
-            return;
-        }
-        if (path.startsWith("/hop/")) {
-            const QByteArray next = "/hop/" + QByteArray::number(path.mid(5).toInt() + 1);
-            socket->write(response("302 Found", "Location: " + next + "\r\n", ""));
-            socket->disconnectFromHost();
-            return;
-        }
-        if (path == "/flood" || path == "/bomb") {
-            const bool bombed = path == "/bomb";
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n" +
-                          QByteArray(bombed ? "Content-Encoding: deflate\r\n" : "") + "\r\n");
-            const QByteArray body = bombed ? bomb : QByteArray();
-            const qint64 total = bombed ? body.size() : qint64(1) << 30;
-            auto refill = [socket, body, total, sent = qint64(0)]() mutable {
-                const qint64 chunk = 256 * 1024;
-                while (sent < total && socket->state() == QAbstractSocket::ConnectedState &&
-                       socket->bytesToWrite() < 4 * chunk) {
-                    const qint64 n = std::min(chunk, total - sent);
-                    socket->write(body.isEmpty() ? QByteArray(n, 'x') : body.mid(sent, n));
-                    sent += n;
-                }
-            };
-            connect(socket, &QTcpSocket::bytesWritten, socket, refill);
-            refill();
-            return;
-        }
-        if (path == "/bomb-whole") {
-            // The whole compressed page at once, its length declared, the connection kept.
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n"
-                          "Content-Length: " +
-                          QByteArray::number(wholeBomb.size()) + "\r\n\r\n" + wholeBomb);
-            return;
-        }
-        socket->write(routes.value(path, response("404 Not Found", "", "нет такой страницы")));
+    if (path.startsWith("/hop/")) {
+        const QByteArray next = "/hop/" + QByteArray::number(path.mid(5).toInt() + 1);
+        socket->write(response("302 Found", "Location: " + next + "\r\n", ""));
         socket->disconnectFromHost();
+        return true;
     }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-};
+    if (path == "/flood" || path == "/bomb") {
+        const bool bombed = path == "/bomb";
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n" +
+                      QByteArray(bombed ? "Content-Encoding: deflate\r\n" : "") + "\r\n");
+        const QByteArray body = bombed ? bomb : QByteArray();
+        const qint64 total = bombed ? body.size() : qint64(1) << 30;
+        auto refill = [socket, body, total, sent = qint64(0)]() mutable {
+            const qint64 chunk = 256 * 1024;
+            while (sent < total && socket->state() == QAbstractSocket::ConnectedState &&
+                   socket->bytesToWrite() < 4 * chunk) {
+                const qint64 n = std::min(chunk, total - sent);
+                socket->write(body.isEmpty() ? QByteArray(n, 'x') : body.mid(sent, n));
+                sent += n;
+            }
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+        refill();
+        return true;
+    }
+    if (path == "/bomb-whole") {
+        // The whole compressed page at once, its length declared, the connection kept.
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\n"
+                      "Content-Length: " +
+                      QByteArray::number(wholeBomb.size()) + "\r\n\r\n" + wholeBomb);
+        return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -170,7 +133,9 @@ class TestPageLoader : public QObject
 {
     Q_OBJECT
 private:
-    TestServer m_server;
+    testsupport::HttpServer m_server;
+    QByteArray m_bomb;
+    QByteArray m_wholeBomb;
     QUrl m_refusedUrl;
 
 private Q_SLOTS:
@@ -182,11 +147,11 @@ private Q_SLOTS:
 
         const QString text = QStringLiteral("<p>Цена: 1 500 т.р.</p>");
         auto& r = m_server.routes;
-        r["/cp1251"] = page("text/html", cp1251(text));
+        r["/cp1251"] = page("text/html", Cp1251(text));
         r["/header-utf8"] = page("text/html; charset=UTF-8", text.toUtf8());
         r["/header-koi8"] = page("text/html; charset=\"koi8-r\"", QByteArray("<p>\xf3\xd2\xc5\xc4\xc1</p>"));
         r["/header-beats-meta"] =
-            page("text/html; charset=windows-1251", cp1251(QStringLiteral("<meta charset=utf-8>") + text));
+            page("text/html; charset=windows-1251", Cp1251(QStringLiteral("<meta charset=utf-8>") + text));
         r["/meta-utf8"] = page("text/html", QStringLiteral("<head><meta charset=\"utf-8\"></head>").toUtf8() +
                                                 text.toUtf8());
         r["/meta-http-equiv"] = page(
@@ -201,11 +166,15 @@ private Q_SLOTS:
         r["/busy"] = response("503 Service Unavailable", "Retry-After: 7\r\n", "");
         r["/too-many"] = response("429 Too Many Requests", "Retry-After: 99999\r\n", "");
         r["/error-after"] = response("500 Internal Server Error", "Retry-After: 7\r\n", "");
-        QVERIFY(m_server.start());
+        m_server.notFound = response("404 Not Found", "", "нет такой страницы");
+        m_server.special = [this](QTcpSocket* socket, const QByteArray& path) {
+            return misbehave(socket, path, m_bomb, m_wholeBomb);
+        };
+        QVERIFY(m_server.Listen());
 
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        m_refusedUrl = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
+        const QString refusing = testsupport::RefusingAddress();
+        QVERIFY(!refusing.isEmpty());
+        m_refusedUrl = QUrl(refusing + u'/');
     }
 
     void load_data()
@@ -225,34 +194,34 @@ private Q_SLOTS:
                       const QString& error, const QString& finalPath) {
             QTest::newRow(name) << url << timeoutMs << sizeCap << html << error << finalPath;
         };
-        const TestServer& s = m_server;
-        row("windows-1251 when nothing is declared", s.url("/cp1251"), t, cap, text, none,
+        const testsupport::HttpServer& s = m_server;
+        row("windows-1251 when nothing is declared", s.Url("/cp1251"), t, cap, text, none,
             QStringLiteral("/cp1251"));
-        row("charset in the header", s.url("/header-utf8"), t, cap, text, none,
+        row("charset in the header", s.Url("/header-utf8"), t, cap, text, none,
             QStringLiteral("/header-utf8"));
-        row("quoted koi8-r charset in the header", s.url("/header-koi8"), t, cap,
+        row("quoted koi8-r charset in the header", s.Url("/header-koi8"), t, cap,
             QStringLiteral("<p>Среда</p>"), none, QStringLiteral("/header-koi8"));
-        row("header beats meta", s.url("/header-beats-meta"), t, cap,
+        row("header beats meta", s.Url("/header-beats-meta"), t, cap,
             QStringLiteral("<meta charset=utf-8>") + text, none, QStringLiteral("/header-beats-meta"));
-        row("meta charset", s.url("/meta-utf8"), t, cap,
+        row("meta charset", s.Url("/meta-utf8"), t, cap,
             QStringLiteral("<head><meta charset=\"utf-8\"></head>") + text, none,
             QStringLiteral("/meta-utf8"));
-        row("meta http-equiv", s.url("/meta-http-equiv"), t, cap,
+        row("meta http-equiv", s.Url("/meta-http-equiv"), t, cap,
             QStringLiteral("<META HTTP-EQUIV=Content-Type CONTENT='text/html; charset=utf-8'>") + text, none,
             QStringLiteral("/meta-http-equiv"));
-        row("redirect followed", s.url("/moved"), t, cap, text, none, QStringLiteral("/cp1251"));
-        row("redirect to a file refused", s.url("/to-file"), t, cap, none,
+        row("redirect followed", s.Url("/moved"), t, cap, text, none, QStringLiteral("/cp1251"));
+        row("redirect to a file refused", s.Url("/to-file"), t, cap, none,
             QStringLiteral("переадресация на адрес не http/https"), none);
-        row("redirect loop", s.url("/loop"), t, cap, none, QStringLiteral("переадресация по кругу"), none);
-        row("endless redirects", s.url("/hop/0"), t, cap, none, QStringLiteral("слишком много переадресаций"),
+        row("redirect loop", s.Url("/loop"), t, cap, none, QStringLiteral("переадресация по кругу"), none);
+        row("endless redirects", s.Url("/hop/0"), t, cap, none, QStringLiteral("слишком много переадресаций"),
             none);
-        row("missing page", s.url("/missing"), t, cap, none, QStringLiteral("HTTP 404"), none);
-        row("server error", s.url("/error"), t, cap, none, QStringLiteral("HTTP 500"), none);
-        row("server never answers", s.url("/silent"), 300, cap, none, QStringLiteral("нет ответа за 0,3 с"),
+        row("missing page", s.Url("/missing"), t, cap, none, QStringLiteral("HTTP 404"), none);
+        row("server error", s.Url("/error"), t, cap, none, QStringLiteral("HTTP 500"), none);
+        row("server never answers", s.Url("/silent"), 300, cap, none, QStringLiteral("нет ответа за 0,3 с"),
             none);
-        row("declared length over the cap", s.url("/declared-big"), t, 1000, none,
+        row("declared length over the cap", s.Url("/declared-big"), t, 1000, none,
             QStringLiteral("страница больше 1000 байт"), none);
-        row("endless page cut at the cap", s.url("/endless"), t, 64 * 1024, none,
+        row("endless page cut at the cap", s.Url("/endless"), t, 64 * 1024, none,
             QStringLiteral("страница больше 64 КБ"), none);
         row("port closed", m_refusedUrl, t, cap, none, QStringLiteral("сервер недоступен"), none);
         row("file address", QUrl(QStringLiteral("file:///etc/hostname")), t, cap, none,
@@ -302,12 +271,12 @@ private Q_SLOTS:
     void memoryStaysNearTheCap()
     {
         QFETCH(QByteArray, path);
-        if (m_server.bomb.isEmpty()) m_server.bomb = deflateBomb(qint64(1) << 30);
+        if (m_bomb.isEmpty()) m_bomb = deflateBomb(qint64(1) << 30);
         const qint64 before = peakMemory();
         if (before < 0) QSKIP("no /proc/self/status");
         PageLoader loader;
         QSignalSpy finished(&loader, &PageLoader::finished);
-        loader.load(m_server.url(path.constData()));
+        loader.load(m_server.Url(path.constData()));
         QVERIFY(finished.wait(60000));
         QCOMPARE(loader.errorText(), QStringLiteral("страница больше 8 МБ"));
         const qint64 grown = peakMemory() - before;
@@ -327,17 +296,16 @@ private Q_SLOTS:
     {
         // As a server compresses it: gzip at the best ratio (qCompress's zlib
         // stream without its length and wrapping, in gzip's header).
-        if (m_server.wholeBomb.isEmpty()) {
+        if (m_wholeBomb.isEmpty()) {
             const QByteArray zlib = qCompress(QByteArray(32 << 20, ' '), 9);
-            m_server.wholeBomb =
-                QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + zlib.mid(6, zlib.size() - 10);
+            m_wholeBomb = QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10) + zlib.mid(6, zlib.size() - 10);
         }
         PageLoader loader;
         loader.setTimeout(20000);
         QSignalSpy finished(&loader, &PageLoader::finished);
         QElapsedTimer timer;
         timer.start();
-        loader.load(m_server.url("/bomb-whole"));
+        loader.load(m_server.Url("/bomb-whole"));
         QVERIFY(finished.wait(30000));
         QCOMPARE(loader.errorText(), QStringLiteral("страница больше 8 МБ"));
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
@@ -372,7 +340,7 @@ private Q_SLOTS:
               std::pair{"/error-after", qint64(-1)}, std::pair{"/cp1251", qint64(-1)}}) {
             PageLoader loader;
             QSignalSpy finished(&loader, &PageLoader::finished);
-            loader.load(m_server.url(path));
+            loader.load(m_server.Url(path));
             QVERIFY(finished.wait(5000));
             QCOMPARE(loader.retryAfterMs(), ms);
         }
@@ -382,15 +350,15 @@ private Q_SLOTS:
     {
         PageLoader loader;
         QSignalSpy finished(&loader, &PageLoader::finished);
-        loader.load(m_server.url("/silent"));
-        loader.load(m_server.url("/cp1251"));
+        loader.load(m_server.Url("/silent"));
+        loader.load(m_server.Url("/cp1251"));
         QVERIFY(finished.wait(5000));
         QVERIFY(testsupport::StaysQuiet(finished, 20));
         QCOMPARE(finished.count(), 1);
         QVERIFY(loader.ok());
-        QCOMPARE(loader.url(), m_server.url("/cp1251"));
+        QCOMPARE(loader.url(), m_server.Url("/cp1251"));
 
-        loader.load(m_server.url("/silent"));
+        loader.load(m_server.Url("/silent"));
         loader.abort();
         QVERIFY(!loader.isLoading());
         QCOMPARE(loader.errorText(), QStringLiteral("загрузка прервана"));
@@ -415,13 +383,13 @@ private Q_SLOTS:
             << QByteArray("<meta charset=utf-16>" + yes) << QByteArray()
             << QStringLiteral("<meta charset=utf-16>") + da;
         QTest::newRow("meta in a comment ignored")
-            << QByteArray("<!-- <meta charset=utf-8> -->" + cp1251(da)) << QByteArray()
+            << QByteArray("<!-- <meta charset=utf-8> -->" + Cp1251(da)) << QByteArray()
             << QStringLiteral("<!-- <meta charset=utf-8> -->") + da;
         QTest::newRow("content without http-equiv ignored")
-            << QByteArray("<meta content='text/html; charset=utf-8'>" + cp1251(da)) << QByteArray()
+            << QByteArray("<meta content='text/html; charset=utf-8'>" + Cp1251(da)) << QByteArray()
             << QStringLiteral("<meta content='text/html; charset=utf-8'>") + da;
         QTest::newRow("meta after the body starts ignored")
-            << QByteArray("<body><meta charset=utf-8>" + cp1251(da)) << QByteArray()
+            << QByteArray("<body><meta charset=utf-8>" + Cp1251(da)) << QByteArray()
             << QStringLiteral("<body><meta charset=utf-8>") + da;
         const QByteArray longHead =
             "<head><script>" + QByteArray(3000, ' ') + "</script><meta charset=utf-8>";
@@ -450,16 +418,16 @@ private Q_SLOTS:
         const QString russian = QStringLiteral("<td>Центр</td><td>ул. Ленина, д. 5, кирпичный дом</td>");
         const QString french = QStringLiteral("<p>Café crème à la française, très élégant</p>");
         QTest::newRow("windows-1251 labelled utf-8")
-            << cp1251(russian) << QByteArray("text/html; charset=utf-8") << russian << 1;
+            << Cp1251(russian) << QByteArray("text/html; charset=utf-8") << russian << 1;
         QTest::newRow("windows-1251 labelled windows-1252")
-            << cp1251(russian) << QByteArray("text/html; charset=windows-1252") << russian << 1;
+            << Cp1251(russian) << QByteArray("text/html; charset=windows-1252") << russian << 1;
         QTest::newRow("windows-1251 labelled iso-8859-1 in a meta")
-            << QByteArray("<meta charset=iso-8859-1>") + cp1251(russian) << QByteArray()
+            << QByteArray("<meta charset=iso-8859-1>") + Cp1251(russian) << QByteArray()
             << QStringLiteral("<meta charset=iso-8859-1>") + russian << 1;
         QTest::newRow("windows-1251 labelled iso-2022-jp")
-            << cp1251(russian) << QByteArray("text/html; charset=iso-2022-jp") << russian << -1;
+            << Cp1251(russian) << QByteArray("text/html; charset=iso-2022-jp") << russian << -1;
         QTest::newRow("windows-1251 labelled utf-7")
-            << cp1251(russian) << QByteArray("text/html; charset=utf-7") << russian << -1;
+            << Cp1251(russian) << QByteArray("text/html; charset=utf-7") << russian << -1;
         QTest::newRow("utf-8 as labelled")
             << russian.toUtf8() << QByteArray("text/html; charset=utf-8") << russian << 0;
         QTest::newRow("French in windows-1252 as labelled")

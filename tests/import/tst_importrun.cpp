@@ -8,6 +8,7 @@
 #include "sample/ListingGenerator.h"
 #include "store/Fields.h"
 #include "support/Fixtures.h"
+#include "support/HttpServer.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -173,50 +174,7 @@ QString givenUp(const QString& why)
 
 // A site on 127.0.0.1 that answers each request target with stored bytes (404
 // for the rest) and notes when every request came.
-class RouteServer : public QObject
-{
-public:
-    QHash<QByteArray, QByteArray> routes;
-    QList<QByteArray> targets;
-    QList<qint64> times; // ms since the server started
-
-    bool Listen()
-    {
-        m_clock.start();
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onRequest(socket); });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-        return m_server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString Address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-
-    static QByteArray Response(const QByteArray& status, const QByteArray& headers, const QByteArray& body)
-    {
-        return "HTTP/1.1 " + status + "\r\n" + headers +
-               "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-    }
-
-private:
-    void onRequest(QTcpSocket* socket)
-    {
-        QByteArray& request = m_pending[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n")) return;
-        const QByteArray target = request.split(' ').value(1);
-        m_pending.remove(socket);
-        targets << target;
-        times << m_clock.elapsed();
-        socket->write(routes.value(target, Response("404 Not Found", "", "")));
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-    QElapsedTimer m_clock;
-};
+using RouteServer = testsupport::HttpServer;
 
 QByteArray targetOf(const QUrl& url)
 {
@@ -930,8 +888,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
         testsupport::WriteBytes(
-            database,
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+            database, textfile::ToCp1251(QString(sample::DatabaseLine(sample::GenerateListing(100)) +
+                                                 QStringLiteral("\r\n"))));
 
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -1038,7 +996,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
         const QByteArray before = textfile::ToCp1251(
-            sample::SampleDatabaseLines(3).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+            QString(sample::SampleDatabaseLines(3).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
         testsupport::WriteBytes(database, before);
 
         if (!commandLine) {
@@ -1129,8 +1087,8 @@ private Q_SLOTS:
         QVERIFY(site.Listen());
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
-        const QByteArray before =
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n"));
+        const QByteArray before = textfile::ToCp1251(
+            QString(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
         testsupport::WriteBytes(database, before);
 
         QProcess process;

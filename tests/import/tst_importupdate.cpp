@@ -11,11 +11,10 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 // A listing site synchronised again and again: the flats the database holds
 // are brought up to date in place, not appended once more.
@@ -222,20 +221,17 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString database = dir.filePath(QStringLiteral("database.txt"));
         testsupport::WriteBytes(
-            database,
-            textfile::ToCp1251(sample::DatabaseLine(sample::GenerateListing(100)) + QStringLiteral("\r\n")));
+            database, textfile::ToCp1251(QString(sample::DatabaseLine(sample::GenerateListing(100)) +
+                                                 QStringLiteral("\r\n"))));
         const auto import = [&](const QStringList& options) {
             QProcess process;
+            QSignalSpy finished(&process, &QProcess::finished);
             process.start(cli(),
                           QStringList{QStringLiteral("--data-dir"), dir.path(), QStringLiteral("import"),
                                       QStringLiteral("--site"), site.Address()} +
                               options);
-            // The site answers on this thread: let it while the tool runs.
-            QDeadlineTimer deadline(30000);
-            QTimer wake;
-            wake.start(100);
-            while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
-                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            // The site answers on this thread: the spy's wait runs its events while the tool runs.
+            if (process.state() != QProcess::NotRunning) finished.wait(30000);
             return std::make_pair(process.exitCode(),
                                   QString::fromUtf8(process.readAllStandardOutput()).split(u'\n'));
         };

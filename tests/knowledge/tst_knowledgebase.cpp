@@ -14,22 +14,18 @@
 #include <array>
 #include <clocale>
 
+using testsupport::Cp1251;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
 namespace {
-
-QByteArray cp(const QString& s)
-{
-    return textfile::ToCp1251(s);
-}
 
 // A knows.txt with the given lines (UTF-8 in the test, windows-1251 on disk).
 QByteArray lines(const QStringList& l)
 {
     QByteArray out;
     for (const QString& s : l)
-        out += cp(s) + "\r\n";
+        out += Cp1251(s) + "\r\n";
     return out;
 }
 
@@ -283,7 +279,7 @@ private Q_SLOTS:
         QCOMPARE(kb.AttributeComments[field::Telephone], QStringLiteral("к"));
         const QString out = m_dir.filePath(QStringLiteral("slot17.txt"));
         kb.SaveKnowledge(out);
-        QVERIFY(!ReadBytes(out).contains(cp(QStringLiteral("слот 17")))); // slot 17 is never written
+        QVERIFY(!ReadBytes(out).contains(Cp1251(QStringLiteral("слот 17")))); // slot 17 is never written
     }
 
     void loadingAppendsValues()
@@ -472,7 +468,7 @@ private Q_SLOTS:
         const auto bytes = [](const QStringList& l, const QByteArray& tail) {
             QByteArray out;
             for (int i = 0; i < l.size(); ++i)
-                out += cp(l[i]) + (i % 4 == 3 ? "\n" : "\r\n"); // both line ends
+                out += Cp1251(l[i]) + (i % 4 == 3 ? "\n" : "\r\n"); // both line ends
             return out + tail;
         };
 
@@ -560,7 +556,7 @@ private Q_SLOTS:
                 lines(QStringList{QStringLiteral("AttributeType")}) + [] {
                     QByteArray t;
                     for (int k = 0; k < field::Attributes; ++k)
-                        t += cp(QStringLiteral(" %1|||").arg(k)) + "\r\n";
+                        t += Cp1251(QStringLiteral(" %1|||").arg(k)) + "\r\n";
                     return t;
                 }());
         QCOMPARE(kb.AttributeValueLists[field::District].Score(2), QStringLiteral("55"));

@@ -13,15 +13,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using testsupport::Cp1251;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
 namespace {
-
-QByteArray cp(const QString& s)
-{
-    return textfile::ToCp1251(s);
-}
 
 // The 18 fields, and what the line had after them when it had anything.
 QStringList fields(const Record& r)
@@ -107,7 +103,7 @@ private Q_SLOTS:
                     set.SetRecord(f, want[field::Index(f)]);
                 QCOMPARE(fields(set), want);
                 Records db;
-                db.LoadFromBytes(QStringLiteral("long.txt"), cp(want.join(u'|') + u'|'));
+                db.LoadFromBytes(QStringLiteral("long.txt"), Cp1251(want.join(u'|') + u'|'));
                 QCOMPARE(fields(*db.Items.at(0)), want);
             }
         }
@@ -201,11 +197,12 @@ private Q_SLOTS:
         for (int b = 128; b < 256; ++b)
             high += char(b);
         const QByteArray plain =
-            cp(QStringLiteral("Центр|2|5|к|ул. Мира, 1|1500|54|32|8|Р|300|р|есть|Дом|01.12.2026|"
-                              "Ремонт|9||"));
-        const QByteArray withExtra = plain + cp(QStringLiteral("новый столбец|ещё|")) + high + "||";
-        const QByteArray split = cp(QStringLiteral("Заречье|1|3/5|п|ул. Лесная|900|31|18|6|В|200|с|нет|Дом|"
-                                                   "02.12.2026||||заметка"));
+            Cp1251(QStringLiteral("Центр|2|5|к|ул. Мира, 1|1500|54|32|8|Р|300|р|есть|Дом|01.12.2026|"
+                                  "Ремонт|9||"));
+        const QByteArray withExtra = plain + Cp1251(QStringLiteral("новый столбец|ещё|")) + high + "||";
+        const QByteArray split =
+            Cp1251(QStringLiteral("Заречье|1|3/5|п|ул. Лесная|900|31|18|6|В|200|с|нет|Дом|"
+                                  "02.12.2026||||заметка"));
         const QByteArray wide = "a|b|c|d|e|f|g|h|i|j|k|l|m|n|o|" + QByteArray(70000, 'z') + "|q|r|x|y";
         const QString file = WriteBytes(path(QStringLiteral("extra.txt")),
                                         plain + "\r\n" + withExtra + "\r\n" + split + "\r\n" + wide + "\r\n");
@@ -224,7 +221,7 @@ private Q_SLOTS:
         changed.replace("|1500|", "|1400|");
         QCOMPARE(ReadBytes(file), plain + "\r\n" + changed + "\r\n" +
                                       QByteArray(split).replace("3/5", "3").replace("2026||||", "2026||5||") +
-                                      "\r\n" + cp(QString(70000, u'Ж')) + wide.mid(1) + "\r\n");
+                                      "\r\n" + Cp1251(QString(70000, u'Ж')) + wide.mid(1) + "\r\n");
         // A listing made in the program has nothing after its fields.
         Record fresh;
         fresh.SetRecord(field::District, QString(70000, u'Ж'));
@@ -303,7 +300,7 @@ private Q_SLOTS:
         const LoadOptions options = knobs(threads, block);
         QList<QByteArray> lines;
         for (int i = 0; i < 40; ++i)
-            lines << cp(sample::DatabaseLine(sample::GenerateListing(quint64(i))));
+            lines << Cp1251(sample::DatabaseLine(sample::GenerateListing(quint64(i))));
         // Lines that take the other paths: a split floor, extra pieces, no last
         // bar, a bare CR inside, every high byte, and a line of 70000 characters.
         lines[3] = "a|b|5/9/12|" + QByteArray(15, '|') + "r|";
@@ -441,7 +438,7 @@ private Q_SLOTS:
         // More listings than one batch of the encoder.
         QByteArray bytes;
         for (int i = 0; i < 20000; ++i)
-            bytes += cp(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
+            bytes += Cp1251(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
         if (change == QStringLiteral("floor")) bytes += "a|b|5/9|" + QByteArray(15, '|') + "\r\n";
         if (change == QStringLiteral("lf")) bytes.replace("\r\n", "\n");
         for (int threads : {1, 2}) {
@@ -473,7 +470,7 @@ private Q_SLOTS:
     {
         QByteArray bytes;
         for (int i = 0; i < 20000; ++i)
-            bytes += cp(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
+            bytes += Cp1251(sample::DatabaseLine(sample::GenerateListing(quint64(i)))) + "\r\n";
         const LoadOptions options = knobs(2, 64 << 10);
         const QString file = WriteBytes(path(QStringLiteral("progress.txt")), bytes);
         QList<std::pair<qint64, qint64>> told;
@@ -532,7 +529,7 @@ private Q_SLOTS:
         r->SetRecord(field::District, QStringLiteral("Ц€нтр ★"));
         db.Items.Add(r);
         db.SaveToFile(path(QStringLiteral("subst.txt")));
-        QCOMPARE(ReadBytes(path(QStringLiteral("subst.txt"))).left(7), cp(QStringLiteral("Ц€нтр ?")));
+        QCOMPARE(ReadBytes(path(QStringLiteral("subst.txt"))).left(7), Cp1251(QStringLiteral("Ц€нтр ?")));
     }
 
     void failedSaveLeavesOldFile()

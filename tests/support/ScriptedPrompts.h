@@ -41,7 +41,8 @@ public:
         return Ok;
     }
 
-    std::optional<QString> Input(const QString& prompt, const QString& title, const QString&) override
+    [[nodiscard]] std::optional<QString> Input(const QString& prompt, const QString& title,
+                                               const QString&) override
     {
         inputPrompts.append(title + QStringLiteral(": ") + prompt);
         if (inputs.isEmpty()) return std::nullopt;

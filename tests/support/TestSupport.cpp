@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "support/TestSupport.h"
 
+#include "platform/TextFile.h"
 #include "store/Record.h"
 
 #include <QDir>
@@ -28,6 +29,11 @@ QString WriteBytes(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     return path;
+}
+
+QByteArray Cp1251(const QString& s)
+{
+    return textfile::ToCp1251(s);
 }
 
 QStringList FieldsOf(const Record& r)

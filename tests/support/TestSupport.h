@@ -19,6 +19,9 @@ QByteArray ReadBytes(const QString& path);
 // Writes bytes to a file, creating folders; returns the path.
 QString WriteBytes(const QString& path, const QByteArray& bytes);
 
+// A text as the data files hold it: windows-1251 bytes.
+QByteArray Cp1251(const QString& s);
+
 // All fields of a listing, in field order, for comparing listings whole.
 QStringList FieldsOf(const Record& r);
 
