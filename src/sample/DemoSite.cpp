@@ -47,8 +47,7 @@ QString tail()
 }
 
 // The fields a cell or row shows, joined with "/".
-QString joined(const field::FieldArray<QString>& f, const std::array<field::Field, 3>& fields,
-               int count)
+QString joined(const field::FieldArray<QString>& f, const std::array<field::Field, 3>& fields, int count)
 {
     QString text;
     for (int i = 0; i < count; ++i) {
@@ -199,9 +198,9 @@ QString DemoSite::ListPage(int page) const
                                     : QStringLiteral("&nbsp;"));
             } else {
                 const QString text = esc(shownText(c.shown, f, c.fields, c.fieldCount, i));
-                html += c.detailLink ? QStringLiteral("<TD><A href=\"") + DetailLink(i) +
-                                           QStringLiteral("\">") + text + QStringLiteral("</A>")
-                                     : QStringLiteral("<TD>") + text;
+                html += c.detailLink ? QString(QStringLiteral("<TD><A href=\"") + DetailLink(i) +
+                                               QStringLiteral("\">") + text + QStringLiteral("</A>"))
+                                     : QString(QStringLiteral("<TD>") + text);
             }
             html += QStringLiteral("</TD>");
         }
