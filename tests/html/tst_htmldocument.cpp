@@ -297,10 +297,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("element");
         // 3,400 levels, reached through table cells (deeper runs are cut).
         QTest::newRow("unknown tags deep in tables")
-            << (QStringLiteral("<table><tr><td>") + QStringLiteral("<x-a>").repeated(30)).repeated(100)
+            << QString(QStringLiteral("<table><tr><td>") + QStringLiteral("<x-a>").repeated(30)).repeated(100)
             << QStringLiteral("<x-b>a</x-b>");
         QTest::newRow("a drawing's shapes deep in tables")
-            << (QStringLiteral("<table><tr><td>") + QStringLiteral("<svg><g>").repeated(15)).repeated(100)
+            << QString(QStringLiteral("<table><tr><td>") + QStringLiteral("<svg><g>").repeated(15))
+                   .repeated(100)
             << QStringLiteral("<path/>a<text>t</text>");
         QTest::newRow("cells deep in tables")
             << QStringLiteral("<table><tr><td>").repeated(1000) << QStringLiteral("<td>a</td>");
@@ -385,7 +386,7 @@ private Q_SLOTS:
         for (int i = 0; i < 256; ++i)
             attributes += QStringLiteral(" a%1").arg(i);
         QTest::newRow("many tags of many attributes")
-            << (QStringLiteral("<i") + attributes + u'>').repeated(2000) << true << "i" << 1000;
+            << QString(QStringLiteral("<i") + attributes + u'>').repeated(2000) << true << "i" << 1000;
         QTest::newRow("an ordinary large page")
             << QStringLiteral("<table>") +
                    QStringLiteral(

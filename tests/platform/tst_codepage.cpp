@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Vestrana developers
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

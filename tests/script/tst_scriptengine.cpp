@@ -457,7 +457,8 @@ private Q_SLOTS:
     // Nesting and length are bounded: an error, never a crash.
     void limits()
     {
-        const auto nested = [](const QString& open, const QString& inner, const QString& close, int depth) {
+        const auto nested = [](const QString& open, const QString& inner, const QString& close,
+                               int depth) -> QString {
             return open.repeated(depth) + inner + close.repeated(depth);
         };
         QCOMPARE(ErrorNumber(QString(100000, u'(')), 1002); // too long before too deep

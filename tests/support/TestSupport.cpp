@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "support/TestSupport.h"
 
-#include "platform/TextFile.h"
+#include "platform/CodePage.h"
 #include "store/Record.h"
 
 #include <QDir>
