@@ -465,7 +465,7 @@ private Q_SLOTS:
         const QStringList types{QStringLiteral("AttributeType"), QStringLiteral(" 2|Числовой|[x] * 2|этаж"),
                                 QStringLiteral(" 16|Порядковый||")};
         const QStringList head = QStringList{QStringLiteral("AttributeValues")} + rangeLines();
-        const auto bytes = [](const QStringList& l, const QByteArray& tail) {
+        const auto bytes = [](const QStringList& l, const QByteArray& tail) -> QByteArray {
             QByteArray out;
             for (int i = 0; i < l.size(); ++i)
                 out += Cp1251(l[i]) + (i % 4 == 3 ? "\n" : "\r\n"); // both line ends
