@@ -39,21 +39,6 @@ private:
     qint64 m_next = 0;
 };
 
-// Whether the re-index measures the attribute's range; the others get the "none seen" range.
-bool keepsRange(Kind kind)
-{
-    switch (kind) {
-    case Kind::Numeric:
-        return true;
-    case Kind::Ordinal:
-    case Kind::ByValue:
-    case Kind::ByFormula:
-    case Kind::Other:
-        return false;
-    }
-    return false;
-}
-
 } // namespace
 
 QString ReindexComment()
@@ -81,7 +66,7 @@ bool Normalize(Program& program, const RunContext& context)
     std::array<bool, KnowledgeBase::Attributes> numeric{};
     std::array<float, KnowledgeBase::Attributes> max, min;
     for (int j = 0; j < KnowledgeBase::Attributes; ++j) {
-        numeric[size_t(j)] = keepsRange(kb.AttributeKinds[size_t(j)].Id());
+        numeric[size_t(j)] = kinds::Of(kb.AttributeKinds[size_t(j)].Id()).keepsRange;
         max[size_t(j)] = kNoMax;
         min[size_t(j)] = kNoMin;
     }

@@ -351,22 +351,11 @@ void ExpertForm::RefreshData()
     }
     m_writingBoxes = false;
 
-    // The formula box serves formula kinds, the value frame value kinds.
-    bool formula = false, values = false;
-    switch (kinds::Parse(Combo1->currentText())) {
-    case Kind::ByFormula:
-        formula = true;
-        break;
-    case Kind::ByValue:
-        values = true;
-        break;
-    case Kind::Numeric:
-    case Kind::Ordinal:
-    case Kind::Other:
-        break;
-    }
-    Text1->setEnabled(formula);
-    Frame2->setEnabled(values && !m_program.Busy());
+    // The formula box serves kinds that read the formula, the value frame those
+    // that read the accepted values.
+    const kinds::Traits& traits = kinds::Of(kinds::Parse(Combo1->currentText()));
+    Text1->setEnabled(traits.usesFormula);
+    Frame2->setEnabled(traits.usesValues && !m_program.Busy());
     showFormulaProblem();
 }
 
@@ -386,7 +375,7 @@ void ExpertForm::done(int result)
     int first = -1;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         const auto slot = static_cast<size_t>(k);
-        if (kb.AttributeKinds[slot].Id() != Kind::ByFormula) continue;
+        if (!kinds::Of(kb.AttributeKinds[slot].Id()).usesFormula) continue;
         const QString problem = FormulaProblem(kb, m_program.Engine(), kb.AttributeFormulas[slot]);
         if (problem.isEmpty()) continue;
         if (first < 0) first = k;

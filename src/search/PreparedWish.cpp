@@ -123,12 +123,12 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
             quoted(w) + QStringLiteral(" — не число; пожелание ") + box + QStringLiteral(" не учитывается.");
     };
 
-    switch (kb.AttributeKinds[ks].Id()) {
-    case Kind::Ordinal:
+    switch (kinds::Of(kb.AttributeKinds[ks].Id()).wish) {
+    case kinds::Wish::Text:
         p.text = w;
         p.scored = true;
         return p;
-    case Kind::ByValue: {
+    case kinds::Wish::AcceptedValue: {
         // The scan goes on after a match, comparing the rest with the replaced
         // wish: a formalized value may itself be an accepted value.
         const AttributeValueList& list = kb.AttributeValueLists[ks];
@@ -160,7 +160,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
                                          : QStringLiteral("; может быть, ") + quoted(p.suggestion) + u'?');
         return p;
     }
-    case Kind::ByFormula: {
+    case kinds::Wish::FormulaResult: {
         const QString& formula = kb.AttributeFormulas[ks];
         const auto named = namedIn(kb, formula);
         const bool ownOnly = named[ks] && std::count(named.begin(), named.end(), true) == 1;
@@ -196,8 +196,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
                  QStringLiteral(" → ") + shownNumber(static_cast<double>(v)) + QStringLiteral(" из 100");
         return p;
     }
-    case Kind::Numeric:
-    case Kind::Other:
+    case kinds::Wish::Number:
         if (!number) {
             ignoreNoNumber();
             return p;
