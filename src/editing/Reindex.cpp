@@ -37,21 +37,6 @@ private:
     qint64 m_next = 0;
 };
 
-// Whether the re-index measures the attribute's range; the others get the "none seen" range.
-bool keepsRange(Kind kind)
-{
-    switch (kind) {
-    case Kind::Numeric:
-        return true;
-    case Kind::Ordinal:
-    case Kind::ByValue:
-    case Kind::ByFormula:
-    case Kind::Other:
-        return false;
-    }
-    return false;
-}
-
 } // namespace
 
 QString ReindexComment()
@@ -79,7 +64,7 @@ bool Normalize(Program& program, const RunContext& context)
     field::FieldArray<bool, field::Attributes> numeric{};
     field::FieldArray<float, field::Attributes> max, min;
     for (field::Field f : field::AttributeFields) {
-        numeric[f] = keepsRange(kb.AttributeKinds[f].Id());
+        numeric[f] = kinds::Of(kb.AttributeKinds[f].Id()).keepsRange;
         max[f] = kNoMax;
         min[f] = kNoMin;
     }

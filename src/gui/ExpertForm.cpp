@@ -356,22 +356,11 @@ void ExpertForm::RefreshData()
     }
     m_writingBoxes = false;
 
-    // The formula box serves formula kinds, the value frame value kinds.
-    bool formula = false, values = false;
-    switch (kinds::Parse(Combo1->currentText())) {
-    case Kind::ByFormula:
-        formula = true;
-        break;
-    case Kind::ByValue:
-        values = true;
-        break;
-    case Kind::Numeric:
-    case Kind::Ordinal:
-    case Kind::Other:
-        break;
-    }
-    Text1->setEnabled(formula);
-    Frame2->setEnabled(values && !m_program.Busy());
+    // The formula box serves kinds that read the formula, the value frame those
+    // that read the accepted values.
+    const kinds::Traits& traits = kinds::Of(kinds::Parse(Combo1->currentText()));
+    Text1->setEnabled(traits.usesFormula);
+    Frame2->setEnabled(traits.usesValues && !m_program.Busy());
     showFormulaProblem();
 }
 
@@ -390,7 +379,7 @@ void ExpertForm::done(int result)
     QStringList names, lines;
     std::optional<field::Field> first;
     for (field::Field k : field::AttributeFields) {
-        if (kb.AttributeKinds[k].Id() != Kind::ByFormula) continue;
+        if (!kinds::Of(kb.AttributeKinds[k].Id()).usesFormula) continue;
         const QString problem = FormulaProblem(kb, m_program.Engine(), kb.AttributeFormulas[k]);
         if (problem.isEmpty()) continue;
         if (!first) first = k;

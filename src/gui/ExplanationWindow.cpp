@@ -125,21 +125,10 @@ QString ExplanationWindow::Summary(const Explanation& x)
     if (!hasWish(top)) return s + QStringLiteral(" Пожеланий не задано.");
     if (top.lost <= 0) return s + QStringLiteral(" Все пожелания выполнены.");
     QString wish = QStringLiteral("пожелание ") + quoted(text::Trimmed(top.wish));
-    // The listing's number is a formalized value or a formula's result only for those kinds.
-    const char16_t* valueCaption = nullptr;
-    switch (top.kind.Id()) {
-    case Kind::ByValue:
-        valueCaption = u" — оценка ";
-        break;
-    case Kind::ByFormula:
-        valueCaption = u" — по формуле ";
-        break;
-    case Kind::Numeric:
-    case Kind::Ordinal:
-    case Kind::Other:
-        break;
-    }
-    if (top.kind == Kind::ByValue && top.prepared != text::Trimmed(top.wish))
+    // The listing's number is worth naming only for the kinds whose wording says what it is.
+    const kinds::Traits& traits = kinds::Of(top.kind.Id());
+    const char16_t* valueCaption = traits.valueCaption;
+    if (traits.wish == kinds::Wish::AcceptedValue && top.prepared != text::Trimmed(top.wish))
         wish += QStringLiteral(" — оценка ") + top.prepared;
     else if (top.note == PreparedWish::Note::Formula)
         wish += QStringLiteral(" → ") + top.prepared + QStringLiteral(" из 100");

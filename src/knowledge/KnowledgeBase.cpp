@@ -171,31 +171,6 @@ int AttributeValueList::IndexOf(QStringView value) const
 
 // ---------------------------------------------------------------------------
 
-Kind kinds::Parse(const QString& text)
-{
-    for (Kind kind : Named)
-        if (text == TextOf(kind)) return kind;
-    return Kind::Other;
-}
-
-const QString& kinds::TextOf(Kind kind)
-{
-    static const QString none;
-    switch (kind) {
-    case Kind::Numeric:
-        return Numeric;
-    case Kind::Ordinal:
-        return Ordinal;
-    case Kind::ByValue:
-        return ByValue;
-    case Kind::ByFormula:
-        return ByFormula;
-    case Kind::Other:
-        return none;
-    }
-    return none;
-}
-
 const field::FieldArray<QString, field::Attributes>& DefaultAttributeNames()
 {
     static const field::FieldArray<QString, field::Attributes> names = [] {

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #pragma once
 
+#include "knowledge/Kinds.h"
 #include "platform/LoadOptions.h"
 #include "platform/OpenHash.h"
 #include "platform/Revision.h"
@@ -95,27 +96,6 @@ private:
     mutable PositionIndex m_index;
     mutable bool m_indexValid = true;
 };
-
-// How an attribute's value is compared with a wish. A text that names none of
-// the four, the empty one included, is Other, which each place treats by its
-// own rule for other kinds. Every switch over it lists all members and has no
-// default, so that the compiler points to each place a new kind must reach.
-enum class Kind { Numeric, Ordinal, ByValue, ByFormula, Other };
-
-// The kind texts, compared exactly (letter case included); the only place they are spelt.
-namespace kinds {
-inline const QString Numeric = QStringLiteral("Числовой");
-inline const QString Ordinal = QStringLiteral("Порядковый");
-inline const QString ByValue = QStringLiteral("Формализованный числовым значением");
-inline const QString ByFormula = QStringLiteral("Формализованный формулой");
-
-// The kind a text names.
-Kind Parse(const QString& text);
-// The text of a kind; Other has none (empty).
-const QString& TextOf(Kind kind);
-// The named kinds in the order the expert's list offers them.
-inline constexpr Kind Named[] = {Kind::ByValue, Kind::ByFormula, Kind::Ordinal, Kind::Numeric};
-} // namespace kinds
 
 // An attribute's kind as the knowledge base holds it: the text exactly as read
 // or set (so that knows.txt is written back byte for byte), parsed once.

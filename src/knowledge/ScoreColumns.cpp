@@ -2,7 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Vestrana developers
 #include "knowledge/ScoreColumns.h"
 
-#include "knowledge/Formula.h"
 #include "platform/Parallel.h"
 #include "platform/Simd.h"
 #include "platform/Text.h"
@@ -13,106 +12,50 @@
 
 namespace {
 
-// Letters whose lower case is one letter of the same code-unit count: Latin and
-// Cyrillic, which is what the data holds.
-bool simpleCase(char16_t u)
-{
-    return u < 0x130 || (u >= 0x400 && u < 0x530);
-}
-
-struct Fnv
-{
-    std::uint32_t h = 2166136261u;
-    void add(char16_t u) { h = (h ^ u) * 16777619u; }
-};
-
 // Rows computed per part of a parallel step: a formula costs about a
 // microsecond, a number a few nanoseconds.
 constexpr int kGrain = 4096;
 
 } // namespace
 
-ScoreColumns::Mode ScoreColumns::ModeOf(Kind kind)
-{
-    switch (kind) {
-    case Kind::Numeric:
-        return Mode::Number;
-    case Kind::Ordinal:
-        return Mode::Folded;
-    case Kind::ByValue:
-        return Mode::ByValue;
-    case Kind::ByFormula:
-        return Mode::ByFormula;
-    case Kind::Other:
-        return Mode::None;
-    }
-    return Mode::None;
-}
-
-std::uint32_t ScoreColumns::HashOfFolded(QStringView folded)
-{
-    Fnv f;
-    for (QChar c : folded)
-        f.add(c.unicode());
-    return f.h;
-}
-
-std::uint32_t ScoreColumns::FoldedHash(QStringView field)
-{
-    const QStringView t = text::TrimmedView(field);
-    Fnv f;
-    for (QChar c : t) {
-        if (!simpleCase(c.unicode())) return HashOfFolded(t.toString().toLower());
-        f.add(c.toLower().unicode());
-    }
-    return f.h;
-}
-
 void ScoreColumns::Clear()
 {
     *this = ScoreColumns();
 }
 
-void ScoreColumns::reset(Column& c, Mode mode, const KnowledgeBase& kb, int k)
+void ScoreColumns::reset(Column& c, Kind kind, const KnowledgeBase& kb, int k)
 {
     const field::Field ks = field::At(k);
-    c.mode = mode;
+    c.kind = kind;
     c.built = 0;
     c.clockRead = false;
     c.clock = 0;
     c.listRevision = kb.AttributeValueLists[ks].Revision();
     c.formula = kb.AttributeFormulas[ks];
     c.names = kb.AttributeNames;
-    c.listScores.clear();
-    c.listBeyond.clear();
-    if (mode == Mode::ByValue) {
-        // Each accepted value's formalized value, read once.
+    c.listValues.clear();
+    if (kinds::Of(kind).usesValues) {
+        // Each accepted value's number, read once.
         const QStringList& scores = kb.AttributeValueLists[ks].Scores();
-        c.listScores.resize(static_cast<size_t>(scores.size()));
-        c.listBeyond.resize(static_cast<size_t>(scores.size()));
-        for (qsizetype p = 0; p < scores.size(); ++p) {
-            const double x = text::Val(scores[p]);
-            const bool fits = text::FitsSingle(x);
-            c.listScores[static_cast<size_t>(p)] = fits ? static_cast<float>(x) : 0.0f;
-            c.listBeyond[static_cast<size_t>(p)] = fits ? 0 : kBeyond;
-        }
+        c.listValues.reserve(static_cast<size_t>(scores.size()));
+        for (const QString& score : scores)
+            c.listValues.push_back(scoring::NumberOf(score));
     }
 }
 
 void ScoreColumns::Refresh(const KnowledgeBase& kb, const ScriptEngine& engine)
 {
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const auto ks = static_cast<size_t>(k);
-        Column& c = m_columns[ks];
-        const field::Field f = field::At(k);
-        const Mode mode = ModeOf(kb.AttributeKinds[f].Id());
-        bool current = c.mode == mode;
-        if (current && mode == Mode::ByValue)
-            current = c.listRevision == kb.AttributeValueLists[f].Revision();
-        if (current && mode == Mode::ByFormula)
-            current = c.formula == kb.AttributeFormulas[f] && c.names == kb.AttributeNames &&
+        const field::Field ks = field::At(k);
+        Column& c = m_columns[static_cast<size_t>(k)];
+        const Kind kind = kb.AttributeKinds[ks].Id();
+        const kinds::Traits& t = kinds::Of(kind);
+        bool current = c.kind == kind;
+        if (current && t.usesValues) current = c.listRevision == kb.AttributeValueLists[ks].Revision();
+        if (current && t.usesFormula)
+            current = c.formula == kb.AttributeFormulas[ks] && c.names == kb.AttributeNames &&
                       !(c.clockRead && c.clock != engine.ClockDay());
-        if (!current) reset(c, mode, kb, k);
+        if (!current) reset(c, kind, kb, k);
     }
 }
 
@@ -120,54 +63,44 @@ void ScoreColumns::computeRow(Column& c, int k, int row, const Record& r, const 
                               const ScriptEngine& engine, bool& clockRead)
 {
     const auto i = static_cast<size_t>(row);
-    switch (c.mode) {
-    case Mode::None:
-        return;
-    case Mode::Number: {
-        const double x = text::Val(r.Field(field::At(k)));
-        const bool fits = text::FitsSingle(x);
-        c.value[i] = fits ? static_cast<float>(x) : 0.0f;
-        c.beyond[i] = fits ? 0 : kBeyond;
-        return;
-    }
-    case Mode::ByValue: {
-        const int p = kb.AttributeValueLists[field::At(k)].IndexOf(r.Field(field::At(k)));
-        c.value[i] = p < 0 ? 0.0f : c.listScores[static_cast<size_t>(p)];
-        c.beyond[i] = p < 0 ? 0 : c.listBeyond[static_cast<size_t>(p)];
-        return;
-    }
-    case Mode::ByFormula: {
-        // A failing formula gives 0, as the straightforward scoring has it.
-        bool ok = false;
-        c.value[i] = EvaluateFormula(r, c.formula, ok, kb, engine, nullptr, &clockRead);
-        c.beyond[i] = ok ? 0 : kFailed;
-        return;
-    }
-    case Mode::Folded:
-        c.hash[i] = FoldedHash(r.Field(field::At(k)));
-        return;
-    }
+    scoring::WithKind(c.kind, [&](auto kind) {
+        constexpr Kind K = decltype(kind)::value;
+        constexpr kinds::Column column = kinds::Of(K).column;
+        if constexpr (column != kinds::Column::None) {
+            scoring::Attribute a{kb, engine, field::At(k)};
+            a.listValues = c.listValues.data();
+            a.formula = &c.formula;
+            a.clockRead = &clockRead;
+            if constexpr (column == kinds::Column::Values) {
+                const scoring::Value v = scoring::Strategy<K>::Of(a, r);
+                c.value[i] = v.value;
+                c.beyond[i] = v.flags;
+            } else {
+                c.hash[i] = scoring::Strategy<K>::Of(a, r);
+            }
+        }
+    });
 }
 
 bool ScoreColumns::FailedEverywhere(int k, int rows) const
 {
     const Column& c = m_columns[static_cast<size_t>(k)];
-    if (c.mode != Mode::ByFormula || rows <= 0 || c.built < rows) return false;
+    if (!kinds::Of(c.kind).usesFormula || rows <= 0 || c.built < rows) return false;
     for (int i = 0; i < rows; ++i)
-        if (!(c.beyond[static_cast<size_t>(i)] & kFailed)) return false;
+        if (!(c.beyond[static_cast<size_t>(i)] & scoring::kFailed)) return false;
     return true;
 }
 
 void ScoreColumns::prepareColumn(Column& c, int k, const KnowledgeBase& kb)
 {
     const size_t n = m_rows.size();
-    if (c.mode == Mode::Folded) {
+    if (kinds::Of(c.kind).column == kinds::Column::Hashes) {
         if (c.hash.size() != n) c.hash.resize(n);
     } else if (c.value.size() != n) {
         c.value.resize(n);
         c.beyond.resize(n);
     }
-    if (c.mode == Mode::ByValue) {
+    if (kinds::Of(c.kind).usesValues) {
         // The list builds its index lazily: build it here, before other
         // threads read it.
         (void)kb.AttributeValueLists[field::At(k)].IndexOf(QStringView());
@@ -209,7 +142,7 @@ void ScoreColumns::remap(const RecordList& items)
         int kept = 0;
         while (kept < n && from[static_cast<size_t>(kept)] >= 0 && from[static_cast<size_t>(kept)] < c.built)
             ++kept;
-        if (c.mode == Mode::Folded) {
+        if (kinds::Of(c.kind).column == kinds::Column::Hashes) {
             std::vector<std::uint32_t> hash(static_cast<size_t>(n));
             for (int i = 0; i < kept; ++i)
                 hash[static_cast<size_t>(i)] = c.hash[static_cast<size_t>(from[static_cast<size_t>(i)])];
@@ -256,11 +189,13 @@ void ScoreColumns::Extend(const Attributes& wanted, int end, const RecordList& i
     bool formula = false;
     for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
         Column& c = m_columns[static_cast<size_t>(k)];
-        if (!wanted[static_cast<size_t>(k)] || c.mode == Mode::None || c.built >= end) continue;
+        if (!wanted[static_cast<size_t>(k)] || kinds::Of(c.kind).column == kinds::Column::None ||
+            c.built >= end)
+            continue;
         prepareColumn(c, k, kb);
         todo[static_cast<size_t>(count++)] = k;
         begin = std::min(begin, c.built);
-        formula = formula || c.mode == Mode::ByFormula;
+        formula = formula || kinds::Of(c.kind).usesFormula;
     }
     if (count == 0) return;
     // Every other column holding a row of the walk is checked on the way too.

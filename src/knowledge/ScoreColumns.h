@@ -3,6 +3,7 @@
 #pragma once
 
 #include "knowledge/KnowledgeBase.h"
+#include "knowledge/Scoring.h"
 #include "store/Records.h"
 
 #include <QString>
@@ -14,9 +15,9 @@
 class ScriptEngine;
 
 // The compared values of every listing, attribute by attribute, kept from one
-// search to the next: the number read from the field, the formalized value of
-// the accepted value, the formula's result, or (for a text match) a hash of the
-// folded field. A search reads these columns instead of the listings' texts,
+// search to the next: what the kind's scoring::Strategy yields (a number and
+// its flags, or for a text match a hash of the folded field), laid out as the
+// kind's kinds::Column says. A search reads these columns instead of the listings' texts,
 // and a formula is evaluated once per listing and change, not once per search.
 //
 // Nothing has to announce a change: before a search, Refresh compares what
@@ -31,15 +32,6 @@ class ScriptEngine;
 class ScoreColumns
 {
 public:
-    enum class Mode : std::uint8_t { None, Number, ByValue, ByFormula, Folded };
-    static Mode ModeOf(Kind kind);
-
-    // The hash a Folded column holds for a field: of the text trimmed and
-    // lower-cased (text::Folded), computed without building it. `folded` is
-    // hashed as it stands (it is folded already).
-    static std::uint32_t FoldedHash(QStringView field);
-    static std::uint32_t HashOfFolded(QStringView folded);
-
     using Attributes = std::array<bool, KnowledgeBase::Attributes>;
 
     // Drops the columns whose inputs in the knowledge base or clock changed.
@@ -63,18 +55,15 @@ public:
         return true;
     }
 
-    Mode ModeAt(int k) const { return m_columns[static_cast<size_t>(k)].mode; }
     int Built(int k) const { return m_columns[static_cast<size_t>(k)].built; }
-    // Number, ByValue, ByFormula: the value, and its flags: kBeyond where it
-    // is beyond single precision (the attribute then scores 0), kFailed where
-    // the formula failed for the listing (the value is then 0).
-    static constexpr std::uint8_t kBeyond = 1, kFailed = 2;
+    // A Values column: the value, and its flags (scoring::kBeyond,
+    // scoring::kFailed).
     const float* Values(int k) const { return m_columns[static_cast<size_t>(k)].value.data(); }
     const std::uint8_t* Beyond(int k) const { return m_columns[static_cast<size_t>(k)].beyond.data(); }
-    // Whether the formula of ByFormula column k failed for each of the rows
+    // Whether the formula of column k failed for each of the rows
     // [0, rows) (all of them built); false for no rows.
     bool FailedEverywhere(int k, int rows) const;
-    // Folded: the hash of each row's folded field.
+    // A Hashes column: the hash of each row's folded field.
     const std::uint32_t* Hashes(int k) const { return m_columns[static_cast<size_t>(k)].hash.data(); }
 
     // Forgets everything (the memory is given back).
@@ -83,7 +72,7 @@ public:
 private:
     struct Column
     {
-        Mode mode = Mode::None;
+        Kind kind = Kind::Other;
         int built = 0;
         std::vector<float> value;
         std::vector<std::uint8_t> beyond;
@@ -94,13 +83,11 @@ private:
         field::FieldArray<QString> names;
         bool clockRead = false;
         double clock = 0;
-        // ByValue: each accepted value's formalized value and whether it is
-        // beyond single precision.
-        std::vector<float> listScores;
-        std::vector<std::uint8_t> listBeyond;
+        // A kind that reads the accepted values: each one's number, read once.
+        std::vector<scoring::Value> listValues;
     };
 
-    void reset(Column& c, Mode mode, const KnowledgeBase& kb, int k);
+    void reset(Column& c, Kind kind, const KnowledgeBase& kb, int k);
     void recomputeRow(int i, const Record& r, const KnowledgeBase& kb, const ScriptEngine& engine);
     void prepareColumn(Column& c, int k, const KnowledgeBase& kb);
     void computeRow(Column& c, int k, int row, const Record& r, const KnowledgeBase& kb,

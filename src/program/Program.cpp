@@ -37,9 +37,9 @@ QString Program::KnowledgePath() const
 float Program::FormalizedValue(field::Field k, int i)
 {
     KnowledgeBase::CheckIndex(k);
-    const scoring::Source source = scoring::SourceOf(Knowledge.AttributeKinds[k].Id());
-    if (source == scoring::Source::Zero) return 0.0f; // other kinds never look the listing up
-    return scoring::FormalizedValueOf(source, Knowledge, Engine(), *Records.Items.Item(i), k);
+    const Kind kind = Knowledge.AttributeKinds[k].Id();
+    if (!scoring::HasFormalizedValue(kind)) return 0.0f; // other kinds never look the listing up
+    return scoring::FormalizedValueOf(kind, Knowledge, Engine(), *Records.Items.Item(i), k);
 }
 
 void Program::InitAttributeNames()

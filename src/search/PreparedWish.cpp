@@ -109,7 +109,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
     p.typed = typed;
     const QString w = text::Trimmed(typed);
     if (w.isEmpty() || k < 0 || k >= KnowledgeBase::Attributes) return p;
-    const auto ks = static_cast<size_t>(k);
+    const field::Field ks = field::At(k);
     const QString box = quoted(WishBoxCaption(kb, k));
     const bool number = HoldsNumber(w);
     auto scoreAs = [&](const QString& compared, double value) {
@@ -123,12 +123,12 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
             quoted(w) + QStringLiteral(" — не число; пожелание ") + box + QStringLiteral(" не учитывается.");
     };
 
-    switch (kb.AttributeKinds[field::At(k)].Id()) {
-    case Kind::Ordinal:
+    switch (kinds::Of(kb.AttributeKinds[ks].Id()).wish) {
+    case kinds::Wish::Text:
         p.text = w;
         p.scored = true;
         return p;
-    case Kind::ByValue: {
+    case kinds::Wish::AcceptedValue: {
         // The scan goes on after a match, comparing the rest with the replaced
         // wish: a formalized value may itself be an accepted value.
         const AttributeValueList& list = kb.AttributeValueLists[field::At(k)];
@@ -160,10 +160,11 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
                                          : QStringLiteral("; может быть, ") + quoted(p.suggestion) + u'?');
         return p;
     }
-    case Kind::ByFormula: {
-        const QString& formula = kb.AttributeFormulas[field::At(k)];
+    case kinds::Wish::FormulaResult: {
+        const QString& formula = kb.AttributeFormulas[ks];
         const auto named = namedIn(kb, formula);
-        const bool ownOnly = named[ks] && std::count(named.begin(), named.end(), true) == 1;
+        const bool ownOnly =
+            named[static_cast<size_t>(k)] && std::count(named.begin(), named.end(), true) == 1;
         if (!number) {
             ignoreNoNumber();
             return p;
@@ -196,8 +197,7 @@ PreparedWish PrepareWish(const KnowledgeBase& kb, const ScriptEngine& engine, in
                  QStringLiteral(" → ") + shownNumber(static_cast<double>(v)) + QStringLiteral(" из 100");
         return p;
     }
-    case Kind::Numeric:
-    case Kind::Other:
+    case kinds::Wish::Number:
         if (!number) {
             ignoreNoNumber();
             return p;

@@ -22,63 +22,28 @@
 
 namespace {
 
-enum class Rule { Empty, Ordinal, Numeric, Other };
-using scoring::Source;
-
 // What the run needs of one attribute, worked out once per run.
 struct AttributeRule
 {
-    Rule rule = Rule::Empty;
-    Source source = Source::Zero;
-    QString folded;    // Ordinal: the wish trimmed and lower-cased
-    float a = 0;       // the wish's number
-    bool aFits = true; // false: the wish is beyond single precision, the attribute scores 0
-    float lo = 0, hi = 100;
-    // ByValue with a short list: its first occurrences, scanned in order (cheaper
-    // than hashing every field); empty means the list's hash index is used.
-    struct Entry
+    Kind kind = Kind::Other;
+    scoring::Wish wish; // not scored: the attribute scores 100
+    // Accepted values with a short list: its first occurrences, scanned in
+    // order (cheaper than hashing every field).
+    std::vector<scoring::Entry> entries;
+    bool scan = false;
+
+    scoring::Attribute attribute(Program& program, field::Field f) const
     {
-        QStringView value;
-        float score;
-        bool fits;
-    };
-    std::vector<Entry> entries;
-    bool useEntries = false;
-    std::uint32_t foldedHash = 0; // Ordinal: ScoreColumns::HashOfFolded(folded)
+        scoring::Attribute a{program.Knowledge, program.Engine(), f};
+        a.entries = entries.data();
+        a.entryCount = entries.size();
+        a.scan = scan;
+        return a;
+    }
 };
 
 // Beyond this many accepted values the hash index beats a scan.
 constexpr int kScanLimit = 48;
-
-// Letters whose lower case is one letter of the same code-unit count: Latin and
-// Cyrillic, which is what the data holds.
-bool simpleCase(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x130 || (u >= 0x400 && u < 0x530);
-}
-
-// Equality of a field with a folded wish, trimmed and ignoring letter case,
-// without building a lower-cased copy of the field.
-bool foldedEquals(QStringView field, const QString& folded)
-{
-    const QStringView f = text::TrimmedView(field);
-    if (f.size() == folded.size()) {
-        bool simple = true;
-        for (qsizetype i = 0; i < f.size(); ++i) {
-            const QChar c = f[i];
-            if (!simpleCase(c)) {
-                simple = false;
-                break;
-            }
-            if (c != folded[i] && c.toLower() != folded[i]) return false;
-        }
-        if (simple) return true;
-    } else if (std::all_of(f.begin(), f.end(), simpleCase)) {
-        return false; // simple letters keep their count when lower-cased
-    }
-    return f.toString().toLower() == folded;
-}
 
 // What an explanation learns from the scoring code besides the score.
 struct Trace
@@ -89,77 +54,59 @@ struct Trace
     bool formulaFailed = false;
 };
 
-// FormalizedValue for the listing at hand; a short list of accepted values is
-// scanned from the run's own copy instead of hashing every field. With Explain
-// the formula's failure reason is kept as well (the run never asks for it).
+// The score of one attribute from the listing's fields, through its kind's
+// strategy; the straightforward scoring and the explanation call it. With
+// Explain the trace is filled as well (the run never asks for it).
 template <bool Explain>
-float formalized(Program& program, const Record& r, int k, const AttributeRule& rule,
-                 [[maybe_unused]] Trace* trace)
-{
-    if (rule.useEntries) {
-        const QStringView f = r.Field(field::At(k));
-        for (const AttributeRule::Entry& e : rule.entries) {
-            if (e.value.size() == f.size() && e.value == f) {
-                if (!e.fits) throw VestranaError::overflow();
-                return e.score;
-            }
-        }
-        return 0.0f;
-    }
-    if constexpr (Explain) {
-        if (rule.source == Source::ByFormula) {
-            const KnowledgeBase& kb = program.Knowledge;
-            bool ok = false;
-            QString reason;
-            const float v =
-                EvaluateFormula(r, kb.AttributeFormulas[field::At(k)], ok, kb, program.Engine(), &reason);
-            if (!ok) {
-                trace->formulaFailed = true;
-                trace->failure = QStringLiteral("Формула не вычислена: ") + reason;
-            }
-            return v;
-        }
-    }
-    return scoring::FormalizedValueOf(rule.source, program.Knowledge, program.Engine(), r, field::At(k));
-}
-
-// The score of one attribute; the scoring pass and the explanation both call it.
-template <bool Explain>
-float attributeScore(Program& program, const Record& r, int k, const AttributeRule& rule,
+float attributeScore(Program& program, const Record& r, field::Field f, const AttributeRule& rule,
                      [[maybe_unused]] Trace* trace = nullptr)
 {
-    switch (rule.rule) {
-    case Rule::Empty:
-        return 100.0f;
-    case Rule::Ordinal:
-        return foldedEquals(r.Field(field::At(k)), rule.folded) ? 100.0f : 0.0f;
-    case Rule::Numeric:
-    case Rule::Other:
-        if (!rule.aFits) {
-            if constexpr (Explain)
-                trace->failure = QStringLiteral("Пожелание — число вне одинарной точности, оценка 0");
-            return 0.0f;
-        }
-        try {
-            const float v = formalized<Explain>(program, r, k, rule, trace);
-            if constexpr (Explain) {
-                trace->hasValue = rule.source != Source::Zero;
-                trace->value = v;
-            } else {
-                // Closeness without the exception it raises where this fails: the same 0.
-                float score = 0.0f;
-                return scoring::TryCloseness(rule.a, v, rule.lo, rule.hi, score) ? score : 0.0f;
+    const scoring::Wish& w = rule.wish;
+    if (!w.scored) return 100.0f;
+    return scoring::WithKind(rule.kind, [&](auto kind) -> float {
+        constexpr Kind K = decltype(kind)::value;
+        constexpr kinds::Traits traits = kinds::Of(K);
+        if constexpr (!traits.comparesNumbers) {
+            static_assert(traits.column == kinds::Column::Hashes);
+            const scoring::Attribute a = rule.attribute(program, f);
+            return scoring::TextScore(w, scoring::Strategy<K>::Of(a, r), [&] { return r.Field(f); });
+        } else {
+            if (!w.aFits) {
+                if constexpr (Explain)
+                    trace->failure = QStringLiteral("Пожелание — число вне одинарной точности, оценка 0");
+                return 0.0f;
             }
-            return scoring::Closeness(rule.a, v, rule.lo, rule.hi);
-        } catch (const VestranaError& e) {
-            // A number beyond single precision in this listing: the attribute
-            // scores 0 and the run goes on.
-            if constexpr (Explain)
-                trace->failure = e.message() + QStringLiteral(" (число вне одинарной точности), оценка 0");
-            return 0.0f;
+            scoring::Value v;
+            if constexpr (traits.column == kinds::Column::Values) {
+                scoring::Attribute a = rule.attribute(program, f);
+                [[maybe_unused]] QString reason;
+                if constexpr (Explain) a.reason = &reason;
+                v = scoring::Strategy<K>::Of(a, r);
+                if constexpr (Explain) {
+                    if (v.flags & scoring::kFailed) {
+                        trace->formulaFailed = true;
+                        trace->failure = QStringLiteral("Формула не вычислена: ") + reason;
+                    }
+                }
+            }
+            if constexpr (!Explain) {
+                return scoring::NumberScore(w, v);
+            } else {
+                try {
+                    if (v.flags & scoring::kBeyond) throw VestranaError::overflow();
+                    trace->hasValue = traits.column == kinds::Column::Values;
+                    trace->value = v.value;
+                    return scoring::Closeness(w.a, v.value, w.lo, w.hi);
+                } catch (const VestranaError& e) {
+                    // A number beyond single precision in this listing: the
+                    // attribute scores 0 and the run goes on.
+                    trace->failure =
+                        e.message() + QStringLiteral(" (число вне одинарной точности), оценка 0");
+                    return 0.0f;
+                }
+            }
         }
-    }
-    return 0.0f;
+    });
 }
 
 using Rules = std::array<AttributeRule, KnowledgeBase::Attributes>;
@@ -170,46 +117,21 @@ Rules buildRules(const Program& program, const PreparedWishes& wishes)
 {
     const KnowledgeBase& kb = program.Knowledge;
     Rules rules;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const PreparedWish& w = wishes[field::At(k)];
-        AttributeRule& r = rules[static_cast<size_t>(k)];
+    for (field::Field f : field::AttributeFields) {
+        const PreparedWish& w = wishes[f];
+        AttributeRule& r = rules[field::Slot(f)];
         if (!w.scored) continue;
-        const Kind kind = kb.AttributeKinds[field::At(k)].Id();
-        switch (kind) {
-        case Kind::Ordinal:
-            r.rule = Rule::Ordinal;
-            r.folded = text::Folded(w.text);
-            r.foldedHash = ScoreColumns::HashOfFolded(r.folded);
-            continue;
-        case Kind::Numeric:
-            r.rule = Rule::Numeric;
-            break;
-        case Kind::ByValue:
-        case Kind::ByFormula:
-        case Kind::Other:
-            r.rule = Rule::Other;
-            break;
-        }
-        r.source = scoring::SourceOf(kind);
-        if (r.source == Source::ByValue) {
-            const AttributeValueList& list = kb.AttributeValueLists[field::At(k)];
-            if (list.Count() <= kScanLimit) {
-                r.useEntries = true;
-                for (int p = 0; p < list.Count(); ++p) {
-                    const QString& value = list.Values()[p];
-                    if (list.IndexOf(value) != p) continue; // only the first occurrence counts
-                    const double score = text::Val(list.Scores()[p]);
-                    const bool fits = text::FitsSingle(score);
-                    r.entries.push_back({QStringView(value), fits ? static_cast<float>(score) : 0.0f, fits});
-                }
+        r.kind = kb.AttributeKinds[f].Id();
+        r.wish = scoring::MakeWish(r.kind, kb, f, w.text, w.number);
+        if (!kinds::Of(r.kind).usesValues) continue;
+        const AttributeValueList& list = kb.AttributeValueLists[f];
+        if (list.Count() <= kScanLimit) {
+            r.scan = true;
+            for (int p = 0; p < list.Count(); ++p) {
+                const QString& value = list.Values()[p];
+                if (list.IndexOf(value) != p) continue; // only the first occurrence counts
+                r.entries.push_back({QStringView(value), scoring::NumberOf(list.Scores()[p])});
             }
-        }
-        const double a = w.number;
-        r.aFits = text::FitsSingle(a);
-        r.a = r.aFits ? static_cast<float>(a) : 0.0f;
-        if (r.rule == Rule::Numeric) {
-            r.lo = kb.AttributeMin[field::At(k)];
-            r.hi = kb.AttributeMax[field::At(k)];
         }
     }
     return rules;
@@ -220,9 +142,9 @@ Rules buildRules(const Program& program, const PreparedWishes& wishes)
 float straightScore(Program& program, const Record& r, const Rules& rules)
 {
     float sum = 0;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        sum += attributeScore<false>(program, r, k, rules[static_cast<size_t>(k)]);
-    return sum / float(field::Attributes);
+    for (field::Field f : field::AttributeFields)
+        sum += attributeScore<false>(program, r, f, rules[field::Slot(f)]);
+    return sum / static_cast<float>(field::Attributes);
 }
 
 } // namespace
@@ -295,56 +217,44 @@ void scoreRows(const Program& program, const Rules& rules, int begin, int end, f
     const RecordList& items = program.Records.Items;
     for (int i = begin; i < end; ++i)
         out[i] = 0.0f;
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k) {
-        const AttributeRule& rule = rules[static_cast<size_t>(k)];
-        switch (rule.rule) {
-        case Rule::Empty:
+    for (field::Field f : field::AttributeFields) {
+        const AttributeRule& rule = rules[field::Slot(f)];
+        const scoring::Wish& w = rule.wish;
+        const kinds::Traits& traits = kinds::Of(rule.kind);
+        if (!w.scored) {
             for (int i = begin; i < end; ++i)
                 out[i] += 100.0f;
             continue;
-        case Rule::Ordinal: {
-            const std::uint32_t* hashes = columns.Hashes(k);
-            for (int i = begin; i < end; ++i) {
-                const bool same = hashes[i] == rule.foldedHash &&
-                                  foldedEquals(items.at(i)->Field(field::At(k)), rule.folded);
-                out[i] += same ? 100.0f : 0.0f;
-            }
+        }
+        if (traits.column == kinds::Column::Hashes) {
+            const std::uint32_t* hashes = columns.Hashes(field::Index(f));
+            for (int i = begin; i < end; ++i)
+                out[i] += scoring::TextScore(w, hashes[i], [&] { return items.at(i)->Field(f); });
             continue;
         }
-        case Rule::Numeric:
-        case Rule::Other:
-            break;
-        }
-        if (!rule.aFits || rule.source == Source::Zero) {
+        if (!w.aFits || traits.column == kinds::Column::None) {
             // The same score for every listing: 0 for a wish beyond single
             // precision, else the closeness of the wish to 0.
-            float constant = 0.0f;
-            if (rule.aFits && !scoring::TryCloseness(rule.a, 0.0f, rule.lo, rule.hi, constant))
-                constant = 0.0f;
+            const float constant = w.aFits ? scoring::NumberScore(w, scoring::Value()) : 0.0f;
             for (int i = begin; i < end; ++i)
                 out[i] += constant;
             continue;
         }
-        const float* values = columns.Values(k);
-        const std::uint8_t* beyond = columns.Beyond(k);
-        for (int i = begin; i < end; ++i) {
-            float score = 0.0f;
-            if ((beyond[i] & ScoreColumns::kBeyond) ||
-                !scoring::TryCloseness(rule.a, values[i], rule.lo, rule.hi, score))
-                score = 0.0f;
-            out[i] += score;
-        }
+        const float* values = columns.Values(field::Index(f));
+        const std::uint8_t* beyond = columns.Beyond(field::Index(f));
+        for (int i = begin; i < end; ++i)
+            out[i] += scoring::NumberScore(w, {values[i], beyond[i]});
     }
     for (int i = begin; i < end; ++i)
-        out[i] = out[i] / float(field::Attributes);
+        out[i] = out[i] / static_cast<float>(field::Attributes);
 }
 
 // Whether the rule reads the attribute's column.
 bool readsColumn(const AttributeRule& rule)
 {
-    if (rule.rule == Rule::Ordinal) return true;
-    if (rule.rule == Rule::Empty) return false;
-    return rule.aFits && rule.source != Source::Zero;
+    const kinds::Column column = kinds::Of(rule.kind).column;
+    if (!rule.wish.scored || column == kinds::Column::None) return false;
+    return column == kinds::Column::Hashes || rule.wish.aFits;
 }
 
 // Listings per step of the scoring pass: the columns are extended and the
@@ -525,9 +435,9 @@ void SearchRun::RunOverFile(Program& program, Wishes wishes, const QString& file
     program.Engine().ReadClock(); // one moment for every formula of the run
     const Rules rules = prepareRules(program, wishes, hooks);
     // The lists' indexes are built lazily: here, before the threads read them.
-    for (int k = 0; k < KnowledgeBase::Attributes; ++k)
-        if (rules[static_cast<size_t>(k)].source == Source::ByValue)
-            (void)program.Knowledge.AttributeValueLists[field::At(k)].IndexOf(QStringView());
+    for (field::Field f : field::AttributeFields)
+        if (kinds::Of(rules[field::Slot(f)].kind).usesValues)
+            (void)program.Knowledge.AttributeValueLists[f].IndexOf(QStringView());
 
     // What Run puts into FoundList: the first MaxFound listings of 100 in file
     // order (the scoring pass ends at the last of them), then the best other
@@ -613,7 +523,7 @@ Explanation SearchRun::Explain(Program& program, const Record& r, const Prepared
         const AttributeRule& rule = rules[ks];
         AttributeExplanation& e = out.attributes[field::At(k)];
         Trace trace;
-        e.score = attributeScore<true>(program, r, k, rule, &trace);
+        e.score = attributeScore<true>(program, r, field::At(k), rule, &trace);
         sum += e.score;
         e.attribute = k;
         e.name = kb.AttributeNames[field::At(k)];
@@ -625,9 +535,9 @@ Explanation SearchRun::Explain(Program& program, const Record& r, const Prepared
         e.field = r.GetRecord(field::At(k));
         e.hasValue = trace.hasValue;
         e.value = trace.value;
-        e.hasRange = rule.rule == Rule::Numeric || rule.rule == Rule::Other;
-        e.lo = rule.lo;
-        e.hi = rule.hi;
+        e.hasRange = rule.wish.scored && kinds::Of(rule.kind).comparesNumbers;
+        e.lo = rule.wish.lo;
+        e.hi = rule.wish.hi;
         e.lost = 100.0f - e.score;
         e.failure = trace.failure;
         e.formulaFailed = trace.formulaFailed;

@@ -3,6 +3,7 @@
 // The search reads columns kept between searches; every result must be the one
 // the straightforward scoring of every listing gives, whatever changed in
 // between. Random wishes and random edits over a generated market.
+#include "knowledge/Scoring.h"
 #include "platform/Errors.h"
 #include "platform/Random.h"
 #include "platform/Text.h"
@@ -154,9 +155,9 @@ struct Market
             return QStringLiteral("formalized value %1 changed").arg(k);
         }
         case 7: {
-            static const QList<Kind> kindsToTry = {Kind::Numeric, Kind::Ordinal, Kind::ByValue, Kind::Other};
+            // Every kind there is; the distance keeps its formula, which the edits change.
             if (ks == field::StopDistance) return QStringLiteral("nothing");
-            kb.AttributeKinds[ks] = kinds::TextOf(kindsToTry[pick(int(kindsToTry.size()))]);
+            kb.AttributeKinds[ks] = kinds::TextOf(kinds::Table[pick(kinds::Count)].kind);
             return QStringLiteral("kind %1 changed").arg(k);
         }
         case 8:
@@ -358,7 +359,7 @@ private Q_SLOTS:
     void foldedHashIsTheHashOfTheFoldedText()
     {
         QFETCH(QString, field);
-        QCOMPARE(ScoreColumns::FoldedHash(field), ScoreColumns::HashOfFolded(text::Folded(field)));
+        QCOMPARE(scoring::FoldedHash(field), scoring::HashOfFolded(text::Folded(field)));
     }
 };
 
