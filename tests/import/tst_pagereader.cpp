@@ -23,18 +23,18 @@ HtmlDocument stored(const QString& name, const QUrl& url = kListUrl)
         url);
 }
 
-using Fields = std::map<int, QString>;
+using Fields = std::map<field::Field, QString>;
 
 // Every field of the listing: the given ones as given, all others empty.
 void compareFields(const Record& r, const Fields& expected)
 {
-    for (int k = 0; k < Record::FieldCount; ++k) {
+    for (field::Field k : field::AllFields) {
         const auto it = expected.find(k);
         const QString want = it == expected.end() ? QString() : it->second;
-        if (r.GetRecord(field::At(k)) != want)
+        if (r.GetRecord(k) != want)
             QFAIL(qPrintable(QStringLiteral("field %1: \"%2\", expected \"%3\"")
-                                 .arg(k)
-                                 .arg(r.GetRecord(field::At(k)), want)));
+                                 .arg(field::Index(k))
+                                 .arg(r.GetRecord(k), want)));
     }
 }
 
@@ -92,48 +92,67 @@ private Q_SLOTS:
         QTest::addColumn<int>("row");
         QTest::addColumn<Fields>("expected");
         QTest::newRow("three areas; a line break and a bar in the description; blanks kept")
-            << 0 << Fields{{14, QStringLiteral("01.02.2026")},
-                           {1, QStringLiteral("2")},
-                           {2, QStringLiteral("5/9")},
-                           {4, kNbsp + QStringLiteral("ул. Луговая, д. 1") + kNbsp},
-                           {6, QStringLiteral("54")},
-                           {7, QStringLiteral("32")},
-                           {8, QStringLiteral("8")},
-                           {15, QStringLiteral("Светлая квартира \u00A6 вид на парк")},
-                           {5, QStringLiteral("5210")},
-                           {13, QStringLiteral("Добрый адрес")}};
+            << 0
+            << Fields{{field::Date, QStringLiteral("01.02.2026")},
+                      {field::Rooms, QStringLiteral("2")},
+                      {field::Floor, QStringLiteral("5/9")},
+                      {field::Address, kNbsp + QStringLiteral("ул. Луговая, д. 1") + kNbsp},
+                      {field::TotalArea, QStringLiteral("54")},
+                      {field::LivingArea, QStringLiteral("32")},
+                      {field::KitchenArea, QStringLiteral("8")},
+                      {field::Description, QStringLiteral("Светлая квартира \u00A6 вид на парк")},
+                      {field::Price, QStringLiteral("5210")},
+                      {field::Agency, QStringLiteral("Добрый адрес")}};
         QTest::newRow("two areas fill the total only")
             << 1
-            << Fields{{14, QStringLiteral("04.02.2026")}, {1, QStringLiteral("1")},
-                      {2, QStringLiteral("3/5")},         {4, QStringLiteral("ул. Садовая, д. 2")},
-                      {6, QStringLiteral("54")},          {15, QStringLiteral("Две ссылки: первая и вторая")},
-                      {5, QStringLiteral("4100")},        {13, QStringLiteral("Кварталъ")}};
-        QTest::newRow("one area")
-            << 2 << Fields{{14, QStringLiteral("05.02.2026")}, {1, QStringLiteral("3")},
-                           {2, QStringLiteral("1/9")},         {4, QStringLiteral("ул. Речная, д. 3")},
-                           {6, QStringLiteral("54")},          {15, QStringLiteral("ссылка на скрипт")},
-                           {5, QStringLiteral("6000")},        {13, QStringLiteral("Дом")}};
+            << Fields{{field::Date, QStringLiteral("04.02.2026")},
+                      {field::Rooms, QStringLiteral("1")},
+                      {field::Floor, QStringLiteral("3/5")},
+                      {field::Address, QStringLiteral("ул. Садовая, д. 2")},
+                      {field::TotalArea, QStringLiteral("54")},
+                      {field::Description, QStringLiteral("Две ссылки: первая и вторая")},
+                      {field::Price, QStringLiteral("4100")},
+                      {field::Agency, QStringLiteral("Кварталъ")}};
+        QTest::newRow("one area") << 2 << Fields{{field::Date, QStringLiteral("05.02.2026")},
+                                                 {field::Rooms, QStringLiteral("3")},
+                                                 {field::Floor, QStringLiteral("1/9")},
+                                                 {field::Address, QStringLiteral("ул. Речная, д. 3")},
+                                                 {field::TotalArea, QStringLiteral("54")},
+                                                 {field::Description, QStringLiteral("ссылка на скрипт")},
+                                                 {field::Price, QStringLiteral("6000")},
+                                                 {field::Agency, QStringLiteral("Дом")}};
         QTest::newRow("a fourth area is ignored")
-            << 3 << Fields{{14, QStringLiteral("06.02.2026")}, {1, QStringLiteral("2")},
-                           {2, QStringLiteral("4/4")},         {4, QStringLiteral("ул. Полевая, д. 4")},
-                           {6, QStringLiteral("54")},          {7, QStringLiteral("32")},
-                           {8, QStringLiteral("8")},           {15, QStringLiteral("без ссылки")},
-                           {5, QStringLiteral("5000")},        {13, QStringLiteral("Ключ")}};
+            << 3 << Fields{{field::Date, QStringLiteral("06.02.2026")},
+                           {field::Rooms, QStringLiteral("2")},
+                           {field::Floor, QStringLiteral("4/4")},
+                           {field::Address, QStringLiteral("ул. Полевая, д. 4")},
+                           {field::TotalArea, QStringLiteral("54")},
+                           {field::LivingArea, QStringLiteral("32")},
+                           {field::KitchenArea, QStringLiteral("8")},
+                           {field::Description, QStringLiteral("без ссылки")},
+                           {field::Price, QStringLiteral("5000")},
+                           {field::Agency, QStringLiteral("Ключ")}};
         // The nested cell is cell 9; the cell holding the table shows both texts.
         QTest::newRow("a nested table's cell counts in document order")
-            << 4 << Fields{{14, QStringLiteral("07.02.2026")}, {1, QStringLiteral("4")},
-                           {2, QStringLiteral("9/9")},         {4, QStringLiteral("ул. Вложенная, д. 5")},
-                           {6, QStringLiteral("90")},          {7, QStringLiteral("60")},
-                           {8, QStringLiteral("12")},          {15, QStringLiteral("ссылка на файл")},
-                           {5, QStringLiteral("7000 торг")},   {13, QStringLiteral("торг")}};
-        QTest::newRow("an empty area cell fills no area") << 5
-                                                          << Fields{{14, QStringLiteral("08.02.2026")},
-                                                                    {1, QStringLiteral("1")},
-                                                                    {2, QStringLiteral("2/2")},
-                                                                    {4, QStringLiteral("ул. Пустая, д. 6")},
-                                                                    {15, QStringLiteral("полная ссылка")},
-                                                                    {5, QStringLiteral("2000")},
-                                                                    {13, QStringLiteral("Угол")}};
+            << 4 << Fields{{field::Date, QStringLiteral("07.02.2026")},
+                           {field::Rooms, QStringLiteral("4")},
+                           {field::Floor, QStringLiteral("9/9")},
+                           {field::Address, QStringLiteral("ул. Вложенная, д. 5")},
+                           {field::TotalArea, QStringLiteral("90")},
+                           {field::LivingArea, QStringLiteral("60")},
+                           {field::KitchenArea, QStringLiteral("12")},
+                           {field::Description, QStringLiteral("ссылка на файл")},
+                           {field::Price, QStringLiteral("7000 торг")},
+                           {field::Agency, QStringLiteral("торг")}};
+        QTest::newRow("an empty area cell fills no area")
+            << 5
+            << Fields{{field::Date, QStringLiteral("08.02.2026")},
+                      {field::Rooms, QStringLiteral("1")},
+                      {field::Floor, QStringLiteral("2/2")},
+                      {field::Address, QStringLiteral("ул. Пустая, д. 6")},
+                      {field::Description, QStringLiteral("полная ссылка")},
+                      {field::Price, QStringLiteral("2000")},
+                      {field::Agency, QStringLiteral("Угол")}};
     }
     void readsListingRow()
     {
@@ -169,20 +188,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         QTest::addColumn<Fields>("expected");
         QTest::newRow("18 rows: all six fields, line breaks as blanks")
-            << "detail18.html"
-            << Fields{{0, QStringLiteral("Северный район")}, {9, QStringLiteral("значение 2")},
-                      {10, QStringLiteral("значение 3")},    {11, QStringLiteral("значение 8")},
-                      {3, QStringLiteral("значение 9")},     {12, QStringLiteral("значение 12")}};
+            << "detail18.html" << Fields{{field::District, QStringLiteral("Северный район")},
+                                         {field::Stop, QStringLiteral("значение 2")},
+                                         {field::StopDistance, QStringLiteral("значение 3")},
+                                         {field::Bathroom, QStringLiteral("значение 8")},
+                                         {field::HouseType, QStringLiteral("значение 9")},
+                                         {field::Telephone, QStringLiteral("значение 12")}};
         QTest::newRow("17 rows: nothing") << "detail17.html" << Fields{};
         // 16 rows of its own and 2 of the nested table: read, with rows moved down.
         QTest::newRow("a nested table's rows count and shift the rest")
             << "detail_nested.html"
-            << Fields{{0, QStringLiteral("внешняя 0")},
-                      {9, QStringLiteral("остановка из вложенной")},
-                      {10, QStringLiteral("расстояние из вложенной")},
-                      {11, QStringLiteral("внешняя 6")},
-                      {3, QStringLiteral("внешняя 7")},
-                      {12, QStringLiteral("внешняя 10")}};
+            << Fields{{field::District, QStringLiteral("внешняя 0")},
+                      {field::Stop, QStringLiteral("остановка из вложенной")},
+                      {field::StopDistance, QStringLiteral("расстояние из вложенной")},
+                      {field::Bathroom, QStringLiteral("внешняя 6")},
+                      {field::HouseType, QStringLiteral("внешняя 7")},
+                      {field::Telephone, QStringLiteral("внешняя 10")}};
     }
     void readsDetailPage()
     {
@@ -202,12 +223,12 @@ private Q_SLOTS:
                                field::Bathroom, field::Telephone})
             r.SetRecord(k, QStringLiteral("прежнее"));
         kLayout.ReadDetailPage(HtmlDocument::parse(detailPage(18, {2, 8}), kListUrl), r);
-        compareFields(r, Fields{{0, QStringLiteral("v0")},
-                                {9, QStringLiteral("прежнее")},
-                                {10, QStringLiteral("v3")},
-                                {11, QStringLiteral("прежнее")},
-                                {3, QStringLiteral("v9")},
-                                {12, QStringLiteral("v12")}});
+        compareFields(r, Fields{{field::District, QStringLiteral("v0")},
+                                {field::Stop, QStringLiteral("прежнее")},
+                                {field::StopDistance, QStringLiteral("v3")},
+                                {field::Bathroom, QStringLiteral("прежнее")},
+                                {field::HouseType, QStringLiteral("v9")},
+                                {field::Telephone, QStringLiteral("v12")}});
 
         kLayout.ReadDetailPage(HtmlDocument::parse(QStringLiteral("<p>v0</p>"), kListUrl), r);
         QCOMPARE(r.GetRecord(field::District), QStringLiteral("v0"));
