@@ -27,11 +27,6 @@ using Result = testsupport::RunResult;
 
 // The commands run in this process; the checks of the process itself (exit
 // codes, streams, locks, signals) use testsupport::RunCliProcess.
-Result run(const QStringList& args)
-{
-    return RunInProcess(args);
-}
-
 // knows.txt with the price ranging over 1000..2000 (no range elsewhere), the
 // accepted values of the district (value, formalized value, ...) and the kinds
 // of the first attributes.
@@ -78,7 +73,7 @@ private Q_SLOTS:
 
     void info()
     {
-        const Result r = run({"--data-dir", m_dir.path(), "info"});
+        const Result r = RunInProcess({"--data-dir", m_dir.path(), "info"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("Записей в базе данных: 2"));
         QVERIFY(r.out.contains("0\tРайон\tФормализованный числовым значением\t2\t999999\t-999999"));
@@ -87,7 +82,7 @@ private Q_SLOTS:
 
     void resaveKeepsBothFilesByteForByte()
     {
-        const Result r = run({"--data-dir", m_dir.path(), "resave"});
+        const Result r = RunInProcess({"--data-dir", m_dir.path(), "resave"});
         QCOMPARE(r.code, 0);
         QCOMPARE(ReadBytes(m_db), m_dbBytes);
         QCOMPARE(ReadBytes(m_kb), m_kbBytes);
@@ -99,7 +94,7 @@ private Q_SLOTS:
     {
         const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
         QVERIFY(QFile::setPermissions(m_db, readOnly));
-        const Result r = run({"--data-dir", m_dir.path(), "resave"});
+        const Result r = RunInProcess({"--data-dir", m_dir.path(), "resave"});
         QVERIFY(QFile::setPermissions(m_db, readOnly | QFileDevice::WriteOwner));
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.contains("database.txt") && r.err.contains("защищён от записи"), qPrintable(r.err));
@@ -111,7 +106,7 @@ private Q_SLOTS:
         const QByteArray bad = m_dbBytes + "too|short\r\n";
         WriteBytes(m_db, bad);
         for (const char* cmd : {"resave", "info", "search"}) {
-            const Result r = run({"--data-dir", m_dir.path(), QString::fromLatin1(cmd)});
+            const Result r = RunInProcess({"--data-dir", m_dir.path(), QString::fromLatin1(cmd)});
             QVERIFY(r.code != 0);
             QVERIFY2(r.err.contains("строка 3"), qPrintable(r.err));
             QVERIFY(r.out.isEmpty());
@@ -123,7 +118,7 @@ private Q_SLOTS:
         WriteBytes(m_kb, "AttributeValues\r\nbad\r\n");
         for (bool badDatabase : {true, false}) {
             WriteBytes(m_db, badDatabase ? bad : m_dbBytes);
-            const Result r = run({"--data-dir", m_dir.path(), "search", "--wish", "0=Центр"});
+            const Result r = RunInProcess({"--data-dir", m_dir.path(), "search", "--wish", "0=Центр"});
             QCOMPARE(r.code, 2);
             QVERIFY2(r.err.contains(QLatin1String(badDatabase ? "database.txt" : "knows.txt")),
                      qPrintable(r.err));
@@ -131,14 +126,14 @@ private Q_SLOTS:
         }
         WriteBytes(m_db, m_dbBytes);
         WriteBytes(m_kb, m_kbBytes);
-        QVERIFY(run({"--data-dir", m_dir.filePath("missing"), "info"}).code != 0);
-        QVERIFY(run({"--data-dir", m_dir.path(), "nonsense"}).code != 0);
+        QVERIFY(RunInProcess({"--data-dir", m_dir.filePath("missing"), "info"}).code != 0);
+        QVERIFY(RunInProcess({"--data-dir", m_dir.path(), "nonsense"}).code != 0);
     }
 
     void searchPrintsTheResultRows()
     {
         const Result r =
-            run({"--data-dir", m_dir.path(), "search", "--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"});
+            RunInProcess({"--data-dir", m_dir.path(), "search", "--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"});
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
@@ -147,8 +142,8 @@ private Q_SLOTS:
         // Заречье: 30 against 90 gives 40, 1200 against 1500 over 1000 gives 70: (1500 + 110) / 17.
         QVERIFY2(lines[1].startsWith(QStringLiteral("Заречье\t")) && lines[1].endsWith("\t 94.7"),
                  qPrintable(lines[1]));
-        QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "14=x"}).code != 0);
-        QVERIFY(run({"--data-dir", m_dir.path(), "search", "--wish", "Нет такого=x"}).code != 0);
+        QVERIFY(RunInProcess({"--data-dir", m_dir.path(), "search", "--wish", "14=x"}).code != 0);
+        QVERIFY(RunInProcess({"--data-dir", m_dir.path(), "search", "--wish", "Нет такого=x"}).code != 0);
     }
 
     // An empty accepted value rated by the expert does not turn an empty wish into a number.
@@ -156,7 +151,7 @@ private Q_SLOTS:
     {
         WriteBytes(m_kb, knowledge(QStringList{"", "20", "Центр", "90"}, QStringList{kinds::ByValue}));
         for (const QStringList& wishes : {QStringList{}, QStringList{"--wish", "0=  "}}) {
-            const Result r = run(QStringList{"--data-dir", m_dir.path(), "search"} + wishes);
+            const Result r = RunInProcess(QStringList{"--data-dir", m_dir.path(), "search"} + wishes);
             QCOMPARE(r.code, 0);
             const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
             QCOMPARE(lines.size(), 2);
@@ -168,7 +163,7 @@ private Q_SLOTS:
     void searchExplainsAndWritesCsv()
     {
         const QStringList wishes{"--wish", "0=ЦЕНТР ", "--wish", "Цена=1500"};
-        Result r = run(QStringList{"--data-dir", m_dir.path(), "search", "--explain"} + wishes);
+        Result r = RunInProcess(QStringList{"--data-dir", m_dir.path(), "search", "--explain"} + wishes);
         QCOMPARE(r.code, 0);
         QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2 * 18);
@@ -185,7 +180,7 @@ private Q_SLOTS:
         // ";" unless "," is asked for; a field is quoted when it holds the separator.
         const auto csvLines = [&](const QStringList& extra) {
             const Result csv =
-                run(QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + extra + wishes);
+                RunInProcess(QStringList{"--data-dir", m_dir.path(), "search", "--csv"} + extra + wishes);
             if (csv.code != 0 || !csv.out.startsWith(QChar(0xFEFF))) return QStringList{};
             return csv.out.mid(1).split("\r\n", Qt::SkipEmptyParts);
         };
@@ -205,43 +200,47 @@ private Q_SLOTS:
                            "01.12.2026,Ремонт,9,100"));
         QVERIFY(lines[2].endsWith(",94.7"));
         QCOMPARE(csvLines({"--csv-separator=;"}), csvLines({}));
-        QVERIFY(run(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--explain"}).code != 0);
+        QVERIFY(RunInProcess(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--explain"}).code !=
+                0);
         QCOMPARE(
-            run(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--csv-separator", "\t"}).code,
+            RunInProcess(QStringList{"--data-dir", m_dir.path(), "search", "--csv", "--csv-separator", "\t"})
+                .code,
             64);
     }
 
     void formula()
     {
-        Result r = run({"--data-dir", m_dir.path(), "formula", "Цена/Общая площадь"});
+        Result r = RunInProcess({"--data-dir", m_dir.path(), "formula", "Цена/Общая площадь"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral(" 27.77778\n"));
-        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "Цена/Полезная площадь"});
+        r = RunInProcess({"--data-dir", m_dir.path(), "formula", "--listing", "2", "Цена/Полезная площадь"});
         QCOMPARE(r.out, QStringLiteral(" 66.66666\n"));
-        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "Цена/(Общая площадь-31)"});
+        r = RunInProcess(
+            {"--data-dir", m_dir.path(), "formula", "--listing", "2", "Цена/(Общая площадь-31)"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.out.startsWith("ERROR: ") && r.out.contains("Деление на ноль"), qPrintable(r.out));
-        QVERIFY(run({"--data-dir", m_dir.path(), "formula", "--listing", "3", "1"}).code != 0);
+        QVERIFY(RunInProcess({"--data-dir", m_dir.path(), "formula", "--listing", "3", "1"}).code != 0);
     }
 
     // "--" ends the options: what follows is the formula even when it looks like one.
     void formulaAfterDoubleDash()
     {
-        Result r = run({"--data-dir", m_dir.path(), "formula", "--", "-3^2"});
+        Result r = RunInProcess({"--data-dir", m_dir.path(), "formula", "--", "-3^2"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral(" 9\n"));
-        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "--", "--Этаж"});
+        r = RunInProcess({"--data-dir", m_dir.path(), "formula", "--listing", "2", "--", "--Этаж"});
         QCOMPARE(r.out, QStringLiteral(" 1\n"));
-        r = run({"--data-dir", m_dir.path(), "formula", "--", "--listing"});
+        r = RunInProcess({"--data-dir", m_dir.path(), "formula", "--", "--listing"});
         QCOMPARE(r.code, 1); // after "--" a formula, and not a valid one
-        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "--unknown", "1"}).code, 64);
-        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "1", "--", "2"}).code, 64);
-        QCOMPARE(run({"--data-dir", m_dir.path(), "--", "formula", "1"}).out, QStringLiteral(" 1\n"));
+        QCOMPARE(RunInProcess({"--data-dir", m_dir.path(), "formula", "--unknown", "1"}).code, 64);
+        QCOMPARE(RunInProcess({"--data-dir", m_dir.path(), "formula", "1", "--", "2"}).code, 64);
+        QCOMPARE(RunInProcess({"--data-dir", m_dir.path(), "--", "formula", "1"}).out,
+                 QStringLiteral(" 1\n"));
         // A formula that starts with a minus is no option even without "--".
-        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "-3^2"}).out, QStringLiteral(" 9\n"));
-        r = run({"--data-dir", m_dir.path(), "formula", "--listing", "2", "-Этаж*2"});
+        QCOMPARE(RunInProcess({"--data-dir", m_dir.path(), "formula", "-3^2"}).out, QStringLiteral(" 9\n"));
+        r = RunInProcess({"--data-dir", m_dir.path(), "formula", "--listing", "2", "-Этаж*2"});
         QCOMPARE(r.out, QStringLiteral("-2\n"));
-        QCOMPARE(run({"--data-dir", m_dir.path(), "formula", "-h"}).code, 0); // but -h is help
+        QCOMPARE(RunInProcess({"--data-dir", m_dir.path(), "formula", "-h"}).code, 0); // but -h is help
     }
 
     // A wrong command line changes nothing and says what is wrong, in the
@@ -289,7 +288,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, err);
-        const Result r = run(QStringList{"--data-dir", m_dir.path()} + args);
+        const Result r = RunInProcess(QStringList{"--data-dir", m_dir.path()} + args);
         QCOMPARE(r.code, 64);
         QVERIFY2(r.err.contains(err), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
@@ -315,7 +314,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(int, code);
         QFETCH(QString, out);
-        const Result r = run(args);
+        const Result r = RunInProcess(args);
         QCOMPARE(r.code, code);
         if (out.isEmpty())
             QVERIFY2(r.err.contains(QStringLiteral("Неизвестный параметр: ") + args.first()),
@@ -356,7 +355,8 @@ private Q_SLOTS:
         // Even without data: help loads nothing and writes nothing, whatever else is given.
         for (const QStringList& help :
              {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--nonsense", "-h"}}) {
-            const Result r = run(QStringList{"--data-dir", m_dir.filePath("missing"), command} + help);
+            const Result r =
+                RunInProcess(QStringList{"--data-dir", m_dir.filePath("missing"), command} + help);
             QCOMPARE(r.code, 0);
             QVERIFY2(
                 r.out.startsWith(QStringLiteral("Использование: vestrana-cli [--data-dir ПАПКА] ") + command),
@@ -372,13 +372,13 @@ private Q_SLOTS:
         QTemporaryDir empty;
         for (const QStringList& cmd : {QStringList{"info"}, QStringList{"search", "--wish", "0=Центр"},
                                        QStringList{"formula", "1+2"}}) {
-            const Result r = run(QStringList{"--data-dir", empty.path()} + cmd);
+            const Result r = RunInProcess(QStringList{"--data-dir", empty.path()} + cmd);
             QVERIFY2(r.code == 0 || cmd[0] == "formula", qPrintable(r.err));
             QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                      QStringList());
         }
         // A command that writes creates what is missing, as the program's start does.
-        QCOMPARE(run({"--data-dir", empty.path(), "resave"}).code, 0);
+        QCOMPARE(RunInProcess({"--data-dir", empty.path(), "resave"}).code, 0);
         QVERIFY(QFile::exists(empty.filePath("database.txt")) && QFile::exists(empty.filePath("knows.txt")));
     }
 

@@ -16,11 +16,6 @@ namespace {
 
 using Result = testsupport::RunResult;
 
-Result run(const QStringList& args)
-{
-    return RunInProcess(args);
-}
-
 QByteArray lines(const QStringList& l)
 {
     QByteArray b;
@@ -76,7 +71,7 @@ private Q_SLOTS:
             "запись 2 (повтор записи 5): УЛ. МИРА, 1, этаж 5, площадь 54; отличается: Адрес, Цена, Дата",
         };
 
-        Result r = run({"--data-dir", dir.path(), "dedupe", "--dry-run"});
+        Result r = RunInProcess({"--data-dir", dir.path(), "dedupe", "--dry-run"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.OutLines(),
                  (QStringList{"Будет удалена " + removals[0], "Будет удалена " + removals[1],
@@ -85,7 +80,7 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(db), before);
         QVERIFY(!QFile::exists(db + ".bak"));
 
-        r = run({"--data-dir", dir.path(), "dedupe"});
+        r = RunInProcess({"--data-dir", dir.path(), "dedupe"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.OutLines(), (QStringList{"Удалена " + removals[0], "Удалена " + removals[1],
                                             "Прежний файл сохранён как database.txt.bak.",
@@ -99,11 +94,11 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(kb), knows);
         QVERIFY(!QFile::exists(db + ".tmp"));
 
-        r = run({"--data-dir", dir.path(), "dedupe"});
+        r = RunInProcess({"--data-dir", dir.path(), "dedupe"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.OutLines(), QStringList{"Повторов нет, записей: 3. Файл database.txt не изменён."});
         QCOMPARE(ReadBytes(db + ".bak"), before);
-        QVERIFY(run({"--data-dir", dir.path(), "dedupe", "--force"}).code != 0);
+        QVERIFY(RunInProcess({"--data-dir", dir.path(), "dedupe", "--force"}).code != 0);
     }
 
     // Of the six lines only the last is a copy, of the first, and it stays;
@@ -114,7 +109,7 @@ private Q_SLOTS:
         const QString db = WriteBytes(dir.filePath("database.txt"), lines(kSixLines));
         WriteBytes(dir.filePath("database.txt.bak"), "an older backup\r\n");
 
-        const Result r = run({"--data-dir", dir.path(), "dedupe"});
+        const Result r = RunInProcess({"--data-dir", dir.path(), "dedupe"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.OutLines().first(),
                  QStringLiteral("Удалена запись 1 (повтор записи 6): ул. Ленина, д. 5, этаж 3, "

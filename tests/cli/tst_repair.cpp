@@ -15,11 +15,6 @@ namespace {
 
 using Result = testsupport::RunResult;
 
-Result run(const QStringList& args)
-{
-    return RunInProcess(args);
-}
-
 QByteArray line(const QString& text)
 {
     return textfile::ToCp1251(text) + "\r\n";
@@ -52,12 +47,12 @@ private Q_SLOTS:
         const QString db = WriteBytes(dir.filePath("database.txt"), before);
         const QString rejected = WriteBytes(dir.filePath("database.rejected.txt"), "1\tearlier\r\n");
 
-        Result r = run({"--data-dir", dir.path(), "info"});
+        Result r = RunInProcess({"--data-dir", dir.path(), "info"});
         QCOMPARE(r.code, 2);
         QVERIFY2(r.err.contains(QStringLiteral("строка 2: полей 3")), qPrintable(r.err));
         QVERIFY2(r.err.contains(QStringLiteral("командой «vestrana-cli repair»")), qPrintable(r.err));
 
-        r = run({"--data-dir", dir.path(), "repair"});
+        r = RunInProcess({"--data-dir", dir.path(), "repair"});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.OutLines().size() == 4, qPrintable(r.out + r.err));
         QCOMPARE(r.OutLines(),
@@ -70,11 +65,11 @@ private Q_SLOTS:
         QCOMPARE(ReadBytes(db + ".bak"), before);
         QCOMPARE(ReadBytes(rejected), "1\tearlier\r\n2\t" + shortLine + "\r\n5\t" + longLine + "\r\n");
 
-        r = run({"--data-dir", dir.path(), "info"});
+        r = RunInProcess({"--data-dir", dir.path(), "info"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.OutLines().contains(QStringLiteral("Записей в базе данных: 3")));
 
-        r = run({"--data-dir", dir.path(), "repair"});
+        r = RunInProcess({"--data-dir", dir.path(), "repair"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.OutLines(), QStringList{"Все строки читаются, записей: 3. Файл database.txt не изменён."});
         QCOMPARE(ReadBytes(db + ".bak"), before);
@@ -85,7 +80,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         WriteBytes(dir.filePath("database.txt"), QByteArray(9 << 20, 'x') + "\r\n");
-        const Result r = run({"--data-dir", dir.path(), "info"});
+        const Result r = RunInProcess({"--data-dir", dir.path(), "info"});
         QCOMPARE(r.code, 2);
         QVERIFY2(r.err.contains(QStringLiteral("длиннее 8 МБ")), qPrintable(r.err));
         QVERIFY2(r.err.contains(QStringLiteral("«vestrana-cli repair»")), qPrintable(r.err));
